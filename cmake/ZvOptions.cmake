@@ -1,0 +1,36 @@
+# Warnings and sanitizers shared by every target of the project.
+add_library(zv_options INTERFACE)
+target_compile_options(zv_options INTERFACE -Wall -Wextra)
+if(ZV_SANITIZE)
+  target_compile_options(zv_options INTERFACE -fsanitize=${ZV_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(zv_options INTERFACE -fsanitize=${ZV_SANITIZE})
+endif()
+
+# zv_add_subsystem(NAME FOLDER [DEPS ...]): an object library built from every
+# source file of one folder. Subsystems are combined into the shared libraries;
+# tests link the object libraries directly to reach internals.
+# zv_glob_sources(VAR NAME FOLDER...): the .cpp files of the folders; a target
+# whose folders hold no code yet gets an empty file, so it still takes part in
+# the build.
+function(zv_glob_sources var name)
+  set(patterns)
+  foreach(folder ${ARGN})
+    list(APPEND patterns ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${patterns})
+  if(NOT sources)
+    set(sources ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(WRITE ${sources} "")
+  endif()
+  set(${var} ${sources} PARENT_SCOPE)
+endfunction()
+
+function(zv_add_subsystem name folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  zv_glob_sources(sources ${name} ${folder})
+  add_library(${name} OBJECT ${sources})
+  target_include_directories(${name} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE zv_options)
+endfunction()

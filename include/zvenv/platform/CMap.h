@@ -1,0 +1,188 @@
+#pragma once
+
+#include <zvenv/platform/CString.h>
+
+#include <deque>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace zv::detail {
+
+inline std::size_t HashKey(const wchar_t* key)
+{
+    return std::hash<std::wstring_view>()(std::wstring_view(key ? key : L""));
+}
+inline std::size_t HashKey(const CString& key) { return std::hash<CString>()(key); }
+template <typename K>
+std::size_t HashKey(const K& key)
+{
+    return std::hash<K>()(key);
+}
+
+inline bool SameKey(const CString& stored, const wchar_t* key) { return stored.Compare(key) == 0; }
+inline bool SameKey(const CString& stored, const CString& key) { return stored == key; }
+template <typename K, typename A>
+bool SameKey(const K& stored, const A& key)
+{
+    return stored == key;
+}
+
+} // namespace zv::detail
+
+// A hash map with exact keys (for strings: case-sensitive, code unit by code
+// unit). Iteration visits entries in the order they were first inserted, so
+// everything that is written from a map comes out in a predictable order.
+// Removing entries while iterating is allowed; positions stay valid.
+template <typename KEY, typename ARG_KEY, typename VALUE, typename ARG_VALUE>
+class CMap {
+public:
+    explicit CMap(int blockSize = 10) { (void)blockSize; }
+    CMap(const CMap&) = delete;
+    CMap& operator=(const CMap&) = delete;
+
+    int GetCount() const { return m_live; }
+    int GetSize() const { return m_live; }
+    bool IsEmpty() const { return m_live == 0; }
+
+    // The bucket count is a hint; the table grows as it fills.
+    void InitHashTable(UINT size, BOOL allocNow = TRUE)
+    {
+        (void)allocNow;
+        m_hintBuckets = size ? size : 17;
+    }
+    UINT GetHashTableSize() const { return static_cast<UINT>(m_buckets.empty() ? m_hintBuckets : m_buckets.size()); }
+
+    BOOL Lookup(ARG_KEY key, VALUE& value) const
+    {
+        const int i = Find(key);
+        if (i < 0)
+            return FALSE;
+        value = m_entries[static_cast<std::size_t>(i)].value;
+        return TRUE;
+    }
+    // The stored value, or null when the key is not there.
+    VALUE* PLookup(ARG_KEY key)
+    {
+        const int i = Find(key);
+        return i < 0 ? nullptr : &m_entries[static_cast<std::size_t>(i)].value;
+    }
+
+    VALUE& operator[](ARG_KEY key)
+    {
+        int i = Find(key);
+        if (i < 0)
+            i = Insert(KEY(key));
+        return m_entries[static_cast<std::size_t>(i)].value;
+    }
+    void SetAt(ARG_KEY key, ARG_VALUE value) { (*this)[key] = value; }
+
+    BOOL RemoveKey(ARG_KEY key)
+    {
+        if (m_buckets.empty())
+            return FALSE;
+        const std::size_t b = zv::detail::HashKey(key) % m_buckets.size();
+        int* link = &m_buckets[b];
+        while (*link >= 0) {
+            Entry& e = m_entries[static_cast<std::size_t>(*link)];
+            if (zv::detail::SameKey(e.key, key)) {
+                e.live = false;
+                e.value = VALUE();
+                *link = e.next;
+                --m_live;
+                return TRUE;
+            }
+            link = &e.next;
+        }
+        return FALSE;
+    }
+    void RemoveAll()
+    {
+        m_entries.clear();
+        m_buckets.clear();
+        m_live = 0;
+    }
+
+    POSITION GetStartPosition() const { return PositionFrom(0); }
+    void GetNextAssoc(POSITION& pos, KEY& key, VALUE& value) const
+    {
+        const auto i = reinterpret_cast<std::size_t>(pos) - 1;
+        const Entry& e = m_entries[i];
+        key = e.key;
+        value = e.value;
+        pos = PositionFrom(i + 1);
+    }
+
+private:
+    struct Entry {
+        KEY key;
+        VALUE value{};
+        int next = -1;
+        bool live = true;
+    };
+
+    POSITION PositionFrom(std::size_t i) const
+    {
+        while (i < m_entries.size() && !m_entries[i].live)
+            ++i;
+        return i < m_entries.size() ? reinterpret_cast<POSITION>(i + 1) : nullptr;
+    }
+
+    int Find(ARG_KEY key) const
+    {
+        if (m_buckets.empty())
+            return -1;
+        int i = m_buckets[zv::detail::HashKey(key) % m_buckets.size()];
+        while (i >= 0) {
+            const Entry& e = m_entries[static_cast<std::size_t>(i)];
+            if (zv::detail::SameKey(e.key, key))
+                return i;
+            i = e.next;
+        }
+        return -1;
+    }
+
+    int Insert(KEY key)
+    {
+        if (m_entries.size() >= m_buckets.size() * 2 || m_entries.size() > 2 * static_cast<std::size_t>(m_live) + 16)
+            Rebuild();
+        const std::size_t b = zv::detail::HashKey(key) % m_buckets.size();
+        Entry e;
+        e.key = std::move(key);
+        e.next = m_buckets[b];
+        m_entries.push_back(std::move(e));
+        m_buckets[b] = static_cast<int>(m_entries.size() - 1);
+        ++m_live;
+        return m_buckets[b];
+    }
+
+    // Drops removed entries (keeping the order of the others) and sizes the
+    // bucket table for the live ones.
+    void Rebuild()
+    {
+        std::deque<Entry> kept;
+        for (auto& e : m_entries)
+            if (e.live)
+                kept.push_back(std::move(e));
+        m_entries.swap(kept);
+        std::size_t buckets = m_hintBuckets;
+        while (buckets < m_entries.size() + 1)
+            buckets = buckets * 2 + 1;
+        m_buckets.assign(buckets, -1);
+        for (std::size_t i = 0; i < m_entries.size(); ++i) {
+            const std::size_t b = zv::detail::HashKey(m_entries[i].key) % buckets;
+            m_entries[i].next = m_buckets[b];
+            m_buckets[b] = static_cast<int>(i);
+        }
+    }
+
+    std::deque<Entry> m_entries;
+    std::vector<int> m_buckets;
+    std::size_t m_hintBuckets = 17;
+    int m_live = 0;
+};
+
+class CMapStringToString : public CMap<CString, LPCWSTR, CString, LPCWSTR> {
+public:
+    explicit CMapStringToString(int blockSize = 10) : CMap(blockSize) {}
+};

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <zvenv/platform/CString.h>
+#include <zvenv/platform/Export.h>
+#include <zvenv/platform/Types.h>
+
+#include <cstdint>
+#include <vector>
+
+// The operating-system services the library uses, one small interface per
+// service. The POSIX implementation lives in src/platform/posix/.
+//
+// Every path may use either separator. Paths are resolved without regard to
+// case: where the exact spelling does not exist, each component is looked up
+// ignoring case (exact match first, then the first case-insensitive match in
+// sorted order). New files and folders take the spelling given.
+namespace zv::os {
+
+// The separator of the paths the library builds: '/' on POSIX, '\' on Windows.
+#ifdef _WIN32
+constexpr wchar_t kSeparator = L'\\';
+#else
+constexpr wchar_t kSeparator = L'/';
+#endif
+
+// The path as it should be passed to the system: separators made native and
+// existing components spelled as they are on disk.
+ZVPLATFORM_API CString ResolvePath(LPCWSTR path);
+// The resolved path as the system's narrow (UTF-8) text.
+ZVPLATFORM_API std::string NativePath(LPCWSTR path);
+
+// Files and folders.
+ZVPLATFORM_API bool FileExists(LPCWSTR path);   // a file (not a folder) is there
+ZVPLATFORM_API bool FolderExists(LPCWSTR path); // a folder is there
+// Copies a file; with failIfExists an existing target makes it fail. The copy
+// replaces the target atomically and keeps the source's permissions.
+ZVPLATFORM_API bool CopyFile(LPCWSTR from, LPCWSTR to, bool failIfExists);
+// Moves or renames a file or folder; fails when the target exists.
+ZVPLATFORM_API bool MoveFile(LPCWSTR from, LPCWSTR to);
+ZVPLATFORM_API bool DeleteFile(LPCWSTR path);
+// Creates the folder with every missing parent. 0 on success or when it
+// exists already, otherwise the system's error code.
+ZVPLATFORM_API int CreateFolders(LPCWSTR path);
+
+struct FolderEntry {
+    CString name;
+    bool isFolder = false;
+    std::int64_t lastWriteTime = 0; // seconds since 1970-01-01 UTC
+};
+// The entries of a folder without "." and "..", in the system's order; empty
+// when the folder cannot be read.
+ZVPLATFORM_API std::vector<FolderEntry> ListFolder(LPCWSTR folder);
+
+struct LocalTime {
+    int year, month, day, hour, minute, second; // month and day from 1
+};
+ZVPLATFORM_API bool ToLocalTime(std::int64_t time, LocalTime& out);
+
+// The process.
+ZVPLATFORM_API CString ExecutablePath(); // full path of the running executable
+// Absolute and canonical form of a path ("." and ".." removed, separators
+// native); the path itself need not exist.
+ZVPLATFORM_API CString FullPath(LPCWSTR path);
+ZVPLATFORM_API void Sleep(unsigned milliseconds);
+ZVPLATFORM_API unsigned long GetLastError();
+ZVPLATFORM_API void SetLastError(unsigned long error);
+
+// Dynamic loading. A module name without a folder goes through the loader's
+// normal search; LoadModule returns null when the module cannot be loaded.
+using ModuleHandle = void*;
+ZVPLATFORM_API ModuleHandle LoadModule(LPCWSTR nameOrPath);
+ZVPLATFORM_API void* FindEntryPoint(ModuleHandle module, const char* name);
+ZVPLATFORM_API void FreeModule(ModuleHandle module);
+// The platform's file name of a module: "JSONLint" gives libJSONLint.so on
+// Linux and JSONLint.dll on Windows.
+ZVPLATFORM_API CString ModuleFileName(LPCWSTR baseName);
+// The folder (without a trailing separator) of the shared library or
+// executable that holds the given address.
+ZVPLATFORM_API CString FolderOfModuleContaining(const void* address);
+
+} // namespace zv::os

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <zvenv/platform/Export.h>
+#include <zvenv/platform/Types.h>
+
+// The platform's profile-file functions. Off Windows they are provided here
+// with the Windows behaviour: sections and keys matched without regard to
+// case, values trimmed and unquoted on read, the file's encoding and line ends
+// kept on write. Beyond the Windows functions: reads are served from a parsed
+// copy of the file checked against its identity, size and time; every write
+// replaces the file atomically; writers in different processes exclude each
+// other; and a batch scope (zv::ProfileBatch) applies many writes at once.
+#ifndef _WIN32
+ZVPLATFORM_API DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue,
+                                              LPWSTR buffer, DWORD size, LPCWSTR fileName);
+ZVPLATFORM_API BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName);
+ZVPLATFORM_API DWORD GetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR fileName);
+ZVPLATFORM_API BOOL WritePrivateProfileSectionW(LPCWSTR section, LPCWSTR lines, LPCWSTR fileName);
+ZVPLATFORM_API DWORD GetPrivateProfileSectionNamesW(LPWSTR buffer, DWORD size, LPCWSTR fileName);
+#endif
+
+namespace zv {
+
+// While a batch scope on a path is open in this thread, the profile-file
+// writes to that path change the parsed copy in memory only; closing the
+// outermost scope writes the file once. The bytes on disk are exactly those
+// the single writes would have produced. The batch holds the path's
+// cross-process write lock for its lifetime, so no other writer interleaves.
+class ZVPLATFORM_API ProfileBatch {
+public:
+    explicit ProfileBatch(LPCWSTR fileName);
+    ~ProfileBatch(); // writes the file if anything changed
+    ProfileBatch(const ProfileBatch&) = delete;
+    ProfileBatch& operator=(const ProfileBatch&) = delete;
+
+    // Writes now; false when the file could not be written (the scope stays open).
+    bool Flush();
+
+private:
+    struct State;
+    State* m_state;
+};
+
+// Drops every parsed copy (tests, and hosts that want to bound memory).
+ZVPLATFORM_API void ClearProfileCache();
+
+} // namespace zv

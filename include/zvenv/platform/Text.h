@@ -1,0 +1,42 @@
+#pragma once
+
+#include <zvenv/platform/Export.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Text conversions of the platform. A wchar_t holds one code point (32-bit
+// wchar_t) or one UTF-16 unit (16-bit wchar_t); a lone surrogate is kept as
+// the one unit it is, so every conversion here round-trips.
+namespace zv::text {
+
+// Unicode simple case mapping (one code point to one code point), the same in
+// every process locale.
+ZVPLATFORM_API wchar_t ToUpper(wchar_t ch);
+ZVPLATFORM_API wchar_t ToLower(wchar_t ch);
+// The key that case-insensitive comparison uses: ToLower(ToUpper(ch)).
+ZVPLATFORM_API wchar_t FoldCase(wchar_t ch);
+// Compares after FoldCase: negative, zero or positive.
+ZVPLATFORM_API int CompareNoCase(std::wstring_view a, std::wstring_view b);
+ZVPLATFORM_API bool EqualNoCase(std::wstring_view a, std::wstring_view b);
+
+// UTF-16LE without byte-order mark. Decoding joins surrogate pairs into one
+// code point and keeps a lone surrogate; an odd last byte is dropped.
+ZVPLATFORM_API std::string EncodeUtf16le(std::wstring_view text);
+ZVPLATFORM_API std::wstring DecodeUtf16le(const void* bytes, std::size_t size);
+
+// UTF-8. Lone surrogates are written as their three-byte form and read back.
+// DecodeUtf8 returns false (and leaves out nothing it could read) when the
+// bytes are not well-formed UTF-8; it then replaces nothing and stops there.
+ZVPLATFORM_API std::string EncodeUtf8(std::wstring_view text);
+ZVPLATFORM_API bool DecodeUtf8(std::string_view bytes, std::wstring& out);
+// Lenient form: every byte that is not part of well-formed UTF-8 becomes the
+// Windows-1252 character of that byte.
+ZVPLATFORM_API std::wstring DecodeUtf8Lenient(std::string_view bytes);
+
+// Windows-1252. Encoding gives false when a character has no byte there.
+ZVPLATFORM_API std::wstring DecodeWindows1252(std::string_view bytes);
+ZVPLATFORM_API bool EncodeWindows1252(std::wstring_view text, std::string& out);
+
+} // namespace zv::text

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the project and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+zv_ensure_packages "${ZV_BUILD_PACKAGES[@]}"
+
+cmake --preset default >/dev/null
+cmake --build --preset default
+ctest --preset default

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+
+// The JSON tree engine: reference-counted nodes with copy on write and lazy,
+// one-level-at-a-time parsing, reached through flat functions over opaque
+// handles. Internal to ZvEnvMgr. Strings returned by the engine are freed
+// with JsonFreeString. No function throws.
+using JsonNode = void*;      // a handle: one counted reference to a node body
+using JsonIterator = void**; // one slot of a parent's child list
+
+enum JsonNodeType : std::uint8_t {
+    JsonNull = 0,
+    JsonString = 1,
+    JsonNumber = 2,
+    JsonBoolean = 3,
+    JsonArray = 4,
+    JsonObject = 5,
+};
+
+JsonNode JsonParse(const wchar_t* text);
+JsonNode JsonNewNode(JsonNodeType type);
+JsonNode JsonNewString(const wchar_t* name, const wchar_t* value);
+void JsonDeleteNode(JsonNode node);
+void JsonFreeString(wchar_t* text);
+
+JsonNodeType JsonGetType(JsonNode node);
+int JsonGetSize(JsonNode node);
+wchar_t* JsonGetName(JsonNode node);
+wchar_t* JsonGetString(JsonNode node);
+
+void JsonSetName(JsonNode node, const wchar_t* name);
+void JsonSetString(JsonNode node, const wchar_t* value);
+void JsonSetInt(JsonNode node, std::int32_t value);
+void JsonSetBool(JsonNode node, int value);
+
+void JsonPushBack(JsonNode parent, JsonNode child);
+void JsonClearChildren(JsonNode node);
+JsonIterator JsonBegin(JsonNode node);
+JsonIterator JsonEnd(JsonNode node);
+JsonIterator JsonFindChild(JsonNode node, const wchar_t* name);
+JsonIterator JsonErase(JsonNode node, JsonIterator it);
+JsonNode JsonAsArray(JsonNode node);
+
+wchar_t* JsonWriteFormatted(JsonNode node);

@@ -1,0 +1,259 @@
+#include <zvenv/platform/Text.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
+namespace zv::text {
+namespace {
+
+struct CasePair {
+    std::uint32_t from;
+    std::uint32_t to;
+};
+
+#include "CaseTables.inc"
+
+template <std::size_t N>
+wchar_t MapCase(const CasePair (&table)[N], wchar_t ch)
+{
+    const auto cp = static_cast<std::uint32_t>(ch);
+    const auto it = std::lower_bound(std::begin(table), std::end(table), cp,
+                                     [](const CasePair& p, std::uint32_t v) { return p.from < v; });
+    return (it != std::end(table) && it->from == cp) ? static_cast<wchar_t>(it->to) : ch;
+}
+
+// Windows-1252 bytes 0x80..0x9F; the five undefined ones map to the C1
+// control of the same value, as Windows' own conversion does.
+const char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void PutUnit(std::string& out, std::uint32_t unit)
+{
+    out.push_back(static_cast<char>(unit & 0xFF));
+    out.push_back(static_cast<char>((unit >> 8) & 0xFF));
+}
+
+// Length of the well-formed UTF-8 sequence at p (lone surrogates allowed in
+// their three-byte form), or 0 when the bytes there are not one.
+std::size_t Utf8Sequence(const unsigned char* p, std::size_t left, std::uint32_t& cp)
+{
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    auto cont = [&](std::size_t i) { return i < left && (p[i] & 0xC0) == 0x80; };
+    if (b0 >= 0xC2 && b0 <= 0xDF && cont(1)) {
+        cp = ((b0 & 0x1Fu) << 6) | (p[1] & 0x3Fu);
+        return 2;
+    }
+    if (b0 >= 0xE0 && b0 <= 0xEF && cont(1) && cont(2)) {
+        cp = ((b0 & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+        return cp >= 0x800 ? 3 : 0;
+    }
+    if (b0 >= 0xF0 && b0 <= 0xF4 && cont(1) && cont(2) && cont(3)) {
+        cp = ((b0 & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+        return (cp >= 0x10000 && cp <= 0x10FFFF) ? 4 : 0;
+    }
+    return 0;
+}
+
+void AppendCodePoint(std::wstring& out, std::uint32_t cp)
+{
+    if constexpr (sizeof(wchar_t) >= 4) {
+        out.push_back(static_cast<wchar_t>(cp));
+    } else {
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<wchar_t>(cp));
+        }
+    }
+}
+
+} // namespace
+
+wchar_t ToUpper(wchar_t ch)
+{
+    if (ch < 0x80)
+        return (ch >= L'a' && ch <= L'z') ? static_cast<wchar_t>(ch - 32) : ch;
+    return MapCase(kUpper, ch);
+}
+
+wchar_t ToLower(wchar_t ch)
+{
+    if (ch < 0x80)
+        return (ch >= L'A' && ch <= L'Z') ? static_cast<wchar_t>(ch + 32) : ch;
+    return MapCase(kLower, ch);
+}
+
+wchar_t FoldCase(wchar_t ch) { return ToLower(ToUpper(ch)); }
+
+int CompareNoCase(std::wstring_view a, std::wstring_view b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<std::uint32_t>(FoldCase(a[i]));
+        const auto y = static_cast<std::uint32_t>(FoldCase(b[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool EqualNoCase(std::wstring_view a, std::wstring_view b)
+{
+    return a.size() == b.size() && CompareNoCase(a, b) == 0;
+}
+
+std::string EncodeUtf16le(std::wstring_view text)
+{
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (wchar_t ch : text) {
+        auto cp = static_cast<std::uint32_t>(ch);
+        if (sizeof(wchar_t) >= 4 && cp >= 0x10000 && cp <= 0x10FFFF) {
+            cp -= 0x10000;
+            PutUnit(out, 0xD800 + (cp >> 10));
+            PutUnit(out, 0xDC00 + (cp & 0x3FF));
+        } else {
+            PutUnit(out, cp & 0xFFFF);
+        }
+    }
+    return out;
+}
+
+std::wstring DecodeUtf16le(const void* bytes, std::size_t size)
+{
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    const std::size_t units = size / 2;
+    std::wstring out;
+    out.reserve(units);
+    for (std::size_t i = 0; i < units; ++i) {
+        const std::uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
+        if constexpr (sizeof(wchar_t) >= 4) {
+            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+                const std::uint32_t v = p[2 * i + 2] | (p[2 * i + 3] << 8);
+                if (v >= 0xDC00 && v <= 0xDFFF) {
+                    out.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00)));
+                    ++i;
+                    continue;
+                }
+            }
+        }
+        out.push_back(static_cast<wchar_t>(u));
+    }
+    return out;
+}
+
+std::string EncodeUtf8(std::wstring_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto cp = static_cast<std::uint32_t>(text[i]);
+        if (sizeof(wchar_t) == 2 && cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
+            const auto lo = static_cast<std::uint32_t>(text[i + 1]);
+            if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+                ++i;
+            }
+        }
+        if (cp > 0x10FFFF)
+            cp = 0xFFFD;
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+bool DecodeUtf8(std::string_view bytes, std::wstring& out)
+{
+    out.clear();
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        std::uint32_t cp = 0;
+        const std::size_t n = Utf8Sequence(p + i, bytes.size() - i, cp);
+        if (n == 0)
+            return false;
+        AppendCodePoint(out, cp);
+        i += n;
+    }
+    return true;
+}
+
+std::wstring DecodeUtf8Lenient(std::string_view bytes)
+{
+    std::wstring out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        std::uint32_t cp = 0;
+        const std::size_t n = Utf8Sequence(p + i, bytes.size() - i, cp);
+        if (n == 0) {
+            const unsigned char b = p[i];
+            out.push_back(b >= 0x80 && b < 0xA0 ? static_cast<wchar_t>(kCp1252High[b - 0x80]) : static_cast<wchar_t>(b));
+            ++i;
+            continue;
+        }
+        AppendCodePoint(out, cp);
+        i += n;
+    }
+    return out;
+}
+
+std::wstring DecodeWindows1252(std::string_view bytes)
+{
+    std::wstring out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out.push_back(b >= 0x80 && b < 0xA0 ? static_cast<wchar_t>(kCp1252High[b - 0x80]) : static_cast<wchar_t>(b));
+    }
+    return out;
+}
+
+bool EncodeWindows1252(std::wstring_view text, std::string& out)
+{
+    out.clear();
+    out.reserve(text.size());
+    bool ok = true;
+    for (wchar_t ch : text) {
+        const auto cp = static_cast<std::uint32_t>(ch);
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        const auto it = std::find(std::begin(kCp1252High), std::end(kCp1252High), static_cast<char16_t>(cp));
+        if (cp <= 0xFFFF && it != std::end(kCp1252High)) {
+            out.push_back(static_cast<char>(0x80 + (it - std::begin(kCp1252High))));
+        } else {
+            out.push_back('?');
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+} // namespace zv::text

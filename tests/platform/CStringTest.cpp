@@ -1,0 +1,34 @@
+#include <zvenv/platform/CString.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CString Fmt(const wchar_t* format) { CString s; s.Format(format); return s; }
+
+TEST(CStringFormat, ConversionsHaveThePlatformMeaning)
+{
+    CString s;
+    s.Format(L"%s|%d|%u|%o|%X|%02X|%f|%.2f|%02d|%04d|%%", L"wide", -5, 7u, 8, 255, 10, 1.5, 2.345, 3, -12);
+    EXPECT_STREQ(L"wide|-5|7|10|FF|0A|1.500000|2.35|03|-012|%", s.GetString());
+    CString name(L"caf\u00e9");
+    s.Format(L"[%s] [%5s] [%-5s] [%.2s]", name, L"ab", L"ab", L"abcdef");
+    EXPECT_STREQ(L"[caf\u00e9] [   ab] [ab   ] [ab]", s.GetString());
+    s.Format(L"%d %u %X", -1, -1, -1);
+    EXPECT_STREQ(L"-1 4294967295 FFFFFFFF", s.GetString());
+    s.Format(L"%I64d %lld %c %s", 1LL << 40, -(1LL << 40), L'\u00e9', static_cast<const wchar_t*>(nullptr));
+    EXPECT_STREQ(L"1099511627776 -1099511627776 \u00e9 (null)", s.GetString());
+    EXPECT_STREQ(L"100%", Fmt(L"100%%").GetString());
+}
+
+TEST(CStringCopies, ShareUntilChanged)
+{
+    CString a(L"text");
+    CString b = a;
+    EXPECT_EQ(a.GetString(), b.GetString());
+    b.MakeUpper();
+    EXPECT_STREQ(L"text", a.GetString());
+    EXPECT_STREQ(L"TEXT", b.GetString());
+}
+
+} // namespace
