@@ -4,7 +4,9 @@
 #include <zvenv/platform/Export.h>
 #include <zvenv/platform/Types.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The operating-system services the library uses, one small interface per
@@ -38,6 +40,12 @@ ZVPLATFORM_API bool CopyFile(LPCWSTR from, LPCWSTR to, bool failIfExists);
 // Moves or renames a file or folder; fails when the target exists.
 ZVPLATFORM_API bool MoveFile(LPCWSTR from, LPCWSTR to);
 ZVPLATFORM_API bool DeleteFile(LPCWSTR path);
+// Replaces the file's content atomically: the bytes go to a temporary file in
+// the same folder, which is flushed to disk and renamed over the target, so a
+// crash leaves the old or the new file, never a torn one. An existing file's
+// permissions are kept. False (and nothing changed) when the folder is missing
+// or cannot be written, or the target is a folder.
+ZVPLATFORM_API bool WriteFileAtomic(LPCWSTR path, const void* bytes, std::size_t size);
 // Creates the folder with every missing parent. 0 on success or when it
 // exists already, otherwise the system's error code.
 ZVPLATFORM_API int CreateFolders(LPCWSTR path);
