@@ -1,0 +1,386 @@
+// POSIX implementation of the operating-system services of Os.h.
+#include <zvenv/platform/Os.h>
+#include <zvenv/platform/Text.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <ctime>
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace zv::os {
+namespace {
+
+thread_local unsigned long t_lastError = 0;
+
+bool IsSep(wchar_t ch) { return ch == L'/' || ch == L'\\'; }
+
+std::vector<std::string> SortedNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return names;
+    while (dirent* e = readdir(dir)) {
+        const std::string n = e->d_name;
+        if (n != "." && n != "..")
+            names.push_back(n);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// The component spelled as it is on disk: the exact name when it exists,
+// otherwise the first name in sorted order that matches ignoring case.
+std::string MatchComponent(const std::string& folder, const std::string& name)
+{
+    const std::string exact = folder + name;
+    if (Exists(exact))
+        return name;
+    std::wstring wanted = text::DecodeUtf8Lenient(name);
+    for (const std::string& candidate : SortedNames(folder.empty() ? "." : folder))
+        if (text::EqualNoCase(text::DecodeUtf8Lenient(candidate), wanted))
+            return candidate;
+    return name;
+}
+
+bool Fail(int error)
+{
+    t_lastError = static_cast<unsigned long>(error);
+    return false;
+}
+
+} // namespace
+
+std::string NativePath(LPCWSTR path)
+{
+    if (!path || !*path)
+        return std::string();
+    std::wstring p(path);
+    std::replace(p.begin(), p.end(), L'\\', L'/');
+    const std::string utf8 = text::EncodeUtf8(p);
+    if (Exists(utf8))
+        return utf8;
+    // Resolve component by component; a missing component ends the search and
+    // the rest keeps the spelling given.
+    std::string out;
+    std::size_t pos = 0;
+    if (utf8[0] == '/') {
+        out = "/";
+        pos = 1;
+    }
+    bool searching = true;
+    while (pos <= utf8.size()) {
+        std::size_t next = utf8.find('/', pos);
+        if (next == std::string::npos)
+            next = utf8.size();
+        const std::string part = utf8.substr(pos, next - pos);
+        if (!part.empty()) {
+            const std::string spelled = (searching && part != "." && part != "..") ? MatchComponent(out, part) : part;
+            if (searching && !Exists(out + spelled))
+                searching = false;
+            out += spelled;
+        }
+        if (next < utf8.size())
+            out += '/';
+        pos = next + 1;
+    }
+    return out;
+}
+
+CString ResolvePath(LPCWSTR path) { return CString(text::DecodeUtf8Lenient(NativePath(path))); }
+
+bool FileExists(LPCWSTR path)
+{
+    struct stat st;
+    return path && *path && stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool FolderExists(LPCWSTR path)
+{
+    struct stat st;
+    return path && *path && stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool WriteFileAtomic(LPCWSTR path, const void* bytes, std::size_t size)
+{
+    if (!path || !*path)
+        return Fail(ENOENT);
+    const std::string target = NativePath(path);
+    struct stat st;
+    mode_t mode = 0666;
+    bool existed = false;
+    if (stat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return Fail(EISDIR);
+        mode = st.st_mode & 07777;
+        existed = true;
+    }
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    std::string temp = folder + ".zvtmp-XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0)
+        return Fail(errno);
+    temp = name.data();
+    const auto* p = static_cast<const char*>(bytes);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(fd, p + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int err = n < 0 ? errno : ENOSPC;
+            close(fd);
+            unlink(temp.c_str());
+            return Fail(err);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (!existed) {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode &= ~mask;
+    }
+    if (fchmod(fd, mode) != 0 || fsync(fd) != 0) {
+        const int err = errno;
+        close(fd);
+        unlink(temp.c_str());
+        return Fail(err);
+    }
+    close(fd);
+    if (rename(temp.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        unlink(temp.c_str());
+        return Fail(err);
+    }
+    return true;
+}
+
+bool CopyFile(LPCWSTR from, LPCWSTR to, bool failIfExists)
+{
+    if (!from || !to || !*from || !*to)
+        return Fail(ENOENT);
+    const std::string source = NativePath(from);
+    struct stat st;
+    if (stat(source.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return Fail(stat(source.c_str(), &st) != 0 ? errno : EISDIR);
+    if (failIfExists && Exists(NativePath(to)))
+        return Fail(EEXIST);
+    const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return Fail(errno);
+    std::string data;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int err = errno;
+            close(in);
+            return Fail(err);
+        }
+        if (n == 0)
+            break;
+        data.append(buf, static_cast<std::size_t>(n));
+    }
+    close(in);
+    return WriteFileAtomic(to, data.data(), data.size());
+}
+
+bool MoveFile(LPCWSTR from, LPCWSTR to)
+{
+    if (!from || !to || !*from || !*to)
+        return Fail(ENOENT);
+    const std::string source = NativePath(from);
+    const std::string target = NativePath(to);
+    if (!Exists(source))
+        return Fail(ENOENT);
+    if (Exists(target))
+        return Fail(EEXIST);
+    return rename(source.c_str(), target.c_str()) == 0 ? true : Fail(errno);
+}
+
+bool DeleteFile(LPCWSTR path)
+{
+    if (!path || !*path)
+        return Fail(ENOENT);
+    const std::string p = NativePath(path);
+    struct stat st;
+    if (lstat(p.c_str(), &st) != 0)
+        return Fail(errno);
+    if (S_ISDIR(st.st_mode))
+        return Fail(EISDIR);
+    return unlink(p.c_str()) == 0 ? true : Fail(errno);
+}
+
+int CreateFolders(LPCWSTR path)
+{
+    if (!path || !*path)
+        return ENOENT;
+    const std::string p = NativePath(path);
+    std::size_t pos = 1;
+    while (pos <= p.size()) {
+        std::size_t next = p.find('/', pos);
+        if (next == std::string::npos)
+            next = p.size();
+        const std::string prefix = p.substr(0, next);
+        struct stat st;
+        if (stat(prefix.c_str(), &st) != 0) {
+            if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST)
+                return errno;
+        } else if (!S_ISDIR(st.st_mode)) {
+            return ENOTDIR;
+        }
+        pos = next + 1;
+    }
+    return 0;
+}
+
+std::vector<FolderEntry> ListFolder(LPCWSTR folder)
+{
+    std::vector<FolderEntry> out;
+    std::string base = NativePath(folder);
+    if (base.empty())
+        return out;
+    if (base.back() != '/')
+        base += '/';
+    DIR* dir = opendir(base.c_str());
+    if (!dir)
+        return out;
+    while (dirent* e = readdir(dir)) {
+        const std::string n = e->d_name;
+        if (n == "." || n == "..")
+            continue;
+        struct stat st;
+        if (stat((base + n).c_str(), &st) != 0)
+            continue;
+        FolderEntry entry;
+        entry.name = CString(text::DecodeUtf8Lenient(n));
+        entry.isFolder = S_ISDIR(st.st_mode);
+        entry.lastWriteTime = static_cast<std::int64_t>(st.st_mtime);
+        out.push_back(entry);
+    }
+    closedir(dir);
+    return out;
+}
+
+bool ToLocalTime(std::int64_t time, LocalTime& out)
+{
+    const std::time_t t = static_cast<std::time_t>(time);
+    std::tm tm{};
+    if (!localtime_r(&t, &tm))
+        return false;
+    out = LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return true;
+}
+
+CString ExecutablePath()
+{
+    std::vector<char> buf(PATH_MAX + 1);
+    const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    if (n <= 0)
+        return CString();
+    return CString(text::DecodeUtf8Lenient(std::string(buf.data(), static_cast<std::size_t>(n))));
+}
+
+CString FullPath(LPCWSTR path)
+{
+    std::wstring p = path ? path : L"";
+    std::replace(p.begin(), p.end(), L'\\', L'/');
+    if (p.empty() || p[0] != L'/') {
+        std::vector<char> cwd(PATH_MAX + 1);
+        const std::wstring base = getcwd(cwd.data(), cwd.size()) ? text::DecodeUtf8Lenient(cwd.data()) : L"/";
+        p = base + L"/" + p;
+    }
+    const bool trailing = p.size() > 1 && p.back() == L'/';
+    std::vector<std::wstring> parts;
+    std::size_t pos = 0;
+    while (pos <= p.size()) {
+        std::size_t next = p.find(L'/', pos);
+        if (next == std::wstring::npos)
+            next = p.size();
+        const std::wstring part = p.substr(pos, next - pos);
+        if (part == L"..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != L".") {
+            parts.push_back(part);
+        }
+        pos = next + 1;
+    }
+    std::wstring out;
+    for (const auto& part : parts)
+        out += L"/" + part;
+    if (out.empty() || trailing)
+        out += L"/";
+    return CString(out);
+}
+
+void Sleep(unsigned milliseconds)
+{
+    timespec ts{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+unsigned long GetLastError() { return t_lastError; }
+void SetLastError(unsigned long error) { t_lastError = error; }
+
+ModuleHandle LoadModule(LPCWSTR nameOrPath)
+{
+    if (!nameOrPath || !*nameOrPath)
+        return nullptr;
+    std::wstring n(nameOrPath);
+    const bool hasFolder = std::any_of(n.begin(), n.end(), IsSep);
+    const std::string file = hasFolder ? NativePath(nameOrPath) : text::EncodeUtf8(n);
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle)
+        Fail(ENOENT);
+    return handle;
+}
+
+void* FindEntryPoint(ModuleHandle module, const char* name)
+{
+    return (module && name) ? dlsym(module, name) : nullptr;
+}
+
+void FreeModule(ModuleHandle module)
+{
+    if (module)
+        dlclose(module);
+}
+
+CString ModuleFileName(LPCWSTR baseName) { return CString(L"lib") + CString(baseName) + L".so"; }
+
+CString FolderOfModuleContaining(const void* address)
+{
+    Dl_info info{};
+    if (!address || !dladdr(address, &info) || !info.dli_fname)
+        return CString();
+    std::string file = info.dli_fname;
+    if (file.find('/') == std::string::npos) {
+        const CString exe = ExecutablePath();
+        return exe.Left(exe.ReverseFind(L'/'));
+    }
+    return CString(text::DecodeUtf8Lenient(file.substr(0, file.rfind('/'))));
+}
+
+} // namespace zv::os

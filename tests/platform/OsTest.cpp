@@ -1,0 +1,160 @@
+#include <zvenv/platform/Message.h>
+#include <zvenv/platform/Os.h>
+
+#include "ZvTest.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+using zvtest::ReadFile;
+using zvtest::TempDir;
+using zvtest::WriteFile;
+
+CString W(const std::string& utf8) { return CString(utf8.c_str()); }
+
+TEST(PathResolution, PrefersExactSpellingThenFirstCaseInsensitiveMatch)
+{
+    TempDir dir;
+    zvtest::MakeFolders(dir / "System");
+    WriteFile(dir / "System/Trade.INI", "upper");
+    WriteFile(dir / "System/trade.ini", "lower");
+    EXPECT_EQ("lower", ReadFile(zv::os::NativePath(W(dir / "system/trade.ini"))));
+    // No exact spelling: the first case-insensitive match in sorted order wins.
+    EXPECT_EQ("upper", ReadFile(zv::os::NativePath(W(dir / "SYSTEM/TRADE.ini"))));
+    EXPECT_TRUE(zv::os::FileExists(W(dir / "system\\TRADE.INI")));
+}
+
+TEST(PathResolution, MissingMiddleFolderKeepsTheGivenSpelling)
+{
+    TempDir dir;
+    zvtest::MakeFolders(dir / "User");
+    EXPECT_EQ(dir / "User/New/file.ini", zv::os::NativePath(W(dir / "user/New/file.ini")));
+    EXPECT_FALSE(zv::os::FileExists(W(dir / "user/New/file.ini")));
+    EXPECT_EQ(0, zv::os::CreateFolders(W(dir / "user/New/Deeper/")));
+    EXPECT_TRUE(zv::os::FolderExists(W(dir / "User/new/deeper")));
+    EXPECT_FALSE(zvtest::PathExists(dir / "user"));
+}
+
+TEST(FileOperations, CopyHonoursFailIfExists)
+{
+    TempDir dir;
+    WriteFile(dir / "a", "new");
+    WriteFile(dir / "b", "old");
+    EXPECT_FALSE(zv::os::CopyFile(W(dir / "a"), W(dir / "b"), true));
+    EXPECT_EQ("old", ReadFile(dir / "b"));
+    EXPECT_TRUE(zv::os::CopyFile(W(dir / "a"), W(dir / "b"), false));
+    EXPECT_EQ("new", ReadFile(dir / "b"));
+    EXPECT_FALSE(zv::os::CopyFile(W(dir / "missing"), W(dir / "c"), false));
+    EXPECT_FALSE(zvtest::PathExists(dir / "c"));
+}
+
+TEST(FileOperations, MoveFailsWhenTheTargetExists)
+{
+    TempDir dir;
+    WriteFile(dir / "a", "A");
+    WriteFile(dir / "b", "B");
+    EXPECT_FALSE(zv::os::MoveFile(W(dir / "a"), W(dir / "b")));
+    EXPECT_EQ("B", ReadFile(dir / "b"));
+    EXPECT_TRUE(zv::os::MoveFile(W(dir / "a"), W(dir / "c")));
+    EXPECT_EQ("A", ReadFile(dir / "c"));
+    EXPECT_FALSE(zvtest::PathExists(dir / "a"));
+}
+
+TEST(FileOperations, DeleteRefusesFolders)
+{
+    TempDir dir;
+    zvtest::MakeFolders(dir / "f");
+    EXPECT_FALSE(zv::os::DeleteFile(W(dir / "f")));
+    EXPECT_TRUE(zv::os::FolderExists(W(dir / "f")));
+    EXPECT_FALSE(zv::os::FileExists(W(dir / "f")));
+    EXPECT_FALSE(zv::os::DeleteFile(nullptr));
+}
+
+TEST(FileOperations, AtomicWriteKeepsPermissionsAndFailsCleanly)
+{
+    TempDir dir;
+    WriteFile(dir / "s.ini", "old");
+    chmod((dir / "s.ini").c_str(), 0640);
+    EXPECT_TRUE(zv::os::WriteFileAtomic(W(dir / "s.ini"), "new", 3));
+    EXPECT_EQ("new", ReadFile(dir / "s.ini"));
+    struct stat st;
+    ASSERT_EQ(0, stat((dir / "s.ini").c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 07777);
+    // A folder that does not exist, a target that is a folder, a path under a file.
+    EXPECT_FALSE(zv::os::WriteFileAtomic(W(dir / "none/x"), "x", 1));
+    zvtest::MakeFolders(dir / "folder");
+    EXPECT_FALSE(zv::os::WriteFileAtomic(W(dir / "folder"), "x", 1));
+    EXPECT_FALSE(zv::os::WriteFileAtomic(W(dir / "s.ini/x"), "x", 1));
+    EXPECT_EQ("new", ReadFile(dir / "s.ini"));
+    EXPECT_EQ(2u, zv::os::ListFolder(W(dir.path())).size()); // no temporary file left
+}
+
+TEST(FileOperations, CreateFoldersUnderAFileFails)
+{
+    TempDir dir;
+    WriteFile(dir / "file", "x");
+    EXPECT_NE(0, zv::os::CreateFolders(W(dir / "file/sub")));
+    EXPECT_EQ(0, zv::os::CreateFolders(W(dir.path())));
+}
+
+TEST(FolderListing, GivesNamesKindsAndTimes)
+{
+    TempDir dir;
+    WriteFile(dir / "a.ini", "x");
+    zvtest::MakeFolders(dir / "sub");
+    auto entries = zv::os::ListFolder(W(dir.path()));
+    ASSERT_EQ(2u, entries.size());
+    for (const auto& e : entries) {
+        EXPECT_EQ(e.name == L"sub", e.isFolder);
+        EXPECT_GT(e.lastWriteTime, 0);
+    }
+    EXPECT_TRUE(zv::os::ListFolder(W(dir / "missing")).empty());
+    zv::os::LocalTime t{};
+    EXPECT_TRUE(zv::os::ToLocalTime(entries[0].lastWriteTime, t));
+    EXPECT_GE(t.year, 2020);
+}
+
+TEST(ProcessPaths, FullPathIsAbsoluteAndCanonical)
+{
+    EXPECT_STREQ(L"/a/c/", zv::os::FullPath(L"/a/b/../c/./").GetString());
+    EXPECT_STREQ(L"/a/c", zv::os::FullPath(L"\\a\\\\b\\..\\c").GetString());
+    EXPECT_STREQ(L"/", zv::os::FullPath(L"/..").GetString());
+    const CString exe = zv::os::ExecutablePath();
+    EXPECT_EQ(L'/', exe[0]);
+    EXPECT_TRUE(zv::os::FileExists(exe));
+}
+
+TEST(Modules, MissingModuleAndEntryPointGiveNull)
+{
+    EXPECT_EQ(nullptr, zv::os::LoadModule(L"libzv-does-not-exist.so"));
+    EXPECT_EQ(nullptr, zv::os::LoadModule(nullptr));
+    EXPECT_EQ(nullptr, zv::os::FindEntryPoint(nullptr, "x"));
+    EXPECT_STREQ(L"libJSONLint.so", zv::os::ModuleFileName(L"JSONLint").GetString());
+    const CString folder = zv::os::FolderOfModuleContaining(reinterpret_cast<const void*>(&zv::os::Sleep));
+    EXPECT_TRUE(zv::os::FolderExists(folder));
+}
+
+int g_calls = 0;
+int Capture(const wchar_t* text, UINT, void* context)
+{
+    ++g_calls;
+    *static_cast<CString*>(context) = text;
+    return 7;
+}
+
+TEST(MessageBox, GoesToTheInstalledHandler)
+{
+    CString seen;
+    zv::SetMessageHandler(Capture, &seen);
+    EXPECT_EQ(7, AfxMessageBox(L"p:json parse error:\nx"));
+    EXPECT_EQ(1, g_calls);
+    EXPECT_STREQ(L"p:json parse error:\nx", seen.GetString());
+    EXPECT_EQ(Capture, zv::SetMessageHandler(nullptr));
+    EXPECT_EQ(1, AfxMessageBox(L"to standard error"));
+    EXPECT_EQ(1, g_calls);
+}
+
+} // namespace

@@ -1,0 +1,42 @@
+#include <zvenv/platform/Text.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace zv::text;
+
+TEST(Utf16, RoundTripsEveryPlaneAndLoneSurrogates)
+{
+    const std::wstring text = {L'A', 0xE9, 0x4E2D, 0xFFFD, 0x1F600, 0x10FFFF, 0xD800, L'x', 0xDFFF};
+    const std::string bytes = EncodeUtf16le(text);
+    EXPECT_EQ(2u * 11u, bytes.size()); // two pairs for the two characters above U+FFFF
+    EXPECT_EQ(text, DecodeUtf16le(bytes.data(), bytes.size()));
+    // An odd trailing byte is dropped, not read past.
+    EXPECT_EQ(std::wstring(L"A"), DecodeUtf16le("A\0B", 3));
+}
+
+TEST(Utf8, LenientDecodingReadsStrayBytesAsWindows1252)
+{
+    std::wstring out;
+    EXPECT_FALSE(DecodeUtf8("caf\xE9", out));
+    EXPECT_EQ(std::wstring(L"caf\u00e9\u20ac"), DecodeUtf8Lenient("caf\xE9\x80"));
+    const std::wstring lone = {0xD800, L'a'};
+    EXPECT_TRUE(DecodeUtf8(EncodeUtf8(lone), out));
+    EXPECT_EQ(lone, out);
+    std::string cp;
+    EXPECT_TRUE(EncodeWindows1252(L"\u20ac\u00e9", cp));
+    EXPECT_EQ("\x80\xE9", cp);
+    EXPECT_FALSE(EncodeWindows1252(L"\u4e2d", cp));
+}
+
+TEST(CaseMapping, IsUnicodeAndLocaleFree)
+{
+    EXPECT_EQ(L'\u00c9', ToUpper(L'\u00e9'));
+    EXPECT_EQ(L'\u0434', ToLower(L'\u0414'));
+    EXPECT_TRUE(EqualNoCase(L"Stra\u00dfe TRADE", L"stra\u00dfe trade"));
+    EXPECT_FALSE(EqualNoCase(L"trade", L"trades"));
+    EXPECT_LT(CompareNoCase(L"abc", L"ABD"), 0);
+}
+
+} // namespace
