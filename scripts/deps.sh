@@ -16,4 +16,4 @@ zv_ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev)
+ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev)
