@@ -1,0 +1,400 @@
+#include <zvenv/platform/Os.h>
+#include <zvenv/platform/Profile.h>
+
+#include "ProfileFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+// The profile-file functions over a cache of parsed files. A cached copy is
+// used while the file on disk still has the identity, size and modification
+// time it had when it was read, so a read costs a stat and a lookup. Writers
+// take an exclusive lock on the file's folder (flock on the folder itself, so
+// nothing is added to the user's folders) around read, modify and replace,
+// and re-read the file under the lock, so no update from another process is
+// lost. Every write replaces the file atomically.
+namespace {
+
+using zv::profile::ProfileFile;
+
+struct Stamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    timespec modified{};
+
+    bool operator==(const Stamp& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+enum class State { Missing, File, Unusable };
+
+State StatFile(const std::string& path, Stamp& stamp)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? State::Missing : State::Unusable;
+    if (!S_ISREG(info.st_mode))
+        return State::Unusable;
+    stamp = {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    return State::File;
+}
+
+bool ReadBytes(const std::string& path, std::string& bytes)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bytes.clear();
+    char chunk[65536];
+    ssize_t got;
+    while ((got = read(fd, chunk, sizeof chunk)) > 0)
+        bytes.append(chunk, static_cast<std::size_t>(got));
+    close(fd);
+    return got == 0;
+}
+
+struct Entry {
+    Stamp stamp;
+    std::shared_ptr<const ProfileFile> file;
+};
+
+std::mutex g_cacheMutex;
+std::unordered_map<std::string, Entry> g_cache;
+
+// The current parsed copy of a file; an empty model when there is no file.
+std::shared_ptr<const ProfileFile> Load(const std::string& path)
+{
+    Stamp stamp;
+    const State state = StatFile(path, stamp);
+    if (state != State::File) {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        g_cache.erase(path);
+        return std::make_shared<ProfileFile>();
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        auto found = g_cache.find(path);
+        if (found != g_cache.end() && found->second.stamp == stamp)
+            return found->second.file;
+    }
+    std::string bytes;
+    if (!ReadBytes(path, bytes))
+        return std::make_shared<ProfileFile>();
+    auto file = std::make_shared<const ProfileFile>(ProfileFile::Parse(bytes));
+    Stamp after;
+    // Cache only what was read from an unchanged file.
+    if (StatFile(path, after) == State::File && after == stamp && static_cast<off_t>(bytes.size()) == stamp.size) {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        g_cache[path] = {stamp, file};
+    }
+    return file;
+}
+
+bool Store(const std::string& path, LPCWSTR widePath, const ProfileFile& file)
+{
+    const std::string bytes = file.Serialise();
+    if (!zv::os::WriteFileAtomic(widePath, bytes.data(), bytes.size()))
+        return false;
+    Stamp stamp;
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    if (StatFile(path, stamp) == State::File)
+        g_cache[path] = {stamp, std::make_shared<const ProfileFile>(file)};
+    else
+        g_cache.erase(path);
+    return true;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The write lock of one file: a process-wide mutex for the threads of this
+// process and an flock on the file's folder for other processes. Recursive
+// per thread, so a batch and the writes inside it share one hold.
+class WriteLock {
+public:
+    explicit WriteLock(const std::string& path) : m_path(path)
+    {
+        Holder& holder = Holders()[path];
+        if (holder.depth++ > 0)
+            return;
+        holder.mutex = &MutexFor(path);
+        holder.mutex->lock();
+        holder.fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (holder.fd >= 0)
+            while (flock(holder.fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~WriteLock()
+    {
+        auto& holders = Holders();
+        auto found = holders.find(m_path);
+        if (--found->second.depth > 0)
+            return;
+        if (found->second.fd >= 0)
+            close(found->second.fd); // releases the flock
+        found->second.mutex->unlock();
+        holders.erase(found);
+    }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+private:
+    struct Holder {
+        int depth = 0;
+        int fd = -1;
+        std::mutex* mutex = nullptr;
+    };
+    static std::unordered_map<std::string, Holder>& Holders()
+    {
+        thread_local std::unordered_map<std::string, Holder> holders;
+        return holders;
+    }
+    static std::mutex& MutexFor(const std::string& path)
+    {
+        static std::mutex guard;
+        static std::unordered_map<std::string, std::unique_ptr<std::mutex>> mutexes;
+        std::lock_guard<std::mutex> lock(guard);
+        auto& slot = mutexes[path];
+        if (!slot)
+            slot = std::make_unique<std::mutex>();
+        return *slot;
+    }
+
+    std::string m_path;
+};
+
+// Open batch scopes of this thread, by path.
+struct Batch {
+    int depth = 0;
+    std::unique_ptr<WriteLock> lock;
+    std::shared_ptr<ProfileFile> file;
+    bool changed = false;
+    std::wstring widePath;
+};
+
+std::unordered_map<std::string, Batch>& Batches()
+{
+    thread_local std::unordered_map<std::string, Batch> batches;
+    return batches;
+}
+
+Batch* OpenBatch(const std::string& path)
+{
+    auto& batches = Batches();
+    auto found = batches.find(path);
+    return found == batches.end() ? nullptr : &found->second;
+}
+
+std::shared_ptr<const ProfileFile> Current(const std::string& path)
+{
+    if (Batch* batch = OpenBatch(path))
+        return batch->file;
+    return Load(path);
+}
+
+// A write may only go where the file could be replaced: its folder exists and
+// the path is not a folder.
+bool Writable(const std::string& path)
+{
+    Stamp stamp;
+    if (StatFile(path, stamp) == State::Unusable)
+        return false;
+    struct stat info;
+    return stat(FolderOf(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           access(FolderOf(path).c_str(), W_OK) == 0;
+}
+
+template <typename Change> BOOL Modify(LPCWSTR fileName, Change change)
+{
+    if (!fileName || !*fileName)
+        return FALSE;
+    const std::string path = zv::os::NativePath(fileName);
+    if (Batch* batch = OpenBatch(path)) {
+        if (change(*batch->file))
+            batch->changed = true;
+        return TRUE;
+    }
+    if (!Writable(path))
+        return FALSE;
+    WriteLock lock(path);
+    ProfileFile file = *Load(path);
+    if (!change(file))
+        return TRUE;
+    return Store(path, fileName, file) ? TRUE : FALSE;
+}
+
+// Copies text into a caller's buffer with the platform's truncation: at most
+// size - 1 characters and a null; returns the characters copied.
+DWORD CopyValue(const std::wstring& text, LPWSTR buffer, DWORD size)
+{
+    if (!buffer || size == 0)
+        return 0;
+    const std::size_t count = text.size() < size - 1 ? text.size() : size - 1;
+    text.copy(buffer, count);
+    buffer[count] = 0;
+    return static_cast<DWORD>(count);
+}
+
+// Copies names as a double-null list. When the list does not fit, as much as
+// fits is copied, ended by two nulls, and the result is size - 2.
+DWORD CopyList(const std::vector<std::wstring>& items, LPWSTR buffer, DWORD size)
+{
+    if (!buffer || size == 0)
+        return 0;
+    if (size == 1) {
+        buffer[0] = 0;
+        return 0;
+    }
+    std::size_t used = 0;
+    for (const std::wstring& item : items) {
+        if (used + item.size() + 1 > size - 1) {
+            const std::size_t room = size - 2 - used;
+            item.copy(buffer + used, room);
+            buffer[size - 2] = 0;
+            buffer[size - 1] = 0;
+            return size - 2;
+        }
+        item.copy(buffer + used, item.size());
+        used += item.size();
+        buffer[used++] = 0;
+    }
+    buffer[used] = 0;
+    if (used == 0 && size > 1)
+        buffer[1] = 0;
+    return static_cast<DWORD>(used);
+}
+
+std::wstring TrimmedDefault(LPCWSTR value)
+{
+    std::wstring text = value ? value : L"";
+    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t'))
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer, DWORD size,
+                               LPCWSTR fileName)
+{
+    if (!fileName || !*fileName)
+        return CopyValue(TrimmedDefault(defaultValue), buffer, size);
+    const auto file = Current(zv::os::NativePath(fileName));
+    if (!section)
+        return CopyList(file->SectionNames(), buffer, size);
+    if (!key)
+        return CopyList(file->KeyNames(section), buffer, size);
+    std::wstring value;
+    if (!file->GetValue(section, key, value))
+        value = TrimmedDefault(defaultValue);
+    return CopyValue(value, buffer, size);
+}
+
+DWORD GetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR fileName)
+{
+    if (!section || !fileName || !*fileName)
+        return CopyList({}, buffer, size);
+    return CopyList(Current(zv::os::NativePath(fileName))->SectionLines(section), buffer, size);
+}
+
+DWORD GetPrivateProfileSectionNamesW(LPWSTR buffer, DWORD size, LPCWSTR fileName)
+{
+    if (!fileName || !*fileName)
+        return CopyList({}, buffer, size);
+    return CopyList(Current(zv::os::NativePath(fileName))->SectionNames(), buffer, size);
+}
+
+BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName)
+{
+    if (!section)
+        return FALSE;
+    return Modify(fileName, [&](ProfileFile& file) {
+        if (!key)
+            return file.DeleteSection(section);
+        if (!value)
+            return file.DeleteKey(section, key);
+        return file.SetValue(section, key, value);
+    });
+}
+
+BOOL WritePrivateProfileSectionW(LPCWSTR section, LPCWSTR lines, LPCWSTR fileName)
+{
+    if (!section)
+        return FALSE;
+    return Modify(fileName, [&](ProfileFile& file) {
+        if (!lines)
+            return file.DeleteSection(section);
+        std::vector<std::wstring> list;
+        for (const wchar_t* p = lines; *p; p += std::wcslen(p) + 1)
+            list.emplace_back(p);
+        return file.ReplaceSection(section, list);
+    });
+}
+
+namespace zv {
+
+struct ProfileBatch::State {
+    std::string path;
+};
+
+ProfileBatch::ProfileBatch(LPCWSTR fileName) : m_state(new State)
+{
+    if (!fileName || !*fileName)
+        return;
+    m_state->path = zv::os::NativePath(fileName);
+    Batch& batch = Batches()[m_state->path];
+    if (batch.depth++ > 0)
+        return;
+    batch.widePath = fileName;
+    batch.lock = std::make_unique<WriteLock>(m_state->path);
+    batch.file = std::make_shared<ProfileFile>(*Load(m_state->path));
+}
+
+bool ProfileBatch::Flush()
+{
+    Batch* batch = m_state->path.empty() ? nullptr : OpenBatch(m_state->path);
+    if (!batch || !batch->changed)
+        return true;
+    if (!Writable(m_state->path) || !Store(m_state->path, batch->widePath.c_str(), *batch->file))
+        return false;
+    batch->changed = false;
+    return true;
+}
+
+ProfileBatch::~ProfileBatch()
+{
+    if (!m_state->path.empty()) {
+        Batch* batch = OpenBatch(m_state->path);
+        if (batch && batch->depth == 1)
+            Flush();
+        if (batch && --batch->depth == 0)
+            Batches().erase(m_state->path);
+    }
+    delete m_state;
+}
+
+void ClearProfileCache()
+{
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    g_cache.clear();
+}
+
+} // namespace zv

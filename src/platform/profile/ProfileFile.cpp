@@ -1,0 +1,284 @@
+#include "ProfileFile.h"
+
+#include <zvenv/platform/Text.h>
+
+namespace zv::profile {
+
+std::wstring_view Trim(std::wstring_view text)
+{
+    const wchar_t* blanks = L" \t";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::wstring_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name)
+{
+    if (trimmed.empty() || trimmed.front() != L'[')
+        return false;
+    if (name) {
+        std::wstring_view inside = trimmed.substr(1);
+        const std::size_t close = inside.find(L']');
+        *name = Trim(close == std::wstring_view::npos ? inside : inside.substr(0, close));
+    }
+    return true;
+}
+
+bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_view* value)
+{
+    if (trimmed.empty() || trimmed.front() == L';' || trimmed.front() == L'[')
+        return false;
+    const std::size_t equals = trimmed.find(L'=');
+    if (equals == std::wstring_view::npos)
+        return false;
+    if (name)
+        *name = Trim(trimmed.substr(0, equals));
+    if (value)
+        *value = Trim(trimmed.substr(equals + 1));
+    return true;
+}
+
+namespace {
+
+bool IsComment(std::wstring_view trimmed) { return trimmed.empty() || trimmed.front() == L';'; }
+
+std::wstring_view Unquote(std::wstring_view value)
+{
+    if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+} // namespace
+
+ProfileFile ProfileFile::Parse(const std::string& bytes)
+{
+    ProfileFile file;
+    std::wstring text;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        file.m_encoding = Encoding::Utf16le;
+        text = zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
+    } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        file.m_encoding = Encoding::Utf8Bom;
+        text = zv::text::DecodeUtf8Lenient(std::string_view(bytes).substr(3));
+    } else if (zv::text::DecodeUtf8(bytes, text)) {
+        file.m_encoding = Encoding::Utf8;
+    } else {
+        file.m_encoding = Encoding::Windows1252;
+        text = zv::text::DecodeWindows1252(bytes);
+    }
+
+    bool lineEndSeen = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c != L'\r' && c != L'\n')
+            continue;
+        std::size_t endLength = (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ? 2 : 1;
+        if (!lineEndSeen) {
+            file.m_lineEnd = text.substr(i, endLength);
+            lineEndSeen = true;
+        }
+        file.m_lines.push_back(text.substr(start, i - start));
+        i += endLength - 1;
+        start = i + 1;
+    }
+    file.m_endsWithLineEnd = start == text.size();
+    if (start < text.size())
+        file.m_lines.push_back(text.substr(start));
+    if (text.empty())
+        file.m_endsWithLineEnd = true;
+    return file;
+}
+
+std::string ProfileFile::Serialise() const
+{
+    std::wstring text;
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        text += m_lines[i];
+        if (i + 1 < m_lines.size() || m_endsWithLineEnd)
+            text += m_lineEnd;
+    }
+    switch (m_encoding) {
+    case Encoding::Utf16le:
+        return "\xFF\xFE" + zv::text::EncodeUtf16le(text);
+    case Encoding::Utf8Bom:
+        return "\xEF\xBB\xBF" + zv::text::EncodeUtf8(text);
+    case Encoding::Utf8:
+        return zv::text::EncodeUtf8(text);
+    case Encoding::Windows1252:
+        break;
+    }
+    // Characters the code page lacks become '?', as a write to such a file
+    // does on the platform; the bytes already there come back unchanged.
+    std::string bytes;
+    for (wchar_t c : text) {
+        std::string one;
+        bytes += zv::text::EncodeWindows1252(std::wstring_view(&c, 1), one) ? one : std::string("?");
+    }
+    return bytes;
+}
+
+ProfileFile::Range ProfileFile::FindSection(std::wstring_view section) const
+{
+    Range range;
+    const std::wstring_view wanted = Trim(section);
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        std::wstring_view name;
+        if (!IsSectionLine(Trim(m_lines[i]), &name))
+            continue;
+        if (range.header != npos) {
+            range.end = i;
+            return range;
+        }
+        if (zv::text::EqualNoCase(name, wanted))
+            range.header = i;
+    }
+    range.end = m_lines.size();
+    return range;
+}
+
+std::size_t ProfileFile::FindKey(const Range& range, std::wstring_view key) const
+{
+    if (range.header == npos)
+        return npos;
+    const std::wstring_view wanted = Trim(key);
+    for (std::size_t i = range.header + 1; i < range.end; ++i) {
+        std::wstring_view name;
+        if (IsKeyLine(Trim(m_lines[i]), &name) && zv::text::EqualNoCase(name, wanted))
+            return i;
+    }
+    return npos;
+}
+
+bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std::wstring& value) const
+{
+    const std::size_t line = FindKey(FindSection(section), key);
+    if (line == npos)
+        return false;
+    std::wstring_view raw;
+    IsKeyLine(Trim(m_lines[line]), nullptr, &raw);
+    value = Unquote(raw);
+    return true;
+}
+
+std::vector<std::wstring> ProfileFile::SectionNames() const
+{
+    std::vector<std::wstring> names;
+    for (const std::wstring& line : m_lines) {
+        std::wstring_view name;
+        if (IsSectionLine(Trim(line), &name))
+            names.emplace_back(name);
+    }
+    return names;
+}
+
+std::vector<std::wstring> ProfileFile::KeyNames(std::wstring_view section) const
+{
+    std::vector<std::wstring> names;
+    const Range range = FindSection(section);
+    if (range.header == npos)
+        return names;
+    for (std::size_t i = range.header + 1; i < range.end; ++i) {
+        std::wstring_view name;
+        if (IsKeyLine(Trim(m_lines[i]), &name))
+            names.emplace_back(name);
+    }
+    return names;
+}
+
+std::vector<std::wstring> ProfileFile::SectionLines(std::wstring_view section) const
+{
+    std::vector<std::wstring> lines;
+    const Range range = FindSection(section);
+    if (range.header == npos)
+        return lines;
+    for (std::size_t i = range.header + 1; i < range.end; ++i) {
+        const std::wstring_view trimmed = Trim(m_lines[i]);
+        std::wstring_view name, value;
+        if (IsKeyLine(trimmed, &name, &value))
+            lines.push_back(std::wstring(name) + L"=" + std::wstring(value));
+        else if (!IsComment(trimmed))
+            lines.emplace_back(trimmed);
+    }
+    return lines;
+}
+
+void ProfileFile::AppendSection(std::wstring_view section)
+{
+    if (!m_lines.empty() && !m_endsWithLineEnd)
+        m_endsWithLineEnd = true;
+    m_lines.push_back(L"[" + std::wstring(Trim(section)) + L"]");
+    m_endsWithLineEnd = true;
+}
+
+bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value)
+{
+    Range range = FindSection(section);
+    const std::wstring trimmedKey(Trim(key));
+    const std::size_t line = FindKey(range, key);
+    if (line != npos) {
+        // The key keeps the spelling it has in the file.
+        std::wstring_view name;
+        IsKeyLine(Trim(m_lines[line]), &name);
+        std::wstring updated = std::wstring(name) + L"=" + std::wstring(value);
+        if (m_lines[line] == updated)
+            return false;
+        m_lines[line] = std::move(updated);
+        return true;
+    }
+    if (range.header == npos) {
+        AppendSection(section);
+        m_lines.push_back(trimmedKey + L"=" + std::wstring(value));
+        return true;
+    }
+    // A new key follows the last key of its section.
+    std::size_t after = range.header;
+    for (std::size_t i = range.header + 1; i < range.end; ++i)
+        if (IsKeyLine(Trim(m_lines[i])))
+            after = i;
+    if (after + 1 == m_lines.size())
+        m_endsWithLineEnd = true;
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(after + 1), trimmedKey + L"=" + std::wstring(value));
+    return true;
+}
+
+bool ProfileFile::DeleteKey(std::wstring_view section, std::wstring_view key)
+{
+    const std::size_t line = FindKey(FindSection(section), key);
+    if (line == npos)
+        return false;
+    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(line));
+    return true;
+}
+
+bool ProfileFile::DeleteSection(std::wstring_view section)
+{
+    const Range range = FindSection(section);
+    if (range.header == npos)
+        return false;
+    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header),
+                  m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
+    return true;
+}
+
+bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<std::wstring>& lines)
+{
+    Range range = FindSection(section);
+    if (range.header == npos) {
+        AppendSection(section);
+        m_lines.insert(m_lines.end(), lines.begin(), lines.end());
+        return true;
+    }
+    const auto first = m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1);
+    if (std::vector<std::wstring>(first, m_lines.begin() + static_cast<std::ptrdiff_t>(range.end)) == lines)
+        return false;
+    if (range.end == m_lines.size())
+        m_endsWithLineEnd = true;
+    m_lines.erase(first, m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1), lines.begin(), lines.end());
+    return true;
+}
+
+} // namespace zv::profile
