@@ -1,0 +1,90 @@
+#include "ProfileTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace profiletest;
+
+// Real processes writing one file: every key of every writer must be there.
+TEST(ProfileConcurrency, ProcessesLoseNoUpdate)
+{
+    zvtest::TempDir dir;
+    const std::string path = dir / "shared.ini";
+    zvtest::WriteFile(path, zvtest::Utf16(L"[S]\r\n"));
+    constexpr int kWriters = 4;
+    constexpr int kKeys = 500;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            bool ok = true;
+            for (int k = 0; k < kKeys; ++k) {
+                std::wstring key = L"w" + std::to_wstring(w) + L"k" + std::to_wstring(k);
+                ok &= WritePrivateProfileStringW(L"S", key.c_str(), L"1", W(path).c_str()) != 0;
+            }
+            _exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    zv::ClearProfileCache();
+    std::vector<wchar_t> buffer(200000);
+    GetPrivateProfileStringW(L"S", nullptr, L"", buffer.data(), static_cast<DWORD>(buffer.size()), W(path).c_str());
+    EXPECT_EQ(Items(buffer.data()).size(), static_cast<std::size_t>(kWriters * kKeys));
+}
+
+TEST(ProfileConcurrency, ThreadsLoseNoUpdate)
+{
+    zvtest::TempDir dir;
+    const std::string path = dir / "shared.ini";
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < 100; ++k) {
+                std::wstring key = L"t" + std::to_wstring(t) + L"k" + std::to_wstring(k);
+                WritePrivateProfileStringW(L"S", key.c_str(), L"v", W(path).c_str());
+                Get(path, L"S", key.c_str());
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    std::vector<wchar_t> buffer(100000);
+    GetPrivateProfileStringW(L"S", nullptr, L"", buffer.data(), static_cast<DWORD>(buffer.size()), W(path).c_str());
+    EXPECT_EQ(Items(buffer.data()).size(), 400u);
+}
+
+// A writer killed at any moment leaves the old or the new file.
+TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
+{
+    zvtest::TempDir dir;
+    const std::string path = dir / "a.ini";
+    std::wstring filler(2000, L'f');
+    for (int round = 0; round < 200; ++round) {
+        zvtest::WriteFile(path, zvtest::Utf16(L"[S]\r\nfill=" + filler + L"\r\nk=0\r\n"));
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (int i = 1;; ++i)
+                WritePrivateProfileStringW(L"S", L"k", std::to_wstring(i).c_str(), W(path).c_str());
+        }
+        usleep(static_cast<useconds_t>(200 + (round * 7919) % 3000));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        zv::ClearProfileCache();
+        ASSERT_EQ(Get(path, L"S", L"fill"), filler.substr(0, 1023)) << "round " << round;
+        ASSERT_NE(Get(path, L"S", L"k"), L"<default>") << "round " << round;
+    }
+}
+
+} // namespace

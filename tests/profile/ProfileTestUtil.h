@@ -1,0 +1,31 @@
+#pragma once
+
+#include <zvenv/platform/Profile.h>
+
+#include "ZvTest.h"
+
+#include <string>
+#include <vector>
+
+namespace profiletest {
+
+inline std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+inline std::wstring Get(const std::string& path, const wchar_t* section, const wchar_t* key,
+                        const wchar_t* def = L"<default>")
+{
+    wchar_t buffer[1024];
+    GetPrivateProfileStringW(section, key, def, buffer, 1024, W(path).c_str());
+    return buffer;
+}
+
+// A double-null list as its items.
+inline std::vector<std::wstring> Items(const wchar_t* list)
+{
+    std::vector<std::wstring> items;
+    for (const wchar_t* p = list; *p; p += items.back().size() + 1)
+        items.emplace_back(p);
+    return items;
+}
+
+} // namespace profiletest
