@@ -46,6 +46,10 @@ ZVPLATFORM_API bool DeleteFile(LPCWSTR path);
 // permissions are kept. False (and nothing changed) when the folder is missing
 // or cannot be written, or the target is a folder.
 ZVPLATFORM_API bool WriteFileAtomic(LPCWSTR path, const void* bytes, std::size_t size);
+// Creates a file holding the bytes only when nothing exists at the path yet;
+// an existing file is never touched. False when something is there already
+// or the file cannot be created.
+ZVPLATFORM_API bool CreateNewFile(LPCWSTR path, const void* bytes, std::size_t size);
 // Creates the folder with every missing parent. 0 on success or when it
 // exists already, otherwise the system's error code.
 ZVPLATFORM_API int CreateFolders(LPCWSTR path);

@@ -116,6 +116,33 @@ bool FolderExists(LPCWSTR path)
     return path && *path && stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool CreateNewFile(LPCWSTR path, const void* bytes, std::size_t size)
+{
+    if (!path || !*path)
+        return Fail(ENOENT);
+    const std::string native = NativePath(path);
+    const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return Fail(errno);
+    const char* p = static_cast<const char*>(bytes);
+    std::size_t left = size;
+    while (left > 0) {
+        const ssize_t written = write(fd, p, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            const int err = errno;
+            close(fd);
+            unlink(native.c_str());
+            return Fail(err);
+        }
+        p += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    close(fd);
+    return true;
+}
+
 bool WriteFileAtomic(LPCWSTR path, const void* bytes, std::size_t size)
 {
     if (!path || !*path)

@@ -1,0 +1,535 @@
+#include <zvenv/CTqIni.h>
+#include <zvenv/platform/Os.h>
+#include <zvenv/platform/Profile.h>
+#include <zvenv/platform/Text.h>
+
+#include "ini/IniFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+using zv::ini::PrepareFile;
+
+namespace {
+
+// Default of IsKeyExist: a text no real value holds.
+constexpr const wchar_t* kMissingMarker = L"{63788286-AE30-4D6B-95DF-3B451C1C79F9}";
+constexpr DWORD kStep = 512;
+constexpr DWORD kNumberChars = 64;
+
+wchar_t* Duplicate(const wchar_t* text)
+{
+    const std::size_t length = text ? std::wcslen(text) : 0;
+    wchar_t* copy = new wchar_t[length + 1];
+    if (length)
+        std::wmemcpy(copy, text, length);
+    copy[length] = 0;
+    return copy;
+}
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+
+// The C runtime's wcstoul with a 32-bit unsigned long, as on the platform the
+// files come from: a sign is applied to the magnitude, and a magnitude out of
+// range saturates to 0xFFFFFFFF.
+unsigned int ToUnsigned32(const wchar_t* text, int base)
+{
+    const wchar_t* p = text;
+    while (*p == L' ' || *p == L'\t' || *p == L'\r' || *p == L'\n' || *p == L'\v' || *p == L'\f')
+        ++p;
+    bool negative = false;
+    if (*p == L'+' || *p == L'-') {
+        negative = *p == L'-';
+        ++p;
+    }
+    if (*p == L'+' || *p == L'-')
+        return 0;
+    errno = 0;
+    const unsigned long long magnitude = std::wcstoull(p, nullptr, base);
+    if (errno == ERANGE || magnitude > 0xFFFFFFFFull)
+        return 0xFFFFFFFFu;
+    const auto value = static_cast<std::uint32_t>(magnitude);
+    return negative ? static_cast<unsigned int>(0u - value) : value;
+}
+
+struct KeyNameContext {
+    wchar_t* out;
+    unsigned long room;
+    unsigned long count;
+};
+
+} // namespace
+
+CTqIni::CTqIni() : m_pszPathName(nullptr) {}
+
+CTqIni::CTqIni(const wchar_t* pathName) : m_pszPathName(pathName ? Duplicate(pathName) : nullptr) {}
+
+CTqIni::CTqIni(const CTqIni& other)
+    : m_pszPathName(other.m_pszPathName ? Duplicate(other.m_pszPathName) : nullptr)
+{
+}
+
+CTqIni& CTqIni::operator=(const CTqIni& other)
+{
+    if (this != &other) {
+        wchar_t* copy = other.m_pszPathName ? Duplicate(other.m_pszPathName) : nullptr;
+        delete[] m_pszPathName;
+        m_pszPathName = copy;
+    }
+    return *this;
+}
+
+CTqIni::~CTqIni() { delete[] m_pszPathName; }
+
+void CTqIni::SetPathName(const wchar_t* pathName)
+{
+    if (pathName) {
+        wchar_t* copy = Duplicate(pathName);
+        delete[] m_pszPathName;
+        m_pszPathName = copy;
+    } else if (m_pszPathName) {
+        m_pszPathName[0] = 0;
+    }
+}
+
+CString CTqIni::GetPathName() const { return CString(m_pszPathName ? m_pszPathName : L""); }
+
+unsigned long CTqIni::GetPathName(wchar_t* buffer, unsigned long length) const
+{
+    if (!buffer)
+        return 0;
+    const wchar_t* path = m_pszPathName ? m_pszPathName : L"";
+    const std::size_t count = std::min<std::size_t>(std::wcslen(path), length);
+    std::wmemcpy(buffer, path, count);
+    buffer[count] = 0;
+    return static_cast<unsigned long>(count);
+}
+
+void zv::ini::PrepareFile(const wchar_t* path)
+{
+    if (!path || !*path || zv::os::FileExists(path) || zv::os::FolderExists(path))
+        return;
+    zv::os::CreateNewFile(path, "\xFF\xFE", 2);
+}
+
+wchar_t* CTqIni::__GetStringDynamic(const wchar_t* section, const wchar_t* key, const wchar_t* def) const
+{
+    if (!section || !key)
+        return Duplicate(def);
+    DWORD size = kStep;
+    for (;;) {
+        wchar_t* buffer = new wchar_t[size + 1];
+        const DWORD got = GetPrivateProfileStringW(section, key, def ? def : L"", buffer, size, m_pszPathName);
+        if (got + 1 < size)
+            return buffer;
+        delete[] buffer;
+        size += kStep;
+    }
+}
+
+CString CTqIni::GetString(const wchar_t* section, const wchar_t* key, const wchar_t* def) const
+{
+    wchar_t* value = __GetStringDynamic(section, key, def);
+    CString text(value);
+    delete[] value;
+    return text;
+}
+
+unsigned long CTqIni::GetString(const wchar_t* section, const wchar_t* key, wchar_t* buffer, unsigned long length,
+                                const wchar_t* def) const
+{
+    if (buffer)
+        buffer[0] = 0;
+    wchar_t* value = __GetStringDynamic(section, key, def);
+    unsigned long count = static_cast<unsigned long>(std::wcslen(value));
+    if (buffer) {
+        count = std::min(count, length);
+        std::wmemcpy(buffer, value, count);
+        buffer[count] = 0;
+    }
+    delete[] value;
+    return count;
+}
+
+int CTqIni::WriteString(const wchar_t* section, const wchar_t* key, const wchar_t* value) const
+{
+    if (!section || !key)
+        return 0;
+    PrepareFile(m_pszPathName);
+    return WritePrivateProfileStringW(section, key, value ? value : L"", m_pszPathName) ? 1 : 0;
+}
+
+int CTqIni::AppendString(const wchar_t* section, const wchar_t* key, const wchar_t* text) const
+{
+    if (!text || !section || !key)
+        return 0;
+    CString joined = GetString(section, key, L"");
+    joined += text;
+    return WriteString(section, key, joined);
+}
+
+int CTqIni::GetInt(const wchar_t* section, const wchar_t* key, int def, int base) const
+{
+    return static_cast<int>(GetUInt(section, key, static_cast<unsigned int>(def), base));
+}
+
+unsigned int CTqIni::GetUInt(const wchar_t* section, const wchar_t* key, unsigned int def, int base) const
+{
+    if (!section || !key)
+        return def;
+    wchar_t value[kNumberChars + 1];
+    GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
+    if (!value[0])
+        return def;
+    return ToUnsigned32(value, __ValidateBase(base));
+}
+
+int CTqIni::WriteInt(const wchar_t* section, const wchar_t* key, int value, int base) const
+{
+    wchar_t text[72];
+    __IntToString(value, text, base);
+    return WriteString(section, key, text);
+}
+
+int CTqIni::WriteUInt(const wchar_t* section, const wchar_t* key, unsigned int value, int base) const
+{
+    wchar_t text[72];
+    __UIntToString(value, text, base);
+    return WriteString(section, key, text);
+}
+
+int CTqIni::IncreaseInt(const wchar_t* section, const wchar_t* key, int delta, int base) const
+{
+    const unsigned int sum = static_cast<unsigned int>(GetInt(section, key, 0, base)) + static_cast<unsigned int>(delta);
+    return WriteInt(section, key, static_cast<int>(sum), base);
+}
+
+int CTqIni::IncreaseUInt(const wchar_t* section, const wchar_t* key, unsigned int delta, int base) const
+{
+    return WriteUInt(section, key, static_cast<unsigned int>(GetInt(section, key, 0, base)) + delta, base);
+}
+
+double CTqIni::GetDouble(const wchar_t* section, const wchar_t* key, double def) const
+{
+    if (!section || !key)
+        return def;
+    wchar_t value[kNumberChars + 1];
+    GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
+    if (!value[0])
+        return def;
+    return std::wcstod(value, nullptr);
+}
+
+int CTqIni::WriteDouble(const wchar_t* section, const wchar_t* key, double value, int precision) const
+{
+    CString text;
+    if (precision <= 0) {
+        text.Format(L"%f", value);
+    } else {
+        CString format;
+        format.Format(L"%%.%df", precision);
+        text.Format(format, value);
+    }
+    // The fixed-point text of a huge value does not fit the 129 characters
+    // the platform's form allows; such a value is stored in exponent form,
+    // which reads back to the same double, rather than cut.
+    if (text.GetLength() > 128)
+        text.Format(L"%.17g", value);
+    return WriteString(section, key, text);
+}
+
+int CTqIni::IncreaseDouble(const wchar_t* section, const wchar_t* key, double delta, int precision) const
+{
+    return WriteDouble(section, key, GetDouble(section, key, 0.0) + delta, precision);
+}
+
+int CTqIni::StringToBool(const wchar_t* text, int def)
+{
+    if (!text || !*text)
+        return def;
+    if (zv::text::EqualNoCase(text, L"true") || zv::text::EqualNoCase(text, L"yes"))
+        return 1;
+    return std::wcstol(text, nullptr, 10) != 0 ? 1 : 0;
+}
+
+int CTqIni::GetBool(const wchar_t* section, const wchar_t* key, int def) const
+{
+    if (!section || !key)
+        return def;
+    wchar_t value[kNumberChars + 1];
+    GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
+    return StringToBool(value, def);
+}
+
+int CTqIni::WriteBool(const wchar_t* section, const wchar_t* key, int value) const
+{
+    return WriteString(section, key, value ? L"1" : L"0");
+}
+
+int CTqIni::InvertBool(const wchar_t* section, const wchar_t* key) const
+{
+    return WriteBool(section, key, !GetBool(section, key, 0));
+}
+
+wchar_t CTqIni::GetChar(const wchar_t* section, const wchar_t* key, wchar_t def) const
+{
+    if (!section || !key)
+        return def;
+    wchar_t value[kNumberChars + 1];
+    GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
+    return value[0] ? value[0] : def;
+}
+
+int CTqIni::WriteChar(const wchar_t* section, const wchar_t* key, wchar_t ch) const
+{
+    const wchar_t text[2] = {ch, 0};
+    return WriteString(section, key, text);
+}
+
+int CTqIni::IsKeyExist(const wchar_t* section, const wchar_t* key) const
+{
+    if (!section || !key)
+        return 0;
+    return GetString(section, key, kMissingMarker) == kMissingMarker ? 0 : 1;
+}
+
+int CTqIni::IsSectionExist(const wchar_t* section) const
+{
+    if (!section)
+        return 0;
+    const unsigned long size = GetSectionNames(nullptr, 0);
+    wchar_t* names = new wchar_t[size + 1];
+    GetSectionNames(names, size);
+    const int stopped = ParseDNTString(names, __SubStrCompare, const_cast<wchar_t*>(section)) == 0;
+    delete[] names;
+    return stopped ? 1 : 0;
+}
+
+int CTqIni::DeleteKey(const wchar_t* section, const wchar_t* key) const
+{
+    if (!section || !key)
+        return 0;
+    PrepareFile(m_pszPathName);
+    return WritePrivateProfileStringW(section, key, nullptr, m_pszPathName) ? 1 : 0;
+}
+
+int CTqIni::DeleteSection(const wchar_t* section) const
+{
+    if (!section)
+        return 0;
+    PrepareFile(m_pszPathName);
+    return WritePrivateProfileStringW(section, nullptr, nullptr, m_pszPathName) ? 1 : 0;
+}
+
+unsigned long CTqIni::GetKeyLines(const wchar_t* section, wchar_t* buffer, unsigned long size) const
+{
+    if (buffer) {
+        buffer[0] = 0;
+        if (!section)
+            return 0;
+        return GetPrivateProfileSectionW(section, buffer, static_cast<DWORD>(size), m_pszPathName);
+    }
+    if (!section)
+        return 0;
+    DWORD room = kStep;
+    for (;;) {
+        wchar_t* scratch = new wchar_t[room + 1];
+        const DWORD got = GetPrivateProfileSectionW(section, scratch, room, m_pszPathName);
+        delete[] scratch;
+        if (got + 2 < room)
+            return got + 2;
+        room += kStep;
+    }
+}
+
+void CTqIni::GetKeyLines(const wchar_t* section, CStringArray* lines) const
+{
+    if (!lines)
+        return;
+    lines->RemoveAll();
+    const unsigned long size = GetKeyLines(section, nullptr, 0);
+    if (size == 0)
+        return;
+    wchar_t* buffer = new wchar_t[size + 1];
+    GetKeyLines(section, buffer, size);
+    ParseDNTString(buffer, __SubStrAdd, lines);
+    delete[] buffer;
+}
+
+int CTqIni::__KeyPairProc(const wchar_t* line, void* context)
+{
+    auto* names = static_cast<KeyNameContext*>(context);
+    const wchar_t* equals = std::wcschr(line, L'=');
+    if (!equals || equals == line)
+        return 1;
+    wchar_t* name = __StrDupEx(line, equals);
+    __TrimString(name);
+    const unsigned long length = static_cast<unsigned long>(std::wcslen(name));
+    if (names->out) {
+        if (names->room >= 2) {
+            const unsigned long copied = std::min(length, names->room - 1);
+            std::wmemcpy(names->out, name, copied);
+            names->out[copied] = 0;
+            names->out += copied + 1;
+            names->room -= copied + 1;
+            names->count += copied + 1;
+        }
+    } else {
+        names->count += length + 1;
+    }
+    delete[] name;
+    return 1;
+}
+
+unsigned long CTqIni::GetKeyNames(const wchar_t* section, wchar_t* buffer, unsigned long size) const
+{
+    if (buffer)
+        buffer[0] = 0;
+    if (!section)
+        return 0;
+    const unsigned long linesSize = GetKeyLines(section, nullptr, 0);
+    wchar_t* lines = new wchar_t[linesSize + 1];
+    GetKeyLines(section, lines, linesSize);
+    KeyNameContext context{buffer, buffer ? size : 0, 0};
+    ParseDNTString(lines, __KeyPairProc, &context);
+    delete[] lines;
+    if (buffer)
+        buffer[context.count] = 0;
+    return context.count;
+}
+
+void CTqIni::GetKeyNames(const wchar_t* section, CStringArray* names) const
+{
+    if (!names)
+        return;
+    names->RemoveAll();
+    const unsigned long size = GetKeyNames(section, nullptr, 0);
+    wchar_t* buffer = new wchar_t[size + 2];
+    GetKeyNames(section, buffer, size + 1);
+    ParseDNTString(buffer, __SubStrAdd, names);
+    delete[] buffer;
+}
+
+unsigned long CTqIni::GetSectionNames(wchar_t* buffer, unsigned long size) const
+{
+    if (buffer)
+        return GetPrivateProfileSectionNamesW(buffer, static_cast<DWORD>(size), m_pszPathName);
+    DWORD room = kStep;
+    for (;;) {
+        wchar_t* scratch = new wchar_t[room + 1];
+        const DWORD got = GetPrivateProfileSectionNamesW(scratch, room, m_pszPathName);
+        delete[] scratch;
+        if (got + 2 < room)
+            return got + 2;
+        room += kStep;
+    }
+}
+
+void CTqIni::GetSectionNames(CStringArray* names) const
+{
+    if (!names)
+        return;
+    names->RemoveAll();
+    const unsigned long size = GetSectionNames(nullptr, 0);
+    wchar_t* buffer = new wchar_t[size + 1];
+    GetSectionNames(buffer, size);
+    ParseDNTString(buffer, __SubStrAdd, names);
+    delete[] buffer;
+}
+
+int CTqIni::ParseDNTString(const wchar_t* list, int (*callback)(const wchar_t*, void*), void* context)
+{
+    if (!list || !callback)
+        return 0;
+    for (const wchar_t* item = list; *item; item += std::wcslen(item) + 1)
+        if (!callback(item, context))
+            return 0;
+    return 1;
+}
+
+void CTqIni::__IntToString(int value, wchar_t* buffer, int base)
+{
+    if (__ValidateBase(base) != 10) {
+        __UIntToString(static_cast<unsigned int>(value), buffer, base);
+        return;
+    }
+    std::swprintf(buffer, 72, L"%d", value);
+}
+
+void CTqIni::__UIntToString(unsigned int value, wchar_t* buffer, int base)
+{
+    switch (__ValidateBase(base)) {
+    case 2:
+        __ToBinaryString(value, buffer, 64);
+        break;
+    case 8:
+        std::swprintf(buffer, 72, L"%o", value);
+        break;
+    case 16:
+        std::swprintf(buffer, 72, L"%X", value);
+        break;
+    default:
+        std::swprintf(buffer, 72, L"%u", value);
+        break;
+    }
+}
+
+void CTqIni::__ToBinaryString(unsigned int value, wchar_t* buffer, unsigned long digits)
+{
+    if (digits == 0 || !buffer)
+        return;
+    wchar_t reversed[64];
+    unsigned long count = 0;
+    do {
+        reversed[count++] = (value & 1u) ? L'1' : L'0';
+        value >>= 1;
+    } while (value && count < digits && count < 64);
+    for (unsigned long i = 0; i < count; ++i)
+        buffer[i] = reversed[count - 1 - i];
+    buffer[count] = 0;
+}
+
+int CTqIni::__ValidateBase(int base) { return base == 2 || base == 8 || base == 16 ? base : 10; }
+
+int CTqIni::__TrimString(wchar_t* text)
+{
+    if (!text)
+        return 0;
+    std::size_t length = std::wcslen(text);
+    const std::size_t original = length;
+    while (length > 0 && IsBlank(text[length - 1]))
+        text[--length] = 0;
+    std::size_t first = 0;
+    while (first < length && IsBlank(text[first]))
+        ++first;
+    if (first > 0)
+        std::wmemmove(text, text + first, length - first + 1);
+    return length - first != original ? 1 : 0;
+}
+
+int CTqIni::__SubStrAdd(const wchar_t* item, void* items)
+{
+    if (!item || !items)
+        return 0;
+    static_cast<CStringArray*>(items)->Add(item);
+    return 1;
+}
+
+int CTqIni::__SubStrCompare(const wchar_t* item, void* name)
+{
+    return zv::text::EqualNoCase(item, static_cast<const wchar_t*>(name)) ? 0 : 1;
+}
+
+wchar_t* CTqIni::__StrDupEx(const wchar_t* begin, const wchar_t* end)
+{
+    const std::size_t length = begin && end > begin ? static_cast<std::size_t>(end - begin) : 0;
+    wchar_t* copy = new wchar_t[length + 1];
+    if (length)
+        std::wmemcpy(copy, begin, length);
+    copy[length] = 0;
+    return copy;
+}

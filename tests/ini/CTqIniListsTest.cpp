@@ -1,0 +1,214 @@
+#include "IniTestUtil.h"
+
+#include <vector>
+
+namespace {
+
+std::vector<std::wstring> Items(const wchar_t* list)
+{
+    std::vector<std::wstring> items;
+    for (const wchar_t* p = list; *p; p += items.back().size() + 1)
+        items.emplace_back(p);
+    return items;
+}
+
+std::vector<std::wstring> Items(const CStringArray& array)
+{
+    std::vector<std::wstring> items;
+    for (int i = 0; i < array.GetSize(); ++i)
+        items.push_back(array[i].str());
+    return items;
+}
+
+using IniLists = IniTest;
+
+TEST_F(IniLists, KeysAndSections)
+{
+    Seed(L"[A]\r\n  spaced key  =1\r\nno equals\r\n=starts with equals\r\nplain=2\r\nempty=\r\n[B]\r\n");
+    EXPECT_EQ(ini.IsKeyExist(L"A", L"empty"), 1);
+    EXPECT_EQ(ini.IsKeyExist(L"A", L"missing"), 0);
+    EXPECT_EQ(ini.IsKeyExist(nullptr, L"plain"), 0);
+    EXPECT_EQ(ini.IsSectionExist(L"b"), 1);
+    EXPECT_EQ(ini.IsSectionExist(L"C"), 0);
+
+    CStringArray names;
+    ini.GetKeyNames(L"A", &names);
+    EXPECT_EQ(Items(names), (std::vector<std::wstring>{L"spaced key", L"plain", L"empty"}));
+    EXPECT_EQ(ini.GetKeyNames(L"A", nullptr, 0), 23u);
+    wchar_t buffer[64];
+    EXPECT_EQ(ini.GetKeyNames(L"A", buffer, 8), 8u) << "a name cut to the room, then no more names";
+    EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"spaced "}));
+    EXPECT_EQ(ini.GetKeyNames(nullptr, buffer, 8), 0u);
+
+    ini.GetSectionNames(&names);
+    EXPECT_EQ(Items(names), (std::vector<std::wstring>{L"A", L"B"}));
+    CStringArray lines;
+    ini.GetKeyLines(L"A", &lines);
+    EXPECT_EQ(lines.GetSize(), 5);
+}
+
+TEST_F(IniLists, SizeQueries)
+{
+    EXPECT_EQ(ini.GetSectionNames(nullptr, 0), 2u) << "no file: an empty list needs 2";
+    Seed(L"; only a comment\r\n");
+    EXPECT_EQ(ini.GetSectionNames(nullptr, 0), 2u);
+    EXPECT_EQ(ini.GetKeyLines(L"A", nullptr, 0), 2u);
+
+    std::wstring text = L"[Big]\r\n";
+    for (int i = 0; i < 300; ++i)
+        text += L"key" + std::to_wstring(i) + L"=value\r\n";
+    Seed(text);
+    const unsigned long size = ini.GetKeyLines(L"Big", nullptr, 0);
+    std::vector<wchar_t> buffer(size + 1);
+    EXPECT_EQ(ini.GetKeyLines(L"Big", buffer.data(), size), size - 2) << "the answer is enough room";
+    CStringArray names;
+    ini.GetKeyNames(L"Big", &names);
+    ASSERT_EQ(names.GetSize(), 300);
+    EXPECT_STREQ(names[299], L"key299");
+}
+
+TEST_F(IniLists, DeletingKeysAndSections)
+{
+    Seed(L"[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n");
+    ASSERT_TRUE(ini.DeleteKey(L"a", L"X"));
+    ASSERT_TRUE(ini.DeleteSection(L"b"));
+    EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\ny=2\r\n"));
+    EXPECT_EQ(ini.DeleteKey(L"A", nullptr), 0) << "a null key must not remove the section";
+    EXPECT_EQ(ini.DeleteSection(nullptr), 0);
+    EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\ny=2\r\n"));
+}
+
+int CountUntilStop(const wchar_t* item, void* context)
+{
+    auto* seen = static_cast<std::vector<std::wstring>*>(context);
+    seen->push_back(item);
+    return seen->size() < 2;
+}
+
+TEST(CTqIniParse, WalksDoubleNullLists)
+{
+    std::vector<std::wstring> seen;
+    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0b\0c\0", CountUntilStop, &seen), 0);
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"a", L"b"}));
+    seen.clear();
+    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0", CountUntilStop, &seen), 1);
+    EXPECT_EQ(CTqIni::ParseDNTString(L"", CountUntilStop, &seen), 1);
+    EXPECT_EQ(CTqIni::ParseDNTString(nullptr, CountUntilStop, &seen), 0);
+    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0", nullptr, &seen), 0);
+}
+
+TEST_F(IniLists, DataBlocksPointsAndRectangles)
+{
+    ASSERT_TRUE(ini.WritePoint(L"S", L"p", POINT{1, -1}));
+    EXPECT_STREQ(ini.GetString(L"S", L"p"), L"01000000FFFFFFFF");
+    POINT p = ini.GetPoint(L"S", L"p", POINT{9, 9});
+    EXPECT_EQ(p.x, 1);
+    EXPECT_EQ(p.y, -1);
+    ini.WriteString(L"S", L"short", L"0100");
+    EXPECT_EQ(ini.GetPoint(L"S", L"short", POINT{9, 9}).x, 9);
+
+    const RECT r{-10, 20, 30000, -2147483647 - 1};
+    ASSERT_TRUE(ini.WriteRect(L"S", L"r", r));
+    const RECT back = ini.GetRect(L"S", L"r", RECT{});
+    EXPECT_EQ(back.left, r.left);
+    EXPECT_EQ(back.bottom, r.bottom);
+
+    ini.WriteString(L"S", L"d", L"0A1b");
+    EXPECT_EQ(ini.GetDataBlock(L"S", L"d", nullptr, 0, 1), 1u);
+    unsigned char bytes[4] = {};
+    EXPECT_EQ(ini.GetDataBlock(L"S", L"d", bytes, 4, 0), 2u);
+    EXPECT_EQ(bytes[0], 0x0A);
+    EXPECT_EQ(bytes[1], 0x1B);
+    ini.WriteString(L"S", L"bad", L"0G");
+    EXPECT_EQ(ini.GetDataBlock(L"S", L"bad", nullptr, 0, 0), 0u);
+    ini.WriteString(L"S", L"odd", L"0A1");
+    EXPECT_EQ(ini.GetDataBlock(L"S", L"odd", nullptr, 0, 0), 1u);
+    EXPECT_EQ(ini.GetDataBlock(L"S", L"d", nullptr, 0, 2), 0u);
+
+    ini.WriteString(L"S", L"grow", L"0A");
+    const unsigned char ff = 255;
+    ASSERT_TRUE(ini.AppendDataBlock(L"S", L"grow", &ff, 1));
+    EXPECT_STREQ(ini.GetString(L"S", L"grow"), L"0AFF");
+    EXPECT_EQ(ini.WriteDataBlock(L"S", L"x", nullptr, 3), 0);
+    ASSERT_TRUE(ini.WriteDataBlock(L"S", L"empty", &ff, 0));
+    EXPECT_EQ(ini.IsKeyExist(L"S", L"empty"), 1);
+}
+
+TEST_F(IniLists, ArraysSplitAndJoin)
+{
+    ini.WriteString(L"S", L"a", L"\" a ;b;;c \""); // quoted, so the blanks survive the read
+    CStringArray items;
+    ini.GetArray(L"S", L"a", &items, L";", 0);
+    EXPECT_EQ(Items(items), (std::vector<std::wstring>{L"a", L"b", L"c"})) << "the array form always trims";
+
+    wchar_t buffer[32];
+    const unsigned long used = ini.GetArray(L"S", L"a", buffer, 32, L";", 0);
+    EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L" a ", L"b", L"c "}));
+    EXPECT_EQ(used, 9u);
+    EXPECT_EQ(ini.GetArray(L"S", L"a", nullptr, 0, L";", 0), used) << "the size query agrees";
+
+    ini.WriteString(L"S", L"m", L"x::y");
+    ini.GetArray(L"S", L"m", &items, L"::");
+    EXPECT_EQ(Items(items), (std::vector<std::wstring>{L"x", L"y"}));
+    ini.GetArray(L"S", L"m", &items, L"");
+    EXPECT_EQ(Items(items), (std::vector<std::wstring>{L"x::y"})) << "an empty delimiter does not split";
+    ini.GetArray(L"S", L"missing", &items);
+    EXPECT_EQ(items.GetSize(), 0);
+
+    CStringArray xyz;
+    xyz.Add(L"x");
+    xyz.Add(L"y");
+    xyz.Add(L"z");
+    EXPECT_STREQ(ini.GetArrayString(&xyz, 2, nullptr), L"x,y");
+    EXPECT_STREQ(ini.GetArrayString(&xyz, -1, L" | "), L"x | y | z");
+    EXPECT_STREQ(ini.GetArrayString(&xyz, 99, L""), L"x,y,z");
+    EXPECT_STREQ(ini.GetArrayString(nullptr, 2, nullptr), L"");
+    ASSERT_TRUE(ini.WriteArray(L"S", L"w", &xyz, -1, L";"));
+    EXPECT_STREQ(ini.GetString(L"S", L"w"), L"x;y;z");
+    EXPECT_EQ(ini.WriteArray(L"S", L"w", nullptr, -1, L";"), 0);
+}
+
+TEST_F(IniLists, SplitStaysInsideItsRoom)
+{
+    wchar_t out[8];
+    wmemset(out, L'#', 8);
+    const unsigned long used = [&] {
+        struct Access : CTqIni {
+            using CTqIni::__StringSplit;
+        };
+        return Access::__StringSplit(L"alpha,beta,gamma", out, 7, L",", 1);
+    }();
+    EXPECT_LE(used, 6u);
+    EXPECT_EQ(out[7], L'#');
+    EXPECT_EQ(out[used], 0);
+}
+
+TEST_F(IniLists, CopyingAndMoving)
+{
+    Seed(L"[A]\r\nk=1\r\nj=2\r\n[B]\r\nb=3\r\n");
+    EXPECT_EQ(ini.CopyKey(L"A", L"k", L"a", L"K", 0), 0) << "onto itself";
+    EXPECT_EQ(ini.CopyKey(L"A", L"missing", L"B", L"x", 0), 0);
+    EXPECT_EQ(ini.CopyKey(L"A", L"k", L"B", L"b", 1), 0);
+    EXPECT_STREQ(ini.GetString(L"B", L"b"), L"3");
+    ASSERT_TRUE(ini.CopyKey(L"A", L"k", L"B", L"b", 0));
+    EXPECT_STREQ(ini.GetString(L"B", L"b"), L"1");
+    ASSERT_TRUE(ini.MoveKey(L"A", L"j", L"C", L"j", 1));
+    EXPECT_EQ(ini.IsKeyExist(L"A", L"j"), 0);
+    EXPECT_STREQ(ini.GetString(L"C", L"j"), L"2");
+    EXPECT_EQ(ini.MoveKey(L"A", L"gone", L"C", L"g", 0), 0);
+
+    const std::string before = Bytes();
+    EXPECT_EQ(ini.CopySection(L"A", L"B", 1), 0);
+    EXPECT_EQ(ini.CopySection(L"A", L"a", 0), 0);
+    EXPECT_EQ(ini.CopySection(L"Missing", L"D", 0), 0);
+    EXPECT_EQ(Bytes(), before) << "failed copies change nothing";
+    ASSERT_TRUE(ini.CopySection(L"A", L"B", 0));
+    CStringArray lines;
+    ini.GetKeyLines(L"B", &lines);
+    EXPECT_EQ(Items(lines), (std::vector<std::wstring>{L"k=1"}));
+    ASSERT_TRUE(ini.MoveSection(L"C", L"D", 1));
+    EXPECT_EQ(ini.IsSectionExist(L"C"), 0);
+    EXPECT_STREQ(ini.GetString(L"D", L"j"), L"2");
+}
+
+} // namespace
