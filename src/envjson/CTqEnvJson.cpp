@@ -4,6 +4,7 @@
 #include <zvenv/platform/CFile.h>
 #include <zvenv/platform/Message.h>
 #include <zvenv/platform/Os.h>
+#include <zvenv/platform/Text.h>
 
 #include "envjson/JsonFileText.h"
 #include "envjson/JsonValidator.h"
@@ -19,10 +20,10 @@ CCriticalSection CTqEnvJson::m_csSplitEnv(0);
 
 namespace {
 
-// FF FE followed by the default document text.
+// FF FE followed by the default document text, which has its CR LF already.
 std::string DefaultDocumentBytes()
 {
-    return zv::envjson::EncodeDocumentFile(kDefaultDocumentText);
+    return std::string("\xFF\xFE", 2) + zv::text::EncodeUtf16le(kDefaultDocumentText);
 }
 
 // The shipped copy of a document file: the system folder plus the file's name.
