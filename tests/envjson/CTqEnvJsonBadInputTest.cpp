@@ -106,3 +106,25 @@ TEST(JsonBadInput, HostileSplitInput)
     EXPECT_EQ(CTqEnvJson::StringToArray(CString(many + L"|"), pieces), 1);
     EXPECT_TRUE(pieces.GetAt(0).str() == many);
 }
+
+TEST(JsonBadInput, DeepTreeBuiltThroughTheInterface)
+{
+    if (!InFreshRoot())
+        return;
+    // Far deeper than any file the validator takes: readers walk it without
+    // running out of stack.
+    CTqEnvJson* doc = fnTqEnvMgr()->GetJson(L"deep");
+    void* parent = nullptr;
+    for (int i = 0; i < 100000; ++i) {
+        void** it = doc->CreateNode(parent, L"k", JsonArray, 0);
+        ASSERT_NE(it, nullptr);
+        parent = *it;
+    }
+    doc->SetString(L"", L"bottom", parent);
+    EXPECT_EQ(doc->GetString(L"k", L"d").str(), L"|bottom");
+    EXPECT_EQ(doc->GetStringEx(L"", L"", L"", L"d").str(), L"bottom");
+    EXPECT_EQ(doc->GetStringEx(L"k", L"", L"", L"d").str(), L"bottom|");
+    CStringArray rows;
+    doc->GetTreeArray(L"k", rows);
+    EXPECT_EQ(Items(rows), std::vector<std::wstring>{L"bottom"});
+}
