@@ -35,7 +35,7 @@ constexpr int kMaxPerKeyWrites = 20;
 // on an even spread of keys and scaled to all keys, to keep the run short.
 constexpr int kFullWorkKeys = 10000;
 constexpr int kSampledReads = 1000;
-constexpr int kSampledChanges = 10000;
+constexpr int kSampledChanges = 2000;
 
 std::wstring Wide(const std::string& text)
 {
