@@ -1,4 +1,9 @@
+#include <zvenv/CTqEnvSetting.h>
+
 #include "EnvIniTestUtil.h"
+
+#include <memory>
+#include <typeinfo>
 
 #include <climits>
 
@@ -386,6 +391,26 @@ TEST_F(EnvIniCopy, AssignmentReplacesOnlyTheSourcesSections)
     EXPECT_EQ(Items(got), Items(items));
     doc = doc;
     EXPECT_EQ(doc.GetString(L"Only", L"c", L""), CString(L"kept")) << "self-assignment keeps everything";
+}
+
+TEST_F(EnvIniCopy, SettingDocumentCopiesLikeAnyDocumentAndClonesAsAPlainOne)
+{
+    CTqEnvSetting setting;
+    BindPath(setting, path);
+    setting.SetString(L"User", L"name", L"alice");
+    CTqEnvSetting other;
+    other.SetString(L"Other", L"k", L"kept");
+    other = setting;
+    EXPECT_EQ(other.GetPath(), CString(W(path)));
+    EXPECT_EQ(other.IsDirty(), 1);
+    EXPECT_EQ(other.GetString(L"User", L"name", L""), CString(L"alice"));
+    EXPECT_EQ(other.GetString(L"Other", L"k", L""), CString(L"kept"));
+    std::unique_ptr<CTqEnvIni> clone(setting.Clone());
+    EXPECT_TRUE(typeid(*clone) == typeid(CTqEnvIni));
+    EXPECT_EQ(clone->GetString(L"User", L"name", L""), CString(L"alice"));
+    CTqEnvIni* asDocument = &setting;
+    asDocument->Save();
+    EXPECT_EQ(Text(), L"[User]\r\nname=alice\r\n");
 }
 
 } // namespace
