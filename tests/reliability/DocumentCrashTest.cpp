@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -34,6 +35,7 @@ TEST(DocumentCrash, Writer)
     CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
     CTqEnvJson* json = mgr.GetJson(L"layout");
     ASSERT_NE(json->GetJson(), nullptr);
+    zvtest::WriteFile(zvtest::ChildRoot() + "ready", "");
     for (int n = ini->GetInt(L"Main", Key(0).c_str(), 0) + 1;; ++n) {
         for (int j = 0; j < kKeys; ++j) {
             ini->SetInt(L"Main", Key(j).c_str(), n);
@@ -102,8 +104,13 @@ TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
     int iniLast = 0, jsonLast = 0;
     int progressed = 0;
     for (int round = 0; round < 300; ++round) {
+        std::remove((root.root() + "ready").c_str());
         const pid_t pid = zvtest::StartInRoot(root, "DocumentCrash.Writer");
-        usleep(std::uniform_int_distribution<useconds_t>(10000, 120000)(random));
+        // Mostly killed while saving, sometimes while starting up.
+        if (round % 10 != 0)
+            for (int wait = 0; wait < 5000 && !zvtest::PathExists(root.root() + "ready"); ++wait)
+                usleep(1000);
+        usleep(std::uniform_int_distribution<useconds_t>(0, 40000)(random));
         kill(pid, SIGKILL);
         zvtest::WaitFor(pid);
         if (!zvtest::PathExists(root.user() + "layout.json"))
@@ -117,7 +124,7 @@ TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
         iniLast = ini;
         jsonLast = json;
     }
-    EXPECT_GT(progressed, 100) << "the writer saved in most rounds";
+    EXPECT_GE(progressed, 30) << "the writer got to save in a good share of the rounds";
     EXPECT_GT(jsonLast, 0) << "the user's JSON file was never replaced by the shipped default";
 }
 
