@@ -118,8 +118,10 @@ def plot(group, op, title, unit, impls, sizes, figures, plot_dir, work_dir):
     xlabel = "keys" if group == "ini" else "MB of JSON text"
     ylabel = "ms per call" if unit == "per call" else "ms"
     lines = []
-    for index, _ in enumerate(impls):
-        lines.append(f"'{data}' index {index} using 1:2 with linespoints lw 2 pt 7 title columnheader(1)")
+    for index, impl in enumerate(impls):
+        # Ours solid, peers dashed.
+        dash = 1 if impl in OURS[group] else 2
+        lines.append(f"'{data}' index {index} using 1:2 with linespoints lw 2 dt {dash} pt 7 title columnheader(1)")
     script = "\n".join(
         [
             "set terminal pngcairo size 720,440 font 'DejaVu Sans,10'"
