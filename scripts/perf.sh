@@ -38,6 +38,8 @@ cmake --build "$build" -j2 --target peers_bench JSONLint "${own_benches[@]}"
 results=$build/results
 rm -rf "$results"
 mkdir -p "$results"
+# Other work on the machine inflates wall-clock times; the report says how busy it was.
+load_start=$(cut -d' ' -f1-3 /proc/loadavg)
 # The executables sit in <build>/bin, so <build> is their application root:
 # the documents live under its user folder.
 bench=$build/bin/peers_bench
@@ -86,6 +88,7 @@ done
     echo "compiler=$(c++ --version | head -1)"
     echo "flags=$(sed -n 's/^CMAKE_CXX_FLAGS_RELEASE:[A-Z]*=//p' "$build/CMakeCache.txt")"
     echo "kernel=$(uname -sr)"
+    echo "load=$load_start at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end"
     echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')"
     echo "ini_sizes=$ini_sizes"
     echo "json_sizes=$json_sizes"

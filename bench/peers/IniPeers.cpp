@@ -148,6 +148,7 @@ std::vector<int> Spread(int keys, int count)
 Figure Scaled(Figure f, int done, int keys, std::string& note)
 {
     f.seconds *= static_cast<double>(keys) / done;
+    f.cpuSeconds *= static_cast<double>(keys) / done;
     note = done < keys ? "timed on " + std::to_string(done) + " of " + std::to_string(keys) + ", scaled" : "";
     return f;
 }
@@ -223,6 +224,7 @@ void RunIni(int keys, Recorder& out)
     // One key, the file's last, read many times; the figure is per call.
     auto perCall = [](Figure f, int calls) {
         f.seconds /= calls;
+        f.cpuSeconds /= calls;
         return f;
     };
     out.Add(perCall(Measure(

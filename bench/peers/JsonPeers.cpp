@@ -193,24 +193,26 @@ const char* const kSteps[] = {"load", "read_all", "read_one", "change", "save"};
 
 void Run(const std::string& impl, long size, int runs, const std::function<void()>& restore, Steps steps, Recorder& out)
 {
-    std::vector<double> times[5];
+    std::vector<double> times[5], cpu[5];
     for (int r = 0; r < runs; ++r) {
         restore();
         const std::function<void()>* order[] = {&steps.load, &steps.readAll, &steps.readOne, &steps.change,
                                                 &steps.save};
         for (int s = 0; s < 5; ++s) {
+            const int calls = s == 2 ? kReadOneCalls : 1;
+            const double cpuStart = CpuSeconds();
             const auto start = std::chrono::steady_clock::now();
             (*order[s])();
-            times[s].push_back(Seconds(start) / (s == 2 ? kReadOneCalls : 1));
+            times[s].push_back(Seconds(start) / calls);
+            cpu[s].push_back((CpuSeconds() - cpuStart) / calls);
         }
         steps.drop();
     }
     for (int s = 0; s < 5; ++s) {
-        std::vector<double>& v = times[s];
-        std::sort(v.begin(), v.end());
         Figure f;
-        f.seconds = v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-        f.runs = static_cast<int>(v.size());
+        f.seconds = Median(times[s]);
+        f.cpuSeconds = Median(cpu[s]);
+        f.runs = static_cast<int>(times[s].size());
         out.Add(f, "json", kSteps[s], impl, size);
     }
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -21,33 +22,49 @@ struct Figure {
     std::string op;
     std::string impl;
     long size = 0;      // keys, or bytes of JSON text
-    double seconds = 0; // median of the runs
+    double seconds = 0;    // median of the runs, wall clock
+    double cpuSeconds = 0; // median of the runs, this process's CPU time
     int runs = 0;
     std::string note;
 };
+
+inline double CpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+inline double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
 
 // Runs setup (untimed) then work (timed) until minRuns runs are done and
 // either maxRuns are done or the timed total passes budget seconds.
 inline Figure Measure(const std::function<void()>& setup, const std::function<void()>& work, int minRuns = 3,
                       int maxRuns = 11, double budget = 2.0)
 {
-    std::vector<double> times;
+    std::vector<double> times, cpu;
     double total = 0;
     while (static_cast<int>(times.size()) < maxRuns && (static_cast<int>(times.size()) < minRuns || total < budget)) {
         if (setup)
             setup();
+        const double cpuStart = CpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         work();
         const auto stop = std::chrono::steady_clock::now();
+        cpu.push_back(CpuSeconds() - cpuStart);
         const double seconds = std::chrono::duration<double>(stop - start).count();
         times.push_back(seconds);
         total += seconds;
     }
-    std::sort(times.begin(), times.end());
-    const std::size_t n = times.size();
     Figure figure;
-    figure.seconds = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-    figure.runs = static_cast<int>(n);
+    figure.seconds = Median(times);
+    figure.cpuSeconds = Median(cpu);
+    figure.runs = static_cast<int>(times.size());
     return figure;
 }
 
@@ -66,8 +83,9 @@ public:
         char line[512];
         std::snprintf(line, sizeof line,
                       "{\"group\":\"%s\",\"op\":\"%s\",\"impl\":\"%s\",\"size\":%ld,\"seconds\":%.9g,"
-                      "\"runs\":%d,\"note\":\"%s\"}\n",
-                      group.c_str(), op.c_str(), impl.c_str(), size, figure.seconds, figure.runs, note.c_str());
+                      "\"cpu_seconds\":%.9g,\"runs\":%d,\"note\":\"%s\"}\n",
+                      group.c_str(), op.c_str(), impl.c_str(), size, figure.seconds, figure.cpuSeconds, figure.runs,
+                      note.c_str());
         m_out << line;
         m_out.flush();
         std::fputs(line, stdout);

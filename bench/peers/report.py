@@ -33,7 +33,7 @@ def size_label(group, size):
     if group == "ini":
         return f"{size:,} keys"
     mib = size / 1048576
-    return f"{mib:g} MB"
+    return f"{mib:.3g} MB"
 
 
 def fmt_time(seconds):
@@ -71,6 +71,7 @@ def growth(points):
 def load_results(folder):
     figures = {}
     notes = {}
+    cpu = {}
     path = os.path.join(folder, "peers.jsonl")
     if os.path.exists(path):
         with open(path, encoding="utf-8") as f:
@@ -81,9 +82,11 @@ def load_results(folder):
                 r = json.loads(line)
                 key = (r["group"], r["op"], r["impl"], r["size"])
                 figures[key] = r["seconds"]
+                if "cpu_seconds" in r:
+                    cpu[key] = r["cpu_seconds"]
                 if r.get("note"):
                     notes[key] = r["note"]
-    return figures, notes
+    return figures, notes, cpu
 
 
 def read_text(path):
@@ -155,7 +158,7 @@ def has_pngcairo():
     return _PNGCAIRO
 
 
-def group_section(group, figures, notes, plot_dir, work_dir, plot_rel):
+def group_section(group, figures, notes, cpu, plot_dir, work_dir, plot_rel):
     sizes = sorted({k[3] for k in figures if k[0] == group})
     if not sizes:
         return [f"No {group.upper()} figures were measured.", ""]
@@ -176,6 +179,9 @@ def group_section(group, figures, notes, plot_dir, work_dir, plot_rel):
             for s in sizes:
                 t = figures.get((group, op, impl, s))
                 cell = fmt_time(t)
+                c = cpu.get((group, op, impl, s))
+                if t and c is not None:
+                    cell += f" (CPU {fmt_time(c)})" if c > 0 else " (CPU 0)"
                 note = notes.get((group, op, impl, s))
                 if note:
                     if note not in used_notes:
@@ -258,7 +264,7 @@ def main():
     os.makedirs(plot_dir, exist_ok=True)
     work_dir = os.path.join(results, "plots")
     os.makedirs(work_dir, exist_ok=True)
-    figures, notes = load_results(results)
+    figures, notes, cpu = load_results(results)
     info = machine_info(results)
     wine_version = read_text(os.path.join(results, "wine-version.txt"))
     mingw_version = read_text(os.path.join(results, "mingw-version.txt"))
@@ -280,6 +286,8 @@ def main():
         f"- Run: {info.get('date', '?')}",
         f"- CPU: {info.get('cpu', '?')}, `nproc` = {info.get('nproc', '?')}, memory {info.get('memory', '?')},"
         f" {info.get('kernel', '?')}",
+        f"- Load average (1, 5, 15 minutes): {info.get('load', '?')}; with more runnable work than"
+        " cores, wall-clock times carry noise, ratios within one run less so",
         f"- Compiler: {info.get('compiler', '?')}; CMake Release build, flags `{info.get('flags', '?')}`"
         " (the library's own `-Wall -Wextra` added)",
         f"- Windows side: {mingw_version or 'not built'}, `-std=c++17 -static -O2`; run by"
@@ -345,16 +353,19 @@ def main():
         "*Change* sets `id` in every record. The implementations' read totals are compared at the",
         "end of each size and the program fails if they differ.",
         "",
-        "The tables give absolute medians, then the ratio of ours to each peer in the same run",
-        "(below 1× ours is faster). *growth* is the slope of log(time) over log(size) from the",
+        "The tables give wall-clock medians, with the median CPU time of the Linux programs in",
+        "brackets (the wine program's work is largely done by the wine server, another process, so",
+        "it has none); then the ratio of the wall-clock medians of ours to each peer in the same run",
+        "(below 1× ours is faster). Waiting for the disk (`fsync`) is wall time but not CPU time.",
+        "*growth* is the slope of log(time) over log(size) from the",
         "smallest to the largest size: about 1 is linear, 2 quadratic, 0 constant per call.",
         "",
         "## INI",
         "",
     ]
-    out += group_section("ini", figures, notes, plot_dir, work_dir, plot_rel)
+    out += group_section("ini", figures, notes, cpu, plot_dir, work_dir, plot_rel)
     out += ["## JSON", ""]
-    out += group_section("json", figures, notes, plot_dir, work_dir, plot_rel)
+    out += group_section("json", figures, notes, cpu, plot_dir, work_dir, plot_rel)
     own = own_benchmarks(results)
     if own:
         out += [
