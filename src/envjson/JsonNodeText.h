@@ -4,7 +4,6 @@
 
 #include "json/Json.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cwchar>
@@ -47,7 +46,6 @@ inline int TextToInt(const wchar_t* text)
 {
     if (!text)
         return 0;
-    errno = 0;
     const long long value = std::wcstoll(text, nullptr, 10);
     if (value > INT_MAX)
         return INT_MAX;
