@@ -361,16 +361,4 @@ TEST(JsonHostileInput, LoneSurrogatesAndCodesBeyondUnicode)
     EXPECT_EQ(nullptr, JsonParse(markInLine.c_str()));
 }
 
-TEST(JsonHostileInput, LargeFlatArray)
-{
-    std::wstring text = L"[";
-    for (int i = 0; i < 100000; ++i)
-        text += L"1,";
-    text += L"\"end\"]";
-    Document root(text.c_str());
-    ASSERT_EQ(100001, JsonGetSize(root));
-    EXPECT_EQ(L"end", Value(JsonEnd(root)[-1]));
-    EXPECT_EQ(1u << 17, zv::json::AsHandle(root)->body->children->capacity);
-}
-
 } // namespace
