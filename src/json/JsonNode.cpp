@@ -33,49 +33,47 @@ void DropSlice(NodeBody* body)
     body->offset = body->length = 0;
 }
 
-// Frees a body whose last reference is gone, and every body below it that
-// loses its last reference with it. An explicit stack keeps the depth of the
-// tree off the call stack.
-void DestroyBody(NodeBody* body)
+// Releases every child handle of the list and frees the list. Bodies that
+// lose their last reference take their own lists along, through an explicit
+// stack, so that the depth of the tree stays off the call stack.
+void ReleaseChildList(ChildList* list)
 {
-    if (!body->children || body->children->count == 0) {
-        if (body->children) {
-            std::free(body->children->items);
-            delete body->children;
+    std::vector<ChildList*> pending;
+    for (;;) {
+        for (std::uint32_t i = 0; i < list->count; ++i) {
+            auto* child = static_cast<Handle*>(list->items[i]);
+            NodeBody* body = child->body;
+            delete child;
+            if (--body->refs != 0)
+                continue;
+            if (body->children)
+                pending.push_back(body->children);
+            ReleaseSource(body->source);
+            delete body;
         }
-        ReleaseSource(body->source);
-        delete body;
-        return;
-    }
-    std::vector<NodeBody*> doomed{body};
-    while (!doomed.empty()) {
-        NodeBody* current = doomed.back();
-        doomed.pop_back();
-        if (ChildList* list = current->children) {
-            for (std::uint32_t i = 0; i < list->count; ++i) {
-                auto* child = static_cast<Handle*>(list->items[i]);
-                NodeBody* childBody = child->body;
-                delete child;
-                if (--childBody->refs == 0)
-                    doomed.push_back(childBody);
-            }
-            std::free(list->items);
-            delete list;
-        }
-        ReleaseSource(current->source);
-        delete current;
+        std::free(list->items);
+        delete list;
+        if (pending.empty())
+            return;
+        list = pending.back();
+        pending.pop_back();
     }
 }
 
 void DropChildren(NodeBody* body)
 {
     ChildList* list = body->children;
-    if (!list)
-        return;
     body->children = nullptr;
-    auto* owner = new NodeBody;
-    owner->children = list;
-    DestroyBody(owner);
+    if (list)
+        ReleaseChildList(list);
+}
+
+// Frees a body whose last reference is gone, with everything below it.
+void DestroyBody(NodeBody* body)
+{
+    DropChildren(body);
+    ReleaseSource(body->source);
+    delete body;
 }
 
 NodeBody* CopyFields(const NodeBody* from)
