@@ -2,6 +2,8 @@
 
 #include <zvenv/ZvUtil.h>
 
+#include <thread>
+
 using namespace envjsontest;
 using Texts = std::vector<std::wstring>;
 
@@ -233,4 +235,27 @@ TEST(JsonSplit, TheClassesOwnBarRules)
     EXPECT_EQ(Split(L"||a"), Texts{});
     EXPECT_EQ(Split(L"a||b||c|"), (Texts{L"a|", L"|b|", L"|c|"}));
     EXPECT_EQ(Split(std::wstring(100000, L'|').c_str()), Texts{});
+}
+
+TEST(JsonValues, ThreadsSharingADocument)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = fnTqEnvMgr()->GetJson(L"shared");
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([doc, t] {
+            for (int i = 0; i < 200; ++i) {
+                const CString key(std::to_wstring(t * 1000 + i));
+                CStringArray values = Strings({L"p|q|"}), pieces;
+                doc->SetInt(key, i);
+                doc->SetArray(L"list", values);
+                CTqEnvJson::StringToArray(doc->GetString(L"list", L""), pieces);
+                EXPECT_EQ(doc->GetInt(key, -1) + pieces.GetSize(), i + 1);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(doc->GetNodeSize(nullptr), 4 * 200 + 1);
 }
