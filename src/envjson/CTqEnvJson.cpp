@@ -12,6 +12,7 @@
 #include "json/Json.h"
 
 #include <cwchar>
+#include <filesystem>
 #include <string>
 
 using zv::envjson::kDefaultDocumentText;
@@ -91,6 +92,11 @@ void CTqEnvJson::Load()
             return;
     }
 
+    // Only a regular file is read: a pipe put in its place would keep the
+    // open waiting for a writer forever.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::u8path(zv::os::NativePath(path)), error))
+        return;
     CFile file;
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone))
         return;
@@ -128,11 +134,11 @@ void CTqEnvJson::Load()
     if (text.empty())
         text = kDefaultDocumentText;
 
-    CString error;
+    CString description;
     const JsonCppParseFn validate = g_pfnJsonCppParse;
-    if (!validate || validate(text.c_str(), &error, 1) != 1) {
+    if (!validate || validate(text.c_str(), &description, 1) != 1) {
         CString message;
-        message.Format(L"%s:json parse error:\n%s", path.GetString(), error.GetString());
+        message.Format(L"%s:json parse error:\n%s", path.GetString(), description.GetString());
         AfxMessageBox(message, 0, 0);
         return;
     }

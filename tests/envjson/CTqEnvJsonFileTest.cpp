@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <random>
+#include <sys/stat.h>
 
 using namespace envjsontest;
 using zvtest::ReadFile;
@@ -194,6 +195,18 @@ TEST(JsonFile, BadInputIsRejectedAndLeftOnDisk)
         doc->Save();
         EXPECT_EQ(ReadFile(UserFile(name + ".json")), inputs[i]) << name;
     }
+}
+
+TEST(JsonFile, PipeInPlaceOfTheFileIsNotWaitedFor)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    ASSERT_EQ(mkfifo(UserFile("pipe.json").c_str(), 0600), 0);
+    CTqEnvJson* doc = fnTqEnvMgr()->GetJson(L"pipe");
+    EXPECT_EQ(doc->GetJson(), nullptr);
+    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_FALSE(std::filesystem::is_regular_file(UserFile("pipe.json")));
 }
 
 TEST(JsonFile, TreeFarDeeperThanAnyFileIsWalkedWithoutRecursion)
