@@ -27,69 +27,103 @@ bool IsHexDigit(wchar_t c)
     return IsDigit(c) || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
 }
 
-// The one pass over the input: white space outside strings is dropped,
-// comments become marked runs, an escaped double quote inside a string is
-// held as a backslash and kQuoteMark, and every bracket outside strings and
-// comments is paired with its closing bracket of the same kind. The pass stops
-// at the first character that cannot stand outside a string.
-std::unique_ptr<StrippedText> Strip(const wchar_t* in, std::size_t size)
+// Takes what the stripping pass keeps. The pass runs twice: once to measure
+// the text and count its brackets, then to fill buffers of exactly that size,
+// so that a large document costs no growing and no unused memory.
+class MeasuringSink {
+public:
+    void Put(wchar_t) { ++m_size; }
+    void Open(wchar_t)
+    {
+        ++m_size;
+        ++m_brackets;
+    }
+    void Close(wchar_t) { ++m_size; }
+    std::size_t size() const { return m_size; }
+    std::size_t brackets() const { return m_brackets; }
+
+private:
+    std::size_t m_size = 0;
+    std::size_t m_brackets = 0;
+};
+
+// Writes the stripped text and pairs every bracket with the bracket of the
+// same kind that closes it.
+class WritingSink {
+public:
+    explicit WritingSink(StrippedText& text) : m_text(text), m_out(text.text) {}
+
+    void Put(wchar_t c) { *m_out++ = c; }
+    void Open(wchar_t c)
+    {
+        (c == L'[' ? m_squares : m_braces).push_back(static_cast<std::uint32_t>(m_text.brackets.size()));
+        m_text.brackets.push_back({Position(), kNotFound, 0});
+        *m_out++ = c;
+    }
+    void Close(wchar_t c)
+    {
+        std::vector<std::uint32_t>& open = c == L']' ? m_squares : m_braces;
+        if (!open.empty()) {
+            BracketPair& pair = m_text.brackets[open.back()];
+            open.pop_back();
+            pair.close = Position();
+            pair.next = static_cast<std::uint32_t>(m_text.brackets.size());
+        }
+        *m_out++ = c;
+    }
+    std::uint32_t Position() const { return static_cast<std::uint32_t>(m_out - m_text.text); }
+
+private:
+    StrippedText& m_text;
+    wchar_t* m_out;
+    std::vector<std::uint32_t> m_squares;
+    std::vector<std::uint32_t> m_braces;
+};
+
+// The pass over the input: white space outside strings is dropped, comments
+// become marked runs, an escaped double quote inside a string is held as a
+// backslash and kQuoteMark. The pass stops at the first character that cannot
+// stand outside a string.
+template <typename Sink> void StripPass(const wchar_t* in, std::size_t size, Sink& sink)
 {
-    auto stripped = std::make_unique<StrippedText>();
-    // A "#" comment running to the end of the text grows by one character.
-    stripped->text = new wchar_t[size + 1];
-    wchar_t* const start = stripped->text;
-    wchar_t* out = start;
     const wchar_t* p = in;
     const wchar_t* const end = in + size;
-    std::vector<BracketPair>& pairs = stripped->brackets;
-    std::vector<std::uint32_t> squares;
-    std::vector<std::uint32_t> braces;
-    auto close = [&](std::vector<std::uint32_t>& open) {
-        if (open.empty())
-            return;
-        BracketPair& pair = pairs[open.back()];
-        open.pop_back();
-        pair.close = static_cast<std::uint32_t>(out - start);
-        pair.next = static_cast<std::uint32_t>(pairs.size());
-    };
-
     bool stop = false;
     while (p < end && !stop) {
         const wchar_t c = *p;
         if (c == L' ' || c == L'\t' || c == L'\n' || c == L'\r') {
             ++p;
         } else if (c == L'"') {
-            *out++ = *p++;
+            sink.Put(*p++);
             stop = true; // unless the string closes
             while (p < end) {
                 const wchar_t d = *p++;
+                sink.Put(d);
                 if (d == L'"') {
-                    *out++ = d;
                     stop = false;
                     break;
                 }
-                *out++ = d;
                 if (d == L'\\') {
                     if (p == end)
                         break;
                     const wchar_t escaped = *p++;
-                    *out++ = escaped == L'"' ? kQuoteMark : escaped;
+                    sink.Put(escaped == L'"' ? kQuoteMark : escaped);
                 }
             }
         } else if (c == L'#' || (c == L'/' && p + 1 < end && p[1] == L'/')) {
             p += c == L'#' ? 1 : 2;
-            *out++ = kCommentMark;
+            sink.Put(kCommentMark);
             while (p < end && *p != L'\n') {
                 if (!IsCodePoint(*p)) {
                     stop = true;
                     break;
                 }
-                *out++ = *p++;
+                sink.Put(*p++);
             }
-            *out++ = kCommentMark;
+            sink.Put(kCommentMark);
         } else if (c == L'/' && p + 1 < end && p[1] == L'*') {
             p += 2;
-            *out++ = kCommentMark;
+            sink.Put(kCommentMark);
             stop = true; // unless the comment closes
             while (p < end && IsCodePoint(*p)) {
                 if (*p == L'*' && p + 1 < end && p[1] == L'/') {
@@ -97,25 +131,31 @@ std::unique_ptr<StrippedText> Strip(const wchar_t* in, std::size_t size)
                     stop = false;
                     break;
                 }
-                *out++ = *p++;
+                sink.Put(*p++);
             }
-            *out++ = kCommentMark;
+            sink.Put(kCommentMark);
         } else if (c < 0x20 || c > 0x7E || c == L'/') {
             stop = true;
+        } else if (c == L'[' || c == L'{') {
+            sink.Open(*p++);
+        } else if (c == L']' || c == L'}') {
+            sink.Close(*p++);
         } else {
-            const auto position = static_cast<std::uint32_t>(out - start);
-            if (c == L'[' || c == L'{') {
-                (c == L'[' ? squares : braces).push_back(static_cast<std::uint32_t>(pairs.size()));
-                pairs.push_back({position, kNotFound, 0});
-            } else if (c == L']') {
-                close(squares);
-            } else if (c == L'}') {
-                close(braces);
-            }
-            *out++ = *p++;
+            sink.Put(*p++);
         }
     }
-    stripped->size = static_cast<std::uint32_t>(out - start);
+}
+
+std::unique_ptr<StrippedText> Strip(const wchar_t* in, std::size_t size)
+{
+    MeasuringSink measure;
+    StripPass(in, size, measure);
+    auto stripped = std::make_unique<StrippedText>();
+    stripped->text = new wchar_t[measure.size() + 1];
+    stripped->brackets.reserve(measure.brackets());
+    WritingSink write(*stripped);
+    StripPass(in, size, write);
+    stripped->size = write.Position();
     return stripped;
 }
 
