@@ -33,6 +33,7 @@ bool IsHexDigit(wchar_t c)
 class MeasuringSink {
 public:
     void Put(wchar_t) { ++m_size; }
+    void PutRun(const wchar_t*, std::size_t length) { m_size += length; }
     void Open(wchar_t)
     {
         ++m_size;
@@ -54,6 +55,17 @@ public:
     explicit WritingSink(StrippedText& text) : m_text(text), m_out(text.text) {}
 
     void Put(wchar_t c) { *m_out++ = c; }
+    void PutRun(const wchar_t* text, std::size_t length)
+    {
+        // Most runs are a few characters long: a loop beats a library call.
+        if (length > 32) {
+            std::wmemcpy(m_out, text, length);
+            m_out += length;
+            return;
+        }
+        for (std::size_t i = 0; i < length; ++i)
+            *m_out++ = text[i];
+    }
     void Open(wchar_t c)
     {
         (c == L'[' ? m_squares : m_braces).push_back(static_cast<std::uint32_t>(m_text.brackets.size()));
@@ -84,64 +96,126 @@ private:
 // become marked runs, an escaped double quote inside a string is held as a
 // backslash and kQuoteMark. The pass stops at the first character that cannot
 // stand outside a string.
+// What a character outside strings and comments does in the stripping pass.
+enum CharAction : unsigned char { Keep, Drop, Quote, Hash, Slash, Open, Close, Stop };
+
+struct CharActions {
+    CharAction action[128];
+    constexpr CharActions() : action()
+    {
+        for (int c = 0; c < 128; ++c)
+            action[c] = c >= 0x20 && c <= 0x7E ? Keep : Stop;
+        action[int{' '}] = action[int{'\t'}] = action[int{'\n'}] = action[int{'\r'}] = Drop;
+        action[int{'"'}] = Quote;
+        action[int{'#'}] = Hash;
+        action[int{'/'}] = Slash;
+        action[int{'['}] = action[int{'{'}] = Open;
+        action[int{']'}] = action[int{'}'}] = Close;
+    }
+};
+constexpr CharActions kActions;
+
+inline CharAction ActionOf(wchar_t c)
+{
+    return static_cast<std::uint32_t>(c) < 128 ? kActions.action[c] : Stop;
+}
+
+// Copies a string from its opening quote; false when it has no closing quote.
+template <typename Sink> bool StripString(const wchar_t*& p, const wchar_t* end, Sink& sink)
+{
+    sink.Put(*p++);
+    while (p < end) {
+        const wchar_t* run = p;
+        while (p < end && *p != L'"' && *p != L'\\')
+            ++p;
+        sink.PutRun(run, static_cast<std::size_t>(p - run));
+        if (p == end)
+            return false;
+        const wchar_t c = *p++;
+        sink.Put(c);
+        if (c == L'"')
+            return true;
+        if (p == end)
+            return false;
+        const wchar_t escaped = *p++;
+        sink.Put(escaped == L'"' ? kQuoteMark : escaped);
+    }
+    return false;
+}
+
+// Copies a comment as a marked run, from p just after its opening. A line
+// comment ends before the line feed; a block comment at "*/", which is
+// consumed. False when the pass ends inside the comment.
+template <typename Sink> bool StripComment(const wchar_t*& p, const wchar_t* end, bool block, Sink& sink)
+{
+    sink.Put(kCommentMark);
+    bool closed = !block;
+    while (p < end) {
+        const wchar_t c = *p;
+        if (!IsCodePoint(c)) {
+            closed = false;
+            break;
+        }
+        if (!block && c == L'\n')
+            break;
+        if (block && c == L'*' && p + 1 < end && p[1] == L'/') {
+            p += 2;
+            closed = true;
+            break;
+        }
+        sink.Put(c);
+        ++p;
+    }
+    sink.Put(kCommentMark);
+    return closed;
+}
+
+// The pass over the input: white space outside strings is dropped, comments
+// become marked runs, an escaped double quote inside a string is held as a
+// backslash and kQuoteMark. The pass stops at the first character that cannot
+// stand outside a string.
 template <typename Sink> void StripPass(const wchar_t* in, std::size_t size, Sink& sink)
 {
     const wchar_t* p = in;
     const wchar_t* const end = in + size;
-    bool stop = false;
-    while (p < end && !stop) {
-        const wchar_t c = *p;
-        if (c == L' ' || c == L'\t' || c == L'\n' || c == L'\r') {
+    while (p < end) {
+        switch (ActionOf(*p)) {
+        case Keep: {
+            const wchar_t* run = p;
+            while (++p < end && ActionOf(*p) == Keep) {
+            }
+            sink.PutRun(run, static_cast<std::size_t>(p - run));
+            break;
+        }
+        case Drop:
             ++p;
-        } else if (c == L'"') {
-            sink.Put(*p++);
-            stop = true; // unless the string closes
-            while (p < end) {
-                const wchar_t d = *p++;
-                sink.Put(d);
-                if (d == L'"') {
-                    stop = false;
-                    break;
-                }
-                if (d == L'\\') {
-                    if (p == end)
-                        break;
-                    const wchar_t escaped = *p++;
-                    sink.Put(escaped == L'"' ? kQuoteMark : escaped);
-                }
+            break;
+        case Quote:
+            if (!StripString(p, end, sink))
+                return;
+            break;
+        case Hash:
+            ++p;
+            if (!StripComment(p, end, false, sink))
+                return;
+            break;
+        case Slash:
+            if (p + 1 < end && (p[1] == L'/' || p[1] == L'*')) {
+                const bool block = p[1] == L'*';
+                p += 2;
+                if (!StripComment(p, end, block, sink))
+                    return;
+                break;
             }
-        } else if (c == L'#' || (c == L'/' && p + 1 < end && p[1] == L'/')) {
-            p += c == L'#' ? 1 : 2;
-            sink.Put(kCommentMark);
-            while (p < end && *p != L'\n') {
-                if (!IsCodePoint(*p)) {
-                    stop = true;
-                    break;
-                }
-                sink.Put(*p++);
-            }
-            sink.Put(kCommentMark);
-        } else if (c == L'/' && p + 1 < end && p[1] == L'*') {
-            p += 2;
-            sink.Put(kCommentMark);
-            stop = true; // unless the comment closes
-            while (p < end && IsCodePoint(*p)) {
-                if (*p == L'*' && p + 1 < end && p[1] == L'/') {
-                    p += 2;
-                    stop = false;
-                    break;
-                }
-                sink.Put(*p++);
-            }
-            sink.Put(kCommentMark);
-        } else if (c < 0x20 || c > 0x7E || c == L'/') {
-            stop = true;
-        } else if (c == L'[' || c == L'{') {
+            return;
+        case Open:
             sink.Open(*p++);
-        } else if (c == L']' || c == L'}') {
+            break;
+        case Close:
             sink.Close(*p++);
-        } else {
-            sink.Put(*p++);
+            break;
+        case Stop:
+            return;
         }
     }
 }
@@ -298,7 +372,7 @@ void TypeChild(NodeBody* child, StrippedText* source, std::uint32_t start, std::
         literal(JsonBoolean, L"true");
     } else if ((first == L'[' && last == L']') || (first == L'{' && last == L'}')) {
         keepUnread(first == L'[' ? JsonArray : JsonObject);
-        child->children = new ChildList;
+        // The list is made when the value is read.
         child->bracket = PairAt(source, start, cursor);
     } else if (IsNumberText(std::wstring_view(text, length))) {
         keepUnread(JsonNumber);
@@ -320,10 +394,11 @@ void SplitArray(NodeBody* body, TopLevelScan& scan, std::uint32_t last)
             return;
         }
         const std::uint32_t end = comma == kNotFound ? last : comma;
-        auto* child = new NodeBody;
+        Handle* handle = NewNode(JsonNull);
+        NodeBody* child = handle->body;
         const std::uint32_t valueStart = CollectComments(source->text, start, std::max(start, end), child->comment);
         TypeChild(child, source, valueStart, end, cursor);
-        AppendChild(body, new Handle{child});
+        AppendChild(body, handle);
         if (comma == kNotFound)
             return;
         start = comma + 1;
@@ -342,7 +417,8 @@ void SplitObject(NodeBody* body, TopLevelScan& scan, std::uint32_t last)
             BecomeNull(body);
             return;
         }
-        auto* child = new NodeBody;
+        Handle* handle = NewNode(JsonNull);
+        NodeBody* child = handle->body;
         // The name runs up to its closing quote, which stands just before the colon.
         const std::uint32_t nameEnd = colon > start ? colon - 1 : start;
         const std::uint32_t nameStart = CollectComments(text, start, nameEnd, child->comment);
@@ -355,7 +431,7 @@ void SplitObject(NodeBody* body, TopLevelScan& scan, std::uint32_t last)
         const std::uint32_t comma = scan.find(L',');
         const std::uint32_t end = comma == kNotFound ? last : comma;
         TypeChild(child, source, colon + 1, std::max(colon + 1, end), cursor);
-        AppendChild(body, new Handle{child});
+        AppendChild(body, handle);
         if (comma == kNotFound)
             return;
         start = comma + 1;
@@ -410,14 +486,15 @@ Handle* ParseDocument(const wchar_t* text)
     if (!((open == L'[' && close == L']') || (open == L'{' && close == L'}')))
         return nullptr;
 
-    NodeBody* root = NewBody(open == L'[' ? JsonArray : JsonObject);
+    Handle* handle = NewNode(open == L'[' ? JsonArray : JsonObject);
+    NodeBody* root = handle->body;
     root->fetched = false;
     root->comment = std::move(comment);
     root->offset = start;
     root->length = length - start;
     root->bracket = PairAt(stripped.get(), start, 0);
     root->source = stripped.release();
-    return new Handle{root};
+    return handle;
 }
 
 void SplitChildren(NodeBody* body)
