@@ -46,6 +46,8 @@ struct StrippedText {
     ~StrippedText() { delete[] text; }
 };
 
+struct Handle;
+
 struct ChildList {
     void** items = nullptr; // Handle* slots, malloc'd
     std::uint32_t count = 0;
@@ -68,10 +70,15 @@ struct NodeBody {
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
     std::uint32_t bracket = 0; // unread arrays and objects: their BracketPair
+    // A body made together with a handle shares one allocation with it.
+    void* block = nullptr;  // that allocation, or null for a body of its own
+    Handle* host = nullptr; // the handle of the block while that handle lives
 };
 
 struct Handle {
     NodeBody* body;
+    NodeBody* hosted = nullptr; // the body of this handle's block while it lives
+    bool inBlock = false;
 };
 
 inline Handle* AsHandle(JsonNode node)
@@ -92,7 +99,8 @@ inline std::wstring_view ValueText(const NodeBody* body)
 }
 
 // Node model (JsonNode.cpp).
-NodeBody* NewBody(JsonNodeType type);
+// A new handle to a new body of the given type, in one allocation.
+Handle* NewNode(JsonNodeType type);
 void ReleaseSource(StrippedText* source);
 void ReleaseBody(NodeBody* body);
 void ReleaseHandle(Handle* handle);

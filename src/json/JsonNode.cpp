@@ -9,13 +9,62 @@
 
 namespace zv::json {
 
-NodeBody* NewBody(JsonNodeType type)
+namespace {
+
+// A handle and the body it was made with, allocated together: most handles
+// keep their first body for life, and a reader of one then finds the other
+// next to it. Either may go first; the block is freed with the second.
+struct NodeBlock {
+    Handle handle;
+    alignas(NodeBody) unsigned char body[sizeof(NodeBody)];
+};
+
+// Destroys a body whose contents are released and frees its memory, or
+// leaves that to the handle it shares a block with.
+void DisposeBody(NodeBody* body)
 {
-    auto* body = new NodeBody;
+    if (!body->block) {
+        delete body;
+        return;
+    }
+    Handle* host = body->host;
+    auto* block = static_cast<NodeBlock*>(body->block);
+    body->~NodeBody();
+    if (host)
+        host->hosted = nullptr;
+    else
+        delete block;
+}
+
+void DisposeHandle(Handle* handle)
+{
+    if (!handle->inBlock) {
+        delete handle;
+        return;
+    }
+    if (handle->hosted) {
+        handle->hosted->host = nullptr; // the body, still referenced, frees the block
+        return;
+    }
+    delete reinterpret_cast<NodeBlock*>(handle);
+}
+
+} // namespace
+
+Handle* NewNode(JsonNodeType type)
+{
+    auto* block = new NodeBlock;
+    NodeBody* body = new (block->body) NodeBody;
+    body->block = block;
+    body->host = &block->handle;
     body->type = type;
     if (IsContainer(type))
         body->children = new ChildList;
-    return body;
+    Handle* handle = &block->handle;
+    handle->body = body;
+    handle->hosted = body;
+    handle->inBlock = true;
+    return handle;
 }
 
 void ReleaseSource(StrippedText* source)
@@ -43,13 +92,14 @@ void ReleaseChildList(ChildList* list)
         for (std::uint32_t i = 0; i < list->count; ++i) {
             auto* child = static_cast<Handle*>(list->items[i]);
             NodeBody* body = child->body;
-            delete child;
-            if (--body->refs != 0)
-                continue;
-            if (body->children)
-                pending.push_back(body->children);
-            ReleaseSource(body->source);
-            delete body;
+            if (--body->refs == 0) {
+                if (body->children)
+                    pending.push_back(body->children);
+                body->children = nullptr;
+                ReleaseSource(body->source);
+                DisposeBody(body);
+            }
+            DisposeHandle(child);
         }
         std::free(list->items);
         delete list;
@@ -73,12 +123,11 @@ void DestroyBody(NodeBody* body)
 {
     DropChildren(body);
     ReleaseSource(body->source);
-    delete body;
+    DisposeBody(body);
 }
 
-NodeBody* CopyFields(const NodeBody* from)
+void CopyFields(const NodeBody* from, NodeBody* to)
 {
-    auto* to = new NodeBody;
     to->type = from->type;
     to->nameEscaped = from->nameEscaped;
     to->valueEscaped = from->valueEscaped;
@@ -92,14 +141,14 @@ NodeBody* CopyFields(const NodeBody* from)
     to->offset = from->offset;
     to->length = from->length;
     to->bracket = from->bracket;
-    return to;
 }
 
 // A private copy of a body and of the whole subtree below it. Child lists get
 // exactly as many slots as there are children.
 NodeBody* CloneBody(const NodeBody* from)
 {
-    NodeBody* root = CopyFields(from);
+    auto* root = new NodeBody;
+    CopyFields(from, root);
     if (!from->children)
         return root;
     std::vector<std::pair<const NodeBody*, NodeBody*>> pending{{from, root}};
@@ -116,8 +165,10 @@ NodeBody* CloneBody(const NodeBody* from)
         target->children->capacity = count;
         for (std::uint32_t i = 0; i < count; ++i) {
             const NodeBody* child = static_cast<Handle*>(source->children->items[i])->body;
-            NodeBody* copy = CopyFields(child);
-            target->children->items[i] = new Handle{copy};
+            Handle* handle = NewNode(JsonNull);
+            NodeBody* copy = handle->body;
+            CopyFields(child, copy); // a container's list comes when it is taken from pending
+            target->children->items[i] = handle;
             target->children->count = i + 1;
             if (child->children)
                 pending.emplace_back(child, copy);
@@ -138,7 +189,8 @@ void MakeUnique(Handle* handle, bool withChildren = true)
     if (withChildren || !body->children) {
         copy = CloneBody(body);
     } else {
-        copy = CopyFields(body);
+        copy = new NodeBody;
+        CopyFields(body, copy);
         copy->children = new ChildList;
     }
     --body->refs;
@@ -203,7 +255,7 @@ void ReleaseHandle(Handle* handle)
     if (!handle)
         return;
     ReleaseBody(handle->body);
-    delete handle;
+    DisposeHandle(handle);
 }
 
 void AppendChild(NodeBody* parent, Handle* child)
@@ -280,16 +332,17 @@ JsonNode JsonParse(const wchar_t* text)
 
 JsonNode JsonNewNode(JsonNodeType type)
 {
-    return new Handle{NewBody(type)};
+    return NewNode(type);
 }
 
 JsonNode JsonNewString(const wchar_t* name, const wchar_t* value)
 {
-    NodeBody* body = NewBody(JsonString);
+    Handle* handle = NewNode(JsonString);
+    NodeBody* body = handle->body;
     body->name = name ? name : L"";
     body->value = value ? value : L"";
     body->nameEscaped = body->valueEscaped = true;
-    return new Handle{body};
+    return handle;
 }
 
 void JsonDeleteNode(JsonNode node)
@@ -466,5 +519,5 @@ JsonNode JsonAsArray(JsonNode node)
             return new Handle{copy};
         }
     }
-    return new Handle{NewBody(JsonArray)};
+    return NewNode(JsonArray);
 }
