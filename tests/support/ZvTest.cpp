@@ -53,10 +53,15 @@ int RunInRoot(const AppRoot& root, bool withValidator)
     const fs::path self = fs::read_symlink("/proc/self/exe");
     const fs::path copy = fs::path(root.bin()) / self.filename();
     fs::copy_file(self, copy, fs::copy_options::overwrite_existing);
-    if (withValidator) {
-        const fs::path module = self.parent_path() / "libJSONLint.so";
-        if (fs::exists(module))
-            fs::copy_file(module, fs::path(root.bin()) / module.filename(), fs::copy_options::overwrite_existing);
+    // The project's shared libraries go along, as an installed host has them
+    // next to it; the validator module only when asked for.
+    for (const auto& entry : fs::directory_iterator(self.parent_path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("lib", 0) != 0 || name.find(".so") == std::string::npos)
+            continue;
+        if (name.rfind("libJSONLint.", 0) == 0 && !withValidator)
+            continue;
+        fs::copy_file(entry.path(), fs::path(root.bin()) / name, fs::copy_options::overwrite_existing);
     }
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string filter = std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();

@@ -36,7 +36,8 @@ public:
 };
 
 // Runs the current test in a child process whose executable is a copy of
-// this one placed in root.bin(); the validator module is copied next to it
+// this one placed in root.bin() with the project's shared libraries beside
+// it; the validator module is copied next to it
 // when withValidator is true. Returns the child's exit status: 0 when the
 // test passed there. In the child, InChild() is true and ChildRoot() is the
 // root folder with a trailing '/'.
