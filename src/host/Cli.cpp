@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -76,7 +77,18 @@ int Usage(const std::string& message, const char* help)
 {
     if (!message.empty())
         std::fprintf(stderr, "zvenv: %s\n", message.c_str());
-    std::fputs(help, stderr);
+    // The synopsis lines only; --help gives the rest.
+    const std::string text(help);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        if (line.compare(0, 6, "usage:") != 0 && line.compare(0, 12, "       zvenv") != 0)
+            break;
+        std::fprintf(stderr, "%s\n", line.c_str());
+        start = end + 1;
+    }
+    std::fputs("(--help for more)\n", stderr);
     return kUsage;
 }
 
@@ -119,7 +131,7 @@ namespace {
 
 bool ParseInt(const std::string& text, long low, long high, long& out)
 {
-    if (text.empty())
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
         return false;
     char* end = nullptr;
     errno = 0;
@@ -175,7 +187,7 @@ bool ParseValue(ValueType type, const std::string& text, Value& value, std::stri
         char* end = nullptr;
         errno = 0;
         value.d = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0' || errno == ERANGE) {
+        if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0' || errno == ERANGE) {
             reason = "'" + text + "' is not a number";
             return false;
         }

@@ -48,7 +48,7 @@ constexpr int kFailed = 1; // the library could not do it (refused, missing, unr
 constexpr int kUsage = 2;  // the command line is wrong
 
 int Fail(const std::string& message);                    // "zvenv: message" on stderr; kFailed
-int Usage(const std::string& message, const char* help); // the message and the help on stderr; kUsage
+int Usage(const std::string& message, const char* help); // the message and the synopsis on stderr; kUsage
 int Help(const char* help);                              // the help on stdout; kOk
 void Print(const std::string& line);
 void Print(const CString& line);
