@@ -253,6 +253,14 @@ int RunIni(Context& ctx, const Words& words)
         Print("would delete " + what + " in " + Narrow(doc->GetPath()));
         return kOk;
     }
+    if (args.Count() == 3) {
+        // The document drops a section from the file only when it holds the
+        // section in memory, so one of its keys is read first.
+        CStringArray keys;
+        CTqIni(doc->GetPath()).GetKeyNames(section, &keys);
+        if (keys.GetSize() > 0)
+            doc->GetString(section, keys[0], L"");
+    }
     const int ok = args.Count() == 4 ? doc->DeleteKey(section, Wide(args.At(3))) : doc->DeleteSection(section);
     if (!ok)
         return Fail("could not delete " + what + " in " + Narrow(doc->GetPath()));

@@ -47,33 +47,28 @@ std::string RefusedUser(const CString& id)
 
 int Finish(Context& ctx)
 {
-    struct Touched {
-        CString path;
-        bool (*dirty)(void*);
-        void* doc;
-    };
-    std::vector<Touched> changed;
+    std::vector<CString> changed;
     for (CTqEnvIni* doc : ctx.inis)
         if (doc->IsDirty())
-            changed.push_back(
-                {doc->GetPath(), [](void* d) { return static_cast<CTqEnvIni*>(d)->IsDirty() != 0; }, doc});
+            changed.push_back(doc->GetPath());
     for (CTqEnvJson* doc : ctx.jsons)
         if (doc->IsDirty())
-            changed.push_back(
-                {doc->GetPath(), [](void* d) { return static_cast<CTqEnvJson*>(d)->IsDirty() != 0; }, doc});
+            changed.push_back(doc->GetPath());
     if (ctx.dryRun) {
-        for (const Touched& t : changed)
-            Print("would save " + Narrow(t.path));
+        for (const CString& path : changed)
+            Print("would save " + Narrow(path));
         return kOk;
     }
     // What a desktop host does on exit: every dirty document is written.
     CTqEnvMgr::ReleaseInstance();
+    // Save reports nothing and clears the dirty flag even when a write
+    // failed; a file that is not there afterwards at least shows the failure.
     int result = kOk;
-    for (const Touched& t : changed) {
-        if (t.dirty(t.doc))
-            result = Fail("could not save " + Narrow(t.path));
+    for (const CString& path : changed) {
+        if (zv::os::FileExists(path))
+            Print("saved " + Narrow(path));
         else
-            Print("saved " + Narrow(t.path));
+            result = Fail("could not save " + Narrow(path));
     }
     return result;
 }
