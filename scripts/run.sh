@@ -31,10 +31,11 @@ step() {
 }
 # Prints a file of the root; UTF-16LE files as UTF-8 text.
 show() {
-    printf '\n--- %s\n' "${1#$demo/}"
-    if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' ')" = "fffe" ]; then
+    if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' \n')" = "fffe" ]; then
+        printf '\n--- %s (UTF-16LE, first bytes:%s)\n' "${1#$demo/}" "$(head -c 8 "$1" | od -An -tx1)"
         tail -c +3 "$1" | iconv -f UTF-16LE -t UTF-8 | tr -d '\r'
     else
+        printf '\n--- %s\n' "${1#$demo/}"
         cat "$1"
     fi
     echo
