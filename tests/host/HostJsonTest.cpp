@@ -88,13 +88,25 @@ TEST_F(HostJson, DryRunLeavesTheFile)
     EXPECT_EQ(ReadFile(root.user() + "layout.json"), before);
 }
 
-TEST_F(HostJson, AnUnreadableUserCopyIsReplacedByTheDefault)
+TEST_F(HostJson, AnInvalidUserCopyIsReplacedByTheDefault)
 {
-    zvtest::WriteFile(root.user() + "layout.json", "\xFF\xFE{\0 \0\"\0");
+    zvtest::WriteFile(root.user() + "layout.json", zvtest::Utf16(L"{ \"title\" : }"));
     const HostResult r = Run({"json", "get", "layout", "title"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Main screen\n");
+    // The rejected text is reported through the message handler (standard error).
+    EXPECT_TRUE(Contains(r.err, root.user() + "layout.json:json parse error:\n")) << r.err;
     EXPECT_EQ(ReadFile(root.user() + "layout.json"), ReadFile(root.system() + "layout.json"));
+}
+
+TEST_F(HostJson, AnInvalidDocumentWithoutDefaultIsReported)
+{
+    zvtest::WriteFile(root.user() + "orders.json", zvtest::Utf16(L"[1, 2"));
+    const HostResult r = Run({"json", "get", "orders", "x"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Contains(r.err, "json parse error")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "could not load " + root.user() + "orders.json")) << r.err;
+    EXPECT_EQ(ReadFile(root.user() + "orders.json"), zvtest::Utf16(L"[1, 2"));
 }
 
 TEST_F(HostJson, CheckValidatesFilesAndDescribesProblems)
