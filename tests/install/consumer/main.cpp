@@ -3,10 +3,8 @@
 //   consumer manager    as a host in <root>/bin: seeds the user's trade.ini
 //                       from system/, changes it, saves it, and reads a JSON
 //                       document (which needs the validator module)
-#include <zvenv/CTqIni.h>
-#ifdef ZV_CONSUMER_MANAGER
 #include <zvenv/CTqEnvMgr.h>
-#endif
+#include <zvenv/CTqIni.h>
 
 #include <cstdio>
 #include <cstring>
@@ -26,7 +24,6 @@ int Ini(const char* file)
     return 0;
 }
 
-#ifdef ZV_CONSUMER_MANAGER
 int Manager()
 {
     CTqEnvMgr* mgr = fnTqEnvMgr();
@@ -43,7 +40,6 @@ int Manager()
     CTqEnvMgr::ReleaseInstance();
     return 0;
 }
-#endif
 
 } // namespace
 
@@ -51,10 +47,8 @@ int main(int argc, char** argv)
 {
     if (argc == 3 && std::strcmp(argv[1], "ini") == 0)
         return Ini(argv[2]);
-#ifdef ZV_CONSUMER_MANAGER
     if (argc == 2 && std::strcmp(argv[1], "manager") == 0)
         return Manager();
-#endif
     std::fprintf(stderr, "usage: consumer ini FILE | consumer manager\n");
     return 2;
 }
