@@ -41,7 +41,10 @@ bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_
 
 namespace {
 
-bool IsComment(std::wstring_view trimmed) { return trimmed.empty() || trimmed.front() == L';'; }
+bool IsComment(std::wstring_view trimmed)
+{
+    return trimmed.empty() || trimmed.front() == L';';
+}
 
 std::wstring_view Unquote(std::wstring_view value)
 {
@@ -56,7 +59,8 @@ ProfileFile ProfileFile::Parse(const std::string& bytes)
 {
     ProfileFile file;
     std::wstring text;
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
         file.m_encoding = Encoding::Utf16le;
         text = zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
     } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
@@ -89,7 +93,38 @@ ProfileFile ProfileFile::Parse(const std::string& bytes)
         file.m_lines.push_back(text.substr(start));
     if (text.empty())
         file.m_endsWithLineEnd = true;
+    file.Reindex();
     return file;
+}
+
+std::wstring ProfileFile::Folded(std::wstring_view name)
+{
+    std::wstring folded(name);
+    for (wchar_t& c : folded)
+        c = zv::text::FoldCase(c);
+    return folded;
+}
+
+void ProfileFile::Reindex()
+{
+    m_headers.clear();
+    m_firstHeader.clear();
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        std::wstring_view name;
+        if (!IsSectionLine(Trim(m_lines[i]), &name))
+            continue;
+        m_firstHeader.emplace(Folded(name), m_headers.size());
+        m_headers.push_back(i);
+    }
+}
+
+// Lines were inserted (by > 0) or removed (by < 0) at line from, inside a
+// section or after the last one: headers after that point move.
+void ProfileFile::ShiftHeaders(std::size_t from, std::ptrdiff_t by)
+{
+    for (std::size_t& header : m_headers)
+        if (header >= from)
+            header = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(header) + by);
 }
 
 std::string ProfileFile::Serialise() const
@@ -123,19 +158,13 @@ std::string ProfileFile::Serialise() const
 ProfileFile::Range ProfileFile::FindSection(std::wstring_view section) const
 {
     Range range;
-    const std::wstring_view wanted = Trim(section);
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        std::wstring_view name;
-        if (!IsSectionLine(Trim(m_lines[i]), &name))
-            continue;
-        if (range.header != npos) {
-            range.end = i;
-            return range;
-        }
-        if (zv::text::EqualNoCase(name, wanted))
-            range.header = i;
+    const auto found = m_firstHeader.find(Folded(Trim(section)));
+    if (found == m_firstHeader.end()) {
+        range.end = m_lines.size();
+        return range;
     }
-    range.end = m_lines.size();
+    range.header = m_headers[found->second];
+    range.end = found->second + 1 < m_headers.size() ? m_headers[found->second + 1] : m_lines.size();
     return range;
 }
 
@@ -211,6 +240,10 @@ void ProfileFile::AppendSection(std::wstring_view section)
         m_endsWithLineEnd = true;
     m_lines.push_back(L"[" + std::wstring(Trim(section)) + L"]");
     m_endsWithLineEnd = true;
+    std::wstring_view name;
+    IsSectionLine(Trim(m_lines.back()), &name);
+    m_firstHeader.emplace(Folded(name), m_headers.size());
+    m_headers.push_back(m_lines.size() - 1);
 }
 
 bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value)
@@ -231,6 +264,8 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
     if (range.header == npos) {
         AppendSection(section);
         m_lines.push_back(trimmedKey + L"=" + std::wstring(value));
+        if (IsSectionLine(Trim(m_lines.back())))
+            Reindex(); // a key spelled like a header reads as one later
         return true;
     }
     // A new key follows the last key of its section.
@@ -241,6 +276,9 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
     if (after + 1 == m_lines.size())
         m_endsWithLineEnd = true;
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(after + 1), trimmedKey + L"=" + std::wstring(value));
+    ShiftHeaders(after + 1, 1);
+    if (IsSectionLine(Trim(m_lines[after + 1])))
+        Reindex();
     return true;
 }
 
@@ -250,6 +288,7 @@ bool ProfileFile::DeleteKey(std::wstring_view section, std::wstring_view key)
     if (line == npos)
         return false;
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(line));
+    ShiftHeaders(line + 1, -1);
     return true;
 }
 
@@ -260,6 +299,7 @@ bool ProfileFile::DeleteSection(std::wstring_view section)
         return false;
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header),
                   m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
+    Reindex();
     return true;
 }
 
@@ -269,6 +309,7 @@ bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<st
     if (range.header == npos) {
         AppendSection(section);
         m_lines.insert(m_lines.end(), lines.begin(), lines.end());
+        Reindex(); // the lines may hold section headers of their own
         return true;
     }
     const auto first = m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1);
@@ -278,6 +319,7 @@ bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<st
         m_endsWithLineEnd = true;
     m_lines.erase(first, m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1), lines.begin(), lines.end());
+    Reindex();
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // One profile (INI) file held as its lines, exactly as read, so that a write
@@ -45,10 +46,20 @@ private:
     std::size_t FindKey(const Range& range, std::wstring_view key) const;
     void AppendSection(std::wstring_view section);
 
+    // The section index: the line of every section header in file order, and
+    // for each case-folded name the position (in m_headers) of its first
+    // section. Built by Parse and kept up to date by every change, so a
+    // lookup does not scan the file and a shared copy is never written.
+    void Reindex();
+    void ShiftHeaders(std::size_t from, std::ptrdiff_t by);
+    static std::wstring Folded(std::wstring_view name);
+
     Encoding m_encoding = Encoding::Utf16le;
     std::wstring m_lineEnd = L"\r\n";
     bool m_endsWithLineEnd = true;
     std::vector<std::wstring> m_lines;
+    std::vector<std::size_t> m_headers;
+    std::unordered_map<std::wstring, std::size_t> m_firstHeader;
 };
 
 // Line classification shared by the model and its tests.
