@@ -65,7 +65,9 @@ struct NodeBody {
     std::wstring comment;
     ChildList* children = nullptr; // arrays and objects only
     // While unread, the value text is this slice of the document's stripped
-    // text; fetching turns it into value or children and drops the slice.
+    // text. Fetching turns it into value or children and drops the slice,
+    // except for numbers and strings without escapes, whose value is the
+    // slice itself (a string's without its quotes).
     StrippedText* source = nullptr;
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
@@ -90,7 +92,7 @@ inline bool IsContainer(JsonNodeType type)
     return type == JsonArray || type == JsonObject;
 }
 
-// The value text as the node model defines it: the unread slice, or the value.
+// The value text as the node model defines it: the slice, or the value.
 inline std::wstring_view ValueText(const NodeBody* body)
 {
     if (body->source)

@@ -289,19 +289,25 @@ void Fetch(NodeBody* body)
     switch (body->type) {
     case JsonString:
         if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"') {
-            std::wstring value;
-            body->valueEscaped = Unescape(text.substr(1, text.size() - 2), value);
-            body->value = std::move(value);
+            const std::wstring_view inner = text.substr(1, text.size() - 2);
             body->fetched = true;
+            if (inner.find(L'\\') == std::wstring_view::npos) {
+                // Nothing to resolve: the value stays in the document's text.
+                ++body->offset;
+                body->length -= 2;
+                body->valueEscaped = false;
+                break;
+            }
+            std::wstring value;
+            body->valueEscaped = Unescape(inner, value);
+            body->value = std::move(value);
             DropSlice(body);
         } else {
             BecomeNull(body);
         }
         break;
     case JsonNumber:
-        body->value.assign(text);
-        body->fetched = true;
-        DropSlice(body);
+        body->fetched = true; // its text is its value, kept where it stands
         break;
     case JsonArray:
     case JsonObject: {

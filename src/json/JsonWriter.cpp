@@ -220,9 +220,9 @@ void WriteNode(OutputText& out, NodeBody* body, std::uint32_t depth, bool member
         }
         out.Append(L'"');
         if (body->valueEscaped)
-            AppendEscaped(out, body->value);
+            AppendEscaped(out, ValueText(body));
         else
-            out.Append(body->value);
+            out.Append(ValueText(body));
         out.Append(L'"');
         return;
     default: {
