@@ -31,11 +31,12 @@ constexpr int kReadOneCalls = 1000;
 // spread evenly over the file, are timed and the time scaled to the full
 // count.
 constexpr int kMaxPerKeyWrites = 20;
-// Above this many keys, work whose cost per key grows with the file is timed
-// on an even spread of keys and scaled to all keys, to keep the run short.
-constexpr int kFullWorkKeys = 10000;
-constexpr int kSampledReads = 1000;
-constexpr int kSampledChanges = 2000;
+// Above this many keys, reads and cached changes are timed on an even spread
+// of keys and scaled to all keys, to keep a run short. Scaling also scales
+// the fixed part of a save, so every size measured by default is done whole.
+constexpr int kFullWorkKeys = 100000;
+constexpr int kSampledReads = 10000;
+constexpr int kSampledChanges = 10000;
 
 std::wstring Wide(const std::string& text)
 {
