@@ -34,8 +34,8 @@ struct Stamp {
 
     bool operator==(const Stamp& o) const
     {
-        return device == o.device && inode == o.inode && size == o.size &&
-               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+               modified.tv_nsec == o.modified.tv_nsec;
     }
 };
 
@@ -254,8 +254,9 @@ DWORD CopyValue(const std::wstring& text, LPWSTR buffer, DWORD size)
 }
 
 // Copies names as a double-null list. When the list does not fit, as much as
-// fits is copied, ended by two nulls, and the result is size - 2.
-DWORD CopyList(const std::vector<std::wstring>& items, LPWSTR buffer, DWORD size)
+// fits is copied, ended by two nulls, and the result is size - 2. A list that
+// would fill the buffer exactly counts as cut too, as on the platform.
+DWORD CopyList(const std::vector<std::wstring>& items, LPWSTR buffer, DWORD size, bool sectionNames = false)
 {
     if (!buffer || size == 0)
         return 0;
@@ -265,11 +266,18 @@ DWORD CopyList(const std::vector<std::wstring>& items, LPWSTR buffer, DWORD size
     }
     std::size_t used = 0;
     for (const std::wstring& item : items) {
-        if (used + item.size() + 1 > size - 1) {
+        if (used + item.size() + 1 >= size - 1) {
+            // A cut item ends with two nulls; when not even a character of
+            // a key or a line fits, the list so far gets its one closing null
+            // (a list of section names still gets both).
             const std::size_t room = size - 2 - used;
-            item.copy(buffer + used, room);
             buffer[size - 2] = 0;
-            buffer[size - 1] = 0;
+            if (sectionNames)
+                buffer[size - 1] = 0;
+            if (room > 0) {
+                item.copy(buffer + used, room);
+                buffer[size - 1] = 0;
+            }
             return size - 2;
         }
         item.copy(buffer + used, item.size());
@@ -285,7 +293,7 @@ DWORD CopyList(const std::vector<std::wstring>& items, LPWSTR buffer, DWORD size
 std::wstring TrimmedDefault(LPCWSTR value)
 {
     std::wstring text = value ? value : L"";
-    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t'))
+    while (!text.empty() && text.back() == L' ')
         text.pop_back();
     return text;
 }
@@ -299,7 +307,7 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValu
         return CopyValue(TrimmedDefault(defaultValue), buffer, size);
     const auto file = Current(zv::os::NativePath(fileName));
     if (!section)
-        return CopyList(file->SectionNames(), buffer, size);
+        return CopyList(file->SectionNames(), buffer, size, true);
     if (!key)
         return CopyList(file->KeyNames(section), buffer, size);
     std::wstring value;
@@ -319,7 +327,7 @@ DWORD GetPrivateProfileSectionNamesW(LPWSTR buffer, DWORD size, LPCWSTR fileName
 {
     if (!fileName || !*fileName)
         return CopyList({}, buffer, size);
-    return CopyList(Current(zv::os::NativePath(fileName))->SectionNames(), buffer, size);
+    return CopyList(Current(zv::os::NativePath(fileName))->SectionNames(), buffer, size, true);
 }
 
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName)

@@ -36,12 +36,16 @@ public:
 
 private:
     struct Range {
-        std::size_t header = npos; // index of the "[name]" line
+        bool found = false;
+        std::size_t header = npos; // index of the "[name]" line; npos for the lines before any section
+        std::size_t first = 0;     // the section's first line after its header
         std::size_t end = 0;       // one past the section's last line
     };
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-    Range FindSection(std::wstring_view section) const;
+    // The empty name finds the lines before the first section, as keys
+    // there are read and written under it, when withPreamble is true.
+    Range FindSection(std::wstring_view section, bool withPreamble = true) const;
     std::size_t FindKey(const Range& range, std::wstring_view key) const;
     void AppendSection(std::wstring_view section);
 
@@ -54,6 +58,8 @@ private:
 // Line classification shared by the model and its tests.
 std::wstring_view Trim(std::wstring_view text);
 bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name = nullptr);
-bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name = nullptr, std::wstring_view* value = nullptr);
+// A comment line (';') is a key to lookups by name, never in listings.
+bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name = nullptr, std::wstring_view* value = nullptr,
+               bool commentIsKey = false);
 
 } // namespace zv::profile
