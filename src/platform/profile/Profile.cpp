@@ -1,5 +1,6 @@
 #include <zvenv/platform/Os.h>
 #include <zvenv/platform/Profile.h>
+#include <zvenv/platform/Text.h>
 
 #include "ProfileFile.h"
 
@@ -75,10 +76,12 @@ std::mutex g_cacheMutex;
 std::unordered_map<std::string, Entry> g_cache;
 
 // The current parsed copy of a file; an empty model when there is no file.
-std::shared_ptr<const ProfileFile> Load(const std::string& path)
+std::shared_ptr<const ProfileFile> Load(const std::string& path, bool* missing = nullptr)
 {
     Stamp stamp;
     const State state = StatFile(path, stamp);
+    if (missing)
+        *missing = state == State::Missing;
     if (state != State::File) {
         std::lock_guard<std::mutex> lock(g_cacheMutex);
         g_cache.erase(path);
@@ -210,6 +213,22 @@ std::shared_ptr<const ProfileFile> Current(const std::string& path)
     return Load(path);
 }
 
+// The file a read goes to. A file that has the spelling given is read
+// straight away; only a missing one costs the case-insensitive lookup of its
+// path, as reads are the frequent call.
+std::shared_ptr<const ProfileFile> CurrentForRead(LPCWSTR fileName)
+{
+    if (!Batches().empty())
+        return Current(zv::os::NativePath(fileName));
+    std::wstring given(fileName);
+    for (wchar_t& c : given)
+        if (c == L'\\')
+            c = L'/';
+    bool missing = false;
+    auto file = Load(zv::text::EncodeUtf8(given), &missing);
+    return missing ? Load(zv::os::NativePath(fileName)) : file;
+}
+
 // A write may only go where the file could be replaced: its folder exists and
 // the path is not a folder.
 bool Writable(const std::string& path)
@@ -305,7 +324,7 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValu
 {
     if (!fileName || !*fileName)
         return CopyValue(TrimmedDefault(defaultValue), buffer, size);
-    const auto file = Current(zv::os::NativePath(fileName));
+    const auto file = CurrentForRead(fileName);
     if (!section)
         return CopyList(file->SectionNames(), buffer, size, true);
     if (!key)
@@ -320,14 +339,14 @@ DWORD GetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCW
 {
     if (!section || !fileName || !*fileName)
         return CopyList({}, buffer, size);
-    return CopyList(Current(zv::os::NativePath(fileName))->SectionLines(section), buffer, size);
+    return CopyList(CurrentForRead(fileName)->SectionLines(section), buffer, size);
 }
 
 DWORD GetPrivateProfileSectionNamesW(LPWSTR buffer, DWORD size, LPCWSTR fileName)
 {
     if (!fileName || !*fileName)
         return CopyList({}, buffer, size);
-    return CopyList(Current(zv::os::NativePath(fileName))->SectionNames(), buffer, size, true);
+    return CopyList(CurrentForRead(fileName)->SectionNames(), buffer, size, true);
 }
 
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName)

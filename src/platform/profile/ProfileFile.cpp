@@ -41,6 +41,14 @@ bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_
 
 namespace {
 
+std::wstring Folded(std::wstring_view name)
+{
+    std::wstring folded(name);
+    for (wchar_t& c : folded)
+        c = zv::text::FoldCase(c);
+    return folded;
+}
+
 bool IsComment(std::wstring_view trimmed)
 {
     return trimmed.empty() || trimmed.front() == L';';
@@ -93,6 +101,7 @@ ProfileFile ProfileFile::Parse(const std::string& bytes)
         file.m_lines.push_back(text.substr(start));
     if (text.empty())
         file.m_endsWithLineEnd = true;
+    file.Reindex();
     return file;
 }
 
@@ -124,48 +133,62 @@ std::string ProfileFile::Serialise() const
     return bytes;
 }
 
-ProfileFile::Range ProfileFile::FindSection(std::wstring_view section, bool withPreamble) const
+void ProfileFile::Reindex()
 {
-    Range range;
-    const std::wstring_view wanted = Trim(section);
-    if (wanted.empty() && withPreamble) {
-        range.found = true;
-        range.first = 0;
-    }
+    m_sections.clear();
+    m_preamble = SectionEntry();
+    m_preamble.range.found = true;
+    SectionEntry* current = &m_preamble;
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        const std::wstring_view trimmed = Trim(m_lines[i]);
         std::wstring_view name;
-        if (!IsSectionLine(Trim(m_lines[i]), &name))
+        if (IsSectionLine(trimmed, &name)) {
+            if (current)
+                current->range.end = i;
+            auto inserted = m_sections.try_emplace(Folded(name));
+            // Only the first section of a name is ever looked up.
+            current = inserted.second ? &inserted.first->second : nullptr;
+            if (current) {
+                current->range.found = true;
+                current->range.header = i;
+                current->range.first = i + 1;
+            }
             continue;
-        if (range.found) {
-            range.end = i;
-            return range;
         }
-        if (zv::text::EqualNoCase(name, wanted)) {
-            range.found = true;
-            range.header = i;
-            range.first = i + 1;
-        }
+        if (current && IsKeyLine(trimmed, &name, nullptr, true))
+            current->keys.try_emplace(Folded(name), i);
     }
-    range.end = m_lines.size();
-    return range;
+    if (current)
+        current->range.end = m_lines.size();
 }
 
-std::size_t ProfileFile::FindKey(const Range& range, std::wstring_view key) const
+const ProfileFile::SectionEntry* ProfileFile::Entry(std::wstring_view section, bool withPreamble) const
 {
-    if (!range.found)
+    const std::wstring_view wanted = Trim(section);
+    if (wanted.empty() && withPreamble)
+        return &m_preamble;
+    auto found = m_sections.find(Folded(wanted));
+    return found == m_sections.end() ? nullptr : &found->second;
+}
+
+ProfileFile::Range ProfileFile::FindSection(std::wstring_view section, bool withPreamble) const
+{
+    const SectionEntry* entry = Entry(section, withPreamble);
+    return entry ? entry->range : Range();
+}
+
+std::size_t ProfileFile::FindKey(std::wstring_view section, std::wstring_view key) const
+{
+    const SectionEntry* entry = Entry(section, true);
+    if (!entry)
         return npos;
-    const std::wstring_view wanted = Trim(key);
-    for (std::size_t i = range.first; i < range.end; ++i) {
-        std::wstring_view name;
-        if (IsKeyLine(Trim(m_lines[i]), &name, nullptr, true) && zv::text::EqualNoCase(name, wanted))
-            return i;
-    }
-    return npos;
+    auto found = entry->keys.find(Folded(Trim(key)));
+    return found == entry->keys.end() ? npos : found->second;
 }
 
 bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std::wstring& value) const
 {
-    const std::size_t line = FindKey(FindSection(section), key);
+    const std::size_t line = FindKey(section, key);
     if (line == npos)
         return false;
     std::wstring_view raw;
@@ -228,7 +251,7 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
 {
     Range range = FindSection(section);
     const std::wstring trimmedKey(Trim(key));
-    const std::size_t line = FindKey(range, key);
+    const std::size_t line = FindKey(section, key);
     if (line != npos) {
         // The key keeps the spelling it has in the file.
         std::wstring_view name;
@@ -242,6 +265,7 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
     if (!range.found) {
         AppendSection(section);
         m_lines.push_back(trimmedKey + L"=" + std::wstring(value));
+        Reindex();
         return true;
     }
     // A new key follows the last key of its section (or opens the section
@@ -253,15 +277,17 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
     if (at == m_lines.size())
         m_endsWithLineEnd = true;
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), trimmedKey + L"=" + std::wstring(value));
+    Reindex();
     return true;
 }
 
 bool ProfileFile::DeleteKey(std::wstring_view section, std::wstring_view key)
 {
-    const std::size_t line = FindKey(FindSection(section), key);
+    const std::size_t line = FindKey(section, key);
     if (line == npos)
         return false;
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(line));
+    Reindex();
     return true;
 }
 
@@ -272,6 +298,7 @@ bool ProfileFile::DeleteSection(std::wstring_view section)
         return false;
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header),
                   m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
+    Reindex();
     return true;
 }
 
@@ -284,6 +311,7 @@ bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<st
             return false;
         AppendSection(section);
         m_lines.insert(m_lines.end(), lines.begin(), lines.end());
+        Reindex();
         return true;
     }
     const auto first = m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1);
@@ -293,6 +321,7 @@ bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<st
         m_endsWithLineEnd = true;
     m_lines.erase(first, m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1), lines.begin(), lines.end());
+    Reindex();
     return true;
 }
 

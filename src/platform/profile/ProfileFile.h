@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // One profile (INI) file held as its lines, exactly as read, so that a write
@@ -46,8 +47,21 @@ private:
     // The empty name finds the lines before the first section, as keys
     // there are read and written under it, when withPreamble is true.
     Range FindSection(std::wstring_view section, bool withPreamble = true) const;
-    std::size_t FindKey(const Range& range, std::wstring_view key) const;
+    std::size_t FindKey(std::wstring_view section, std::wstring_view key) const;
     void AppendSection(std::wstring_view section);
+
+    // Where each section and key is, by case-folded name, so that a lookup
+    // costs a hash and not a scan: the first section of each name, and the
+    // first line of each key in it. Rebuilt whenever lines come or go; a
+    // changed value keeps every line where it was.
+    struct SectionEntry {
+        Range range;
+        std::unordered_map<std::wstring, std::size_t> keys;
+    };
+    void Reindex();
+    const SectionEntry* Entry(std::wstring_view section, bool withPreamble) const;
+    std::unordered_map<std::wstring, SectionEntry> m_sections;
+    SectionEntry m_preamble;
 
     Encoding m_encoding = Encoding::Utf16le;
     std::wstring m_lineEnd = L"\r\n";
