@@ -143,11 +143,11 @@ void BM_Reference_WritePrivateProfileString(benchmark::State& state)
 }
 BENCHMARK(BM_Reference_WritePrivateProfileString)->UseManualTime()->Iterations(1)->Unit(benchmark::kMicrosecond);
 
-// No batch on the platform: 10,000 separate writes of distinct keys, the
-// time shown being that of all 10,000.
+// No batch on the platform: separate writes of distinct keys, 500 of them
+// timed (each takes tens of milliseconds there), shown as the time of 10,000.
 void BM_Reference_10000Writes(benchmark::State& state)
 {
-    RunUnderLoader(state, "write-many", 10000, 10000);
+    RunUnderLoader(state, "write-many", 500, 10000);
 }
 BENCHMARK(BM_Reference_10000Writes)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 #endif
