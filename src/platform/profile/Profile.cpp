@@ -220,12 +220,19 @@ std::shared_ptr<const ProfileFile> CurrentForRead(LPCWSTR fileName)
 {
     if (!Batches().empty())
         return Current(zv::os::NativePath(fileName));
-    std::wstring given(fileName);
-    for (wchar_t& c : given)
-        if (c == L'\\')
-            c = L'/';
+    // Hosts read one file many times in a row: keep the last conversion.
+    thread_local std::wstring lastGiven;
+    thread_local std::string lastPath;
+    if (lastGiven != fileName) {
+        lastGiven = fileName;
+        std::wstring given(fileName);
+        for (wchar_t& c : given)
+            if (c == L'\\')
+                c = L'/';
+        lastPath = zv::text::EncodeUtf8(given);
+    }
     bool missing = false;
-    auto file = Load(zv::text::EncodeUtf8(given), &missing);
+    auto file = Load(lastPath, &missing);
     return missing ? Load(zv::os::NativePath(fileName)) : file;
 }
 
