@@ -133,7 +133,7 @@ void RunUnderLoader(benchmark::State& state, const char* op, long count, double 
 
 void BM_Reference_GetPrivateProfileString(benchmark::State& state)
 {
-    RunUnderLoader(state, "get", 100000);
+    RunUnderLoader(state, "get", 10000);
 }
 BENCHMARK(BM_Reference_GetPrivateProfileString)->UseManualTime()->Iterations(1);
 

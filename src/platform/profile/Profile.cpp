@@ -106,15 +106,16 @@ std::shared_ptr<const ProfileFile> Load(const std::string& path, bool* missing =
     return file;
 }
 
-bool Store(const std::string& path, LPCWSTR widePath, const ProfileFile& file)
+// Writes the file and keeps the written model as its parsed copy.
+bool Store(const std::string& path, LPCWSTR widePath, std::shared_ptr<const ProfileFile> file)
 {
-    const std::string bytes = file.Serialise();
+    const std::string bytes = file->Serialise();
     if (!zv::os::WriteFileAtomic(widePath, bytes.data(), bytes.size()))
         return false;
     Stamp stamp;
     std::lock_guard<std::mutex> lock(g_cacheMutex);
     if (StatFile(path, stamp) == State::File)
-        g_cache[path] = {stamp, std::make_shared<const ProfileFile>(file)};
+        g_cache[path] = {stamp, std::move(file)};
     else
         g_cache.erase(path);
     return true;
@@ -261,10 +262,10 @@ template <typename Change> BOOL Modify(LPCWSTR fileName, Change change)
     if (!Writable(path))
         return FALSE;
     WriteLock lock(path);
-    ProfileFile file = *Load(path);
-    if (!change(file))
+    auto file = std::make_shared<ProfileFile>(*Load(path));
+    if (!change(*file))
         return TRUE;
-    return Store(path, fileName, file) ? TRUE : FALSE;
+    return Store(path, fileName, std::move(file)) ? TRUE : FALSE;
 }
 
 // Copies text into a caller's buffer with the platform's truncation: at most
@@ -407,7 +408,8 @@ bool ProfileBatch::Flush()
     Batch* batch = m_state->path.empty() ? nullptr : OpenBatch(m_state->path);
     if (!batch || !batch->changed)
         return true;
-    if (!Writable(m_state->path) || !Store(m_state->path, batch->widePath.c_str(), *batch->file))
+    if (!Writable(m_state->path) ||
+        !Store(m_state->path, batch->widePath.c_str(), std::make_shared<const ProfileFile>(*batch->file)))
         return false;
     batch->changed = false;
     return true;
