@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include <sys/types.h>
+
 // Helpers for tests that work on real files: temporary folders, application
 // roots and child processes.
 namespace zvtest {
@@ -36,12 +38,18 @@ public:
 };
 
 // Runs the current test in a child process whose executable is a copy of
-// this one placed in root.bin(); the validator module is copied next to it
+// this one placed in root.bin() with the project's shared libraries beside
+// it; the validator module is copied next to it
 // when withValidator is true. Returns the child's exit status: 0 when the
 // test passed there. In the child, InChild() is true and ChildRoot() is the
 // root folder with a trailing '/'.
 int RunInRoot(const AppRoot& root, bool withValidator = true);
 bool InChild();
+// The parts of RunInRoot: copy the executable (and libraries) into the root,
+// start the named test there without waiting, wait for a started child.
+void PlaceInRoot(const AppRoot& root, bool withValidator = true);
+pid_t StartInRoot(const AppRoot& root, const std::string& testName);
+int WaitFor(pid_t pid);
 std::string ChildRoot();
 
 // Files.

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <zvenv/platform/CString.h>
+
+// Text rules shared by the manager's path and registry operations.
+namespace zv::envmgr {
+
+bool IsSeparator(wchar_t ch);
+
+// The caller's sub-folder text as a relative folder: either separator becomes
+// the native one, one leading separator is dropped, and the text ends in
+// exactly one separator. Empty text stays empty.
+CString NormalizeSubFolder(const CString& sub);
+
+// False for text that could reach outside the folder it is joined to: a ".."
+// component, a leading separator (an absolute path) or a drive ("C:").
+bool StaysInside(const CString& text);
+
+// A user id names one folder: no separator, not "." or "..", no drive.
+bool IsFolderName(const CString& id);
+
+// A document name split as the registry does it: trimmed, cut before its
+// first "." when that is not the first character; the extension is the text
+// after that "." (the given default when there is none).
+struct DocumentName {
+    CString name;
+    CString extension;
+};
+DocumentName SplitDocumentName(const CString& name, const wchar_t* defaultExtension);
+
+} // namespace zv::envmgr

@@ -1,0 +1,261 @@
+#include "EnvJsonTestUtil.h"
+
+#include <zvenv/ZvUtil.h>
+
+#include <thread>
+
+using namespace envjsontest;
+using Texts = std::vector<std::wstring>;
+
+namespace {
+
+const wchar_t* const kMixed =
+    L"{\"s\": \"x\", \"n\": 7, \"b\": true, \"f\": false, \"z\": null, \"a\": [\"12\", 2], \"o\": {\"x\": 1},"
+    L" \"e\": {\"\": \"inner\"}, \"nest\": [[\"a\", \"b\"], \"c\", {\"k\": \"v\"}],"
+    L" \"path\": {\"b\": \"x\", \"c\": {\"d\": \"deep\"}}, \"grid\": [[\"1\", \"2\"], [\"3\"]],"
+    L" \"mixed\": [\"s\", 1, true, null, [\"in\"], {\"o\": \"p\"}, \"t\"], \"last\": {\"then\": [\"u\", {\"v\": "
+    L"\"w\"}]}}";
+
+JsonNodeType TypeOf(CTqEnvJson* doc, const wchar_t* key)
+{
+    return JsonGetType(Member(doc, key));
+}
+
+CStringArray Strings(std::initializer_list<const wchar_t*> items)
+{
+    CStringArray values;
+    for (const wchar_t* item : items)
+        values.Add(item);
+    return values;
+}
+
+Texts Split(const wchar_t* text)
+{
+    CStringArray pieces = Strings({L"stale"});
+    const int count = CTqEnvJson::StringToArray(text, pieces);
+    EXPECT_EQ(count, pieces.GetSize()) << "for " << CString(text).ToUtf8();
+    return Items(pieces);
+}
+
+} // namespace
+
+TEST(JsonValues, WritersStoreTextFormsAndUpdateByMemberType)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("typed", kMixed);
+    CPoint pt(10, -20), zeroPt;
+    CRect rc(1, 2, 3, 4), zeroRc;
+    CSize sz(640, 480), zeroSz;
+    doc->SetInt(L"new", 5);
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_EQ(TypeOf(doc, L"new"), JsonString);
+    EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), L"new");
+    doc->SetDouble(L"d", 2.75);
+    doc->SetPoint(L"pt", pt);
+    doc->SetRGB(L"c", 0x0080FFul);
+    doc->SetRect(L"rc", rc);
+    doc->SetSize(L"sz", sz);
+    EXPECT_EQ(doc->GetString(L"new", L"").str(), L"5");
+    EXPECT_EQ(doc->GetString(L"d", L"").str(), L"2.750000");
+    EXPECT_EQ(doc->GetString(L"pt", L"").str(), PointToString(pt, L",").str());
+    EXPECT_EQ(doc->GetString(L"c", L"").str(), RGBToString(0x0080FFul, L",").str());
+    EXPECT_EQ(doc->GetString(L"rc", L"").str(), RectToString(rc, L",").str());
+    EXPECT_EQ(doc->GetString(L"sz", L"").str(), SizeToString(sz, L",").str());
+    EXPECT_EQ(doc->GetInt(L"new", 0), 5);
+    EXPECT_DOUBLE_EQ(doc->GetDouble(L"d", 0), 2.75);
+    EXPECT_EQ(doc->GetPoint(L"pt", zeroPt), pt);
+    EXPECT_EQ(doc->GetRGB(L"c", 0), 0x0080FFul);
+    EXPECT_EQ(doc->GetRect(L"rc", zeroRc), rc);
+    EXPECT_EQ(doc->GetSize(L"sz", zeroSz), sz);
+
+    // Existing members keep their type: numbers take the leading integer,
+    // booleans whether it is non-zero, strings the text.
+    doc->SetDouble(L"n", 2.75);
+    EXPECT_EQ(TypeOf(doc, L"n"), JsonNumber);
+    EXPECT_EQ(doc->GetString(L"n", L"").str(), L"2");
+    doc->SetPoint(L"n", pt);
+    EXPECT_EQ(doc->GetInt(L"n", 0), 10);
+    doc->SetString(L"b", L"true");
+    doc->SetInt(L"f", 3);
+    EXPECT_EQ(TypeOf(doc, L"b"), JsonBoolean);
+    EXPECT_EQ(doc->GetString(L"b", L"").str() + doc->GetString(L"f", L"").str(), L"falsetrue");
+    doc->SetInt(L"s", 42);
+    EXPECT_EQ(TypeOf(doc, L"s"), JsonString);
+    EXPECT_EQ(doc->GetString(L"s", L"").str(), L"42");
+    // Null, array and object members take nothing and leave the document clean.
+    doc->SetDirty(0);
+    doc->SetInt(L"z", 5);
+    doc->SetString(L"a", L"x");
+    doc->SetInt(L"o", 1);
+    EXPECT_EQ(doc->IsDirty(), 0);
+    EXPECT_EQ(doc->GetString(L"z", L"").str() + doc->GetString(L"a", L"").str(), L"null12|2|");
+}
+
+TEST(JsonValues, ReadersAndPathLookup)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("readers", kMixed);
+    EXPECT_EQ(doc->GetInt(L"missing", 9), 9);
+    EXPECT_DOUBLE_EQ(doc->GetDouble(L"missing", 1.23456789), 1.234568);
+    EXPECT_EQ(doc->GetInt(L"N", 3), 3); // names match exactly
+    EXPECT_EQ(doc->GetInt(L"b", 9) + doc->GetInt(L"f", 9), 0);
+    EXPECT_EQ(doc->GetInt(L"a", 0), 12);
+    EXPECT_EQ(doc->GetInt(L"o", 9), 0); // an object is searched for an empty name
+    EXPECT_EQ(doc->GetString(L"e", L"d").str(), L"inner");
+    EXPECT_EQ(doc->GetString(L"nest", L"").str(), L"|a|b|c||");
+
+    EXPECT_EQ(doc->GetStringEx(L"path", L"b", L"", L"dflt").str(), L"x");
+    EXPECT_EQ(doc->GetStringEx(L"path", L"c", L"d", L"dflt").str(), L"deep");
+    EXPECT_EQ(doc->GetStringEx(L"path", L"nope", L"", L"dflt").str(), L"dflt");
+    EXPECT_EQ(doc->GetStringEx(L"path", L"c", L"nope", L"dflt").str(), L"dflt");
+    EXPECT_EQ(doc->GetStringEx(L"nope", L"b", L"", L"dflt").str(), L"dflt");
+    EXPECT_EQ(doc->GetStringEx(L"s", L"", L"", L"dflt").str(), L"x");
+    EXPECT_EQ(doc->GetStringEx(L"grid", L"", L"", L"dflt").str(), L"3|");
+    EXPECT_EQ(doc->GetStringEx(L"", L"", L"", L"dflt").str(), L"w");
+    EXPECT_EQ(doc->IsDirty(), 0);
+}
+
+TEST(JsonValues, NodesAreCreatedRenamedDeletedAndCleared)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("nodes", L"{\"first\": 1, \"grp\": {\"c\": 2, \"d\": 3}}");
+    void** made = doc->CreateNode(nullptr, L"obj", JsonObject, 0);
+    EXPECT_EQ(JsonGetType(*made), JsonObject);
+    doc->SetInt(L"inside", 1, *made);
+    doc->SetDirty(0);
+    void** again = doc->CreateNode(nullptr, L"obj", JsonObject, 0);
+    EXPECT_EQ(again, doc->GetIterator(L"obj", nullptr));
+    EXPECT_EQ(doc->GetNodeSize(*again), 1);
+    EXPECT_EQ(doc->IsDirty(), 0);
+    doc->SetInt(L"after", 2);
+    void** replaced = doc->CreateNode(nullptr, L"obj", JsonArray, 1);
+    EXPECT_EQ(JsonGetType(*replaced), JsonArray);
+    EXPECT_EQ(doc->GetNodeSize(*replaced), 0);
+    EXPECT_EQ(replaced, doc->GetEndIterator(nullptr) - 1);
+    EXPECT_EQ(doc->GetNodeSize(nullptr), 4);
+
+    doc->SetDirty(0);
+    doc->SetNodeName(nullptr, L"x");
+    doc->SetNodeName(doc->GetJson(), L"x");
+    doc->DeleteKey(nullptr, L"missing");
+    EXPECT_EQ(doc->IsDirty(), 0);
+    EXPECT_EQ(doc->GetNodeName(nullptr).str(), L"");
+    doc->SetNodeName(Member(doc, L"first"), L"renamed");
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_EQ(doc->IsExistNode(nullptr, L"first") * 10 + doc->IsExistNode(nullptr, L"renamed"), 1);
+    void* grp = Member(doc, L"grp");
+    doc->DeleteKey(grp, L"c");
+    EXPECT_EQ(doc->GetNodeSize(grp), 1);
+    doc->DeleteKey(nullptr, L"renamed");
+    EXPECT_EQ(doc->GetNodeSize(nullptr), 3);
+    doc->ClearNode(nullptr);
+    EXPECT_EQ(doc->GetNodeSize(nullptr), 0);
+}
+
+TEST(JsonValues, DocumentWithoutTreeGivesZeroValues)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages quiet;
+    CTqEnvJson* doc = OpenText("notree", L"not json");
+    ASSERT_EQ(doc->GetJson(), nullptr);
+    CPoint pt(1, 2);
+    CRect rc(1, 2, 3, 4);
+    CSize sz(5, 6);
+    EXPECT_EQ(doc->GetInt(L"k", 9), 0);
+    EXPECT_EQ(doc->GetDouble(L"k", 9.5), 0.0);
+    EXPECT_EQ(doc->GetString(L"k", L"d").str(), L"");
+    EXPECT_EQ(doc->GetPoint(L"k", pt), CPoint(0, 0));
+    EXPECT_EQ(doc->GetRGB(L"k", 7), 0ul);
+    EXPECT_EQ(doc->GetRect(L"k", rc), CRect(0, 0, 0, 0));
+    EXPECT_EQ(doc->GetSize(L"k", sz), CSize(0, 0));
+    EXPECT_EQ(doc->GetStringEx(L"k", L"", L"", L"d").str(), L"");
+    EXPECT_EQ(doc->GetBeginIterator(nullptr), nullptr);
+    EXPECT_EQ(doc->CreateNode(nullptr, L"k", JsonObject, 1), nullptr);
+    doc->SetInt(L"k", 1);
+    CStringArray values = Strings({L"keep"});
+    doc->SetArray(L"k", values);
+    doc->GetArray(L"k", values);
+    EXPECT_EQ(Items(values), Texts{L"keep"});
+    doc->GetTreeArray(L"k", values);
+    EXPECT_EQ(values.GetSize(), 0);
+    EXPECT_EQ(doc->IsDirty(), 0);
+}
+
+TEST(JsonValues, ArraysAndTreeArrays)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("arrays", kMixed);
+    const int members = doc->GetNodeSize(nullptr);
+    CStringArray out = Strings({L"x"});
+    doc->GetArray(L"mixed", out);
+    doc->GetArray(L"s", out);
+    EXPECT_EQ(Items(out), (Texts{L"x", L"s", L"t"}));
+
+    CStringArray values = Strings({L"a", L"b"});
+    doc->SetArray(L"mixed", values);
+    EXPECT_EQ(doc->GetNodeSize(nullptr), members);
+    EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), L"mixed");
+    out.RemoveAll();
+    doc->GetArray(L"mixed", out);
+    EXPECT_EQ(Items(out), (Texts{L"a", L"b"}));
+    doc->SetDirty(0);
+    CStringArray none;
+    doc->SetArray(L"empty", none);
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_EQ(JsonGetType(Member(doc, L"empty")), JsonArray);
+
+    CStringArray rows = Strings({L"a|b", L"c", L"d|e|"});
+    doc->SetTreeArray(L"tree", rows, L"|");
+    CStringArray back = Strings({L"stale"});
+    doc->GetTreeArray(L"tree", back);
+    EXPECT_EQ(Items(back), (Texts{L"a|b|", L"c|", L"d|e|"}));
+    CStringArray commas = Strings({L"x,y"});
+    doc->SetTreeArray(L"tree", commas, L",");
+    doc->GetTreeArray(L"tree", back);
+    EXPECT_EQ(Items(back), Texts{L"x|y|"});
+    doc->GetTreeArray(L"mixed", back); // strings, not rows
+    EXPECT_EQ(back.GetSize(), 0);
+}
+
+TEST(JsonSplit, TheClassesOwnBarRules)
+{
+    EXPECT_EQ(Split(L""), Texts{});
+    EXPECT_EQ(Split(L"abc"), Texts{});
+    EXPECT_EQ(Split(L"a|b|c|"), (Texts{L"a", L"b", L"c"}));
+    EXPECT_EQ(Split(L"a|b"), Texts{L"a"});
+    EXPECT_EQ(Split(L"|a|"), Texts{L"a"});
+    EXPECT_EQ(Split(L"a||b|"), (Texts{L"a|", L"|b|"}));
+    EXPECT_EQ(Split(L"a||b"), (Texts{L"a|", L"|"}));
+    EXPECT_EQ(Split(L"a|||b|"), Texts{L"a|"});
+    EXPECT_EQ(Split(L"||a"), Texts{});
+    EXPECT_EQ(Split(L"a||b||c|"), (Texts{L"a|", L"|b|", L"|c|"}));
+    EXPECT_EQ(Split(std::wstring(100000, L'|').c_str()), Texts{});
+}
+
+TEST(JsonValues, ThreadsSharingADocument)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = fnTqEnvMgr()->GetJson(L"shared");
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([doc, t] {
+            for (int i = 0; i < 200; ++i) {
+                const CString key(std::to_wstring(t * 1000 + i));
+                CStringArray values = Strings({L"p|q|"}), pieces;
+                doc->SetInt(key, i);
+                doc->SetArray(L"list", values);
+                CTqEnvJson::StringToArray(doc->GetString(L"list", L""), pieces);
+                EXPECT_EQ(doc->GetInt(key, -1) + pieces.GetSize(), i + 1);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(doc->GetNodeSize(nullptr), 4 * 200 + 1);
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <zvenv/CTqEnvJson.h>
+#include <zvenv/CTqEnvMgr.h>
+#include <zvenv/platform/Message.h>
+
+#include "ZvTest.h"
+#include "json/Json.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace envjsontest {
+
+// Runs the calling test again in a child process rooted in a fresh temporary
+// application root; true only in that child:  if (!InFreshRoot()) return;
+inline bool InFreshRoot(bool withValidator = true)
+{
+    if (zvtest::InChild())
+        return true;
+    zvtest::AppRoot root;
+    EXPECT_EQ(0, zvtest::RunInRoot(root, withValidator)) << "the test failed in its application root";
+    return false;
+}
+
+inline std::string UserFile(const std::string& name)
+{
+    return zvtest::ChildRoot() + "user/" + name;
+}
+inline std::string SystemFile(const std::string& name)
+{
+    return zvtest::ChildRoot() + "system/" + name;
+}
+
+// Every text shown through the platform's message function while it lives.
+class CapturedMessages {
+public:
+    CapturedMessages() { m_previous = zv::SetMessageHandler(&Capture, this); }
+    ~CapturedMessages() { zv::SetMessageHandler(m_previous); }
+    std::vector<std::wstring> texts;
+
+private:
+    static int Capture(const wchar_t* text, UINT, void* self)
+    {
+        static_cast<CapturedMessages*>(self)->texts.emplace_back(text ? text : L"");
+        return 1;
+    }
+    zv::MessageHandler m_previous = nullptr;
+};
+
+// The document user/<name>.json of the child's root, holding the given bytes.
+inline CTqEnvJson* OpenBytes(const std::string& name, const std::string& bytes)
+{
+    zvtest::WriteFile(UserFile(name + ".json"), bytes);
+    return fnTqEnvMgr()->GetJson(CString(name.c_str()));
+}
+
+inline CTqEnvJson* OpenText(const std::string& name, const std::wstring& text)
+{
+    return OpenBytes(name, zvtest::Utf16(text));
+}
+
+inline std::wstring TreeText(CTqEnvJson* doc)
+{
+    wchar_t* text = JsonWriteFormatted(doc->GetJson());
+    std::wstring result = text ? text : L"";
+    JsonFreeString(text);
+    return result;
+}
+
+// The first member named key of a node (the root for null), or null.
+inline void* Member(CTqEnvJson* doc, const wchar_t* key, void* parent = nullptr)
+{
+    void** it = doc->GetIterator(key, parent);
+    return it && it != doc->GetEndIterator(parent) ? *it : nullptr;
+}
+
+inline std::vector<std::wstring> Items(const CStringArray& values)
+{
+    std::vector<std::wstring> out;
+    for (int i = 0; i < values.GetSize(); ++i)
+        out.push_back(values.GetAt(i).str());
+    return out;
+}
+
+} // namespace envjsontest
