@@ -87,6 +87,7 @@ TEST(Registry, JsonKeysAreCaseSensitive)
     EXPECT_EQ(mgr.GetJson(L" layout "), lower);
     EXPECT_EQ(mgr.GetJson(L""), nullptr);
     EXPECT_EQ(lower->GetInt(L"width", 0), 640);
+    EXPECT_EQ(Narrow(mgr.GetJson(L"panel.cfg")->GetPath()), Root() + "user/panel.json") << "always a .json file";
 }
 
 TEST(Registry, UnreadableUserJsonIsRepairedFromTheDefault)

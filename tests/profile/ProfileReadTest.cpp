@@ -28,6 +28,7 @@ TEST_F(ProfileRead, NamesIgnoreCaseAndBlanks)
     EXPECT_EQ(Get(path, L"Main", L"Missing"), L"<default>");
     EXPECT_EQ(Get(path, L"Main", L"Missing", L"padded  "), L"padded") << "trailing blanks of the default go";
     EXPECT_EQ(Get(path, L"Main", L"Missing", nullptr), L"");
+    EXPECT_EQ(Get(path, L"Main", L"Missing", L"tab\t"), L"tab\t") << "only spaces are cut from a default";
 }
 
 TEST_F(ProfileRead, QuotesAroundValues)
@@ -46,8 +47,9 @@ TEST_F(ProfileRead, LinesThatAreNotKeys)
           L"[S]\r\nk=second section\r\nonly=here\r\n");
     EXPECT_EQ(Get(path, L"S", L"k"), L"real");
     EXPECT_EQ(Get(path, L"S", L"just text"), L"<default>");
-    EXPECT_EQ(Get(path, L"S", L";k"), L"<default>");
-    EXPECT_EQ(Get(path, L"", L"orphan"), L"<default>") << "text before the first section is in no section";
+    EXPECT_EQ(Get(path, L"S", L";k"), L"commented") << "a comment is a key to a lookup by its name";
+    EXPECT_EQ(Get(path, L"", L"orphan"), L"before sections") << "lines before the first section go by the empty name";
+    EXPECT_EQ(Get(path, L"", L"k"), L"<default>");
 
     wchar_t buffer[256];
     GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 256, W(path).c_str());
@@ -78,6 +80,43 @@ TEST_F(ProfileRead, ListsAndTheirTruncation)
     EXPECT_EQ(buffer[0], 0);
     EXPECT_EQ(buffer[1], 0);
     EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 0, file.c_str()), 0u);
+}
+
+// A list that would fill the buffer exactly counts as cut; a list cut where
+// an item ends gets one closing null (section names two); nothing is ever
+// written past the buffer, whatever its size.
+TEST_F(ProfileRead, ListBoundaries)
+{
+    Write(L"[S]\r\nab=1\r\nc=2\r\n[T]\r\n");
+    const std::wstring file = W(path);
+    wchar_t buffer[16];
+    wmemset(buffer, L'#', 16);
+    EXPECT_EQ(GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 6, file.c_str()), 4u);
+    EXPECT_EQ(std::wstring(buffer, 6), std::wstring(L"ab\0c\0\0", 6));
+    EXPECT_EQ(GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 7, file.c_str()), 5u);
+    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 5, file.c_str()), 3u);
+    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 6, file.c_str()), 4u);
+    EXPECT_EQ(GetPrivateProfileSectionW(L"S", buffer, 10, file.c_str()), 8u);
+    EXPECT_EQ(GetPrivateProfileSectionW(L"S", buffer, 11, file.c_str()), 9u);
+
+    wmemset(buffer, L'#', 16);
+    EXPECT_EQ(GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 5, file.c_str()), 3u);
+    EXPECT_EQ(std::wstring(buffer, 5), std::wstring(L"ab\0\0#", 5));
+    wmemset(buffer, L'#', 16);
+    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 4, file.c_str()), 2u);
+    EXPECT_EQ(std::wstring(buffer, 5), std::wstring(L"S\0\0\0#", 5));
+
+    for (DWORD size = 0; size < 12; ++size) {
+        wmemset(buffer, L'#', 16);
+        GetPrivateProfileSectionNamesW(buffer, size, file.c_str());
+        EXPECT_EQ(buffer[size], L'#') << "names, size " << size;
+        wmemset(buffer, L'#', 16);
+        GetPrivateProfileStringW(L"S", nullptr, L"", buffer, size, file.c_str());
+        EXPECT_EQ(buffer[size], L'#') << "keys, size " << size;
+        wmemset(buffer, L'#', 16);
+        GetPrivateProfileSectionW(L"S", buffer, size, file.c_str());
+        EXPECT_EQ(buffer[size], L'#') << "lines, size " << size;
+    }
 }
 
 TEST_F(ProfileRead, ValueTruncation)

@@ -25,9 +25,9 @@ bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name)
     return true;
 }
 
-bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_view* value)
+bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_view* value, bool commentIsKey)
 {
-    if (trimmed.empty() || trimmed.front() == L';' || trimmed.front() == L'[')
+    if (trimmed.empty() || (trimmed.front() == L';' && !commentIsKey) || trimmed.front() == L'[')
         return false;
     const std::size_t equals = trimmed.find(L'=');
     if (equals == std::wstring_view::npos)
@@ -40,6 +40,14 @@ bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_
 }
 
 namespace {
+
+std::wstring Folded(std::wstring_view name)
+{
+    std::wstring folded(name);
+    for (wchar_t& c : folded)
+        c = zv::text::FoldCase(c);
+    return folded;
+}
 
 bool IsComment(std::wstring_view trimmed)
 {
@@ -97,36 +105,6 @@ ProfileFile ProfileFile::Parse(const std::string& bytes)
     return file;
 }
 
-std::wstring ProfileFile::Folded(std::wstring_view name)
-{
-    std::wstring folded(name);
-    for (wchar_t& c : folded)
-        c = zv::text::FoldCase(c);
-    return folded;
-}
-
-void ProfileFile::Reindex()
-{
-    m_headers.clear();
-    m_firstHeader.clear();
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        std::wstring_view name;
-        if (!IsSectionLine(Trim(m_lines[i]), &name))
-            continue;
-        m_firstHeader.emplace(Folded(name), m_headers.size());
-        m_headers.push_back(i);
-    }
-}
-
-// Lines were inserted (by > 0) or removed (by < 0) at line from, inside a
-// section or after the last one: headers after that point move.
-void ProfileFile::ShiftHeaders(std::size_t from, std::ptrdiff_t by)
-{
-    for (std::size_t& header : m_headers)
-        if (header >= from)
-            header = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(header) + by);
-}
-
 std::string ProfileFile::Serialise() const
 {
     std::wstring text;
@@ -155,39 +133,66 @@ std::string ProfileFile::Serialise() const
     return bytes;
 }
 
-ProfileFile::Range ProfileFile::FindSection(std::wstring_view section) const
+void ProfileFile::Reindex()
 {
-    Range range;
-    const auto found = m_firstHeader.find(Folded(Trim(section)));
-    if (found == m_firstHeader.end()) {
-        range.end = m_lines.size();
-        return range;
+    m_sections.clear();
+    m_preamble = SectionEntry();
+    m_preamble.range.found = true;
+    SectionEntry* current = &m_preamble;
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        const std::wstring_view trimmed = Trim(m_lines[i]);
+        std::wstring_view name;
+        if (IsSectionLine(trimmed, &name)) {
+            if (current)
+                current->range.end = i;
+            auto inserted = m_sections.try_emplace(Folded(name));
+            // Only the first section of a name is ever looked up.
+            current = inserted.second ? &inserted.first->second : nullptr;
+            if (current) {
+                current->range.found = true;
+                current->range.header = i;
+                current->range.first = i + 1;
+            }
+            continue;
+        }
+        if (current && IsKeyLine(trimmed, &name, nullptr, true))
+            current->keys.try_emplace(Folded(name), i);
     }
-    range.header = m_headers[found->second];
-    range.end = found->second + 1 < m_headers.size() ? m_headers[found->second + 1] : m_lines.size();
-    return range;
+    if (current)
+        current->range.end = m_lines.size();
 }
 
-std::size_t ProfileFile::FindKey(const Range& range, std::wstring_view key) const
+const ProfileFile::SectionEntry* ProfileFile::Entry(std::wstring_view section, bool withPreamble) const
 {
-    if (range.header == npos)
+    const std::wstring_view wanted = Trim(section);
+    if (wanted.empty() && withPreamble)
+        return &m_preamble;
+    auto found = m_sections.find(Folded(wanted));
+    return found == m_sections.end() ? nullptr : &found->second;
+}
+
+ProfileFile::Range ProfileFile::FindSection(std::wstring_view section, bool withPreamble) const
+{
+    const SectionEntry* entry = Entry(section, withPreamble);
+    return entry ? entry->range : Range();
+}
+
+std::size_t ProfileFile::FindKey(std::wstring_view section, std::wstring_view key) const
+{
+    const SectionEntry* entry = Entry(section, true);
+    if (!entry)
         return npos;
-    const std::wstring_view wanted = Trim(key);
-    for (std::size_t i = range.header + 1; i < range.end; ++i) {
-        std::wstring_view name;
-        if (IsKeyLine(Trim(m_lines[i]), &name) && zv::text::EqualNoCase(name, wanted))
-            return i;
-    }
-    return npos;
+    auto found = entry->keys.find(Folded(Trim(key)));
+    return found == entry->keys.end() ? npos : found->second;
 }
 
 bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std::wstring& value) const
 {
-    const std::size_t line = FindKey(FindSection(section), key);
+    const std::size_t line = FindKey(section, key);
     if (line == npos)
         return false;
     std::wstring_view raw;
-    IsKeyLine(Trim(m_lines[line]), nullptr, &raw);
+    IsKeyLine(Trim(m_lines[line]), nullptr, &raw, true);
     value = Unquote(raw);
     return true;
 }
@@ -207,9 +212,9 @@ std::vector<std::wstring> ProfileFile::KeyNames(std::wstring_view section) const
 {
     std::vector<std::wstring> names;
     const Range range = FindSection(section);
-    if (range.header == npos)
+    if (!range.found)
         return names;
-    for (std::size_t i = range.header + 1; i < range.end; ++i) {
+    for (std::size_t i = range.first; i < range.end; ++i) {
         std::wstring_view name;
         if (IsKeyLine(Trim(m_lines[i]), &name))
             names.emplace_back(name);
@@ -221,9 +226,9 @@ std::vector<std::wstring> ProfileFile::SectionLines(std::wstring_view section) c
 {
     std::vector<std::wstring> lines;
     const Range range = FindSection(section);
-    if (range.header == npos)
+    if (!range.found)
         return lines;
-    for (std::size_t i = range.header + 1; i < range.end; ++i) {
+    for (std::size_t i = range.first; i < range.end; ++i) {
         const std::wstring_view trimmed = Trim(m_lines[i]);
         std::wstring_view name, value;
         if (IsKeyLine(trimmed, &name, &value))
@@ -240,62 +245,56 @@ void ProfileFile::AppendSection(std::wstring_view section)
         m_endsWithLineEnd = true;
     m_lines.push_back(L"[" + std::wstring(Trim(section)) + L"]");
     m_endsWithLineEnd = true;
-    std::wstring_view name;
-    IsSectionLine(Trim(m_lines.back()), &name);
-    m_firstHeader.emplace(Folded(name), m_headers.size());
-    m_headers.push_back(m_lines.size() - 1);
 }
 
 bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value)
 {
     Range range = FindSection(section);
     const std::wstring trimmedKey(Trim(key));
-    const std::size_t line = FindKey(range, key);
+    const std::size_t line = FindKey(section, key);
     if (line != npos) {
         // The key keeps the spelling it has in the file.
         std::wstring_view name;
-        IsKeyLine(Trim(m_lines[line]), &name);
+        IsKeyLine(Trim(m_lines[line]), &name, nullptr, true);
         std::wstring updated = std::wstring(name) + L"=" + std::wstring(value);
         if (m_lines[line] == updated)
             return false;
         m_lines[line] = std::move(updated);
         return true;
     }
-    if (range.header == npos) {
+    if (!range.found) {
         AppendSection(section);
         m_lines.push_back(trimmedKey + L"=" + std::wstring(value));
-        if (IsSectionLine(Trim(m_lines.back())))
-            Reindex(); // a key spelled like a header reads as one later
+        Reindex();
         return true;
     }
-    // A new key follows the last key of its section.
-    std::size_t after = range.header;
-    for (std::size_t i = range.header + 1; i < range.end; ++i)
+    // A new key follows the last key of its section (or opens the section
+    // when it has none).
+    std::size_t at = range.first;
+    for (std::size_t i = range.first; i < range.end; ++i)
         if (IsKeyLine(Trim(m_lines[i])))
-            after = i;
-    if (after + 1 == m_lines.size())
+            at = i + 1;
+    if (at == m_lines.size())
         m_endsWithLineEnd = true;
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(after + 1), trimmedKey + L"=" + std::wstring(value));
-    ShiftHeaders(after + 1, 1);
-    if (IsSectionLine(Trim(m_lines[after + 1])))
-        Reindex();
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), trimmedKey + L"=" + std::wstring(value));
+    Reindex();
     return true;
 }
 
 bool ProfileFile::DeleteKey(std::wstring_view section, std::wstring_view key)
 {
-    const std::size_t line = FindKey(FindSection(section), key);
+    const std::size_t line = FindKey(section, key);
     if (line == npos)
         return false;
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(line));
-    ShiftHeaders(line + 1, -1);
+    Reindex();
     return true;
 }
 
 bool ProfileFile::DeleteSection(std::wstring_view section)
 {
-    const Range range = FindSection(section);
-    if (range.header == npos)
+    const Range range = FindSection(section, false);
+    if (!range.found)
         return false;
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header),
                   m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
@@ -305,11 +304,14 @@ bool ProfileFile::DeleteSection(std::wstring_view section)
 
 bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<std::wstring>& lines)
 {
-    Range range = FindSection(section);
-    if (range.header == npos) {
+    Range range = FindSection(section, false);
+    if (!range.found) {
+        // An empty section is not created; an existing one is emptied.
+        if (lines.empty())
+            return false;
         AppendSection(section);
         m_lines.insert(m_lines.end(), lines.begin(), lines.end());
-        Reindex(); // the lines may hold section headers of their own
+        Reindex();
         return true;
     }
     const auto first = m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1);
