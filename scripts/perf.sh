@@ -40,6 +40,7 @@ rm -rf "$results"
 mkdir -p "$results"
 # Other work on the machine inflates wall-clock times; the report says how busy it was.
 load_start=$(cut -d' ' -f1-3 /proc/loadavg)
+started=$SECONDS
 # The executables sit in <build>/bin, so <build> is their application root:
 # the documents live under its user folder.
 bench=$build/bin/peers_bench
@@ -74,6 +75,8 @@ echo "== JSON: $json_sizes characters"
 # shellcheck disable=SC2086
 "$bench" json "$results/peers.jsonl" $json_sizes
 
+peers_seconds=$((SECONDS - started))
+
 for name in "${own_benches[@]}"; do
     [ -x "$build/bin/$name" ] || continue
     echo "== $name"
@@ -90,6 +93,7 @@ done
     echo "kernel=$(uname -sr)"
     echo "load=$load_start at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end"
     echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')"
+    echo "duration=$(((SECONDS - started + 30) / 60)) min in all, $(((peers_seconds + 30) / 60)) min of them for the peer comparison"
     echo "ini_sizes=$ini_sizes"
     echo "json_sizes=$json_sizes"
 } >"$results/machine.txt"

@@ -285,7 +285,7 @@ def main():
         "",
         "## Machine and build",
         "",
-        f"- Run: {info.get('date', '?')}",
+        f"- Run: {info.get('date', '?')}" + (f"; {info['duration']}" if "duration" in info else ""),
         f"- CPU: {info.get('cpu', '?')}, `nproc` = {info.get('nproc', '?')}, memory {info.get('memory', '?')},"
         f" {info.get('kernel', '?')}",
         f"- Load average (1, 5, 15 minutes): {info.get('load', '?')}; with more runnable work than"
@@ -351,7 +351,7 @@ def main():
         "- *jsoncpp* and *nlohmann-json*: the file converted to UTF-8 and parsed; typed reads",
         "  (`asString`/`asInt`, `get<>`); saved tab-indented, converted to UTF-16LE and written.",
         "",
-        "*Read all values* reads the ten values of every record by name. *Read one value* looks up",
+        "*Read all values* reads the ten values of every record (members by name, array items in order). *Read one value* looks up",
         "the middle record by name and reads its `id`, 1,000 times; the figure is per call.",
         "*Change* sets `id` in every record. The implementations' read totals are compared at the",
         "end of each size and the program fails if they differ.",
