@@ -80,6 +80,24 @@ TEST_F(ProfileRead, ListsAndTheirTruncation)
     EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 0, file.c_str()), 0u);
 }
 
+// Names that fill the buffer to its last place, then one more: the list is
+// cut where it stands and nothing is written past the buffer.
+TEST_F(ProfileRead, ListFilledToTheLastPlace)
+{
+    Write(L"[First]\r\n[SecondSection]\r\n");
+    const std::wstring file = W(path);
+    std::vector<wchar_t> buffer(7 + 16, L'#');
+    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer.data(), 7, file.c_str()), 5u);
+    EXPECT_EQ(std::wstring(buffer.data(), 7), std::wstring(L"First\0\0", 7));
+    EXPECT_EQ(std::wstring(buffer.data() + 7, 16), std::wstring(16, L'#')) << "nothing past the buffer";
+
+    Write(L"[S]\r\nab=1\r\nlonger_key=2\r\n");
+    buffer.assign(4 + 16, L'#');
+    EXPECT_EQ(GetPrivateProfileStringW(L"S", nullptr, L"", buffer.data(), 4, file.c_str()), 2u);
+    EXPECT_EQ(std::wstring(buffer.data(), 4), std::wstring(L"ab\0\0", 4));
+    EXPECT_EQ(std::wstring(buffer.data() + 4, 16), std::wstring(16, L'#')) << "nothing past the buffer";
+}
+
 TEST_F(ProfileRead, ValueTruncation)
 {
     Write(L"[S]\r\nk=abcdef\r\n");

@@ -266,7 +266,8 @@ DWORD CopyList(const std::vector<std::wstring>& items, LPWSTR buffer, DWORD size
     std::size_t used = 0;
     for (const std::wstring& item : items) {
         if (used + item.size() + 1 > size - 1) {
-            const std::size_t room = size - 2 - used;
+            // The names before may already fill the buffer up to its last place.
+            const std::size_t room = used < size - 2 ? size - 2 - used : 0;
             item.copy(buffer + used, room);
             buffer[size - 2] = 0;
             buffer[size - 1] = 0;
