@@ -17,3 +17,7 @@ zv_ensure_packages() {
 }
 
 ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev)
+
+# clang with libFuzzer and the sanitizer runtimes, and the symbolizer for
+# readable reports: the fuzz targets need them (scripts/fuzz.sh).
+ZV_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
