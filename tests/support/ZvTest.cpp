@@ -48,11 +48,10 @@ std::string ExecutableFolder()
     return fs::read_symlink("/proc/self/exe").parent_path().string();
 }
 
-int RunInRoot(const AppRoot& root, bool withValidator)
+void PlaceInRoot(const AppRoot& root, bool withValidator)
 {
     const fs::path self = fs::read_symlink("/proc/self/exe");
-    const fs::path copy = fs::path(root.bin()) / self.filename();
-    fs::copy_file(self, copy, fs::copy_options::overwrite_existing);
+    fs::copy_file(self, fs::path(root.bin()) / self.filename(), fs::copy_options::overwrite_existing);
     // The project's shared libraries go along, as an installed host has them
     // next to it; the validator module only when asked for.
     for (const auto& entry : fs::directory_iterator(self.parent_path())) {
@@ -63,8 +62,12 @@ int RunInRoot(const AppRoot& root, bool withValidator)
             continue;
         fs::copy_file(entry.path(), fs::path(root.bin()) / name, fs::copy_options::overwrite_existing);
     }
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string filter = std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
+}
+
+pid_t StartInRoot(const AppRoot& root, const std::string& testName)
+{
+    const fs::path copy = fs::path(root.bin()) / fs::read_symlink("/proc/self/exe").filename();
+    const std::string filter = "--gtest_filter=" + testName;
     const pid_t pid = fork();
     if (pid == 0) {
         setenv("ZVTEST_CHILD_ROOT", root.root().c_str(), 1);
@@ -72,10 +75,22 @@ int RunInRoot(const AppRoot& root, bool withValidator)
         execl(exe.c_str(), exe.c_str(), filter.c_str(), "--gtest_brief=1", static_cast<char*>(nullptr));
         _exit(127);
     }
+    return pid;
+}
+
+int WaitFor(pid_t pid)
+{
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int RunInRoot(const AppRoot& root, bool withValidator)
+{
+    PlaceInRoot(root, withValidator);
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return WaitFor(StartInRoot(root, std::string(info->test_suite_name()) + "." + info->name()));
 }
 
 bool InChild() { return std::getenv("ZVTEST_CHILD_ROOT") != nullptr; }

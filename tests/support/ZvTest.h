@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include <sys/types.h>
+
 // Helpers for tests that work on real files: temporary folders, application
 // roots and child processes.
 namespace zvtest {
@@ -43,6 +45,11 @@ public:
 // root folder with a trailing '/'.
 int RunInRoot(const AppRoot& root, bool withValidator = true);
 bool InChild();
+// The parts of RunInRoot: copy the executable (and libraries) into the root,
+// start the named test there without waiting, wait for a started child.
+void PlaceInRoot(const AppRoot& root, bool withValidator = true);
+pid_t StartInRoot(const AppRoot& root, const std::string& testName);
+int WaitFor(pid_t pid);
 std::string ChildRoot();
 
 // Files.

@@ -1,0 +1,132 @@
+#include <zvenv/CTqEnvIni.h>
+
+#include "envini/EnvIniText.h"
+
+using namespace zv::envini;
+
+namespace {
+
+// A "count" in a file is taken as it stands up to this many elements (or, for
+// a tree array, parts in all): a damaged or hostile file must not make one
+// read run for hours or exhaust memory.
+constexpr int kMaxReadItems = 1 << 16;
+
+} // namespace
+
+void CTqEnvIni::GetArray(CString section, CString key, CStringArray& items, CString def, CString delimiter,
+                         int keepLastEmpty)
+{
+    CSingleLock lock(&m_cs);
+    items.RemoveAll();
+    CMapStringToString& values = ValuesFor(m_mapSections, section);
+    if (const CString* text = values.PLookup(key)) {
+        SplitText(*text, delimiter, keepLastEmpty, items);
+        return;
+    }
+    // The file's items come trimmed and without empty ones; the cache keeps
+    // them joined again, so the cached text is the normalised form.
+    m_ini.GetArray(section, key, &items, delimiter, 1);
+    if (items.GetSize() == 0) {
+        values.SetAt(key, def);
+        SplitText(def, delimiter, keepLastEmpty, items);
+    } else {
+        values.SetAt(key, m_ini.GetArrayString(&items, items.GetSize(), delimiter));
+    }
+}
+
+void CTqEnvIni::SetArray(CString section, CString key, CStringArray& items, CString delimiter, int writeThrough)
+{
+    CSingleLock lock(&m_cs);
+    const CString text = m_ini.GetArrayString(&items, items.GetSize(), delimiter);
+    ValuesFor(m_mapSections, section).SetAt(key, text);
+    if (writeThrough == 0)
+        m_bDirty = 1;
+    else
+        m_ini.WriteString(section, key, text);
+}
+
+void CTqEnvIni::GetOrderArray(CString section, CStringArray& items, CString def, CString pattern, int first)
+{
+    CSingleLock lock(&m_cs);
+    items.RemoveAll();
+    CStringArray* array = nullptr;
+    if (ArrayMap** cached = m_mapOrderArrays.PLookup(section))
+        if (CStringArray** found = (*cached)->PLookup(section))
+            array = *found;
+    if (!array) {
+        if (first < 0 || pattern.Find(L"%d") < 0 || !IsSafeKeyPattern(pattern))
+            return;
+        int count = m_ini.GetInt(section, L"count", 0, 10);
+        if (count > kMaxReadItems)
+            count = kMaxReadItems;
+        array = &ArrayFor(ArraysFor(m_mapOrderArrays, section), section);
+        array->RemoveAll();
+        for (int i = 0; i < count; ++i)
+            array->Add(m_ini.GetString(section, FormatKey(pattern, first + i), def));
+    }
+    // The latest call's first index and pattern are the ones Save uses; a
+    // pattern that cannot be formatted safely does not replace the record.
+    if (IsSafeKeyPattern(pattern)) {
+        CString record;
+        record.Format(L"%d^%s", first, pattern);
+        m_mapOrderFormats.SetAt(section, record);
+    }
+    items.Copy(*array);
+}
+
+void CTqEnvIni::SetOrderArray(CString section, CStringArray& items, CString pattern, int first)
+{
+    CSingleLock lock(&m_cs);
+    // A pattern with conversions other than one "%d" is refused: the
+    // document is left as it was.
+    if (!IsSafeKeyPattern(pattern))
+        return;
+    CStringArray& array = ArrayFor(ArraysFor(m_mapOrderArrays, section), section);
+    CString record;
+    record.Format(L"%d^%s", first, pattern);
+    m_mapOrderFormats.SetAt(section, record);
+    array.Copy(items);
+    m_bDirty = 1;
+}
+
+void CTqEnvIni::GetTreeArray(CString section, CStringArray& items, CString prefix, CString delimiter)
+{
+    CSingleLock lock(&m_cs);
+    items.RemoveAll();
+    if (prefix.IsEmpty())
+        prefix = section;
+    ArrayMap& arrays = ArraysFor(m_mapTreeArrays, section);
+    if (!m_mapTreeDelimiters.PLookup(section))
+        m_mapTreeDelimiters.SetAt(section, delimiter);
+    if (CStringArray** cached = arrays.PLookup(prefix)) {
+        items.Copy(**cached);
+        return;
+    }
+    CStringArray& array = ArrayFor(arrays, prefix);
+    // The sub-section names come from the file, not from the prefix.
+    int budget = kMaxReadItems;
+    const int count = m_ini.GetInt(section, L"count", 0, 10);
+    for (int i = 0; i < count && budget > 0; ++i, --budget) {
+        const CString subSection = m_ini.GetString(section, IntText(i), L"");
+        const int parts = m_ini.GetInt(subSection, L"count", 0, 10);
+        CString element;
+        for (int j = 0; j < parts && budget > 0; ++j, --budget) {
+            if (j > 0)
+                element += delimiter;
+            element += m_ini.GetString(subSection, IntText(j), L"");
+        }
+        array.Add(element);
+    }
+    items.Copy(array);
+}
+
+void CTqEnvIni::SetTreeArray(CString section, CStringArray& items, CString prefix, CString delimiter)
+{
+    CSingleLock lock(&m_cs);
+    if (prefix.IsEmpty())
+        prefix = section;
+    CStringArray& array = ArrayFor(ArraysFor(m_mapTreeArrays, section), prefix);
+    m_mapTreeDelimiters.SetAt(section, delimiter);
+    array.Copy(items);
+    m_bDirty = 1;
+}

@@ -1,0 +1,194 @@
+#include <zvenv/CTqEnvIni.h>
+#include <zvenv/ZvUtil.h>
+
+#include "envini/EnvIniText.h"
+
+using namespace zv::envini;
+
+// Every getter answers from the cache when it can; on a miss it reads the
+// file once (the caller's default travels down, so a missing key gives the
+// default) and caches the text, also when it is the default.
+
+CString CTqEnvIni::GetString(CString section, CString key, CString def)
+{
+    CSingleLock lock(&m_cs);
+    CMapStringToString& values = ValuesFor(m_mapSections, section);
+    if (const CString* text = values.PLookup(key))
+        return *text;
+    const CString text = m_ini.GetString(section, key, def);
+    values.SetAt(key, text);
+    return text;
+}
+
+CString CTqEnvIni::GetStringEx(CString section, CString key, CString def)
+{
+    CSingleLock lock(&m_cs);
+    return m_ini.GetString(section, key, def);
+}
+
+int CTqEnvIni::GetInt(CString section, CString key, int def)
+{
+    CSingleLock lock(&m_cs);
+    CMapStringToString& values = ValuesFor(m_mapSections, section);
+    if (const CString* text = values.PLookup(key))
+        return LeadingInt(*text);
+    const int value = m_ini.GetInt(section, key, def, 10);
+    values.SetAt(key, IntText(value));
+    return value;
+}
+
+double CTqEnvIni::GetDouble(CString section, CString key, double def)
+{
+    CSingleLock lock(&m_cs);
+    CMapStringToString& values = ValuesFor(m_mapSections, section);
+    if (const CString* text = values.PLookup(key))
+        return LeadingDouble(*text);
+    // The first answer is the file's number itself; the cache keeps "%f".
+    const double value = m_ini.GetDouble(section, key, def);
+    values.SetAt(key, DoubleText(value));
+    return value;
+}
+
+namespace {
+
+// The cached text of a value kept in a utility-library text form.
+CString CachedText(CCriticalSection& cs, CTqEnvIni::SectionValues& sections, const CTqIni& ini, const CString& section,
+                   const CString& key, const CString& defText)
+{
+    CSingleLock lock(&cs);
+    CMapStringToString& values = ValuesFor(sections, section);
+    if (const CString* text = values.PLookup(key))
+        return *text;
+    const CString text = ini.GetString(section, key, defText);
+    values.SetAt(key, text);
+    return text;
+}
+
+} // namespace
+
+CPoint CTqEnvIni::GetPoint(CString section, CString key, CPoint& def)
+{
+    CSingleLock lock(&m_cs);
+    return StringToPoint(CachedText(m_cs, m_mapSections, m_ini, section, key, PointToString(def, L",")));
+}
+
+unsigned long CTqEnvIni::GetRGB(CString section, CString key, unsigned long def)
+{
+    CSingleLock lock(&m_cs);
+    return StringToRGB(CachedText(m_cs, m_mapSections, m_ini, section, key, RGBToString(def, L",")));
+}
+
+CRect CTqEnvIni::GetRect(CString section, CString key, CRect& def)
+{
+    CSingleLock lock(&m_cs);
+    return StringToRect(CachedText(m_cs, m_mapSections, m_ini, section, key, RectToString(def, L",")));
+}
+
+CSize CTqEnvIni::GetSize(CString section, CString key, CSize& def)
+{
+    CSingleLock lock(&m_cs);
+    return StringToSize(CachedText(m_cs, m_mapSections, m_ini, section, key, SizeToString(def, L",")));
+}
+
+// Every setter caches the text form; without write-through the document
+// becomes dirty, with it the one key goes to the file now and the flag stays.
+
+void CTqEnvIni::SetString(CString section, CString key, CString value, int writeThrough)
+{
+    CSingleLock lock(&m_cs);
+    ValuesFor(m_mapSections, section).SetAt(key, value);
+    if (writeThrough == 0)
+        m_bDirty = 1;
+    else
+        m_ini.WriteString(section, key, value);
+}
+
+void CTqEnvIni::SetStringEx(CString section, CString key, CString value)
+{
+    CSingleLock lock(&m_cs);
+    m_ini.WriteString(section, key, value);
+}
+
+void CTqEnvIni::SetInt(CString section, CString key, int value, int writeThrough)
+{
+    SetString(section, key, IntText(value), writeThrough);
+}
+
+void CTqEnvIni::SetDouble(CString section, CString key, double value, int writeThrough)
+{
+    SetString(section, key, DoubleText(value), writeThrough);
+}
+
+void CTqEnvIni::SetPoint(CString section, CString key, CPoint& value, int writeThrough)
+{
+    SetString(section, key, PointToString(value, L","), writeThrough);
+}
+
+void CTqEnvIni::SetRGB(CString section, CString key, unsigned long value, int writeThrough)
+{
+    SetString(section, key, RGBToString(value, L","), writeThrough);
+}
+
+void CTqEnvIni::SetRect(CString section, CString key, CRect& value, int writeThrough)
+{
+    SetString(section, key, RectToString(value, L","), writeThrough);
+}
+
+void CTqEnvIni::SetSize(CString section, CString key, CSize& value, int writeThrough)
+{
+    SetString(section, key, SizeToString(value, L","), writeThrough);
+}
+
+int CTqEnvIni::DeleteKey(const wchar_t* section, const wchar_t* key)
+{
+    if (!section || !key)
+        return 0;
+    CSingleLock lock(&m_cs);
+    if (CMapStringToString* values = FindValues(m_mapSections, section)) {
+        values->RemoveKey(key);
+    } else if (m_mapOrderArrays.PLookup(section) || m_mapTreeArrays.PLookup(section)) {
+        // Keys of array sections are not deleted one by one.
+        return 1;
+    }
+    m_bDirty = 1;
+    return m_ini.DeleteKey(section, key);
+}
+
+int CTqEnvIni::DeleteSection(const wchar_t* section)
+{
+    if (!section)
+        return 0;
+    CSingleLock lock(&m_cs);
+    m_bDirty = 1;
+    // Only the first kind of content found is dropped: plain, ordered, tree.
+    if (CMapStringToString* values = FindValues(m_mapSections, section)) {
+        delete values;
+        m_mapSections.RemoveKey(section);
+        return m_ini.DeleteSection(section);
+    }
+    if (ArrayMap** arrays = m_mapOrderArrays.PLookup(section)) {
+        FreeArrays(*arrays);
+        m_mapOrderArrays.RemoveKey(section);
+        m_mapOrderFormats.RemoveKey(section);
+        return m_ini.DeleteSection(section);
+    }
+    if (ArrayMap** found = m_mapTreeArrays.PLookup(section)) {
+        ArrayMap* arrays = *found;
+        POSITION pos = arrays->GetStartPosition();
+        while (pos) {
+            CString prefix;
+            CStringArray* items = nullptr;
+            arrays->GetNextAssoc(pos, prefix, items);
+            for (int i = 0; i < items->GetSize(); ++i) {
+                CString subSection;
+                subSection.Format(L"%s_%d", prefix, i);
+                m_ini.DeleteSection(subSection);
+            }
+        }
+        FreeArrays(arrays);
+        m_mapTreeArrays.RemoveKey(section);
+        m_mapTreeDelimiters.RemoveKey(section);
+        return m_ini.DeleteSection(section);
+    }
+    return 1;
+}

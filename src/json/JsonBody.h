@@ -1,0 +1,113 @@
+#pragma once
+
+#include "json/Json.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The engine's node bodies and the pieces of the parser that the node model
+// calls when it fetches. Shared by JsonNode.cpp, JsonParser.cpp and
+// JsonWriter.cpp only.
+namespace zv::json {
+
+constexpr std::uint32_t kNotFound = 0xFFFFFFFFu;
+
+// Opens and closes a comment in the stripped text. It lies above the last
+// Unicode code point, so no character of a decoded document can be taken for
+// it, and a comment may hold any character, "#" included.
+constexpr wchar_t kCommentMark = static_cast<wchar_t>(0x110000);
+// Follows a backslash in the stripped text where the input had an escaped
+// double quote, so that no scan takes it for the end of the string.
+constexpr wchar_t kQuoteMark = static_cast<wchar_t>(0x0001);
+
+// An opening bracket of the stripped text and the bracket of the same kind
+// that closes it, found once during the stripping pass so that a node's
+// splitter jumps over nested values instead of walking them again.
+struct BracketPair {
+    std::uint32_t open;
+    std::uint32_t close; // kNotFound when the text ends first
+    std::uint32_t next;  // index of the first pair opened after close
+};
+
+// The stripped text of one parsed document, shared by every node that has not
+// been read yet.
+struct StrippedText {
+    std::uint32_t refs = 1;
+    std::uint32_t size = 0;
+    wchar_t* text = nullptr;
+    std::vector<BracketPair> brackets;
+
+    StrippedText() = default;
+    StrippedText(const StrippedText&) = delete;
+    StrippedText& operator=(const StrippedText&) = delete;
+    ~StrippedText() { delete[] text; }
+};
+
+struct ChildList {
+    void** items = nullptr; // Handle* slots, malloc'd
+    std::uint32_t count = 0;
+    std::uint32_t capacity = 0;
+};
+
+struct NodeBody {
+    JsonNodeType type = JsonNull;
+    bool nameEscaped = false;
+    bool valueEscaped = false;
+    bool fetched = true;
+    std::uint32_t refs = 1;
+    std::wstring name;
+    std::wstring value;
+    std::wstring comment;
+    ChildList* children = nullptr; // arrays and objects only
+    // While unread, the value text is this slice of the document's stripped
+    // text; fetching turns it into value or children and drops the slice.
+    StrippedText* source = nullptr;
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+    std::uint32_t bracket = 0; // unread arrays and objects: their BracketPair
+};
+
+struct Handle {
+    NodeBody* body;
+};
+
+inline Handle* AsHandle(JsonNode node)
+{
+    return static_cast<Handle*>(node);
+}
+inline bool IsContainer(JsonNodeType type)
+{
+    return type == JsonArray || type == JsonObject;
+}
+
+// The value text as the node model defines it: the unread slice, or the value.
+inline std::wstring_view ValueText(const NodeBody* body)
+{
+    if (body->source)
+        return std::wstring_view(body->source->text + body->offset, body->length);
+    return body->value;
+}
+
+// Node model (JsonNode.cpp).
+NodeBody* NewBody(JsonNodeType type);
+void ReleaseSource(StrippedText* source);
+void ReleaseBody(NodeBody* body);
+void ReleaseHandle(Handle* handle);
+void AppendChild(NodeBody* parent, Handle* child);
+void BecomeNull(NodeBody* body);
+void Fetch(NodeBody* body);
+
+// Parser (JsonParser.cpp).
+Handle* ParseDocument(const wchar_t* text);
+// Reads an unread array's or object's children from its slice; the node
+// becomes null when the text is malformed.
+void SplitChildren(NodeBody* body);
+bool IsNumberText(std::wstring_view text);
+// Resolves the escapes of a string's or name's text; true when the text held
+// a backslash escape.
+bool Unescape(std::wstring_view text, std::wstring& out);
+
+} // namespace zv::json

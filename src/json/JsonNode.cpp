@@ -1,0 +1,472 @@
+#include "json/Json.h"
+#include "json/JsonBody.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <new>
+#include <utility>
+
+namespace zv::json {
+
+NodeBody* NewBody(JsonNodeType type)
+{
+    auto* body = new NodeBody;
+    body->type = type;
+    if (IsContainer(type))
+        body->children = new ChildList;
+    return body;
+}
+
+void ReleaseSource(StrippedText* source)
+{
+    if (source && --source->refs == 0)
+        delete source;
+}
+
+namespace {
+
+void DropSlice(NodeBody* body)
+{
+    ReleaseSource(body->source);
+    body->source = nullptr;
+    body->offset = body->length = 0;
+}
+
+// Frees a body whose last reference is gone, and every body below it that
+// loses its last reference with it. An explicit stack keeps the depth of the
+// tree off the call stack.
+void DestroyBody(NodeBody* body)
+{
+    if (!body->children || body->children->count == 0) {
+        if (body->children) {
+            std::free(body->children->items);
+            delete body->children;
+        }
+        ReleaseSource(body->source);
+        delete body;
+        return;
+    }
+    std::vector<NodeBody*> doomed{body};
+    while (!doomed.empty()) {
+        NodeBody* current = doomed.back();
+        doomed.pop_back();
+        if (ChildList* list = current->children) {
+            for (std::uint32_t i = 0; i < list->count; ++i) {
+                auto* child = static_cast<Handle*>(list->items[i]);
+                NodeBody* childBody = child->body;
+                delete child;
+                if (--childBody->refs == 0)
+                    doomed.push_back(childBody);
+            }
+            std::free(list->items);
+            delete list;
+        }
+        ReleaseSource(current->source);
+        delete current;
+    }
+}
+
+void DropChildren(NodeBody* body)
+{
+    ChildList* list = body->children;
+    if (!list)
+        return;
+    body->children = nullptr;
+    auto* owner = new NodeBody;
+    owner->children = list;
+    DestroyBody(owner);
+}
+
+NodeBody* CopyFields(const NodeBody* from)
+{
+    auto* to = new NodeBody;
+    to->type = from->type;
+    to->nameEscaped = from->nameEscaped;
+    to->valueEscaped = from->valueEscaped;
+    to->fetched = from->fetched;
+    to->name = from->name;
+    to->value = from->value;
+    to->comment = from->comment;
+    to->source = from->source;
+    if (to->source)
+        ++to->source->refs;
+    to->offset = from->offset;
+    to->length = from->length;
+    to->bracket = from->bracket;
+    return to;
+}
+
+// A private copy of a body and of the whole subtree below it. Child lists get
+// exactly as many slots as there are children.
+NodeBody* CloneBody(const NodeBody* from)
+{
+    NodeBody* root = CopyFields(from);
+    if (!from->children)
+        return root;
+    std::vector<std::pair<const NodeBody*, NodeBody*>> pending{{from, root}};
+    while (!pending.empty()) {
+        auto [source, target] = pending.back();
+        pending.pop_back();
+        const std::uint32_t count = source->children->count;
+        target->children = new ChildList;
+        if (count == 0)
+            continue;
+        target->children->items = static_cast<void**>(std::malloc(count * sizeof(void*)));
+        if (!target->children->items)
+            throw std::bad_alloc();
+        target->children->capacity = count;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const NodeBody* child = static_cast<Handle*>(source->children->items[i])->body;
+            NodeBody* copy = CopyFields(child);
+            target->children->items[i] = new Handle{copy};
+            target->children->count = i + 1;
+            if (child->children)
+                pending.emplace_back(child, copy);
+        }
+    }
+    return root;
+}
+
+// Gives the handle a body of its own before a change. With withChildren
+// false the copy starts with an empty child list, for changes that are about
+// to drop the children anyway.
+void MakeUnique(Handle* handle, bool withChildren = true)
+{
+    NodeBody* body = handle->body;
+    if (body->refs <= 1)
+        return;
+    NodeBody* copy;
+    if (withChildren || !body->children) {
+        copy = CloneBody(body);
+    } else {
+        copy = CopyFields(body);
+        copy->children = new ChildList;
+    }
+    --body->refs;
+    handle->body = copy;
+}
+
+void SetScalar(Handle* handle, JsonNodeType type, std::wstring value, bool escaped)
+{
+    MakeUnique(handle, false);
+    NodeBody* body = handle->body;
+    DropChildren(body);
+    DropSlice(body);
+    body->type = type;
+    body->value = std::move(value);
+    body->valueEscaped = escaped;
+    body->fetched = true;
+}
+
+wchar_t* CopyText(std::wstring_view text)
+{
+    auto* copy = static_cast<wchar_t*>(std::malloc((text.size() + 1) * sizeof(wchar_t)));
+    if (!copy)
+        throw std::bad_alloc();
+    if (!text.empty())
+        std::wmemcpy(copy, text.data(), text.size());
+    copy[text.size()] = 0;
+    return copy;
+}
+
+// The list of a container after fetching it; null for any other node.
+ChildList* FetchedChildren(NodeBody* body)
+{
+    if (!IsContainer(body->type))
+        return nullptr;
+    Fetch(body);
+    return IsContainer(body->type) ? body->children : nullptr;
+}
+
+// An empty list may have no storage; its iterators are then the address of
+// the list's own storage pointer, which is not null and reads as a null
+// handle.
+JsonIterator BeginOf(ChildList* list)
+{
+    return list->items ? list->items : reinterpret_cast<JsonIterator>(&list->items);
+}
+
+JsonIterator EndOf(ChildList* list)
+{
+    return list->items ? list->items + list->count : reinterpret_cast<JsonIterator>(&list->items);
+}
+
+} // namespace
+
+void ReleaseBody(NodeBody* body)
+{
+    if (body && --body->refs == 0)
+        DestroyBody(body);
+}
+
+void ReleaseHandle(Handle* handle)
+{
+    if (!handle)
+        return;
+    ReleaseBody(handle->body);
+    delete handle;
+}
+
+void AppendChild(NodeBody* parent, Handle* child)
+{
+    ChildList* list = parent->children;
+    if (list->count == list->capacity) {
+        const std::uint32_t capacity = list->capacity ? list->capacity * 2 : 8;
+        void* grown = std::realloc(list->items, capacity * sizeof(void*));
+        if (!grown)
+            throw std::bad_alloc();
+        list->items = static_cast<void**>(grown);
+        list->capacity = capacity;
+    }
+    list->items[list->count++] = child;
+}
+
+void BecomeNull(NodeBody* body)
+{
+    DropChildren(body);
+    DropSlice(body);
+    body->type = JsonNull;
+    body->value = L"null";
+    body->fetched = true;
+}
+
+void Fetch(NodeBody* body)
+{
+    if (body->fetched)
+        return;
+    const std::wstring_view text = ValueText(body);
+    switch (body->type) {
+    case JsonString:
+        if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"') {
+            std::wstring value;
+            body->valueEscaped = Unescape(text.substr(1, text.size() - 2), value);
+            body->value = std::move(value);
+            body->fetched = true;
+            DropSlice(body);
+        } else {
+            BecomeNull(body);
+        }
+        break;
+    case JsonNumber:
+        body->value.assign(text);
+        body->fetched = true;
+        DropSlice(body);
+        break;
+    case JsonArray:
+    case JsonObject: {
+        const wchar_t open = body->type == JsonArray ? L'[' : L'{';
+        const wchar_t close = body->type == JsonArray ? L']' : L'}';
+        if (text.size() >= 2 && text.front() == open && text.back() == close && body->source)
+            SplitChildren(body);
+        else
+            BecomeNull(body);
+        break;
+    }
+    default:
+        BecomeNull(body);
+        break;
+    }
+}
+
+} // namespace zv::json
+
+using namespace zv::json;
+
+JsonNode JsonParse(const wchar_t* text)
+{
+    if (!text)
+        return nullptr;
+    return ParseDocument(text);
+}
+
+JsonNode JsonNewNode(JsonNodeType type)
+{
+    return new Handle{NewBody(type)};
+}
+
+JsonNode JsonNewString(const wchar_t* name, const wchar_t* value)
+{
+    NodeBody* body = NewBody(JsonString);
+    body->name = name ? name : L"";
+    body->value = value ? value : L"";
+    body->nameEscaped = body->valueEscaped = true;
+    return new Handle{body};
+}
+
+void JsonDeleteNode(JsonNode node)
+{
+    ReleaseHandle(AsHandle(node));
+}
+
+void JsonFreeString(wchar_t* text)
+{
+    std::free(text);
+}
+
+JsonNodeType JsonGetType(JsonNode node)
+{
+    return node ? AsHandle(node)->body->type : JsonNull;
+}
+
+int JsonGetSize(JsonNode node)
+{
+    if (!node)
+        return 0;
+    ChildList* list = FetchedChildren(AsHandle(node)->body);
+    return list ? static_cast<int>(list->count) : 0;
+}
+
+wchar_t* JsonGetName(JsonNode node)
+{
+    return CopyText(node ? AsHandle(node)->body->name : std::wstring_view());
+}
+
+wchar_t* JsonGetString(JsonNode node)
+{
+    if (!node)
+        return CopyText({});
+    NodeBody* body = AsHandle(node)->body;
+    Fetch(body);
+    return CopyText(ValueText(body));
+}
+
+void JsonSetName(JsonNode node, const wchar_t* name)
+{
+    if (!node)
+        return;
+    Handle* handle = AsHandle(node);
+    MakeUnique(handle);
+    handle->body->name = name ? name : L"";
+    handle->body->nameEscaped = true;
+}
+
+void JsonSetString(JsonNode node, const wchar_t* value)
+{
+    if (node)
+        SetScalar(AsHandle(node), JsonString, value ? value : L"", true);
+}
+
+void JsonSetInt(JsonNode node, std::int32_t value)
+{
+    if (node)
+        SetScalar(AsHandle(node), JsonNumber, std::to_wstring(value), false);
+}
+
+void JsonSetBool(JsonNode node, int value)
+{
+    if (node)
+        SetScalar(AsHandle(node), JsonBoolean, value ? L"true" : L"false", false);
+}
+
+void JsonPushBack(JsonNode parent, JsonNode child)
+{
+    // A node appended to its own list would own itself and never be freed.
+    if (!parent || !child || parent == child)
+        return;
+    Handle* handle = AsHandle(parent);
+    MakeUnique(handle);
+    if (FetchedChildren(handle->body))
+        AppendChild(handle->body, AsHandle(child));
+}
+
+void JsonClearChildren(JsonNode node)
+{
+    if (!node)
+        return;
+    Handle* handle = AsHandle(node);
+    ChildList* list = FetchedChildren(handle->body);
+    if (!list || list->count == 0)
+        return;
+    MakeUnique(handle, false);
+    list = handle->body->children;
+    for (std::uint32_t i = 0; i < list->count; ++i)
+        ReleaseHandle(static_cast<Handle*>(list->items[i]));
+    list->count = 0;
+}
+
+JsonIterator JsonBegin(JsonNode node)
+{
+    if (!node)
+        return nullptr;
+    Handle* handle = AsHandle(node);
+    MakeUnique(handle);
+    ChildList* list = FetchedChildren(handle->body);
+    return list ? BeginOf(list) : nullptr;
+}
+
+JsonIterator JsonEnd(JsonNode node)
+{
+    if (!node)
+        return nullptr;
+    Handle* handle = AsHandle(node);
+    MakeUnique(handle);
+    ChildList* list = FetchedChildren(handle->body);
+    return list ? EndOf(list) : nullptr;
+}
+
+JsonIterator JsonFindChild(JsonNode node, const wchar_t* name)
+{
+    if (!node)
+        return nullptr;
+    Handle* handle = AsHandle(node);
+    MakeUnique(handle);
+    ChildList* list = FetchedChildren(handle->body);
+    if (!list)
+        return nullptr;
+    const std::wstring_view wanted = name ? std::wstring_view(name) : std::wstring_view();
+    for (std::uint32_t i = 0; i < list->count; ++i) {
+        if (static_cast<Handle*>(list->items[i])->body->name == wanted)
+            return list->items + i;
+    }
+    return EndOf(list);
+}
+
+JsonIterator JsonErase(JsonNode node, JsonIterator it)
+{
+    if (!node)
+        return nullptr;
+    Handle* handle = AsHandle(node);
+    MakeUnique(handle);
+    ChildList* list = FetchedChildren(handle->body);
+    if (!list)
+        return nullptr;
+    if (!list->items || it >= list->items + list->count)
+        return EndOf(list);
+    if (it < list->items)
+        return BeginOf(list);
+    ReleaseHandle(static_cast<Handle*>(*it));
+    const std::size_t index = static_cast<std::size_t>(it - list->items);
+    std::memmove(list->items + index, list->items + index + 1, (list->count - index - 1) * sizeof(void*));
+    --list->count;
+    list->capacity = list->count;
+    if (list->count == 0) {
+        std::free(list->items);
+        list->items = nullptr;
+        return EndOf(list);
+    }
+    return list->items + index;
+}
+
+JsonNode JsonAsArray(JsonNode node)
+{
+    if (!node)
+        return nullptr;
+    NodeBody* body = AsHandle(node)->body;
+    if (body->type == JsonArray) {
+        ++body->refs;
+        return new Handle{body};
+    }
+    if (body->type == JsonObject) {
+        Fetch(body);
+        if (body->type == JsonObject) {
+            NodeBody* copy = CloneBody(body);
+            copy->type = JsonArray;
+            // The clone's children are fresh bodies of their own already.
+            for (std::uint32_t i = 0; i < copy->children->count; ++i)
+                static_cast<Handle*>(copy->children->items[i])->body->name.clear();
+            return new Handle{copy};
+        }
+    }
+    return new Handle{NewBody(JsonArray)};
+}

@@ -1,0 +1,193 @@
+#include "EnvIniTestUtil.h"
+
+using namespace envinitest;
+
+namespace {
+
+using Strings = std::vector<std::wstring>;
+
+using EnvIniPlainArray = EnvIniTest;
+
+TEST_F(EnvIniPlainArray, CachedTextKeepsInnerEmptiesAndTheLastOneOnlyForFlagOne)
+{
+    doc.SetString(L"S", L"k", L"a;;b;");
+    CStringArray items;
+    doc.GetArray(L"S", L"k", items, L"", L";", 0);
+    EXPECT_EQ(Items(items), Strings({L"a", L"", L"b"}));
+    doc.GetArray(L"S", L"k", items, L"", L";", 1);
+    EXPECT_EQ(Items(items), Strings({L"a", L"", L"b", L""}));
+    doc.GetArray(L"S", L"k", items, L"", L";", 2);
+    EXPECT_EQ(Items(items), Strings({L"a", L"", L"b"})) << "only exactly 1 keeps the last empty element";
+    doc.GetArray(L"S", L"k", items, L"", L";", -1);
+    EXPECT_EQ(Items(items), Strings({L"a", L"", L"b"}));
+
+    doc.SetString(L"S", L"empty", L"");
+    doc.GetArray(L"S", L"empty", items, L"", L";", 0);
+    EXPECT_EQ(items.GetSize(), 0);
+    doc.GetArray(L"S", L"empty", items, L"", L";", 1);
+    EXPECT_EQ(Items(items), Strings({L""}));
+
+    doc.SetString(L"S", L"multi", L"x::y::");
+    doc.GetArray(L"S", L"multi", items, L"", L"::", 0);
+    EXPECT_EQ(Items(items), Strings({L"x", L"y"}));
+    doc.GetArray(L"S", L"multi", items, L"", L"", 0);
+    EXPECT_EQ(Items(items), Strings({L"x::y::"})) << "an empty delimiter does not split";
+}
+
+TEST_F(EnvIniPlainArray, MissingKeyCachesTheDefaultText)
+{
+    CStringArray items = Array({L"stale"});
+    doc.GetArray(L"S", L"k", items, L"x,y", L",", 0);
+    EXPECT_EQ(Items(items), Strings({L"x", L"y"}));
+    EXPECT_EQ(doc.GetString(L"S", L"k", L""), CString(L"x,y"));
+    EXPECT_EQ(doc.IsDirty(), 0);
+}
+
+TEST_F(EnvIniPlainArray, FileValueComesTrimmedWithoutEmptiesAndIsCachedJoined)
+{
+    Seed(L"[S]\r\nk= a ; b ;;\r\n");
+    CStringArray items;
+    doc.GetArray(L"S", L"k", items, L"def", L";", 1);
+    EXPECT_EQ(Items(items), Strings({L"a", L"b"}));
+    EXPECT_EQ(doc.GetString(L"S", L"k", L""), CString(L"a;b"));
+}
+
+TEST_F(EnvIniPlainArray, SetArrayJoinsWithCommaForAnEmptyDelimiterAndHonoursWriteThrough)
+{
+    CStringArray items = Array({L"1", L"2"});
+    doc.SetArray(L"S", L"k", items, L"");
+    EXPECT_EQ(doc.GetString(L"S", L"k", L""), CString(L"1,2"));
+    EXPECT_FALSE(zvtest::PathExists(path));
+    doc.SetArray(L"S", L"w", items, L"|", 1);
+    EXPECT_EQ(Text(), L"[S]\r\nw=1|2\r\n");
+}
+
+using EnvIniOrderArray = EnvIniTest;
+
+TEST_F(EnvIniOrderArray, ReadsCountAndPatternKeysFromTheFirstIndex)
+{
+    Seed(L"[L]\r\ncount=3\r\nItem1=x\r\nItem2=y\r\n");
+    CStringArray items;
+    doc.GetOrderArray(L"L", items, L"-", L"Item%d", 1);
+    EXPECT_EQ(Items(items), Strings({L"x", L"y", L"-"})) << "a missing element key gives the default";
+    EXPECT_EQ(doc.IsDirty(), 0);
+}
+
+TEST_F(EnvIniOrderArray, PatternWithoutConversionOrNegativeFirstReadsNothingAndCachesNothing)
+{
+    Seed(L"[L]\r\ncount=2\r\nItem1=x\r\nItem2=y\r\n");
+    CStringArray items = Array({L"stale"});
+    doc.GetOrderArray(L"L", items, L"", L"Item", 1);
+    EXPECT_EQ(items.GetSize(), 0);
+    doc.GetOrderArray(L"L", items, L"", L"Item%d", -1);
+    EXPECT_EQ(items.GetSize(), 0);
+    doc.SetDirty(1);
+    doc.Save();
+    EXPECT_EQ(Text(), L"[L]\r\ncount=2\r\nItem1=x\r\nItem2=y\r\n") << "nothing was cached for the section";
+    doc.GetOrderArray(L"L", items, L"", L"Item%d", 1);
+    EXPECT_EQ(Items(items), Strings({L"x", L"y"}));
+}
+
+TEST_F(EnvIniOrderArray, UnsafePatternsAreRefusedOnBothPaths)
+{
+    Seed(L"[L]\r\ncount=1\r\nItem0=x\r\n");
+    const wchar_t* bad[] = {L"Item%d%s", L"%s%d",  L"Item%n%d", L"%d%d", L"Item%x%d",
+                            L"Item%d%",  L"%5d%d", L"%ls%d",    L"%d%p"};
+    CStringArray items;
+    for (const wchar_t* pattern : bad) {
+        doc.GetOrderArray(L"L", items, L"", pattern, 0);
+        EXPECT_EQ(items.GetSize(), 0) << pattern;
+        CStringArray some = Array({L"a"});
+        doc.SetOrderArray(L"Bad", some, pattern, 0);
+    }
+    EXPECT_EQ(doc.IsDirty(), 0) << "a refused SetOrderArray changes nothing";
+    doc.SetDirty(1);
+    doc.Save();
+    EXPECT_EQ(Text(), L"[L]\r\ncount=1\r\nItem0=x\r\n");
+
+    // A literal percent sign is fine.
+    doc.GetOrderArray(L"L", items, L"", L"Item%d", 0);
+    CStringArray pct = Array({L"p", L"q"});
+    doc.SetOrderArray(L"P", pct, L"100%%_%d", 0);
+    doc.Save();
+    EXPECT_EQ(Text(), L"[L]\r\ncount=1\r\nItem0=x\r\n[P]\r\ncount=2\r\n100%_0=p\r\n100%_1=q\r\n");
+}
+
+TEST_F(EnvIniOrderArray, EmptyOrMissingCountIsCachedAndSavedAsZero)
+{
+    Seed(L"[Zero]\r\ncount=0\r\n[Other]\r\nk=1\r\n");
+    CStringArray items;
+    doc.GetOrderArray(L"Zero", items, L"", L"I%d", 0);
+    doc.GetOrderArray(L"Missing", items, L"", L"I%d", 0);
+    EXPECT_EQ(items.GetSize(), 0);
+    doc.Save();
+    EXPECT_EQ(Text(), L"[Other]\r\nk=1\r\n[Zero]\r\ncount=0\r\n[Missing]\r\ncount=0\r\n");
+}
+
+TEST_F(EnvIniOrderArray, LaterReadFromMemoryChangesTheRecordThatSaveUses)
+{
+    CStringArray items = Array({L"a"});
+    doc.SetOrderArray(L"S", items, L"K%d", 0);
+    CStringArray got;
+    doc.GetOrderArray(L"S", got, L"", L"N%d", 5);
+    EXPECT_EQ(Items(got), Strings({L"a"}));
+    doc.Save();
+    EXPECT_EQ(Text(), L"[S]\r\ncount=1\r\nN5=a\r\n");
+}
+
+TEST_F(EnvIniOrderArray, SetOrderArrayReplacesTheWholeArray)
+{
+    CStringArray three = Array({L"a", L"b", L"c"});
+    doc.SetOrderArray(L"S", three, L"I%d", 1);
+    CStringArray one = Array({L"z"});
+    doc.SetOrderArray(L"S", one, L"I%d", 1);
+    CStringArray got;
+    doc.GetOrderArray(L"S", got, L"", L"I%d", 1);
+    EXPECT_EQ(Items(got), Strings({L"z"}));
+}
+
+using EnvIniTreeArray = EnvIniTest;
+
+TEST_F(EnvIniTreeArray, ReadsSubSectionsNamedByTheFile)
+{
+    Seed(L"[T]\r\ncount=2\r\n0=T_0\r\n1=X\r\n[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n");
+    CStringArray items;
+    doc.GetTreeArray(L"T", items, L"", L"|");
+    EXPECT_EQ(Items(items), Strings({L"a|b", L"c"}));
+    EXPECT_EQ(doc.IsDirty(), 0);
+}
+
+TEST_F(EnvIniTreeArray, FirstDelimiterOfASectionStaysForReads)
+{
+    Seed(L"[T]\r\ncount=1\r\n0=S\r\n[S]\r\ncount=2\r\n0=a\r\n1=b\r\n");
+    CStringArray items;
+    doc.GetTreeArray(L"T", items, L"", L"|");
+    doc.GetTreeArray(L"T", items, L"Other", L",");
+    EXPECT_EQ(Items(items), Strings({L"a,b"})) << "the element is joined with this call's delimiter";
+    // Save splits with the section's first delimiter: "a,b" stays one part.
+    doc.Save();
+    EXPECT_EQ(Text(), L"[S]\r\ncount=2\r\n0=a\r\n1=b\r\n[T]\r\ncount=1\r\n0=Other_0\r\n[T_0]\r\ncount=2\r\n0=a\r\n"
+                      L"1=b\r\n[Other_0]\r\ncount=1\r\n0=a,b\r\n");
+}
+
+TEST_F(EnvIniTreeArray, TwoPrefixesInOneSectionLeaveTheLastVisitedInTheSection)
+{
+    CStringArray first = Array({L"a", L"b"});
+    CStringArray second = Array({L"c"});
+    doc.SetTreeArray(L"T", first, L"P", L"|");
+    doc.SetTreeArray(L"T", second, L"Q", L"|");
+    doc.Save();
+    EXPECT_EQ(Text(), L"[T]\r\ncount=1\r\n0=Q_0\r\n1=P_1\r\n[P_0]\r\ncount=1\r\n0=a\r\n[P_1]\r\ncount=1\r\n0=b\r\n"
+                      L"[Q_0]\r\ncount=1\r\n0=c\r\n");
+}
+
+TEST_F(EnvIniTreeArray, SetTreeArrayReplacesTheDelimiter)
+{
+    CStringArray items = Array({L"a,b"});
+    doc.SetTreeArray(L"T", items, L"", L"|");
+    doc.SetTreeArray(L"T", items, L"", L",");
+    doc.Save();
+    EXPECT_EQ(Text(), L"[T]\r\ncount=1\r\n0=T_0\r\n[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n");
+}
+
+} // namespace

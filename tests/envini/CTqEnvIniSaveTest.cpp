@@ -1,0 +1,148 @@
+#include "EnvIniTestUtil.h"
+
+using namespace envinitest;
+
+namespace {
+
+std::string Golden(const std::string& name)
+{
+    return zvtest::ReadFile(std::string(ZV_ENVINI_GOLDEN) + "/" + name);
+}
+
+using EnvIniSave = EnvIniTest;
+
+TEST_F(EnvIniSave, LayoutOfPlainValuesOrderedAndTreeArraysMatchesTheGoldenFile)
+{
+    Seed(L"; shipped settings\r\n[Main]\r\nb=2\r\n[List]\r\nold=1\r\n[Empty]\r\n[Tree]\r\nstale=1\r\n");
+    doc.SetString(L"Main", L"a", L"1");
+    doc.SetInt(L"Main", L"n", -7);
+    doc.SetDouble(L"Main", L"d", 0.5);
+    CPoint p(3, 4);
+    doc.SetPoint(L"Main", L"p", p);
+    CStringArray list = Array({L"x", L"y"});
+    doc.SetOrderArray(L"List", list, L"Item%d", 1);
+    CStringArray tree = Array({L"a|b", L"c"});
+    doc.SetTreeArray(L"Tree", tree, L"", L"|");
+    doc.Save();
+    EXPECT_EQ(zvtest::ReadFile(path), Golden("save_layout.ini"));
+    EXPECT_EQ(doc.IsDirty(), 0);
+
+    // Saving again rewrites the array sections at the end, after the
+    // sub-sections that are overwritten in place.
+    doc.Save();
+    EXPECT_EQ(zvtest::ReadFile(path), Golden("save_layout_again.ini"));
+}
+
+TEST_F(EnvIniSave, ShrunkTreeArrayLeavesItsFormerSubSectionsInTheFile)
+{
+    CStringArray three = Array({L"a|b", L"c", L"d"});
+    doc.SetTreeArray(L"Tree", three, L"", L"|");
+    doc.Save();
+    CStringArray two = Array({L"a", L"c"});
+    doc.SetTreeArray(L"Tree", two, L"", L"|");
+    doc.Save();
+    EXPECT_EQ(zvtest::ReadFile(path), Golden("tree_shrunk.ini"));
+}
+
+TEST_F(EnvIniSave, SectionUsedForPlainValuesAndAnOrderedArrayHoldsOnlyTheArray)
+{
+    Seed(L"[Both]\r\nold=1\r\n");
+    doc.SetString(L"Both", L"plain", L"v");
+    CStringArray items = Array({L"e"});
+    doc.SetOrderArray(L"Both", items, L"E%d", 0);
+    doc.Save();
+    EXPECT_EQ(Text(), L"[Both]\r\ncount=1\r\nE0=e\r\n");
+}
+
+TEST_F(EnvIniSave, CleanDocumentStillWritesEveryCachedValue)
+{
+    Seed(L"[S]\r\nk=1\r\n");
+    EXPECT_EQ(doc.GetInt(L"S", L"k", 0), 1);
+    EXPECT_EQ(doc.GetInt(L"S", L"missing", 7), 7);
+    EXPECT_EQ(doc.IsDirty(), 0);
+    doc.Save();
+    EXPECT_EQ(Text(), L"[S]\r\nk=1\r\nmissing=7\r\n") << "a default read once is written";
+}
+
+TEST_F(EnvIniSave, NewFileIsUtf16AndAnExistingFileKeepsItsEncoding)
+{
+    doc.SetString(L"S", L"k", L"\u00e9\U0001F600");
+    doc.Save();
+    EXPECT_EQ(zvtest::ReadFile(path), zvtest::Utf16(L"[S]\r\nk=\u00e9\U0001F600\r\n"));
+
+    const std::string utf8 = dir / "utf8.ini";
+    zvtest::WriteFile(utf8, "[S]\nold=1\n");
+    CTqEnvIni other;
+    BindPath(other, utf8);
+    other.SetString(L"S", L"k", L"\u00e9");
+    other.Save();
+    EXPECT_EQ(zvtest::ReadFile(utf8), "[S]\nold=1\nk=\xC3\xA9\n");
+}
+
+TEST_F(EnvIniSave, OneBatchGivesTheBytesOfTheSingleWrites)
+{
+    Seed(L"[Main]\r\nz=0\r\n[List]\r\nq=1\r\n[Tree_1]\r\ncount=5\r\n0=keep\r\n9=tail\r\n");
+    for (int i = 0; i < 50; ++i)
+        doc.SetInt(i % 2 ? L"Main" : L"Second", CString(std::to_wstring(i)), i * 3);
+    CStringArray list = Array({L"x", L"y", L"z"});
+    doc.SetOrderArray(L"List", list, L"Item%d", 4);
+    CStringArray tree = Array({L"a|b|c", L"", L"d||e"});
+    doc.SetTreeArray(L"Tree", tree, L"", L"|");
+    doc.Save();
+
+    // The same writes, one profile-file write each, on a copy of the seed.
+    const std::string single = dir / "single.ini";
+    zvtest::WriteFile(single,
+                      zvtest::Utf16(L"[Main]\r\nz=0\r\n[List]\r\nq=1\r\n[Tree_1]\r\ncount=5\r\n0=keep\r\n9=tail\r\n"));
+    CTqIni ini(W(single).c_str());
+    for (const wchar_t* section : {L"Second", L"Main"})
+        for (int i = 0; i < 50; ++i)
+            if ((i % 2 != 0) == (section[0] == L'M')) {
+                ini.WriteString(section, std::to_wstring(i).c_str(), std::to_wstring(i * 3).c_str());
+            }
+    ini.DeleteSection(L"List");
+    ini.WriteString(L"List", L"count", L"3");
+    ini.WriteString(L"List", L"Item4", L"x");
+    ini.WriteString(L"List", L"Item5", L"y");
+    ini.WriteString(L"List", L"Item6", L"z");
+    ini.DeleteSection(L"Tree");
+    ini.WriteString(L"Tree", L"count", L"3");
+    const std::vector<std::vector<std::wstring>> parts = {{L"a", L"b", L"c"}, {}, {L"d", L"", L"e"}};
+    for (int i = 0; i < 3; ++i) {
+        const std::wstring sub = L"Tree_" + std::to_wstring(i);
+        ini.WriteString(L"Tree", std::to_wstring(i).c_str(), sub.c_str());
+        ini.WriteString(sub.c_str(), L"count", std::to_wstring(parts[i].size()).c_str());
+        for (std::size_t j = 0; j < parts[i].size(); ++j)
+            ini.WriteString(sub.c_str(), std::to_wstring(j).c_str(), parts[i][j].c_str());
+    }
+    EXPECT_EQ(zvtest::ReadFile(path), zvtest::ReadFile(single));
+}
+
+TEST_F(EnvIniSave, UnwritableFileOrFolderLeavesTheFileAndStillCleansTheDocument)
+{
+    // A folder where the file should be: nothing can replace it.
+    zvtest::MakeFolders(path);
+    doc.SetString(L"S", L"k", L"2");
+    doc.Save();
+    EXPECT_TRUE(zvtest::PathExists(path));
+    EXPECT_EQ(zvtest::ReadFile(path), "");
+    EXPECT_EQ(doc.IsDirty(), 0);
+    EXPECT_EQ(doc.GetString(L"S", L"k", L""), CString(L"2")) << "the cache is kept";
+
+    CTqEnvIni lost;
+    BindPath(lost, dir / "no/such/folder/x.ini");
+    lost.SetString(L"S", L"k", L"v");
+    lost.Save();
+    EXPECT_EQ(lost.IsDirty(), 0);
+    EXPECT_FALSE(zvtest::PathExists(dir / "no"));
+}
+
+TEST_F(EnvIniSave, DocumentWithNothingCachedDoesNotCreateAFile)
+{
+    doc.SetDirty(1);
+    doc.Save();
+    EXPECT_FALSE(zvtest::PathExists(path));
+    EXPECT_EQ(doc.IsDirty(), 0);
+}
+
+} // namespace

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <zvenv/CTqEnvIni.h>
+#include <zvenv/ZvUtil.h>
+#include <zvenv/platform/Profile.h>
+#include <zvenv/platform/Text.h>
+
+#include "ZvTest.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace envinitest {
+
+// Points a document at a file, as the manager does when it hands one out.
+void BindPath(CTqEnvIni& doc, const std::string& path);
+
+inline std::wstring W(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
+
+// The text of a UTF-16LE file after its mark; empty when missing.
+inline std::wstring FileText(const std::string& path)
+{
+    const std::string bytes = zvtest::ReadFile(path);
+    if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE") != 0)
+        return L"<not UTF-16LE>";
+    return zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
+}
+
+inline std::vector<std::wstring> Items(const CStringArray& items)
+{
+    std::vector<std::wstring> out;
+    for (const CString& item : items)
+        out.push_back(item.str());
+    return out;
+}
+
+inline CStringArray Array(const std::vector<std::wstring>& items)
+{
+    CStringArray out;
+    for (const auto& item : items)
+        out.Add(CString(item));
+    return out;
+}
+
+// A document bound to doc.ini in a fresh folder.
+class EnvIniTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        zv::ClearProfileCache();
+        BindPath(doc, path);
+    }
+    void Seed(const std::wstring& text) { zvtest::WriteFile(path, zvtest::Utf16(text)); }
+    std::wstring Text() const { return FileText(path); }
+
+    zvtest::TempDir dir;
+    std::string path = dir / "doc.ini";
+    CTqEnvIni doc;
+};
+
+} // namespace envinitest

@@ -1,0 +1,189 @@
+#include "JsonTestUtil.h"
+#include "json/JsonBody.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace jsontest;
+
+std::wstring CommentOf(JsonNode node)
+{
+    return zv::json::AsHandle(node)->body->comment;
+}
+
+// An object with one member m whose comment is set directly, as the parser
+// would have set it.
+std::wstring WriteWithComment(const std::wstring& comment)
+{
+    Document root(JsonNewNode(JsonObject));
+    JsonNode member = JsonNewString(L"m", L"v");
+    zv::json::AsHandle(member)->body->comment = comment;
+    JsonPushBack(root, member);
+    return Write(root);
+}
+
+// The comment that a text's first member reads back with.
+std::wstring CommentReadBack(const std::wstring& text)
+{
+    Document root(text.c_str());
+    return CommentOf(Child(root, 0));
+}
+
+TEST(JsonWriter, LayoutOfAReadDocument)
+{
+    Document root(L"{\"a\":1,//x\n\"b\":[true,null]}");
+    EXPECT_EQ(L"{\n"
+              L"\t\"a\" : 1,\n"
+              L"\t\n"
+              L"\t//x\n"
+              L"\t\"b\" : [\n"
+              L"\t\ttrue,\n"
+              L"\t\tnull\n"
+              L"\t]\n"
+              L"}",
+              Write(root));
+}
+
+TEST(JsonWriter, RootsThatAreEmptyOrNotContainers)
+{
+    Document object(L"{}");
+    EXPECT_EQ(L"{}", Write(object));
+    Document array(L"[ ]");
+    EXPECT_EQ(L"[]", Write(array));
+    Document text(JsonNewString(L"a", L"b"));
+    EXPECT_EQ(L"", Write(text));
+    Document commented(L"//c\n{}");
+    EXPECT_EQ(L"\n//c\n{}", Write(commented));
+    // A root found malformed while writing is written as null.
+    Document broken(L"[1:2]");
+    EXPECT_EQ(L"null", Write(broken));
+    Document inner(L"{\"a\":{1}}");
+    EXPECT_EQ(L"{\n\t\"a\" : null\n}", Write(inner));
+}
+
+TEST(JsonWriter, StringsSetThroughTheInterfaceAreEscaped)
+{
+    Document root(JsonNewNode(JsonObject));
+    JsonPushBack(root, JsonNewString(L"q\"b\\", L"say \"hi\" \\ then\nnext"));
+    JsonNode renamed = JsonNewNode(JsonNumber);
+    JsonSetInt(renamed, -7);
+    JsonSetName(renamed, L"\"n\"");
+    JsonPushBack(root, renamed);
+    EXPECT_EQ(L"{\n\t\"q\\\"b\\\\\" : \"say \\\"hi\\\" \\\\ then\nnext\",\n\t\"\\\"n\\\"\" : -7\n}", Write(root));
+}
+
+TEST(JsonWriter, UnreadValuesKeepTheirSpelling)
+{
+    const std::wstring text = L"{\n\t\"u\" : \"caf\\u00e9 \\\"q\\\" \\\\\\\" \\/\",\n\t\"h\" : 0x1F,\n\t\"o\" : 017\n}";
+    Document root(text.c_str());
+    EXPECT_EQ(text, Write(root));
+    // Once read, the string is written from its value.
+    EXPECT_EQ(L"caf\u00e9 \"q\" \\\" /", Value(Member(root, L"u")));
+    EXPECT_EQ(L"{\n\t\"u\" : \"caf\u00e9 \\\"q\\\" \\\\\\\" /\",\n\t\"h\" : 0x1F,\n\t\"o\" : 017\n}", Write(root));
+    // A value read without escapes is written unchanged.
+    Document plain(L"[\"a'b\"]");
+    EXPECT_EQ(L"a'b", Value(Child(plain, 0)));
+    EXPECT_EQ(L"[\n\t\"a'b\"\n]", Write(plain));
+}
+
+TEST(JsonWriter, DeepIndentationIsOneTabPerLevel)
+{
+    std::wstring text;
+    for (int i = 0; i < 31; ++i)
+        text += L"[";
+    text += L"1";
+    for (int i = 0; i < 31; ++i)
+        text += L"]";
+    Document root(text.c_str());
+    const std::wstring written = Write(root);
+    EXPECT_NE(std::wstring::npos,
+              written.find(L"\n" + std::wstring(30, L'\t') + L"[\n" + std::wstring(31, L'\t') + L"1\n"));
+    Document again(written.c_str());
+    EXPECT_EQ(written, Write(again));
+}
+
+TEST(JsonWriter, AValueNeverSetIsWrittenAsNull)
+{
+    // Nothing after the colon would make text that no reader accepts.
+    Document root(JsonNewNode(JsonObject));
+    JsonNode number = JsonNewNode(JsonNumber);
+    JsonSetName(number, L"n");
+    JsonPushBack(root, number);
+    JsonNode null = JsonNewNode(JsonNull);
+    JsonSetName(null, L"z");
+    JsonPushBack(root, null);
+    JsonPushBack(root, JsonNewNode(JsonBoolean));
+    EXPECT_EQ(L"{\n\t\"n\" : null,\n\t\"z\" : null,\n\t\"\" : null\n}", Write(root));
+    Document parsed(L"[1,,2]");
+    EXPECT_EQ(L"[\n\t1,\n\tnull,\n\t2\n]", Write(parsed));
+}
+
+TEST(JsonWriter, ANulInAStringIsWrittenAsAnEscape)
+{
+    // A raw NUL would end the text there.
+    Document root(JsonNewNode(JsonArray));
+    JsonNode text = JsonNewNode(JsonString);
+    zv::json::AsHandle(text)->body->value = std::wstring(L"a\0b", 3);
+    zv::json::AsHandle(text)->body->valueEscaped = true;
+    JsonPushBack(root, text);
+    const std::wstring written = Write(root);
+    EXPECT_EQ(L"[\n\t\"a\\u0000b\"\n]", written);
+    Document again(written.c_str());
+    JsonNode read = Child(again, 0);
+    Value(read);
+    EXPECT_EQ(std::wstring(L"a\0b", 3), zv::json::AsHandle(read)->body->value);
+}
+
+TEST(JsonWriterComments, OneLineComment)
+{
+    EXPECT_EQ(L"{\n\t\n\t//c\n\t\"m\" : \"v\"\n}", WriteWithComment(L"c"));
+    EXPECT_EQ(L"c", CommentReadBack(WriteWithComment(L"c")));
+    // "#" and "*/" are ordinary text in a line comment.
+    EXPECT_EQ(L" a # b */ c", CommentReadBack(WriteWithComment(L" a # b */ c")));
+}
+
+TEST(JsonWriterComments, SeveralLinesAreWrittenAsOneLineCommentEach)
+{
+    // Between "/*" and "*/" on lines of their own the line breaks and the
+    // indentation would become part of the comment when it is read again,
+    // and it would grow on every save.
+    const std::wstring written = WriteWithComment(L"p\nq");
+    EXPECT_EQ(L"{\n\t\n\t//p\n\t//q\n\t\"m\" : \"v\"\n}", written);
+    EXPECT_EQ(L"p\nq", CommentReadBack(written));
+    EXPECT_EQ(L"\n\nx\n", CommentReadBack(WriteWithComment(L"\n\nx\n")));
+}
+
+TEST(JsonWriterComments, CarriageReturnsBeforeLineEndsAreLeftOut)
+{
+    // A file's CR LF line ends come back inside comments; writing them again
+    // would add one more carriage return per save.
+    EXPECT_EQ(L"{\n\t\n\t//p\n\t//q\n\t\"m\" : \"v\"\n}", WriteWithComment(L"p\r\nq\r"));
+    EXPECT_EQ(L"p\nq", CommentReadBack(WriteWithComment(L"p\r\nq\r")));
+}
+
+TEST(JsonWriterComments, ALineHoldingACarriageReturnIsABlockComment)
+{
+    // A carriage return would end a line comment for a plain JSON reader.
+    const std::wstring written = WriteWithComment(L"a\rb\nc");
+    EXPECT_EQ(L"{\n\t\n\t/*a\rb*/\n\t//c\n\t\"m\" : \"v\"\n}", written);
+    EXPECT_EQ(L"a\rb\nc", CommentReadBack(written));
+}
+
+TEST(JsonWriterComments, ALineHoldingACarriageReturnAndTheBlockEndLosesTheReturn)
+{
+    const std::wstring written = WriteWithComment(L"a\r*/b");
+    EXPECT_EQ(L"{\n\t\n\t//a*/b\n\t\"m\" : \"v\"\n}", written);
+    EXPECT_EQ(L"a*/b", CommentReadBack(written));
+}
+
+TEST(JsonWriterComments, CommentsOnArrayElementsAndNestedMembers)
+{
+    Document root(L"[/*e*/1,{//m\n\"k\":2}]");
+    const std::wstring written = Write(root);
+    EXPECT_EQ(L"[\n\t\n\t//e\n\t1,\n\t{\n\t\t\n\t\t//m\n\t\t\"k\" : 2\n\t}\n]", written);
+    Document again(written.c_str());
+    EXPECT_EQ(written, Write(again));
+}
+
+} // namespace
