@@ -34,7 +34,8 @@ public:
     {
         if (m_end == 0)
             return {};
-        const std::size_t control = std::min<std::size_t>(m_data[--m_end], m_end);
+        --m_end;
+        const std::size_t control = std::min<std::size_t>(m_data[m_end], m_end);
         const std::size_t documentEnd = m_end - control;
         m_begin = documentEnd;
         return std::string(reinterpret_cast<const char*>(m_data), documentEnd);
