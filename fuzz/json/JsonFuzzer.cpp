@@ -56,9 +56,12 @@ std::vector<JsonNode> ReadAll(JsonNode root)
         for (JsonIterator it = begin; it != end; ++it) {
             Check(*it != nullptr, "a null child");
             if (JsonGetType(node) == JsonObject) {
+                // The search gives a member of that name or the end: a name
+                // holding a null (an escape such as \u0000) reads cut there.
                 const std::wstring name = Take(JsonGetName(*it));
                 JsonIterator found = JsonFindChild(node, name.c_str());
-                Check(found && found >= begin && found <= it, "a member is not found by its name", name);
+                Check(found && found >= begin && found <= end, "a member search went astray", name);
+                Check(found == end || Take(JsonGetName(*found)) == name, "found a member of another name", name);
             }
             pending.push_back(*it);
         }
