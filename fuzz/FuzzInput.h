@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 // Hands out the control values of one fuzz input. The targets take their
@@ -105,6 +107,29 @@ inline void Check(bool condition, const char* what, const std::wstring& detail =
 {
     if (!condition)
         Fail(what, detail);
+}
+
+// A folder of the target's own for the files it writes, removed when the run
+// ends. A memory file system, when there is one, spares the disk the flushes
+// of every atomic write.
+inline const std::string& ScratchFolder()
+{
+    // Never destroyed, so the removal at exit still finds the name.
+    static const std::string* folder = [] {
+        auto* name =
+            new std::string(std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/zvfuzz-XXXXXX");
+        if (!mkdtemp(&(*name)[0]))
+            std::abort();
+        return name;
+    }();
+    static const bool removedAtExit = [] {
+        return std::atexit([] {
+                   std::error_code ignored;
+                   std::filesystem::remove_all(*folder, ignored);
+               }) == 0;
+    }();
+    (void)removedAtExit;
+    return *folder;
 }
 
 } // namespace zvfuzz

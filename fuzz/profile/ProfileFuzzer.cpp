@@ -73,14 +73,7 @@ struct Written {
 const std::wstring& FilePath()
 {
     static const std::wstring path = [] {
-        // A memory file system, when there is one, spares the disk the
-        // flushes of every atomic write.
-        char folder[64];
-        std::snprintf(folder, sizeof folder, "%s/zvfuzz-profile-XXXXXX",
-                      access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
-        if (!mkdtemp(folder))
-            std::abort();
-        const std::string file = std::string(folder) + "/fuzz.ini";
+        const std::string file = zvfuzz::ScratchFolder() + "/fuzz.ini";
         return std::wstring(file.begin(), file.end());
     }();
     return path;
