@@ -86,12 +86,15 @@ void CheckPath(zvfuzz::FuzzInput& in, const std::wstring& text)
     const bool plain = !asFolder && !withArgs && text.size() < 200 && text.find(L'"') == std::wstring::npos &&
                        !path.GetTitle().IsEmpty();
     if (plain) {
-        std::wstring expected = text;
+        // The drive comes back as it was split off; the rest with native
+        // separators.
+        const std::wstring drive = path.GetDrive().GetString();
+        Check(text.compare(0, drive.size(), drive) == 0, "the drive is not where the path starts", text);
+        std::wstring expected = text.substr(drive.size());
         for (auto& c : expected)
             if (IsSeparator(c))
                 c = zv::os::kSeparator;
-        const std::wstring rebuilt =
-            std::wstring(path.GetDrive().GetString()) + folder.GetString() + fileName.GetString();
+        const std::wstring rebuilt = std::wstring(folder.GetString()) + fileName.GetString();
         Check(rebuilt == expected || rebuilt + L"." == expected, "parts do not rebuild the path", text);
     }
 
