@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds the project, lays out a sample application root with
-# the zvenv host in its bin folder, and runs a short session there. With
-# arguments, runs zvenv with them on the sample root instead. (The scripted
-# session of the full host follows once the manager is in place.)
+# the zvenv host in its bin folder, and runs a short session there: a user is
+# set, a document is seeded from the shipped defaults, values are read and
+# changed, and the saved files are shown. With arguments, runs zvenv with
+# them on the sample root instead (./scripts/run.sh ini --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -15,11 +16,56 @@ demo=build/demo/approot
 rm -rf build/demo
 mkdir -p "$demo/bin"
 cp -r examples/approot/system "$demo/"
-cp build/default/bin/zvenv build/default/bin/lib*.so* "$demo/bin/"
+cp build/default/bin/zvenv "$demo/bin/"
+cp -P build/default/bin/lib*.so* "$demo/bin/"
+zvenv="$demo/bin/zvenv"
 
 if [ $# -gt 0 ]; then
-    exec "$demo/bin/zvenv" "$@"
+    exec "$zvenv" "$@"
 fi
 
-echo "Sample application root: $demo (the host is $demo/bin/zvenv)"
-"$demo/bin/zvenv"
+# Shows a command, then runs it; a refused command is part of the show.
+step() {
+    printf '\n$ zvenv %s\n' "$*"
+    "$zvenv" "$@" || echo "(exit status $?)"
+}
+# Prints a file of the root; UTF-16LE files as UTF-8 text.
+show() {
+    if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' \n')" = "fffe" ]; then
+        printf '\n--- %s (UTF-16LE, first bytes:%s)\n' "${1#$demo/}" "$(head -c 8 "$1" | od -An -tx1)"
+        tail -c +3 "$1" | iconv -f UTF-16LE -t UTF-8 | tr -d '\r'
+    else
+        printf '\n--- %s\n' "${1#$demo/}"
+        cat "$1"
+    fi
+    echo
+}
+
+echo "Sample application root: $demo (zvenv lies in $demo/bin)"
+
+step paths
+step user set alice
+step ini get trade Main Title
+step ini get trade Columns --ordered 'Item%d'
+step ini set trade Main Title 'Trade – Größe'
+step ini set trade Main Bounds 10,10,1024,768 --type rect
+step ini get trade Main Bounds --type rect
+step ini set trade Main Bounds 1,2,3 --type rect
+step --dry-run ini set trade Main RefreshSeconds 1 --type int
+step ini set EnvSetting General Language de
+step json get layout title
+step json set layout window size 1024,768 --type size
+step json list layout
+step json check "$demo/system/layout.json"
+step --user bob ini set trade Main Title 'Bob’s trades'
+step users envsetting.ini
+step ini get ../outside Main Title
+step user
+
+echo
+echo "Files under the root after the session:"
+(cd "$demo" && find system user -type f | sort)
+show "$demo/user/alice/trade.ini"
+show "$demo/user/alice/envsetting.ini"
+show "$demo/user/alice/layout.json"
+show "$demo/user/bob/trade.ini"

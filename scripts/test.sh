@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-zv_ensure_packages "${ZV_BUILD_PACKAGES[@]}"
+zv_ensure_packages "${ZV_BUILD_PACKAGES[@]}" "${ZV_PLATFORM_CHECK_PACKAGES[@]}"
 
 cmake --preset default >/dev/null
 cmake --build --preset default

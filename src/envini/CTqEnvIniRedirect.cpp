@@ -5,6 +5,15 @@
 
 #include "util/CPath.h"
 
+namespace {
+
+bool SameFile(const CString& a, const CString& b)
+{
+    return zv::os::ResolvePath(zv::os::FullPath(a)) == zv::os::ResolvePath(zv::os::FullPath(b));
+}
+
+} // namespace
+
 // The two operations that need the manager's folders live apart, so that the
 // rest of the document links without the manager.
 
@@ -16,10 +25,14 @@ int CTqEnvIni::ReloadFile(int restoreFromSystem)
         // The shipped copy of the same file name replaces the user's file;
         // without one the user's file is gone and reads give defaults.
         const CString fileName = CPath(path, 0, 0).GetFileName();
-        zv::os::DeleteFile(path);
         CString source;
         source.Format(L"%s%s", fnTqEnvMgr()->GetSystemPath(L""), fileName);
-        zv::os::CopyFile(source, path, true);
+        // A document of the system folder is its own shipped copy: deleting
+        // it first would lose the file, so it is left alone.
+        if (!SameFile(source, path)) {
+            zv::os::DeleteFile(path);
+            zv::os::CopyFile(source, path, true);
+        }
     }
     // Clearing under the same hold leaves no gap in which another thread
     // could cache a value of the replaced file.

@@ -63,7 +63,7 @@ void CTqEnvIni::Save()
         CString record;
         m_mapOrderFormats.Lookup(section, record);
         const int caret = record.Find(L'^');
-        const int first = LeadingInt(caret < 0 ? record : record.Left(caret));
+        const int first = zv::crt::wtoi(caret < 0 ? record : record.Left(caret));
         const CString pattern = caret < 0 ? CString() : record.Mid(caret + 1);
         m_ini.DeleteSection(section);
         POSITION inner = arrays->GetStartPosition();

@@ -31,7 +31,7 @@ int CTqEnvIni::GetInt(CString section, CString key, int def)
     CSingleLock lock(&m_cs);
     CMapStringToString& values = ValuesFor(m_mapSections, section);
     if (const CString* text = values.PLookup(key))
-        return LeadingInt(*text);
+        return zv::crt::wtoi(*text);
     const int value = m_ini.GetInt(section, key, def, 10);
     values.SetAt(key, IntText(value));
     return value;
@@ -42,7 +42,7 @@ double CTqEnvIni::GetDouble(CString section, CString key, double def)
     CSingleLock lock(&m_cs);
     CMapStringToString& values = ValuesFor(m_mapSections, section);
     if (const CString* text = values.PLookup(key))
-        return LeadingDouble(*text);
+        return zv::crt::wtof(*text);
     // The first answer is the file's number itself; the cache keeps "%f".
     const double value = m_ini.GetDouble(section, key, def);
     values.SetAt(key, DoubleText(value));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <zvenv/CTqEnvIni.h>
+#include <zvenv/platform/CRuntime.h>
 #include <zvenv/platform/CString.h>
 #include <zvenv/platform/CStringArray.h>
 
@@ -9,15 +10,8 @@
 // nested maps of the cache.
 namespace zv::envini {
 
-// The leading decimal integer of a text, as the C runtime's _wtoi reads it:
-// blanks, an optional sign, digits; 0 when there is none, saturated to the
-// int range when it is too large.
-int LeadingInt(const wchar_t* text);
-// The leading decimal number of a text, as _wtof reads it; 0 when none.
-double LeadingDouble(const wchar_t* text);
-
-CString IntText(int value);       // "%d"
-CString DoubleText(double value); // "%f": six decimals
+using zv::crt::DoubleText;
+using zv::crt::IntText;
 
 // Splits a cached array text at every occurrence of the delimiter. Every
 // piece before a delimiter is kept, empty or not; the rest after the last one

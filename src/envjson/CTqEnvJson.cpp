@@ -12,6 +12,7 @@
 #include "json/Json.h"
 
 #include <cwchar>
+#include <filesystem>
 #include <string>
 
 using zv::envjson::kDefaultDocumentText;
@@ -76,6 +77,8 @@ void CTqEnvJson::SetDefaultValue(CString value)
     m_bDefaultValue = 1;
 }
 
+// A file that cannot be created, opened or mapped ends the load silently with
+// the tree as it was; only text the validator refuses is reported.
 void CTqEnvJson::Load()
 {
     CSingleLock lock(&m_cs);
@@ -85,17 +88,18 @@ void CTqEnvJson::Load()
         // Created only where nothing exists yet: a file that appears meanwhile
         // is read, never overwritten.
         const std::string bytes = DefaultDocumentBytes();
-        if (!zv::os::CreateNewFile(path, bytes.data(), bytes.size()) && !FILEEXISTS(path)) {
-            zv::os::GetLastError();
+        if (!zv::os::CreateNewFile(path, bytes.data(), bytes.size()) && !FILEEXISTS(path))
             return;
-        }
     }
 
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) {
-        zv::os::GetLastError();
+    // Only a regular file is read: a pipe put in its place would keep the
+    // open waiting for a writer forever.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::u8path(zv::os::NativePath(path)), error))
         return;
-    }
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone))
+        return;
     const CString fileName = file.GetFileName();
     auto length = static_cast<DWORD>(file.GetLength() & 0xFFFFFFFFu);
 
@@ -106,25 +110,21 @@ void CTqEnvJson::Load()
         if (FILEEXISTS(systemCopy)) {
             zv::os::CopyFile(systemCopy, path, false);
         } else {
+            // A file this process may not write stays as it is.
             CFile probe;
-            if (!probe.Open(path, CFile::modeNoTruncate | CFile::modeReadWrite)) {
-                zv::os::GetLastError();
+            if (!probe.Open(path, CFile::modeNoTruncate | CFile::modeReadWrite))
                 return;
-            }
             probe.Close();
             const std::string bytes = DefaultDocumentBytes();
             zv::os::WriteFileAtomic(path, bytes.data(), bytes.size());
         }
-        if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) {
-            zv::os::GetLastError();
+        if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone))
             return;
-        }
         length = static_cast<DWORD>(file.GetLength() & 0xFFFFFFFFu);
     }
 
     CTqMMF mapping;
     if (!mapping.Open(fileName, file.m_hFile, 2, 0, length, nullptr, 4, 0, 0)) {
-        zv::os::GetLastError();
         file.Abort();
         return;
     }
@@ -134,11 +134,11 @@ void CTqEnvJson::Load()
     if (text.empty())
         text = kDefaultDocumentText;
 
-    CString error;
+    CString description;
     const JsonCppParseFn validate = g_pfnJsonCppParse;
-    if (!validate || validate(text.c_str(), &error, 1) != 1) {
+    if (!validate || validate(text.c_str(), &description, 1) != 1) {
         CString message;
-        message.Format(L"%s:json parse error:\n%s", path.GetString(), error.GetString());
+        message.Format(L"%s:json parse error:\n%s", path.GetString(), description.GetString());
         AfxMessageBox(message, 0, 0);
         return;
     }
@@ -160,7 +160,6 @@ void CTqEnvJson::Save()
     // Replaced whole or not at all, so a crash never leaves a torn file.
     if (zv::os::WriteFileAtomic(m_strPath, bytes.data(), bytes.size()))
         m_bDirty = 0;
-    zv::os::GetLastError();
 }
 
 int CTqEnvJson::ReloadFile(int fromSystem)

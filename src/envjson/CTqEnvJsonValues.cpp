@@ -1,17 +1,19 @@
 #include <zvenv/CTqEnvJson.h>
 #include <zvenv/ZvUtil.h>
+#include <zvenv/platform/CRuntime.h>
 
 #include "envjson/JsonNodeText.h"
+
 #include "json/Json.h"
 
 #include <string>
 #include <vector>
 
+using zv::crt::DoubleText;
+using zv::crt::IntText;
 using zv::envjson::IsContainer;
 using zv::envjson::NodeName;
 using zv::envjson::NodeText;
-using zv::envjson::TextToDouble;
-using zv::envjson::TextToInt;
 
 namespace {
 
@@ -20,20 +22,6 @@ JsonNode FindMember(JsonNode parent, const wchar_t* key)
 {
     JsonIterator it = JsonFindChild(parent, key);
     return it && it != JsonEnd(parent) ? *it : nullptr;
-}
-
-CString IntText(int value)
-{
-    CString text;
-    text.Format(L"%d", value);
-    return text;
-}
-
-CString DoubleText(double value)
-{
-    CString text;
-    text.Format(L"%f", value);
-    return text;
 }
 
 } // namespace
@@ -269,10 +257,10 @@ void CTqEnvJson::JsonDataUpdate(void** it, wchar_t* text)
         JsonSetString(member, text);
         break;
     case JsonNumber:
-        JsonSetInt(member, TextToInt(text));
+        JsonSetInt(member, zv::crt::wtoi(text));
         break;
     case JsonBoolean:
-        JsonSetBool(member, TextToInt(text) != 0);
+        JsonSetBool(member, zv::crt::wtoi(text) != 0);
         break;
     default:
         return;
@@ -298,7 +286,7 @@ int CTqEnvJson::GetInt(CString key, int def, void* parent)
     void* node = parent ? parent : m_pJson;
     if (!node)
         return 0;
-    return TextToInt(GetData(node, key, CString(), IntText(def)));
+    return zv::crt::wtoi(GetData(node, key, CString(), IntText(def)));
 }
 
 double CTqEnvJson::GetDouble(CString key, double def, void* parent)
@@ -307,7 +295,7 @@ double CTqEnvJson::GetDouble(CString key, double def, void* parent)
     void* node = parent ? parent : m_pJson;
     if (!node)
         return 0.0;
-    return TextToDouble(GetData(node, key, CString(), DoubleText(def)));
+    return zv::crt::wtof(GetData(node, key, CString(), DoubleText(def)));
 }
 
 CString CTqEnvJson::GetString(CString key, CString def, void* parent)

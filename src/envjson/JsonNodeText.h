@@ -4,7 +4,6 @@
 
 #include "json/Json.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cwchar>
@@ -39,26 +38,6 @@ inline bool IsContainer(JsonNode node)
     JsonGetSize(node);
     const JsonNodeType type = JsonGetType(node);
     return type == JsonArray || type == JsonObject;
-}
-
-// The leading integer of a text: blanks, an optional sign, decimal digits.
-// Out-of-range values stop at the 32-bit limits; no digits give 0.
-inline int TextToInt(const wchar_t* text)
-{
-    if (!text)
-        return 0;
-    errno = 0;
-    const long long value = std::wcstoll(text, nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
-}
-
-inline double TextToDouble(const wchar_t* text)
-{
-    return text ? std::wcstod(text, nullptr) : 0.0;
 }
 
 } // namespace zv::envjson

@@ -8,6 +8,8 @@
 #include <zvenv/platform/Os.h>
 
 using zv::envmgr::DocumentName;
+using zv::envmgr::kIniExtension;
+using zv::envmgr::kJsonExtension;
 using zv::envmgr::NormalizeSubFolder;
 using zv::envmgr::SplitDocumentName;
 using zv::envmgr::StaysInside;
@@ -67,7 +69,7 @@ static CString DocumentPath(CTqEnvMgr& mgr, const CString& userId, const Documen
 
 CTqEnvIni* CTqEnvMgr::GetEnvIni(CString name, int system, CString sub)
 {
-    const DocumentName doc = SplitDocumentName(name, L"ini");
+    const DocumentName doc = SplitDocumentName(name, kIniExtension);
     sub.Trim();
     if (doc.name.IsEmpty() || doc.name.CompareNoCase(L"EnvSetting") == 0)
         return m_pEnvSetting;
@@ -94,8 +96,8 @@ CTqEnvIni* CTqEnvMgr::GetEnvIni(CString name, int system, CString sub)
 CTqEnvJson* CTqEnvMgr::GetJsonEx(CString name, int& copied, int system, CString sub)
 {
     copied = 0;
-    DocumentName doc = SplitDocumentName(name, L"json");
-    doc.extension = L"json";
+    DocumentName doc = SplitDocumentName(name, kJsonExtension);
+    doc.extension = kJsonExtension; // a JSON document is always a .json file
     sub.Trim();
     if (doc.name.IsEmpty() || !NamesStayInside(name.Trim(), sub))
         return nullptr;
@@ -130,7 +132,7 @@ CTqEnvJson* CTqEnvMgr::GetJson(CString name, int system, CString sub)
 
 CTqEnvIni* CTqEnvMgr::GetEnvIniClone(CString name, CString sub)
 {
-    const DocumentName doc = SplitDocumentName(name, L"ini");
+    const DocumentName doc = SplitDocumentName(name, kIniExtension);
     if (!NamesStayInside(name.Trim(), sub.Trim()))
         return nullptr;
     const CString key = IniKey(doc.name, sub);
@@ -147,7 +149,7 @@ CTqEnvIni* CTqEnvMgr::GetEnvIniClone(CString name, CString sub)
 
 CTqEnvJson* CTqEnvMgr::GetJsonClone(CString name, CString sub)
 {
-    const DocumentName doc = SplitDocumentName(name, L"json");
+    const DocumentName doc = SplitDocumentName(name, kJsonExtension);
     sub.Trim();
     if (doc.name.IsEmpty() || !NamesStayInside(name.Trim(), sub))
         return nullptr;
@@ -172,7 +174,7 @@ void CTqEnvMgr::SetEvIni(CString name, CTqEnvIni* ini)
 
 void CTqEnvMgr::DeleteIni(CString name, CString sub, int deleteFile)
 {
-    const CString key = IniKey(SplitDocumentName(name, L"ini").name, sub.Trim());
+    const CString key = IniKey(SplitDocumentName(name, kIniExtension).name, sub.Trim());
     CTqEnvIni* ini = nullptr;
     if (!m_mapIni.Lookup(key, ini))
         return;
@@ -196,7 +198,7 @@ void CTqEnvMgr::DeleteJson(CString name, CString sub, int deleteFile)
 
 void CTqEnvMgr::DeleteCloneIni(CString name, CString sub)
 {
-    const CString key = IniKey(SplitDocumentName(name, L"ini").name, sub.Trim());
+    const CString key = IniKey(SplitDocumentName(name, kIniExtension).name, sub.Trim());
     CTqEnvIni* ini = nullptr;
     if (m_mapIniClone.Lookup(key, ini)) {
         m_mapIniClone.RemoveKey(key);
@@ -219,11 +221,11 @@ void CTqEnvMgr::DeleteCloneJson(CString name, CString sub)
 int CTqEnvMgr::ChangeNameIni(CString oldName, CString newName, CString sub)
 {
     sub.Trim();
-    const CString oldKey = IniKey(SplitDocumentName(oldName, L"ini").name, sub);
+    const CString oldKey = IniKey(SplitDocumentName(oldName, kIniExtension).name, sub);
     CTqEnvIni* ini = nullptr;
     if (!m_mapIni.Lookup(oldKey, ini))
         return 0;
-    const DocumentName doc = SplitDocumentName(newName, L"ini");
+    const DocumentName doc = SplitDocumentName(newName, kIniExtension);
     if (doc.name.IsEmpty() || !NamesStayInside(newName.Trim(), sub))
         return 0;
     const CString path = GetUserIdPath(L"") + NormalizeSubFolder(sub) + doc.name + L"." + doc.extension;

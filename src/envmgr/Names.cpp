@@ -50,7 +50,10 @@ bool IsFolderName(const CString& id)
     return StaysInside(id);
 }
 
-DocumentName SplitDocumentName(const CString& name, const wchar_t* defaultExtension)
+const CString kIniExtension(L"ini");
+const CString kJsonExtension(L"json");
+
+DocumentName SplitDocumentName(const CString& name, const CString& defaultExtension)
 {
     DocumentName result{name, defaultExtension};
     result.name.Trim();

@@ -26,6 +26,10 @@ struct DocumentName {
     CString name;
     CString extension;
 };
-DocumentName SplitDocumentName(const CString& name, const wchar_t* defaultExtension);
+DocumentName SplitDocumentName(const CString& name, const CString& defaultExtension);
+
+// The default extensions, shared so that naming a document allocates nothing.
+extern const CString kIniExtension;
+extern const CString kJsonExtension;
 
 } // namespace zv::envmgr

@@ -46,6 +46,8 @@ struct StrippedText {
     ~StrippedText() { delete[] text; }
 };
 
+struct Handle;
+
 struct ChildList {
     void** items = nullptr; // Handle* slots, malloc'd
     std::uint32_t count = 0;
@@ -63,15 +65,22 @@ struct NodeBody {
     std::wstring comment;
     ChildList* children = nullptr; // arrays and objects only
     // While unread, the value text is this slice of the document's stripped
-    // text; fetching turns it into value or children and drops the slice.
+    // text. Fetching turns it into value or children and drops the slice,
+    // except for numbers and strings without escapes, whose value is the
+    // slice itself (a string's without its quotes).
     StrippedText* source = nullptr;
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
     std::uint32_t bracket = 0; // unread arrays and objects: their BracketPair
+    // A body made together with a handle shares one allocation with it.
+    void* block = nullptr;  // that allocation, or null for a body of its own
+    Handle* host = nullptr; // the handle of the block while that handle lives
 };
 
 struct Handle {
     NodeBody* body;
+    NodeBody* hosted = nullptr; // the body of this handle's block while it lives
+    bool inBlock = false;
 };
 
 inline Handle* AsHandle(JsonNode node)
@@ -83,7 +92,7 @@ inline bool IsContainer(JsonNodeType type)
     return type == JsonArray || type == JsonObject;
 }
 
-// The value text as the node model defines it: the unread slice, or the value.
+// The value text as the node model defines it: the slice, or the value.
 inline std::wstring_view ValueText(const NodeBody* body)
 {
     if (body->source)
@@ -92,7 +101,8 @@ inline std::wstring_view ValueText(const NodeBody* body)
 }
 
 // Node model (JsonNode.cpp).
-NodeBody* NewBody(JsonNodeType type);
+// A new handle to a new body of the given type, in one allocation.
+Handle* NewNode(JsonNodeType type);
 void ReleaseSource(StrippedText* source);
 void ReleaseBody(NodeBody* body);
 void ReleaseHandle(Handle* handle);

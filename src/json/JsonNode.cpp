@@ -9,13 +9,62 @@
 
 namespace zv::json {
 
-NodeBody* NewBody(JsonNodeType type)
+namespace {
+
+// A handle and the body it was made with, allocated together: most handles
+// keep their first body for life, and a reader of one then finds the other
+// next to it. Either may go first; the block is freed with the second.
+struct NodeBlock {
+    Handle handle;
+    alignas(NodeBody) unsigned char body[sizeof(NodeBody)];
+};
+
+// Destroys a body whose contents are released and frees its memory, or
+// leaves that to the handle it shares a block with.
+void DisposeBody(NodeBody* body)
 {
-    auto* body = new NodeBody;
+    if (!body->block) {
+        delete body;
+        return;
+    }
+    Handle* host = body->host;
+    auto* block = static_cast<NodeBlock*>(body->block);
+    body->~NodeBody();
+    if (host)
+        host->hosted = nullptr;
+    else
+        delete block;
+}
+
+void DisposeHandle(Handle* handle)
+{
+    if (!handle->inBlock) {
+        delete handle;
+        return;
+    }
+    if (handle->hosted) {
+        handle->hosted->host = nullptr; // the body, still referenced, frees the block
+        return;
+    }
+    delete reinterpret_cast<NodeBlock*>(handle);
+}
+
+} // namespace
+
+Handle* NewNode(JsonNodeType type)
+{
+    auto* block = new NodeBlock;
+    NodeBody* body = new (block->body) NodeBody;
+    body->block = block;
+    body->host = &block->handle;
     body->type = type;
     if (IsContainer(type))
         body->children = new ChildList;
-    return body;
+    Handle* handle = &block->handle;
+    handle->body = body;
+    handle->hosted = body;
+    handle->inBlock = true;
+    return handle;
 }
 
 void ReleaseSource(StrippedText* source)
@@ -33,54 +82,52 @@ void DropSlice(NodeBody* body)
     body->offset = body->length = 0;
 }
 
-// Frees a body whose last reference is gone, and every body below it that
-// loses its last reference with it. An explicit stack keeps the depth of the
-// tree off the call stack.
-void DestroyBody(NodeBody* body)
+// Releases every child handle of the list and frees the list. Bodies that
+// lose their last reference take their own lists along, through an explicit
+// stack, so that the depth of the tree stays off the call stack.
+void ReleaseChildList(ChildList* list)
 {
-    if (!body->children || body->children->count == 0) {
-        if (body->children) {
-            std::free(body->children->items);
-            delete body->children;
-        }
-        ReleaseSource(body->source);
-        delete body;
-        return;
-    }
-    std::vector<NodeBody*> doomed{body};
-    while (!doomed.empty()) {
-        NodeBody* current = doomed.back();
-        doomed.pop_back();
-        if (ChildList* list = current->children) {
-            for (std::uint32_t i = 0; i < list->count; ++i) {
-                auto* child = static_cast<Handle*>(list->items[i]);
-                NodeBody* childBody = child->body;
-                delete child;
-                if (--childBody->refs == 0)
-                    doomed.push_back(childBody);
+    std::vector<ChildList*> pending;
+    for (;;) {
+        for (std::uint32_t i = 0; i < list->count; ++i) {
+            auto* child = static_cast<Handle*>(list->items[i]);
+            NodeBody* body = child->body;
+            if (--body->refs == 0) {
+                if (body->children)
+                    pending.push_back(body->children);
+                body->children = nullptr;
+                ReleaseSource(body->source);
+                DisposeBody(body);
             }
-            std::free(list->items);
-            delete list;
+            DisposeHandle(child);
         }
-        ReleaseSource(current->source);
-        delete current;
+        std::free(list->items);
+        delete list;
+        if (pending.empty())
+            return;
+        list = pending.back();
+        pending.pop_back();
     }
 }
 
 void DropChildren(NodeBody* body)
 {
     ChildList* list = body->children;
-    if (!list)
-        return;
     body->children = nullptr;
-    auto* owner = new NodeBody;
-    owner->children = list;
-    DestroyBody(owner);
+    if (list)
+        ReleaseChildList(list);
 }
 
-NodeBody* CopyFields(const NodeBody* from)
+// Frees a body whose last reference is gone, with everything below it.
+void DestroyBody(NodeBody* body)
 {
-    auto* to = new NodeBody;
+    DropChildren(body);
+    ReleaseSource(body->source);
+    DisposeBody(body);
+}
+
+void CopyFields(const NodeBody* from, NodeBody* to)
+{
     to->type = from->type;
     to->nameEscaped = from->nameEscaped;
     to->valueEscaped = from->valueEscaped;
@@ -94,14 +141,14 @@ NodeBody* CopyFields(const NodeBody* from)
     to->offset = from->offset;
     to->length = from->length;
     to->bracket = from->bracket;
-    return to;
 }
 
 // A private copy of a body and of the whole subtree below it. Child lists get
 // exactly as many slots as there are children.
 NodeBody* CloneBody(const NodeBody* from)
 {
-    NodeBody* root = CopyFields(from);
+    auto* root = new NodeBody;
+    CopyFields(from, root);
     if (!from->children)
         return root;
     std::vector<std::pair<const NodeBody*, NodeBody*>> pending{{from, root}};
@@ -118,8 +165,10 @@ NodeBody* CloneBody(const NodeBody* from)
         target->children->capacity = count;
         for (std::uint32_t i = 0; i < count; ++i) {
             const NodeBody* child = static_cast<Handle*>(source->children->items[i])->body;
-            NodeBody* copy = CopyFields(child);
-            target->children->items[i] = new Handle{copy};
+            Handle* handle = NewNode(JsonNull);
+            NodeBody* copy = handle->body;
+            CopyFields(child, copy); // a container's list comes when it is taken from pending
+            target->children->items[i] = handle;
             target->children->count = i + 1;
             if (child->children)
                 pending.emplace_back(child, copy);
@@ -140,7 +189,8 @@ void MakeUnique(Handle* handle, bool withChildren = true)
     if (withChildren || !body->children) {
         copy = CloneBody(body);
     } else {
-        copy = CopyFields(body);
+        copy = new NodeBody;
+        CopyFields(body, copy);
         copy->children = new ChildList;
     }
     --body->refs;
@@ -205,7 +255,7 @@ void ReleaseHandle(Handle* handle)
     if (!handle)
         return;
     ReleaseBody(handle->body);
-    delete handle;
+    DisposeHandle(handle);
 }
 
 void AppendChild(NodeBody* parent, Handle* child)
@@ -239,19 +289,25 @@ void Fetch(NodeBody* body)
     switch (body->type) {
     case JsonString:
         if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"') {
-            std::wstring value;
-            body->valueEscaped = Unescape(text.substr(1, text.size() - 2), value);
-            body->value = std::move(value);
+            const std::wstring_view inner = text.substr(1, text.size() - 2);
             body->fetched = true;
+            if (inner.find(L'\\') == std::wstring_view::npos) {
+                // Nothing to resolve: the value stays in the document's text.
+                ++body->offset;
+                body->length -= 2;
+                body->valueEscaped = false;
+                break;
+            }
+            std::wstring value;
+            body->valueEscaped = Unescape(inner, value);
+            body->value = std::move(value);
             DropSlice(body);
         } else {
             BecomeNull(body);
         }
         break;
     case JsonNumber:
-        body->value.assign(text);
-        body->fetched = true;
-        DropSlice(body);
+        body->fetched = true; // its text is its value, kept where it stands
         break;
     case JsonArray:
     case JsonObject: {
@@ -282,16 +338,17 @@ JsonNode JsonParse(const wchar_t* text)
 
 JsonNode JsonNewNode(JsonNodeType type)
 {
-    return new Handle{NewBody(type)};
+    return NewNode(type);
 }
 
 JsonNode JsonNewString(const wchar_t* name, const wchar_t* value)
 {
-    NodeBody* body = NewBody(JsonString);
+    Handle* handle = NewNode(JsonString);
+    NodeBody* body = handle->body;
     body->name = name ? name : L"";
     body->value = value ? value : L"";
     body->nameEscaped = body->valueEscaped = true;
-    return new Handle{body};
+    return handle;
 }
 
 void JsonDeleteNode(JsonNode node)
@@ -468,5 +525,5 @@ JsonNode JsonAsArray(JsonNode node)
             return new Handle{copy};
         }
     }
-    return new Handle{NewBody(JsonArray)};
+    return NewNode(JsonArray);
 }

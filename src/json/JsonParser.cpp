@@ -14,108 +14,210 @@ bool IsCodePoint(wchar_t c)
 {
     return static_cast<std::uint32_t>(c) <= 0x10FFFFu;
 }
-bool IsDigit(wchar_t c)
+
+// Takes what the stripping pass keeps. The pass runs twice: once to measure
+// the text and count its brackets, then to fill buffers of exactly that size,
+// so that a large document costs no growing and no unused memory.
+class MeasuringSink {
+public:
+    void Put(wchar_t) { ++m_size; }
+    void PutRun(const wchar_t*, std::size_t length) { m_size += length; }
+    void Open(wchar_t)
+    {
+        ++m_size;
+        ++m_brackets;
+    }
+    void Close(wchar_t) { ++m_size; }
+    std::size_t size() const { return m_size; }
+    std::size_t brackets() const { return m_brackets; }
+
+private:
+    std::size_t m_size = 0;
+    std::size_t m_brackets = 0;
+};
+
+// Writes the stripped text and pairs every bracket with the bracket of the
+// same kind that closes it.
+class WritingSink {
+public:
+    explicit WritingSink(StrippedText& text) : m_text(text), m_out(text.text) {}
+
+    void Put(wchar_t c) { *m_out++ = c; }
+    void PutRun(const wchar_t* text, std::size_t length)
+    {
+        // Most runs are a few characters long: a loop beats a library call.
+        if (length > 32) {
+            std::wmemcpy(m_out, text, length);
+            m_out += length;
+            return;
+        }
+        for (std::size_t i = 0; i < length; ++i)
+            *m_out++ = text[i];
+    }
+    void Open(wchar_t c)
+    {
+        (c == L'[' ? m_squares : m_braces).push_back(static_cast<std::uint32_t>(m_text.brackets.size()));
+        m_text.brackets.push_back({Position(), kNotFound, 0});
+        *m_out++ = c;
+    }
+    void Close(wchar_t c)
+    {
+        std::vector<std::uint32_t>& open = c == L']' ? m_squares : m_braces;
+        if (!open.empty()) {
+            BracketPair& pair = m_text.brackets[open.back()];
+            open.pop_back();
+            pair.close = Position();
+            pair.next = static_cast<std::uint32_t>(m_text.brackets.size());
+        }
+        *m_out++ = c;
+    }
+    std::uint32_t Position() const { return static_cast<std::uint32_t>(m_out - m_text.text); }
+
+private:
+    StrippedText& m_text;
+    wchar_t* m_out;
+    std::vector<std::uint32_t> m_squares;
+    std::vector<std::uint32_t> m_braces;
+};
+
+// The pass over the input: white space outside strings is dropped, comments
+// become marked runs, an escaped double quote inside a string is held as a
+// backslash and kQuoteMark. The pass stops at the first character that cannot
+// stand outside a string.
+// What a character outside strings and comments does in the stripping pass.
+enum CharAction : unsigned char { Keep, Drop, Quote, Hash, Slash, Open, Close, Stop };
+
+struct CharActions {
+    CharAction action[128];
+    constexpr CharActions() : action()
+    {
+        for (int c = 0; c < 128; ++c)
+            action[c] = c >= 0x20 && c <= 0x7E ? Keep : Stop;
+        action[int{' '}] = action[int{'\t'}] = action[int{'\n'}] = action[int{'\r'}] = Drop;
+        action[int{'"'}] = Quote;
+        action[int{'#'}] = Hash;
+        action[int{'/'}] = Slash;
+        action[int{'['}] = action[int{'{'}] = Open;
+        action[int{']'}] = action[int{'}'}] = Close;
+    }
+};
+constexpr CharActions kActions;
+
+inline CharAction ActionOf(wchar_t c)
 {
-    return c >= L'0' && c <= L'9';
-}
-bool IsOctalDigit(wchar_t c)
-{
-    return c >= L'0' && c <= L'7';
-}
-bool IsHexDigit(wchar_t c)
-{
-    return IsDigit(c) || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+    return static_cast<std::uint32_t>(c) < 128 ? kActions.action[c] : Stop;
 }
 
-// The one pass over the input: white space outside strings is dropped,
-// comments become marked runs, an escaped double quote inside a string is
-// held as a backslash and kQuoteMark, and every bracket outside strings and
-// comments is paired with its closing bracket of the same kind. The pass stops
-// at the first character that cannot stand outside a string.
-std::unique_ptr<StrippedText> Strip(const wchar_t* in, std::size_t size)
+// Copies a string from its opening quote; false when it has no closing quote.
+template <typename Sink> bool StripString(const wchar_t*& p, const wchar_t* end, Sink& sink)
 {
-    auto stripped = std::make_unique<StrippedText>();
-    // A "#" comment running to the end of the text grows by one character.
-    stripped->text = new wchar_t[size + 1];
-    wchar_t* const start = stripped->text;
-    wchar_t* out = start;
+    sink.Put(*p++);
+    while (p < end) {
+        const wchar_t* run = p;
+        while (p < end && *p != L'"' && *p != L'\\')
+            ++p;
+        sink.PutRun(run, static_cast<std::size_t>(p - run));
+        if (p == end)
+            return false;
+        const wchar_t c = *p++;
+        sink.Put(c);
+        if (c == L'"')
+            return true;
+        if (p == end)
+            return false;
+        const wchar_t escaped = *p++;
+        sink.Put(escaped == L'"' ? kQuoteMark : escaped);
+    }
+    return false;
+}
+
+// Copies a comment as a marked run, from p just after its opening. A line
+// comment ends before the line feed; a block comment at "*/", which is
+// consumed. False when the pass ends inside the comment.
+template <typename Sink> bool StripComment(const wchar_t*& p, const wchar_t* end, bool block, Sink& sink)
+{
+    sink.Put(kCommentMark);
+    bool closed = !block;
+    while (p < end) {
+        const wchar_t c = *p;
+        if (!IsCodePoint(c)) {
+            closed = false;
+            break;
+        }
+        if (!block && c == L'\n')
+            break;
+        if (block && c == L'*' && p + 1 < end && p[1] == L'/') {
+            p += 2;
+            closed = true;
+            break;
+        }
+        sink.Put(c);
+        ++p;
+    }
+    sink.Put(kCommentMark);
+    return closed;
+}
+
+// The pass over the input: white space outside strings is dropped, comments
+// become marked runs, an escaped double quote inside a string is held as a
+// backslash and kQuoteMark. The pass stops at the first character that cannot
+// stand outside a string.
+template <typename Sink> void StripPass(const wchar_t* in, std::size_t size, Sink& sink)
+{
     const wchar_t* p = in;
     const wchar_t* const end = in + size;
-    std::vector<BracketPair>& pairs = stripped->brackets;
-    std::vector<std::uint32_t> squares;
-    std::vector<std::uint32_t> braces;
-    auto close = [&](std::vector<std::uint32_t>& open) {
-        if (open.empty())
-            return;
-        BracketPair& pair = pairs[open.back()];
-        open.pop_back();
-        pair.close = static_cast<std::uint32_t>(out - start);
-        pair.next = static_cast<std::uint32_t>(pairs.size());
-    };
-
-    bool stop = false;
-    while (p < end && !stop) {
-        const wchar_t c = *p;
-        if (c == L' ' || c == L'\t' || c == L'\n' || c == L'\r') {
+    while (p < end) {
+        switch (ActionOf(*p)) {
+        case Keep: {
+            const wchar_t* run = p;
+            while (++p < end && ActionOf(*p) == Keep) {
+            }
+            sink.PutRun(run, static_cast<std::size_t>(p - run));
+            break;
+        }
+        case Drop:
             ++p;
-        } else if (c == L'"') {
-            *out++ = *p++;
-            stop = true; // unless the string closes
-            while (p < end) {
-                const wchar_t d = *p++;
-                if (d == L'"') {
-                    *out++ = d;
-                    stop = false;
-                    break;
-                }
-                *out++ = d;
-                if (d == L'\\') {
-                    if (p == end)
-                        break;
-                    const wchar_t escaped = *p++;
-                    *out++ = escaped == L'"' ? kQuoteMark : escaped;
-                }
+            break;
+        case Quote:
+            if (!StripString(p, end, sink))
+                return;
+            break;
+        case Hash:
+            ++p;
+            if (!StripComment(p, end, false, sink))
+                return;
+            break;
+        case Slash:
+            if (p + 1 < end && (p[1] == L'/' || p[1] == L'*')) {
+                const bool block = p[1] == L'*';
+                p += 2;
+                if (!StripComment(p, end, block, sink))
+                    return;
+                break;
             }
-        } else if (c == L'#' || (c == L'/' && p + 1 < end && p[1] == L'/')) {
-            p += c == L'#' ? 1 : 2;
-            *out++ = kCommentMark;
-            while (p < end && *p != L'\n') {
-                if (!IsCodePoint(*p)) {
-                    stop = true;
-                    break;
-                }
-                *out++ = *p++;
-            }
-            *out++ = kCommentMark;
-        } else if (c == L'/' && p + 1 < end && p[1] == L'*') {
-            p += 2;
-            *out++ = kCommentMark;
-            stop = true; // unless the comment closes
-            while (p < end && IsCodePoint(*p)) {
-                if (*p == L'*' && p + 1 < end && p[1] == L'/') {
-                    p += 2;
-                    stop = false;
-                    break;
-                }
-                *out++ = *p++;
-            }
-            *out++ = kCommentMark;
-        } else if (c < 0x20 || c > 0x7E || c == L'/') {
-            stop = true;
-        } else {
-            const auto position = static_cast<std::uint32_t>(out - start);
-            if (c == L'[' || c == L'{') {
-                (c == L'[' ? squares : braces).push_back(static_cast<std::uint32_t>(pairs.size()));
-                pairs.push_back({position, kNotFound, 0});
-            } else if (c == L']') {
-                close(squares);
-            } else if (c == L'}') {
-                close(braces);
-            }
-            *out++ = *p++;
+            return;
+        case Open:
+            sink.Open(*p++);
+            break;
+        case Close:
+            sink.Close(*p++);
+            break;
+        case Stop:
+            return;
         }
     }
-    stripped->size = static_cast<std::uint32_t>(out - start);
+}
+
+std::unique_ptr<StrippedText> Strip(const wchar_t* in, std::size_t size)
+{
+    MeasuringSink measure;
+    StripPass(in, size, measure);
+    auto stripped = std::make_unique<StrippedText>();
+    stripped->text = new wchar_t[measure.size() + 1];
+    stripped->brackets.reserve(measure.brackets());
+    WritingSink write(*stripped);
+    StripPass(in, size, write);
+    stripped->size = write.Position();
     return stripped;
 }
 
@@ -258,7 +360,7 @@ void TypeChild(NodeBody* child, StrippedText* source, std::uint32_t start, std::
         literal(JsonBoolean, L"true");
     } else if ((first == L'[' && last == L']') || (first == L'{' && last == L'}')) {
         keepUnread(first == L'[' ? JsonArray : JsonObject);
-        child->children = new ChildList;
+        // The list is made when the value is read.
         child->bracket = PairAt(source, start, cursor);
     } else if (IsNumberText(std::wstring_view(text, length))) {
         keepUnread(JsonNumber);
@@ -280,10 +382,11 @@ void SplitArray(NodeBody* body, TopLevelScan& scan, std::uint32_t last)
             return;
         }
         const std::uint32_t end = comma == kNotFound ? last : comma;
-        auto* child = new NodeBody;
+        Handle* handle = NewNode(JsonNull);
+        NodeBody* child = handle->body;
         const std::uint32_t valueStart = CollectComments(source->text, start, std::max(start, end), child->comment);
         TypeChild(child, source, valueStart, end, cursor);
-        AppendChild(body, new Handle{child});
+        AppendChild(body, handle);
         if (comma == kNotFound)
             return;
         start = comma + 1;
@@ -302,7 +405,8 @@ void SplitObject(NodeBody* body, TopLevelScan& scan, std::uint32_t last)
             BecomeNull(body);
             return;
         }
-        auto* child = new NodeBody;
+        Handle* handle = NewNode(JsonNull);
+        NodeBody* child = handle->body;
         // The name runs up to its closing quote, which stands just before the colon.
         const std::uint32_t nameEnd = colon > start ? colon - 1 : start;
         const std::uint32_t nameStart = CollectComments(text, start, nameEnd, child->comment);
@@ -315,39 +419,13 @@ void SplitObject(NodeBody* body, TopLevelScan& scan, std::uint32_t last)
         const std::uint32_t comma = scan.find(L',');
         const std::uint32_t end = comma == kNotFound ? last : comma;
         TypeChild(child, source, colon + 1, std::max(colon + 1, end), cursor);
-        AppendChild(body, new Handle{child});
+        AppendChild(body, handle);
         if (comma == kNotFound)
             return;
         start = comma + 1;
         scan.moveTo(start);
         colon = scan.find(L':');
     }
-}
-
-std::uint32_t HexValue(wchar_t c)
-{
-    const std::uint32_t difference = (static_cast<std::uint32_t>(c) - L'0') & 0xFFFFu;
-    if (difference <= 9)
-        return difference;
-    return difference <= 48 ? difference - 7 : difference - 39;
-}
-
-// Reads up to count characters at text[i] as hexadecimal digits.
-std::uint32_t ReadHex(std::wstring_view text, std::size_t& i, int count)
-{
-    std::uint32_t value = 0;
-    for (int n = 0; n < count && i < text.size(); ++n)
-        value = value * 16 + HexValue(text[i++]);
-    return value & 0xFFFFu;
-}
-
-bool IsHighSurrogate(std::uint32_t unit)
-{
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(std::uint32_t unit)
-{
-    return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
 } // namespace
@@ -370,14 +448,15 @@ Handle* ParseDocument(const wchar_t* text)
     if (!((open == L'[' && close == L']') || (open == L'{' && close == L'}')))
         return nullptr;
 
-    NodeBody* root = NewBody(open == L'[' ? JsonArray : JsonObject);
+    Handle* handle = NewNode(open == L'[' ? JsonArray : JsonObject);
+    NodeBody* root = handle->body;
     root->fetched = false;
     root->comment = std::move(comment);
     root->offset = start;
     root->length = length - start;
     root->bracket = PairAt(stripped.get(), start, 0);
     root->source = stripped.release();
-    return new Handle{root};
+    return handle;
 }
 
 void SplitChildren(NodeBody* body)
@@ -400,152 +479,6 @@ void SplitChildren(NodeBody* body)
     body->source = nullptr;
     body->offset = body->length = 0;
     ReleaseSource(source);
-}
-
-bool IsNumberText(std::wstring_view text)
-{
-    const std::size_t size = text.size();
-    if (size == 0)
-        return false;
-    bool point = false;
-    bool exponent = false;
-    std::size_t i = 0;
-    const wchar_t first = text[0];
-    if (first >= L'1' && first <= L'9') {
-        i = 1;
-    } else if (first == L'+' || first == L'-') {
-        if (size == 1 || text[1] == L'.' || text[1] == L'e' || text[1] == L'E')
-            return false;
-        // A zero after the sign opens no octal or hexadecimal form.
-        i = text[1] == L'0' ? 2 : 1;
-    } else if (first == L'.') {
-        point = true;
-        i = 1;
-    } else if (first == L'0') {
-        if (size == 1)
-            return true;
-        const wchar_t second = text[1];
-        if (second == L'.') {
-            point = true;
-            i = 2;
-        } else if (second >= L'1' && second <= L'7') {
-            return std::all_of(text.begin() + 1, text.end(), IsOctalDigit);
-        } else if (second == L'x') {
-            return std::all_of(text.begin() + 2, text.end(), IsHexDigit);
-        } else if (second == L'e' || second == L'E') {
-            if (size < 3 || !(text[2] == L'+' || text[2] == L'-' || IsDigit(text[2])))
-                return false;
-            exponent = true;
-            i = 3;
-        } else {
-            return false;
-        }
-    } else {
-        return false;
-    }
-
-    while (i < size) {
-        const wchar_t c = text[i];
-        if (IsDigit(c)) {
-            ++i;
-        } else if (c == L'.') {
-            if (point || exponent)
-                return false;
-            point = true;
-            ++i;
-        } else if (c == L'e' || c == L'E') {
-            if (exponent)
-                return false;
-            exponent = true;
-            if (i + 1 < size && IsDigit(text[i + 1]))
-                i += 1;
-            else if (i + 2 < size && (text[i + 1] == L'+' || text[i + 1] == L'-') && IsDigit(text[i + 2]))
-                i += 2;
-            else
-                return false;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool Unescape(std::wstring_view text, std::wstring& out)
-{
-    out.clear();
-    const wchar_t* backslash = std::wmemchr(text.data(), L'\\', text.size());
-    if (!backslash) {
-        out.assign(text);
-        return false;
-    }
-    out.reserve(text.size());
-    out.append(text.data(), static_cast<std::size_t>(backslash - text.data()));
-    std::size_t i = static_cast<std::size_t>(backslash - text.data());
-    while (i < text.size()) {
-        const wchar_t c = text[i++];
-        if (c != L'\\') {
-            out += c;
-            continue;
-        }
-        if (i == text.size()) {
-            out += c; // a backslash with nothing after it stays as it is
-            break;
-        }
-        const wchar_t kind = text[i++];
-        switch (kind) {
-        case kQuoteMark:
-            out += L'"';
-            break;
-        case L'b':
-            out += L'\b';
-            break;
-        case L'f':
-            out += L'\f';
-            break;
-        case L'n':
-            out += L'\n';
-            break;
-        case L'r':
-            out += L'\r';
-            break;
-        case L't':
-            out += L'\t';
-            break;
-        case L'v':
-            out += L'\v';
-            break;
-        case L'x':
-            out += static_cast<wchar_t>(ReadHex(text, i, 2));
-            break;
-        case L'u': {
-            const std::uint32_t unit = ReadHex(text, i, 4);
-            // A pair of escaped surrogates is one code point.
-            if (IsHighSurrogate(unit) && i + 1 < text.size() && text[i] == L'\\' && text[i + 1] == L'u') {
-                std::size_t next = i + 2;
-                const std::uint32_t low = ReadHex(text, next, 4);
-                if (IsLowSurrogate(low)) {
-                    out += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-                    i = next;
-                    break;
-                }
-            }
-            out += static_cast<wchar_t>(unit);
-            break;
-        }
-        default:
-            if (IsOctalDigit(kind)) {
-                // Three octal digits, the last two taken as they come.
-                std::uint32_t value = static_cast<std::uint32_t>(kind - L'0');
-                for (int n = 0; n < 2 && i < text.size(); ++n)
-                    value = value * 8 + static_cast<std::uint32_t>(text[i++] - L'0');
-                out += static_cast<wchar_t>(value & 0xFFFFu);
-            } else {
-                out += kind; // "/", backslash and anything else stand for themselves
-            }
-            break;
-        }
-    }
-    return true;
 }
 
 } // namespace zv::json

@@ -29,15 +29,24 @@ public:
     void Append(const wchar_t* text, std::size_t length)
     {
         Reserve(length);
-        std::wmemcpy(m_text + m_size, text, length);
+        wchar_t* to = m_text + m_size;
         m_size += length;
+        // Most pieces are a few characters long: a loop beats a library call.
+        if (length > 32) {
+            std::wmemcpy(to, text, length);
+            return;
+        }
+        for (std::size_t i = 0; i < length; ++i)
+            to[i] = text[i];
     }
     void Append(std::wstring_view text) { Append(text.data(), text.size()); }
     void Repeat(wchar_t c, std::size_t count)
     {
         Reserve(count);
-        std::wmemset(m_text + m_size, c, count);
+        wchar_t* to = m_text + m_size;
         m_size += count;
+        for (std::size_t i = 0; i < count; ++i)
+            to[i] = c;
     }
     void LineBreak(std::uint32_t depth)
     {
@@ -162,6 +171,15 @@ void AppendComment(OutputText& out, std::wstring_view comment, std::uint32_t dep
     }
 }
 
+inline void Prefetch(const void* address)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
+}
+
 struct OpenContainer {
     NodeBody* body;
     std::uint32_t next;
@@ -205,9 +223,9 @@ void WriteNode(OutputText& out, NodeBody* body, std::uint32_t depth, bool member
         }
         out.Append(L'"');
         if (body->valueEscaped)
-            AppendEscaped(out, body->value);
+            AppendEscaped(out, ValueText(body));
         else
-            out.Append(body->value);
+            out.Append(ValueText(body));
         out.Append(L'"');
         return;
     default: {
@@ -242,6 +260,12 @@ wchar_t* JsonWriteFormatted(JsonNode node)
         const ChildList* list = top.body->children;
         if (top.next < list->count) {
             NodeBody* child = static_cast<Handle*>(list->items[top.next++])->body;
+            // Handles and bodies lie apart on the heap; asking early for the
+            // next ones hides most of the wait for memory.
+            if (top.next + 1 < list->count)
+                Prefetch(list->items[top.next + 1]);
+            if (top.next < list->count)
+                Prefetch(static_cast<Handle*>(list->items[top.next])->body);
             const std::uint32_t depth = top.depth + 1;
             const bool member = top.body->type == JsonObject;
             const bool last = top.next == list->count;

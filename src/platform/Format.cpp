@@ -21,10 +21,14 @@ public:
         if (!a)
             return 0;
         switch (a->kind) {
-        case FormatArg::Int: return a->i;
-        case FormatArg::UInt: return static_cast<long long>(a->u);
-        case FormatArg::Double: return static_cast<long long>(a->d);
-        default: return 0;
+        case FormatArg::Int:
+            return a->i;
+        case FormatArg::UInt:
+            return static_cast<long long>(a->u);
+        case FormatArg::Double:
+            return static_cast<long long>(a->d);
+        default:
+            return 0;
         }
     }
     double NextDouble()
@@ -33,10 +37,14 @@ public:
         if (!a)
             return 0.0;
         switch (a->kind) {
-        case FormatArg::Int: return static_cast<double>(a->i);
-        case FormatArg::UInt: return static_cast<double>(a->u);
-        case FormatArg::Double: return a->d;
-        default: return 0.0;
+        case FormatArg::Int:
+            return static_cast<double>(a->i);
+        case FormatArg::UInt:
+            return static_cast<double>(a->u);
+        case FormatArg::Double:
+            return a->d;
+        default:
+            return 0.0;
         }
     }
 
@@ -46,17 +54,17 @@ private:
     std::size_t m_next = 0;
 };
 
-struct Spec {
+struct Conversion {
     std::wstring flags;
     int width = -1;
     int precision = -1;
     enum Size { Default, Char, Short, Long, LongLong, Wide, Narrow } size = Default;
 };
 
-void Pad(std::wstring& out, const std::wstring& text, const Spec& spec)
+void Pad(std::wstring& out, const std::wstring& text, const Conversion& conversion)
 {
-    const bool left = spec.flags.find(L'-') != std::wstring::npos;
-    const auto width = static_cast<std::size_t>(spec.width > 0 ? spec.width : 0);
+    const bool left = conversion.flags.find(L'-') != std::wstring::npos;
+    const auto width = static_cast<std::size_t>(conversion.width > 0 ? conversion.width : 0);
     if (!left && text.size() < width)
         out.append(width - text.size(), L' ');
     out += text;
@@ -78,21 +86,22 @@ std::wstring PrintfU(const std::wstring& format, unsigned long long u)
     return n > 0 ? std::wstring(buf.data(), static_cast<std::size_t>(n)) : std::wstring();
 }
 
-std::wstring PrintfD(const std::wstring& format, double d, const Spec& spec)
+std::wstring PrintfD(const std::wstring& format, double d, const Conversion& conversion)
 {
     // %f of 1e308 needs 309 digits before the point.
-    std::vector<wchar_t> buf(static_cast<std::size_t>(400 + std::max(spec.width, 0) + std::max(spec.precision, 0)));
+    std::vector<wchar_t> buf(
+        static_cast<std::size_t>(400 + std::max(conversion.width, 0) + std::max(conversion.precision, 0)));
     const int n = std::swprintf(buf.data(), buf.size(), format.c_str(), d);
     return n > 0 ? std::wstring(buf.data(), static_cast<std::size_t>(n)) : std::wstring();
 }
 
-std::wstring NumberFormat(const Spec& spec, const wchar_t* length, wchar_t conv)
+std::wstring NumberFormat(const Conversion& conversion, const wchar_t* length, wchar_t conv)
 {
-    std::wstring f = L"%" + spec.flags;
-    if (spec.width >= 0)
-        f += std::to_wstring(spec.width);
-    if (spec.precision >= 0)
-        f += L"." + std::to_wstring(spec.precision);
+    std::wstring f = L"%" + conversion.flags;
+    if (conversion.width >= 0)
+        f += std::to_wstring(conversion.width);
+    if (conversion.precision >= 0)
+        f += L"." + std::to_wstring(conversion.precision);
     f += length;
     f += conv;
     return f;
@@ -103,10 +112,15 @@ std::wstring TextOf(const FormatArg* a, bool wideDefault)
     if (!a)
         return std::wstring();
     switch (a->kind) {
-    case FormatArg::WideText: return a->ws ? std::wstring(a->ws) : std::wstring(L"(null)");
-    case FormatArg::NarrowText: return a->s ? text::DecodeUtf8Lenient(a->s) : std::wstring(L"(null)");
-    case FormatArg::Pointer: return a->p ? std::wstring() : std::wstring(L"(null)");
-    default: (void)wideDefault; return std::wstring();
+    case FormatArg::WideText:
+        return a->ws ? std::wstring(a->ws) : std::wstring(L"(null)");
+    case FormatArg::NarrowText:
+        return a->s ? text::DecodeUtf8Lenient(a->s) : std::wstring(L"(null)");
+    case FormatArg::Pointer:
+        return a->p ? std::wstring() : std::wstring(L"(null)");
+    default:
+        (void)wideDefault;
+        return std::wstring();
     }
 }
 
@@ -130,58 +144,58 @@ std::wstring FormatText(const wchar_t* format, const FormatArg* args, std::size_
             ++p;
             continue;
         }
-        Spec spec;
+        Conversion conversion;
         while (*p && std::wcschr(L"-+ #0", *p))
-            spec.flags += *p++;
+            conversion.flags += *p++;
         if (*p == L'*') {
             const long long w = reader.NextInt();
             if (w < 0) {
-                spec.flags += L'-';
-                spec.width = static_cast<int>(-w);
+                conversion.flags += L'-';
+                conversion.width = static_cast<int>(-w);
             } else {
-                spec.width = static_cast<int>(w);
+                conversion.width = static_cast<int>(w);
             }
             ++p;
         } else if (*p >= L'0' && *p <= L'9') {
-            spec.width = 0;
+            conversion.width = 0;
             while (*p >= L'0' && *p <= L'9')
-                spec.width = std::min(spec.width * 10 + (*p++ - L'0'), 4096);
+                conversion.width = std::min(conversion.width * 10 + (*p++ - L'0'), 4096);
         }
         if (*p == L'.') {
             ++p;
-            spec.precision = 0;
+            conversion.precision = 0;
             if (*p == L'*') {
                 const long long pr = reader.NextInt();
-                spec.precision = pr < 0 ? -1 : static_cast<int>(std::min(pr, 4096LL));
+                conversion.precision = pr < 0 ? -1 : static_cast<int>(std::min(pr, 4096LL));
                 ++p;
             } else {
                 while (*p >= L'0' && *p <= L'9')
-                    spec.precision = std::min(spec.precision * 10 + (*p++ - L'0'), 4096);
+                    conversion.precision = std::min(conversion.precision * 10 + (*p++ - L'0'), 4096);
             }
         }
         if (p[0] == L'I' && p[1] == L'6' && p[2] == L'4') {
-            spec.size = Spec::LongLong;
+            conversion.size = Conversion::LongLong;
             p += 3;
         } else if (p[0] == L'I' && p[1] == L'3' && p[2] == L'2') {
-            spec.size = Spec::Default;
+            conversion.size = Conversion::Default;
             p += 3;
         } else if (p[0] == L'h' && p[1] == L'h') {
-            spec.size = Spec::Char;
+            conversion.size = Conversion::Char;
             p += 2;
         } else if (p[0] == L'l' && p[1] == L'l') {
-            spec.size = Spec::LongLong;
+            conversion.size = Conversion::LongLong;
             p += 2;
         } else if (*p == L'h') {
-            spec.size = Spec::Short;
+            conversion.size = Conversion::Short;
             ++p;
         } else if (*p == L'l') {
-            spec.size = Spec::Long;
+            conversion.size = Conversion::Long;
             ++p;
         } else if (*p == L'w') {
-            spec.size = Spec::Wide;
+            conversion.size = Conversion::Wide;
             ++p;
         } else if (*p == L'L' || *p == L'z' || *p == L'j' || *p == L't' || *p == L'I') {
-            spec.size = (*p == L'L') ? Spec::Default : Spec::LongLong;
+            conversion.size = (*p == L'L') ? Conversion::Default : Conversion::LongLong;
             ++p;
         }
         const wchar_t conv = *p;
@@ -195,13 +209,13 @@ std::wstring FormatText(const wchar_t* format, const FormatArg* args, std::size_
         case L'i': {
             long long v = reader.NextInt();
             // "l" is 32 bits on the platform, as int is.
-            if (spec.size == Spec::Char)
+            if (conversion.size == Conversion::Char)
                 v = static_cast<signed char>(v);
-            else if (spec.size == Spec::Short)
+            else if (conversion.size == Conversion::Short)
                 v = static_cast<short>(v);
-            else if (spec.size != Spec::LongLong)
+            else if (conversion.size != Conversion::LongLong)
                 v = static_cast<std::int32_t>(v);
-            out += Printf(NumberFormat(spec, L"ll", L'd'), v);
+            out += Printf(NumberFormat(conversion, L"ll", L'd'), v);
             break;
         }
         case L'u':
@@ -209,13 +223,13 @@ std::wstring FormatText(const wchar_t* format, const FormatArg* args, std::size_
         case L'x':
         case L'X': {
             auto v = static_cast<unsigned long long>(reader.NextInt());
-            if (spec.size == Spec::Char)
+            if (conversion.size == Conversion::Char)
                 v = static_cast<unsigned char>(v);
-            else if (spec.size == Spec::Short)
+            else if (conversion.size == Conversion::Short)
                 v = static_cast<unsigned short>(v);
-            else if (spec.size != Spec::LongLong)
+            else if (conversion.size != Conversion::LongLong)
                 v = static_cast<std::uint32_t>(v);
-            out += PrintfU(NumberFormat(spec, L"ll", conv), v);
+            out += PrintfU(NumberFormat(conversion, L"ll", conv), v);
             break;
         }
         case L'f':
@@ -226,24 +240,24 @@ std::wstring FormatText(const wchar_t* format, const FormatArg* args, std::size_
         case L'G':
         case L'a':
         case L'A':
-            out += PrintfD(NumberFormat(spec, L"", conv), reader.NextDouble(), spec);
+            out += PrintfD(NumberFormat(conversion, L"", conv), reader.NextDouble(), conversion);
             break;
         case L'c':
         case L'C': {
             const auto v = reader.NextInt();
             wchar_t ch = static_cast<wchar_t>(v);
             // A narrow character ("%C" in a wide format, or "%hc") is one byte.
-            if (conv == L'C' || spec.size == Spec::Short)
+            if (conv == L'C' || conversion.size == Conversion::Short)
                 ch = static_cast<wchar_t>(static_cast<unsigned char>(v));
-            Pad(out, std::wstring(1, ch), spec);
+            Pad(out, std::wstring(1, ch), conversion);
             break;
         }
         case L's':
         case L'S': {
             std::wstring text = TextOf(reader.Next(), conv == L's');
-            if (spec.precision >= 0 && text.size() > static_cast<std::size_t>(spec.precision))
-                text.resize(static_cast<std::size_t>(spec.precision));
-            Pad(out, text, spec);
+            if (conversion.precision >= 0 && text.size() > static_cast<std::size_t>(conversion.precision))
+                text.resize(static_cast<std::size_t>(conversion.precision));
+            Pad(out, text, conversion);
             break;
         }
         case L'p': {

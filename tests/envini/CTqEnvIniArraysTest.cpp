@@ -135,17 +135,6 @@ TEST_F(EnvIniOrderArray, LaterReadFromMemoryChangesTheRecordThatSaveUses)
     EXPECT_EQ(Text(), L"[S]\r\ncount=1\r\nN5=a\r\n");
 }
 
-TEST_F(EnvIniOrderArray, SetOrderArrayReplacesTheWholeArray)
-{
-    CStringArray three = Array({L"a", L"b", L"c"});
-    doc.SetOrderArray(L"S", three, L"I%d", 1);
-    CStringArray one = Array({L"z"});
-    doc.SetOrderArray(L"S", one, L"I%d", 1);
-    CStringArray got;
-    doc.GetOrderArray(L"S", got, L"", L"I%d", 1);
-    EXPECT_EQ(Items(got), Strings({L"z"}));
-}
-
 using EnvIniTreeArray = EnvIniTest;
 
 TEST_F(EnvIniTreeArray, ReadsSubSectionsNamedByTheFile)

@@ -69,6 +69,22 @@ TEST(EnvIniReload, FlagOneWithoutAUserFileCopiesNothing)
     EXPECT_FALSE(zv::os::FileExists(doc->GetPath()));
 }
 
+TEST(EnvIniReload, FlagOneOnASystemDocumentKeepsTheShippedFile)
+{
+    if (!zvtest::InChild()) {
+        zvtest::AppRoot root;
+        zvtest::WriteFile(root.system() + "app.ini", zvtest::Utf16(kSystemText));
+        ASSERT_EQ(zvtest::RunInRoot(root, false), 0);
+        EXPECT_EQ(zvtest::ReadFile(root.system() + "app.ini"), zvtest::Utf16(kSystemText));
+        return;
+    }
+    CTqEnvIni* doc = fnTqEnvMgr()->GetEnvIni(L"APP.ini", 1);
+    ASSERT_NE(doc, nullptr);
+    doc->SetString(L"S", L"k", L"unsaved");
+    EXPECT_EQ(doc->ReloadFile(1), 1);
+    EXPECT_EQ(doc->GetString(L"S", L"k", L""), CString(L"system"));
+}
+
 TEST(EnvIniReload, FlagZeroDropsUnsavedChangesAndLeavesTheFile)
 {
     if (!zvtest::InChild()) {

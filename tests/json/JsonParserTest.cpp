@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 namespace {
 
 using namespace jsontest;
@@ -284,6 +287,78 @@ TEST(JsonUnescaping, QuoteMarkAndFlags)
     EXPECT_EQ(L"plain", Value(quoted));
     EXPECT_FALSE(AsHandle(quoted)->body->valueEscaped);
     EXPECT_EQ(L"t\tab", Name(Child(root, 1)));
+}
+
+} // namespace
+
+namespace {
+
+using namespace jsontest;
+
+// Reads every value below root, writes the tree and changes a copy of it.
+void ExerciseTree(JsonNode root)
+{
+    std::vector<JsonNode> pending{root};
+    while (!pending.empty()) {
+        JsonNode node = pending.back();
+        pending.pop_back();
+        Name(node);
+        Value(node);
+        for (JsonIterator it = JsonBegin(node), end = JsonEnd(node); it && it != end; ++it)
+            pending.push_back(*it);
+    }
+    const std::wstring written = Write(root);
+    Document again(written.c_str());
+    Document copy(JsonAsArray(root));
+    JsonPushBack(copy, JsonNewString(L"x", L"y"));
+    JsonErase(copy, JsonBegin(copy));
+    JsonClearChildren(copy);
+}
+
+TEST(JsonHostileInput, RandomTextNeverBreaksTheEngine)
+{
+    std::mt19937 random(4711);
+    const wchar_t alphabet[] = L"{}[]{}[]\"\"\",,::/*#\\\\ \n\r\tu0123456789abcdefx.eE+-truefalsn\x01\u00e9";
+    std::uniform_int_distribution<int> pick(0, static_cast<int>(std::size(alphabet)) - 2);
+    std::uniform_int_distribution<int> any(1, 0x10FFFF);
+    std::uniform_int_distribution<int> length(0, 200);
+    int accepted = 0;
+    for (int round = 0; round < 4000; ++round) {
+        std::wstring text = round % 2 ? L"{" : L"[";
+        for (int i = length(random); i > 0; --i)
+            text += round % 5 == 0 ? static_cast<wchar_t>(any(random)) : alphabet[pick(random)];
+        text += round % 2 ? L"}" : L"]";
+        Document root(text.c_str());
+        if (!root.get())
+            continue;
+        ++accepted;
+        ExerciseTree(root);
+    }
+    EXPECT_GT(accepted, 500);
+}
+
+TEST(JsonHostileInput, LoneSurrogatesAndCodesBeyondUnicode)
+{
+    const wchar_t high = static_cast<wchar_t>(0xD800);
+    const wchar_t beyond = static_cast<wchar_t>(0x7FFFFFFF);
+    const std::wstring inString = {L'[', L'"', high, L'"', L',', L'"', beyond, L'"', L']'};
+    Document strings(inString.c_str());
+    ASSERT_EQ(2, JsonGetSize(strings));
+    EXPECT_EQ(std::wstring(1, high), Value(Child(strings, 0)));
+    EXPECT_EQ(std::wstring(1, beyond), Value(Child(strings, 1)));
+    EXPECT_EQ(L"[\n\t\"" + std::wstring(1, high) + L"\",\n\t\"" + std::wstring(1, beyond) + L"\"\n]", Write(strings));
+
+    // Outside strings both end the pass; in a comment a code beyond Unicode
+    // ends it too, as it could be taken for the comment's own mark.
+    const std::wstring outside = {L'[', L'1', L']', high, L']'};
+    EXPECT_EQ(1, JsonGetSize(Document(outside.c_str())));
+    const std::wstring comment = {L'/', L'/', high, L'\n', L'[', L']'};
+    Document commented(comment.c_str());
+    EXPECT_NE(nullptr, commented.get());
+    const std::wstring marked = {L'[', L'/', L'*', beyond, L'*', L'/', L'1', L']'};
+    EXPECT_EQ(nullptr, JsonParse(marked.c_str()));
+    const std::wstring markInLine = {L'[', L'1', L']', L'/', L'/', static_cast<wchar_t>(0x110000), L'\n'};
+    EXPECT_EQ(nullptr, JsonParse(markInLine.c_str()));
 }
 
 } // namespace

@@ -104,22 +104,6 @@ TEST(JsonWriter, UnreadValuesKeepTheirSpelling)
     EXPECT_EQ(L"[\n\t\"a'b\"\n]", Write(plain));
 }
 
-TEST(JsonWriter, DeepIndentationIsOneTabPerLevel)
-{
-    std::wstring text;
-    for (int i = 0; i < 31; ++i)
-        text += L"[";
-    text += L"1";
-    for (int i = 0; i < 31; ++i)
-        text += L"]";
-    Document root(text.c_str());
-    const std::wstring written = Write(root);
-    EXPECT_NE(std::wstring::npos,
-              written.find(L"\n" + std::wstring(30, L'\t') + L"[\n" + std::wstring(31, L'\t') + L"1\n"));
-    Document again(written.c_str());
-    EXPECT_EQ(written, Write(again));
-}
-
 TEST(JsonWriter, AValueNeverSetIsWrittenAsNull)
 {
     // Nothing after the colon would make text that no reader accepts.

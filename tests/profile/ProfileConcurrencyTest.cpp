@@ -27,7 +27,7 @@ TEST(ProfileConcurrency, ProcessesLoseNoUpdate)
             bool ok = true;
             for (int k = 0; k < kKeys; ++k) {
                 std::wstring key = L"w" + std::to_wstring(w) + L"k" + std::to_wstring(k);
-                ok &= WritePrivateProfileStringW(L"S", key.c_str(), L"1", W(path).c_str()) != 0;
+                ok &= WritePrivateProfileStringW(L"S", key.c_str(), std::to_wstring(w).c_str(), W(path).c_str()) != 0;
             }
             _exit(ok ? 0 : 1);
         }
@@ -42,6 +42,13 @@ TEST(ProfileConcurrency, ProcessesLoseNoUpdate)
     std::vector<wchar_t> buffer(200000);
     GetPrivateProfileStringW(L"S", nullptr, L"", buffer.data(), static_cast<DWORD>(buffer.size()), W(path).c_str());
     EXPECT_EQ(Items(buffer.data()).size(), static_cast<std::size_t>(kWriters * kKeys));
+    int missing = 0;
+    for (int w = 0; w < kWriters; ++w)
+        for (int k = 0; k < kKeys; ++k) {
+            std::wstring key = L"w" + std::to_wstring(w) + L"k" + std::to_wstring(k);
+            missing += Get(path, L"S", key.c_str()) != std::to_wstring(w);
+        }
+    EXPECT_EQ(missing, 0) << "every writer's every key, with that writer's value";
 }
 
 TEST(ProfileConcurrency, ThreadsLoseNoUpdate)
@@ -64,27 +71,50 @@ TEST(ProfileConcurrency, ThreadsLoseNoUpdate)
     EXPECT_EQ(Items(buffer.data()).size(), 400u);
 }
 
-// A writer killed at any moment leaves the old or the new file.
+// A writer killed at any moment leaves the old or the new file: the bytes
+// are exactly those of some complete write.
 TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
 {
     zvtest::TempDir dir;
     const std::string path = dir / "a.ini";
-    std::wstring filler(2000, L'f');
+    const std::wstring filler(2000, L'f');
+    auto whole = [&](const std::wstring& value) {
+        return zvtest::Utf16(L"[S]\r\nfill=" + filler + L"\r\nk=" + value + L"\r\nlast=end\r\n");
+    };
+    int changed = 0;
+    unsigned seed = 12345;
     for (int round = 0; round < 200; ++round) {
-        zvtest::WriteFile(path, zvtest::Utf16(L"[S]\r\nfill=" + filler + L"\r\nk=0\r\n"));
+        zvtest::WriteFile(path, whole(L"0"));
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            for (int i = 1;; ++i)
+            // The first write completes before the parent starts its clock,
+            // so every kill lands among the writes.
+            close(ready[0]);
+            WritePrivateProfileStringW(L"S", L"k", L"1", W(path).c_str());
+            ssize_t sent = write(ready[1], "w", 1);
+            (void)sent;
+            for (int i = 2;; ++i)
                 WritePrivateProfileStringW(L"S", L"k", std::to_wstring(i).c_str(), W(path).c_str());
         }
-        usleep(static_cast<useconds_t>(200 + (round * 7919) % 3000));
+        close(ready[1]);
+        char byte;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1);
+        close(ready[0]);
+        seed = seed * 1103515245u + 12345u;
+        usleep(static_cast<useconds_t>((seed >> 8) % 5000));
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
         zv::ClearProfileCache();
-        ASSERT_EQ(Get(path, L"S", L"fill"), filler.substr(0, 1023)) << "round " << round;
-        ASSERT_NE(Get(path, L"S", L"k"), L"<default>") << "round " << round;
+        const std::wstring value = Get(path, L"S", L"k");
+        ASSERT_FALSE(value.empty()) << "round " << round;
+        ASSERT_EQ(value.find_first_not_of(L"0123456789"), std::wstring::npos) << "round " << round;
+        ASSERT_EQ(zvtest::ReadFile(path), whole(value)) << "round " << round;
+        changed += value != L"0";
     }
+    EXPECT_EQ(changed, 200) << "every round was killed after its first write";
 }
 
 } // namespace

@@ -28,6 +28,7 @@ TEST_F(ProfileRead, NamesIgnoreCaseAndBlanks)
     EXPECT_EQ(Get(path, L"Main", L"Missing"), L"<default>");
     EXPECT_EQ(Get(path, L"Main", L"Missing", L"padded  "), L"padded") << "trailing blanks of the default go";
     EXPECT_EQ(Get(path, L"Main", L"Missing", nullptr), L"");
+    EXPECT_EQ(Get(path, L"Main", L"Missing", L"tab\t"), L"tab\t") << "only spaces are cut from a default";
 }
 
 TEST_F(ProfileRead, QuotesAroundValues)
@@ -46,8 +47,9 @@ TEST_F(ProfileRead, LinesThatAreNotKeys)
           L"[S]\r\nk=second section\r\nonly=here\r\n");
     EXPECT_EQ(Get(path, L"S", L"k"), L"real");
     EXPECT_EQ(Get(path, L"S", L"just text"), L"<default>");
-    EXPECT_EQ(Get(path, L"S", L";k"), L"<default>");
-    EXPECT_EQ(Get(path, L"", L"orphan"), L"<default>") << "text before the first section is in no section";
+    EXPECT_EQ(Get(path, L"S", L";k"), L"commented") << "a comment is a key to a lookup by its name";
+    EXPECT_EQ(Get(path, L"", L"orphan"), L"before sections") << "lines before the first section go by the empty name";
+    EXPECT_EQ(Get(path, L"", L"k"), L"<default>");
 
     wchar_t buffer[256];
     GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 256, W(path).c_str());
@@ -80,22 +82,41 @@ TEST_F(ProfileRead, ListsAndTheirTruncation)
     EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 0, file.c_str()), 0u);
 }
 
-// Names that fill the buffer to its last place, then one more: the list is
-// cut where it stands and nothing is written past the buffer.
-TEST_F(ProfileRead, ListFilledToTheLastPlace)
+// A list that would fill the buffer exactly counts as cut; a list cut where
+// an item ends gets one closing null (section names two); nothing is ever
+// written past the buffer, whatever its size.
+TEST_F(ProfileRead, ListBoundaries)
 {
-    Write(L"[First]\r\n[SecondSection]\r\n");
+    Write(L"[S]\r\nab=1\r\nc=2\r\n[T]\r\n");
     const std::wstring file = W(path);
-    std::vector<wchar_t> buffer(7 + 16, L'#');
-    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer.data(), 7, file.c_str()), 5u);
-    EXPECT_EQ(std::wstring(buffer.data(), 7), std::wstring(L"First\0\0", 7));
-    EXPECT_EQ(std::wstring(buffer.data() + 7, 16), std::wstring(16, L'#')) << "nothing past the buffer";
+    wchar_t buffer[16];
+    wmemset(buffer, L'#', 16);
+    EXPECT_EQ(GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 6, file.c_str()), 4u);
+    EXPECT_EQ(std::wstring(buffer, 6), std::wstring(L"ab\0c\0\0", 6));
+    EXPECT_EQ(GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 7, file.c_str()), 5u);
+    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 5, file.c_str()), 3u);
+    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 6, file.c_str()), 4u);
+    EXPECT_EQ(GetPrivateProfileSectionW(L"S", buffer, 10, file.c_str()), 8u);
+    EXPECT_EQ(GetPrivateProfileSectionW(L"S", buffer, 11, file.c_str()), 9u);
 
-    Write(L"[S]\r\nab=1\r\nlonger_key=2\r\n");
-    buffer.assign(4 + 16, L'#');
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", nullptr, L"", buffer.data(), 4, file.c_str()), 2u);
-    EXPECT_EQ(std::wstring(buffer.data(), 4), std::wstring(L"ab\0\0", 4));
-    EXPECT_EQ(std::wstring(buffer.data() + 4, 16), std::wstring(16, L'#')) << "nothing past the buffer";
+    wmemset(buffer, L'#', 16);
+    EXPECT_EQ(GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 5, file.c_str()), 3u);
+    EXPECT_EQ(std::wstring(buffer, 5), std::wstring(L"ab\0\0#", 5));
+    wmemset(buffer, L'#', 16);
+    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 4, file.c_str()), 2u);
+    EXPECT_EQ(std::wstring(buffer, 5), std::wstring(L"S\0\0\0#", 5));
+
+    for (DWORD size = 0; size < 12; ++size) {
+        wmemset(buffer, L'#', 16);
+        GetPrivateProfileSectionNamesW(buffer, size, file.c_str());
+        EXPECT_EQ(buffer[size], L'#') << "names, size " << size;
+        wmemset(buffer, L'#', 16);
+        GetPrivateProfileStringW(L"S", nullptr, L"", buffer, size, file.c_str());
+        EXPECT_EQ(buffer[size], L'#') << "keys, size " << size;
+        wmemset(buffer, L'#', 16);
+        GetPrivateProfileSectionW(L"S", buffer, size, file.c_str());
+        EXPECT_EQ(buffer[size], L'#') << "lines, size " << size;
+    }
 }
 
 TEST_F(ProfileRead, ValueTruncation)

@@ -92,6 +92,31 @@ TEST_F(ProfileWrite, ReplacesASection)
     EXPECT_EQ(Get(path, L"new", L"n"), L"1");
     ASSERT_TRUE(WritePrivateProfileSectionW(L"A", L"\0", W(path).c_str()));
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\n[B]\r\nb=2\r\n[New]\r\nn=1\r\n"));
+    ASSERT_TRUE(WritePrivateProfileSectionW(L"Empty", L"\0", W(path).c_str()));
+    EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\n[B]\r\nb=2\r\n[New]\r\nn=1\r\n")) << "no empty section is created";
+}
+
+// Lookups go through an index of the lines; every change that adds or
+// removes lines must leave it pointing at the right ones.
+TEST_F(ProfileWrite, LookupsFollowLinesThatComeAndGo)
+{
+    zvtest::WriteFile(path, zvtest::Utf16(L"top=0\r\n[A]\r\nk=1\r\n[B]\r\nk=2\r\n[a]\r\nk=3\r\nonly=dup\r\n"));
+    EXPECT_EQ(Get(path, L"A", L"k"), L"1");
+    EXPECT_EQ(Get(path, L"A", L"only"), L"<default>") << "a duplicate section is not looked into";
+    ASSERT_TRUE(Set(L"A", L"new", L"n"));
+    EXPECT_EQ(Get(path, L"B", L"k"), L"2");
+    EXPECT_EQ(Get(path, L"a", L"NEW"), L"n");
+    ASSERT_TRUE(Set(L"A", nullptr, nullptr));
+    EXPECT_EQ(Get(path, L"A", L"k"), L"3") << "the duplicate is now the first of its name";
+    EXPECT_EQ(Get(path, L"A", L"only"), L"dup");
+    ASSERT_TRUE(Set(L"", L"top2", L"t"));
+    ASSERT_TRUE(Set(L"B", L"k", nullptr));
+    EXPECT_EQ(Get(path, L"B", L"k"), L"<default>");
+    EXPECT_EQ(Get(path, L"", L"top2"), L"t");
+    ASSERT_TRUE(WritePrivateProfileSectionW(L"B", L"x=1\0y=2\0", W(path).c_str()));
+    EXPECT_EQ(Get(path, L"a", L"k"), L"3");
+    EXPECT_EQ(Get(path, L"b", L"y"), L"2");
+    EXPECT_EQ(Bytes(), zvtest::Utf16(L"top=0\r\ntop2=t\r\n[B]\r\nx=1\r\ny=2\r\n[a]\r\nk=3\r\nonly=dup\r\n"));
 }
 
 TEST_F(ProfileWrite, FailsAndChangesNothingWhereItCannotWrite)

@@ -1,5 +1,6 @@
 #include <zvenv/platform/Os.h>
 #include <zvenv/platform/Profile.h>
+#include <zvenv/platform/Text.h>
 
 #include "ProfileFile.h"
 
@@ -34,8 +35,8 @@ struct Stamp {
 
     bool operator==(const Stamp& o) const
     {
-        return device == o.device && inode == o.inode && size == o.size &&
-               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+               modified.tv_nsec == o.modified.tv_nsec;
     }
 };
 
@@ -75,10 +76,12 @@ std::mutex g_cacheMutex;
 std::unordered_map<std::string, Entry> g_cache;
 
 // The current parsed copy of a file; an empty model when there is no file.
-std::shared_ptr<const ProfileFile> Load(const std::string& path)
+std::shared_ptr<const ProfileFile> Load(const std::string& path, bool* missing = nullptr)
 {
     Stamp stamp;
     const State state = StatFile(path, stamp);
+    if (missing)
+        *missing = state == State::Missing;
     if (state != State::File) {
         std::lock_guard<std::mutex> lock(g_cacheMutex);
         g_cache.erase(path);
@@ -103,15 +106,16 @@ std::shared_ptr<const ProfileFile> Load(const std::string& path)
     return file;
 }
 
-bool Store(const std::string& path, LPCWSTR widePath, const ProfileFile& file)
+// Writes the file and keeps the written model as its parsed copy.
+bool Store(const std::string& path, LPCWSTR widePath, std::shared_ptr<const ProfileFile> file)
 {
-    const std::string bytes = file.Serialise();
+    const std::string bytes = file->Serialise();
     if (!zv::os::WriteFileAtomic(widePath, bytes.data(), bytes.size()))
         return false;
     Stamp stamp;
     std::lock_guard<std::mutex> lock(g_cacheMutex);
     if (StatFile(path, stamp) == State::File)
-        g_cache[path] = {stamp, std::make_shared<const ProfileFile>(file)};
+        g_cache[path] = {stamp, std::move(file)};
     else
         g_cache.erase(path);
     return true;
@@ -210,6 +214,29 @@ std::shared_ptr<const ProfileFile> Current(const std::string& path)
     return Load(path);
 }
 
+// The file a read goes to. A file that has the spelling given is read
+// straight away; only a missing one costs the case-insensitive lookup of its
+// path, as reads are the frequent call.
+std::shared_ptr<const ProfileFile> CurrentForRead(LPCWSTR fileName)
+{
+    if (!Batches().empty())
+        return Current(zv::os::NativePath(fileName));
+    // Hosts read one file many times in a row: keep the last conversion.
+    thread_local std::wstring lastGiven;
+    thread_local std::string lastPath;
+    if (lastGiven != fileName) {
+        lastGiven = fileName;
+        std::wstring given(fileName);
+        for (wchar_t& c : given)
+            if (c == L'\\')
+                c = L'/';
+        lastPath = zv::text::EncodeUtf8(given);
+    }
+    bool missing = false;
+    auto file = Load(lastPath, &missing);
+    return missing ? Load(zv::os::NativePath(fileName)) : file;
+}
+
 // A write may only go where the file could be replaced: its folder exists and
 // the path is not a folder.
 bool Writable(const std::string& path)
@@ -235,10 +262,10 @@ template <typename Change> BOOL Modify(LPCWSTR fileName, Change change)
     if (!Writable(path))
         return FALSE;
     WriteLock lock(path);
-    ProfileFile file = *Load(path);
-    if (!change(file))
+    auto file = std::make_shared<ProfileFile>(*Load(path));
+    if (!change(*file))
         return TRUE;
-    return Store(path, fileName, file) ? TRUE : FALSE;
+    return Store(path, fileName, std::move(file)) ? TRUE : FALSE;
 }
 
 // Copies text into a caller's buffer with the platform's truncation: at most
@@ -254,8 +281,9 @@ DWORD CopyValue(const std::wstring& text, LPWSTR buffer, DWORD size)
 }
 
 // Copies names as a double-null list. When the list does not fit, as much as
-// fits is copied, ended by two nulls, and the result is size - 2.
-DWORD CopyList(const std::vector<std::wstring>& items, LPWSTR buffer, DWORD size)
+// fits is copied, ended by two nulls, and the result is size - 2. A list that
+// would fill the buffer exactly counts as cut too, as on the platform.
+DWORD CopyList(const std::vector<std::wstring>& items, LPWSTR buffer, DWORD size, bool sectionNames = false)
 {
     if (!buffer || size == 0)
         return 0;
@@ -265,12 +293,18 @@ DWORD CopyList(const std::vector<std::wstring>& items, LPWSTR buffer, DWORD size
     }
     std::size_t used = 0;
     for (const std::wstring& item : items) {
-        if (used + item.size() + 1 > size - 1) {
-            // The names before may already fill the buffer up to its last place.
-            const std::size_t room = used < size - 2 ? size - 2 - used : 0;
-            item.copy(buffer + used, room);
+        if (used + item.size() + 1 >= size - 1) {
+            // A cut item ends with two nulls; when not even a character of
+            // a key or a line fits, the list so far gets its one closing null
+            // (a list of section names still gets both).
+            const std::size_t room = size - 2 - used;
             buffer[size - 2] = 0;
-            buffer[size - 1] = 0;
+            if (sectionNames)
+                buffer[size - 1] = 0;
+            if (room > 0) {
+                item.copy(buffer + used, room);
+                buffer[size - 1] = 0;
+            }
             return size - 2;
         }
         item.copy(buffer + used, item.size());
@@ -286,7 +320,7 @@ DWORD CopyList(const std::vector<std::wstring>& items, LPWSTR buffer, DWORD size
 std::wstring TrimmedDefault(LPCWSTR value)
 {
     std::wstring text = value ? value : L"";
-    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t'))
+    while (!text.empty() && text.back() == L' ')
         text.pop_back();
     return text;
 }
@@ -298,9 +332,9 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValu
 {
     if (!fileName || !*fileName)
         return CopyValue(TrimmedDefault(defaultValue), buffer, size);
-    const auto file = Current(zv::os::NativePath(fileName));
+    const auto file = CurrentForRead(fileName);
     if (!section)
-        return CopyList(file->SectionNames(), buffer, size);
+        return CopyList(file->SectionNames(), buffer, size, true);
     if (!key)
         return CopyList(file->KeyNames(section), buffer, size);
     std::wstring value;
@@ -313,14 +347,14 @@ DWORD GetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCW
 {
     if (!section || !fileName || !*fileName)
         return CopyList({}, buffer, size);
-    return CopyList(Current(zv::os::NativePath(fileName))->SectionLines(section), buffer, size);
+    return CopyList(CurrentForRead(fileName)->SectionLines(section), buffer, size);
 }
 
 DWORD GetPrivateProfileSectionNamesW(LPWSTR buffer, DWORD size, LPCWSTR fileName)
 {
     if (!fileName || !*fileName)
         return CopyList({}, buffer, size);
-    return CopyList(Current(zv::os::NativePath(fileName))->SectionNames(), buffer, size);
+    return CopyList(CurrentForRead(fileName)->SectionNames(), buffer, size, true);
 }
 
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName)
@@ -374,7 +408,8 @@ bool ProfileBatch::Flush()
     Batch* batch = m_state->path.empty() ? nullptr : OpenBatch(m_state->path);
     if (!batch || !batch->changed)
         return true;
-    if (!Writable(m_state->path) || !Store(m_state->path, batch->widePath.c_str(), *batch->file))
+    if (!Writable(m_state->path) ||
+        !Store(m_state->path, batch->widePath.c_str(), std::make_shared<const ProfileFile>(*batch->file)))
         return false;
     batch->changed = false;
     return true;

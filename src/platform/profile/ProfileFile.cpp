@@ -25,9 +25,9 @@ bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name)
     return true;
 }
 
-bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_view* value)
+bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_view* value, bool commentIsKey)
 {
-    if (trimmed.empty() || trimmed.front() == L';' || trimmed.front() == L'[')
+    if (trimmed.empty() || (trimmed.front() == L';' && !commentIsKey) || trimmed.front() == L'[')
         return false;
     const std::size_t equals = trimmed.find(L'=');
     if (equals == std::wstring_view::npos)
@@ -41,7 +41,18 @@ bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_
 
 namespace {
 
-bool IsComment(std::wstring_view trimmed) { return trimmed.empty() || trimmed.front() == L';'; }
+std::wstring Folded(std::wstring_view name)
+{
+    std::wstring folded(name);
+    for (wchar_t& c : folded)
+        c = zv::text::FoldCase(c);
+    return folded;
+}
+
+bool IsComment(std::wstring_view trimmed)
+{
+    return trimmed.empty() || trimmed.front() == L';';
+}
 
 std::wstring_view Unquote(std::wstring_view value)
 {
@@ -56,7 +67,8 @@ ProfileFile ProfileFile::Parse(const std::string& bytes)
 {
     ProfileFile file;
     std::wstring text;
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
         file.m_encoding = Encoding::Utf16le;
         text = zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
     } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
@@ -89,6 +101,7 @@ ProfileFile ProfileFile::Parse(const std::string& bytes)
         file.m_lines.push_back(text.substr(start));
     if (text.empty())
         file.m_endsWithLineEnd = true;
+    file.Reindex();
     return file;
 }
 
@@ -120,45 +133,66 @@ std::string ProfileFile::Serialise() const
     return bytes;
 }
 
-ProfileFile::Range ProfileFile::FindSection(std::wstring_view section) const
+void ProfileFile::Reindex()
 {
-    Range range;
-    const std::wstring_view wanted = Trim(section);
+    m_sections.clear();
+    m_preamble = SectionEntry();
+    m_preamble.range.found = true;
+    SectionEntry* current = &m_preamble;
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        const std::wstring_view trimmed = Trim(m_lines[i]);
         std::wstring_view name;
-        if (!IsSectionLine(Trim(m_lines[i]), &name))
+        if (IsSectionLine(trimmed, &name)) {
+            if (current)
+                current->range.end = i;
+            auto inserted = m_sections.try_emplace(Folded(name));
+            // Only the first section of a name is ever looked up.
+            current = inserted.second ? &inserted.first->second : nullptr;
+            if (current) {
+                current->range.found = true;
+                current->range.header = i;
+                current->range.first = i + 1;
+            }
             continue;
-        if (range.header != npos) {
-            range.end = i;
-            return range;
         }
-        if (zv::text::EqualNoCase(name, wanted))
-            range.header = i;
+        if (current && IsKeyLine(trimmed, &name, nullptr, true))
+            current->keys.try_emplace(Folded(name), i);
     }
-    range.end = m_lines.size();
-    return range;
+    if (current)
+        current->range.end = m_lines.size();
 }
 
-std::size_t ProfileFile::FindKey(const Range& range, std::wstring_view key) const
+const ProfileFile::SectionEntry* ProfileFile::Entry(std::wstring_view section, bool withPreamble) const
 {
-    if (range.header == npos)
+    const std::wstring_view wanted = Trim(section);
+    if (wanted.empty() && withPreamble)
+        return &m_preamble;
+    auto found = m_sections.find(Folded(wanted));
+    return found == m_sections.end() ? nullptr : &found->second;
+}
+
+ProfileFile::Range ProfileFile::FindSection(std::wstring_view section, bool withPreamble) const
+{
+    const SectionEntry* entry = Entry(section, withPreamble);
+    return entry ? entry->range : Range();
+}
+
+std::size_t ProfileFile::FindKey(std::wstring_view section, std::wstring_view key) const
+{
+    const SectionEntry* entry = Entry(section, true);
+    if (!entry)
         return npos;
-    const std::wstring_view wanted = Trim(key);
-    for (std::size_t i = range.header + 1; i < range.end; ++i) {
-        std::wstring_view name;
-        if (IsKeyLine(Trim(m_lines[i]), &name) && zv::text::EqualNoCase(name, wanted))
-            return i;
-    }
-    return npos;
+    auto found = entry->keys.find(Folded(Trim(key)));
+    return found == entry->keys.end() ? npos : found->second;
 }
 
 bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std::wstring& value) const
 {
-    const std::size_t line = FindKey(FindSection(section), key);
+    const std::size_t line = FindKey(section, key);
     if (line == npos)
         return false;
     std::wstring_view raw;
-    IsKeyLine(Trim(m_lines[line]), nullptr, &raw);
+    IsKeyLine(Trim(m_lines[line]), nullptr, &raw, true);
     value = Unquote(raw);
     return true;
 }
@@ -178,9 +212,9 @@ std::vector<std::wstring> ProfileFile::KeyNames(std::wstring_view section) const
 {
     std::vector<std::wstring> names;
     const Range range = FindSection(section);
-    if (range.header == npos)
+    if (!range.found)
         return names;
-    for (std::size_t i = range.header + 1; i < range.end; ++i) {
+    for (std::size_t i = range.first; i < range.end; ++i) {
         std::wstring_view name;
         if (IsKeyLine(Trim(m_lines[i]), &name))
             names.emplace_back(name);
@@ -192,9 +226,9 @@ std::vector<std::wstring> ProfileFile::SectionLines(std::wstring_view section) c
 {
     std::vector<std::wstring> lines;
     const Range range = FindSection(section);
-    if (range.header == npos)
+    if (!range.found)
         return lines;
-    for (std::size_t i = range.header + 1; i < range.end; ++i) {
+    for (std::size_t i = range.first; i < range.end; ++i) {
         const std::wstring_view trimmed = Trim(m_lines[i]);
         std::wstring_view name, value;
         if (IsKeyLine(trimmed, &name, &value))
@@ -217,58 +251,67 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
 {
     Range range = FindSection(section);
     const std::wstring trimmedKey(Trim(key));
-    const std::size_t line = FindKey(range, key);
+    const std::size_t line = FindKey(section, key);
     if (line != npos) {
         // The key keeps the spelling it has in the file.
         std::wstring_view name;
-        IsKeyLine(Trim(m_lines[line]), &name);
+        IsKeyLine(Trim(m_lines[line]), &name, nullptr, true);
         std::wstring updated = std::wstring(name) + L"=" + std::wstring(value);
         if (m_lines[line] == updated)
             return false;
         m_lines[line] = std::move(updated);
         return true;
     }
-    if (range.header == npos) {
+    if (!range.found) {
         AppendSection(section);
         m_lines.push_back(trimmedKey + L"=" + std::wstring(value));
+        Reindex();
         return true;
     }
-    // A new key follows the last key of its section.
-    std::size_t after = range.header;
-    for (std::size_t i = range.header + 1; i < range.end; ++i)
+    // A new key follows the last key of its section (or opens the section
+    // when it has none).
+    std::size_t at = range.first;
+    for (std::size_t i = range.first; i < range.end; ++i)
         if (IsKeyLine(Trim(m_lines[i])))
-            after = i;
-    if (after + 1 == m_lines.size())
+            at = i + 1;
+    if (at == m_lines.size())
         m_endsWithLineEnd = true;
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(after + 1), trimmedKey + L"=" + std::wstring(value));
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), trimmedKey + L"=" + std::wstring(value));
+    Reindex();
     return true;
 }
 
 bool ProfileFile::DeleteKey(std::wstring_view section, std::wstring_view key)
 {
-    const std::size_t line = FindKey(FindSection(section), key);
+    const std::size_t line = FindKey(section, key);
     if (line == npos)
         return false;
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(line));
+    Reindex();
     return true;
 }
 
 bool ProfileFile::DeleteSection(std::wstring_view section)
 {
-    const Range range = FindSection(section);
-    if (range.header == npos)
+    const Range range = FindSection(section, false);
+    if (!range.found)
         return false;
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header),
                   m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
+    Reindex();
     return true;
 }
 
 bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<std::wstring>& lines)
 {
-    Range range = FindSection(section);
-    if (range.header == npos) {
+    Range range = FindSection(section, false);
+    if (!range.found) {
+        // An empty section is not created; an existing one is emptied.
+        if (lines.empty())
+            return false;
         AppendSection(section);
         m_lines.insert(m_lines.end(), lines.begin(), lines.end());
+        Reindex();
         return true;
     }
     const auto first = m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1);
@@ -278,6 +321,7 @@ bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<st
         m_endsWithLineEnd = true;
     m_lines.erase(first, m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1), lines.begin(), lines.end());
+    Reindex();
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // One profile (INI) file held as its lines, exactly as read, so that a write
@@ -36,14 +37,31 @@ public:
 
 private:
     struct Range {
-        std::size_t header = npos; // index of the "[name]" line
+        bool found = false;
+        std::size_t header = npos; // index of the "[name]" line; npos for the lines before any section
+        std::size_t first = 0;     // the section's first line after its header
         std::size_t end = 0;       // one past the section's last line
     };
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-    Range FindSection(std::wstring_view section) const;
-    std::size_t FindKey(const Range& range, std::wstring_view key) const;
+    // The empty name finds the lines before the first section, as keys
+    // there are read and written under it, when withPreamble is true.
+    Range FindSection(std::wstring_view section, bool withPreamble = true) const;
+    std::size_t FindKey(std::wstring_view section, std::wstring_view key) const;
     void AppendSection(std::wstring_view section);
+
+    // Where each section and key is, by case-folded name, so that a lookup
+    // costs a hash and not a scan: the first section of each name, and the
+    // first line of each key in it. Rebuilt whenever lines come or go; a
+    // changed value keeps every line where it was.
+    struct SectionEntry {
+        Range range;
+        std::unordered_map<std::wstring, std::size_t> keys;
+    };
+    void Reindex();
+    const SectionEntry* Entry(std::wstring_view section, bool withPreamble) const;
+    std::unordered_map<std::wstring, SectionEntry> m_sections;
+    SectionEntry m_preamble;
 
     Encoding m_encoding = Encoding::Utf16le;
     std::wstring m_lineEnd = L"\r\n";
@@ -54,6 +72,8 @@ private:
 // Line classification shared by the model and its tests.
 std::wstring_view Trim(std::wstring_view text);
 bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name = nullptr);
-bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name = nullptr, std::wstring_view* value = nullptr);
+// A comment line (';') is a key to lookups by name, never in listings.
+bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name = nullptr, std::wstring_view* value = nullptr,
+               bool commentIsKey = false);
 
 } // namespace zv::profile

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace peers {
+
+class Recorder;
+
+// Times the INI work at the given number of keys.
+void RunIni(int keys, Recorder& out);
+// Writes the INI file of that many keys, as the wine program reads it.
+void WriteIniFile(int keys, const std::string& path);
+// Times the JSON work on a document of about that many characters of text.
+void RunJson(long textSize, Recorder& out);
+
+} // namespace peers

@@ -1,0 +1,53 @@
+// Times this library against the libraries its users would take instead.
+//   peers_bench ini  <out.jsonl> <keys>...     INI work at each number of keys
+//   peers_bench json <out.jsonl> <chars>...    JSON work at each text size
+//   peers_bench inifile <path> <keys>          the INI file the wine side reads
+// Figures are appended to out.jsonl, one JSON object a line.
+#include "PeerTiming.h"
+#include "Peers.h"
+
+#include <zvenv/platform/Message.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+int Quiet(const wchar_t*, UINT, void*)
+{
+    return 1;
+}
+
+int Usage()
+{
+    std::fputs("usage: peers_bench ini|json <out.jsonl> <size>... | inifile <path> <keys>\n", stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4)
+        return Usage();
+    zv::SetMessageHandler(&Quiet);
+    const std::string mode = argv[1];
+    if (mode == "inifile") {
+        peers::WriteIniFile(std::atoi(argv[3]), argv[2]);
+        return 0;
+    }
+    if (mode != "ini" && mode != "json")
+        return Usage();
+    peers::Recorder out(argv[2]);
+    for (int i = 3; i < argc; ++i) {
+        const long size = std::atol(argv[i]);
+        if (size <= 0)
+            return Usage();
+        if (mode == "ini")
+            peers::RunIni(static_cast<int>(size), out);
+        else
+            peers::RunJson(size, out);
+    }
+    return 0;
+}

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Measures the library against what its users would use instead (the
+# platform's profile functions under wine, SimpleIni, jsoncpp, nlohmann-json),
+# runs the library's own benchmarks, and writes docs/performance.md with
+# tables and plots in docs/perf/. Not part of the tests; takes several minutes.
+#
+#   scripts/perf.sh
+#
+# ZV_PERF_INI_SIZES and ZV_PERF_JSON_SIZES (space-separated keys / characters)
+# shorten a trial run; ZV_PERF_BUILD moves the build folder (build/perf).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${ZV_PERF_BUILD:-$root/build/perf}
+ini_sizes=${ZV_PERF_INI_SIZES:-"1000 10000 100000"}
+json_sizes=${ZV_PERF_JSON_SIZES:-"1048576 10485760 52428800"}
+
+# shellcheck source=deps.sh
+source "$root/scripts/deps.sh"
+zv_ensure_packages "${ZV_BUILD_PACKAGES[@]}" libsimpleini-dev nlohmann-json3-dev gnuplot-nox python3
+wine_note=""
+if ! zv_ensure_packages wine64 g++-mingw-w64-x86-64; then
+    wine_note="wine64 or g++-mingw-w64-x86-64 could not be installed"
+fi
+
+# The library's own benchmark programs, from bench/<folder>/CMakeLists.txt.
+own_benches=()
+for list in "$root"/bench/*/CMakeLists.txt; do
+    [ "$(basename "$(dirname "$list")")" = peers ] && continue
+    while read -r name; do
+        own_benches+=("$name")
+    done < <(sed -n 's/^ *zv_add_bench(\([A-Za-z0-9_]*\).*/\1/p' "$list")
+done
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZV_BUILD_BENCH=ON -DZV_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target peers_bench JSONLint "${own_benches[@]}"
+
+results=$build/results
+rm -rf "$results"
+mkdir -p "$results"
+# Other work on the machine inflates wall-clock times; the report says how busy it was.
+load_start=$(cut -d' ' -f1-3 /proc/loadavg)
+started=$SECONDS
+# The executables sit in <build>/bin, so <build> is their application root:
+# the documents live under its user folder.
+bench=$build/bin/peers_bench
+
+echo "== INI: $ini_sizes keys"
+# shellcheck disable=SC2086
+"$bench" ini "$results/peers.jsonl" $ini_sizes
+
+if [ -z "$wine_note" ] && [ -x /usr/lib/wine/wine64 ] && command -v x86_64-w64-mingw32-g++ >/dev/null; then
+    echo "== INI under wine"
+    wine_dir=$build/wine
+    mkdir -p "$wine_dir"
+    x86_64-w64-mingw32-g++ -std=c++17 -static -O2 -Wall -Wextra -o "$wine_dir/profile_timing.exe" \
+        "$root/bench/peers/wine/ProfileTiming.cpp"
+    export WINEPREFIX=$wine_dir/prefix WINEDEBUG=-all
+    for keys in $ini_sizes; do
+        "$bench" inifile "$wine_dir/original$keys.ini" "$keys"
+        cp "$wine_dir/original$keys.ini" "$wine_dir/work$keys.ini"
+        /usr/lib/wine/wine64 "$wine_dir/profile_timing.exe" "Z:$wine_dir/work$keys.ini" \
+            "Z:$wine_dir/original$keys.ini" "$keys" "Z:$results/peers.jsonl" ||
+            wine_note="the program under wine failed at $keys keys"
+    done
+    /usr/lib/wine/wine64 --version >"$results/wine-version.txt" 2>/dev/null || true
+    x86_64-w64-mingw32-g++ --version | head -1 >"$results/mingw-version.txt"
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+else
+    wine_note=${wine_note:-"wine64 or the mingw compiler is missing"}
+fi
+echo "$wine_note" >"$results/wine-note.txt"
+
+echo "== JSON: $json_sizes characters"
+# shellcheck disable=SC2086
+"$bench" json "$results/peers.jsonl" $json_sizes
+
+peers_seconds=$((SECONDS - started))
+
+for name in "${own_benches[@]}"; do
+    [ -x "$build/bin/$name" ] || continue
+    echo "== $name"
+    "$build/bin/$name" --benchmark_format=console --benchmark_out_format=json \
+        --benchmark_out="$results/bench-$name.json" || echo "$name failed" >>"$results/bench-failures.txt"
+done
+
+{
+    echo "nproc=$(nproc)"
+    echo "cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
+    echo "memory=$(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo)"
+    echo "compiler=$(c++ --version | head -1)"
+    echo "flags=$(sed -n 's/^CMAKE_CXX_FLAGS_RELEASE:[A-Z]*=//p' "$build/CMakeCache.txt")"
+    echo "kernel=$(uname -sr)"
+    echo "load=$load_start at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end"
+    echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')"
+    echo "duration=$(((SECONDS - started + 30) / 60)) min in all, $(((peers_seconds + 30) / 60)) min of them for the peer comparison"
+    echo "ini_sizes=$ini_sizes"
+    echo "json_sizes=$json_sizes"
+} >"$results/machine.txt"
+
+python3 "$root/bench/peers/report.py" "$results" "$root/docs/performance.md" "$root/docs/perf" \
+    "$root/bench/peers/reading.md"
+echo "Wrote $root/docs/performance.md"

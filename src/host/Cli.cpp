@@ -1,0 +1,236 @@
+#include "Cli.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+namespace zvenv {
+
+Args::Args(const Words& words, const Words& valueOptions)
+{
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--") {
+            m_positional.insert(m_positional.end(), words.begin() + static_cast<long>(i) + 1, words.end());
+            break;
+        }
+        const bool isLong = w.size() > 2 && w.compare(0, 2, "--") == 0;
+        if (!isLong && w != "-h") {
+            m_positional.push_back(w);
+            continue;
+        }
+        std::string name = isLong ? w.substr(2) : "h";
+        std::string value;
+        const auto eq = name.find('=');
+        if (eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        } else if (std::find(valueOptions.begin(), valueOptions.end(), name) != valueOptions.end()) {
+            if (i + 1 >= words.size()) {
+                if (m_error.empty())
+                    m_error = "--" + name + " needs a value";
+                continue;
+            }
+            value = words[++i];
+        }
+        m_options[name] = value;
+    }
+}
+
+std::string Args::Value(const std::string& option, const std::string& def) const
+{
+    const auto it = m_options.find(option);
+    return it == m_options.end() ? def : it->second;
+}
+
+std::string Args::Unknown(const Words& known) const
+{
+    std::string unknown;
+    for (const auto& option : m_options) {
+        if (option.first == "help" || option.first == "h")
+            continue;
+        if (std::find(known.begin(), known.end(), option.first) == known.end())
+            unknown += (unknown.empty() ? "--" : " --") + option.first;
+    }
+    return unknown;
+}
+
+CString Wide(const std::string& utf8)
+{
+    return CString(utf8.c_str());
+}
+std::string Narrow(const CString& text)
+{
+    return text.ToUtf8();
+}
+
+int Fail(const std::string& message)
+{
+    std::fprintf(stderr, "zvenv: %s\n", message.c_str());
+    return kFailed;
+}
+
+int Usage(const std::string& message, const char* help)
+{
+    if (!message.empty())
+        std::fprintf(stderr, "zvenv: %s\n", message.c_str());
+    // The synopsis lines only; --help gives the rest.
+    const std::string text(help);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        if (line.compare(0, 6, "usage:") != 0 && line.compare(0, 12, "       zvenv") != 0)
+            break;
+        std::fprintf(stderr, "%s\n", line.c_str());
+        start = end + 1;
+    }
+    std::fputs("(--help for more)\n", stderr);
+    return kUsage;
+}
+
+int Help(const char* help)
+{
+    std::fputs(help, stdout);
+    return kOk;
+}
+
+void Print(const std::string& line)
+{
+    std::printf("%s\n", line.c_str());
+}
+void Print(const CString& line)
+{
+    Print(Narrow(line));
+}
+
+bool ParseValueType(const std::string& name, ValueType& type)
+{
+    static const std::pair<const char*, ValueType> kTypes[] = {
+        {"string", ValueType::String}, {"int", ValueType::Int},   {"double", ValueType::Double},
+        {"point", ValueType::Point},   {"rect", ValueType::Rect}, {"size", ValueType::Size},
+        {"rgb", ValueType::Rgb},
+    };
+    if (name.empty()) {
+        type = ValueType::String;
+        return true;
+    }
+    for (const auto& entry : kTypes) {
+        if (name == entry.first) {
+            type = entry.second;
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+bool ParseInt(const std::string& text, long low, long high, long& out)
+{
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < low || v > high)
+        return false;
+    out = v;
+    return true;
+}
+
+// "a,b,c": exactly `count` integers between low and high, blanks allowed
+// around each.
+bool ParseInts(const std::string& text, std::size_t count, long low, long high, std::vector<long>& out)
+{
+    out.clear();
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        piece.erase(0, piece.find_first_not_of(' '));
+        piece.erase(piece.find_last_not_of(' ') + 1);
+        long v = 0;
+        if (!ParseInt(piece, low, high, v))
+            return false;
+        out.push_back(v);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return out.size() == count;
+}
+
+} // namespace
+
+bool ParseValue(ValueType type, const std::string& text, Value& value, std::string& reason)
+{
+    value.type = type;
+    value.text = Wide(text);
+    std::vector<long> n;
+    switch (type) {
+    case ValueType::String:
+        return true;
+    case ValueType::Int: {
+        long v = 0;
+        if (!ParseInt(text, INT_MIN, INT_MAX, v)) {
+            reason = "'" + text + "' is not a 32-bit integer";
+            return false;
+        }
+        value.i = static_cast<int>(v);
+        return true;
+    }
+    case ValueType::Double: {
+        char* end = nullptr;
+        errno = 0;
+        value.d = std::strtod(text.c_str(), &end);
+        if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0' || errno == ERANGE) {
+            reason = "'" + text + "' is not a number";
+            return false;
+        }
+        return true;
+    }
+    case ValueType::Point:
+    case ValueType::Size:
+        if (!ParseInts(text, 2, INT_MIN, INT_MAX, n)) {
+            reason = "'" + text + "' is not two integers X,Y";
+            return false;
+        }
+        value.point = CPoint(static_cast<int>(n[0]), static_cast<int>(n[1]));
+        value.size = CSize(static_cast<int>(n[0]), static_cast<int>(n[1]));
+        return true;
+    case ValueType::Rect:
+        if (!ParseInts(text, 4, INT_MIN, INT_MAX, n)) {
+            reason = "'" + text + "' is not four integers LEFT,TOP,RIGHT,BOTTOM";
+            return false;
+        }
+        value.rect =
+            CRect(static_cast<int>(n[0]), static_cast<int>(n[1]), static_cast<int>(n[2]), static_cast<int>(n[3]));
+        return true;
+    case ValueType::Rgb:
+        if (!ParseInts(text, 3, 0, 255, n)) {
+            reason = "'" + text + "' is not a colour R,G,B (each 0 to 255)";
+            return false;
+        }
+        value.rgb = static_cast<unsigned long>(n[0]) | static_cast<unsigned long>(n[1]) << 8 |
+                    static_cast<unsigned long>(n[2]) << 16;
+        return true;
+    }
+    return false;
+}
+
+CString FormatDouble(double value)
+{
+    char buffer[64];
+    for (int precision = 6; precision <= 17; ++precision) {
+        std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
+        if (std::strtod(buffer, nullptr) == value)
+            break;
+    }
+    return CString(buffer);
+}
+
+} // namespace zvenv

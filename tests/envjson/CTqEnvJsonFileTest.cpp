@@ -1,0 +1,227 @@
+#include "EnvJsonTestUtil.h"
+
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
+
+using namespace envjsontest;
+using zvtest::ReadFile;
+using zvtest::Utf16;
+using zvtest::WriteFile;
+
+namespace {
+
+const std::string kDefaultFile("\xFF\xFE{\0\r\0\n\0}\0", 10);
+
+bool IsEmptyObject(CTqEnvJson* doc)
+{
+    return doc->GetJson() && JsonGetType(doc->GetJson()) == JsonObject && doc->GetNodeSize(nullptr) == 0;
+}
+
+} // namespace
+
+TEST(JsonFile, MissingAndEmptyFilesAreCreatedOrRepaired)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    CTqEnvJson* fresh = fnTqEnvMgr()->GetJson(L"fresh");
+    EXPECT_EQ(ReadFile(UserFile("fresh.json")), kDefaultFile);
+    EXPECT_TRUE(IsEmptyObject(fresh));
+    EXPECT_EQ(fresh->IsDirty(), 0);
+
+    const std::string shipped = Utf16(L"{\"k\": \"shipped\"}");
+    WriteFile(SystemFile("repair.json"), shipped);
+    CTqEnvJson* repaired = OpenBytes("repair", "");
+    EXPECT_EQ(repaired->GetString(L"k", L"none").str(), L"shipped");
+    EXPECT_EQ(ReadFile(UserFile("repair.json")), shipped);
+
+    EXPECT_TRUE(IsEmptyObject(OpenBytes("lonely", "")));
+    EXPECT_EQ(ReadFile(UserFile("lonely.json")), kDefaultFile);
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST(JsonFile, FramingRulesOnRead)
+{
+    if (!InFreshRoot())
+        return;
+    EXPECT_TRUE(IsEmptyObject(OpenBytes("mark", "\xFF\xFE")));
+    EXPECT_EQ(ReadFile(UserFile("mark.json")), "\xFF\xFE");
+    EXPECT_EQ(OpenBytes("nomark", Utf16(L"{\"k\": 12}", false))->GetInt(L"k", 0), 12);
+    const std::string zeroFirst = std::string(1, '\0') + Utf16(L"{\"k\": 1}", false);
+    EXPECT_TRUE(IsEmptyObject(OpenBytes("zero", zeroFirst)));
+    EXPECT_EQ(ReadFile(UserFile("zero.json")), zeroFirst);
+    EXPECT_EQ(OpenBytes("odd", Utf16(L"{\"k\": \"v\"}") + "A")->GetString(L"k", L"").str(), L"v");
+
+    // U+1F600 as a pair joins into one character; a lone D800 is kept, and
+    // both are written back as they came.
+    const std::string pair("\x3D\xD8\x00\xDE", 4), lone("\x00\xD8", 2);
+    CTqEnvJson* doc = OpenBytes("astral", Utf16(L"{\"p\": \"") + pair + Utf16(L"\", \"l\": \"a", false) + lone +
+                                              Utf16(L"\"}", false));
+    EXPECT_EQ(doc->GetString(L"p", L"").str(), std::wstring(1, static_cast<wchar_t>(0x1F600)));
+    EXPECT_EQ(doc->GetString(L"l", L"").str(), (std::wstring{L'a', static_cast<wchar_t>(0xD800)}));
+    doc->Save();
+    const std::string saved = ReadFile(UserFile("astral.json"));
+    EXPECT_NE(saved.find(pair), std::string::npos);
+    EXPECT_NE(saved.find(std::string("a\0", 2) + lone + std::string("\"\0", 2)), std::string::npos);
+}
+
+TEST(JsonFile, RejectedTextKeepsTreeOnLoadAndDropsItOnReload)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    const std::string bad = Utf16(L"{\"a\": }");
+    CTqEnvJson* rejected = OpenBytes("bad", bad);
+    EXPECT_EQ(rejected->GetJson(), nullptr);
+    ASSERT_EQ(messages.texts.size(), 1u);
+    const std::wstring head = rejected->GetPath().str() + L":json parse error:\n";
+    EXPECT_EQ(messages.texts[0].compare(0, head.size(), head), 0);
+    EXPECT_GT(messages.texts[0].size(), head.size()) << "the validator's description is missing";
+    EXPECT_EQ(ReadFile(UserFile("bad.json")), bad);
+
+    CTqEnvJson* doc = OpenText("keep", L"{\"k\": \"old\"}");
+    WriteFile(UserFile("keep.json"), Utf16(L"{\"k\": \"new\""));
+    doc->Load();
+    EXPECT_EQ(messages.texts.size(), 2u);
+    EXPECT_EQ(doc->GetString(L"k", L"").str(), L"old");
+    EXPECT_EQ(doc->ReloadFile(0), 1);
+    EXPECT_EQ(messages.texts.size(), 3u);
+    EXPECT_EQ(doc->GetJson(), nullptr);
+}
+
+TEST(JsonFile, ReloadFromSystemAndMoveToTheUserFolder)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("reload", L"{\"k\": \"user\"}");
+    EXPECT_EQ(doc->ReloadFile(1), 0);
+    EXPECT_EQ(doc->GetString(L"k", L"").str(), L"user");
+    const std::string shipped = Utf16(L"{\"k\": \"system\"}");
+    WriteFile(SystemFile("reload.json"), shipped);
+    EXPECT_EQ(doc->ReloadFile(1), 1);
+    EXPECT_EQ(doc->GetString(L"k", L"").str(), L"system");
+    EXPECT_EQ(ReadFile(UserFile("reload.json")), shipped);
+
+    fnTqEnvMgr()->SetUserID(L"alice");
+    doc->SetDirty(1);
+    EXPECT_EQ(doc->ChangeSavePathToUserIdPath(), 1);
+    EXPECT_EQ(doc->GetPath().str(), (fnTqEnvMgr()->GetUserIdPath(L"") + L"reload.json").str());
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_FALSE(zvtest::PathExists(UserFile("alice/reload.json")));
+    doc->Save();
+    EXPECT_EQ(ReadFile(UserFile("reload.json")), shipped);
+    fnTqEnvMgr()->DeleteJson(L"reload");
+    EXPECT_EQ(fnTqEnvMgr()->GetJson(L"reload")->GetString(L"k", L"").str(), L"system");
+}
+
+TEST(JsonFile, SaveWritesMarkAndCrLfAndReadsBackEqual)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc =
+        OpenText("round", L"{\"s\": \"text\", \"n\": -12.5e3, \"b\": false, \"z\": null, // note\n"
+                          L"\"a\": [1, \"two\", [3], {\"x\": \"y\"}], \"o\": {\"in\": {\"deep\": true}}}");
+    doc->SetString(L"multi", L"one\ntwo");
+    ASSERT_EQ(doc->IsDirty(), 1);
+    // A line feed inside a string is framed as CR LF like every line end.
+    std::wstring expected = TreeText(doc);
+    expected.replace(expected.find(L"one\ntwo"), 7, L"one\r\ntwo");
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0);
+
+    const std::string bytes = ReadFile(UserFile("round.json"));
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    int lineEnds = 0;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        if (bytes[i] == '\n' && bytes[i + 1] == 0) {
+            ++lineEnds;
+            EXPECT_EQ(bytes.substr(i - 2, 2), std::string("\r\0", 2)) << "a bare line feed at byte " << i;
+        }
+    }
+    EXPECT_GT(lineEnds, 10);
+    EXPECT_EQ(doc->ReloadFile(0), 1);
+    EXPECT_EQ(TreeText(doc), expected);
+}
+
+TEST(JsonFile, FailedSaveKeepsDirtyAndNoTreeKeepsTheFile)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* lost = fnTqEnvMgr()->GetJson(L"lost", 0, L"away");
+    std::filesystem::remove_all(zvtest::ChildRoot() + "user/away");
+    lost->SetInt(L"n", 1);
+    lost->Save();
+    EXPECT_EQ(lost->IsDirty(), 1);
+    EXPECT_FALSE(zvtest::PathExists(zvtest::ChildRoot() + "user/away"));
+
+    CapturedMessages quiet;
+    const std::string broken = Utf16(L"{\"broken\": [1, 2}");
+    CTqEnvJson* doc = OpenBytes("notree", broken);
+    ASSERT_EQ(doc->GetJson(), nullptr);
+    doc->SetDirty(1);
+    doc->Save();
+    fnTqEnvMgr()->SaveAll();
+    EXPECT_EQ(ReadFile(UserFile("notree.json")), broken);
+}
+
+TEST(JsonFile, BadInputIsRejectedAndLeftOnDisk)
+{
+    if (!InFreshRoot())
+        return;
+    std::vector<std::string> inputs;
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 10; ++round) {
+        std::string bytes(16 + random() % 4096, '\0');
+        for (char& b : bytes)
+            b = static_cast<char>(random());
+        bytes[0] = 'x'; // neither the mark nor a leading zero byte
+        inputs.push_back(bytes);
+    }
+    const std::string whole = Utf16(L"{\"a\": [1, 2, 3], \"b\": {\"c\": \"text\"}}");
+    for (std::size_t cut : {whole.size() - 2, whole.size() / 2, std::size_t(4)})
+        inputs.push_back(whole.substr(0, cut));
+    inputs.push_back(Utf16(L"{\"k\": " + std::wstring(100000, L'[') + std::wstring(100000, L']') + L"}"));
+
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        CapturedMessages messages;
+        const std::string name = "input" + std::to_string(i);
+        CTqEnvJson* doc = OpenBytes(name, inputs[i]);
+        EXPECT_EQ(doc->GetJson(), nullptr) << name;
+        EXPECT_EQ(messages.texts.size(), 1u) << name;
+        CStringArray values;
+        doc->GetArray(L"k", values);
+        doc->GetStringEx(L"k", L"", L"", L"d");
+        doc->Save();
+        EXPECT_EQ(ReadFile(UserFile(name + ".json")), inputs[i]) << name;
+    }
+}
+
+TEST(JsonFile, PipeInPlaceOfTheFileIsNotWaitedFor)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    ASSERT_EQ(mkfifo(UserFile("pipe.json").c_str(), 0600), 0);
+    CTqEnvJson* doc = fnTqEnvMgr()->GetJson(L"pipe");
+    EXPECT_EQ(doc->GetJson(), nullptr);
+    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_FALSE(std::filesystem::is_regular_file(UserFile("pipe.json")));
+}
+
+TEST(JsonFile, TreeFarDeeperThanAnyFileIsWalkedWithoutRecursion)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = fnTqEnvMgr()->GetJson(L"deep");
+    void* parent = nullptr;
+    for (int i = 0; i < 100000; ++i)
+        parent = *doc->CreateNode(parent, L"k", JsonArray, 0);
+    doc->SetString(L"", L"bottom", parent);
+    EXPECT_EQ(doc->GetString(L"k", L"d").str(), L"|bottom");
+    EXPECT_EQ(doc->GetStringEx(L"", L"", L"", L"d").str(), L"bottom");
+    EXPECT_EQ(doc->GetStringEx(L"k", L"", L"", L"d").str(), L"bottom|");
+    CStringArray rows;
+    doc->GetTreeArray(L"k", rows);
+    EXPECT_EQ(Items(rows), std::vector<std::wstring>{L"bottom"});
+}

@@ -1,0 +1,126 @@
+#include "ManagerTestUtil.h"
+
+#include <zvenv/ZvUtil.h>
+
+using namespace zvtest;
+
+namespace {
+
+std::string Folders(const CString& path)
+{
+    return Narrow(path).substr(Root().size());
+}
+
+TEST(ManagerPaths, SubFoldersAreNormalised)
+{
+    if (RanInRoot())
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    wchar_t empty[] = L"", cfg[] = L"cfg", nested[] = L"/cfg/x", back[] = L"\\cfg", slash[] = L"/";
+    EXPECT_EQ(Folders(mgr.GetRuntimePath(empty, 7)), "");
+    EXPECT_EQ(Folders(mgr.GetRuntimePath(cfg, 0)), "cfg/");
+    EXPECT_EQ(Folders(mgr.GetRuntimePath(nested, 3)), "cfg/x/");
+    EXPECT_EQ(Folders(mgr.GetRuntimePath(back)), "cfg/");
+    EXPECT_EQ(Folders(mgr.GetRuntimePath(slash)), "/");
+
+    EXPECT_EQ(Folders(mgr.GetDataPath(L"")), "data/");
+    EXPECT_EQ(Folders(mgr.GetDataPath(L"cfg/sub")), "data/cfg/sub/");
+    EXPECT_EQ(Folders(mgr.GetDataPath(L"\\cfg\\")), "data/cfg/");
+    EXPECT_EQ(Folders(mgr.GetImagePath(L"a\\b")), "image/a/b/");
+    EXPECT_EQ(Folders(mgr.GetMenuPath(L"")), "menu/");
+    EXPECT_EQ(Folders(mgr.GetScreenPath(L"layouts")), "screen/layouts/");
+    EXPECT_EQ(Folders(mgr.GetSoundPath(L"x")), "sound/x/");
+    EXPECT_EQ(Folders(mgr.GetSystemPath(L"")), "system/");
+    EXPECT_FALSE(PathExists(Root() + "data/cfg")) << "plain getters create nothing";
+}
+
+TEST(ManagerPaths, UserFoldersAreCreated)
+{
+    if (RanInRoot())
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    EXPECT_EQ(Folders(mgr.GetUserPath(L"team/a")), "user/team/a/");
+    EXPECT_TRUE(DIRECTORYEXISTS((Wide(Root()) + L"user/team/a").c_str()));
+    EXPECT_EQ(Folders(mgr.GetUserIdPath(L"ignored")), "user/") << "no user: the sub-folder is not used";
+    EXPECT_EQ(Folders(mgr.GetUserIdPath(nullptr)), "user/");
+    EXPECT_FALSE(PathExists(Root() + "user/ignored"));
+}
+
+TEST(ManagerPaths, EncryptedUserKeepsSettingsUnderThePlainId)
+{
+    if (RanInRoot(
+            [](const AppRoot& root) { WriteFile(root.system() + "envsetting.ini", Utf16(L"[Main]\r\nlang=en\r\n")); }))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    mgr.SetUserID(L"alice smith", 1);
+    const CString stored = mgr.GetUserId(1);
+    EXPECT_STRNE(stored, L"alice smith");
+    EXPECT_STREQ(mgr.GetUserId(0), L"alice smith");
+
+    EXPECT_EQ(ReadFile(Root() + "user/alice smith/envsetting.ini"), ReadFile(Root() + "system/envsetting.ini"))
+        << "the setting file lies under the id as passed, copied from the template";
+    EXPECT_EQ(Folders(mgr.GetEnvSetting()->GetPath()), "user/alice smith/envsetting.ini");
+    EXPECT_STREQ(mgr.GetEnvSetting()->GetString(L"Main", L"lang", L""), L"en");
+
+    EXPECT_EQ(Folders(mgr.GetUserIdPath(L"")), "user/" + Narrow(stored) + "/");
+    EXPECT_EQ(Folders(mgr.GetUserIdPath(L"cfg")), "user/" + Narrow(stored) + "/cfg/");
+    EXPECT_TRUE(PathExists(Root() + "user/" + Narrow(stored) + "/cfg"));
+    EXPECT_EQ(Folders(mgr.GetOtherUserIdPath(L"alice smith", L"")), "user/" + Narrow(stored) + "/");
+}
+
+TEST(ManagerPaths, ExistingSettingFileIsKeptByteForByte)
+{
+    const std::string own = Utf16(L"[Main]\r\nlang=fr\r\n; mine\r\n");
+    if (RanInRoot([&](const AppRoot& root) {
+            WriteFile(root.system() + "envsetting.ini", Utf16(L"[Main]\r\nlang=en\r\n"));
+            MakeFolders(root.user() + "bob");
+            WriteFile(root.user() + "bob/envsetting.ini", own);
+        }))
+        return;
+    Mgr().SetUserID(L"bob", 0);
+    EXPECT_EQ(ReadFile(Root() + "user/bob/envsetting.ini"), own);
+    EXPECT_STREQ(Mgr().GetUserId(1), L"bob");
+    EXPECT_STREQ(Mgr().GetUserId(0), L"bob") << "a plain id reads back as itself";
+}
+
+TEST(ManagerPaths, MissingTemplateLeavesOnlyTheMark)
+{
+    if (RanInRoot())
+        return;
+    Mgr().SetUserID(L"carol", 0);
+    EXPECT_EQ(ReadFile(Root() + "user/carol/envsetting.ini"), std::string("\xFF\xFE", 2));
+}
+
+TEST(ManagerPaths, TextThatWouldLeaveTheRootCreatesNothingThere)
+{
+    if (RanInRoot())
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    for (const wchar_t* id : {L"../escape", L"..", L"a/b", L"a\\..\\..\\b", L"/tmp/x"}) {
+        mgr.SetUserID(id, 0);
+        EXPECT_STREQ(mgr.GetUserId(1), L"") << "refused: " << Narrow(id);
+    }
+    EXPECT_FALSE(PathExists(Root() + "escape"));
+    EXPECT_FALSE(PathExists(Root() + "../escape"));
+
+    const CString outside = mgr.GetUserPath(L"../../zv-outside");
+    EXPECT_EQ(Folders(outside), "user/../../zv-outside/") << "the text is still returned";
+    EXPECT_FALSE(PathExists(Root() + "../zv-outside"));
+    EXPECT_FALSE(PathExists(Root() + "user/../../zv-outside"));
+}
+
+TEST(ManagerPaths, ImageFolderOfTheHost)
+{
+    if (RanInRoot())
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    EXPECT_EQ(Folders(mgr.GetMtsImagePath(L"", L"")), "");
+    EXPECT_EQ(Folders(mgr.GetMtsImagePath(L"img")), "img/");
+    EXPECT_STREQ(mgr.GetMtsImagePath(L"/abs/pics", L"x"), L"/abs/pics");
+    mgr.SetMtsImagePath(L"skins\\dark");
+    EXPECT_STREQ(mgr.GetMtsImagePath(), L"skins\\dark");
+    EXPECT_EQ(Folders(mgr.GetMtsImagePath(L"ignored")), "skins/dark/");
+    EXPECT_STREQ(mgr.GetMtsImagePath(L"", L"x"), L"skins\\dark") << "the stored text, not under the root";
+}
+
+} // namespace

@@ -1,0 +1,94 @@
+#include "ManagerTestUtil.h"
+
+#include "envjson/JsonValidator.h"
+
+#include <zvenv/ZvUtil.h>
+
+using namespace zvtest;
+
+namespace {
+
+void WriteHtmlIni(const AppRoot& root)
+{
+    WriteFile(root.system() + "html.ini", Utf16(L"[Main]\r\ntitle=Start\r\n"));
+}
+
+TEST(ManagerStartup, RootIsTheParentOfTheExecutableFolder)
+{
+    if (RanInRoot(WriteHtmlIni))
+        return;
+    EXPECT_EQ(Narrow(Mgr().GetRootPath()), Root());
+    EXPECT_EQ(Narrow(Mgr().GetModulePath()), Root() + "bin");
+    EXPECT_EQ(CTqEnvMgr::GetInstance(), fnTqEnvMgr()) << "one instance";
+}
+
+TEST(ManagerStartup, LoadsHtmlIniOnceAndKeepsTheHostValues)
+{
+    if (RanInRoot(WriteHtmlIni))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    void* memIni = mgr.GetMemIni(L"html.ini");
+    ASSERT_NE(memIni, nullptr) << "start-up loaded html.ini";
+    CString title;
+    EXPECT_TRUE(TQ_UT_ENV_GetMemIniString(memIni, L"main", L"TITLE", L"", title));
+    EXPECT_STREQ(title, L"Start");
+
+    // A later GetInstance does not read html.ini again: the cache keeps the old text.
+    WriteFile(Root() + "system/html.ini", Utf16(L"[Main]\r\ntitle=Changed\r\n"));
+    CTqEnvMgr::GetInstance();
+    TQ_UT_ENV_GetMemIniString(mgr.GetMemIni(L"html.ini"), L"Main", L"title", L"", title);
+    EXPECT_STREQ(title, L"Start");
+    EXPECT_EQ(mgr.ReadMemIni((Wide(Root()) + L"system/html.ini").c_str(), 1), 1);
+    TQ_UT_ENV_GetMemIniString(mgr.GetMemIni(L"html.ini"), L"Main", L"title", L"", title);
+    EXPECT_STREQ(title, L"Changed");
+
+    EXPECT_EQ(mgr.GetChildTitleHeight(), 18);
+    EXPECT_EQ(mgr.GetDlgTitleHeight(), 18);
+    EXPECT_EQ(mgr.GetMockServer(), 0);
+    mgr.SetChildTitleHeight(22);
+    mgr.SetDlgTitleHeight(-3);
+    mgr.SetMockServer(1);
+    mgr.SetMtsResInfoFile(L"res.info");
+    EXPECT_EQ(mgr.GetChildTitleHeight(), 22);
+    EXPECT_EQ(mgr.GetDlgTitleHeight(), -3);
+    EXPECT_EQ(mgr.GetMockServer(), 1);
+    EXPECT_STREQ(mgr.GetMtsResInfoFile(), L"res.info");
+    EXPECT_NE(mgr.GetEnvSetting(), nullptr);
+
+    mgr.Clear();
+    EXPECT_EQ(mgr.GetMemIni(L"html.ini"), nullptr) << "Clear empties the memory INI cache";
+}
+
+TEST(ManagerStartup, MissingHtmlIniIsNoError)
+{
+    if (RanInRoot())
+        return;
+    EXPECT_EQ(Mgr().GetMemIni(L"html.ini"), nullptr);
+    EXPECT_EQ(Narrow(Mgr().GetRootPath()), Root());
+}
+
+TEST(ManagerStartup, ValidatorNextToTheHostIsLoaded)
+{
+    if (RanInRoot())
+        return;
+    CTqEnvMgr::GetInstance();
+    EXPECT_NE(g_hJsonLint, nullptr);
+    EXPECT_NE(g_pfnJsonCppParse, nullptr);
+}
+
+TEST(ManagerStartup, ReleaseBeforeStartCreatesNothing)
+{
+    if (RanInRoot())
+        return;
+    CTqEnvMgr::ReleaseInstance();
+    EXPECT_FALSE(PathExists(Root() + "user/envsetting.ini"));
+    CTqEnvIni* ini = Mgr().GetEnvIni(L"after");
+    ASSERT_NE(ini, nullptr);
+    ini->SetInt(L"S", L"k", 1);
+    CTqEnvMgr::ReleaseInstance();
+    EXPECT_EQ(Mgr().GetEnvIni(L"after"), ini) << "release saves and keeps the registry";
+    EXPECT_EQ(ini->IsDirty(), 0);
+    EXPECT_TRUE(PathExists(Root() + "user/after.ini"));
+}
+
+} // namespace

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ZvTest.h"
+
+#include <zvenv/CTqEnvMgr.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <functional>
+
+namespace zvtest {
+
+// Manager tests run in a child process placed in a temporary application
+// root, so that the one manager of that process sees the root as its own.
+// In the parent this lays out a root, lets prepare fill it, runs the test
+// there and returns true (the caller returns); in the child it returns false
+// and the test body goes on.
+inline bool RanInRoot(const std::function<void(const AppRoot&)>& prepare = nullptr, bool withValidator = true)
+{
+    if (InChild())
+        return false;
+    AppRoot root;
+    if (prepare)
+        prepare(root);
+    EXPECT_EQ(RunInRoot(root, withValidator), 0) << "the test failed in its application root";
+    return true;
+}
+
+inline std::wstring Wide(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+inline std::string Narrow(const CString& text)
+{
+    return text.ToUtf8();
+}
+inline std::string Root()
+{
+    return ChildRoot();
+}
+inline CTqEnvMgr& Mgr()
+{
+    return *CTqEnvMgr::GetInstance();
+}
+
+} // namespace zvtest

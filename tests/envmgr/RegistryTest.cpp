@@ -1,0 +1,226 @@
+#include "ManagerTestUtil.h"
+
+using namespace zvtest;
+
+namespace {
+
+const std::wstring kTrade = L"[Main]\r\nqty=5\r\n";
+
+void ShipDefaults(const AppRoot& root)
+{
+    WriteFile(root.system() + "trade.ini", Utf16(kTrade));
+    WriteFile(root.system() + "layout.json", Utf16(L"{\r\n\t\"width\" : 640\r\n}"));
+}
+
+TEST(Registry, IniNamesShareOneDocumentWhateverTheirCaseAndExtension)
+{
+    if (RanInRoot(ShipDefaults))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    CTqEnvIni* trade = mgr.GetEnvIni(L"trade", 0, L"cfg");
+    ASSERT_NE(trade, nullptr);
+    EXPECT_EQ(mgr.GetEnvIni(L"Trade.ini", 0, L"cfg"), trade);
+    EXPECT_EQ(mgr.GetEnvIni(L"  TRADE  ", 0, L" cfg "), trade);
+    EXPECT_EQ(mgr.GetEnvIni(L"trade.cfg", 1, L"cfg"), trade) << "neither extension nor system flag is in the key";
+    EXPECT_NE(mgr.GetEnvIni(L"trade", 0, L""), trade);
+
+    EXPECT_EQ(mgr.GetEnvIni(L""), mgr.GetEnvSetting());
+    EXPECT_EQ(mgr.GetEnvIni(L"envSETTING.ini"), mgr.GetEnvSetting());
+
+    CTqEnvIni* dotted = mgr.GetEnvIni(L".hidden");
+    ASSERT_NE(dotted, nullptr);
+    EXPECT_EQ(Narrow(dotted->GetPath()), Root() + "user/.hidden.ini");
+}
+
+TEST(Registry, UserDocumentsAreSeededButNeverOverwritten)
+{
+    const std::string mine = Utf16(L"[Main]\r\nqty=9\r\n");
+    if (RanInRoot([&](const AppRoot& root) {
+            ShipDefaults(root);
+            WriteFile(root.system() + "other.ini", Utf16(kTrade));
+            WriteFile(root.user() + "other.ini", mine);
+        }))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    CTqEnvIni* trade = mgr.GetEnvIni(L"trade");
+    EXPECT_EQ(Narrow(trade->GetPath()), Root() + "user/trade.ini");
+    EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), ReadFile(Root() + "system/trade.ini"));
+    EXPECT_EQ(trade->GetInt(L"Main", L"qty", 0), 5);
+
+    EXPECT_EQ(mgr.GetEnvIni(L"other")->GetInt(L"Main", L"qty", 0), 9);
+    EXPECT_EQ(ReadFile(Root() + "user/other.ini"), mine);
+
+    CTqEnvIni* system = mgr.GetEnvIni(L"trade", 1, L"");
+    EXPECT_EQ(system, trade) << "the first request decided the file";
+
+    CTqEnvIni* nested = mgr.GetEnvIni(L"trade", 0, L"desk/left");
+    EXPECT_EQ(Narrow(nested->GetPath()), Root() + "user/desk/left/trade.ini");
+    EXPECT_EQ(nested->GetInt(L"Main", L"qty", 0), 5) << "seeded from the system folder's top";
+
+    CTqEnvIni* none = mgr.GetEnvIni(L"absent");
+    EXPECT_FALSE(PathExists(Root() + "user/absent.ini"));
+    EXPECT_EQ(none->GetInt(L"Main", L"qty", 3), 3);
+}
+
+TEST(Registry, DocumentsOfAUserLiveInTheUsersFolder)
+{
+    if (RanInRoot(ShipDefaults))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    mgr.SetUserID(L"dave", 1);
+    const std::string stored = Narrow(mgr.GetUserId(1));
+    EXPECT_EQ(Narrow(mgr.GetEnvIni(L"trade")->GetPath()), Root() + "user/" + stored + "/trade.ini");
+    EXPECT_EQ(Narrow(mgr.GetJson(L"layout")->GetPath()), Root() + "user/" + stored + "/layout.json");
+    EXPECT_EQ(Narrow(mgr.GetEnvIni(L"trade", 0, L"cfg")->GetPath()), Root() + "user/" + stored + "/cfg/trade.ini");
+}
+
+TEST(Registry, JsonKeysAreCaseSensitive)
+{
+    if (RanInRoot(ShipDefaults))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    CTqEnvJson* upper = mgr.GetJson(L"Layout");
+    CTqEnvJson* lower = mgr.GetJson(L"layout.json");
+    ASSERT_NE(upper, nullptr);
+    ASSERT_NE(lower, nullptr);
+    EXPECT_NE(upper, lower);
+    EXPECT_EQ(mgr.GetJson(L" layout "), lower);
+    EXPECT_EQ(mgr.GetJson(L""), nullptr);
+    EXPECT_EQ(lower->GetInt(L"width", 0), 640);
+    EXPECT_EQ(Narrow(mgr.GetJson(L"panel.cfg")->GetPath()), Root() + "user/panel.json") << "always a .json file";
+}
+
+TEST(Registry, UnreadableUserJsonIsRepairedFromTheDefault)
+{
+    if (RanInRoot([](const AppRoot& root) {
+            ShipDefaults(root);
+            WriteFile(root.user() + "layout.json", Utf16(L"{ \"width\" : "));
+            WriteFile(root.user() + "broken.json", Utf16(L"[1,"));
+        }))
+        return;
+    int copied = -1;
+    CTqEnvJson* layout = Mgr().GetJsonEx(L"layout", copied);
+    EXPECT_EQ(copied, 1);
+    ASSERT_NE(layout->GetJson(), nullptr);
+    EXPECT_EQ(layout->GetInt(L"width", 0), 640);
+
+    CTqEnvJson* broken = Mgr().GetJsonEx(L"broken", copied);
+    EXPECT_EQ(copied, 0) << "no default to repair from";
+    EXPECT_EQ(broken->GetJson(), nullptr);
+    EXPECT_EQ(ReadFile(Root() + "user/broken.json"), Utf16(L"[1,")) << "the user's file is left as it was";
+}
+
+TEST(Registry, SaveAllWritesOnlyDirtyDocumentsAndNeverClones)
+{
+    if (RanInRoot(ShipDefaults))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    CTqEnvIni* clean = mgr.GetEnvIni(L"trade");
+    clean->GetInt(L"Main", L"qty", 0);
+    const std::string before = ReadFile(Root() + "user/trade.ini");
+    CTqEnvIni* clone = mgr.GetEnvIniClone(L"trade");
+    EXPECT_EQ(Narrow(clone->GetPath()), Root() + "system/trade.ini");
+    EXPECT_NE(clone, clean);
+    EXPECT_EQ(mgr.GetEnvIniClone(L"TRADE.ini"), clone);
+    clone->SetInt(L"Main", L"qty", 77);
+    CTqEnvJson* jsonClone = mgr.GetJsonClone(L"layout");
+    jsonClone->SetInt(L"width", 1);
+
+    CTqEnvIni* changed = mgr.GetEnvIni(L"notes");
+    changed->SetString(L"Main", L"text", L"hello");
+    CTqEnvJson* layout = mgr.GetJson(L"layout");
+    layout->SetInt(L"width", 800);
+    mgr.GetEnvSetting()->SetInt(L"Main", L"x", 1);
+
+    mgr.SaveAll();
+    EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), before);
+    EXPECT_EQ(ReadFile(Root() + "system/trade.ini"), Utf16(kTrade)) << "clones are never saved";
+    EXPECT_EQ(ReadFile(Root() + "system/layout.json"), Utf16(L"{\r\n\t\"width\" : 640\r\n}"));
+    EXPECT_EQ(ReadFile(Root() + "user/notes.ini"), Utf16(L"[Main]\r\ntext=hello\r\n"));
+    EXPECT_EQ(changed->IsDirty(), 0);
+    EXPECT_EQ(layout->IsDirty(), 0);
+    EXPECT_EQ(mgr.GetEnvSetting()->IsDirty(), 0) << "saved (to no file: no user is set)";
+}
+
+TEST(Registry, DeletingAndClearing)
+{
+    if (RanInRoot(ShipDefaults))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    CTqEnvIni* kept = mgr.GetEnvIni(L"trade");
+    mgr.DeleteIni(L"Trade.ini", L"", 0);
+    EXPECT_TRUE(PathExists(Root() + "user/trade.ini"));
+    CTqEnvIni* again = mgr.GetEnvIni(L"trade");
+    ASSERT_NE(again, nullptr);
+    (void)kept;
+    mgr.DeleteIni(L"trade", L"", 1);
+    EXPECT_FALSE(PathExists(Root() + "user/trade.ini"));
+
+    CTqEnvJson* json = mgr.GetJson(L"layout");
+    ASSERT_NE(json, nullptr);
+    mgr.DeleteJson(L"layout", L"", 1);
+    EXPECT_FALSE(PathExists(Root() + "user/layout.json"));
+    mgr.DeleteJson(L"never", L"", 1);
+
+    mgr.GetEnvIniClone(L"trade");
+    mgr.DeleteCloneIni(L"trade", L"");
+    EXPECT_TRUE(PathExists(Root() + "system/trade.ini")) << "deleting a clone touches no file";
+    mgr.GetJsonClone(L"layout");
+    mgr.DeleteCloneJson(L"layout", L"");
+    EXPECT_TRUE(PathExists(Root() + "system/layout.json"));
+
+    mgr.GetEnvIni(L"a")->SetInt(L"S", L"k", 1);
+    mgr.GetJson(L"b");
+    mgr.Clear();
+    mgr.SaveAll();
+    EXPECT_FALSE(PathExists(Root() + "user/a.ini")) << "cleared documents are gone unsaved";
+}
+
+TEST(Registry, RenamesMoveTheFileAndKeepTheDocumentFindable)
+{
+    if (RanInRoot(ShipDefaults))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    CTqEnvIni* trade = mgr.GetEnvIni(L"trade", 0, L"cfg");
+    EXPECT_EQ(mgr.ChangeNameIni(L"trade", L"deals", L"cfg"), 1);
+    EXPECT_FALSE(PathExists(Root() + "user/cfg/trade.ini"));
+    EXPECT_EQ(ReadFile(Root() + "user/cfg/deals.ini"), Utf16(kTrade));
+    EXPECT_EQ(Narrow(trade->GetPath()), Root() + "user/cfg/deals.ini");
+    EXPECT_EQ(mgr.GetEnvIni(L"Deals", 0, L"cfg"), trade);
+    EXPECT_EQ(mgr.ChangeNameIni(L"missing", L"x", L"cfg"), 0);
+
+    mgr.GetEnvIni(L"trade", 0, L"cfg"); // seeded again
+    EXPECT_EQ(mgr.ChangeNameIni(L"trade", L"deals", L"cfg"), 0) << "the target exists";
+    EXPECT_TRUE(PathExists(Root() + "user/cfg/trade.ini"));
+
+    CTqEnvJson* layout = mgr.GetJson(L"layout");
+    EXPECT_EQ(mgr.ChangeNameJson(L"layout", L"screen", L""), 1);
+    EXPECT_TRUE(PathExists(Root() + "user/screen.json"));
+    EXPECT_FALSE(PathExists(Root() + "user/layout.json"));
+    EXPECT_EQ(mgr.GetJson(L"screen"), layout);
+    EXPECT_EQ(layout->GetInt(L"width", 0), 640);
+}
+
+TEST(Registry, NamesThatWouldLeaveTheRootAreRefused)
+{
+    if (RanInRoot(ShipDefaults))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    EXPECT_EQ(mgr.GetEnvIni(L"../outside"), nullptr);
+    EXPECT_EQ(mgr.GetEnvIni(L"trade", 0, L"../../x"), nullptr);
+    EXPECT_EQ(mgr.GetEnvIni(L"a.b/../../../c"), nullptr) << "an extension cannot climb either";
+    EXPECT_EQ(mgr.GetEnvIni(L"/etc/passwd"), nullptr);
+    EXPECT_EQ(mgr.GetEnvIni(L"C:evil"), nullptr);
+    EXPECT_EQ(mgr.GetJson(L"..\\up"), nullptr);
+    EXPECT_EQ(mgr.GetJson(L"x", 0, L"a/../../.."), nullptr);
+    EXPECT_EQ(mgr.GetEnvIniClone(L"../x"), nullptr);
+    EXPECT_EQ(mgr.GetJsonClone(L"ok", L".."), nullptr);
+    mgr.GetEnvIni(L"trade");
+    EXPECT_EQ(mgr.ChangeNameIni(L"trade", L"../../stolen", L""), 0);
+    EXPECT_TRUE(PathExists(Root() + "user/trade.ini"));
+    EXPECT_FALSE(PathExists(Root() + "../stolen.ini"));
+    EXPECT_EQ(mgr.GetEnvIni(L"sub/name")->GetPath().Find(L"user/sub/name.ini"), static_cast<int>(Root().size()))
+        << "a name with a folder stays inside";
+}
+
+} // namespace

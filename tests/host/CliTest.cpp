@@ -1,0 +1,136 @@
+// How the host reads its command line and the values given on it.
+#include "Cli.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using zvenv::Args;
+using zvenv::ParseValue;
+using zvenv::Value;
+using zvenv::ValueType;
+
+TEST(HostArgs, OptionsTakeValuesOnlyWhenDeclared)
+{
+    const Args args({"get", "--sub", "cfg/a", "trade", "--system", "Main", "--type=int", "Key"}, {"sub", "type"});
+    EXPECT_EQ(args.Value("sub"), "cfg/a");
+    EXPECT_EQ(args.Value("type"), "int");
+    EXPECT_TRUE(args.Has("system"));
+    EXPECT_EQ(args.Value("system", "x"), "");
+    ASSERT_EQ(args.Count(), 4u);
+    EXPECT_EQ(args.At(1), "trade");
+    EXPECT_EQ(args.At(3), "Key");
+    EXPECT_EQ(args.At(9), "");
+    EXPECT_TRUE(args.Error().empty());
+}
+
+TEST(HostArgs, DoubleDashEndsOptions)
+{
+    const Args args({"set", "--", "--system", "-h", "--sub"}, {"sub"});
+    EXPECT_FALSE(args.Has("system"));
+    EXPECT_FALSE(args.WantsHelp());
+    EXPECT_FALSE(args.Has("sub"));
+    ASSERT_EQ(args.Count(), 4u);
+    EXPECT_EQ(args.At(1), "--system");
+    EXPECT_EQ(args.At(3), "--sub");
+}
+
+TEST(HostArgs, MissingValueAndUnknownOptionsAreReported)
+{
+    const Args missing({"get", "trade", "--sub"}, {"sub"});
+    EXPECT_EQ(missing.Error(), "--sub needs a value");
+    const Args unknown({"get", "--colour", "--sytem", "-h"}, {});
+    EXPECT_EQ(unknown.Unknown({"system"}), "--colour --sytem");
+    EXPECT_TRUE(unknown.WantsHelp());
+    EXPECT_EQ(Args({"--system"}, {}).Unknown({"system"}), "");
+    // A lone "-" or "-x" is a word, not an option.
+    const Args words({"-", "-x"}, {});
+    EXPECT_EQ(words.Count(), 2u);
+}
+
+TEST(HostArgs, Utf8WordsBecomeWideTextAndBack)
+{
+    const CString wide = zvenv::Wide("Größe \xF0\x9F\x98\x80");
+    ASSERT_EQ(wide.GetLength(), 7);
+    EXPECT_EQ(wide[2], L'\u00f6');
+    EXPECT_EQ(wide[6], static_cast<wchar_t>(0x1F600));
+    EXPECT_EQ(zvenv::Narrow(wide), "Größe \xF0\x9F\x98\x80");
+}
+
+TEST(HostValues, TypeNames)
+{
+    ValueType type = ValueType::Int;
+    EXPECT_TRUE(zvenv::ParseValueType("", type));
+    EXPECT_EQ(type, ValueType::String);
+    EXPECT_TRUE(zvenv::ParseValueType("rgb", type));
+    EXPECT_EQ(type, ValueType::Rgb);
+    EXPECT_FALSE(zvenv::ParseValueType("colour", type));
+    EXPECT_FALSE(zvenv::ParseValueType("INT", type));
+}
+
+TEST(HostValues, IntegersAreWholeAndInRange)
+{
+    Value v;
+    std::string reason;
+    ASSERT_TRUE(ParseValue(ValueType::Int, "-2147483648", v, reason));
+    EXPECT_EQ(v.i, -2147483647 - 1);
+    for (const char* bad : {"", "12abc", "1.5", "2147483648", "0x10", " 5"}) {
+        EXPECT_FALSE(ParseValue(ValueType::Int, bad, v, reason)) << bad;
+        EXPECT_NE(reason.find("integer"), std::string::npos);
+    }
+}
+
+TEST(HostValues, Doubles)
+{
+    Value v;
+    std::string reason;
+    ASSERT_TRUE(ParseValue(ValueType::Double, "2.75", v, reason));
+    EXPECT_EQ(v.d, 2.75);
+    ASSERT_TRUE(ParseValue(ValueType::Double, "-1e-3", v, reason));
+    EXPECT_EQ(v.d, -0.001);
+    EXPECT_FALSE(ParseValue(ValueType::Double, "", v, reason));
+    EXPECT_FALSE(ParseValue(ValueType::Double, "2,5", v, reason));
+    EXPECT_FALSE(ParseValue(ValueType::Double, "1e999", v, reason));
+}
+
+TEST(HostValues, PointsSizesRectanglesAndColours)
+{
+    Value v;
+    std::string reason;
+    ASSERT_TRUE(ParseValue(ValueType::Point, "10, -20", v, reason));
+    EXPECT_EQ(v.point.x, 10);
+    EXPECT_EQ(v.point.y, -20);
+    ASSERT_TRUE(ParseValue(ValueType::Size, "800,600", v, reason));
+    EXPECT_EQ(v.size.cx, 800);
+    EXPECT_EQ(v.size.cy, 600);
+    ASSERT_TRUE(ParseValue(ValueType::Rect, "1,2,3,4", v, reason));
+    EXPECT_EQ(v.rect.left, 1);
+    EXPECT_EQ(v.rect.bottom, 4);
+    ASSERT_TRUE(ParseValue(ValueType::Rgb, "255,128,0", v, reason));
+    EXPECT_EQ(v.rgb, 0x0080FFul); // red in the low byte
+    EXPECT_FALSE(ParseValue(ValueType::Point, "1", v, reason));
+    EXPECT_FALSE(ParseValue(ValueType::Point, "1,2,3", v, reason));
+    EXPECT_FALSE(ParseValue(ValueType::Rect, "1,2,3", v, reason));
+    EXPECT_FALSE(ParseValue(ValueType::Rect, "1,,3,4", v, reason));
+    EXPECT_FALSE(ParseValue(ValueType::Rgb, "256,0,0", v, reason));
+    EXPECT_FALSE(ParseValue(ValueType::Rgb, "-1,0,0", v, reason));
+    EXPECT_NE(reason.find("R,G,B"), std::string::npos);
+}
+
+TEST(HostValues, StringsKeepTheirText)
+{
+    Value v;
+    std::string reason;
+    ASSERT_TRUE(ParseValue(ValueType::String, "a=b; [c]", v, reason));
+    EXPECT_EQ(zvenv::Narrow(v.text), "a=b; [c]");
+}
+
+TEST(HostValues, DoublesPrintShortAndReadBackExactly)
+{
+    EXPECT_EQ(zvenv::Narrow(zvenv::FormatDouble(2.5)), "2.5");
+    EXPECT_EQ(zvenv::Narrow(zvenv::FormatDouble(-3)), "-3");
+    for (double d : {0.1, 1.0 / 3, 1e-300, 123456789.123456789}) {
+        const std::string text = zvenv::Narrow(zvenv::FormatDouble(d));
+        EXPECT_EQ(std::strtod(text.c_str(), nullptr), d) << text;
+    }
+}
