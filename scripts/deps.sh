@@ -17,6 +17,11 @@ zv_ensure_packages() {
 }
 
 ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev)
+
+# clang with libFuzzer and the sanitizer runtimes, and the symbolizer for
+# readable reports: the fuzz targets need them (scripts/fuzz.sh).
+ZV_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
+
 # The Windows cross compiler and loader that the profile-file comparison test
 # runs the platform's own functions with (tests/wine).
 ZV_PLATFORM_CHECK_PACKAGES=(g++-mingw-w64-x86-64 wine64)

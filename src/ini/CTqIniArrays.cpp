@@ -144,9 +144,11 @@ unsigned long CTqIni::__StringSplit(const wchar_t* text, wchar_t* out, unsigned 
     if (delimiter && !*delimiter) {
         const unsigned long count = static_cast<unsigned long>(std::min<std::size_t>(textLength, room - 1));
         std::wmemcpy(out, text, count);
-        // One item: its null, then the null that ends the list (the buffer holds room + 1).
+        // One item: its null, then the null that ends the list when the room
+        // has a place for it. A caller's buffer holds exactly room characters.
         out[count] = 0;
-        out[count + 1] = 0;
+        if (count + 1 < room)
+            out[count + 1] = 0;
         return count;
     }
     const wchar_t* separator = delimiter ? delimiter : L",";

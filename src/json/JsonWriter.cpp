@@ -195,7 +195,10 @@ void WriteNode(OutputText& out, NodeBody* body, std::uint32_t depth, bool member
         AppendComment(out, body->comment, depth);
     if (member) {
         out.Append(L'"');
-        if (body->nameEscaped)
+        // A name read without escapes may still hold a double quote when the
+        // text around it was malformed; written bare it would end the name
+        // early and read back as other members.
+        if (body->nameEscaped || body->name.find(L'"') != std::wstring::npos)
             AppendEscaped(out, body->name);
         else
             out.Append(body->name);

@@ -1,5 +1,6 @@
 #include "IniTestUtil.h"
 
+#include <algorithm>
 #include <tuple>
 #include <vector>
 
@@ -182,6 +183,24 @@ TEST_F(IniLists, SplitStaysInsideItsRoom)
     EXPECT_LE(used, 6u);
     EXPECT_EQ(out[7], L'#');
     EXPECT_EQ(out[used], 0);
+}
+
+// An empty delimiter copies the value whole; a buffer just big enough for
+// the cut value must not get a second null written past its end.
+TEST_F(IniLists, UnsplitValueStaysInsideACallersBuffer)
+{
+    ini.WriteString(L"S", L"v", L"abcdef");
+    for (unsigned long size : {1ul, 3ul, 6ul, 7ul}) {
+        std::vector<wchar_t> buffer(size + 2, L'#');
+        const unsigned long used = ini.GetArray(L"S", L"v", buffer.data(), size, L"", 0);
+        EXPECT_EQ(used, std::min(size - 1, 6ul)) << size;
+        EXPECT_EQ(buffer[used], 0) << size;
+        EXPECT_EQ(buffer[size], L'#') << "written past a buffer of " << size;
+        EXPECT_EQ(std::wstring(buffer.data()), std::wstring(L"abcdef").substr(0, used));
+    }
+    wchar_t roomy[9];
+    ini.GetArray(L"S", L"v", roomy, 9, L"", 0);
+    EXPECT_EQ(Items(roomy), (std::vector<std::wstring>{L"abcdef"})) << "with room the list is ended";
 }
 
 TEST_F(IniLists, CopyingAndMoving)

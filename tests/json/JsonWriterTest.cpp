@@ -71,6 +71,23 @@ TEST(JsonWriter, StringsSetThroughTheInterfaceAreEscaped)
     EXPECT_EQ(L"{\n\t\"q\\\"b\\\\\" : \"say \\\"hi\\\" \\\\ then\nnext\",\n\t\"\\\"n\\\"\" : -7\n}", Write(root));
 }
 
+// A stray quote in malformed text makes a member name that holds quotes and
+// a line break. Written, it must not read back as other members.
+TEST(JsonWriter, ANameHoldingAQuoteIsWrittenEscaped)
+{
+    Document root(L"{\"none\": null,\ne\": null,\n\t\"lb: 4}]\n}");
+    ASSERT_EQ(JsonGetSize(root), 2);
+    const std::wstring name = Name(Child(root, 1));
+    ASSERT_NE(name.find(L'"'), std::wstring::npos);
+    const std::wstring written = Write(root);
+    EXPECT_EQ(L"{\n\t\"none\" : null,\n\t\"\\\": null,\n\t\\\"l\" : null\n}", written);
+
+    Document again(written.c_str());
+    ASSERT_EQ(JsonGetSize(again), 2) << "read back as other members";
+    EXPECT_EQ(name, Name(Child(again, 1)));
+    EXPECT_EQ(written, Write(again));
+}
+
 TEST(JsonWriter, UnreadValuesKeepTheirSpelling)
 {
     const std::wstring text = L"{\n\t\"u\" : \"caf\\u00e9 \\\"q\\\" \\\\\\\" \\/\",\n\t\"h\" : 0x1F,\n\t\"o\" : 017\n}";

@@ -1,0 +1,69 @@
+// CTqEnvJson's own bar splitter on arbitrary text (UTF-8, or UTF-16 after a
+// 0xFF 0xFE mark). Whatever the text, the pieces are taken from it in order
+// and never empty; without a double bar they are the texts between bars.
+#include <zvenv/CTqEnvJson.h>
+#include <zvenv/platform/Text.h>
+
+#include "FuzzInput.h"
+
+#include <string>
+#include <vector>
+
+using zvfuzz::Check;
+
+namespace {
+
+// Without "||": every non-empty text before a bar, in order.
+std::vector<std::wstring> BarPieces(const std::wstring& text)
+{
+    std::vector<std::wstring> pieces;
+    std::size_t start = 0;
+    for (std::size_t bar = text.find(L'|'); bar != std::wstring::npos; bar = text.find(L'|', start)) {
+        if (bar > start)
+            pieces.push_back(text.substr(start, bar - start));
+        start = bar + 1;
+    }
+    return pieces;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    zvfuzz::FuzzInput in(data, size);
+    const std::string bytes = in.TakeDocument();
+    std::wstring text;
+    if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0)
+        text = zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
+    else
+        text = zv::text::DecodeUtf8Lenient(bytes);
+
+    CStringArray pieces;
+    pieces.Add(L"stale");
+    // The CString keeps embedded nulls out: it is built from a C string.
+    const CString whole(text.c_str());
+    const int count = CTqEnvJson::StringToArray(whole, pieces);
+    Check(count == pieces.GetSize(), "count differs from the pieces");
+    const std::wstring seen = whole.GetString();
+    Check(count <= static_cast<int>(seen.size()), "more pieces than characters");
+
+    if (seen.find(L"||") == std::wstring::npos) {
+        const std::vector<std::wstring> expected = BarPieces(seen);
+        Check(count == static_cast<int>(expected.size()), "bar pieces differ in number", seen);
+        for (int i = 0; i < count; ++i)
+            Check(expected[static_cast<std::size_t>(i)] == pieces.GetAt(i).GetString(), "bar piece differs", seen);
+        return 0;
+    }
+    // With double bars each piece is a text of the input, in order, followed
+    // by one bar (a lone bar stands for itself).
+    std::size_t from = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::wstring piece = pieces.GetAt(i).GetString();
+        Check(!piece.empty() && piece.back() == L'|', "a piece without its bar", seen);
+        const std::wstring taken = piece == L"|" ? piece : piece.substr(0, piece.size() - 1);
+        const std::size_t at = seen.find(taken, from);
+        Check(at != std::wstring::npos, "a piece that is not in the text", seen + L" / " + piece);
+        from = at + taken.size();
+    }
+    return 0;
+}

@@ -1,0 +1,125 @@
+// The utility library's StringToArray and the path splitter CPath on
+// arbitrary text. The input's head is the text (UTF-8, or UTF-16 after a
+// 0xFF 0xFE mark), its tail picks delimiters and flags.
+#include <zvenv/ZvUtil.h>
+#include <zvenv/platform/Os.h>
+#include <zvenv/platform/Text.h>
+
+#include "FuzzInput.h"
+#include "util/CPath.h"
+
+#include <string>
+
+using zvfuzz::Check;
+
+namespace {
+
+const wchar_t* const kDelimiters[] = {nullptr, L"", L"|", L",", L"||", L"aa", L"aba", L"\\", L"\U0001F600"};
+
+std::wstring Join(const CStringArray& pieces, const std::wstring& delimiter)
+{
+    std::wstring text;
+    for (int i = 0; i < pieces.GetSize(); ++i)
+        text += (i ? delimiter : L"") + std::wstring(pieces.GetAt(i).GetString());
+    return text;
+}
+
+void CheckStringToArray(zvfuzz::FuzzInput& in, const std::wstring& text)
+{
+    const wchar_t* delimiter = in.Pick(kDelimiters);
+    CStringArray pieces;
+    pieces.Add(L"stale");
+    const int count = StringToArray(CString(text.c_str()), pieces, delimiter);
+    Check(count == pieces.GetSize(), "count differs from the pieces");
+    if (text.empty()) {
+        Check(count == 0, "empty text gave pieces");
+        return;
+    }
+    if (!delimiter || !*delimiter) {
+        Check(count == 1 && text == pieces.GetAt(0).GetString(), "whole text expected");
+        return;
+    }
+    // The pieces joined again give the text, less one delimiter at its end,
+    // and no piece holds the delimiter.
+    const std::wstring separator = delimiter;
+    const std::wstring joined = Join(pieces, separator);
+    Check(joined == text || joined + separator == text, "pieces do not rebuild the text", text);
+    for (int i = 0; i < count; ++i)
+        Check(std::wstring(pieces.GetAt(i).GetString()).find(separator) == std::wstring::npos,
+              "a piece holds the delimiter");
+}
+
+bool IsSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+void CheckPath(zvfuzz::FuzzInput& in, const std::wstring& text)
+{
+    const int asFolder = in.Flag();
+    const int withArgs = in.Flag();
+    CPath path(text.c_str(), asFolder, withArgs);
+    Check(text == path.GetPath().GetString(), "path not kept unchanged");
+
+    const CString folder = path.GetDir(-1);
+    for (int i = 0; i < folder.GetLength(); ++i)
+        Check(folder[i] != (zv::os::kSeparator == L'/' ? L'\\' : L'/'), "folder keeps a foreign separator");
+    int index = 0;
+    for (; index < 300; ++index) {
+        const CString name = path.GetDir(index);
+        if (name.IsEmpty() && path.GetDir(index + 1).IsEmpty())
+            break;
+        for (int i = 0; i < name.GetLength(); ++i)
+            Check(!IsSeparator(name[i]), "a folder name holds a separator");
+    }
+    Check(index < 300, "more folder names than the path has room for");
+    Check(path.GetDir(1 << 30).IsEmpty(), "folder name far past the end");
+
+    const CString extension = path.GetExtension();
+    const CString fileName = path.GetFileName();
+    Check(extension.IsEmpty() || extension[0] == L'.', "extension without its dot");
+    if (asFolder)
+        Check(path.GetTitle().IsEmpty(), "a folder path with a file name");
+
+    // A plain short path comes apart into pieces that rebuild it: drive,
+    // folder, file name and extension (a final lone dot aside).
+    const bool plain = !asFolder && !withArgs && text.size() < 200 && text.find(L'"') == std::wstring::npos &&
+                       !path.GetTitle().IsEmpty();
+    if (plain) {
+        // The drive comes back as it was split off; the rest with native
+        // separators.
+        const std::wstring drive = path.GetDrive().GetString();
+        Check(text.compare(0, drive.size(), drive) == 0, "the drive is not where the path starts", text);
+        std::wstring expected = text.substr(drive.size());
+        for (auto& c : expected)
+            if (IsSeparator(c))
+                c = zv::os::kSeparator;
+        const std::wstring rebuilt = std::wstring(folder.GetString()) + fileName.GetString();
+        Check(rebuilt == expected || rebuilt + L"." == expected, "parts do not rebuild the path", text);
+    }
+
+    const CString added = CPath::AddBackslash(CString(text.c_str()), in.Flag());
+    if (text.empty() || IsSeparator(text.back()))
+        Check(text == added.GetString(), "separator added where none belongs");
+    else
+        Check(added.GetLength() == static_cast<int>(text.size()) + 1 && IsSeparator(added[added.GetLength() - 1]),
+              "separator not added");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    zvfuzz::FuzzInput in(data, size);
+    const std::string bytes = in.TakeDocument();
+    std::wstring text;
+    if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0)
+        text = zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
+    else
+        text = zv::text::DecodeUtf8Lenient(bytes);
+    text = text.c_str(); // the functions see text up to its first null
+
+    CheckStringToArray(in, text);
+    CheckPath(in, text);
+    return 0;
+}
