@@ -13,6 +13,8 @@ target_link_options(zvplatform PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST
 target_link_options(zvutil PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/zvstd-local.map)
 set_property(TARGET ZvEnvMgr APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ZvEnvMgr.map)
 set_property(TARGET zvplatform zvutil APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/zvstd-local.map)
+target_link_options(JSONLint PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/JSONLint.map)
+set_property(TARGET JSONLint APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/JSONLint.map)
 
 # Installed binaries find the project's libraries relative to themselves, so
 # an installed tree can be moved as a whole.
