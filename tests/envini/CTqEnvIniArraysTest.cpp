@@ -10,28 +10,28 @@ using EnvIniPlainArray = EnvIniTest;
 
 TEST_F(EnvIniPlainArray, CachedTextKeepsInnerEmptiesAndTheLastOneOnlyForFlagOne)
 {
-    doc.SetString(L"S", L"k", L"a;;b;");
-    CStringArray items;
-    doc.GetArray(L"S", L"k", items, L"", L";", 0);
-    EXPECT_EQ(Items(items), Strings({L"a", L"", L"b"}));
-    doc.GetArray(L"S", L"k", items, L"", L";", 1);
-    EXPECT_EQ(Items(items), Strings({L"a", L"", L"b", L""}));
-    doc.GetArray(L"S", L"k", items, L"", L";", 2);
-    EXPECT_EQ(Items(items), Strings({L"a", L"", L"b"})) << "only exactly 1 keeps the last empty element";
-    doc.GetArray(L"S", L"k", items, L"", L";", -1);
-    EXPECT_EQ(Items(items), Strings({L"a", L"", L"b"}));
-
-    doc.SetString(L"S", L"empty", L"");
-    doc.GetArray(L"S", L"empty", items, L"", L";", 0);
-    EXPECT_EQ(items.GetSize(), 0);
-    doc.GetArray(L"S", L"empty", items, L"", L";", 1);
-    EXPECT_EQ(Items(items), Strings({L""}));
-
-    doc.SetString(L"S", L"multi", L"x::y::");
-    doc.GetArray(L"S", L"multi", items, L"", L"::", 0);
-    EXPECT_EQ(Items(items), Strings({L"x", L"y"}));
-    doc.GetArray(L"S", L"multi", items, L"", L"", 0);
-    EXPECT_EQ(Items(items), Strings({L"x::y::"})) << "an empty delimiter does not split";
+    // Only exactly 1 keeps the last empty element; an empty delimiter does not split.
+    const struct {
+        const wchar_t* text;
+        const wchar_t* delimiter;
+        int flag;
+        Strings expected;
+    } cases[] = {
+        {L"a;;b;", L";", 0, {L"a", L"", L"b"}},
+        {L"a;;b;", L";", 1, {L"a", L"", L"b", L""}},
+        {L"a;;b;", L";", 2, {L"a", L"", L"b"}},
+        {L"a;;b;", L";", -1, {L"a", L"", L"b"}},
+        {L"", L";", 0, {}},
+        {L"", L";", 1, {L""}},
+        {L"x::y::", L"::", 0, {L"x", L"y"}},
+        {L"x::y::", L"", 0, {L"x::y::"}},
+    };
+    for (const auto& c : cases) {
+        doc.SetString(L"S", L"k", c.text);
+        CStringArray items = Array({L"stale"});
+        doc.GetArray(L"S", L"k", items, L"", c.delimiter, c.flag);
+        EXPECT_EQ(Items(items), c.expected) << c.text << " split by " << c.delimiter << " with " << c.flag;
+    }
 }
 
 TEST_F(EnvIniPlainArray, MissingKeyCachesTheDefaultText)

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -43,19 +44,15 @@ TEST_F(IniValues, IntegersReadAsTheCRuntimeDoes)
 {
     Seed(L"[S]\r\nneg=-5\r\ntail=12abc\r\nbig=99999999999\r\nhex=ff\r\nhex0x=0x1F\r\nbin=101\r\noct=17\r\n"
          L"blank=\r\nspaced=   42\r\nneghuge=-99999999999\r\nsigns=+-3\r\n");
-    EXPECT_EQ(ini.GetInt(L"S", L"missing", 7, 10), 7);
-    EXPECT_EQ(ini.GetInt(L"S", L"blank", 7, 10), 7);
-    EXPECT_EQ(ini.GetInt(L"S", L"neg", 7, 10), -5);
-    EXPECT_EQ(ini.GetInt(L"S", L"tail", 7, 10), 12);
-    EXPECT_EQ(ini.GetInt(L"S", L"big", 7, 10), -1) << "the 32-bit conversion saturates";
+    // The 32-bit conversion saturates; an unknown base (3) is 10.
+    const std::tuple<const wchar_t*, int, int> cases[] = {
+        {L"missing", 10, 7}, {L"blank", 10, 7}, {L"neg", 10, -5},    {L"tail", 10, 12},
+        {L"big", 10, -1},    {L"hex", 16, 255}, {L"hex0x", 16, 31},  {L"bin", 2, 5},
+        {L"oct", 8, 15},     {L"oct", 3, 17},   {L"spaced", 10, 42}, {L"signs", 10, 0},
+    };
+    for (const auto& [key, base, expected] : cases)
+        EXPECT_EQ(ini.GetInt(L"S", key, 7, base), expected) << key << " in base " << base;
     EXPECT_EQ(ini.GetUInt(L"S", L"neghuge", 7, 10), 0xFFFFFFFFu);
-    EXPECT_EQ(ini.GetInt(L"S", L"hex", 7, 16), 255);
-    EXPECT_EQ(ini.GetInt(L"S", L"hex0x", 7, 16), 31);
-    EXPECT_EQ(ini.GetInt(L"S", L"bin", 7, 2), 5);
-    EXPECT_EQ(ini.GetInt(L"S", L"oct", 7, 8), 15);
-    EXPECT_EQ(ini.GetInt(L"S", L"oct", 7, 3), 17) << "an unknown base is 10";
-    EXPECT_EQ(ini.GetInt(L"S", L"spaced", 7), 42);
-    EXPECT_EQ(ini.GetInt(L"S", L"signs", 7), 0);
     EXPECT_EQ(ini.GetUInt(L"S", L"neg", 0), 0xFFFFFFFBu);
     EXPECT_EQ(ini.GetInt(nullptr, L"neg", 7), 7);
 }
@@ -68,9 +65,14 @@ TEST_F(IniValues, IntegersWrittenInEachBase)
         bool isUnsigned;
         const wchar_t* text;
     } cases[] = {
-        {-1, 16, false, L"FFFFFFFF"}, {5, 2, true, L"101"},        {0, 2, true, L"0"},
-        {8, 8, false, L"10"},         {-7, 10, false, L"-7"},      {-1, 10, true, L"4294967295"},
-        {-1, 2, false, L"11111111111111111111111111111111"},       {INT_MIN, 10, false, L"-2147483648"},
+        {-1, 16, false, L"FFFFFFFF"},
+        {5, 2, true, L"101"},
+        {0, 2, true, L"0"},
+        {8, 8, false, L"10"},
+        {-7, 10, false, L"-7"},
+        {-1, 10, true, L"4294967295"},
+        {-1, 2, false, L"11111111111111111111111111111111"},
+        {INT_MIN, 10, false, L"-2147483648"},
         {255, 5, false, L"255"},
     };
     for (const auto& c : cases) {

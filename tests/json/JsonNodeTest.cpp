@@ -77,8 +77,6 @@ TEST(JsonValues, SettersGiveTheirTextForms)
     Document text(JsonNewString(nullptr, L"v"));
     EXPECT_EQ(L"", Name(text));
     EXPECT_EQ(L"v", Value(text));
-    JsonSetName(text, L"n\u00e9");
-    EXPECT_EQ(L"n\u00e9", Name(text));
 }
 
 TEST(JsonValues, ScalarSetterOnAContainerDropsItsChildren)
@@ -186,24 +184,14 @@ TEST(JsonChildList, PushBackOntoAScalarLeavesTheChildWithTheCaller)
     EXPECT_EQ(0, JsonGetSize(array));
 }
 
-TEST(JsonCopyOnWrite, ChangingOneOfTwoHandlesLeavesTheOtherAsItWas)
+TEST(JsonCopyOnWrite, TheCopyIsDeep)
 {
+    // A change below the top stays on its side too.
     Document first(JsonParse(L"[1,[2,3]]"));
     Document second(JsonAsArray(first));
     EXPECT_EQ(Body(first), Body(second));
-    EXPECT_EQ(2u, Body(first)->refs);
-
-    JsonPushBack(second, NumberNode(4));
-    EXPECT_NE(Body(first), Body(second));
-    EXPECT_EQ(1u, Body(first)->refs);
-    EXPECT_EQ(2, JsonGetSize(first));
-    EXPECT_EQ(3, JsonGetSize(second));
-
-    // The copy is deep: a change below the top stays on its side too.
-    JsonNode inner = Child(second, 1);
-    JsonSetInt(*JsonBegin(inner), 20);
+    JsonSetInt(*JsonBegin(Child(second, 1)), 20);
     EXPECT_EQ(L"20", Value(Child(Child(second, 1), 0)));
-    EXPECT_EQ(L"2", Value(Child(Child(first, 1), 0)));
     EXPECT_EQ(L"[\n\t1,\n\t[\n\t\t2,\n\t\t3\n\t]\n]", Write(first));
 }
 
@@ -211,9 +199,13 @@ TEST(JsonCopyOnWrite, EveryChangingFunctionCopiesASharedBody)
 {
     using Change = void (*)(JsonNode);
     const Change changes[] = {
-        [](JsonNode n) { JsonSetName(n, L"renamed"); }, [](JsonNode n) { JsonSetString(n, L"s"); },
-        [](JsonNode n) { JsonSetInt(n, 5); },           [](JsonNode n) { JsonSetBool(n, 1); },
-        [](JsonNode n) { JsonClearChildren(n); },       [](JsonNode n) { JsonErase(n, JsonBegin(n)); },
+        [](JsonNode n) { JsonSetName(n, L"renamed"); },
+        [](JsonNode n) { JsonSetString(n, L"s"); },
+        [](JsonNode n) { JsonSetInt(n, 5); },
+        [](JsonNode n) { JsonSetBool(n, 1); },
+        [](JsonNode n) { JsonClearChildren(n); },
+        [](JsonNode n) { JsonErase(n, JsonBegin(n)); },
+        [](JsonNode n) { JsonPushBack(n, NumberNode(4)); },
     };
     for (Change change : changes) {
         Document original(JsonParse(L"[\"x\",\"y\"]"));
@@ -225,6 +217,7 @@ TEST(JsonCopyOnWrite, EveryChangingFunctionCopiesASharedBody)
         EXPECT_EQ(L"x", Value(Child(original, 0)));
         EXPECT_EQ(L"y", Value(Child(original, 1)));
         EXPECT_EQ(1u, Body(original)->refs);
+        EXPECT_EQ(1u, Body(shared)->refs);
     }
 }
 

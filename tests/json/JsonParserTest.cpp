@@ -62,14 +62,14 @@ TEST(JsonRoot, PassEndsAtACharacterThatCannotStandOutsideAString)
 
 TEST(JsonComments, BeforeTheRoot)
 {
-    Document line(L"// note\n{}");
-    EXPECT_EQ(L" note", Comment(line));
-    Document blocks(L"/* a *//* b */\n[]");
-    EXPECT_EQ(L" a \n b ", Comment(blocks));
-    Document hash(L"# first\r\n#second\n[]");
-    EXPECT_EQ(L" first\r\nsecond", Comment(hash));
-    Document multi(L"/*p\nq*/[]");
-    EXPECT_EQ(L"p\nq", Comment(multi));
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"// note\n{}", L" note"},
+        {L"/* a *//* b */\n[]", L" a \n b "},
+        {L"# first\r\n#second\n[]", L" first\r\nsecond"},
+        {L"/*p\nq*/[]", L"p\nq"},
+    };
+    for (const auto& [text, comment] : cases)
+        EXPECT_EQ(comment, Comment(Document(text)));
 }
 
 TEST(JsonComments, MayHoldHashesBracketsQuotesAndSeparators)
@@ -155,22 +155,18 @@ TEST(JsonSplitting, NestedBracketsAndStringsHoldingSeparators)
 
 TEST(JsonSplitting, MalformedElementsAndMembers)
 {
-    Document colon(L"[1,2:3]");
-    EXPECT_EQ(0, JsonGetSize(colon));
-    EXPECT_EQ(JsonNull, JsonGetType(colon));
+    // A colon in an array, a trailing comma (no colon after it), a member
+    // without a colon: the container is found malformed and turns null.
+    for (const wchar_t* text : {L"[1,2:3]", L"{\"a\":1,}", L"{\"a\"}"}) {
+        Document malformed(text);
+        EXPECT_EQ(0, JsonGetSize(malformed));
+        EXPECT_EQ(JsonNull, JsonGetType(malformed));
+    }
 
     Document empty(L"[1,,2]");
     ASSERT_EQ(3, JsonGetSize(empty));
     EXPECT_EQ(JsonNull, JsonGetType(Child(empty, 1)));
     EXPECT_EQ(L"", Value(Child(empty, 1)));
-
-    Document trailing(L"{\"a\":1,}");
-    EXPECT_EQ(0, JsonGetSize(trailing)); // no colon after the comma
-    EXPECT_EQ(JsonNull, JsonGetType(trailing));
-
-    Document noColon(L"{\"a\"}");
-    EXPECT_EQ(0, JsonGetSize(noColon));
-    EXPECT_EQ(JsonNull, JsonGetType(noColon));
 
     // Brackets of the other kind do not count when a value is skipped.
     Document mixed(L"[[{],1]");
@@ -239,32 +235,31 @@ std::wstring StringOf(const std::wstring& quoted)
     return Value(Child(root, 0));
 }
 
-TEST(JsonUnescaping, EveryEscape)
+TEST(JsonUnescaping, EveryEscapeAndSurrogatePairs)
 {
-    EXPECT_EQ(L"x\"y", StringOf(L"\"x\\\"y\""));
-    EXPECT_EQ(L"/\\", StringOf(L"\"\\/\\\\\""));
-    EXPECT_EQ(L"\b\f\n\r\t\v", StringOf(L"\"\\b\\f\\n\\r\\t\\v\""));
-    EXPECT_EQ(L"'a?", StringOf(L"\"\\'\\a\\?\""));
-    EXPECT_EQ(L"A\u00ff0z", StringOf(L"\"\\101\\377\\060z\""));
-    EXPECT_EQ(L"AJ", StringOf(L"\"\\x41\\x4a\""));
-    EXPECT_EQ(L"\u00e9\u4e2d", StringOf(L"\"\\u00e9\\u4E2D\""));
-    // Digits are not checked: "g" counts as 16, so \xg0 is U+0100.
-    EXPECT_EQ(L"\u0100", StringOf(L"\"\\xg0\""));
-    // Escapes cut short by the end of the string read what is there.
-    EXPECT_EQ(L"\u0041", StringOf(L"\"\\u41\""));
-    EXPECT_EQ(std::wstring(1, L'\x07'), StringOf(L"\"\\7\""));
-}
-
-TEST(JsonUnescaping, SurrogatePairsBecomeOneCodePoint)
-{
-    EXPECT_EQ(L"\U0001F600", StringOf(L"\"\\ud83d\\ude00\""));
-    EXPECT_EQ(L"a\U0010FFFFb", StringOf(L"\"a\\uDBFF\\uDFFFb\""));
-    // A high surrogate without its partner is kept as it is.
     const std::wstring lone = {static_cast<wchar_t>(0xD83D), L'A'};
-    EXPECT_EQ(lone, StringOf(L"\"\\ud83d\\u0041\""));
-    EXPECT_EQ(lone, StringOf(L"\"\\ud83dA\""));
-    const std::wstring low = {static_cast<wchar_t>(0xDE00)};
-    EXPECT_EQ(low, StringOf(L"\"\\ude00\""));
+    const std::pair<const wchar_t*, std::wstring> cases[] = {
+        {L"\"x\\\"y\"", L"x\"y"},
+        {L"\"\\/\\\\\"", L"/\\"},
+        {L"\"\\b\\f\\n\\r\\t\\v\"", L"\b\f\n\r\t\v"},
+        {L"\"\\'\\a\\?\"", L"'a?"},
+        {L"\"\\101\\377\\060z\"", L"A\u00ff0z"},
+        {L"\"\\x41\\x4a\"", L"AJ"},
+        {L"\"\\u00e9\\u4E2D\"", L"\u00e9\u4e2d"},
+        // Digits are not checked: "g" counts as 16, so \xg0 is U+0100.
+        {L"\"\\xg0\"", L"\u0100"},
+        // Escapes cut short by the end of the string read what is there.
+        {L"\"\\u41\"", L"\u0041"},
+        {L"\"\\7\"", std::wstring(1, L'\x07')},
+        {L"\"\\ud83d\\ude00\"", L"\U0001F600"},
+        {L"\"a\\uDBFF\\uDFFFb\"", L"a\U0010FFFFb"},
+        // A high surrogate without its partner is kept as it is.
+        {L"\"\\ud83d\\u0041\"", lone},
+        {L"\"\\ud83dA\"", lone},
+        {L"\"\\ude00\"", std::wstring(1, static_cast<wchar_t>(0xDE00))},
+    };
+    for (const auto& [quoted, expected] : cases)
+        EXPECT_EQ(expected, StringOf(quoted)) << std::string(quoted, quoted + wcslen(quoted)).c_str();
 }
 
 TEST(JsonUnescaping, QuoteMarkAndFlags)

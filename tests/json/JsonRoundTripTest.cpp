@@ -117,7 +117,7 @@ private:
         case 3: {
             JsonNode node = JsonNewNode(JsonNumber);
             const std::wstring text = NumberText();
-            EXPECT_TRUE(zv::json::IsNumberText(text));
+            EXPECT_TRUE(zv::json::IsNumberText(text)) << zv::text::EncodeUtf8(text);
             AsHandle(node)->body->value = text;
             return node;
         }
@@ -197,18 +197,6 @@ TEST(JsonRoundTrip, WrittenTextIsValidReadsBackEqualAndWritesTheSame)
         nodes += static_cast<int>(std::count(written.begin(), written.end(), L'\n'));
     }
     EXPECT_GT(nodes, 30000); // the trees are not trivially small
-}
-
-TEST(JsonRoundTrip, GeneratedNumbersAreReadByBothReaders)
-{
-    const JsonCppParseFn validate = LoadValidator();
-    ASSERT_NE(nullptr, validate);
-    RandomTrees trees(7);
-    for (int i = 0; i < 2000; ++i) {
-        const std::wstring number = trees.NumberText();
-        EXPECT_TRUE(zv::json::IsNumberText(number)) << zv::text::EncodeUtf8(number);
-        EXPECT_EQ(1, validate((L"[" + number + L"]").c_str(), nullptr, 1)) << zv::text::EncodeUtf8(number);
-    }
 }
 
 } // namespace

@@ -47,19 +47,17 @@ TEST(JsonWriter, LayoutOfAReadDocument)
 
 TEST(JsonWriter, RootsThatAreEmptyOrNotContainers)
 {
-    Document object(L"{}");
-    EXPECT_EQ(L"{}", Write(object));
-    Document array(L"[ ]");
-    EXPECT_EQ(L"[]", Write(array));
-    Document text(JsonNewString(L"a", L"b"));
-    EXPECT_EQ(L"", Write(text));
-    Document commented(L"//c\n{}");
-    EXPECT_EQ(L"\n//c\n{}", Write(commented));
-    // A root found malformed while writing is written as null.
-    Document broken(L"[1:2]");
-    EXPECT_EQ(L"null", Write(broken));
-    Document inner(L"{\"a\":{1}}");
-    EXPECT_EQ(L"{\n\t\"a\" : null\n}", Write(inner));
+    // A root or member found malformed while writing is written as null.
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"{}", L"{}"},
+        {L"[ ]", L"[]"},
+        {L"//c\n{}", L"\n//c\n{}"},
+        {L"[1:2]", L"null"},
+        {L"{\"a\":{1}}", L"{\n\t\"a\" : null\n}"},
+    };
+    for (const auto& [text, written] : cases)
+        EXPECT_EQ(written, Write(Document(text)));
+    EXPECT_EQ(L"", Write(Document(JsonNewString(L"a", L"b"))));
 }
 
 TEST(JsonWriter, StringsSetThroughTheInterfaceAreEscaped)
@@ -136,46 +134,34 @@ TEST(JsonWriter, ANulInAStringIsWrittenAsAnEscape)
     EXPECT_EQ(std::wstring(L"a\0b", 3), zv::json::AsHandle(read)->body->value);
 }
 
-TEST(JsonWriterComments, OneLineComment)
+TEST(JsonWriterComments, EachLineIsWrittenSoThatItReadsBackUnchanged)
 {
-    EXPECT_EQ(L"{\n\t\n\t//c\n\t\"m\" : \"v\"\n}", WriteWithComment(L"c"));
-    EXPECT_EQ(L"c", CommentReadBack(WriteWithComment(L"c")));
-    // "#" and "*/" are ordinary text in a line comment.
-    EXPECT_EQ(L" a # b */ c", CommentReadBack(WriteWithComment(L" a # b */ c")));
-}
-
-TEST(JsonWriterComments, SeveralLinesAreWrittenAsOneLineCommentEach)
-{
-    // Between "/*" and "*/" on lines of their own the line breaks and the
-    // indentation would become part of the comment when it is read again,
-    // and it would grow on every save.
-    const std::wstring written = WriteWithComment(L"p\nq");
-    EXPECT_EQ(L"{\n\t\n\t//p\n\t//q\n\t\"m\" : \"v\"\n}", written);
-    EXPECT_EQ(L"p\nq", CommentReadBack(written));
-    EXPECT_EQ(L"\n\nx\n", CommentReadBack(WriteWithComment(L"\n\nx\n")));
-}
-
-TEST(JsonWriterComments, CarriageReturnsBeforeLineEndsAreLeftOut)
-{
-    // A file's CR LF line ends come back inside comments; writing them again
-    // would add one more carriage return per save.
-    EXPECT_EQ(L"{\n\t\n\t//p\n\t//q\n\t\"m\" : \"v\"\n}", WriteWithComment(L"p\r\nq\r"));
-    EXPECT_EQ(L"p\nq", CommentReadBack(WriteWithComment(L"p\r\nq\r")));
-}
-
-TEST(JsonWriterComments, ALineHoldingACarriageReturnIsABlockComment)
-{
-    // A carriage return would end a line comment for a plain JSON reader.
-    const std::wstring written = WriteWithComment(L"a\rb\nc");
-    EXPECT_EQ(L"{\n\t\n\t/*a\rb*/\n\t//c\n\t\"m\" : \"v\"\n}", written);
-    EXPECT_EQ(L"a\rb\nc", CommentReadBack(written));
-}
-
-TEST(JsonWriterComments, ALineHoldingACarriageReturnAndTheBlockEndLosesTheReturn)
-{
-    const std::wstring written = WriteWithComment(L"a\r*/b");
-    EXPECT_EQ(L"{\n\t\n\t//a*/b\n\t\"m\" : \"v\"\n}", written);
-    EXPECT_EQ(L"a*/b", CommentReadBack(written));
+    // Several lines become one line comment each: a block comment would carry
+    // the line breaks and indentation into the comment and grow on every save.
+    // A CR before a line end (a file's CR LF) is left out for the same reason;
+    // a CR elsewhere would end a line comment for a plain JSON reader, so such
+    // a line is a block comment, unless it holds the block end as well.
+    struct {
+        const wchar_t* comment;
+        const wchar_t* lines;
+        const wchar_t* readBack;
+    } cases[] = {
+        {L"c", L"\t//c\n", L"c"},
+        {L" a # b */ c", L"\t// a # b */ c\n", L" a # b */ c"},
+        {L"p\nq", L"\t//p\n\t//q\n", L"p\nq"},
+        {L"\n\nx\n", nullptr, L"\n\nx\n"},
+        {L"p\r\nq\r", L"\t//p\n\t//q\n", L"p\nq"},
+        {L"a\rb\nc", L"\t/*a\rb*/\n\t//c\n", L"a\rb\nc"},
+        {L"a\r*/b", L"\t//a*/b\n", L"a*/b"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring written = WriteWithComment(c.comment);
+        const std::string shown(written.begin(), written.end());
+        if (c.lines) {
+            EXPECT_EQ(std::wstring(L"{\n\t\n") + c.lines + L"\t\"m\" : \"v\"\n}", written) << shown;
+        }
+        EXPECT_EQ(c.readBack, CommentReadBack(written)) << shown;
+    }
 }
 
 TEST(JsonWriterComments, CommentsOnArrayElementsAndNestedMembers)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 namespace {
@@ -83,6 +84,38 @@ TEST_F(ProfileIndex, NamesMatchWithoutRegardToCaseOrBlanks)
     EXPECT_EQ(Read(L"stra\u00dfe \u00e9t\u00e9", L"K"), L"1");
     ASSERT_TRUE(Set(L"STRA\u00dfE \u00e9t\u00e9", L"k", L"2"));
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"[Stra\u00dfe \u00c9T\u00c9]\r\nk=2\r\n"));
+}
+
+} // namespace
+
+namespace {
+
+// New keys are indexed where they are inserted instead of by a rescan: after
+// a long run of inserts into every kind of section (the lines before the first
+// section, a duplicate, comments, blank lines), every key reads its last value
+// from the changed copy and again from a fresh parse of the file.
+TEST_F(ProfileIndex, KeysAddedOneByOneReadAsAFreshParse)
+{
+    zvtest::WriteFile(path,
+                      zvtest::Utf16(L"pre=0\r\n[A]\r\n;note\r\na=1\r\n\r\n[B]\r\n[A]\r\nx=dup\r\n[C]\r\nc=1\r\n"));
+    const wchar_t* sections[] = {L"A", L"b", L"C", L"", L"new"};
+    std::map<std::pair<std::wstring, std::wstring>, std::wstring> last;
+    for (int i = 0; i < 200; ++i) {
+        const wchar_t* section = sections[(i * 7) % 5];
+        const std::wstring key = L"k" + std::to_wstring(i % 37), value = std::to_wstring(i);
+        ASSERT_TRUE(Set(section, key.c_str(), value.c_str()));
+        last[{section, key}] = value;
+    }
+    for (const auto& [where, value] : last)
+        ASSERT_EQ(Read(where.first.c_str(), where.second.c_str()), value) << "changed copy";
+    const std::string bytes = Bytes();
+    zv::ClearProfileCache();
+    zvtest::WriteFile(path, bytes);
+    for (const auto& [where, value] : last)
+        ASSERT_EQ(Read(where.first.c_str(), where.second.c_str()), value) << "fresh parse";
+    EXPECT_EQ(Read(L"A", L"x"), L"<default>") << "the duplicate section stays out of reach";
+    EXPECT_EQ(Read(L"", L"pre"), L"0");
+    EXPECT_EQ(Read(L"A", L"a"), L"1");
 }
 
 } // namespace

@@ -214,14 +214,10 @@ std::shared_ptr<const ProfileFile> Current(const std::string& path)
     return Load(path);
 }
 
-// The file a read goes to. A file that has the spelling given is read
-// straight away; only a missing one costs the case-insensitive lookup of its
-// path, as reads are the frequent call.
-std::shared_ptr<const ProfileFile> CurrentForRead(LPCWSTR fileName)
+// The path as given, with native separators, as the system's text. Hosts
+// read and write one file many times in a row: the last conversion is kept.
+const std::string& GivenPath(LPCWSTR fileName)
 {
-    if (!Batches().empty())
-        return Current(zv::os::NativePath(fileName));
-    // Hosts read one file many times in a row: keep the last conversion.
     thread_local std::wstring lastGiven;
     thread_local std::string lastPath;
     if (lastGiven != fileName) {
@@ -232,8 +228,18 @@ std::shared_ptr<const ProfileFile> CurrentForRead(LPCWSTR fileName)
                 c = L'/';
         lastPath = zv::text::EncodeUtf8(given);
     }
+    return lastPath;
+}
+
+// The file a read goes to. A file that has the spelling given is read
+// straight away; only a missing one costs the case-insensitive lookup of its
+// path, as reads are the frequent call.
+std::shared_ptr<const ProfileFile> CurrentForRead(LPCWSTR fileName)
+{
+    if (!Batches().empty())
+        return Current(zv::os::NativePath(fileName));
     bool missing = false;
-    auto file = Load(lastPath, &missing);
+    auto file = Load(GivenPath(fileName), &missing);
     return missing ? Load(zv::os::NativePath(fileName)) : file;
 }
 
@@ -253,8 +259,10 @@ template <typename Change> BOOL Modify(LPCWSTR fileName, Change change)
 {
     if (!fileName || !*fileName)
         return FALSE;
-    const std::string path = zv::os::NativePath(fileName);
-    if (Batch* batch = OpenBatch(path)) {
+    // Inside a batch the path given is usually the batch's own spelling.
+    Batch* batch = Batches().empty() ? nullptr : OpenBatch(GivenPath(fileName));
+    const std::string path = batch ? GivenPath(fileName) : zv::os::NativePath(fileName);
+    if (batch || (batch = OpenBatch(path)) != nullptr) {
         if (change(*batch->file))
             batch->changed = true;
         return TRUE;

@@ -155,11 +155,48 @@ void ProfileFile::Reindex()
             }
             continue;
         }
-        if (current && IsKeyLine(trimmed, &name, nullptr, true))
+        if (current && IsKeyLine(trimmed, &name, nullptr, true)) {
             current->keys.try_emplace(Folded(name), i);
+            if (IsKeyLine(trimmed))
+                current->lastKey = i;
+        }
     }
     if (current)
         current->range.end = m_lines.size();
+}
+
+void ProfileFile::IndexInsertedKey(SectionEntry& entry, std::size_t at)
+{
+    auto shift = [at](std::size_t& index) {
+        if (index != npos && index >= at)
+            ++index;
+    };
+    auto shiftEntry = [&](SectionEntry& other) {
+        if (&other != &entry) {
+            shift(other.range.header);
+            if (other.range.header != npos)
+                other.range.first = other.range.header + 1;
+        }
+        shift(other.range.end);
+        shift(other.lastKey);
+        for (auto& key : other.keys)
+            shift(key.second);
+    };
+    shiftEntry(m_preamble);
+    for (auto& section : m_sections)
+        shiftEntry(section.second);
+
+    const std::wstring_view trimmed = Trim(m_lines[at]);
+    std::wstring_view name;
+    if (IsKeyLine(trimmed, &name, nullptr, true))
+        entry.keys.try_emplace(Folded(name), at);
+    if (IsKeyLine(trimmed))
+        entry.lastKey = at;
+}
+
+ProfileFile::SectionEntry* ProfileFile::MutableEntry(std::wstring_view section)
+{
+    return const_cast<SectionEntry*>(Entry(section, true));
 }
 
 const ProfileFile::SectionEntry* ProfileFile::Entry(std::wstring_view section, bool withPreamble) const
@@ -270,14 +307,18 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
     }
     // A new key follows the last key of its section (or opens the section
     // when it has none).
-    std::size_t at = range.first;
-    for (std::size_t i = range.first; i < range.end; ++i)
-        if (IsKeyLine(Trim(m_lines[i])))
-            at = i + 1;
+    SectionEntry* entry = MutableEntry(section);
+    const std::size_t at = entry->lastKey != npos ? entry->lastKey + 1 : range.first;
     if (at == m_lines.size())
         m_endsWithLineEnd = true;
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), trimmedKey + L"=" + std::wstring(value));
-    Reindex();
+    std::wstring keyLine = trimmedKey + L"=" + std::wstring(value);
+    const bool looksLikeHeader = IsSectionLine(Trim(keyLine));
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(keyLine));
+    // A key spelled like a section header starts a section of its own.
+    if (looksLikeHeader)
+        Reindex();
+    else
+        IndexInsertedKey(*entry, at);
     return true;
 }
 

@@ -57,8 +57,14 @@ private:
     struct SectionEntry {
         Range range;
         std::unordered_map<std::wstring, std::size_t> keys;
+        std::size_t lastKey = npos; // the last key line (comments not counted): a new key goes after it
     };
     void Reindex();
+    // A key line was inserted at index at of the section's entry: the index
+    // follows without a rescan, so adding many keys costs no more than
+    // changing them.
+    void IndexInsertedKey(SectionEntry& entry, std::size_t at);
+    SectionEntry* MutableEntry(std::wstring_view section);
     const SectionEntry* Entry(std::wstring_view section, bool withPreamble) const;
     std::unordered_map<std::wstring, SectionEntry> m_sections;
     SectionEntry m_preamble;
