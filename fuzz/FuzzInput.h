@@ -12,12 +12,26 @@
 #include <unistd.h>
 #include <vector>
 
+#include <zvenv/platform/Text.h>
+
 // Hands out the control values of one fuzz input. The targets take their
 // choices from the input's tail and leave the head as the document under
 // test, so a plain file dropped into a corpus is already a useful seed. When
 // the tail runs out the choices continue from a generator seeded by the whole
 // input, so short inputs still drive every operation and stay reproducible.
 namespace zvfuzz {
+
+// A document as text: UTF-16LE after a mark, UTF-8 (stray bytes as
+// Windows-1252) otherwise, cut at its first null as a C string is.
+inline std::wstring DecodeText(const std::string& bytes)
+{
+    std::wstring text;
+    if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0)
+        text = zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
+    else
+        text = zv::text::DecodeUtf8Lenient(bytes);
+    return text.c_str();
+}
 
 class FuzzInput {
 public:

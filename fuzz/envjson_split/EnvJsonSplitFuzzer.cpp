@@ -32,11 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     zvfuzz::FuzzInput in(data, size);
     const std::string bytes = in.TakeDocument();
-    std::wstring text;
-    if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0)
-        text = zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
-    else
-        text = zv::text::DecodeUtf8Lenient(bytes);
+    const std::wstring text = zvfuzz::DecodeText(bytes);
 
     CStringArray pieces;
     pieces.Add(L"stale");
