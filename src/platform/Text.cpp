@@ -30,12 +30,6 @@ const char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-void PutUnit(std::string& out, std::uint32_t unit)
-{
-    out.push_back(static_cast<char>(unit & 0xFF));
-    out.push_back(static_cast<char>((unit >> 8) & 0xFF));
-}
-
 // Length of the well-formed UTF-8 sequence at p (lone surrogates allowed in
 // their three-byte form), or 0 when the bytes there are not one.
 std::size_t Utf8Sequence(const unsigned char* p, std::size_t left, std::uint32_t& cp)
@@ -115,17 +109,33 @@ std::string EncodeUtf16le(std::wstring_view text)
 {
     std::string out;
     out.reserve(text.size() * 2);
+    AppendUtf16le(text, out);
+    return out;
+}
+
+void AppendUtf16le(std::wstring_view text, std::string& out)
+{
+    std::size_t units = text.size();
+    if constexpr (sizeof(wchar_t) >= 4)
+        for (wchar_t ch : text)
+            units += static_cast<std::uint32_t>(ch) >= 0x10000 && static_cast<std::uint32_t>(ch) <= 0x10FFFF;
+    const std::size_t start = out.size();
+    out.resize(start + 2 * units);
+    char* p = &out[start];
+    auto put = [&p](std::uint32_t unit) {
+        *p++ = static_cast<char>(unit & 0xFF);
+        *p++ = static_cast<char>((unit >> 8) & 0xFF);
+    };
     for (wchar_t ch : text) {
         auto cp = static_cast<std::uint32_t>(ch);
         if (sizeof(wchar_t) >= 4 && cp >= 0x10000 && cp <= 0x10FFFF) {
             cp -= 0x10000;
-            PutUnit(out, 0xD800 + (cp >> 10));
-            PutUnit(out, 0xDC00 + (cp & 0x3FF));
+            put(0xD800 + (cp >> 10));
+            put(0xDC00 + (cp & 0x3FF));
         } else {
-            PutUnit(out, cp & 0xFFFF);
+            put(cp & 0xFFFF);
         }
     }
-    return out;
 }
 
 std::wstring DecodeUtf16le(const void* bytes, std::size_t size)
@@ -155,6 +165,12 @@ std::string EncodeUtf8(std::wstring_view text)
 {
     std::string out;
     out.reserve(text.size());
+    AppendUtf8(text, out);
+    return out;
+}
+
+void AppendUtf8(std::wstring_view text, std::string& out)
+{
     for (std::size_t i = 0; i < text.size(); ++i) {
         auto cp = static_cast<std::uint32_t>(text[i]);
         if (sizeof(wchar_t) == 2 && cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
@@ -182,7 +198,6 @@ std::string EncodeUtf8(std::wstring_view text)
             out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         }
     }
-    return out;
 }
 
 bool DecodeUtf8(std::string_view bytes, std::wstring& out)

@@ -1,6 +1,9 @@
+#include <zvenv/platform/CRuntime.h>
 #include <zvenv/platform/CString.h>
 
 #include <gtest/gtest.h>
+
+#include <climits>
 
 namespace {
 
@@ -19,6 +22,15 @@ TEST(CStringFormat, ConversionsHaveThePlatformMeaning)
     s.Format(L"%I64d %lld %c %s", 1LL << 40, -(1LL << 40), L'\u00e9', static_cast<const wchar_t*>(nullptr));
     EXPECT_STREQ(L"1099511627776 -1099511627776 \u00e9 (null)", s.GetString());
     EXPECT_STREQ(L"100%", Fmt(L"100%%").GetString());
+}
+
+TEST(CStringFormat, IntTextIsThePercentDForm)
+{
+    for (int value : {0, 7, -7, 10, -10, 123456789, INT_MAX, INT_MIN, INT_MIN + 1}) {
+        CString expected;
+        expected.Format(L"%d", value);
+        EXPECT_EQ(zv::crt::IntText(value), expected) << value;
+    }
 }
 
 TEST(CStringCopies, ShareUntilChanged)

@@ -70,10 +70,7 @@ public:
 
     VALUE& operator[](ARG_KEY key)
     {
-        int i = Find(key);
-        if (i < 0)
-            i = Insert(KEY(key));
-        return m_entries[static_cast<std::size_t>(i)].value;
+        return FindOrInsert(key, [key] { return KEY(key); });
     }
     void SetAt(ARG_KEY key, ARG_VALUE value) { (*this)[key] = value; }
 
@@ -111,6 +108,18 @@ public:
         key = e.key;
         value = e.value;
         pos = PositionFrom(i + 1);
+    }
+
+protected:
+    // The value under key; when the key is missing, it is entered in the
+    // stored form that makeKey gives.
+    template <typename MakeKey>
+    VALUE& FindOrInsert(ARG_KEY key, MakeKey makeKey)
+    {
+        int i = Find(key);
+        if (i < 0)
+            i = Insert(makeKey());
+        return m_entries[static_cast<std::size_t>(i)].value;
     }
 
 private:
@@ -185,4 +194,23 @@ private:
 class CMapStringToString : public CMap<CString, LPCWSTR, CString, LPCWSTR> {
 public:
     explicit CMapStringToString(int blockSize = 10) : CMap(blockSize) {}
+
+    // Given a CString, the map keeps a shared copy of it instead of a new
+    // one (texts are shared until changed); the text still ends at its
+    // first null, as it does when given as a pointer.
+    using CMap::operator[];
+    using CMap::SetAt;
+    CString& operator[](const CString& key)
+    {
+        return FindOrInsert(key.GetString(), [&key] { return UpToNull(key); });
+    }
+    void SetAt(const CString& key, const CString& value) { (*this)[key] = UpToNull(value); }
+
+private:
+    static CString UpToNull(const CString& text)
+    {
+        return std::char_traits<wchar_t>::length(text.GetString()) == static_cast<std::size_t>(text.GetLength())
+                   ? text
+                   : CString(text.GetString());
+    }
 };

@@ -278,7 +278,7 @@ template <typename Change> BOOL Modify(LPCWSTR fileName, Change change)
 
 // Copies text into a caller's buffer with the platform's truncation: at most
 // size - 1 characters and a null; returns the characters copied.
-DWORD CopyValue(const std::wstring& text, LPWSTR buffer, DWORD size)
+DWORD CopyValue(std::wstring_view text, LPWSTR buffer, DWORD size)
 {
     if (!buffer || size == 0)
         return 0;
@@ -345,10 +345,10 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValu
         return CopyList(file->SectionNames(), buffer, size, true);
     if (!key)
         return CopyList(file->KeyNames(section), buffer, size);
-    std::wstring value;
-    if (!file->GetValue(section, key, value))
-        value = TrimmedDefault(defaultValue);
-    return CopyValue(value, buffer, size);
+    std::wstring_view value;
+    if (file->GetValue(section, key, value))
+        return CopyValue(value, buffer, size);
+    return CopyValue(TrimmedDefault(defaultValue), buffer, size);
 }
 
 DWORD GetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR fileName)

@@ -49,6 +49,19 @@ std::wstring Folded(std::wstring_view name)
     return folded;
 }
 
+// The folded name for a lookup, in a buffer of the thread that is reused:
+// reads are the frequent call and should not allocate. slot keeps the
+// section's and the key's names apart.
+const std::wstring& FoldedForLookup(std::wstring_view name, int slot)
+{
+    thread_local std::wstring buffers[2];
+    std::wstring& folded = buffers[slot];
+    folded.assign(name);
+    for (wchar_t& c : folded)
+        c = zv::text::FoldCase(c);
+    return folded;
+}
+
 bool IsComment(std::wstring_view trimmed)
 {
     return trimmed.empty() || trimmed.front() == L';';
@@ -105,30 +118,46 @@ ProfileFile ProfileFile::Parse(const std::string& bytes)
     return file;
 }
 
+// Encodes the lines straight into one buffer sized up front: the file is
+// written on every change, and growing a copy of its whole text several
+// times cost more than the write itself.
 std::string ProfileFile::Serialise() const
 {
-    std::wstring text;
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        text += m_lines[i];
-        if (i + 1 < m_lines.size() || m_endsWithLineEnd)
-            text += m_lineEnd;
-    }
-    switch (m_encoding) {
-    case Encoding::Utf16le:
-        return "\xFF\xFE" + zv::text::EncodeUtf16le(text);
-    case Encoding::Utf8Bom:
-        return "\xEF\xBB\xBF" + zv::text::EncodeUtf8(text);
-    case Encoding::Utf8:
-        return zv::text::EncodeUtf8(text);
-    case Encoding::Windows1252:
-        break;
-    }
-    // Characters the code page lacks become '?', as a write to such a file
-    // does on the platform; the bytes already there come back unchanged.
+    std::size_t characters = 0;
+    for (const std::wstring& line : m_lines)
+        characters += line.size() + m_lineEnd.size();
     std::string bytes;
-    for (wchar_t c : text) {
-        std::string one;
-        bytes += zv::text::EncodeWindows1252(std::wstring_view(&c, 1), one) ? one : std::string("?");
+    auto append = [&](std::wstring_view piece) {
+        switch (m_encoding) {
+        case Encoding::Utf16le:
+            zv::text::AppendUtf16le(piece, bytes);
+            break;
+        case Encoding::Utf8Bom:
+        case Encoding::Utf8:
+            zv::text::AppendUtf8(piece, bytes);
+            break;
+        case Encoding::Windows1252:
+            // Characters the code page lacks become '?', as a write to such
+            // a file does on the platform; the bytes already there come back
+            // unchanged.
+            std::string one;
+            zv::text::EncodeWindows1252(piece, one);
+            bytes += one;
+            break;
+        }
+    };
+    if (m_encoding == Encoding::Utf16le) {
+        bytes.reserve(2 + 2 * characters);
+        bytes += "\xFF\xFE";
+    } else {
+        bytes.reserve(3 + characters);
+        if (m_encoding == Encoding::Utf8Bom)
+            bytes += "\xEF\xBB\xBF";
+    }
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        append(m_lines[i]);
+        if (i + 1 < m_lines.size() || m_endsWithLineEnd)
+            append(m_lineEnd);
     }
     return bytes;
 }
@@ -204,7 +233,7 @@ const ProfileFile::SectionEntry* ProfileFile::Entry(std::wstring_view section, b
     const std::wstring_view wanted = Trim(section);
     if (wanted.empty() && withPreamble)
         return &m_preamble;
-    auto found = m_sections.find(Folded(wanted));
+    auto found = m_sections.find(FoldedForLookup(wanted, 0));
     return found == m_sections.end() ? nullptr : &found->second;
 }
 
@@ -219,11 +248,11 @@ std::size_t ProfileFile::FindKey(std::wstring_view section, std::wstring_view ke
     const SectionEntry* entry = Entry(section, true);
     if (!entry)
         return npos;
-    auto found = entry->keys.find(Folded(Trim(key)));
+    auto found = entry->keys.find(FoldedForLookup(Trim(key), 1));
     return found == entry->keys.end() ? npos : found->second;
 }
 
-bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std::wstring& value) const
+bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std::wstring_view& value) const
 {
     const std::size_t line = FindKey(section, key);
     if (line == npos)

@@ -22,8 +22,9 @@ public:
     std::string Serialise() const;
 
     // Lookups match names without regard to case, in the first section of
-    // that name. Values come trimmed and without matching quotes.
-    bool GetValue(std::wstring_view section, std::wstring_view key, std::wstring& value) const;
+    // that name. Values come trimmed and without matching quotes, as a view
+    // into the model's own line.
+    bool GetValue(std::wstring_view section, std::wstring_view key, std::wstring_view& value) const;
     std::vector<std::wstring> SectionNames() const;
     std::vector<std::wstring> KeyNames(std::wstring_view section) const;
     // The section's lines that are not blank and not comments, trimmed.
