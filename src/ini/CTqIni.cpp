@@ -133,6 +133,13 @@ wchar_t* CTqIni::__GetStringDynamic(const wchar_t* section, const wchar_t* key, 
 
 CString CTqIni::GetString(const wchar_t* section, const wchar_t* key, const wchar_t* def) const
 {
+    // Most values fit the first step: read those without a heap buffer.
+    if (section && key) {
+        wchar_t first[kStep + 1];
+        const DWORD got = GetPrivateProfileStringW(section, key, def ? def : L"", first, kStep, m_pszPathName);
+        if (got + 1 < kStep)
+            return CString(first);
+    }
     wchar_t* value = __GetStringDynamic(section, key, def);
     CString text(value);
     delete[] value;

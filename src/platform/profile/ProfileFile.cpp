@@ -57,8 +57,12 @@ const std::wstring& FoldedForLookup(std::wstring_view name, int slot)
     thread_local std::wstring buffers[2];
     std::wstring& folded = buffers[slot];
     folded.assign(name);
-    for (wchar_t& c : folded)
-        c = zv::text::FoldCase(c);
+    for (wchar_t& c : folded) {
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c + (L'a' - L'A'));
+        else if (c >= 0x80)
+            c = zv::text::FoldCase(c);
+    }
     return folded;
 }
 
