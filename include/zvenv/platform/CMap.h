@@ -78,11 +78,11 @@ public:
     {
         if (m_buckets.empty())
             return FALSE;
-        const std::size_t b = zv::detail::HashKey(key) % m_buckets.size();
-        int* link = &m_buckets[b];
+        const std::size_t hash = zv::detail::HashKey(key);
+        int* link = &m_buckets[hash % m_buckets.size()];
         while (*link >= 0) {
             Entry& e = m_entries[static_cast<std::size_t>(*link)];
-            if (zv::detail::SameKey(e.key, key)) {
+            if (e.hash == hash && zv::detail::SameKey(e.key, key)) {
                 e.live = false;
                 e.value = VALUE();
                 *link = e.next;
@@ -116,16 +116,21 @@ protected:
     template <typename MakeKey>
     VALUE& FindOrInsert(ARG_KEY key, MakeKey makeKey)
     {
-        int i = Find(key);
+        const std::size_t hash = zv::detail::HashKey(key);
+        int i = Find(key, hash);
         if (i < 0)
-            i = Insert(makeKey());
+            i = Insert(makeKey(), hash);
         return m_entries[static_cast<std::size_t>(i)].value;
     }
 
 private:
+    // Each entry keeps its key's hash: a chain is walked by comparing hashes,
+    // so keys are only compared (and their text only touched) on a match,
+    // and growing the table hashes nothing again.
     struct Entry {
         KEY key;
         VALUE value{};
+        std::size_t hash = 0;
         int next = -1;
         bool live = true;
     };
@@ -137,27 +142,29 @@ private:
         return i < m_entries.size() ? reinterpret_cast<POSITION>(i + 1) : nullptr;
     }
 
-    int Find(ARG_KEY key) const
+    int Find(ARG_KEY key) const { return m_buckets.empty() ? -1 : Find(key, zv::detail::HashKey(key)); }
+    int Find(ARG_KEY key, std::size_t hash) const
     {
         if (m_buckets.empty())
             return -1;
-        int i = m_buckets[zv::detail::HashKey(key) % m_buckets.size()];
+        int i = m_buckets[hash % m_buckets.size()];
         while (i >= 0) {
             const Entry& e = m_entries[static_cast<std::size_t>(i)];
-            if (zv::detail::SameKey(e.key, key))
+            if (e.hash == hash && zv::detail::SameKey(e.key, key))
                 return i;
             i = e.next;
         }
         return -1;
     }
 
-    int Insert(KEY key)
+    int Insert(KEY key, std::size_t hash)
     {
         if (m_entries.size() >= m_buckets.size() * 2 || m_entries.size() > 2 * static_cast<std::size_t>(m_live) + 16)
             Rebuild();
-        const std::size_t b = zv::detail::HashKey(key) % m_buckets.size();
+        const std::size_t b = hash % m_buckets.size();
         Entry e;
         e.key = std::move(key);
+        e.hash = hash;
         e.next = m_buckets[b];
         m_entries.push_back(std::move(e));
         m_buckets[b] = static_cast<int>(m_entries.size() - 1);
@@ -169,17 +176,19 @@ private:
     // bucket table for the live ones.
     void Rebuild()
     {
-        std::deque<Entry> kept;
-        for (auto& e : m_entries)
-            if (e.live)
-                kept.push_back(std::move(e));
-        m_entries.swap(kept);
+        if (m_entries.size() != static_cast<std::size_t>(m_live)) {
+            std::deque<Entry> kept;
+            for (auto& e : m_entries)
+                if (e.live)
+                    kept.push_back(std::move(e));
+            m_entries.swap(kept);
+        }
         std::size_t buckets = m_hintBuckets;
         while (buckets < m_entries.size() + 1)
             buckets = buckets * 2 + 1;
         m_buckets.assign(buckets, -1);
         for (std::size_t i = 0; i < m_entries.size(); ++i) {
-            const std::size_t b = zv::detail::HashKey(m_entries[i].key) % buckets;
+            const std::size_t b = m_entries[i].hash % buckets;
             m_entries[i].next = m_buckets[b];
             m_buckets[b] = static_cast<int>(i);
         }
