@@ -22,7 +22,9 @@ ZVPLATFORM_API int CompareNoCase(std::wstring_view a, std::wstring_view b);
 ZVPLATFORM_API bool EqualNoCase(std::wstring_view a, std::wstring_view b);
 
 // UTF-16LE without byte-order mark. Decoding joins surrogate pairs into one
-// code point and keeps a lone surrogate; an odd last byte is dropped.
+// code point and keeps a lone surrogate; an odd last byte is dropped. The
+// Append forms here and below add to out, so one buffer can be built from
+// many pieces.
 ZVPLATFORM_API std::string EncodeUtf16le(std::wstring_view text);
 ZVPLATFORM_API void AppendUtf16le(std::wstring_view text, std::string& out);
 ZVPLATFORM_API std::wstring DecodeUtf16le(const void* bytes, std::size_t size);
@@ -36,9 +38,6 @@ ZVPLATFORM_API bool DecodeUtf8(std::string_view bytes, std::wstring& out);
 // Lenient form: every byte that is not part of well-formed UTF-8 becomes the
 // Windows-1252 character of that byte.
 ZVPLATFORM_API std::wstring DecodeUtf8Lenient(std::string_view bytes);
-
-// The Append forms add the encoded text to out, so a caller can build one
-// buffer from many pieces.
 
 // Windows-1252. Encoding gives false when a character has no byte there.
 ZVPLATFORM_API std::wstring DecodeWindows1252(std::string_view bytes);

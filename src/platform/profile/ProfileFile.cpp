@@ -41,11 +41,21 @@ bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_
 
 namespace {
 
+// Case folding for the index, with ASCII names (most of them) done inline.
+void FoldInPlace(std::wstring& name)
+{
+    for (wchar_t& c : name) {
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c + (L'a' - L'A'));
+        else if (c >= 0x80)
+            c = zv::text::FoldCase(c);
+    }
+}
+
 std::wstring Folded(std::wstring_view name)
 {
     std::wstring folded(name);
-    for (wchar_t& c : folded)
-        c = zv::text::FoldCase(c);
+    FoldInPlace(folded);
     return folded;
 }
 
@@ -57,12 +67,7 @@ const std::wstring& FoldedForLookup(std::wstring_view name, int slot)
     thread_local std::wstring buffers[2];
     std::wstring& folded = buffers[slot];
     folded.assign(name);
-    for (wchar_t& c : folded) {
-        if (c >= L'A' && c <= L'Z')
-            c = static_cast<wchar_t>(c + (L'a' - L'A'));
-        else if (c >= 0x80)
-            c = zv::text::FoldCase(c);
-    }
+    FoldInPlace(folded);
     return folded;
 }
 
