@@ -2,6 +2,8 @@
 
 #include <zvenv/platform/Os.h>
 
+#include <string_view>
+
 namespace zv::envmgr {
 
 bool IsSeparator(wchar_t ch)
@@ -23,18 +25,19 @@ CString NormalizeSubFolder(const CString& sub)
     return text;
 }
 
-bool StaysInside(const CString& text)
+bool StaysInside(const CString& name)
 {
-    const int length = text.GetLength();
-    if (length == 0)
+    // Every document lookup checks its names: walk the characters directly.
+    const std::wstring_view text(name.GetString(), static_cast<std::size_t>(name.GetLength()));
+    if (text.empty())
         return true;
-    if (IsSeparator(text[0]) || (length >= 2 && text[1] == L':'))
+    if (IsSeparator(text[0]) || (text.size() >= 2 && text[1] == L':'))
         return false;
-    int start = 0;
-    for (int i = 0; i <= length; ++i) {
-        if (i < length && !IsSeparator(text[i]))
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !IsSeparator(text[i]))
             continue;
-        if (i - start == 2 && text[start] == L'.' && text[start + 1] == L'.')
+        if (text.substr(start, i - start) == L"..")
             return false;
         start = i + 1;
     }

@@ -204,11 +204,15 @@ CString CString::SpanExcluding(const wchar_t* chars) const
     return Left(static_cast<int>(std::wcscspn(GetString(), chars)));
 }
 
+// Names are mostly ASCII: those characters are mapped here, the rest by the
+// case tables.
 CString& CString::MakeUpper()
 {
     if (!IsEmpty())
         for (auto& ch : Writable())
-            ch = zv::text::ToUpper(ch);
+            ch = ch >= L'a' && ch <= L'z' ? static_cast<wchar_t>(ch - (L'a' - L'A'))
+                 : ch < 0x80          ? ch
+                                      : zv::text::ToUpper(ch);
     return *this;
 }
 
@@ -216,7 +220,9 @@ CString& CString::MakeLower()
 {
     if (!IsEmpty())
         for (auto& ch : Writable())
-            ch = zv::text::ToLower(ch);
+            ch = ch >= L'A' && ch <= L'Z' ? static_cast<wchar_t>(ch + (L'a' - L'A'))
+                 : ch < 0x80          ? ch
+                                      : zv::text::ToLower(ch);
     return *this;
 }
 

@@ -1,5 +1,6 @@
 #include <zvenv/platform/CRuntime.h>
 #include <zvenv/platform/CString.h>
+#include <zvenv/platform/Text.h>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,25 @@ TEST(CStringFormat, IntTextIsThePercentDForm)
         expected.Format(L"%d", value);
         EXPECT_EQ(zv::crt::IntText(value), expected) << value;
     }
+}
+
+TEST(CStringCase, EveryCharacterMapsAsTheCaseTablesSay)
+{
+    // ASCII takes a shortcut; its edges and the characters beyond it must
+    // come out as the tables give them.
+    std::wstring text;
+    for (wchar_t c = 1; c < 0x250; ++c)
+        text += c;
+    text += L"\u0391\u03b1\u0401\u0451\u1e9e\uff21\uff41";
+    CString upper(text), lower(text);
+    upper.MakeUpper();
+    lower.MakeLower();
+    for (int i = 0; i < upper.GetLength(); ++i) {
+        EXPECT_EQ(upper[i], zv::text::ToUpper(text[static_cast<std::size_t>(i)])) << std::hex << int(text[i]);
+        EXPECT_EQ(lower[i], zv::text::ToLower(text[static_cast<std::size_t>(i)])) << std::hex << int(text[i]);
+    }
+    EXPECT_EQ(CString(L"Az@[`{\u00e9").MakeUpper(), CString(L"AZ@[`{\u00c9"));
+    EXPECT_EQ(CString(L"Az@[`{\u00c9").MakeLower(), CString(L"az@[`{\u00e9"));
 }
 
 TEST(CStringCopies, ShareUntilChanged)
