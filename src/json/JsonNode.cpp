@@ -442,33 +442,37 @@ void JsonClearChildren(JsonNode node)
     list->count = 0;
 }
 
-JsonIterator JsonBegin(JsonNode node)
+namespace {
+
+// The children of a node about to hand out iterators into them: the node
+// gets a body of its own first, so a change through an iterator reaches no
+// copy that shares it. Null for a null node or one without children.
+ChildList* OwnChildren(JsonNode node)
 {
     if (!node)
         return nullptr;
     Handle* handle = AsHandle(node);
     MakeUnique(handle);
-    ChildList* list = FetchedChildren(handle->body);
+    return FetchedChildren(handle->body);
+}
+
+} // namespace
+
+JsonIterator JsonBegin(JsonNode node)
+{
+    ChildList* list = OwnChildren(node);
     return list ? BeginOf(list) : nullptr;
 }
 
 JsonIterator JsonEnd(JsonNode node)
 {
-    if (!node)
-        return nullptr;
-    Handle* handle = AsHandle(node);
-    MakeUnique(handle);
-    ChildList* list = FetchedChildren(handle->body);
+    ChildList* list = OwnChildren(node);
     return list ? EndOf(list) : nullptr;
 }
 
 JsonIterator JsonFindChild(JsonNode node, const wchar_t* name)
 {
-    if (!node)
-        return nullptr;
-    Handle* handle = AsHandle(node);
-    MakeUnique(handle);
-    ChildList* list = FetchedChildren(handle->body);
+    ChildList* list = OwnChildren(node);
     if (!list)
         return nullptr;
     const std::wstring_view wanted = name ? std::wstring_view(name) : std::wstring_view();
@@ -481,11 +485,7 @@ JsonIterator JsonFindChild(JsonNode node, const wchar_t* name)
 
 JsonIterator JsonErase(JsonNode node, JsonIterator it)
 {
-    if (!node)
-        return nullptr;
-    Handle* handle = AsHandle(node);
-    MakeUnique(handle);
-    ChildList* list = FetchedChildren(handle->body);
+    ChildList* list = OwnChildren(node);
     if (!list)
         return nullptr;
     if (!list->items || it >= list->items + list->count)
