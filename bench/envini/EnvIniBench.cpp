@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include <zvenv/CTqIni.h>
@@ -68,6 +69,17 @@ CString KeyName(int i)
     return CString(L"Key") + CString(std::to_wstring(i % kKeysPerSection));
 }
 
+// The section and key name of every key, in file order.
+std::pair<std::vector<CString>, std::vector<CString>> AllNames()
+{
+    std::vector<CString> sections, keys;
+    for (int i = 0; i < kKeys; ++i) {
+        sections.push_back(SectionName(i));
+        keys.push_back(KeyName(i));
+    }
+    return {sections, keys};
+}
+
 // A UTF-16LE file of kKeys keys in kSections sections.
 void WriteLargeFile(const std::wstring& path)
 {
@@ -116,11 +128,7 @@ void FirstReadOf10000Keys(benchmark::State& state)
     Scratch scratch;
     const std::wstring path = scratch.File("large.ini");
     WriteLargeFile(path);
-    std::vector<CString> sections, keys;
-    for (int i = 0; i < kKeys; ++i) {
-        sections.push_back(SectionName(i));
-        keys.push_back(KeyName(i));
-    }
+    const auto [sections, keys] = AllNames();
     CTqEnvIni doc;
     doc.SetPathName(path.c_str());
     doc.GetInt(L"warm", L"up", 0);
@@ -144,11 +152,7 @@ void SaveChangedKeys(benchmark::State& state)
     Scratch scratch;
     const std::wstring path = scratch.File("save.ini");
     WriteLargeFile(path);
-    std::vector<CString> sections, keys;
-    for (int i = 0; i < kKeys; ++i) {
-        sections.push_back(SectionName(i));
-        keys.push_back(KeyName(i));
-    }
+    const auto [sections, keys] = AllNames();
     CTqEnvIni doc;
     doc.SetPathName(path.c_str());
     int round = 0;
@@ -173,11 +177,7 @@ void SavePerKeyWrites(benchmark::State& state)
     Scratch scratch;
     const std::wstring path = scratch.File("perkey.ini");
     WriteLargeFile(path);
-    std::vector<CString> sections, keys;
-    for (int i = 0; i < kKeys; ++i) {
-        sections.push_back(SectionName(i));
-        keys.push_back(KeyName(i));
-    }
+    const auto [sections, keys] = AllNames();
     CTqIni ini(path.c_str());
     int round = 0;
     for (auto _ : state) {
