@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <sys/wait.h>
 #include <thread>
@@ -115,6 +116,77 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
         changed += value != L"0";
     }
     EXPECT_EQ(changed, 200) << "every round was killed after its first write";
+}
+
+} // namespace
+
+namespace {
+
+using namespace profiletest;
+
+// Runs body in a child that is killed if it takes longer than the limit; true
+// when it exited 0 in time.
+template <typename Body> bool FinishesInChild(Body body, unsigned seconds = 10)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        alarm(seconds);
+        _exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A batch holds its folder's lock; writes to other files of that folder, and
+// an explicit lock of one of them, are nested holds, not a wait on itself.
+TEST(ProfileConcurrency, BatchAndWritesToOtherFilesOfItsFolderNest)
+{
+    zvtest::TempDir dir;
+    const std::wstring a = W(dir / "a.ini"), b = W(dir / "b.ini"), c = W(dir / "c.json");
+    EXPECT_TRUE(FinishesInChild([&] {
+        zv::ProfileBatch batch(a.c_str());
+        bool ok = WritePrivateProfileStringW(L"S", L"k", L"1", a.c_str());
+        ok &= WritePrivateProfileStringW(L"S", L"k", L"2", b.c_str()) != 0;
+        zv::ProfileBatch second(b.c_str());
+        zv::FileWriteLock lock(c.c_str());
+        ok &= WritePrivateProfileStringW(L"S", L"k", L"3", b.c_str()) != 0;
+        return ok;
+    }));
+    EXPECT_EQ(Get(dir / "a.ini", L"S", L"k"), L"1");
+    EXPECT_EQ(Get(dir / "b.ini", L"S", L"k"), L"3");
+}
+
+// Another process's FileWriteLock on a file of the folder holds back a write
+// until it is released.
+TEST(ProfileConcurrency, FileWriteLockExcludesWritersOfOtherProcesses)
+{
+    zvtest::TempDir dir;
+    const std::wstring path = W(dir / "a.ini");
+    int held[2], release[2];
+    ASSERT_EQ(pipe(held), 0);
+    ASSERT_EQ(pipe(release), 0);
+    pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        zv::FileWriteLock lock(W(dir / "doc.json").c_str());
+        char byte = 'h';
+        bool ok = write(held[1], &byte, 1) == 1 && read(release[0], &byte, 1) == 1;
+        _exit(ok ? 0 : 1);
+    }
+    char byte;
+    ASSERT_EQ(read(held[0], &byte, 1), 1);
+    std::atomic<bool> written{false};
+    std::thread writer([&] {
+        WritePrivateProfileStringW(L"S", L"k", L"v", path.c_str());
+        written = true;
+    });
+    usleep(200000);
+    EXPECT_FALSE(written) << "the write went through while another process held the lock";
+    ASSERT_EQ(write(release[1], "r", 1), 1);
+    writer.join();
+    EXPECT_TRUE(written);
+    EXPECT_EQ(zvtest::WaitFor(holder), 0);
 }
 
 } // namespace

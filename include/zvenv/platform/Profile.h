@@ -41,6 +41,24 @@ private:
     State* m_state;
 };
 
+// The cross-process writer exclusion that the profile-file writes take: held,
+// no other process and no other thread of this one writes a file of the same
+// folder through the profile functions or under another FileWriteLock. It is
+// recursive within a thread and taken once per folder per process, so nested
+// locks and batches on several files of one folder never wait on themselves.
+// Hold it for a whole read-modify-replace of a file that is not an INI file
+// (a JSON document's save, say).
+class ZVPLATFORM_API FileWriteLock {
+public:
+    explicit FileWriteLock(LPCWSTR fileName);
+    ~FileWriteLock();
+    FileWriteLock(const FileWriteLock&) = delete;
+    FileWriteLock& operator=(const FileWriteLock&) = delete;
+
+private:
+    void* m_lock;
+};
+
 // Drops every parsed copy (tests, and hosts that want to bound memory).
 ZVPLATFORM_API void ClearProfileCache();
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -129,60 +130,72 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The write lock of one file: a process-wide mutex for the threads of this
-// process and an flock on the file's folder for other processes. Recursive
-// per thread, so a batch and the writes inside it share one hold.
+// The writer exclusion of a folder: a recursive mutex for the threads of this
+// process and an flock on the folder itself for other processes. There is one
+// per folder per process, found by the folder's device and inode, so a batch
+// on one file and a write to another file of the same folder never wait on
+// each other (two descriptors of one folder would each need their own flock).
+struct FolderLock {
+    std::recursive_mutex mutex;
+    int depth = 0; // holds of the owning thread, guarded by mutex
+    int fd = -1;   // the descriptor holding the flock while depth > 0
+};
+
+std::mutex g_folderLocksGuard;
+std::map<std::pair<dev_t, ino_t>, std::unique_ptr<FolderLock>> g_folderLocks;
+
+FolderLock* AcquireFolder(const std::string& folder)
+{
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0 || fstat(fd, &info) != 0) {
+        if (fd >= 0)
+            close(fd);
+        return nullptr;
+    }
+    FolderLock* lock;
+    {
+        std::lock_guard<std::mutex> guard(g_folderLocksGuard);
+        auto& slot = g_folderLocks[{info.st_dev, info.st_ino}];
+        if (!slot)
+            slot = std::make_unique<FolderLock>();
+        lock = slot.get();
+    }
+    lock->mutex.lock();
+    if (lock->depth++ > 0) {
+        close(fd);
+        return lock;
+    }
+    lock->fd = fd;
+    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    return lock;
+}
+
+void ReleaseFolder(FolderLock* lock)
+{
+    if (--lock->depth == 0) {
+        close(lock->fd); // releases the flock
+        lock->fd = -1;
+    }
+    lock->mutex.unlock();
+}
+
+// The write lock of one file is the lock of its folder. A folder that cannot
+// be opened is not locked: the write then fails on its own.
 class WriteLock {
 public:
-    explicit WriteLock(const std::string& path) : m_path(path)
-    {
-        Holder& holder = Holders()[path];
-        if (holder.depth++ > 0)
-            return;
-        holder.mutex = &MutexFor(path);
-        holder.mutex->lock();
-        holder.fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (holder.fd >= 0)
-            while (flock(holder.fd, LOCK_EX) != 0 && errno == EINTR) {
-            }
-    }
+    explicit WriteLock(const std::string& path) : m_lock(AcquireFolder(FolderOf(path))) {}
     ~WriteLock()
     {
-        auto& holders = Holders();
-        auto found = holders.find(m_path);
-        if (--found->second.depth > 0)
-            return;
-        if (found->second.fd >= 0)
-            close(found->second.fd); // releases the flock
-        found->second.mutex->unlock();
-        holders.erase(found);
+        if (m_lock)
+            ReleaseFolder(m_lock);
     }
     WriteLock(const WriteLock&) = delete;
     WriteLock& operator=(const WriteLock&) = delete;
 
 private:
-    struct Holder {
-        int depth = 0;
-        int fd = -1;
-        std::mutex* mutex = nullptr;
-    };
-    static std::unordered_map<std::string, Holder>& Holders()
-    {
-        thread_local std::unordered_map<std::string, Holder> holders;
-        return holders;
-    }
-    static std::mutex& MutexFor(const std::string& path)
-    {
-        static std::mutex guard;
-        static std::unordered_map<std::string, std::unique_ptr<std::mutex>> mutexes;
-        std::lock_guard<std::mutex> lock(guard);
-        auto& slot = mutexes[path];
-        if (!slot)
-            slot = std::make_unique<std::mutex>();
-        return *slot;
-    }
-
-    std::string m_path;
+    FolderLock* m_lock;
 };
 
 // Open batch scopes of this thread, by path.
@@ -433,6 +446,16 @@ ProfileBatch::~ProfileBatch()
             Batches().erase(m_state->path);
     }
     delete m_state;
+}
+
+FileWriteLock::FileWriteLock(LPCWSTR fileName)
+    : m_lock(fileName && *fileName ? new WriteLock(zv::os::NativePath(fileName)) : nullptr)
+{
+}
+
+FileWriteLock::~FileWriteLock()
+{
+    delete static_cast<WriteLock*>(m_lock);
 }
 
 void ClearProfileCache()
