@@ -84,7 +84,7 @@ public:
     }
 
     // Any value by its node: containers are walked, scalars compared by type,
-    // strings by the node's own text (a C string, cut at a NUL).
+    // strings by the node's whole text, as the CString getters take it.
     void Value(void* node, const Json& value, const std::string& path)
     {
         const JsonNodeType type = JsonGetType(node);
@@ -99,14 +99,13 @@ public:
             else
                 m_found.Note(m_found.values, path + ": array lost");
         } else if (value.is_string()) {
-            wchar_t* text = JsonGetString(node);
-            if (type != JsonString || text != Wide(value.get<std::string>()))
+            std::size_t length = 0;
+            wchar_t* text = JsonGetString(node, &length);
+            if (type != JsonString || std::wstring(text, length) != Wide(value.get<std::string>()))
                 m_found.Note(m_found.strings, path);
             JsonFreeString(text);
         } else {
-            const JsonNodeType expected = value.is_number()    ? JsonNumber
-                                          : value.is_boolean() ? JsonBoolean
-                                                               : JsonNull;
+            const JsonNodeType expected = value.is_number() ? JsonNumber : value.is_boolean() ? JsonBoolean : JsonNull;
             if (type != expected)
                 m_found.Note(m_found.values, path + ": type");
         }

@@ -210,72 +210,80 @@ private:
     // caller finds the NUL, which fits no state; Fail then reports the end.
     bool Blanks()
     {
+        const wchar_t* p = m_p;
         for (;;) {
-            while (IsBlank(*m_p))
-                ++m_p;
-            if (*m_p != L'/')
+            while (IsBlank(*p))
+                ++p;
+            if (*p != L'/') {
+                m_p = p;
                 return true;
-            const wchar_t* start = m_p + 2;
-            if (m_p[1] == L'/') {
+            }
+            const wchar_t* start = p + 2;
+            if (p[1] == L'/') {
                 const wchar_t* stop = start;
                 while (*stop != L'\n' && stop != m_end)
                     ++stop;
                 m_sink.Comment(start, stop, false);
-                m_p = stop;
-            } else if (m_p[1] == L'*') {
+                p = stop;
+            } else if (p[1] == L'*') {
                 const wchar_t* stop = start;
                 while (!(stop[0] == L'*' && stop[1] == L'/')) {
                     if (stop == m_end)
-                        return Failed(GrammarError::UnclosedComment, m_p);
+                        return Failed(GrammarError::UnclosedComment, p);
                     ++stop;
                 }
                 m_sink.Comment(start, stop, true);
-                m_p = stop + 2;
+                p = stop + 2;
             } else {
-                return Failed(GrammarError::LoneSlash, m_p);
+                return Failed(GrammarError::LoneSlash, p);
             }
         }
     }
 
     bool String()
     {
-        const wchar_t* start = m_p++;
+        const wchar_t* start = m_p;
+        const wchar_t* p = start + 1;
         bool quoteEscaped = false;
         for (;;) {
-            const wchar_t c = *m_p;
+            wchar_t c = *p;
+            // Most characters of a string are none of the three looked for.
+            while (c > L'\\' || (c != L'"' && c != L'\\' && c != 0))
+                c = *++p;
             if (c == L'"')
                 break;
-            if (c == L'\\') {
-                switch (m_p[1]) {
-                case L'"':
-                    quoteEscaped = true;
-                    m_p += 2;
-                    continue;
-                case L'\\':
-                case L'/':
-                case L'b':
-                case L'f':
-                case L'n':
-                case L'r':
-                case L't':
-                    m_p += 2;
-                    continue;
-                case L'u':
-                    if (!(IsHexDigit(m_p[2]) && IsHexDigit(m_p[3]) && IsHexDigit(m_p[4]) && IsHexDigit(m_p[5])))
-                        return Failed(GrammarError::BadUnicodeEscape, m_p);
-                    m_p += 6;
-                    continue;
-                default:
-                    if (m_p + 1 == m_end)
-                        return Failed(GrammarError::UnclosedString, start);
-                    return Failed(GrammarError::BadEscape, m_p);
-                }
+            if (c == 0) {
+                if (p == m_end)
+                    return Failed(GrammarError::UnclosedString, start);
+                ++p;
+                continue;
             }
-            if (m_p == m_end)
-                return Failed(GrammarError::UnclosedString, start);
-            ++m_p;
+            switch (p[1]) {
+            case L'"':
+                quoteEscaped = true;
+                p += 2;
+                continue;
+            case L'\\':
+            case L'/':
+            case L'b':
+            case L'f':
+            case L'n':
+            case L'r':
+            case L't':
+                p += 2;
+                continue;
+            case L'u':
+                if (!(IsHexDigit(p[2]) && IsHexDigit(p[3]) && IsHexDigit(p[4]) && IsHexDigit(p[5])))
+                    return Failed(GrammarError::BadUnicodeEscape, p);
+                p += 6;
+                continue;
+            default:
+                if (p + 1 == m_end)
+                    return Failed(GrammarError::UnclosedString, start);
+                return Failed(GrammarError::BadEscape, p);
+            }
         }
-        ++m_p;
+        m_p = p + 1;
         m_sink.String(start, m_p, quoteEscaped);
         return true;
     }
@@ -283,33 +291,35 @@ private:
     bool Number()
     {
         const wchar_t* start = m_p;
-        if (*m_p == L'-')
-            ++m_p;
-        if (*m_p == L'0') {
-            if (IsDigit(*++m_p))
+        const wchar_t* p = start;
+        if (*p == L'-')
+            ++p;
+        if (*p == L'0') {
+            if (IsDigit(*++p))
                 return Failed(GrammarError::LeadingZero, start);
-        } else if (IsDigit(*m_p)) {
-            while (IsDigit(*++m_p)) {
+        } else if (IsDigit(*p)) {
+            while (IsDigit(*++p)) {
             }
         } else {
             return Failed(GrammarError::NumberSign, start);
         }
-        if (*m_p == L'.') {
-            if (!IsDigit(*++m_p))
-                return Failed(GrammarError::NumberFraction, m_p);
-            while (IsDigit(*++m_p)) {
+        if (*p == L'.') {
+            if (!IsDigit(*++p))
+                return Failed(GrammarError::NumberFraction, p);
+            while (IsDigit(*++p)) {
             }
         }
-        if (*m_p == L'e' || *m_p == L'E') {
-            ++m_p;
-            if (*m_p == L'+' || *m_p == L'-')
-                ++m_p;
-            if (!IsDigit(*m_p))
-                return Failed(GrammarError::NumberExponent, m_p);
-            while (IsDigit(*++m_p)) {
+        if (*p == L'e' || *p == L'E') {
+            ++p;
+            if (*p == L'+' || *p == L'-')
+                ++p;
+            if (!IsDigit(*p))
+                return Failed(GrammarError::NumberExponent, p);
+            while (IsDigit(*++p)) {
             }
         }
-        m_sink.Scalar(start, m_p);
+        m_p = p;
+        m_sink.Scalar(start, p);
         return true;
     }
 

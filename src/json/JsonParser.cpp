@@ -10,10 +10,53 @@ namespace zv::json {
 
 namespace {
 
-// Builds the stripped text while the grammar checks the document: blanks
-// are dropped, a comment becomes its mark, length and text, an escaped
-// double quote is held as a backslash and kQuoteMark, and every bracket is
-// paired with the one that closes it.
+// Hands a comment's text to put with LF line ends: a CR before a LF is left
+// out, and so are the CRs that end a line comment, as a file's line ends are
+// the file's own and the writer puts back its own.
+template <typename Put> void CommentText(const wchar_t* begin, const wchar_t* end, bool block, Put put)
+{
+    if (!block) {
+        while (end > begin && end[-1] == L'\r')
+            --end;
+    }
+    for (const wchar_t* p = begin; p < end; ++p) {
+        if (!(block && *p == L'\r' && p + 1 < end && p[1] == L'\n'))
+            put(*p);
+    }
+}
+
+// The first walk over a document: the grammar checks it while this counts
+// what the stripped text will hold, so the second walk fills buffers of
+// exactly that size (a large document then costs no unused memory, and the
+// allocator can hand the same block to the next document).
+class MeasureSink {
+public:
+    void Open(wchar_t)
+    {
+        ++m_size;
+        ++m_brackets;
+    }
+    void Close(wchar_t) { ++m_size; }
+    void Separator(wchar_t) { ++m_size; }
+    void Scalar(const wchar_t* begin, const wchar_t* end) { m_size += static_cast<std::size_t>(end - begin); }
+    void String(const wchar_t* begin, const wchar_t* end, bool) { m_size += static_cast<std::size_t>(end - begin); }
+    void Comment(const wchar_t* begin, const wchar_t* end, bool block)
+    {
+        m_size += 3;
+        CommentText(begin, end, block, [this](wchar_t) { ++m_size; });
+    }
+    std::size_t size() const { return m_size; }
+    std::size_t brackets() const { return m_brackets; }
+
+private:
+    std::size_t m_size = 0;
+    std::size_t m_brackets = 0;
+};
+
+// The second walk writes the stripped text: blanks are dropped, a comment
+// becomes its mark, length and text, an escaped double quote is held as a
+// backslash and kQuoteMark, and every bracket is paired with the one that
+// closes it.
 class StripSink {
 public:
     explicit StripSink(StrippedText& text) : m_text(text), m_out(text.text) {}
@@ -39,30 +82,22 @@ public:
             Copy(begin, end);
             return;
         }
+        wchar_t* out = m_out;
         for (const wchar_t* p = begin; p < end; ++p) {
-            *m_out++ = *p;
+            *out++ = *p;
             if (*p == L'\\') {
                 ++p;
-                *m_out++ = *p == L'"' ? kQuoteMark : *p;
+                *out++ = *p == L'"' ? kQuoteMark : *p;
             }
         }
+        m_out = out;
     }
-    // A comment's text is kept with LF line ends: a CR before a LF is left
-    // out, and so are the CRs that end a line comment, as a file's line ends
-    // are the file's own and the writer puts back its own.
     void Comment(const wchar_t* begin, const wchar_t* end, bool block)
     {
-        if (!block) {
-            while (end > begin && end[-1] == L'\r')
-                --end;
-        }
         *m_out++ = kCommentMark;
         wchar_t* length = m_out;
         m_out += 2;
-        for (const wchar_t* p = begin; p < end; ++p) {
-            if (!(block && *p == L'\r' && p + 1 < end && p[1] == L'\n'))
-                *m_out++ = *p;
-        }
+        CommentText(begin, end, block, [this](wchar_t c) { *m_out++ = c; });
         const auto size = static_cast<std::uint32_t>(m_out - length - 2);
         length[0] = static_cast<wchar_t>(size >> 16);
         length[1] = static_cast<wchar_t>(size & 0xFFFFu);
@@ -80,8 +115,10 @@ private:
             m_out += length;
             return;
         }
+        wchar_t* out = m_out;
         for (std::size_t i = 0; i < length; ++i)
-            *m_out++ = begin[i];
+            out[i] = begin[i];
+        m_out = out + length;
     }
 
     StrippedText& m_text;
@@ -239,24 +276,19 @@ private:
 Handle* ParseDocument(const wchar_t* text)
 {
     const std::size_t size = std::wcslen(text);
-    if (size >= kNotFound - 2)
+    MeasureSink measure;
+    if (size >= kNotFound - 1 || !ScanDocument(text, size, measure).ok() || measure.size() >= kNotFound - 1)
         return nullptr;
-    // The stripped text is never longer than the input and one character:
-    // a comment's mark and length take the place of its delimiters, and only
-    // a line comment that ends the text has no line feed to make up the one
-    // character more.
     auto stripped = std::make_unique<StrippedText>();
-    stripped->text = static_cast<wchar_t*>(std::malloc((size + 2) * sizeof(wchar_t)));
+    stripped->text = static_cast<wchar_t*>(std::malloc((measure.size() + 1) * sizeof(wchar_t)));
     if (!stripped->text)
         return nullptr;
+    stripped->brackets.reserve(measure.brackets());
     auto sink = std::make_unique<StripSink>(*stripped);
-    if (!ScanDocument(text, size, *sink).ok())
-        return nullptr;
+    ScanDocument(text, size, *sink);
     const std::uint32_t length = sink->Position();
     stripped->size = length;
     stripped->text[length] = 0;
-    if (void* fitted = std::realloc(stripped->text, (length + 1) * sizeof(wchar_t)))
-        stripped->text = static_cast<wchar_t*>(fitted);
 
     const wchar_t* strippedText = stripped->text;
     std::wstring comment;
