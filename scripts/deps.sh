@@ -18,6 +18,10 @@ zv_ensure_packages() {
 
 ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev)
 
+# The JSON readers the benchmarks compare the library with (bench/, the bench
+# preset and scripts/perf.sh); jsoncpp, above, is one of them.
+ZV_BENCH_PACKAGES=(nlohmann-json3-dev rapidjson-dev libsimpleini-dev)
+
 # clang with libFuzzer and the sanitizer runtimes, and the symbolizer for
 # readable reports: the fuzz targets need them (scripts/fuzz.sh).
 ZV_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
