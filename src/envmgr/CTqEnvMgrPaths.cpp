@@ -18,10 +18,11 @@ CString LayoutPath(const CString& root, const wchar_t* folder, const wchar_t* su
     return root + folder + kSep + NormalizeSubFolder(sub ? sub : L"");
 }
 
-// Folders are created only where the caller's text keeps them under the root.
+// Folders are created only where the caller's text, as normalised into the
+// path, keeps them under the root.
 void EnsureFolder(const CString& path, const wchar_t* sub)
 {
-    if (!StaysInside(sub ? sub : L""))
+    if (!StaysInside(NormalizeSubFolder(sub ? sub : L"")))
         return;
     if (!DIRECTORYEXISTS(path))
         CREATEDIRECTORYS(path);

@@ -6,9 +6,31 @@
 
 namespace zv::envmgr {
 
+namespace {
+
+// "..", "...", ".. " and the like: names some file systems read as the parent.
+bool IsDotsOnly(std::wstring_view component)
+{
+    int dots = 0;
+    for (wchar_t c : component) {
+        if (c == L'.')
+            ++dots;
+        else if (c != L' ')
+            return false;
+    }
+    return dots >= 2;
+}
+
+} // namespace
+
 bool IsSeparator(wchar_t ch)
 {
     return ch == L'/' || ch == L'\\';
+}
+
+CString UpToNull(const CString& text)
+{
+    return CString(text.GetString());
 }
 
 CString NormalizeSubFolder(const CString& sub)
@@ -37,7 +59,7 @@ bool StaysInside(const CString& name)
     for (std::size_t i = 0; i <= text.size(); ++i) {
         if (i < text.size() && !IsSeparator(text[i]))
             continue;
-        if (text.substr(start, i - start) == L"..")
+        if (IsDotsOnly(text.substr(start, i - start)))
             return false;
         start = i + 1;
     }
@@ -48,7 +70,7 @@ bool IsFolderName(const CString& id)
 {
     if (id.FindOneOf(L"/\\") >= 0)
         return false;
-    if (id.Compare(L".") == 0 || id.Compare(L"..") == 0)
+    if (id.Compare(L".") == 0)
         return false;
     return StaysInside(id);
 }

@@ -124,3 +124,21 @@ TEST(ManagerPaths, ImageFolderOfTheHost)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ManagerPaths, UserFoldersTakeNormalisedSubFolders)
+{
+    if (RanInRoot())
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    EXPECT_EQ(Folders(mgr.GetUserPath(L"\\cfg")), "user/cfg/");
+    EXPECT_TRUE(PathExists(Root() + "user/cfg"));
+    mgr.SetUserID(L"bo", 0);
+    EXPECT_EQ(Folders(mgr.GetUserIdPath(L"/desk")), "user/bo/desk/");
+    EXPECT_TRUE(PathExists(Root() + "user/bo/desk"));
+    EXPECT_EQ(Folders(mgr.GetUserIdPath(L"/../../out")), "user/bo/../../out/");
+    EXPECT_FALSE(PathExists(Root() + "out"));
+}
+
+} // namespace
