@@ -1,12 +1,15 @@
 #include "envmgr/Names.h"
 
 #include <zvenv/platform/Os.h>
+#include <zvenv/platform/Text.h>
 
 #include <string_view>
 
 namespace zv::envmgr {
 
 namespace {
+
+constexpr std::size_t kMaxFolderNameBytes = 255;
 
 // "..", "...", ".. " and the like: names some file systems read as the parent.
 bool IsDotsOnly(std::wstring_view component)
@@ -70,7 +73,10 @@ bool IsFolderName(const CString& id)
 {
     if (id.FindOneOf(L"/\\") >= 0)
         return false;
-    if (id.Compare(L".") == 0)
+    if (id.Compare(L".") == 0 || id.GetLength() > static_cast<int>(kMaxFolderNameBytes))
+        return false;
+    if (zv::text::EncodeUtf8(std::wstring_view(id.GetString(), static_cast<std::size_t>(id.GetLength()))).size() >
+        kMaxFolderNameBytes)
         return false;
     return StaysInside(id);
 }

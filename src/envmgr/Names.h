@@ -22,7 +22,9 @@ CString NormalizeSubFolder(const CString& sub);
 // drive ("C:"). Judge the text exactly as it is joined to the folder.
 bool StaysInside(const CString& text);
 
-// A user id names one folder: no separator, not "." or "..", no drive.
+// A user id names one folder: no separator, not "." or "..", no drive, at
+// most 255 bytes of UTF-8 (a name every file system takes, the same limit on
+// every platform).
 bool IsFolderName(const CString& id);
 
 // A document name split as the registry does it: trimmed, cut before its
