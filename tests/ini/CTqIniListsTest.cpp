@@ -231,4 +231,19 @@ TEST_F(IniLists, CopyingAndMoving)
     EXPECT_STREQ(ini.GetString(L"D", L"j"), L"2");
 }
 
+// The empty name is the section "[]": a copy to it is read back from it, and
+// the lines before the first section are left alone throughout.
+TEST_F(IniLists, CopyingToTheEmptySectionName)
+{
+    Seed(L"pre=0\r\n[A]\r\nk=1\r\n");
+    ASSERT_TRUE(ini.CopySection(L"A", L"", 0));
+    EXPECT_STREQ(ini.GetString(L"", L"k"), L"1");
+    EXPECT_STREQ(ini.GetString(L"", L"pre", L"none"), L"none");
+    CStringArray lines;
+    ini.GetKeyLines(L"", &lines);
+    EXPECT_EQ(Items(lines), (std::vector<std::wstring>{L"k=1"}));
+    ASSERT_TRUE(ini.DeleteSection(L""));
+    EXPECT_EQ(Bytes(), zvtest::Utf16(L"pre=0\r\n[A]\r\nk=1\r\n"));
+}
+
 } // namespace

@@ -25,9 +25,9 @@ bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name)
     return true;
 }
 
-bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_view* value, bool commentIsKey)
+bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_view* value)
 {
-    if (trimmed.empty() || (trimmed.front() == L';' && !commentIsKey) || trimmed.front() == L'[')
+    if (trimmed.empty() || trimmed.front() == L';' || trimmed.front() == L'[')
         return false;
     const std::size_t equals = trimmed.find(L'=');
     if (equals == std::wstring_view::npos)
@@ -174,9 +174,8 @@ std::string ProfileFile::Serialise() const
 void ProfileFile::Reindex()
 {
     m_sections.clear();
-    m_preamble = SectionEntry();
-    m_preamble.range.found = true;
-    SectionEntry* current = &m_preamble;
+    // The lines before the first header belong to no section.
+    SectionEntry* current = nullptr;
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         const std::wstring_view trimmed = Trim(m_lines[i]);
         std::wstring_view name;
@@ -193,10 +192,9 @@ void ProfileFile::Reindex()
             }
             continue;
         }
-        if (current && IsKeyLine(trimmed, &name, nullptr, true)) {
+        if (current && IsKeyLine(trimmed, &name)) {
             current->keys.try_emplace(Folded(name), i);
-            if (IsKeyLine(trimmed))
-                current->lastKey = i;
+            current->lastKey = i;
         }
     }
     if (current)
@@ -209,52 +207,46 @@ void ProfileFile::IndexInsertedKey(SectionEntry& entry, std::size_t at)
         if (index != npos && index >= at)
             ++index;
     };
-    auto shiftEntry = [&](SectionEntry& other) {
+    for (auto& [folded, other] : m_sections) {
         if (&other != &entry) {
             shift(other.range.header);
-            if (other.range.header != npos)
-                other.range.first = other.range.header + 1;
+            other.range.first = other.range.header + 1;
         }
         shift(other.range.end);
         shift(other.lastKey);
         for (auto& key : other.keys)
             shift(key.second);
-    };
-    shiftEntry(m_preamble);
-    for (auto& section : m_sections)
-        shiftEntry(section.second);
+    }
 
-    const std::wstring_view trimmed = Trim(m_lines[at]);
     std::wstring_view name;
-    if (IsKeyLine(trimmed, &name, nullptr, true))
+    if (IsKeyLine(Trim(m_lines[at]), &name)) {
         entry.keys.try_emplace(Folded(name), at);
-    if (IsKeyLine(trimmed))
         entry.lastKey = at;
+    }
 }
 
 ProfileFile::SectionEntry* ProfileFile::MutableEntry(std::wstring_view section)
 {
-    return const_cast<SectionEntry*>(Entry(section, true));
+    return const_cast<SectionEntry*>(Entry(section));
 }
 
-const ProfileFile::SectionEntry* ProfileFile::Entry(std::wstring_view section, bool withPreamble) const
+// The empty name (or blanks) is the section of a "[]" header, never the lines
+// before the first header.
+const ProfileFile::SectionEntry* ProfileFile::Entry(std::wstring_view section) const
 {
-    const std::wstring_view wanted = Trim(section);
-    if (wanted.empty() && withPreamble)
-        return &m_preamble;
-    auto found = m_sections.find(FoldedForLookup(wanted, 0));
+    auto found = m_sections.find(FoldedForLookup(Trim(section), 0));
     return found == m_sections.end() ? nullptr : &found->second;
 }
 
-ProfileFile::Range ProfileFile::FindSection(std::wstring_view section, bool withPreamble) const
+ProfileFile::Range ProfileFile::FindSection(std::wstring_view section) const
 {
-    const SectionEntry* entry = Entry(section, withPreamble);
+    const SectionEntry* entry = Entry(section);
     return entry ? entry->range : Range();
 }
 
 std::size_t ProfileFile::FindKey(std::wstring_view section, std::wstring_view key) const
 {
-    const SectionEntry* entry = Entry(section, true);
+    const SectionEntry* entry = Entry(section);
     if (!entry)
         return npos;
     auto found = entry->keys.find(FoldedForLookup(Trim(key), 1));
@@ -267,7 +259,7 @@ bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std
     if (line == npos)
         return false;
     std::wstring_view raw;
-    IsKeyLine(Trim(m_lines[line]), nullptr, &raw, true);
+    IsKeyLine(Trim(m_lines[line]), nullptr, &raw);
     value = Unquote(raw);
     return true;
 }
@@ -330,7 +322,7 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
     if (line != npos) {
         // The key keeps the spelling it has in the file.
         std::wstring_view name;
-        IsKeyLine(Trim(m_lines[line]), &name, nullptr, true);
+        IsKeyLine(Trim(m_lines[line]), &name);
         std::wstring updated = std::wstring(name) + L"=" + std::wstring(value);
         if (m_lines[line] == updated)
             return false;
@@ -370,12 +362,19 @@ bool ProfileFile::DeleteKey(std::wstring_view section, std::wstring_view key)
     return true;
 }
 
+// The header goes with every line the section lists (keys and lines without
+// '='); its comment and blank lines stay where they are, as on Windows.
 bool ProfileFile::DeleteSection(std::wstring_view section)
 {
-    const Range range = FindSection(section, false);
+    const Range range = FindSection(section);
     if (!range.found)
         return false;
-    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header),
+    std::size_t kept = range.header;
+    for (std::size_t i = range.first; i < range.end; ++i) {
+        if (IsComment(Trim(m_lines[i])))
+            m_lines[kept++] = std::move(m_lines[i]);
+    }
+    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(kept),
                   m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
     Reindex();
     return true;
@@ -383,7 +382,7 @@ bool ProfileFile::DeleteSection(std::wstring_view section)
 
 bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<std::wstring>& lines)
 {
-    Range range = FindSection(section, false);
+    Range range = FindSection(section);
     if (!range.found) {
         // An empty section is not created; an existing one is emptied.
         if (lines.empty())

@@ -9,6 +9,11 @@
 // changes only the lines it must and the rest of the file comes back byte for
 // byte: comments, blank lines, lines without '=', text before the first
 // section and duplicate sections are all kept.
+//
+// As on Windows, the lines before the first section header belong to no
+// section: no name reaches them, and no operation changes them. The empty
+// name is the section of an explicit "[]" header. A comment line (first
+// non-blank character ';') is never a key, even when it holds '='.
 namespace zv::profile {
 
 enum class Encoding { Utf16le, Utf8Bom, Utf8, Windows1252 };
@@ -30,7 +35,10 @@ public:
     // The section's lines that are not blank and not comments, trimmed.
     std::vector<std::wstring> SectionLines(std::wstring_view section) const;
 
-    // Each returns true when the lines changed.
+    // Each returns true when the lines changed. A new key goes after the last
+    // key line of its section (comments are not keys, so a key spelled as a
+    // comment always adds a line); deleting a section removes its header and
+    // its entries and keeps its comment and blank lines.
     bool SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
     bool DeleteKey(std::wstring_view section, std::wstring_view key);
     bool DeleteSection(std::wstring_view section);
@@ -39,15 +47,13 @@ public:
 private:
     struct Range {
         bool found = false;
-        std::size_t header = npos; // index of the "[name]" line; npos for the lines before any section
-        std::size_t first = 0;     // the section's first line after its header
-        std::size_t end = 0;       // one past the section's last line
+        std::size_t header = 0; // index of the "[name]" line
+        std::size_t first = 0;  // the section's first line after its header
+        std::size_t end = 0;    // one past the section's last line
     };
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-    // The empty name finds the lines before the first section, as keys
-    // there are read and written under it, when withPreamble is true.
-    Range FindSection(std::wstring_view section, bool withPreamble = true) const;
+    Range FindSection(std::wstring_view section) const;
     std::size_t FindKey(std::wstring_view section, std::wstring_view key) const;
     void AppendSection(std::wstring_view section);
 
@@ -66,9 +72,8 @@ private:
     // changing them.
     void IndexInsertedKey(SectionEntry& entry, std::size_t at);
     SectionEntry* MutableEntry(std::wstring_view section);
-    const SectionEntry* Entry(std::wstring_view section, bool withPreamble) const;
+    const SectionEntry* Entry(std::wstring_view section) const;
     std::unordered_map<std::wstring, SectionEntry> m_sections;
-    SectionEntry m_preamble;
 
     Encoding m_encoding = Encoding::Utf16le;
     std::wstring m_lineEnd = L"\r\n";
@@ -79,8 +84,7 @@ private:
 // Line classification shared by the model and its tests.
 std::wstring_view Trim(std::wstring_view text);
 bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name = nullptr);
-// A comment line (';') is a key to lookups by name, never in listings.
-bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name = nullptr, std::wstring_view* value = nullptr,
-               bool commentIsKey = false);
+// A line with '=' that is neither a section header nor a comment (';').
+bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name = nullptr, std::wstring_view* value = nullptr);
 
 } // namespace zv::profile
