@@ -76,6 +76,19 @@ bool IsComment(std::wstring_view trimmed)
     return trimmed.empty() || trimmed.front() == L';';
 }
 
+// Text a parse of the written bytes may read otherwise than the model holds
+// it: a line break splits the line, and two surrogates in a row (32-bit
+// wchar_t) are read back as one code point. (A written line never starts the
+// file, so a byte-order mark in it stays a character.)
+bool MayReadBackOtherwise(std::wstring_view text)
+{
+    for (wchar_t c : text) {
+        if (c == L'\r' || c == L'\n' || (c >= 0xD800 && c <= 0xDFFF))
+            return true;
+    }
+    return false;
+}
+
 std::wstring_view Unquote(std::wstring_view value)
 {
     if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front())
@@ -169,6 +182,14 @@ std::string ProfileFile::Serialise() const
             append(m_lineEnd);
     }
     return bytes;
+}
+
+void ProfileFile::Settle(bool writtenMayReadOtherwise)
+{
+    // A legacy code page file changes on any write: a character it lacks is
+    // written as '?', and bytes that become valid UTF-8 are read as UTF-8.
+    if (writtenMayReadOtherwise || m_encoding == Encoding::Windows1252)
+        *this = Parse(Serialise());
 }
 
 void ProfileFile::Reindex()
@@ -327,12 +348,16 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
         if (m_lines[line] == updated)
             return false;
         m_lines[line] = std::move(updated);
+        Settle(MayReadBackOtherwise(value));
         return true;
     }
+    const bool mayReadOtherwise =
+        MayReadBackOtherwise(section) || MayReadBackOtherwise(key) || MayReadBackOtherwise(value);
     if (!range.found) {
         AppendSection(section);
         m_lines.push_back(trimmedKey + L"=" + std::wstring(value));
         Reindex();
+        Settle(mayReadOtherwise);
         return true;
     }
     // A new key follows the last key of its section (or opens the section
@@ -349,6 +374,7 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
         Reindex();
     else
         IndexInsertedKey(*entry, at);
+    Settle(mayReadOtherwise);
     return true;
 }
 
@@ -359,6 +385,7 @@ bool ProfileFile::DeleteKey(std::wstring_view section, std::wstring_view key)
         return false;
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(line));
     Reindex();
+    Settle(false);
     return true;
 }
 
@@ -377,11 +404,15 @@ bool ProfileFile::DeleteSection(std::wstring_view section)
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(kept),
                   m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
     Reindex();
+    Settle(false);
     return true;
 }
 
 bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<std::wstring>& lines)
 {
+    bool mayReadOtherwise = MayReadBackOtherwise(section);
+    for (const std::wstring& line : lines)
+        mayReadOtherwise = mayReadOtherwise || MayReadBackOtherwise(line);
     Range range = FindSection(section);
     if (!range.found) {
         // An empty section is not created; an existing one is emptied.
@@ -390,6 +421,7 @@ bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<st
         AppendSection(section);
         m_lines.insert(m_lines.end(), lines.begin(), lines.end());
         Reindex();
+        Settle(mayReadOtherwise);
         return true;
     }
     const auto first = m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1);
@@ -400,6 +432,7 @@ bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<st
     m_lines.erase(first, m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1), lines.begin(), lines.end());
     Reindex();
+    Settle(mayReadOtherwise);
     return true;
 }
 

@@ -28,7 +28,9 @@ public:
 
     // Lookups match names without regard to case, in the first section of
     // that name. Values come trimmed and without matching quotes, as a view
-    // into the model's own line.
+    // into the model's own line. After every change the model is exactly what
+    // a fresh parse of its Serialise() gives (a value written with a line
+    // break reads back as the lines it makes).
     bool GetValue(std::wstring_view section, std::wstring_view key, std::wstring_view& value) const;
     std::vector<std::wstring> SectionNames() const;
     std::vector<std::wstring> KeyNames(std::wstring_view section) const;
@@ -56,6 +58,11 @@ private:
     Range FindSection(std::wstring_view section) const;
     std::size_t FindKey(std::wstring_view section, std::wstring_view key) const;
     void AppendSection(std::wstring_view section);
+    // After a change: when the written text may read back otherwise (a line
+    // break, a surrogate) or the file is in a legacy code page (a character
+    // it lacks is written as '?'), the model is replaced by a parse of its
+    // own bytes, so that it stays what a fresh reader of the file sees.
+    void Settle(bool writtenMayReadOtherwise);
 
     // Where each section and key is, by case-folded name, so that a lookup
     // costs a hash and not a scan: the first section of each name, and the
