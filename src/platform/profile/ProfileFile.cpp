@@ -2,6 +2,8 @@
 
 #include <zvenv/platform/Text.h>
 
+#include <algorithm>
+
 namespace zv::profile {
 
 std::wstring_view Trim(std::wstring_view text)
@@ -97,6 +99,24 @@ std::wstring_view Unquote(std::wstring_view value)
 }
 
 } // namespace
+
+ProfileFile::ProfileFile(const ProfileFile& other)
+    : m_sections(other.m_sections), m_encoding(other.m_encoding), m_lineEnd(other.m_lineEnd),
+      m_endsWithLineEnd(other.m_endsWithLineEnd), m_lines(other.m_lines)
+{
+    m_order.reserve(m_sections.size());
+    for (auto& [folded, entry] : m_sections)
+        m_order.push_back(&entry);
+    std::sort(m_order.begin(), m_order.end(),
+              [](const SectionEntry* a, const SectionEntry* b) { return a->range.header < b->range.header; });
+}
+
+ProfileFile& ProfileFile::operator=(const ProfileFile& other)
+{
+    if (this != &other)
+        *this = ProfileFile(other);
+    return *this;
+}
 
 ProfileFile ProfileFile::Parse(const std::string& bytes)
 {
@@ -195,6 +215,7 @@ void ProfileFile::Settle(bool writtenMayReadOtherwise)
 void ProfileFile::Reindex()
 {
     m_sections.clear();
+    m_order.clear();
     // The lines before the first header belong to no section.
     SectionEntry* current = nullptr;
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
@@ -210,6 +231,7 @@ void ProfileFile::Reindex()
                 current->range.found = true;
                 current->range.header = i;
                 current->range.first = i + 1;
+                m_order.push_back(current);
             }
             continue;
         }
@@ -222,21 +244,23 @@ void ProfileFile::Reindex()
         current->range.end = m_lines.size();
 }
 
+// Only the sections after the insertion move; the entry's own keys all lie
+// before it (a key goes in after the last one), so appending to the last
+// section costs nothing however large the file is.
 void ProfileFile::IndexInsertedKey(SectionEntry& entry, std::size_t at)
 {
-    auto shift = [at](std::size_t& index) {
-        if (index != npos && index >= at)
-            ++index;
-    };
-    for (auto& [folded, other] : m_sections) {
-        if (&other != &entry) {
-            shift(other.range.header);
-            other.range.first = other.range.header + 1;
-        }
-        shift(other.range.end);
-        shift(other.lastKey);
+    ++entry.range.end;
+    auto later = std::lower_bound(m_order.begin(), m_order.end(), at,
+                                  [](const SectionEntry* e, std::size_t line) { return e->range.header < line; });
+    for (; later != m_order.end(); ++later) {
+        SectionEntry& other = **later;
+        ++other.range.header;
+        ++other.range.first;
+        ++other.range.end;
+        if (other.lastKey != npos)
+            ++other.lastKey;
         for (auto& key : other.keys)
-            shift(key.second);
+            ++key.second;
     }
 
     std::wstring_view name;
@@ -335,6 +359,27 @@ void ProfileFile::AppendSection(std::wstring_view section)
     m_endsWithLineEnd = true;
 }
 
+// A section and its one key line were appended: index them without a rescan
+// when the lines read as what was written (the header names the section, the
+// key line is a key); anything odder is left to a full rescan.
+void ProfileFile::IndexAppendedSection(std::wstring_view section)
+{
+    const std::size_t header = m_lines.size() - 2;
+    std::wstring_view name, key;
+    const std::wstring folded = Folded(Trim(section));
+    if (!IsSectionLine(Trim(m_lines[header]), &name) || Folded(name) != folded ||
+        !IsKeyLine(Trim(m_lines[header + 1]), &key) || IsSectionLine(Trim(m_lines[header + 1])) ||
+        m_sections.count(folded)) {
+        Reindex();
+        return;
+    }
+    SectionEntry& entry = m_sections[folded];
+    entry.range = Range{true, header, header + 1, header + 2};
+    entry.keys.try_emplace(Folded(key), header + 1);
+    entry.lastKey = header + 1;
+    m_order.push_back(&entry);
+}
+
 bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value)
 {
     Range range = FindSection(section);
@@ -356,7 +401,7 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
     if (!range.found) {
         AppendSection(section);
         m_lines.push_back(trimmedKey + L"=" + std::wstring(value));
-        Reindex();
+        IndexAppendedSection(section);
         Settle(mayReadOtherwise);
         return true;
     }

@@ -23,6 +23,11 @@ public:
     // A file that does not exist yet: written as UTF-16LE with its mark and
     // CR LF line ends, the form every program of the suite reads.
     ProfileFile() = default;
+    // A copy indexes its own entries; a move keeps them where they are.
+    ProfileFile(const ProfileFile& other);
+    ProfileFile& operator=(const ProfileFile& other);
+    ProfileFile(ProfileFile&&) = default;
+    ProfileFile& operator=(ProfileFile&&) = default;
     static ProfileFile Parse(const std::string& bytes);
     std::string Serialise() const;
 
@@ -78,9 +83,11 @@ private:
     // follows without a rescan, so adding many keys costs no more than
     // changing them.
     void IndexInsertedKey(SectionEntry& entry, std::size_t at);
+    void IndexAppendedSection(std::wstring_view section);
     SectionEntry* MutableEntry(std::wstring_view section);
     const SectionEntry* Entry(std::wstring_view section) const;
     std::unordered_map<std::wstring, SectionEntry> m_sections;
+    std::vector<SectionEntry*> m_order; // the entries by header line
 
     Encoding m_encoding = Encoding::Utf16le;
     std::wstring m_lineEnd = L"\r\n";
