@@ -105,6 +105,12 @@ TEST_F(ProfileLayout, EmptyNameIsTheSectionOfAnEmptyHeader)
     ASSERT_TRUE(WritePrivateProfileSectionW(L"", L"c=2\0", W(path).c_str()));
     EXPECT_EQ(Get(path, L"", L"c"), L"2");
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"pre=1\r\n[S]\r\ns=1\r\n[]\r\nc=2\r\n"));
+
+    // The empty name is not listed among the section names, where it would
+    // end the list before the sections after it.
+    ASSERT_TRUE(Set(L"T", L"t", L"1"));
+    GetPrivateProfileSectionNamesW(buffer, 64, W(path).c_str());
+    EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"S", L"T"}));
 }
 
 // After any write, what this process reads from its parsed copy is what a

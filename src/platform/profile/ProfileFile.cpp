@@ -309,12 +309,14 @@ bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std
     return true;
 }
 
+// The empty name of a "[]" header is not listed: in a double-null list it
+// would end the list, hiding every section after it.
 std::vector<std::wstring> ProfileFile::SectionNames() const
 {
     std::vector<std::wstring> names;
     for (const std::wstring& line : m_lines) {
         std::wstring_view name;
-        if (IsSectionLine(Trim(line), &name))
+        if (IsSectionLine(Trim(line), &name) && !name.empty())
             names.emplace_back(name);
     }
     return names;
