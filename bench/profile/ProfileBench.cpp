@@ -62,9 +62,9 @@ void BM_GetPrivateProfileString(benchmark::State& state)
     BigFile file;
     const std::wstring path = file.widePath();
     wchar_t buffer[256];
-    GetPrivateProfileStringW(L"S50", L"K50", L"", buffer, 256, path.c_str());
+    zv::ProfileGetString(L"S50", L"K50", L"", buffer, 256, path.c_str());
     for (auto _ : state) {
-        DWORD got = GetPrivateProfileStringW(L"S50", L"K50", L"", buffer, 256, path.c_str());
+        DWORD got = zv::ProfileGetString(L"S50", L"K50", L"", buffer, 256, path.c_str());
         benchmark::DoNotOptimize(got);
     }
 }
@@ -90,7 +90,7 @@ void BM_WritePrivateProfileString(benchmark::State& state)
     long i = 0;
     for (auto _ : state) {
         const std::wstring value = L"v" + std::to_wstring(i++);
-        if (!WritePrivateProfileStringW(L"S50", L"K50", value.c_str(), path.c_str()))
+        if (!zv::ProfileWriteString(L"S50", L"K50", value.c_str(), path.c_str()))
             state.SkipWithError("write failed");
     }
 }
@@ -109,7 +109,7 @@ void BM_BatchOf10000Writes(benchmark::State& state)
         for (int i = 0; i < 10000; ++i) {
             const std::wstring section = L"S" + std::to_wstring(i % 100);
             const std::wstring key = L"K" + std::to_wstring(i / 100);
-            WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path.c_str());
+            zv::ProfileWriteString(section.c_str(), key.c_str(), value.c_str(), path.c_str());
         }
     }
 }
@@ -128,9 +128,9 @@ void BM_BatchOfNewKeysAndSections(benchmark::State& state)
         state.ResumeTiming();
         zv::ProfileBatch batch(path.c_str());
         for (int i = 0; i < 10000; ++i)
-            WritePrivateProfileStringW(L"List", (L"Item" + std::to_wstring(i)).c_str(), L"v", path.c_str());
+            zv::ProfileWriteString(L"List", (L"Item" + std::to_wstring(i)).c_str(), L"v", path.c_str());
         for (int i = 0; i < 1000; ++i)
-            WritePrivateProfileStringW((L"Tree_" + std::to_wstring(i)).c_str(), L"count", L"1", path.c_str());
+            zv::ProfileWriteString((L"Tree_" + std::to_wstring(i)).c_str(), L"count", L"1", path.c_str());
     }
 }
 BENCHMARK(BM_BatchOfNewKeysAndSections)->Unit(benchmark::kMillisecond);

@@ -99,32 +99,32 @@ std::vector<std::wstring> Items(const wchar_t* list)
 void ReadHostileFile(zvfuzz::FuzzInput& in, const wchar_t* path)
 {
     std::vector<wchar_t> buffer(in.Range(0, 40));
-    DWORD result = GetPrivateProfileSectionNamesW(buffer.empty() ? nullptr : buffer.data(),
+    DWORD result = zv::ProfileGetSectionNames(buffer.empty() ? nullptr : buffer.data(),
                                                   static_cast<DWORD>(buffer.size()), path);
     CheckList(buffer, result);
 
     std::vector<wchar_t> names(4096);
-    GetPrivateProfileSectionNamesW(names.data(), static_cast<DWORD>(names.size()), path);
+    zv::ProfileGetSectionNames(names.data(), static_cast<DWORD>(names.size()), path);
     const std::vector<std::wstring> sections = Items(names.data());
     const std::wstring section = sections.empty() ? L"s" : sections[in.Range(0, sections.size() - 1)];
 
     buffer.assign(in.Range(0, 40), L'#');
-    result = GetPrivateProfileSectionW(section.c_str(), buffer.empty() ? nullptr : buffer.data(),
+    result = zv::ProfileGetSection(section.c_str(), buffer.empty() ? nullptr : buffer.data(),
                                        static_cast<DWORD>(buffer.size()), path);
     CheckList(buffer, result);
 
     buffer.assign(in.Range(0, 40), L'#');
-    result = GetPrivateProfileStringW(section.c_str(), nullptr, L"", buffer.empty() ? nullptr : buffer.data(),
+    result = zv::ProfileGetString(section.c_str(), nullptr, L"", buffer.empty() ? nullptr : buffer.data(),
                                       static_cast<DWORD>(buffer.size()), path);
     CheckList(buffer, result);
 
     std::vector<wchar_t> keyList(4096);
-    GetPrivateProfileStringW(section.c_str(), nullptr, L"", keyList.data(), static_cast<DWORD>(keyList.size()), path);
+    zv::ProfileGetString(section.c_str(), nullptr, L"", keyList.data(), static_cast<DWORD>(keyList.size()), path);
     const std::vector<std::wstring> keys = Items(keyList.data());
     for (const std::wstring& key : keys) {
         buffer.assign(in.Range(0, 24), L'#');
         result =
-            GetPrivateProfileStringW(section.c_str(), key.c_str(), L"default", buffer.empty() ? nullptr : buffer.data(),
+            zv::ProfileGetString(section.c_str(), key.c_str(), L"default", buffer.empty() ? nullptr : buffer.data(),
                                      static_cast<DWORD>(buffer.size()), path);
         if (!buffer.empty()) {
             Check(result < buffer.size(), "value result beyond its buffer");
@@ -150,7 +150,7 @@ std::wstring ThroughCodePage(const std::wstring& text)
 std::wstring ReadValue(const Written& entry, const wchar_t* path)
 {
     std::vector<wchar_t> buffer(entry.value.size() + 1, L'#');
-    const DWORD result = GetPrivateProfileStringW(entry.section.c_str(), entry.key.c_str(), L"\x1missing",
+    const DWORD result = zv::ProfileGetString(entry.section.c_str(), entry.key.c_str(), L"\x1missing",
                                                   buffer.data(), static_cast<DWORD>(buffer.size()), path);
     Check(buffer[result] == 0, "read value does not end in a null");
     return std::wstring(buffer.data(), result);
@@ -205,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // Deleting a key or a section: nothing written there can be
             // relied on any more.
             const bool wholeSection = in.Flag();
-            WritePrivateProfileStringW(entry.section.c_str(), wholeSection ? nullptr : entry.key.c_str(), nullptr,
+            zv::ProfileWriteString(entry.section.c_str(), wholeSection ? nullptr : entry.key.c_str(), nullptr,
                                        path.c_str());
             std::vector<Written> kept;
             for (const Written& w : written)
@@ -215,7 +215,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             written.swap(kept);
             continue;
         }
-        Check(WritePrivateProfileStringW(entry.section.c_str(), entry.key.c_str(), value.c_str(), path.c_str()) != 0,
+        Check(zv::ProfileWriteString(entry.section.c_str(), entry.key.c_str(), value.c_str(), path.c_str()) != 0,
               "write failed");
         entry.value = AsRead(value);
         std::vector<Written> kept;

@@ -30,8 +30,8 @@ int CTqEnvIni::ReloadFile(int restoreFromSystem)
         // A document of the system folder is its own shipped copy: deleting
         // it first would lose the file, so it is left alone.
         if (!SameFile(source, path)) {
-            zv::os::DeleteFile(path);
-            zv::os::CopyFile(source, path, true);
+            zv::os::RemoveFile(path);
+            zv::os::CopyFileTo(source, path, true);
         }
     }
     // Clearing under the same hold leaves no gap in which another thread

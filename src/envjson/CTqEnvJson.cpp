@@ -108,7 +108,7 @@ void CTqEnvJson::Load()
         file.Close();
         const CString systemCopy = SystemCopyPath(fileName);
         if (FILEEXISTS(systemCopy)) {
-            zv::os::CopyFile(systemCopy, path, false);
+            zv::os::CopyFileTo(systemCopy, path, false);
         } else {
             // A file this process may not write stays as it is.
             CFile probe;
@@ -170,7 +170,7 @@ int CTqEnvJson::ReloadFile(int fromSystem)
             const CString systemCopy = SystemCopyPath(CPath(m_strPath, 0, 0).GetFileName());
             if (!FILEEXISTS(systemCopy))
                 return 0;
-            zv::os::CopyFile(systemCopy, m_strPath, false);
+            zv::os::CopyFileTo(systemCopy, m_strPath, false);
         }
         if (m_pJson)
             JsonDeleteNode(m_pJson);

@@ -66,7 +66,7 @@ CTqEnvMgr::CTqEnvMgr()
         return;
     g_pfnJsonCppParse = reinterpret_cast<JsonCppParseFn>(zv::os::FindEntryPoint(g_hJsonLint, "JSONCPP_Parse"));
     if (!g_pfnJsonCppParse) {
-        zv::os::FreeModule(g_hJsonLint);
+        zv::os::UnloadModule(g_hJsonLint);
         g_hJsonLint = nullptr;
     }
 }
@@ -81,7 +81,7 @@ CTqEnvMgr::~CTqEnvMgr()
     delete m_pEnvSetting;
     m_pEnvSetting = nullptr;
     if (g_hJsonLint) {
-        zv::os::FreeModule(g_hJsonLint);
+        zv::os::UnloadModule(g_hJsonLint);
         g_hJsonLint = nullptr;
         g_pfnJsonCppParse = nullptr;
     }

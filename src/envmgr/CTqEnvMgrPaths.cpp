@@ -112,7 +112,7 @@ void CTqEnvMgr::SetUserID(CString id, int encrypt)
         zv::os::CreateNewFile(settingFile, kMark, sizeof kMark);
         const CString templateFile = GetSystemPath(L"") + L"envsetting.ini";
         if (FILEEXISTS(templateFile))
-            zv::os::CopyFile(templateFile, settingFile, false);
+            zv::os::CopyFileTo(templateFile, settingFile, false);
     }
     m_pEnvSetting->SetPathName(settingFile);
 }

@@ -68,7 +68,7 @@ int SeedFromSystem(const CString& shipped, const CString& path, bool overwrite)
 {
     if (!FILEEXISTS(shipped))
         return 0;
-    return zv::os::CopyFile(shipped, path, !overwrite) ? 1 : 0;
+    return zv::os::CopyFileTo(shipped, path, !overwrite) ? 1 : 0;
 }
 
 template <typename Doc> void DestroyAll(Registry<Doc>& map)
@@ -194,7 +194,7 @@ void CTqEnvMgr::DeleteIni(CString name, CString sub, int deleteFile)
     if (!m_mapIni.Lookup(key, ini))
         return;
     if (deleteFile && FILEEXISTS(ini->GetPath()))
-        zv::os::DeleteFile(ini->GetPath());
+        zv::os::RemoveFile(ini->GetPath());
     m_mapIni.RemoveKey(key);
     delete ini;
 }
@@ -212,7 +212,7 @@ void CTqEnvMgr::DeleteJson(CString name, CString sub, int deleteFile)
     if (!m_mapJson.Lookup(key, json))
         return;
     if (deleteFile && FILEEXISTS(json->GetPath()))
-        zv::os::DeleteFile(json->GetPath());
+        zv::os::RemoveFile(json->GetPath());
     m_mapJson.RemoveKey(key);
     delete json;
 }
@@ -253,7 +253,7 @@ int CTqEnvMgr::ChangeNameIni(CString oldName, CString newName, CString sub)
     if (!StaysInside(file) || !StaysInside(folder))
         return 0;
     const CString path = GetUserIdPath(L"") + folder + file;
-    if (!zv::os::MoveFile(ini->GetPath(), path))
+    if (!zv::os::MovePath(ini->GetPath(), path))
         return 0;
     ini->SetPathName(path);
     m_mapIni.RemoveKey(old.key);
@@ -278,7 +278,7 @@ int CTqEnvMgr::ChangeNameJson(CString oldName, CString newName, CString sub)
     const CString path = GetUserIdPath(L"") + folder + file;
     const bool ownFile = zv::os::ResolvePath(path) == zv::os::ResolvePath(json->GetPath());
     if (!ownFile && FILEEXISTS(path))
-        zv::os::DeleteFile(path);
+        zv::os::RemoveFile(path);
     try {
         CFile::Rename(json->GetPath(), path);
     } catch (const CFileException&) {

@@ -169,13 +169,13 @@ int Check(const std::string& file)
     auto parse = module ? reinterpret_cast<JsonCppParseFn>(zv::os::FindEntryPoint(module, "JSONCPP_Parse")) : nullptr;
     if (!parse) {
         if (module)
-            zv::os::FreeModule(module);
+            zv::os::UnloadModule(module);
         return Fail("the validator module " + Narrow(zv::os::ModuleFileName(L"JSONLint")) + " is not available");
     }
     CString description;
     const std::wstring text = DecodeFile(bytes);
     const int ok = parse(text.c_str(), &description, 1);
-    zv::os::FreeModule(module);
+    zv::os::UnloadModule(module);
     Print(file + (ok == 1 ? ": valid" : ": not valid"));
     if (!description.IsEmpty())
         Print(description);

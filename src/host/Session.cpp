@@ -27,7 +27,7 @@ bool StoreSavedUser(CTqEnvMgr* mgr, const SavedUser& user)
 {
     const CString file = SavedUserFile(mgr);
     if (user.id.IsEmpty())
-        return !zv::os::FileExists(file) || zv::os::DeleteFile(file);
+        return !zv::os::FileExists(file) || zv::os::RemoveFile(file);
     const CTqIni ini(file);
     return ini.WriteString(L"Host", L"User", user.id) && ini.WriteInt(L"Host", L"Encrypt", user.encrypt ? 1 : 0);
 }

@@ -101,7 +101,7 @@ wchar_t* CTqIni::__GetStringDynamic(const wchar_t* section, const wchar_t* key, 
     DWORD size = kStep;
     for (;;) {
         wchar_t* buffer = new wchar_t[size + 1];
-        const DWORD got = GetPrivateProfileStringW(section, key, def ? def : L"", buffer, size, m_pszPathName);
+        const DWORD got = zv::ProfileGetString(section, key, def ? def : L"", buffer, size, m_pszPathName);
         if (got + 1 < size)
             return buffer;
         delete[] buffer;
@@ -114,7 +114,7 @@ CString CTqIni::GetString(const wchar_t* section, const wchar_t* key, const wcha
     // Most values fit the first step: read those without a heap buffer.
     if (section && key) {
         wchar_t first[kStep + 1];
-        const DWORD got = GetPrivateProfileStringW(section, key, def ? def : L"", first, kStep, m_pszPathName);
+        const DWORD got = zv::ProfileGetString(section, key, def ? def : L"", first, kStep, m_pszPathName);
         if (got + 1 < kStep)
             return CString(first);
     }
@@ -145,7 +145,7 @@ int CTqIni::WriteString(const wchar_t* section, const wchar_t* key, const wchar_
     if (!section || !key)
         return 0;
     PrepareFile(m_pszPathName);
-    return WritePrivateProfileStringW(section, key, value ? value : L"", m_pszPathName) ? 1 : 0;
+    return zv::ProfileWriteString(section, key, value ? value : L"", m_pszPathName) ? 1 : 0;
 }
 
 int CTqIni::AppendString(const wchar_t* section, const wchar_t* key, const wchar_t* text) const
@@ -167,7 +167,7 @@ unsigned int CTqIni::GetUInt(const wchar_t* section, const wchar_t* key, unsigne
     if (!section || !key)
         return def;
     wchar_t value[kNumberChars + 1];
-    GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
+    zv::ProfileGetString(section, key, L"", value, kNumberChars + 1, m_pszPathName);
     if (!value[0])
         return def;
     return zv::crt::wcstoul(value, __ValidateBase(base));
@@ -203,7 +203,7 @@ double CTqIni::GetDouble(const wchar_t* section, const wchar_t* key, double def)
     if (!section || !key)
         return def;
     wchar_t value[kNumberChars + 1];
-    GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
+    zv::ProfileGetString(section, key, L"", value, kNumberChars + 1, m_pszPathName);
     if (!value[0])
         return def;
     return std::wcstod(value, nullptr);
@@ -246,7 +246,7 @@ int CTqIni::GetBool(const wchar_t* section, const wchar_t* key, int def) const
     if (!section || !key)
         return def;
     wchar_t value[kNumberChars + 1];
-    GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
+    zv::ProfileGetString(section, key, L"", value, kNumberChars + 1, m_pszPathName);
     return StringToBool(value, def);
 }
 
@@ -265,7 +265,7 @@ wchar_t CTqIni::GetChar(const wchar_t* section, const wchar_t* key, wchar_t def)
     if (!section || !key)
         return def;
     wchar_t value[kNumberChars + 1];
-    GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
+    zv::ProfileGetString(section, key, L"", value, kNumberChars + 1, m_pszPathName);
     return value[0] ? value[0] : def;
 }
 
@@ -299,7 +299,7 @@ int CTqIni::DeleteKey(const wchar_t* section, const wchar_t* key) const
     if (!section || !key)
         return 0;
     PrepareFile(m_pszPathName);
-    return WritePrivateProfileStringW(section, key, nullptr, m_pszPathName) ? 1 : 0;
+    return zv::ProfileWriteString(section, key, nullptr, m_pszPathName) ? 1 : 0;
 }
 
 int CTqIni::DeleteSection(const wchar_t* section) const
@@ -307,7 +307,7 @@ int CTqIni::DeleteSection(const wchar_t* section) const
     if (!section)
         return 0;
     PrepareFile(m_pszPathName);
-    return WritePrivateProfileStringW(section, nullptr, nullptr, m_pszPathName) ? 1 : 0;
+    return zv::ProfileWriteString(section, nullptr, nullptr, m_pszPathName) ? 1 : 0;
 }
 
 unsigned long CTqIni::GetKeyLines(const wchar_t* section, wchar_t* buffer, unsigned long size) const
@@ -316,14 +316,14 @@ unsigned long CTqIni::GetKeyLines(const wchar_t* section, wchar_t* buffer, unsig
         buffer[0] = 0;
         if (!section)
             return 0;
-        return GetPrivateProfileSectionW(section, buffer, static_cast<DWORD>(size), m_pszPathName);
+        return zv::ProfileGetSection(section, buffer, static_cast<DWORD>(size), m_pszPathName);
     }
     if (!section)
         return 0;
     DWORD room = kStep;
     for (;;) {
         wchar_t* scratch = new wchar_t[room + 1];
-        const DWORD got = GetPrivateProfileSectionW(section, scratch, room, m_pszPathName);
+        const DWORD got = zv::ProfileGetSection(section, scratch, room, m_pszPathName);
         delete[] scratch;
         if (got + 2 < room)
             return got + 2;
@@ -402,11 +402,11 @@ void CTqIni::GetKeyNames(const wchar_t* section, CStringArray* names) const
 unsigned long CTqIni::GetSectionNames(wchar_t* buffer, unsigned long size) const
 {
     if (buffer)
-        return GetPrivateProfileSectionNamesW(buffer, static_cast<DWORD>(size), m_pszPathName);
+        return zv::ProfileGetSectionNames(buffer, static_cast<DWORD>(size), m_pszPathName);
     DWORD room = kStep;
     for (;;) {
         wchar_t* scratch = new wchar_t[room + 1];
-        const DWORD got = GetPrivateProfileSectionNamesW(scratch, room, m_pszPathName);
+        const DWORD got = zv::ProfileGetSectionNames(scratch, room, m_pszPathName);
         delete[] scratch;
         if (got + 2 < room)
             return got + 2;

@@ -277,7 +277,7 @@ int CTqIni::CopySection(const wchar_t* srcSection, const wchar_t* dstSection, in
     GetKeyLines(srcSection, lines, size + 1);
     lines[size] = 0;
     lines[size + 1] = 0;
-    const int result = WritePrivateProfileSectionW(dstSection, lines, m_pszPathName) ? 1 : 0;
+    const int result = zv::ProfileWriteSection(dstSection, lines, m_pszPathName) ? 1 : 0;
     delete[] lines;
     return result;
 }

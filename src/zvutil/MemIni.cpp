@@ -86,11 +86,11 @@ bool Load(LPCWSTR path, MemIni& ini)
     if (!zv::os::FileExists(path))
         return false;
     ini.sections.clear();
-    auto names = ReadList([&](wchar_t* b, DWORD n) { return GetPrivateProfileSectionNamesW(b, n, path); });
+    auto names = ReadList([&](wchar_t* b, DWORD n) { return zv::ProfileGetSectionNames(b, n, path); });
     for (std::wstring_view name : SplitList(names)) {
         auto& keys = ini.sections[Folded(name)];
         std::wstring section(name);
-        auto lines = ReadList([&](wchar_t* b, DWORD n) { return GetPrivateProfileSectionW(section.c_str(), b, n, path); });
+        auto lines = ReadList([&](wchar_t* b, DWORD n) { return zv::ProfileGetSection(section.c_str(), b, n, path); });
         for (std::wstring_view line : SplitList(lines)) {
             std::size_t equals = line.find(L'=');
             if (equals == std::wstring_view::npos)

@@ -64,7 +64,7 @@ TEST(EnvIniReload, FlagOneWithoutAUserFileCopiesNothing)
     CTqEnvIni* doc = fnTqEnvMgr()->GetEnvIni(L"late.ini");
     ASSERT_NE(doc, nullptr);
     // The manager seeded the user's copy; take it away again.
-    ASSERT_TRUE(zv::os::DeleteFile(doc->GetPath()));
+    ASSERT_TRUE(zv::os::RemoveFile(doc->GetPath()));
     EXPECT_EQ(doc->ReloadFile(1), 1);
     EXPECT_FALSE(zv::os::FileExists(doc->GetPath()));
 }

@@ -43,11 +43,11 @@ TEST(FileOperations, CopyHonoursFailIfExists)
     TempDir dir;
     WriteFile(dir / "a", "new");
     WriteFile(dir / "b", "old");
-    EXPECT_FALSE(zv::os::CopyFile(W(dir / "a"), W(dir / "b"), true));
+    EXPECT_FALSE(zv::os::CopyFileTo(W(dir / "a"), W(dir / "b"), true));
     EXPECT_EQ("old", ReadFile(dir / "b"));
-    EXPECT_TRUE(zv::os::CopyFile(W(dir / "a"), W(dir / "b"), false));
+    EXPECT_TRUE(zv::os::CopyFileTo(W(dir / "a"), W(dir / "b"), false));
     EXPECT_EQ("new", ReadFile(dir / "b"));
-    EXPECT_FALSE(zv::os::CopyFile(W(dir / "missing"), W(dir / "c"), false));
+    EXPECT_FALSE(zv::os::CopyFileTo(W(dir / "missing"), W(dir / "c"), false));
     EXPECT_FALSE(zvtest::PathExists(dir / "c"));
 }
 
@@ -56,9 +56,9 @@ TEST(FileOperations, MoveFailsWhenTheTargetExists)
     TempDir dir;
     WriteFile(dir / "a", "A");
     WriteFile(dir / "b", "B");
-    EXPECT_FALSE(zv::os::MoveFile(W(dir / "a"), W(dir / "b")));
+    EXPECT_FALSE(zv::os::MovePath(W(dir / "a"), W(dir / "b")));
     EXPECT_EQ("B", ReadFile(dir / "b"));
-    EXPECT_TRUE(zv::os::MoveFile(W(dir / "a"), W(dir / "c")));
+    EXPECT_TRUE(zv::os::MovePath(W(dir / "a"), W(dir / "c")));
     EXPECT_EQ("A", ReadFile(dir / "c"));
     EXPECT_FALSE(zvtest::PathExists(dir / "a"));
 }
@@ -67,10 +67,10 @@ TEST(FileOperations, DeleteRefusesFolders)
 {
     TempDir dir;
     zvtest::MakeFolders(dir / "f");
-    EXPECT_FALSE(zv::os::DeleteFile(W(dir / "f")));
+    EXPECT_FALSE(zv::os::RemoveFile(W(dir / "f")));
     EXPECT_TRUE(zv::os::FolderExists(W(dir / "f")));
     EXPECT_FALSE(zv::os::FileExists(W(dir / "f")));
-    EXPECT_FALSE(zv::os::DeleteFile(nullptr));
+    EXPECT_FALSE(zv::os::RemoveFile(nullptr));
 }
 
 TEST(FileOperations, AtomicWriteKeepsPermissionsAndFailsCleanly)

@@ -28,7 +28,7 @@ TEST(ProfileConcurrency, ProcessesLoseNoUpdate)
             bool ok = true;
             for (int k = 0; k < kKeys; ++k) {
                 std::wstring key = L"w" + std::to_wstring(w) + L"k" + std::to_wstring(k);
-                ok &= WritePrivateProfileStringW(L"S", key.c_str(), std::to_wstring(w).c_str(), W(path).c_str()) != 0;
+                ok &= zv::ProfileWriteString(L"S", key.c_str(), std::to_wstring(w).c_str(), W(path).c_str()) != 0;
             }
             _exit(ok ? 0 : 1);
         }
@@ -41,7 +41,7 @@ TEST(ProfileConcurrency, ProcessesLoseNoUpdate)
     }
     zv::ClearProfileCache();
     std::vector<wchar_t> buffer(200000);
-    GetPrivateProfileStringW(L"S", nullptr, L"", buffer.data(), static_cast<DWORD>(buffer.size()), W(path).c_str());
+    zv::ProfileGetString(L"S", nullptr, L"", buffer.data(), static_cast<DWORD>(buffer.size()), W(path).c_str());
     EXPECT_EQ(Items(buffer.data()).size(), static_cast<std::size_t>(kWriters * kKeys));
     int missing = 0;
     for (int w = 0; w < kWriters; ++w)
@@ -61,14 +61,14 @@ TEST(ProfileConcurrency, ThreadsLoseNoUpdate)
         threads.emplace_back([&, t] {
             for (int k = 0; k < 100; ++k) {
                 std::wstring key = L"t" + std::to_wstring(t) + L"k" + std::to_wstring(k);
-                WritePrivateProfileStringW(L"S", key.c_str(), L"v", W(path).c_str());
+                zv::ProfileWriteString(L"S", key.c_str(), L"v", W(path).c_str());
                 Get(path, L"S", key.c_str());
             }
         });
     for (auto& thread : threads)
         thread.join();
     std::vector<wchar_t> buffer(100000);
-    GetPrivateProfileStringW(L"S", nullptr, L"", buffer.data(), static_cast<DWORD>(buffer.size()), W(path).c_str());
+    zv::ProfileGetString(L"S", nullptr, L"", buffer.data(), static_cast<DWORD>(buffer.size()), W(path).c_str());
     EXPECT_EQ(Items(buffer.data()).size(), 400u);
 }
 
@@ -94,11 +94,11 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
             // The first write completes before the parent starts its clock,
             // so every kill lands among the writes.
             close(ready[0]);
-            WritePrivateProfileStringW(L"S", L"k", L"1", W(path).c_str());
+            zv::ProfileWriteString(L"S", L"k", L"1", W(path).c_str());
             ssize_t sent = write(ready[1], "w", 1);
             (void)sent;
             for (int i = 2;; ++i)
-                WritePrivateProfileStringW(L"S", L"k", std::to_wstring(i).c_str(), W(path).c_str());
+                zv::ProfileWriteString(L"S", L"k", std::to_wstring(i).c_str(), W(path).c_str());
         }
         close(ready[1]);
         char byte;
@@ -146,11 +146,11 @@ TEST(ProfileConcurrency, BatchAndWritesToOtherFilesOfItsFolderNest)
     const std::wstring a = W(dir / "a.ini"), b = W(dir / "b.ini"), c = W(dir / "c.json");
     EXPECT_TRUE(FinishesInChild([&] {
         zv::ProfileBatch batch(a.c_str());
-        bool ok = WritePrivateProfileStringW(L"S", L"k", L"1", a.c_str());
-        ok &= WritePrivateProfileStringW(L"S", L"k", L"2", b.c_str()) != 0;
+        bool ok = zv::ProfileWriteString(L"S", L"k", L"1", a.c_str());
+        ok &= zv::ProfileWriteString(L"S", L"k", L"2", b.c_str()) != 0;
         zv::ProfileBatch second(b.c_str());
         zv::FileWriteLock lock(c.c_str());
-        ok &= WritePrivateProfileStringW(L"S", L"k", L"3", b.c_str()) != 0;
+        ok &= zv::ProfileWriteString(L"S", L"k", L"3", b.c_str()) != 0;
         return ok;
     }));
     EXPECT_EQ(Get(dir / "a.ini", L"S", L"k"), L"1");
@@ -178,7 +178,7 @@ TEST(ProfileConcurrency, FileWriteLockExcludesWritersOfOtherProcesses)
     ASSERT_EQ(read(held[0], &byte, 1), 1);
     std::atomic<bool> written{false};
     std::thread writer([&] {
-        WritePrivateProfileStringW(L"S", L"k", L"v", path.c_str());
+        zv::ProfileWriteString(L"S", L"k", L"v", path.c_str());
         written = true;
     });
     usleep(200000);

@@ -17,7 +17,7 @@ protected:
     void SetUp() override { zv::ClearProfileCache(); }
     BOOL Set(const wchar_t* section, const wchar_t* key, const wchar_t* value)
     {
-        return WritePrivateProfileStringW(section, key, value, W(path).c_str());
+        return zv::ProfileWriteString(section, key, value, W(path).c_str());
     }
     std::wstring Read(const wchar_t* section, const wchar_t* key) const { return Get(path, section, key); }
     std::string Bytes() const { return zvtest::ReadFile(path); }
@@ -68,11 +68,11 @@ TEST_F(ProfileIndex, SectionLinesHoldingAHeaderAddASection)
 {
     zvtest::WriteFile(path, zvtest::Utf16(L"[A]\r\na=1\r\n[Z]\r\nz=1\r\n"));
     const wchar_t lines[] = L"x=1\0[Inner]\0y=2\0";
-    ASSERT_TRUE(WritePrivateProfileSectionW(L"A", lines, W(path).c_str()));
+    ASSERT_TRUE(zv::ProfileWriteSection(L"A", lines, W(path).c_str()));
     EXPECT_EQ(Read(L"Inner", L"y"), L"2");
     EXPECT_EQ(Read(L"A", L"y"), L"<default>");
     EXPECT_EQ(Read(L"Z", L"z"), L"1");
-    ASSERT_TRUE(WritePrivateProfileSectionW(L"New", lines, W(path).c_str()));
+    ASSERT_TRUE(zv::ProfileWriteSection(L"New", lines, W(path).c_str()));
     ASSERT_TRUE(Set(L"Inner", L"w", L"3"));
     EXPECT_EQ(Bytes(), zvtest::Utf16(
                            L"[A]\r\nx=1\r\n[Inner]\r\ny=2\r\nw=3\r\n[Z]\r\nz=1\r\n[New]\r\nx=1\r\n[Inner]\r\ny=2\r\n"));

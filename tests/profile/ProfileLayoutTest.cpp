@@ -22,7 +22,7 @@ protected:
     void Seed(const std::wstring& text) { zvtest::WriteFile(path, zvtest::Utf16(text)); }
     BOOL Set(const wchar_t* section, const wchar_t* key, const wchar_t* value)
     {
-        return WritePrivateProfileStringW(section, key, value, W(path).c_str());
+        return zv::ProfileWriteString(section, key, value, W(path).c_str());
     }
     std::string Bytes() const { return zvtest::ReadFile(path); }
     zvtest::TempDir dir;
@@ -93,23 +93,23 @@ TEST_F(ProfileLayout, EmptyNameIsTheSectionOfAnEmptyHeader)
     // the first section alone.
     Seed(L"pre=1\r\n[]\r\nk=v\r\n[S]\r\ns=1\r\n");
     wchar_t buffer[64];
-    GetPrivateProfileSectionW(L"", buffer, 64, W(path).c_str());
+    zv::ProfileGetSection(L"", buffer, 64, W(path).c_str());
     EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"k=v"}));
-    GetPrivateProfileStringW(L"", nullptr, L"", buffer, 64, W(path).c_str());
+    zv::ProfileGetString(L"", nullptr, L"", buffer, 64, W(path).c_str());
     EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"k"}));
     ASSERT_TRUE(Set(L"", nullptr, nullptr));
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"pre=1\r\n[S]\r\ns=1\r\n"));
     ASSERT_TRUE(Set(L"", L"pre", nullptr));
     ASSERT_TRUE(Set(L"", nullptr, nullptr));
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"pre=1\r\n[S]\r\ns=1\r\n")) << "nothing to delete under the empty name";
-    ASSERT_TRUE(WritePrivateProfileSectionW(L"", L"c=2\0", W(path).c_str()));
+    ASSERT_TRUE(zv::ProfileWriteSection(L"", L"c=2\0", W(path).c_str()));
     EXPECT_EQ(Get(path, L"", L"c"), L"2");
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"pre=1\r\n[S]\r\ns=1\r\n[]\r\nc=2\r\n"));
 
     // The empty name is not listed among the section names, where it would
     // end the list before the sections after it.
     ASSERT_TRUE(Set(L"T", L"t", L"1"));
-    GetPrivateProfileSectionNamesW(buffer, 64, W(path).c_str());
+    zv::ProfileGetSectionNames(buffer, 64, W(path).c_str());
     EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"S", L"T"}));
 }
 
@@ -129,12 +129,12 @@ std::wstring Listing(const std::wstring& file)
         out.append(buffer.data(), length);
         out += L'|';
     };
-    list(GetPrivateProfileSectionNamesW(buffer.data(), size, file.c_str()));
+    list(zv::ProfileGetSectionNames(buffer.data(), size, file.c_str()));
     for (const wchar_t* section : kSections) {
-        list(GetPrivateProfileSectionW(section, buffer.data(), size, file.c_str()));
-        list(GetPrivateProfileStringW(section, nullptr, L"", buffer.data(), size, file.c_str()));
+        list(zv::ProfileGetSection(section, buffer.data(), size, file.c_str()));
+        list(zv::ProfileGetString(section, nullptr, L"", buffer.data(), size, file.c_str()));
         for (const wchar_t* key : kKeys)
-            list(GetPrivateProfileStringW(section, key, L"<none>", buffer.data(), size, file.c_str()));
+            list(zv::ProfileGetString(section, key, L"<none>", buffer.data(), size, file.c_str()));
     }
     return out;
 }
@@ -201,7 +201,7 @@ TEST_F(ProfileLayout, ParsedCopyIsAFreshParseAfterEveryWrite)
                     break;
                 case 2: {
                     const std::wstring lines = std::wstring(pick(kKeys)) + L"=" + value() + L'\0' + L"b=2" + L'\0';
-                    WritePrivateProfileSectionW(section, lines.c_str(), W(path).c_str());
+                    zv::ProfileWriteSection(section, lines.c_str(), W(path).c_str());
                     done += " write section";
                     break;
                 }

@@ -51,9 +51,9 @@ TEST_F(ProfileRead, LinesThatAreNotKeys)
     EXPECT_EQ(Get(path, L"", L"orphan"), L"<default>") << "lines before the first section are in no section";
 
     wchar_t buffer[256];
-    GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 256, W(path).c_str());
+    zv::ProfileGetString(L"S", nullptr, L"", buffer, 256, W(path).c_str());
     EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"k"}));
-    GetPrivateProfileSectionW(L"S", buffer, 256, W(path).c_str());
+    zv::ProfileGetSection(L"S", buffer, 256, W(path).c_str());
     EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"just text", L"k=real"}));
 }
 
@@ -62,23 +62,23 @@ TEST_F(ProfileRead, ListsAndTheirTruncation)
     Write(L"[First]\r\nalpha=1\r\nbeta=2\r\n[Second]\r\n[Third]\r\n");
     wchar_t buffer[64];
     const std::wstring file = W(path);
-    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 64, file.c_str()), 19u);
+    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 64, file.c_str()), 19u);
     EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"First", L"Second", L"Third"}));
-    EXPECT_EQ(GetPrivateProfileStringW(nullptr, nullptr, L"", buffer, 64, file.c_str()), 19u);
+    EXPECT_EQ(zv::ProfileGetString(nullptr, nullptr, L"", buffer, 64, file.c_str()), 19u);
 
     // Too small: size - 2, what fits, ended by two nulls.
     wmemset(buffer, L'#', 64);
-    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 9, file.c_str()), 7u);
+    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 9, file.c_str()), 7u);
     EXPECT_EQ(std::wstring(buffer, 9), std::wstring(L"First\0S\0\0", 9));
     EXPECT_EQ(buffer[9], L'#') << "nothing past the buffer";
 
-    EXPECT_EQ(GetPrivateProfileStringW(L"First", nullptr, L"", buffer, 64, file.c_str()), 11u);
+    EXPECT_EQ(zv::ProfileGetString(L"First", nullptr, L"", buffer, 64, file.c_str()), 11u);
     EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"alpha", L"beta"}));
-    EXPECT_EQ(GetPrivateProfileSectionW(L"First", buffer, 8, file.c_str()), 6u);
-    EXPECT_EQ(GetPrivateProfileSectionW(L"Second", buffer, 64, file.c_str()), 0u);
+    EXPECT_EQ(zv::ProfileGetSection(L"First", buffer, 8, file.c_str()), 6u);
+    EXPECT_EQ(zv::ProfileGetSection(L"Second", buffer, 64, file.c_str()), 0u);
     EXPECT_EQ(buffer[0], 0);
     EXPECT_EQ(buffer[1], 0);
-    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 0, file.c_str()), 0u);
+    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 0, file.c_str()), 0u);
 }
 
 // A list that would fill the buffer exactly counts as cut; a list cut where
@@ -90,30 +90,30 @@ TEST_F(ProfileRead, ListBoundaries)
     const std::wstring file = W(path);
     wchar_t buffer[16];
     wmemset(buffer, L'#', 16);
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 6, file.c_str()), 4u);
+    EXPECT_EQ(zv::ProfileGetString(L"S", nullptr, L"", buffer, 6, file.c_str()), 4u);
     EXPECT_EQ(std::wstring(buffer, 6), std::wstring(L"ab\0c\0\0", 6));
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 7, file.c_str()), 5u);
-    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 5, file.c_str()), 3u);
-    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 6, file.c_str()), 4u);
-    EXPECT_EQ(GetPrivateProfileSectionW(L"S", buffer, 10, file.c_str()), 8u);
-    EXPECT_EQ(GetPrivateProfileSectionW(L"S", buffer, 11, file.c_str()), 9u);
+    EXPECT_EQ(zv::ProfileGetString(L"S", nullptr, L"", buffer, 7, file.c_str()), 5u);
+    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 5, file.c_str()), 3u);
+    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 6, file.c_str()), 4u);
+    EXPECT_EQ(zv::ProfileGetSection(L"S", buffer, 10, file.c_str()), 8u);
+    EXPECT_EQ(zv::ProfileGetSection(L"S", buffer, 11, file.c_str()), 9u);
 
     wmemset(buffer, L'#', 16);
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 5, file.c_str()), 3u);
+    EXPECT_EQ(zv::ProfileGetString(L"S", nullptr, L"", buffer, 5, file.c_str()), 3u);
     EXPECT_EQ(std::wstring(buffer, 5), std::wstring(L"ab\0\0#", 5));
     wmemset(buffer, L'#', 16);
-    EXPECT_EQ(GetPrivateProfileSectionNamesW(buffer, 4, file.c_str()), 2u);
+    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 4, file.c_str()), 2u);
     EXPECT_EQ(std::wstring(buffer, 5), std::wstring(L"S\0\0\0#", 5));
 
     for (DWORD size = 0; size < 12; ++size) {
         wmemset(buffer, L'#', 16);
-        GetPrivateProfileSectionNamesW(buffer, size, file.c_str());
+        zv::ProfileGetSectionNames(buffer, size, file.c_str());
         EXPECT_EQ(buffer[size], L'#') << "names, size " << size;
         wmemset(buffer, L'#', 16);
-        GetPrivateProfileStringW(L"S", nullptr, L"", buffer, size, file.c_str());
+        zv::ProfileGetString(L"S", nullptr, L"", buffer, size, file.c_str());
         EXPECT_EQ(buffer[size], L'#') << "keys, size " << size;
         wmemset(buffer, L'#', 16);
-        GetPrivateProfileSectionW(L"S", buffer, size, file.c_str());
+        zv::ProfileGetSection(L"S", buffer, size, file.c_str());
         EXPECT_EQ(buffer[size], L'#') << "lines, size " << size;
     }
 }
@@ -123,14 +123,14 @@ TEST_F(ProfileRead, ValueTruncation)
     Write(L"[S]\r\nk=abcdef\r\n");
     wchar_t buffer[8];
     wmemset(buffer, L'#', 8);
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"k", L"", buffer, 4, W(path).c_str()), 3u);
+    EXPECT_EQ(zv::ProfileGetString(L"S", L"k", L"", buffer, 4, W(path).c_str()), 3u);
     EXPECT_EQ(std::wstring(buffer), L"abc");
     EXPECT_EQ(buffer[4], L'#');
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"k", L"", buffer, 7, W(path).c_str()), 6u);
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"k", L"", buffer, 0, W(path).c_str()), 0u);
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"x", L"defaultvalue", buffer, 5, W(path).c_str()), 4u);
+    EXPECT_EQ(zv::ProfileGetString(L"S", L"k", L"", buffer, 7, W(path).c_str()), 6u);
+    EXPECT_EQ(zv::ProfileGetString(L"S", L"k", L"", buffer, 0, W(path).c_str()), 0u);
+    EXPECT_EQ(zv::ProfileGetString(L"S", L"x", L"defaultvalue", buffer, 5, W(path).c_str()), 4u);
     EXPECT_EQ(std::wstring(buffer), L"defa");
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"k", L"", nullptr, 5, W(path).c_str()), 0u);
+    EXPECT_EQ(zv::ProfileGetString(L"S", L"k", L"", nullptr, 5, W(path).c_str()), 0u);
 }
 
 TEST_F(ProfileRead, EncodingsAndLineEnds)

@@ -15,7 +15,7 @@ inline std::wstring Get(const std::string& path, const wchar_t* section, const w
                         const wchar_t* def = L"<default>")
 {
     wchar_t buffer[1024];
-    GetPrivateProfileStringW(section, key, def, buffer, 1024, W(path).c_str());
+    zv::ProfileGetString(section, key, def, buffer, 1024, W(path).c_str());
     return buffer;
 }
 

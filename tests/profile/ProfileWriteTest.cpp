@@ -13,7 +13,7 @@ protected:
     void SetUp() override { zv::ClearProfileCache(); }
     BOOL Set(const wchar_t* section, const wchar_t* key, const wchar_t* value)
     {
-        return WritePrivateProfileStringW(section, key, value, W(path).c_str());
+        return zv::ProfileWriteString(section, key, value, W(path).c_str());
     }
     std::string Bytes() const { return zvtest::ReadFile(path); }
     zvtest::TempDir dir;
@@ -86,13 +86,13 @@ TEST_F(ProfileWrite, DeletesExactlyItsLines)
 TEST_F(ProfileWrite, ReplacesASection)
 {
     zvtest::WriteFile(path, zvtest::Utf16(L"[A]\r\nold=1\r\n;c\r\n[B]\r\nb=2\r\n"));
-    ASSERT_TRUE(WritePrivateProfileSectionW(L"a", L"x=1\0y=2\0", W(path).c_str()));
+    ASSERT_TRUE(zv::ProfileWriteSection(L"a", L"x=1\0y=2\0", W(path).c_str()));
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\nx=1\r\ny=2\r\n[B]\r\nb=2\r\n"));
-    ASSERT_TRUE(WritePrivateProfileSectionW(L"New", L"n=1\0", W(path).c_str()));
+    ASSERT_TRUE(zv::ProfileWriteSection(L"New", L"n=1\0", W(path).c_str()));
     EXPECT_EQ(Get(path, L"new", L"n"), L"1");
-    ASSERT_TRUE(WritePrivateProfileSectionW(L"A", L"\0", W(path).c_str()));
+    ASSERT_TRUE(zv::ProfileWriteSection(L"A", L"\0", W(path).c_str()));
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\n[B]\r\nb=2\r\n[New]\r\nn=1\r\n"));
-    ASSERT_TRUE(WritePrivateProfileSectionW(L"Empty", L"\0", W(path).c_str()));
+    ASSERT_TRUE(zv::ProfileWriteSection(L"Empty", L"\0", W(path).c_str()));
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\n[B]\r\nb=2\r\n[New]\r\nn=1\r\n")) << "no empty section is created";
 }
 
@@ -114,7 +114,7 @@ TEST_F(ProfileWrite, LookupsFollowLinesThatComeAndGo)
     EXPECT_EQ(Get(path, L"B", L"k"), L"<default>");
     EXPECT_EQ(Get(path, L"", L"top2"), L"t");
     EXPECT_EQ(Get(path, L"", L"top"), L"<default>");
-    ASSERT_TRUE(WritePrivateProfileSectionW(L"B", L"x=1\0y=2\0", W(path).c_str()));
+    ASSERT_TRUE(zv::ProfileWriteSection(L"B", L"x=1\0y=2\0", W(path).c_str()));
     EXPECT_EQ(Get(path, L"a", L"k"), L"3");
     EXPECT_EQ(Get(path, L"b", L"y"), L"2");
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"top=0\r\n[B]\r\nx=1\r\ny=2\r\n[a]\r\nk=3\r\nonly=dup\r\n[]\r\ntop2=t\r\n"));
@@ -122,18 +122,18 @@ TEST_F(ProfileWrite, LookupsFollowLinesThatComeAndGo)
 
 TEST_F(ProfileWrite, FailsAndChangesNothingWhereItCannotWrite)
 {
-    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"k", L"v", W(dir / "missing/a.ini").c_str()));
+    EXPECT_FALSE(zv::ProfileWriteString(L"S", L"k", L"v", W(dir / "missing/a.ini").c_str()));
     EXPECT_FALSE(zvtest::PathExists(dir / "missing"));
     zvtest::MakeFolders(dir / "folder.ini");
-    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"k", L"v", W(dir / "folder.ini").c_str()));
+    EXPECT_FALSE(zv::ProfileWriteString(L"S", L"k", L"v", W(dir / "folder.ini").c_str()));
     zvtest::WriteFile(dir / "file", "x");
-    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"k", L"v", W(dir / "file/a.ini").c_str()));
-    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"k", L"v", nullptr));
+    EXPECT_FALSE(zv::ProfileWriteString(L"S", L"k", L"v", W(dir / "file/a.ini").c_str()));
+    EXPECT_FALSE(zv::ProfileWriteString(L"S", L"k", L"v", nullptr));
     if (geteuid() != 0) {
         zvtest::MakeFolders(dir / "ro");
         zvtest::WriteFile(dir / "ro/a.ini", zvtest::Utf16(L"[S]\r\nk=1\r\n"));
         chmod((dir / "ro").c_str(), 0555);
-        EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"k", L"2", W(dir / "ro/a.ini").c_str()));
+        EXPECT_FALSE(zv::ProfileWriteString(L"S", L"k", L"2", W(dir / "ro/a.ini").c_str()));
         EXPECT_EQ(Get(dir / "ro/a.ini", L"S", L"k"), L"1");
         chmod((dir / "ro").c_str(), 0755);
     }
@@ -158,7 +158,7 @@ TEST_F(ProfileWrite, BatchWritesOnceWithTheSameBytes)
         Set(L"View", L"grid", L"on");
         Set(L"Trade", L"qty", nullptr);
         Set(L"Orders", L"last", L"42");
-        WritePrivateProfileSectionW(L"Trade", L"a=1\0b=2\0", W(path).c_str());
+        zv::ProfileWriteSection(L"Trade", L"a=1\0b=2\0", W(path).c_str());
         Set(L"View", L"zoom", L"3");
     };
     zvtest::WriteFile(path, zvtest::Utf16(start));
@@ -181,7 +181,7 @@ TEST_F(ProfileWrite, BatchOnAMissingFolderReportsFailure)
 {
     const std::wstring missing = W(dir / "missing/a.ini");
     zv::ProfileBatch batch(missing.c_str());
-    WritePrivateProfileStringW(L"S", L"k", L"v", missing.c_str());
+    zv::ProfileWriteString(L"S", L"k", L"v", missing.c_str());
     EXPECT_FALSE(batch.Flush());
     EXPECT_FALSE(zvtest::PathExists(dir / "missing"));
 }

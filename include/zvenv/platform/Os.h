@@ -36,12 +36,12 @@ ZVPLATFORM_API bool FileExists(LPCWSTR path);   // a file (not a folder) is ther
 ZVPLATFORM_API bool FolderExists(LPCWSTR path); // a folder is there
 // Copies a file; with failIfExists an existing target makes it fail. The copy
 // replaces the target atomically and keeps the source's permissions.
-ZVPLATFORM_API bool CopyFile(LPCWSTR from, LPCWSTR to, bool failIfExists);
+ZVPLATFORM_API bool CopyFileTo(LPCWSTR from, LPCWSTR to, bool failIfExists);
 // Moves or renames a file or folder; fails when the target exists, unless the
 // target is the source itself spelled in another case: the source then takes
 // the spelling given.
-ZVPLATFORM_API bool MoveFile(LPCWSTR from, LPCWSTR to);
-ZVPLATFORM_API bool DeleteFile(LPCWSTR path);
+ZVPLATFORM_API bool MovePath(LPCWSTR from, LPCWSTR to);
+ZVPLATFORM_API bool RemoveFile(LPCWSTR path);
 // Replaces the file's content atomically: the bytes go to a temporary file in
 // the same folder, which is flushed to disk and renamed over the target, so a
 // crash leaves the old or the new file, never a torn one. An existing file's
@@ -84,7 +84,7 @@ ZVPLATFORM_API void SetLastError(unsigned long error);
 using ModuleHandle = void*;
 ZVPLATFORM_API ModuleHandle LoadModule(LPCWSTR nameOrPath);
 ZVPLATFORM_API void* FindEntryPoint(ModuleHandle module, const char* name);
-ZVPLATFORM_API void FreeModule(ModuleHandle module);
+ZVPLATFORM_API void UnloadModule(ModuleHandle module);
 // The platform's file name of a module: "JSONLint" gives libJSONLint.so on
 // Linux and JSONLint.dll on Windows.
 ZVPLATFORM_API CString ModuleFileName(LPCWSTR baseName);

@@ -3,20 +3,56 @@
 #include <zvenv/platform/Export.h>
 #include <zvenv/platform/Types.h>
 
-// The platform's profile-file functions. Off Windows they are provided here
-// with the Windows behaviour: sections and keys matched without regard to
-// case, values trimmed and unquoted on read, the file's encoding and line ends
-// kept on write. Beyond the Windows functions: reads are served from a parsed
+// The profile-file engine: the platform's profile-file functions with the
+// Windows behaviour (sections and keys matched without regard to case,
+// values trimmed and unquoted on read, the file's encoding and line ends kept
+// on write), under names of their own so that they never meet the platform's
+// on Windows. Beyond the Windows functions: reads are served from a parsed
 // copy of the file checked against its identity, size and time; every write
 // replaces the file atomically; writers in different processes exclude each
 // other; and a batch scope (zv::ProfileBatch) applies many writes at once.
+// The arguments, results and truncation rules are those of the functions
+// named in each comment.
+namespace zv {
+
+// GetPrivateProfileStringW
+ZVPLATFORM_API DWORD ProfileGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer,
+                                      DWORD size, LPCWSTR fileName);
+// WritePrivateProfileStringW
+ZVPLATFORM_API BOOL ProfileWriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName);
+// GetPrivateProfileSectionW
+ZVPLATFORM_API DWORD ProfileGetSection(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR fileName);
+// WritePrivateProfileSectionW
+ZVPLATFORM_API BOOL ProfileWriteSection(LPCWSTR section, LPCWSTR lines, LPCWSTR fileName);
+// GetPrivateProfileSectionNamesW
+ZVPLATFORM_API DWORD ProfileGetSectionNames(LPWSTR buffer, DWORD size, LPCWSTR fileName);
+
+} // namespace zv
+
+// Off Windows the platform's names stand for the engine, so code written for
+// the platform's functions builds unchanged.
 #ifndef _WIN32
-ZVPLATFORM_API DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue,
-                                              LPWSTR buffer, DWORD size, LPCWSTR fileName);
-ZVPLATFORM_API BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName);
-ZVPLATFORM_API DWORD GetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR fileName);
-ZVPLATFORM_API BOOL WritePrivateProfileSectionW(LPCWSTR section, LPCWSTR lines, LPCWSTR fileName);
-ZVPLATFORM_API DWORD GetPrivateProfileSectionNamesW(LPWSTR buffer, DWORD size, LPCWSTR fileName);
+inline DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer, DWORD size,
+                                      LPCWSTR fileName)
+{
+    return zv::ProfileGetString(section, key, defaultValue, buffer, size, fileName);
+}
+inline BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName)
+{
+    return zv::ProfileWriteString(section, key, value, fileName);
+}
+inline DWORD GetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR fileName)
+{
+    return zv::ProfileGetSection(section, buffer, size, fileName);
+}
+inline BOOL WritePrivateProfileSectionW(LPCWSTR section, LPCWSTR lines, LPCWSTR fileName)
+{
+    return zv::ProfileWriteSection(section, lines, fileName);
+}
+inline DWORD GetPrivateProfileSectionNamesW(LPWSTR buffer, DWORD size, LPCWSTR fileName)
+{
+    return zv::ProfileGetSectionNames(buffer, size, fileName);
+}
 #endif
 
 namespace zv {

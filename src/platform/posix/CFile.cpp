@@ -153,12 +153,12 @@ void CFile::Abort()
 
 void CFile::Rename(LPCWSTR oldName, LPCWSTR newName)
 {
-    if (!zv::os::MoveFile(oldName, newName))
+    if (!zv::os::MovePath(oldName, newName))
         Throw(static_cast<int>(zv::os::GetLastError()), CString(oldName));
 }
 
 void CFile::Remove(LPCWSTR fileName)
 {
-    if (!zv::os::DeleteFile(fileName))
+    if (!zv::os::RemoveFile(fileName))
         Throw(static_cast<int>(zv::os::GetLastError()), CString(fileName));
 }

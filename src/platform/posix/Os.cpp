@@ -200,7 +200,7 @@ bool WriteFileAtomic(LPCWSTR path, const void* bytes, std::size_t size)
     return true;
 }
 
-bool CopyFile(LPCWSTR from, LPCWSTR to, bool failIfExists)
+bool CopyFileTo(LPCWSTR from, LPCWSTR to, bool failIfExists)
 {
     if (!from || !to || !*from || !*to)
         return Fail(ENOENT);
@@ -232,7 +232,7 @@ bool CopyFile(LPCWSTR from, LPCWSTR to, bool failIfExists)
     return WriteFileAtomic(to, data.data(), data.size());
 }
 
-bool MoveFile(LPCWSTR from, LPCWSTR to)
+bool MovePath(LPCWSTR from, LPCWSTR to)
 {
     if (!from || !to || !*from || !*to)
         return Fail(ENOENT);
@@ -256,7 +256,7 @@ bool MoveFile(LPCWSTR from, LPCWSTR to)
     return rename(source.c_str(), respelled.c_str()) == 0 ? true : Fail(errno);
 }
 
-bool DeleteFile(LPCWSTR path)
+bool RemoveFile(LPCWSTR path)
 {
     if (!path || !*path)
         return Fail(ENOENT);
@@ -400,7 +400,7 @@ void* FindEntryPoint(ModuleHandle module, const char* name)
     return (module && name) ? dlsym(module, name) : nullptr;
 }
 
-void FreeModule(ModuleHandle module)
+void UnloadModule(ModuleHandle module)
 {
     if (module)
         dlclose(module);

@@ -348,7 +348,9 @@ std::wstring TrimmedDefault(LPCWSTR value)
 
 } // namespace
 
-DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer, DWORD size,
+namespace zv {
+
+DWORD ProfileGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer, DWORD size,
                                LPCWSTR fileName)
 {
     if (!fileName || !*fileName)
@@ -364,21 +366,21 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValu
     return CopyValue(TrimmedDefault(defaultValue), buffer, size);
 }
 
-DWORD GetPrivateProfileSectionW(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR fileName)
+DWORD ProfileGetSection(LPCWSTR section, LPWSTR buffer, DWORD size, LPCWSTR fileName)
 {
     if (!section || !fileName || !*fileName)
         return CopyList({}, buffer, size);
     return CopyList(CurrentForRead(fileName)->SectionLines(section), buffer, size);
 }
 
-DWORD GetPrivateProfileSectionNamesW(LPWSTR buffer, DWORD size, LPCWSTR fileName)
+DWORD ProfileGetSectionNames(LPWSTR buffer, DWORD size, LPCWSTR fileName)
 {
     if (!fileName || !*fileName)
         return CopyList({}, buffer, size);
     return CopyList(CurrentForRead(fileName)->SectionNames(), buffer, size, true);
 }
 
-BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName)
+BOOL ProfileWriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName)
 {
     if (!section)
         return FALSE;
@@ -391,7 +393,7 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
     });
 }
 
-BOOL WritePrivateProfileSectionW(LPCWSTR section, LPCWSTR lines, LPCWSTR fileName)
+BOOL ProfileWriteSection(LPCWSTR section, LPCWSTR lines, LPCWSTR fileName)
 {
     if (!section)
         return FALSE;
@@ -404,8 +406,6 @@ BOOL WritePrivateProfileSectionW(LPCWSTR section, LPCWSTR lines, LPCWSTR fileNam
         return file.ReplaceSection(section, list);
     });
 }
-
-namespace zv {
 
 struct ProfileBatch::State {
     std::string path;
