@@ -5,22 +5,24 @@ include(CMakePackageConfigHelpers)
 
 set(ZV_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ZvEnvMgr)
 
-# Only the exported interface is visible: the export macros hide the rest of
-# the project's code, and these version scripts hide the standard-library
-# template code as well.
-target_link_options(ZvEnvMgr PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/ZvEnvMgr.map)
-target_link_options(zvplatform PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/zvstd-local.map)
-target_link_options(zvutil PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/zvstd-local.map)
-set_property(TARGET ZvEnvMgr APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ZvEnvMgr.map)
-set_property(TARGET zvplatform zvutil APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/zvstd-local.map)
-target_link_options(JSONLint PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/JSONLint.map)
-set_property(TARGET JSONLint APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/JSONLint.map)
+if(NOT WIN32)
+  # Only the exported interface is visible: the export macros hide the rest of
+  # the project's code, and these version scripts hide the standard-library
+  # template code as well.
+  target_link_options(ZvEnvMgr PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/ZvEnvMgr.map)
+  target_link_options(zvplatform PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/zvstd-local.map)
+  target_link_options(zvutil PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/zvstd-local.map)
+  set_property(TARGET ZvEnvMgr APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ZvEnvMgr.map)
+  set_property(TARGET zvplatform zvutil APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/zvstd-local.map)
+  target_link_options(JSONLint PRIVATE -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/JSONLint.map)
+  set_property(TARGET JSONLint APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/JSONLint.map)
 
-# Installed binaries find the project's libraries relative to themselves, so
-# an installed tree can be moved as a whole.
-set_target_properties(zvplatform zvutil ZvEnvMgr JSONLint PROPERTIES INSTALL_RPATH "$ORIGIN")
-file(RELATIVE_PATH zv_bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-set_target_properties(zvenv PROPERTIES INSTALL_RPATH "$ORIGIN/${zv_bin_to_lib}")
+  # Installed binaries find the project's libraries relative to themselves, so
+  # an installed tree can be moved as a whole.
+  set_target_properties(zvplatform zvutil ZvEnvMgr JSONLint PROPERTIES INSTALL_RPATH "$ORIGIN")
+  file(RELATIVE_PATH zv_bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+  set_target_properties(zvenv PROPERTIES INSTALL_RPATH "$ORIGIN/${zv_bin_to_lib}")
+endif()
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/zvenv DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         COMPONENT Development FILES_MATCHING PATTERN "*.h")
@@ -28,8 +30,17 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/zvenv DESTINATION ${CMAKE_INSTAL
 install(TARGETS zvplatform zvutil ZvEnvMgr EXPORT ZvEnvMgrTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(TARGETS JSONLint LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime)
+if(WIN32)
+  # On Windows the DLLs are in bin/ beside zvenv.exe, the validator beside
+  # ZvEnvMgr.dll, and the compiler's and libgcrypt's runtime DLLs with them;
+  # the import libraries go to lib/.
+  install(TARGETS JSONLint LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+  install(FILES ${ZV_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+else()
+  install(TARGETS JSONLint LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime)
+endif()
 install(TARGETS zvenv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
 
 install(EXPORT ZvEnvMgrTargets NAMESPACE ZvEnvMgr:: DESTINATION ${ZV_PACKAGE_DIR} COMPONENT Development)

@@ -5,6 +5,11 @@ target_compile_options(zv_options INTERFACE -Wall -Wextra)
 # outside, so calls inside a library may bind directly and be inlined (the
 # text and string helpers are called per character).
 target_compile_options(zv_options INTERFACE -fno-semantic-interposition)
+# The project's sources call the wide Windows functions by their W names and
+# use std::min and std::max: <windows.h> must not define min and max for them.
+if(WIN32)
+  target_compile_definitions(zv_options INTERFACE NOMINMAX WIN32_LEAN_AND_MEAN)
+endif()
 if(ZV_SANITIZE)
   target_compile_options(zv_options INTERFACE -fsanitize=${ZV_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(zv_options INTERFACE -fsanitize=${ZV_SANITIZE})

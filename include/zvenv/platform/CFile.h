@@ -6,8 +6,10 @@
 
 #include <cstdint>
 
+#ifndef _WIN32
 using HANDLE = void*;
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+#endif
 
 // The error a CFile operation throws.
 class ZVPLATFORM_API CFileException {

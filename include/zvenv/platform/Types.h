@@ -2,7 +2,16 @@
 
 #include <cstdint>
 
-// The platform's basic types, with their Windows widths on every system.
+// The platform's basic types. On Windows they are the platform's own, so a
+// host that includes <windows.h> before or after these headers sees one
+// BOOL, one POINT and one RGB; elsewhere they are declared here with their
+// Windows widths.
+#ifdef _WIN32
+
+#include <windows.h>
+
+#else
+
 using BOOL = int;
 using UINT = unsigned int;
 using DWORD = unsigned long;
@@ -18,10 +27,6 @@ using LPCTSTR = const wchar_t*;
 #ifndef FALSE
 #define FALSE 0
 #endif
-
-// An opaque iteration position, as the platform's collections hand out.
-struct __POSITION {};
-using POSITION = __POSITION*;
 
 struct tagPOINT {
     LONG x;
@@ -50,3 +55,9 @@ constexpr COLORREF RGB(unsigned r, unsigned g, unsigned b)
 constexpr unsigned GetRValue(COLORREF c) { return c & 0xFF; }
 constexpr unsigned GetGValue(COLORREF c) { return (c >> 8) & 0xFF; }
 constexpr unsigned GetBValue(COLORREF c) { return (c >> 16) & 0xFF; }
+
+#endif
+
+// An opaque iteration position, as the platform's collections hand out.
+struct __POSITION {};
+using POSITION = __POSITION*;
