@@ -8,21 +8,29 @@ namespace {
 
 // Wildcard match of a file-name pattern ("*" any run, "?" one character),
 // without regard to case (Unicode case folding, whatever the process locale),
-// as the platform's file search matches names.
-bool MatchesPattern(const wchar_t* pattern, const wchar_t* name)
+// as the platform's file search matches names. Both texts are folded whole,
+// so a character beyond U+FFFF is one character where wchar_t holds 16 bits.
+bool MatchesFolded(const wchar_t* pattern, const wchar_t* name)
 {
+    auto isPair = [](const wchar_t* p) {
+        return sizeof(wchar_t) == 2 && p[0] >= 0xD800 && p[0] <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF;
+    };
     const wchar_t* star = nullptr;
     const wchar_t* resume = nullptr;
     while (*name) {
         if (*pattern == L'*') {
             star = pattern++;
             resume = name;
-        } else if (*pattern == L'?' || (*pattern && zv::text::FoldCase(*pattern) == zv::text::FoldCase(*name))) {
+        } else if (*pattern == L'?') {
+            ++pattern;
+            name += isPair(name) ? 2 : 1;
+        } else if (*pattern && *pattern == *name) {
             ++pattern;
             ++name;
         } else if (star) {
             pattern = star + 1;
-            name = ++resume;
+            resume += isPair(resume) ? 2 : 1;
+            name = resume;
         } else {
             return false;
         }
@@ -30,6 +38,15 @@ bool MatchesPattern(const wchar_t* pattern, const wchar_t* name)
     while (*pattern == L'*')
         ++pattern;
     return *pattern == 0;
+}
+
+bool MatchesPattern(const wchar_t* pattern, const wchar_t* name)
+{
+    std::wstring foldedPattern(pattern);
+    std::wstring foldedName(name);
+    zv::text::FoldCase(foldedPattern.data(), foldedPattern.size());
+    zv::text::FoldCase(foldedName.data(), foldedName.size());
+    return MatchesFolded(foldedPattern.c_str(), foldedName.c_str());
 }
 
 // A folder search also sees "." and "..", so a pattern that matches them

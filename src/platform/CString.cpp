@@ -204,32 +204,59 @@ CString CString::SpanExcluding(const wchar_t* chars) const
     return Left(static_cast<int>(std::wcscspn(GetString(), chars)));
 }
 
-// Names are mostly ASCII: those characters are mapped here, the rest by the
-// case tables.
+// Names are mostly ASCII: those characters are mapped here, and a text with
+// others goes through the case tables whole (a surrogate pair is one
+// character where wchar_t holds 16 bits).
 CString& CString::MakeUpper()
 {
-    if (!IsEmpty())
-        for (auto& ch : Writable())
-            ch = ch >= L'a' && ch <= L'z' ? static_cast<wchar_t>(ch - (L'a' - L'A'))
-                 : ch < 0x80          ? ch
-                                      : zv::text::ToUpper(ch);
+    if (IsEmpty())
+        return *this;
+    std::wstring& units = Writable();
+    bool ascii = true;
+    for (auto& ch : units) {
+        if (ch >= L'a' && ch <= L'z')
+            ch = static_cast<wchar_t>(ch - (L'a' - L'A'));
+        else if (ch >= 0x80)
+            ascii = false;
+    }
+    if (!ascii)
+        zv::text::ToUpper(units.data(), units.size());
     return *this;
 }
 
 CString& CString::MakeLower()
 {
-    if (!IsEmpty())
-        for (auto& ch : Writable())
-            ch = ch >= L'A' && ch <= L'Z' ? static_cast<wchar_t>(ch + (L'a' - L'A'))
-                 : ch < 0x80          ? ch
-                                      : zv::text::ToLower(ch);
+    if (IsEmpty())
+        return *this;
+    std::wstring& units = Writable();
+    bool ascii = true;
+    for (auto& ch : units) {
+        if (ch >= L'A' && ch <= L'Z')
+            ch = static_cast<wchar_t>(ch + (L'a' - L'A'));
+        else if (ch >= 0x80)
+            ascii = false;
+    }
+    if (!ascii)
+        zv::text::ToLower(units.data(), units.size());
     return *this;
 }
 
+// Reverses characters: where wchar_t holds 16 bits, a surrogate pair stays
+// in its order, so the text stays what it was made of.
 CString& CString::MakeReverse()
 {
-    if (!IsEmpty())
-        std::reverse(Writable().begin(), Writable().end());
+    if (IsEmpty())
+        return *this;
+    auto& units = Writable();
+    std::reverse(units.begin(), units.end());
+    if constexpr (sizeof(wchar_t) == 2) {
+        for (std::size_t i = 0; i + 1 < units.size(); ++i) {
+            if (units[i] >= 0xDC00 && units[i] <= 0xDFFF && units[i + 1] >= 0xD800 && units[i + 1] <= 0xDBFF) {
+                std::swap(units[i], units[i + 1]);
+                ++i;
+            }
+        }
+    }
     return *this;
 }
 

@@ -15,12 +15,63 @@ struct CasePair {
 #include "CaseTables.inc"
 
 template <std::size_t N>
-wchar_t MapCase(const CasePair (&table)[N], wchar_t ch)
+std::uint32_t MapCase(const CasePair (&table)[N], std::uint32_t cp)
 {
-    const auto cp = static_cast<std::uint32_t>(ch);
     const auto it = std::lower_bound(std::begin(table), std::end(table), cp,
                                      [](const CasePair& p, std::uint32_t v) { return p.from < v; });
-    return (it != std::end(table) && it->from == cp) ? static_cast<wchar_t>(it->to) : ch;
+    return (it != std::end(table) && it->from == cp) ? it->to : cp;
+}
+
+std::uint32_t UpperOf(std::uint32_t cp)
+{
+    if (cp < 0x80)
+        return (cp >= 'a' && cp <= 'z') ? cp - 32 : cp;
+    return MapCase(kUpper, cp);
+}
+
+std::uint32_t LowerOf(std::uint32_t cp)
+{
+    if (cp < 0x80)
+        return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
+    return MapCase(kLower, cp);
+}
+
+std::uint32_t FoldOf(std::uint32_t cp) { return LowerOf(UpperOf(cp)); }
+
+constexpr bool kUtf16 = sizeof(wchar_t) == 2;
+bool IsHighSurrogate(std::uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLowSurrogate(std::uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+std::uint32_t Unit(wchar_t ch) { return static_cast<std::uint32_t>(ch); }
+
+// The code point that starts at text[i] and the units it takes: two for a
+// surrogate pair where wchar_t holds 16 bits, otherwise one.
+std::uint32_t CodePointAt(const wchar_t* text, std::size_t length, std::size_t i, std::size_t& units)
+{
+    const std::uint32_t u = Unit(text[i]);
+    units = 1;
+    if (kUtf16 && IsHighSurrogate(u) && i + 1 < length && IsLowSurrogate(Unit(text[i + 1]))) {
+        units = 2;
+        return 0x10000 + ((u - 0xD800) << 10) + (Unit(text[i + 1]) - 0xDC00);
+    }
+    return u;
+}
+
+// Maps every code point of a text in place. The case tables never move a
+// character between the first plane and the others, so lengths stay.
+template <typename Map>
+void MapText(wchar_t* text, std::size_t length, Map map)
+{
+    for (std::size_t i = 0; i < length;) {
+        std::size_t units;
+        const std::uint32_t mapped = map(CodePointAt(text, length, i, units));
+        if (units == 2) {
+            text[i] = static_cast<wchar_t>(0xD800 + ((mapped - 0x10000) >> 10));
+            text[i + 1] = static_cast<wchar_t>(0xDC00 + ((mapped - 0x10000) & 0x3FF));
+        } else {
+            text[i] = static_cast<wchar_t>(mapped);
+        }
+        i += units;
+    }
 }
 
 // Windows-1252 bytes 0x80..0x9F; the five undefined ones map to the C1
@@ -72,32 +123,29 @@ void AppendCodePoint(std::wstring& out, std::uint32_t cp)
 
 } // namespace
 
-wchar_t ToUpper(wchar_t ch)
-{
-    if (ch < 0x80)
-        return (ch >= L'a' && ch <= L'z') ? static_cast<wchar_t>(ch - 32) : ch;
-    return MapCase(kUpper, ch);
-}
+wchar_t ToUpper(wchar_t ch) { return static_cast<wchar_t>(UpperOf(Unit(ch))); }
+wchar_t ToLower(wchar_t ch) { return static_cast<wchar_t>(LowerOf(Unit(ch))); }
+wchar_t FoldCase(wchar_t ch) { return static_cast<wchar_t>(FoldOf(Unit(ch))); }
 
-wchar_t ToLower(wchar_t ch)
-{
-    if (ch < 0x80)
-        return (ch >= L'A' && ch <= L'Z') ? static_cast<wchar_t>(ch + 32) : ch;
-    return MapCase(kLower, ch);
-}
-
-wchar_t FoldCase(wchar_t ch) { return ToLower(ToUpper(ch)); }
+void ToUpper(wchar_t* text, std::size_t length) { MapText(text, length, UpperOf); }
+void ToLower(wchar_t* text, std::size_t length) { MapText(text, length, LowerOf); }
+void FoldCase(wchar_t* text, std::size_t length) { MapText(text, length, FoldOf); }
 
 int CompareNoCase(std::wstring_view a, std::wstring_view b)
 {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto x = static_cast<std::uint32_t>(FoldCase(a[i]));
-        const auto y = static_cast<std::uint32_t>(FoldCase(b[i]));
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        std::size_t unitsA;
+        std::size_t unitsB;
+        const std::uint32_t x = FoldOf(CodePointAt(a.data(), a.size(), i, unitsA));
+        const std::uint32_t y = FoldOf(CodePointAt(b.data(), b.size(), j, unitsB));
         if (x != y)
             return x < y ? -1 : 1;
+        i += unitsA;
+        j += unitsB;
     }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    return (i == a.size()) == (j == b.size()) ? 0 : (i == a.size() ? -1 : 1);
 }
 
 bool EqualNoCase(std::wstring_view a, std::wstring_view b)
@@ -116,9 +164,9 @@ std::string EncodeUtf16le(std::wstring_view text)
 void AppendUtf16le(std::wstring_view text, std::string& out)
 {
     std::size_t units = text.size();
-    if constexpr (sizeof(wchar_t) >= 4)
+    if constexpr (!kUtf16)
         for (wchar_t ch : text)
-            units += static_cast<std::uint32_t>(ch) >= 0x10000 && static_cast<std::uint32_t>(ch) <= 0x10FFFF;
+            units += Unit(ch) >= 0x10000 && Unit(ch) <= 0x10FFFF;
     const std::size_t start = out.size();
     out.resize(start + 2 * units);
     char* p = &out[start];
@@ -127,8 +175,8 @@ void AppendUtf16le(std::wstring_view text, std::string& out)
         *p++ = static_cast<char>((unit >> 8) & 0xFF);
     };
     for (wchar_t ch : text) {
-        auto cp = static_cast<std::uint32_t>(ch);
-        if (sizeof(wchar_t) >= 4 && cp >= 0x10000 && cp <= 0x10FFFF) {
+        auto cp = Unit(ch);
+        if (!kUtf16 && cp >= 0x10000 && cp <= 0x10FFFF) {
             cp -= 0x10000;
             put(0xD800 + (cp >> 10));
             put(0xDC00 + (cp & 0x3FF));

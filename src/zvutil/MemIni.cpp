@@ -20,8 +20,7 @@ namespace {
 std::wstring Folded(std::wstring_view text)
 {
     std::wstring out(text);
-    for (wchar_t& c : out)
-        c = zv::text::FoldCase(c);
+    zv::text::FoldCase(out.data(), out.size());
     return out;
 }
 

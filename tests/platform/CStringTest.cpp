@@ -2,6 +2,8 @@
 #include <zvenv/platform/CString.h>
 #include <zvenv/platform/Text.h>
 
+#include "WideText.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -51,6 +53,11 @@ TEST(CStringCase, EveryCharacterMapsAsTheCaseTablesSay)
     }
     EXPECT_EQ(CString(L"Az@[`{\u00e9").MakeUpper(), CString(L"AZ@[`{\u00c9"));
     EXPECT_EQ(CString(L"Az@[`{\u00c9").MakeLower(), CString(L"az@[`{\u00e9"));
+    // Beyond U+FFFF a character is one, whatever the width of wchar_t.
+    using zvtest::Wide;
+    EXPECT_EQ(CString(Wide(U"d\U00010428").c_str()).MakeUpper(), CString(Wide(U"D\U00010400").c_str()));
+    EXPECT_EQ(CString(Wide(U"a\U0001F600b").c_str()).MakeReverse(), CString(Wide(U"b\U0001F600a").c_str()));
+    EXPECT_EQ(CString(Wide(U"\U00010400").c_str()).CompareNoCase(Wide(U"\U00010428").c_str()), 0);
 }
 
 TEST(CStringCopies, ShareUntilChanged)

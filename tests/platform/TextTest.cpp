@@ -1,14 +1,17 @@
 #include <zvenv/platform/Text.h>
 
+#include "WideText.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace zv::text;
+using zvtest::Wide;
 
 TEST(Utf16, RoundTripsEveryPlaneAndLoneSurrogates)
 {
-    const std::wstring text = {L'A', 0xE9, 0x4E2D, 0xFFFD, 0x1F600, 0x10FFFF, 0xD800, L'x', 0xDFFF};
+    const std::wstring text = Wide(std::u32string{U'A', 0xE9, 0x4E2D, 0xFFFD, 0x1F600, 0x10FFFF, 0xD800, U'x', 0xDFFF});
     const std::string bytes = EncodeUtf16le(text);
     EXPECT_EQ(2u * 11u, bytes.size()); // two pairs for the two characters above U+FFFF
     EXPECT_EQ(text, DecodeUtf16le(bytes.data(), bytes.size()));
@@ -37,6 +40,34 @@ TEST(CaseMapping, IsUnicodeAndLocaleFree)
     EXPECT_TRUE(EqualNoCase(L"Stra\u00dfe TRADE", L"stra\u00dfe trade"));
     EXPECT_FALSE(EqualNoCase(L"trade", L"trades"));
     EXPECT_LT(CompareNoCase(L"abc", L"ABD"), 0);
+}
+
+// Characters beyond U+FFFF (Deseret, Adlam) have cases too, and order after
+// every character of the first plane, whether wchar_t holds them whole or as
+// surrogate pairs.
+TEST(CaseMapping, CharactersBeyondTheFirstPlaneAreOneCharacter)
+{
+    struct Case {
+        std::u32string text, upper, lower;
+    };
+    const Case cases[] = {
+        {U"\U00010428x", U"\U00010400X", U"\U00010428x"},
+        {U"a\U0001E922\U0001E900", U"A\U0001E900\U0001E900", U"a\U0001E922\U0001E922"},
+        {U"\U0001F600\u00e9", U"\U0001F600\u00c9", U"\U0001F600\u00e9"},
+        {{0xD801, U'a', 0xDC28}, {0xD801, U'A', 0xDC28}, {0xD801, U'a', 0xDC28}}, // lone halves stay
+    };
+    for (const Case& c : cases) {
+        std::wstring upper = Wide(c.text);
+        std::wstring lower = Wide(c.text);
+        ToUpper(upper.data(), upper.size());
+        ToLower(lower.data(), lower.size());
+        EXPECT_EQ(Wide(c.upper), upper);
+        EXPECT_EQ(Wide(c.lower), lower);
+        EXPECT_TRUE(EqualNoCase(Wide(c.upper), Wide(c.lower)));
+    }
+    EXPECT_LT(CompareNoCase(Wide(U"\uFFFD"), Wide(U"\U00010000")), 0);
+    EXPECT_LT(CompareNoCase(Wide(U"\uE000z"), Wide(U"\U00010428a")), 0);
+    EXPECT_GT(CompareNoCase(Wide(U"\U00010400b"), Wide(U"\U00010428A")), 0);
 }
 
 } // namespace

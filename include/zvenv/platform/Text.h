@@ -12,12 +12,20 @@
 namespace zv::text {
 
 // Unicode simple case mapping (one code point to one code point), the same in
-// every process locale.
+// every process locale. These take one wchar_t: where it holds 16 bits, a
+// surrogate maps to itself, so texts go through the forms below.
 ZVPLATFORM_API wchar_t ToUpper(wchar_t ch);
 ZVPLATFORM_API wchar_t ToLower(wchar_t ch);
 // The key that case-insensitive comparison uses: ToLower(ToUpper(ch)).
 ZVPLATFORM_API wchar_t FoldCase(wchar_t ch);
-// Compares after FoldCase: negative, zero or positive.
+// The same mappings over a text, in place. A character beyond U+FFFF is one
+// code point whatever the width of wchar_t (a surrogate pair where it holds
+// 16 bits), so names compare and sort alike on every system; no mapping
+// changes a text's length.
+ZVPLATFORM_API void ToUpper(wchar_t* text, std::size_t length);
+ZVPLATFORM_API void ToLower(wchar_t* text, std::size_t length);
+ZVPLATFORM_API void FoldCase(wchar_t* text, std::size_t length);
+// Compares code point by code point after FoldCase: negative, zero or positive.
 ZVPLATFORM_API int CompareNoCase(std::wstring_view a, std::wstring_view b);
 ZVPLATFORM_API bool EqualNoCase(std::wstring_view a, std::wstring_view b);
 

@@ -46,12 +46,15 @@ namespace {
 // Case folding for the index, with ASCII names (most of them) done inline.
 void FoldInPlace(std::wstring& name)
 {
+    bool ascii = true;
     for (wchar_t& c : name) {
         if (c >= L'A' && c <= L'Z')
             c = static_cast<wchar_t>(c + (L'a' - L'A'));
         else if (c >= 0x80)
-            c = zv::text::FoldCase(c);
+            ascii = false;
     }
+    if (!ascii)
+        zv::text::FoldCase(name.data(), name.size());
 }
 
 std::wstring Folded(std::wstring_view name)
