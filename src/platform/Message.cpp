@@ -1,21 +1,15 @@
 #include <zvenv/platform/Message.h>
-#include <zvenv/platform/Text.h>
+
+#include "SystemMessage.h"
 
 #include <atomic>
-#include <cstdio>
-#include <cwchar>
 
 namespace zv {
 namespace {
 
-int WriteToStandardError(const wchar_t* text, UINT, void*)
-{
-    const std::string utf8 = text::EncodeUtf8(text ? text : L"");
-    std::fprintf(stderr, "%s\n", utf8.c_str());
-    return 1;
-}
+int ShowDefault(const wchar_t* text, UINT type, void*) { return os::ShowSystemMessage(text ? text : L"", type); }
 
-std::atomic<MessageHandler> g_handler{WriteToStandardError};
+std::atomic<MessageHandler> g_handler{ShowDefault};
 std::atomic<void*> g_context{nullptr};
 
 } // namespace
@@ -23,7 +17,7 @@ std::atomic<void*> g_context{nullptr};
 MessageHandler SetMessageHandler(MessageHandler handler, void* context)
 {
     g_context = context;
-    return g_handler.exchange(handler ? handler : WriteToStandardError);
+    return g_handler.exchange(handler ? handler : ShowDefault);
 }
 
 } // namespace zv

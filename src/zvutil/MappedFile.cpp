@@ -1,9 +1,7 @@
 #include <zvenv/ZvUtil.h>
+#include <zvenv/platform/Os.h>
 
 #include <cstdint>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 CMemoryMappedFile::CMemoryMappedFile() = default;
 
@@ -13,23 +11,18 @@ BOOL CMemoryMappedFile::Open(LPCWSTR /*name*/, HANDLE file, DWORD /*protect*/, D
                              const void* /*security*/, DWORD /*access*/, DWORD offsetHigh, DWORD offsetLow)
 {
     Close();
-    if (file == INVALID_HANDLE_VALUE || file == nullptr)
-        return FALSE;
-    const int fd = static_cast<int>(reinterpret_cast<std::intptr_t>(file));
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    std::uint64_t fileSize = 0;
+    if (file == INVALID_HANDLE_VALUE || file == nullptr || !zv::os::GetOpenFileSize(file, fileSize))
         return FALSE;
     const std::uint64_t offset = (static_cast<std::uint64_t>(offsetHigh & 0xFFFFFFFFu) << 32) | (offsetLow & 0xFFFFFFFFu);
     std::uint64_t length = (static_cast<std::uint64_t>(maxSizeHigh & 0xFFFFFFFFu) << 32) | (maxSizeLow & 0xFFFFFFFFu);
-    const std::uint64_t fileSize = static_cast<std::uint64_t>(info.st_size);
     // A zero size maps the whole file, as the platform's mapping does.
     if (length == 0)
         length = fileSize;
-    if (offset % static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)) != 0 || offset >= fileSize ||
-        length > fileSize - offset || length == 0)
+    if (offset % zv::os::MapGranularity() != 0 || offset >= fileSize || length > fileSize - offset || length == 0)
         return FALSE;
-    void* view = mmap(nullptr, static_cast<std::size_t>(length), PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(offset));
-    if (view == MAP_FAILED)
+    void* view = zv::os::MapFileView(file, offset, static_cast<std::size_t>(length));
+    if (!view)
         return FALSE;
     m_view = view;
     m_length = static_cast<std::size_t>(length);
@@ -39,7 +32,7 @@ BOOL CMemoryMappedFile::Open(LPCWSTR /*name*/, HANDLE file, DWORD /*protect*/, D
 void CMemoryMappedFile::Close()
 {
     if (m_view)
-        munmap(m_view, m_length);
+        zv::os::UnmapFileView(m_view, m_length);
     m_view = nullptr;
     m_length = 0;
 }

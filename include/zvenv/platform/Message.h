@@ -3,9 +3,11 @@
 #include <zvenv/platform/Export.h>
 #include <zvenv/platform/Types.h>
 
-// The platform's message box. Off Windows there is none: the message goes to
-// a handler that the host installs (a GUI host shows its own dialog); the
-// default handler writes the message to standard error as UTF-8.
+// The platform's message box. The message goes to a handler that the host
+// may install (a GUI host off Windows shows its own dialog; tests capture the
+// text). The default handler shows the system's message box in a Windows
+// program with a window and writes the message to standard error elsewhere
+// (UTF-8, or the console's own wide text on Windows).
 namespace zv {
 
 // Returns the button the user chose (1 for OK).

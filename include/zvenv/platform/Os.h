@@ -10,7 +10,8 @@
 #include <vector>
 
 // The operating-system services the library uses, one small interface per
-// service. The POSIX implementation lives in src/platform/posix/.
+// service. The implementations live in src/platform/posix/ and
+// src/platform/win32/; nothing else calls the operating system.
 //
 // Every path may use either separator. Paths are resolved without regard to
 // case: where the exact spelling does not exist, each component is looked up
@@ -64,6 +65,13 @@ struct FolderEntry {
 // The entries of a folder without "." and "..", in the system's order; empty
 // when the folder cannot be read.
 ZVPLATFORM_API std::vector<FolderEntry> ListFolder(LPCWSTR folder);
+
+// Read-only views of a file open as a CFile (its m_hFile). A view starts at
+// a multiple of MapGranularity() and lies within the file.
+ZVPLATFORM_API bool GetOpenFileSize(void* fileHandle, std::uint64_t& size); // false unless a regular file
+ZVPLATFORM_API std::size_t MapGranularity();
+ZVPLATFORM_API void* MapFileView(void* fileHandle, std::uint64_t offset, std::size_t length); // null on failure
+ZVPLATFORM_API void UnmapFileView(void* view, std::size_t length);
 
 struct LocalTime {
     int year, month, day, hour, minute, second; // month and day from 1

@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <string>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -318,6 +319,30 @@ std::vector<FolderEntry> ListFolder(LPCWSTR folder)
     }
     closedir(dir);
     return out;
+}
+
+bool GetOpenFileSize(void* fileHandle, std::uint64_t& size)
+{
+    struct stat info;
+    if (fstat(static_cast<int>(reinterpret_cast<std::intptr_t>(fileHandle)), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    size = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+std::size_t MapGranularity() { return static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); }
+
+void* MapFileView(void* fileHandle, std::uint64_t offset, std::size_t length)
+{
+    const int fd = static_cast<int>(reinterpret_cast<std::intptr_t>(fileHandle));
+    void* view = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(offset));
+    return view == MAP_FAILED ? nullptr : view;
+}
+
+void UnmapFileView(void* view, std::size_t length)
+{
+    if (view)
+        munmap(view, length);
 }
 
 bool ToLocalTime(std::int64_t time, LocalTime& out)
