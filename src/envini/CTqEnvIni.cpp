@@ -1,6 +1,7 @@
 #include <zvenv/CTqEnvIni.h>
 
 #include "envini/EnvIniText.h"
+#include "envini/ReadRecord.h"
 
 using namespace zv::envini;
 
@@ -19,9 +20,11 @@ void FreeSections(CTqEnvIni::SectionArrays& sections)
 }
 
 // Copies every section of source into target, each replacing the target's
-// section of the same name; the sections' records go along.
+// section of the same name; the sections' records, and what was read of
+// them, go along.
 void CopySections(const CTqEnvIni::SectionArrays& source, const CMapStringToString& sourceRecords,
-                  CTqEnvIni::SectionArrays& target, CMapStringToString& targetRecords)
+                  CTqEnvIni::SectionArrays& target, CMapStringToString& targetRecords, ReadRecord& targetRead,
+                  const ReadRecord& sourceRead, ReadRecord::Kind kind)
 {
     POSITION pos = source.GetStartPosition();
     while (pos) {
@@ -44,12 +47,14 @@ void CopySections(const CTqEnvIni::SectionArrays& source, const CMapStringToStri
         CString record;
         if (sourceRecords.Lookup(section, record))
             targetRecords.SetAt(section, record);
+        targetRead.CopyArray(sourceRead, kind, section);
     }
 }
 
 } // namespace
 
-CTqEnvIni::CTqEnvIni() : m_mapOrderArrays(10), m_mapTreeArrays(10), m_mapSections(10), m_cs(0), m_bDirty(0)
+CTqEnvIni::CTqEnvIni()
+    : m_mapOrderArrays(10), m_mapTreeArrays(10), m_mapSections(10), m_cs(0), m_bDirty(0), m_pRead(new ReadRecord)
 {
     m_mapOrderArrays.InitHashTable(17);
     m_mapTreeArrays.InitHashTable(17);
@@ -59,6 +64,7 @@ CTqEnvIni::CTqEnvIni() : m_mapOrderArrays(10), m_mapTreeArrays(10), m_mapSection
 CTqEnvIni::~CTqEnvIni()
 {
     Clear();
+    delete m_pRead;
 }
 
 void CTqEnvIni::Clear()
@@ -76,6 +82,7 @@ void CTqEnvIni::Clear()
     m_mapOrderFormats.RemoveAll();
     FreeSections(m_mapTreeArrays);
     m_mapTreeDelimiters.RemoveAll();
+    m_pRead->Clear();
 }
 
 CTqEnvIni* CTqEnvIni::Clone()
@@ -106,9 +113,12 @@ CTqEnvIni& CTqEnvIni::operator=(const CTqEnvIni& other)
             values->GetNextAssoc(inner, key, text);
             copy.SetAt(key, text);
         }
+        m_pRead->CopyValues(*other.m_pRead, section);
     }
-    CopySections(other.m_mapOrderArrays, other.m_mapOrderFormats, m_mapOrderArrays, m_mapOrderFormats);
-    CopySections(other.m_mapTreeArrays, other.m_mapTreeDelimiters, m_mapTreeArrays, m_mapTreeDelimiters);
+    CopySections(other.m_mapOrderArrays, other.m_mapOrderFormats, m_mapOrderArrays, m_mapOrderFormats, *m_pRead,
+                 *other.m_pRead, ReadRecord::Kind::OrderArray);
+    CopySections(other.m_mapTreeArrays, other.m_mapTreeDelimiters, m_mapTreeArrays, m_mapTreeDelimiters, *m_pRead,
+                 *other.m_pRead, ReadRecord::Kind::TreeArray);
     m_bDirty = other.m_bDirty;
     m_ini.SetPathName(other.m_ini.GetPathName());
     return *this;

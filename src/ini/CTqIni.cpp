@@ -56,6 +56,16 @@ unsigned int ToUnsigned32(const wchar_t* text, int base)
     return negative ? static_cast<unsigned int>(0u - value) : value;
 }
 
+// The part of a value that number readings look at, as the fixed buffer of
+// the platform's read gives it.
+void NumberPart(const wchar_t* text, wchar_t (&out)[kNumberChars + 1])
+{
+    std::size_t n = 0;
+    for (; n < kNumberChars && text[n]; ++n)
+        out[n] = text[n];
+    out[n] = 0;
+}
+
 struct KeyNameContext {
     wchar_t* out;
     unsigned long room;
@@ -190,9 +200,25 @@ unsigned int CTqIni::GetUInt(const wchar_t* section, const wchar_t* key, unsigne
         return def;
     wchar_t value[kNumberChars + 1];
     GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
-    if (!value[0])
+    return zv::ini::UIntFromText(value, def, base);
+}
+
+unsigned int zv::ini::UIntFromText(const wchar_t* text, unsigned int def, int base)
+{
+    if (!text || !text[0])
         return def;
-    return ToUnsigned32(value, __ValidateBase(base));
+    wchar_t value[kNumberChars + 1];
+    NumberPart(text, value);
+    return ToUnsigned32(value, base == 2 || base == 8 || base == 16 ? base : 10);
+}
+
+double zv::ini::DoubleFromText(const wchar_t* text, double def)
+{
+    if (!text || !text[0])
+        return def;
+    wchar_t value[kNumberChars + 1];
+    NumberPart(text, value);
+    return std::wcstod(value, nullptr);
 }
 
 int CTqIni::WriteInt(const wchar_t* section, const wchar_t* key, int value, int base) const
@@ -226,9 +252,7 @@ double CTqIni::GetDouble(const wchar_t* section, const wchar_t* key, double def)
         return def;
     wchar_t value[kNumberChars + 1];
     GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
-    if (!value[0])
-        return def;
-    return std::wcstod(value, nullptr);
+    return zv::ini::DoubleFromText(value, def);
 }
 
 int CTqIni::WriteDouble(const wchar_t* section, const wchar_t* key, double value, int precision) const

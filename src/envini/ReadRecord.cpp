@@ -1,0 +1,118 @@
+#include "envini/ReadRecord.h"
+
+#include "envini/EnvIniText.h"
+
+#include <zvenv/platform/CStringArray.h>
+
+namespace zv::envini {
+namespace {
+
+// A tree array names at most this many sub-sections that count (the same
+// bound its reading has).
+constexpr int kMaxSubSections = 1 << 16;
+
+void Join(const CTqIni& ini, const CString& section, CString& out)
+{
+    CStringArray lines;
+    ini.GetKeyLines(section, &lines);
+    for (int i = 0; i < lines.GetSize(); ++i) {
+        out += lines[i];
+        out += L'\n';
+    }
+}
+
+} // namespace
+
+const CString& ReadRecord::Missing()
+{
+    static const CString missing(L"\n(missing)\n");
+    return missing;
+}
+
+void ReadRecord::Record(const CString& section, const CString& key, const CString& text)
+{
+    m_values[section][key] = text;
+}
+
+void ReadRecord::Forget(const CString& section, const CString& key)
+{
+    const auto found = m_values.find(section);
+    if (found != m_values.end())
+        found->second.erase(key);
+}
+
+const CString* ReadRecord::Find(const CString& section, const CString& key) const
+{
+    const auto found = m_values.find(section);
+    if (found == m_values.end())
+        return nullptr;
+    const auto text = found->second.find(key);
+    return text == found->second.end() ? nullptr : &text->second;
+}
+
+void ReadRecord::ForgetValues(const CString& section)
+{
+    m_values.erase(section);
+}
+
+void ReadRecord::RecordArray(Kind kind, const CString& section, const CString& lines)
+{
+    Arrays(kind)[section] = lines;
+}
+
+void ReadRecord::ForgetArray(Kind kind, const CString& section)
+{
+    Arrays(kind).erase(section);
+}
+
+const CString* ReadRecord::FindArray(Kind kind, const CString& section) const
+{
+    const auto found = Arrays(kind).find(section);
+    return found == Arrays(kind).end() ? nullptr : &found->second;
+}
+
+void ReadRecord::Clear()
+{
+    m_values.clear();
+    m_orders.clear();
+    m_trees.clear();
+}
+
+void ReadRecord::CopyValues(const ReadRecord& other, const CString& section)
+{
+    const auto found = other.m_values.find(section);
+    if (found == other.m_values.end())
+        m_values.erase(section);
+    else
+        m_values[section] = found->second;
+}
+
+void ReadRecord::CopyArray(const ReadRecord& other, Kind kind, const CString& section)
+{
+    if (const CString* lines = other.FindArray(kind, section))
+        RecordArray(kind, section, *lines);
+    else
+        ForgetArray(kind, section);
+}
+
+CString FileText(const CTqIni& ini, const CString& section, const CString& key)
+{
+    return ini.GetString(section, key, ReadRecord::Missing());
+}
+
+CString ArrayLines(const CTqIni& ini, ReadRecord::Kind kind, const CString& section)
+{
+    CString lines;
+    Join(ini, section, lines);
+    if (kind == ReadRecord::Kind::TreeArray) {
+        const int count = ini.GetInt(section, L"count", 0, 10);
+        for (int i = 0; i < count && i < kMaxSubSections; ++i) {
+            const CString subSection = ini.GetString(section, IntText(i), L"");
+            lines += L"[" + subSection + L"]\n";
+            Join(ini, subSection, lines);
+        }
+    }
+    return lines;
+}
+
+} // namespace zv::envini
