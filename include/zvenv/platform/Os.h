@@ -38,7 +38,9 @@ ZVPLATFORM_API bool FolderExists(LPCWSTR path); // a folder is there
 // copy is made as CreateNewFile makes a file, otherwise it replaces the
 // target as WriteFileAtomic does.
 ZVPLATFORM_API bool CopyFile(LPCWSTR from, LPCWSTR to, bool failIfExists);
-// Moves or renames a file or folder; fails when the target exists.
+// Moves or renames a file or folder; fails when the target exists, unless the
+// target is the source itself spelled in another case: the source then takes
+// the spelling given.
 ZVPLATFORM_API bool MoveFile(LPCWSTR from, LPCWSTR to);
 ZVPLATFORM_API bool DeleteFile(LPCWSTR path);
 // Replaces the file's content atomically: the bytes go to a temporary file in
