@@ -4,6 +4,7 @@
 #include <zvenv/platform/Os.h>
 
 #include "envini/ReadRecord.h"
+#include "envmgr/Seeding.h"
 #include "util/CPath.h"
 
 namespace {
@@ -28,12 +29,10 @@ int CTqEnvIni::ReloadFile(int restoreFromSystem)
         const CString fileName = CPath(path, 0, 0).GetFileName();
         CString source;
         source.Format(L"%s%s", fnTqEnvMgr()->GetSystemPath(L""), fileName);
-        // A document of the system folder is its own shipped copy: deleting
-        // it first would lose the file, so it is left alone.
-        if (!SameFile(source, path)) {
-            zv::os::DeleteFile(path);
-            zv::os::CopyFile(source, path, true);
-        }
+        // A document of the system folder is its own shipped copy and is
+        // left alone.
+        if (!SameFile(source, path))
+            zv::envmgr::RestoreFromShipped(path, source, zv::envmgr::WithoutShipped::Delete);
     }
     // Clearing under the same hold leaves no gap in which another thread
     // could cache a value of the replaced file.

@@ -34,6 +34,8 @@ ZVPLATFORM_API std::string NativePath(LPCWSTR path);
 // Files and folders.
 ZVPLATFORM_API bool FileExists(LPCWSTR path);   // a file (not a folder) is there
 ZVPLATFORM_API bool FolderExists(LPCWSTR path); // a folder is there
+// The size of the file at the path; false when no file (or a folder) is there.
+ZVPLATFORM_API bool GetFileSize(LPCWSTR path, std::uint64_t& size);
 // Copies a file; with failIfExists an existing target makes it fail and the
 // copy is made as CreateNewFile makes a file, otherwise it replaces the
 // target as WriteFileAtomic does.

@@ -110,6 +110,15 @@ bool FileExists(LPCWSTR path)
     return path && *path && stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool GetFileSize(LPCWSTR path, std::uint64_t& size)
+{
+    struct stat st;
+    if (!path || !*path || stat(NativePath(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
 bool FolderExists(LPCWSTR path)
 {
     struct stat st;
