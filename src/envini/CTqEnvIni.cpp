@@ -96,6 +96,8 @@ CTqEnvIni& CTqEnvIni::operator=(const CTqEnvIni& other)
 {
     if (this == &other)
         return *this;
+    if (m_ini.GetPathName() != other.m_ini.GetPathName())
+        m_pRead->Clear();
     POSITION pos = other.m_mapSections.GetStartPosition();
     while (pos) {
         CString section;
@@ -124,8 +126,12 @@ CTqEnvIni& CTqEnvIni::operator=(const CTqEnvIni& other)
     return *this;
 }
 
+// What was read came from the former file; bound to another one, every
+// cached value is the document's own and Save writes them all there.
 void CTqEnvIni::SetPathName(const wchar_t* path)
 {
+    if (m_ini.GetPathName() != CString(path ? path : L""))
+        m_pRead->Clear();
     m_ini.SetPathName(path);
 }
 

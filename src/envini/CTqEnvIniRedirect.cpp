@@ -3,7 +3,6 @@
 #include <zvenv/ZvUtil.h>
 #include <zvenv/platform/Os.h>
 
-#include "envini/ReadRecord.h"
 #include "envmgr/Seeding.h"
 #include "util/CPath.h"
 
@@ -46,10 +45,6 @@ int CTqEnvIni::ChangeSavePathToUserIdPath()
     const CString fileName = CPath(m_ini.GetPathName(), 0, 0).GetFileName();
     CString path;
     path.Format(L"%s%s", fnTqEnvMgr()->GetUserIdPath(L""), fileName);
-    // What was read came from the former file: in the new one every cached
-    // value is the document's own, and Save writes them all there.
-    if (!SameFile(path, m_ini.GetPathName()))
-        m_pRead->Clear();
-    m_ini.SetPathName(path);
+    SetPathName(path);
     return 1;
 }

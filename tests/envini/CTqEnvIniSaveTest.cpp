@@ -161,6 +161,21 @@ TEST_F(EnvIniSave, SaveThatCannotWriteLeavesTheFileAndTheDocumentDirty)
     EXPECT_EQ(FileText(readOnly), L"[S]\r\nk=2\r\n");
 }
 
+// What was read belongs to the file it came from: bound to another file (a
+// user switch of the setting document), the document writes every cached
+// value there, as it always did.
+TEST_F(EnvIniSave, DocumentBoundToAnotherFileWritesEverythingItHolds)
+{
+    Seed(L"[S]\r\nk=1\r\n");
+    EXPECT_EQ(doc.GetInt(L"S", L"k", 0), 1);
+    EXPECT_EQ(doc.GetInt(L"S", L"m", 7), 7);
+    const std::string other = dir / "other.ini";
+    zvtest::WriteFile(other, zvtest::Utf16(L"[S]\r\nk=2\r\nm=3\r\n"));
+    BindPath(doc, other);
+    doc.Save();
+    EXPECT_EQ(FileText(other), L"[S]\r\nk=1\r\nm=7\r\n");
+}
+
 TEST_F(EnvIniSave, DocumentWithNothingCachedDoesNotCreateAFile)
 {
     doc.SetDirty(1);
