@@ -17,6 +17,9 @@ zv_ensure_packages() {
 }
 
 ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev)
+# The crash tests kill their hosts at exact system calls through strace
+# (-e inject=SYSCALL:signal=KILL:when=N); every run of the tests needs it.
+ZV_BUILD_PACKAGES+=(strace)
 
 # clang with libFuzzer and the sanitizer runtimes, and the symbolizer for
 # readable reports: the fuzz targets need them (scripts/fuzz.sh).

@@ -212,17 +212,16 @@ TEST_F(EnvIniSave, OnlyChangesAreWrittenOverAnotherProgramsChanges)
     const auto setJ = [](CTqEnvIni& d) { d.SetInt(L"S", L"j", 9); };
     const std::vector<Interleaving> cases = {
         {"a value read and changed by the other program keeps the other's value", L"[S]\r\nk=1\r\n",
-         [](CTqEnvIni& d) { d.GetInt(L"S", L"k", 0); }, [](const CTqIni& o) { o.WriteString(L"S", L"k", L"2"); },
-         setJ, L"[S]\r\nk=2\r\nj=9\r\n"},
+         [](CTqEnvIni& d) { d.GetInt(L"S", L"k", 0); }, [](const CTqIni& o) { o.WriteString(L"S", L"k", L"2"); }, setJ,
+         L"[S]\r\nk=2\r\nj=9\r\n"},
         {"a default of a missing key is not written over the other's key", L"[S]\r\n",
          [](CTqEnvIni& d) { d.GetString(L"S", L"m", L"7"); }, [](const CTqIni& o) { o.WriteString(L"S", L"m", L"3"); },
          setJ, L"[S]\r\nm=3\r\nj=9\r\n"},
         {"a value read and deleted by the other program stays deleted", L"[S]\r\nk=1\r\nx=0\r\n",
          [](CTqEnvIni& d) { d.GetInt(L"S", L"k", 0); }, [](const CTqIni& o) { o.DeleteKey(L"S", L"k"); }, setJ,
          L"[S]\r\nx=0\r\nj=9\r\n"},
-        {"a value set through the document wins", L"[S]\r\nk=1\r\n",
-         [](CTqEnvIni& d) { d.SetInt(L"S", L"k", 5); }, [](const CTqIni& o) { o.WriteString(L"S", L"k", L"2"); },
-         [](CTqEnvIni&) {}, L"[S]\r\nk=5\r\n"},
+        {"a value set through the document wins", L"[S]\r\nk=1\r\n", [](CTqEnvIni& d) { d.SetInt(L"S", L"k", 5); },
+         [](const CTqIni& o) { o.WriteString(L"S", L"k", L"2"); }, [](CTqEnvIni&) {}, L"[S]\r\nk=5\r\n"},
         {"a value the document saved is its own only until saved", L"[S]\r\n",
          [](CTqEnvIni& d) {
              d.SetInt(L"S", L"k", 5);

@@ -16,7 +16,10 @@ namespace {
 using zvtest::ReadFile;
 using zvtest::WriteFile;
 
-CString W(const std::string& utf8) { return CString(utf8.c_str()); }
+CString W(const std::string& utf8)
+{
+    return CString(utf8.c_str());
+}
 
 // Runs body in a child that has dropped to uid and gid 65534 (the tests run
 // as root, which any permission would let through); true when it exited 0.

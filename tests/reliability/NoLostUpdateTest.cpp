@@ -195,8 +195,7 @@ TEST(Seeding, KilledAtEveryFlushAndRename)
                 const std::string path = folder + kUserFiles[f];
                 const std::string bytes = zvtest::ReadFile(path);
                 EXPECT_TRUE(!zvtest::PathExists(path) || bytes == shipped[f] || bytes == saved[f])
-                    << kUserFiles[f] << " after a kill at " << syscall << " " << n << ": " << bytes.size()
-                    << " bytes";
+                    << kUserFiles[f] << " after a kill at " << syscall << " " << n << ": " << bytes.size() << " bytes";
             }
             ASSERT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "Seeding.NewUser")), 0);
             for (std::size_t f = 0; f < saved.size(); ++f)

@@ -172,7 +172,10 @@ bool ReadAll(const std::string& path, std::string& bytes)
     if (fd < 0)
         return Fail(errno);
     struct stat info;
-    const int kind = fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : S_ISREG(info.st_mode) ? 0 : EINVAL;
+    const int kind = fstat(fd, &info) != 0   ? errno
+                     : S_ISDIR(info.st_mode) ? EISDIR
+                     : S_ISREG(info.st_mode) ? 0
+                                             : EINVAL;
     if (kind) {
         close(fd);
         return Fail(kind);

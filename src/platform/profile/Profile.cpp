@@ -138,9 +138,9 @@ std::string FolderOf(const std::string& path)
 // each other (two descriptors of one folder would each need their own flock).
 struct FolderLock {
     std::recursive_mutex mutex;
-    int depth = 0;       // holds of the owning thread, guarded by mutex
-    int fd = -1;         // the descriptor holding the flock while depth > 0
-    bool swept = false;  // leftovers of dead writers removed, guarded by mutex
+    int depth = 0;      // holds of the owning thread, guarded by mutex
+    int fd = -1;        // the descriptor holding the flock while depth > 0
+    bool swept = false; // leftovers of dead writers removed, guarded by mutex
 };
 
 std::mutex g_folderLocksGuard;
