@@ -86,8 +86,12 @@ pid_t StartInRoot(const AppRoot& root, const std::string& testName, const std::v
 
 std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal)
 {
-    return {"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=" + syscall,
-            "-e", "inject=" + syscall + ":signal=" + signal + ":when=" + std::to_string(n)};
+    // The leak checker of a sanitizer build stops the process's threads
+    // with ptrace, which a traced process cannot do.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::string options = std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") + "detect_leaks=0";
+    const std::string inject = "inject=" + syscall + ":signal=" + signal + ":when=" + std::to_string(n);
+    return {"strace", "-f", "-qq", "-o", "/dev/null", "-E", options, "-e", "trace=" + syscall, "-e", inject};
 }
 
 int WaitFor(pid_t pid)
