@@ -34,6 +34,23 @@ template <typename InFile> bool Writes(const CString* asRead, InFile inFile)
     return !asRead || *asRead == inFile();
 }
 
+// The writes of a save, as CTqIni makes them but straight into the open
+// batch: CTqIni would first create a missing file as a bare mark and test
+// for the file before every key, where the batch's one write makes it.
+class BatchWrites {
+public:
+    explicit BatchWrites(const CString& path) : m_path(path) {}
+    void String(const CString& section, const CString& key, const CString& value) const
+    {
+        WritePrivateProfileStringW(section, key, value, m_path);
+    }
+    void Int(const CString& section, const CString& key, int value) const { String(section, key, IntText(value)); }
+    void DeleteSection(const CString& section) const { WritePrivateProfileStringW(section, nullptr, nullptr, m_path); }
+
+private:
+    const CString& m_path;
+};
+
 // The entries of a save, in the order the maps visit them: whether each is
 // written, and for written arrays the lines they left in the file.
 struct SavePlan {
@@ -59,8 +76,9 @@ void CTqEnvIni::Save()
     // and the file is written once. The batch holds the writers' lock from
     // its fresh read of the file to its write, so what the file holds is
     // compared and changed with no other writer in between. A missing file
-    // is made by that one write.
+    // is made by that one write, whole.
     zv::ProfileBatch batch(path);
+    const BatchWrites write(path);
     const ReadRecord& read = *m_pRead;
     SavePlan plan;
 
@@ -101,7 +119,7 @@ void CTqEnvIni::Save()
             CString key, text;
             values->GetNextAssoc(inner, key, text);
             if (plan.values[entry++])
-                m_ini.WriteString(section, key, text);
+                write.String(section, key, text);
         }
     }
 
@@ -120,15 +138,15 @@ void CTqEnvIni::Save()
         const int caret = record.Find(L'^');
         const int first = zv::crt::wtoi(caret < 0 ? record : record.Left(caret));
         const CString pattern = caret < 0 ? CString() : record.Mid(caret + 1);
-        m_ini.DeleteSection(section);
+        write.DeleteSection(section);
         POSITION inner = arrays->GetStartPosition();
         while (inner) {
             CString name;
             CStringArray* items = nullptr;
             arrays->GetNextAssoc(inner, name, items);
-            m_ini.WriteInt(section, L"count", items->GetSize(), 10);
+            write.Int(section, L"count", items->GetSize());
             for (int i = 0; i < items->GetSize(); ++i)
-                m_ini.WriteString(name, FormatKey(pattern, first + i), items->GetAt(i));
+                write.String(name, FormatKey(pattern, first + i), items->GetAt(i));
         }
     }
 
@@ -144,22 +162,22 @@ void CTqEnvIni::Save()
             continue;
         CString delimiter;
         m_mapTreeDelimiters.Lookup(section, delimiter);
-        m_ini.DeleteSection(section);
+        write.DeleteSection(section);
         POSITION inner = arrays->GetStartPosition();
         while (inner) {
             CString prefix;
             CStringArray* items = nullptr;
             arrays->GetNextAssoc(inner, prefix, items);
-            m_ini.WriteInt(section, L"count", items->GetSize(), 10);
+            write.Int(section, L"count", items->GetSize());
             for (int i = 0; i < items->GetSize(); ++i) {
                 CString subSection;
                 subSection.Format(L"%s_%d", prefix, i);
-                m_ini.WriteString(section, IntText(i), subSection);
+                write.String(section, IntText(i), subSection);
                 CStringArray parts;
                 StringToArray(items->GetAt(i), parts, delimiter);
-                m_ini.WriteInt(subSection, L"count", parts.GetSize(), 10);
+                write.Int(subSection, L"count", parts.GetSize());
                 for (int j = 0; j < parts.GetSize(); ++j)
-                    m_ini.WriteString(subSection, IntText(j), parts[j]);
+                    write.String(subSection, IntText(j), parts[j]);
             }
         }
     }
