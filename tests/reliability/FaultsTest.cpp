@@ -66,6 +66,10 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
     EXPECT_EQ(ini->IsDirty(), 1) << "an INI document that could not be saved stays dirty";
     EXPECT_EQ(json->IsDirty(), 1) << "a JSON document that could not be saved stays dirty";
     EXPECT_STREQ(ini->GetString(L"Main", L"key7", L""), big) << "the changes are still in memory";
+    CTqEnvIni* fresh = mgr.GetEnvIni(L"fresh"); // no file and no shipped copy
+    fresh->SetString(L"Main", L"big", CString(L'x', 3000));
+    fresh->Save();
+    EXPECT_FALSE(zvtest::PathExists(Root() + "user/fresh.ini")) << "no file, not even a bare mark";
 
     limit.rlim_cur = hard;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
