@@ -2,7 +2,10 @@
 
 #include "envini/EnvIniText.h"
 
-#include <zvenv/platform/CStringArray.h>
+#include <zvenv/platform/Profile.h>
+
+#include <cwchar>
+#include <vector>
 
 namespace zv::envini {
 namespace {
@@ -11,12 +14,19 @@ namespace {
 // bound its reading has).
 constexpr int kMaxSubSections = 1 << 16;
 
+// The section's lines as the profile functions list them, each followed by a
+// line feed. The buffer doubles until the list fits: the profile-file class's
+// size query grows by a fixed step, which for a long section costs a listing
+// of the whole section per step.
 void Join(const CTqIni& ini, const CString& section, CString& out)
 {
-    CStringArray lines;
-    ini.GetKeyLines(section, &lines);
-    for (int i = 0; i < lines.GetSize(); ++i) {
-        out += lines[i];
+    const CString path = ini.GetPathName();
+    std::vector<wchar_t> buffer(16384);
+    while (GetPrivateProfileSectionW(section, buffer.data(), static_cast<DWORD>(buffer.size()), path) + 2 >=
+           buffer.size())
+        buffer.resize(buffer.size() * 2);
+    for (const wchar_t* line = buffer.data(); *line; line += std::wcslen(line) + 1) {
+        out += line;
         out += L'\n';
     }
 }
