@@ -10,18 +10,16 @@
 namespace zv::envini {
 namespace {
 
-// A tree array names at most this many sub-sections that count (the same
-// bound its reading has).
+// A hostile "count" must not make a listing run for long: at most this many
+// sub-sections of a tree array are listed.
 constexpr int kMaxSubSections = 1 << 16;
 
 // The section's lines as the profile functions list them, each followed by a
 // line feed. The buffer doubles until the list fits: the profile-file class's
 // size query grows by a fixed step, which for a long section costs a listing
 // of the whole section per step.
-void Join(const CTqIni& ini, const CString& section, CString& out)
+void Join(const CString& path, const CString& section, std::vector<wchar_t>& buffer, CString& out)
 {
-    const CString path = ini.GetPathName();
-    std::vector<wchar_t> buffer(16384);
     while (GetPrivateProfileSectionW(section, buffer.data(), static_cast<DWORD>(buffer.size()), path) + 2 >=
            buffer.size())
         buffer.resize(buffer.size() * 2);
@@ -112,14 +110,16 @@ CString FileText(const CTqIni& ini, const CString& section, const CString& key)
 
 CString ArrayLines(const CTqIni& ini, ReadRecord::Kind kind, const CString& section)
 {
+    const CString path = ini.GetPathName();
+    std::vector<wchar_t> buffer(1024);
     CString lines;
-    Join(ini, section, lines);
+    Join(path, section, buffer, lines);
     if (kind == ReadRecord::Kind::TreeArray) {
         const int count = ini.GetInt(section, L"count", 0, 10);
         for (int i = 0; i < count && i < kMaxSubSections; ++i) {
             const CString subSection = ini.GetString(section, IntText(i), L"");
             lines += L"[" + subSection + L"]\n";
-            Join(ini, subSection, lines);
+            Join(path, subSection, buffer, lines);
         }
     }
     return lines;
