@@ -51,6 +51,25 @@ void CopySections(const CTqEnvIni::SectionArrays& source, const CMapStringToStri
     }
 }
 
+// Every cached value and array becomes the document's own: what was read
+// belongs to a file the document no longer stands for.
+void OwnEverything(const CTqEnvIni::SectionValues& sections, ReadRecord& read)
+{
+    read.Clear();
+    POSITION pos = sections.GetStartPosition();
+    while (pos) {
+        CString section;
+        CMapStringToString* values = nullptr;
+        sections.GetNextAssoc(pos, section, values);
+        POSITION inner = values->GetStartPosition();
+        while (inner) {
+            CString key, text;
+            values->GetNextAssoc(inner, key, text);
+            read.Own(section, key);
+        }
+    }
+}
+
 } // namespace
 
 CTqEnvIni::CTqEnvIni()
@@ -97,7 +116,7 @@ CTqEnvIni& CTqEnvIni::operator=(const CTqEnvIni& other)
     if (this == &other)
         return *this;
     if (m_ini.GetPathName() != other.m_ini.GetPathName())
-        m_pRead->Clear();
+        OwnEverything(m_mapSections, *m_pRead);
     POSITION pos = other.m_mapSections.GetStartPosition();
     while (pos) {
         CString section;
@@ -131,7 +150,7 @@ CTqEnvIni& CTqEnvIni::operator=(const CTqEnvIni& other)
 void CTqEnvIni::SetPathName(const wchar_t* path)
 {
     if (m_ini.GetPathName() != CString(path ? path : L""))
-        m_pRead->Clear();
+        OwnEverything(m_mapSections, *m_pRead);
     m_ini.SetPathName(path);
 }
 

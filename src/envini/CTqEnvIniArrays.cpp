@@ -37,15 +37,13 @@ void CTqEnvIni::GetArray(CString section, CString key, CStringArray& items, CStr
     // The file's items come trimmed and without empty ones; the cache keeps
     // them joined again, so the cached text is the normalised form.
     const CString fileText = FileText(m_ini, section, key);
-    m_pRead->Record(section, key, fileText);
     if (fileText != ReadRecord::Missing())
         m_ini.GetArray(section, key, &items, delimiter, 1);
-    if (items.GetSize() == 0) {
-        values.SetAt(key, def);
+    const CString text = items.GetSize() == 0 ? def : m_ini.GetArrayString(&items, items.GetSize(), delimiter);
+    m_pRead->Read(section, key, fileText, text);
+    values.SetAt(key, text);
+    if (items.GetSize() == 0)
         SplitText(def, delimiter, keepLastEmpty, items);
-    } else {
-        values.SetAt(key, m_ini.GetArrayString(&items, items.GetSize(), delimiter));
-    }
 }
 
 void CTqEnvIni::SetArray(CString section, CString key, CStringArray& items, CString delimiter, int writeThrough)
@@ -54,9 +52,9 @@ void CTqEnvIni::SetArray(CString section, CString key, CStringArray& items, CStr
     const CString text = m_ini.GetArrayString(&items, items.GetSize(), delimiter);
     ValuesFor(m_mapSections, section).SetAt(key, text);
     if (writeThrough != 0 && m_ini.WriteString(section, key, text))
-        m_pRead->Record(section, key, text);
+        m_pRead->Holds(section, key, text, text);
     else
-        m_pRead->Forget(section, key);
+        m_pRead->Own(section, key);
     if (writeThrough == 0)
         m_bDirty = 1;
 }

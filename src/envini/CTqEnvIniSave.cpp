@@ -93,7 +93,8 @@ void CTqEnvIni::Save()
         while (inner) {
             CString key, text;
             values->GetNextAssoc(inner, key, text);
-            plan.values.push_back(Writes(read.Find(section, key), [&] { return FileText(m_ini, section, key); }));
+            plan.values.push_back(
+                Writes(read.AsRead(section, key, text), [&] { return FileText(m_ini, section, key); }));
         }
     }
     auto weighArrays = [&](SectionArrays& arrays, ReadRecord::Kind kind, std::vector<char>& writes) {
@@ -212,7 +213,7 @@ void CTqEnvIni::Save()
             CString key, text;
             values->GetNextAssoc(inner, key, text);
             if (plan.values[entry++])
-                m_pRead->Record(section, key, text);
+                m_pRead->Holds(section, key, text, text);
         }
     }
     auto recordWritten = [&](SectionArrays& arrays, ReadRecord::Kind kind, const std::vector<CString>& lines,

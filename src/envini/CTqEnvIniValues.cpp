@@ -13,21 +13,14 @@ using namespace zv::envini;
 
 namespace {
 
-// The file's text of a value not cached yet, or ReadRecord::Missing();
-// recorded as what was read.
-CString ReadFileText(const CTqIni& ini, ReadRecord& read, const CString& section, const CString& key)
-{
-    const CString text = FileText(ini, section, key);
-    read.Record(section, key, text);
-    return text;
-}
-
 // The text of a value not cached yet: the file's, or for a missing key the
-// default as the profile functions give it.
+// default as the profile functions give it; recorded as read.
 CString ReadMiss(const CTqIni& ini, ReadRecord& read, const CString& section, const CString& key, const CString& def)
 {
-    const CString text = ReadFileText(ini, read, section, key);
-    return text == ReadRecord::Missing() ? ini.GetString(section, key, def) : text;
+    const CString fileText = FileText(ini, section, key);
+    const CString text = fileText == ReadRecord::Missing() ? ini.GetString(section, key, def) : fileText;
+    read.Read(section, key, fileText, text);
+    return text;
 }
 
 } // namespace
@@ -55,10 +48,13 @@ int CTqEnvIni::GetInt(CString section, CString key, int def)
     CMapStringToString& values = ValuesFor(m_mapSections, section);
     if (const CString* text = values.PLookup(key))
         return zv::crt::wtoi(*text);
-    const CString text = ReadFileText(m_ini, *m_pRead, section, key);
-    const bool missing = text == ReadRecord::Missing();
-    const int value = missing ? def : static_cast<int>(zv::ini::UIntFromText(text, static_cast<unsigned>(def), 10));
-    values.SetAt(key, IntText(value));
+    const CString fileText = FileText(m_ini, section, key);
+    const int value = fileText == ReadRecord::Missing()
+                          ? def
+                          : static_cast<int>(zv::ini::UIntFromText(fileText, static_cast<unsigned>(def), 10));
+    const CString text = IntText(value);
+    m_pRead->Read(section, key, fileText, text);
+    values.SetAt(key, text);
     return value;
 }
 
@@ -69,9 +65,11 @@ double CTqEnvIni::GetDouble(CString section, CString key, double def)
     if (const CString* text = values.PLookup(key))
         return zv::crt::wtof(*text);
     // The first answer is the file's number itself; the cache keeps "%f".
-    const CString text = ReadFileText(m_ini, *m_pRead, section, key);
-    const double value = text == ReadRecord::Missing() ? def : zv::ini::DoubleFromText(text, def);
-    values.SetAt(key, DoubleText(value));
+    const CString fileText = FileText(m_ini, section, key);
+    const double value = fileText == ReadRecord::Missing() ? def : zv::ini::DoubleFromText(fileText, def);
+    const CString text = DoubleText(value);
+    m_pRead->Read(section, key, fileText, text);
+    values.SetAt(key, text);
     return value;
 }
 
@@ -124,9 +122,9 @@ void CTqEnvIni::SetString(CString section, CString key, CString value, int write
     ValuesFor(m_mapSections, section).SetAt(key, value);
     // A value written through is in the file as a saved one is.
     if (writeThrough != 0 && m_ini.WriteString(section, key, value))
-        m_pRead->Record(section, key, value);
+        m_pRead->Holds(section, key, value, value);
     else
-        m_pRead->Forget(section, key);
+        m_pRead->Own(section, key);
     if (writeThrough == 0)
         m_bDirty = 1;
 }
@@ -136,8 +134,10 @@ void CTqEnvIni::SetStringEx(CString section, CString key, CString value)
     CSingleLock lock(&m_cs);
     // The cache keeps its text, which Save writes back; a value only read
     // is now compared with what this document wrote, not with what it read.
-    if (m_ini.WriteString(section, key, value) && m_pRead->Find(section, key))
-        m_pRead->Record(section, key, value);
+    CMapStringToString* values = FindValues(m_mapSections, section);
+    const CString* cached = values ? values->PLookup(key) : nullptr;
+    if (m_ini.WriteString(section, key, value) && cached && !m_pRead->IsOwn(section, key))
+        m_pRead->Holds(section, key, value, *cached);
 }
 
 void CTqEnvIni::SetInt(CString section, CString key, int value, int writeThrough)

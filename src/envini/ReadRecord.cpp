@@ -37,30 +37,62 @@ const CString& ReadRecord::Missing()
     return missing;
 }
 
-void ReadRecord::Record(const CString& section, const CString& key, const CString& text)
+void ReadRecord::Read(const CString& section, const CString& key, const CString& fileText, const CString& cachedText)
 {
-    m_values[section][key] = text;
+    if (fileText != cachedText)
+        m_fileTexts[section][key] = fileText;
+}
+
+void ReadRecord::Holds(const CString& section, const CString& key, const CString& fileText, const CString& cachedText)
+{
+    const auto own = m_own.find(section);
+    if (own != m_own.end())
+        own->second.erase(key);
+    if (fileText != cachedText) {
+        m_fileTexts[section][key] = fileText;
+        return;
+    }
+    const auto texts = m_fileTexts.find(section);
+    if (texts != m_fileTexts.end())
+        texts->second.erase(key);
+}
+
+void ReadRecord::Own(const CString& section, const CString& key)
+{
+    m_own[section].insert(key);
+}
+
+bool ReadRecord::IsOwn(const CString& section, const CString& key) const
+{
+    const auto own = m_own.find(section);
+    return own != m_own.end() && own->second.count(key) != 0;
+}
+
+const CString* ReadRecord::AsRead(const CString& section, const CString& key, const CString& cachedText) const
+{
+    if (IsOwn(section, key))
+        return nullptr;
+    const auto texts = m_fileTexts.find(section);
+    if (texts == m_fileTexts.end())
+        return &cachedText;
+    const auto text = texts->second.find(key);
+    return text == texts->second.end() ? &cachedText : &text->second;
 }
 
 void ReadRecord::Forget(const CString& section, const CString& key)
 {
-    const auto found = m_values.find(section);
-    if (found != m_values.end())
-        found->second.erase(key);
-}
-
-const CString* ReadRecord::Find(const CString& section, const CString& key) const
-{
-    const auto found = m_values.find(section);
-    if (found == m_values.end())
-        return nullptr;
-    const auto text = found->second.find(key);
-    return text == found->second.end() ? nullptr : &text->second;
+    const auto own = m_own.find(section);
+    if (own != m_own.end())
+        own->second.erase(key);
+    const auto texts = m_fileTexts.find(section);
+    if (texts != m_fileTexts.end())
+        texts->second.erase(key);
 }
 
 void ReadRecord::ForgetValues(const CString& section)
 {
-    m_values.erase(section);
+    m_own.erase(section);
+    m_fileTexts.erase(section);
 }
 
 void ReadRecord::RecordArray(Kind kind, const CString& section, const CString& lines)
@@ -81,18 +113,21 @@ const CString* ReadRecord::FindArray(Kind kind, const CString& section) const
 
 void ReadRecord::Clear()
 {
-    m_values.clear();
+    m_own.clear();
+    m_fileTexts.clear();
     m_orders.clear();
     m_trees.clear();
 }
 
 void ReadRecord::CopyValues(const ReadRecord& other, const CString& section)
 {
-    const auto found = other.m_values.find(section);
-    if (found == other.m_values.end())
-        m_values.erase(section);
-    else
-        m_values[section] = found->second;
+    ForgetValues(section);
+    const auto own = other.m_own.find(section);
+    if (own != other.m_own.end())
+        m_own[section] = own->second;
+    const auto texts = other.m_fileTexts.find(section);
+    if (texts != other.m_fileTexts.end())
+        m_fileTexts[section] = texts->second;
 }
 
 void ReadRecord::CopyArray(const ReadRecord& other, Kind kind, const CString& section)
