@@ -25,6 +25,10 @@ ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-de
 # preset and scripts/perf.sh); jsoncpp and RapidJSON, above, are two more.
 ZV_BENCH_PACKAGES=(nlohmann-json3-dev libsimpleini-dev)
 
+# The crash tests kill their hosts at exact system calls through strace
+# (-e inject=SYSCALL:signal=KILL:when=N); every run of the tests needs it.
+ZV_BUILD_PACKAGES+=(strace)
+
 # clang with libFuzzer and the sanitizer runtimes, and the symbolizer for
 # readable reports: the fuzz targets need them (scripts/fuzz.sh).
 ZV_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
