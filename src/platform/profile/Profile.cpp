@@ -2,209 +2,28 @@
 #include <zvenv/platform/Profile.h>
 #include <zvenv/platform/Text.h>
 
+#include "ProfileCache.h"
 #include "ProfileFile.h"
-#include "platform/posix/TempFiles.h"
+#include "WriteLock.h"
+#include "platform/FileStore.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <map>
+#include <cwchar>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
-// The profile-file functions over a cache of parsed files. A cached copy is
-// used while the file on disk still has the identity, size and modification
-// time it had when it was read, so a read costs a stat and a lookup. Writers
-// take an exclusive lock on the file's folder (flock on the folder itself, so
-// nothing is added to the user's folders) around read, modify and replace,
-// and re-read the file under the lock, so no update from another process is
+// The profile-file functions over the cache of parsed files. Writers take
+// the write lock of the file's folder around read, modify and replace, and
+// re-read the file under the lock, so no update from another process is
 // lost. Every write replaces the file atomically.
 namespace {
 
+using zv::profile::LoadFile;
 using zv::profile::ProfileFile;
-
-struct Stamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = -1;
-    timespec modified{};
-
-    bool operator==(const Stamp& o) const
-    {
-        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
-               modified.tv_nsec == o.modified.tv_nsec;
-    }
-};
-
-enum class State { Missing, File, Unusable };
-
-State StatFile(const std::string& path, Stamp& stamp)
-{
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0)
-        return errno == ENOENT ? State::Missing : State::Unusable;
-    if (!S_ISREG(info.st_mode))
-        return State::Unusable;
-    stamp = {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-    return State::File;
-}
-
-bool ReadBytes(const std::string& path, std::string& bytes)
-{
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bytes.clear();
-    char chunk[65536];
-    ssize_t got;
-    while ((got = read(fd, chunk, sizeof chunk)) > 0)
-        bytes.append(chunk, static_cast<std::size_t>(got));
-    close(fd);
-    return got == 0;
-}
-
-struct Entry {
-    Stamp stamp;
-    std::shared_ptr<const ProfileFile> file;
-};
-
-std::mutex g_cacheMutex;
-std::unordered_map<std::string, Entry> g_cache;
-
-// The current parsed copy of a file; an empty model when there is no file.
-std::shared_ptr<const ProfileFile> Load(const std::string& path, bool* missing = nullptr)
-{
-    Stamp stamp;
-    const State state = StatFile(path, stamp);
-    if (missing)
-        *missing = state == State::Missing;
-    if (state != State::File) {
-        std::lock_guard<std::mutex> lock(g_cacheMutex);
-        g_cache.erase(path);
-        return std::make_shared<ProfileFile>();
-    }
-    {
-        std::lock_guard<std::mutex> lock(g_cacheMutex);
-        auto found = g_cache.find(path);
-        if (found != g_cache.end() && found->second.stamp == stamp)
-            return found->second.file;
-    }
-    std::string bytes;
-    if (!ReadBytes(path, bytes))
-        return std::make_shared<ProfileFile>();
-    auto file = std::make_shared<const ProfileFile>(ProfileFile::Parse(bytes));
-    Stamp after;
-    // Cache only what was read from an unchanged file.
-    if (StatFile(path, after) == State::File && after == stamp && static_cast<off_t>(bytes.size()) == stamp.size) {
-        std::lock_guard<std::mutex> lock(g_cacheMutex);
-        g_cache[path] = {stamp, file};
-    }
-    return file;
-}
-
-// Writes the file and keeps the written model as its parsed copy.
-bool Store(const std::string& path, LPCWSTR widePath, std::shared_ptr<const ProfileFile> file)
-{
-    const std::string bytes = file->Serialise();
-    if (!zv::os::WriteFileAtomic(widePath, bytes.data(), bytes.size()))
-        return false;
-    Stamp stamp;
-    std::lock_guard<std::mutex> lock(g_cacheMutex);
-    if (StatFile(path, stamp) == State::File)
-        g_cache[path] = {stamp, std::move(file)};
-    else
-        g_cache.erase(path);
-    return true;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The writer exclusion of a folder: a recursive mutex for the threads of this
-// process and an flock on the folder itself for other processes. There is one
-// per folder per process, found by the folder's device and inode, so a batch
-// on one file and a write to another file of the same folder never wait on
-// each other (two descriptors of one folder would each need their own flock).
-struct FolderLock {
-    std::recursive_mutex mutex;
-    int depth = 0;      // holds of the owning thread, guarded by mutex
-    int fd = -1;        // the descriptor holding the flock while depth > 0
-    bool swept = false; // leftovers of dead writers removed, guarded by mutex
-};
-
-std::mutex g_folderLocksGuard;
-std::map<std::pair<dev_t, ino_t>, std::unique_ptr<FolderLock>> g_folderLocks;
-
-FolderLock* AcquireFolder(const std::string& folder)
-{
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    struct stat info;
-    if (fd < 0 || fstat(fd, &info) != 0) {
-        if (fd >= 0)
-            close(fd);
-        return nullptr;
-    }
-    FolderLock* lock;
-    {
-        std::lock_guard<std::mutex> guard(g_folderLocksGuard);
-        auto& slot = g_folderLocks[{info.st_dev, info.st_ino}];
-        if (!slot)
-            slot = std::make_unique<FolderLock>();
-        lock = slot.get();
-    }
-    lock->mutex.lock();
-    if (lock->depth++ > 0) {
-        close(fd);
-        return lock;
-    }
-    lock->fd = fd;
-    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-    }
-    // Temporary files of writers that died are older than this process, so
-    // one sweep per folder and process finds all there will be.
-    if (!lock->swept) {
-        lock->swept = true;
-        zv::os::posix::RemoveLeftoverTempFiles(folder);
-    }
-    return lock;
-}
-
-void ReleaseFolder(FolderLock* lock)
-{
-    if (--lock->depth == 0) {
-        close(lock->fd); // releases the flock
-        lock->fd = -1;
-    }
-    lock->mutex.unlock();
-}
-
-// The write lock of one file is the lock of its folder. A folder that cannot
-// be opened is not locked: the write then fails on its own.
-class WriteLock {
-public:
-    explicit WriteLock(const std::string& path) : m_lock(AcquireFolder(FolderOf(path))) {}
-    ~WriteLock()
-    {
-        if (m_lock)
-            ReleaseFolder(m_lock);
-    }
-    WriteLock(const WriteLock&) = delete;
-    WriteLock& operator=(const WriteLock&) = delete;
-
-private:
-    FolderLock* m_lock;
-};
+using zv::profile::StoreFile;
+using zv::profile::WriteLock;
 
 // Open batch scopes of this thread, by path.
 struct Batch {
@@ -215,41 +34,75 @@ struct Batch {
     std::wstring widePath;
 };
 
-std::unordered_map<std::string, Batch>& Batches()
+// The batches are reached through a pointer, as a thread_local object must be
+// trivially destructible (a thread's end would run its destructor after
+// the runtime of some systems has gone). The map exists while a batch is open.
+using BatchMap = std::unordered_map<std::string, Batch>;
+thread_local BatchMap* t_batches = nullptr;
+
+bool AnyBatch() { return t_batches != nullptr; }
+
+Batch& NewBatch(const std::string& path)
 {
-    thread_local std::unordered_map<std::string, Batch> batches;
-    return batches;
+    if (!t_batches)
+        t_batches = new BatchMap;
+    return (*t_batches)[path];
+}
+
+void EndBatch(const std::string& path)
+{
+    t_batches->erase(path);
+    if (t_batches->empty()) {
+        delete t_batches;
+        t_batches = nullptr;
+    }
 }
 
 Batch* OpenBatch(const std::string& path)
 {
-    auto& batches = Batches();
-    auto found = batches.find(path);
-    return found == batches.end() ? nullptr : &found->second;
+    if (!t_batches)
+        return nullptr;
+    auto found = t_batches->find(path);
+    return found == t_batches->end() ? nullptr : &found->second;
 }
 
 std::shared_ptr<const ProfileFile> Current(const std::string& path)
 {
     if (Batch* batch = OpenBatch(path))
         return batch->file;
-    return Load(path);
+    return LoadFile(path);
 }
 
 // The path as given, with native separators, as the system's text. Hosts
-// read and write one file many times in a row: the last conversion is kept.
+// read one file many times in a row, so each thread keeps its last
+// conversion. Conversions are kept for the life of the process (one per
+// name used, as parsed copies are), so the thread's pointer never dangles and
+// needs no destructor.
+struct KnownPath {
+    std::wstring given;
+    std::string path;
+};
+
+std::mutex g_knownPathsMutex;
+std::unordered_map<std::wstring, std::unique_ptr<const KnownPath>> g_knownPaths;
+thread_local const KnownPath* t_lastPath = nullptr;
+
 const std::string& GivenPath(LPCWSTR fileName)
 {
-    thread_local std::wstring lastGiven;
-    thread_local std::string lastPath;
-    if (lastGiven != fileName) {
-        lastGiven = fileName;
-        std::wstring given(fileName);
-        for (wchar_t& c : given)
-            if (c == L'\\')
-                c = L'/';
-        lastPath = zv::text::EncodeUtf8(given);
+    if (t_lastPath && t_lastPath->given == fileName)
+        return t_lastPath->path;
+    std::wstring given(fileName);
+    std::lock_guard<std::mutex> lock(g_knownPathsMutex);
+    auto& known = g_knownPaths[given];
+    if (!known) {
+        std::wstring native = given;
+        for (wchar_t& c : native)
+            if (c == L'/' || c == L'\\')
+                c = zv::os::kSeparator;
+        known.reset(new KnownPath{std::move(given), zv::text::EncodeUtf8(native)});
     }
-    return lastPath;
+    t_lastPath = known.get();
+    return known->path;
 }
 
 // The file a read goes to. A file that has the spelling given is read
@@ -257,31 +110,24 @@ const std::string& GivenPath(LPCWSTR fileName)
 // path, as reads are the frequent call.
 std::shared_ptr<const ProfileFile> CurrentForRead(LPCWSTR fileName)
 {
-    if (!Batches().empty()) {
+    if (AnyBatch()) {
         // Reads inside a batch usually name the file as the batch does.
         if (Batch* batch = OpenBatch(GivenPath(fileName)))
             return batch->file;
         return Current(zv::os::NativePath(fileName));
     }
     bool missing = false;
-    auto file = Load(GivenPath(fileName), &missing);
-    return missing ? Load(zv::os::NativePath(fileName)) : file;
+    auto file = LoadFile(GivenPath(fileName), &missing);
+    return missing ? LoadFile(zv::os::NativePath(fileName)) : file;
 }
 
 // A write may only go where the file could be replaced: its folder exists
 // and the path is not a folder. The reason of a refusal is the last error.
 bool Writable(const std::string& path)
 {
-    struct stat info;
-    int refusal = 0;
-    if (stat(path.c_str(), &info) == 0)
-        refusal = S_ISREG(info.st_mode) ? 0 : EISDIR;
-    else if (errno != ENOENT)
-        refusal = errno;
-    if (!refusal)
-        refusal = stat(FolderOf(path).c_str(), &info) != 0 ? errno : S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+    const unsigned long refusal = zv::os::store::WriteRefusal(path);
     if (refusal)
-        zv::os::SetLastError(static_cast<unsigned long>(refusal));
+        zv::os::SetLastError(refusal);
     return refusal == 0;
 }
 
@@ -290,7 +136,7 @@ template <typename Change> BOOL Modify(LPCWSTR fileName, Change change)
     if (!fileName || !*fileName)
         return FALSE;
     // Inside a batch the path given is usually the batch's own spelling.
-    Batch* batch = Batches().empty() ? nullptr : OpenBatch(GivenPath(fileName));
+    Batch* batch = AnyBatch() ? OpenBatch(GivenPath(fileName)) : nullptr;
     const std::string path = batch ? GivenPath(fileName) : zv::os::NativePath(fileName);
     if (batch || (batch = OpenBatch(path)) != nullptr) {
         if (change(*batch->file))
@@ -300,10 +146,10 @@ template <typename Change> BOOL Modify(LPCWSTR fileName, Change change)
     if (!Writable(path))
         return FALSE;
     WriteLock lock(path);
-    auto file = std::make_shared<ProfileFile>(*Load(path));
+    auto file = std::make_shared<ProfileFile>(*LoadFile(path));
     if (!change(*file))
         return TRUE;
-    return Store(path, fileName, std::move(file)) ? TRUE : FALSE;
+    return StoreFile(path, fileName, std::move(file)) ? TRUE : FALSE;
 }
 
 // Copies text into a caller's buffer with the platform's truncation: at most
@@ -433,12 +279,12 @@ ProfileBatch::ProfileBatch(LPCWSTR fileName) : m_state(new State)
     if (!fileName || !*fileName)
         return;
     m_state->path = zv::os::NativePath(fileName);
-    Batch& batch = Batches()[m_state->path];
+    Batch& batch = NewBatch(m_state->path);
     if (batch.depth++ > 0)
         return;
     batch.widePath = fileName;
     batch.lock = std::make_unique<WriteLock>(m_state->path);
-    batch.file = std::make_shared<ProfileFile>(*Load(m_state->path));
+    batch.file = std::make_shared<ProfileFile>(*LoadFile(m_state->path));
 }
 
 bool ProfileBatch::Flush()
@@ -447,7 +293,7 @@ bool ProfileBatch::Flush()
     if (!batch || !batch->changed)
         return true;
     if (!Writable(m_state->path) ||
-        !Store(m_state->path, batch->widePath.c_str(), std::make_shared<const ProfileFile>(*batch->file)))
+        !StoreFile(m_state->path, batch->widePath.c_str(), std::make_shared<const ProfileFile>(*batch->file)))
         return false;
     batch->changed = false;
     return true;
@@ -460,7 +306,7 @@ ProfileBatch::~ProfileBatch()
         if (batch && batch->depth == 1)
             Flush();
         if (batch && --batch->depth == 0)
-            Batches().erase(m_state->path);
+            EndBatch(m_state->path);
     }
     delete m_state;
 }
@@ -475,10 +321,6 @@ FileWriteLock::~FileWriteLock()
     delete static_cast<WriteLock*>(m_lock);
 }
 
-void ClearProfileCache()
-{
-    std::lock_guard<std::mutex> lock(g_cacheMutex);
-    g_cache.clear();
-}
+void ClearProfileCache() { profile::ClearCache(); }
 
 } // namespace zv

@@ -3,6 +3,9 @@
 #include <zvenv/platform/Text.h>
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 namespace zv::profile {
 
@@ -66,11 +69,30 @@ std::wstring Folded(std::wstring_view name)
 
 // The folded name for a lookup, in a buffer of the thread that is reused:
 // reads are the frequent call and should not allocate. slot keeps the
-// section's and the key's names apart.
+// section's and the key's names apart. A thread_local object must be
+// trivially destructible (a thread's end would otherwise run code after some
+// runtimes are gone), so each thread's pair of buffers is kept in a list of
+// the process, which holds one pair per thread that ever looked a name up.
+struct LookupBuffers {
+    std::wstring names[2];
+};
+
+LookupBuffers& ThreadLookupBuffers()
+{
+    thread_local LookupBuffers* t_buffers = nullptr;
+    if (!t_buffers) {
+        static std::mutex listMutex;
+        static auto* list = new std::vector<std::unique_ptr<LookupBuffers>>;
+        std::lock_guard<std::mutex> lock(listMutex);
+        list->push_back(std::make_unique<LookupBuffers>());
+        t_buffers = list->back().get();
+    }
+    return *t_buffers;
+}
+
 const std::wstring& FoldedForLookup(std::wstring_view name, int slot)
 {
-    thread_local std::wstring buffers[2];
-    std::wstring& folded = buffers[slot];
+    std::wstring& folded = ThreadLookupBuffers().names[slot];
     folded.assign(name);
     FoldInPlace(folded);
     return folded;

@@ -1,0 +1,76 @@
+#include "ProfileCache.h"
+
+#include <zvenv/platform/Os.h>
+
+#include "platform/FileStore.h"
+
+#include <mutex>
+#include <unordered_map>
+
+namespace zv::profile {
+namespace {
+
+using os::store::PathState;
+using os::store::Stamp;
+
+struct Entry {
+    Stamp stamp;
+    std::shared_ptr<const ProfileFile> file;
+};
+
+std::mutex g_cacheMutex;
+std::unordered_map<std::string, Entry> g_cache;
+
+} // namespace
+
+std::shared_ptr<const ProfileFile> LoadFile(const std::string& path, bool* missing)
+{
+    Stamp stamp;
+    const PathState state = os::store::StampOf(path, stamp);
+    if (missing)
+        *missing = state == PathState::Missing;
+    if (state != PathState::File) {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        g_cache.erase(path);
+        return std::make_shared<ProfileFile>();
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        auto found = g_cache.find(path);
+        if (found != g_cache.end() && found->second.stamp == stamp)
+            return found->second.file;
+    }
+    std::string bytes;
+    if (!os::store::ReadBytes(path, bytes))
+        return std::make_shared<ProfileFile>();
+    auto file = std::make_shared<const ProfileFile>(ProfileFile::Parse(bytes));
+    Stamp after;
+    // Cache only what was read from an unchanged file.
+    if (os::store::StampOf(path, after) == PathState::File && after == stamp && bytes.size() == stamp.size) {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        g_cache[path] = {stamp, file};
+    }
+    return file;
+}
+
+bool StoreFile(const std::string& path, LPCWSTR widePath, std::shared_ptr<const ProfileFile> file)
+{
+    const std::string bytes = file->Serialise();
+    if (!os::WriteFileAtomic(widePath, bytes.data(), bytes.size()))
+        return false;
+    Stamp stamp;
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    if (os::store::StampOf(path, stamp) == PathState::File)
+        g_cache[path] = {stamp, std::move(file)};
+    else
+        g_cache.erase(path);
+    return true;
+}
+
+void ClearCache()
+{
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    g_cache.clear();
+}
+
+} // namespace zv::profile
