@@ -227,6 +227,48 @@ bool MovePath(LPCWSTR from, LPCWSTR to)
     return Fail(error);
 }
 
+bool GetFileSize(LPCWSTR path, std::uint64_t& size)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!path || !*path || !GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
+
+bool ReadWholeFile(LPCWSTR path, std::string& bytes)
+{
+    if (!path || !*path)
+        return Fail(ERROR_PATH_NOT_FOUND);
+    const std::wstring file = ApiPath(path);
+    const DWORD attributes = Attributes(file);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail(ERROR_ACCESS_DENIED);
+    return ReadAll(file, bytes);
+}
+
+// A read-only file is write-protected on Windows for everybody, as a file
+// without write permission is on POSIX; beyond that, whether this process
+// may open it for writing.
+bool IsWriteProtected(LPCWSTR path)
+{
+    if (!path || !*path)
+        return false;
+    const std::wstring file = ApiPath(path);
+    const DWORD attributes = Attributes(file);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return true;
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return ::GetLastError() == ERROR_ACCESS_DENIED;
+    CloseHandle(handle);
+    return false;
+}
+
 bool RemoveFile(LPCWSTR path)
 {
     if (!path || !*path)
