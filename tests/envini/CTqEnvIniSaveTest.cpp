@@ -2,9 +2,8 @@
 
 #include <zvenv/platform/Os.h>
 
-#include <cerrno>
+#include <filesystem>
 #include <functional>
-#include <sys/stat.h>
 #include <vector>
 
 using namespace envinitest;
@@ -134,7 +133,7 @@ TEST_F(EnvIniSave, SaveThatCannotWriteLeavesTheFileAndTheDocumentDirty)
     doc.Save();
     EXPECT_EQ(zvtest::ReadFile(path), "");
     EXPECT_EQ(doc.IsDirty(), 1);
-    EXPECT_EQ(zv::os::GetLastError(), static_cast<unsigned long>(EISDIR));
+    EXPECT_EQ(zv::os::GetLastError(), zvtest::kErrorIsFolder);
     EXPECT_EQ(doc.GetString(L"S", L"k", L""), CString(L"2")) << "the cache is kept";
 
     CTqEnvIni lost;
@@ -142,20 +141,21 @@ TEST_F(EnvIniSave, SaveThatCannotWriteLeavesTheFileAndTheDocumentDirty)
     lost.SetString(L"S", L"k", L"v");
     lost.Save();
     EXPECT_EQ(lost.IsDirty(), 1);
-    EXPECT_EQ(zv::os::GetLastError(), static_cast<unsigned long>(ENOENT));
+    EXPECT_EQ(zv::os::GetLastError(), zvtest::kErrorNoFolder);
     EXPECT_FALSE(zvtest::PathExists(dir / "no"));
 
     const std::string readOnly = dir / "ro.ini";
     zvtest::WriteFile(readOnly, zvtest::Utf16(L"[S]\r\nk=1\r\n"));
-    chmod(readOnly.c_str(), 0444);
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                               std::filesystem::perms::others_read);
     CTqEnvIni protectedDoc;
     BindPath(protectedDoc, readOnly);
     protectedDoc.SetString(L"S", L"k", L"2");
     protectedDoc.Save();
     EXPECT_EQ(protectedDoc.IsDirty(), 1);
-    EXPECT_EQ(zv::os::GetLastError(), static_cast<unsigned long>(EACCES));
+    EXPECT_EQ(zv::os::GetLastError(), zvtest::kErrorAccessDenied);
     EXPECT_EQ(FileText(readOnly), L"[S]\r\nk=1\r\n");
-    chmod(readOnly.c_str(), 0644);
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
     protectedDoc.Save();
     EXPECT_EQ(protectedDoc.IsDirty(), 0) << "the next save goes through";
     EXPECT_EQ(FileText(readOnly), L"[S]\r\nk=2\r\n");

@@ -124,14 +124,14 @@ TEST(Load, ProcessesSaveOneFile)
         GTEST_SKIP();
     zvtest::AppRoot root;
     zvtest::PlaceInRoot(root);
-    std::vector<pid_t> writers;
+    std::vector<zvtest::Process> writers;
     for (int w = 0; w < 4; ++w) {
-        setenv("ZVTEST_WRITER", std::to_string(w).c_str(), 1);
+        zvtest::SetEnv("ZVTEST_WRITER", std::to_string(w));
         writers.push_back(zvtest::StartInRoot(root, "Load.ProcessWriter"));
     }
-    unsetenv("ZVTEST_WRITER");
-    for (pid_t pid : writers)
-        EXPECT_EQ(zvtest::WaitFor(pid), 0);
+    zvtest::UnsetEnv("ZVTEST_WRITER");
+    for (zvtest::Process writer : writers)
+        EXPECT_EQ(zvtest::WaitFor(writer), 0);
     zv::ClearProfileCache();
     CTqIni file(CString((root.user() + "shared.ini").c_str()));
     for (int w = 0; w < 4; ++w)

@@ -6,12 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -35,18 +34,18 @@ CString Name(int writer, int key)
 void WaitForGo()
 {
     for (int wait = 0; wait < 10000 && !zvtest::PathExists(zvtest::ChildRoot() + "go"); ++wait)
-        usleep(500);
+        zvtest::SleepMs(1);
 }
 
-std::vector<pid_t> StartTogether(const zvtest::AppRoot& root, const std::string& test, int count)
+std::vector<zvtest::Process> StartTogether(const zvtest::AppRoot& root, const std::string& test, int count)
 {
     fs::remove(root.root() + "go");
-    std::vector<pid_t> children;
+    std::vector<zvtest::Process> children;
     for (int w = 0; w < count; ++w) {
-        setenv("ZVTEST_WRITER", std::to_string(w).c_str(), 1);
+        zvtest::SetEnv("ZVTEST_WRITER", std::to_string(w));
         children.push_back(zvtest::StartInRoot(root, test));
     }
-    unsetenv("ZVTEST_WRITER");
+    zvtest::UnsetEnv("ZVTEST_WRITER");
     zvtest::WriteFile(root.root() + "go", "");
     return children;
 }
@@ -84,10 +83,10 @@ TEST(NoLostUpdate, ProcessesChangingDifferentKeysLoseNothing)
     for (const int hosts : {4, 8}) {
         zvtest::AppRoot root;
         zvtest::PlaceInRoot(root, false);
-        setenv("ZVTEST_WRITERS", std::to_string(hosts).c_str(), 1);
-        for (pid_t pid : StartTogether(root, "NoLostUpdate.Host", hosts))
+        zvtest::SetEnv("ZVTEST_WRITERS", std::to_string(hosts));
+        for (zvtest::Process pid : StartTogether(root, "NoLostUpdate.Host", hosts))
             EXPECT_EQ(zvtest::WaitFor(pid), 0);
-        unsetenv("ZVTEST_WRITERS");
+        zvtest::UnsetEnv("ZVTEST_WRITERS");
         zv::ClearProfileCache();
         CTqIni file(CString((root.user() + "shared.ini").c_str()));
         int lost = 0;
@@ -139,7 +138,7 @@ TEST(Seeding, RacedByFourProcessesLosesNoKey)
     int lost = 0;
     for (int round = 0; round < 10; ++round) {
         fs::remove(root.user() + "trade.ini");
-        for (pid_t pid : StartTogether(root, "Seeding.Host", 4))
+        for (zvtest::Process pid : StartTogether(root, "Seeding.Host", 4))
             EXPECT_EQ(zvtest::WaitFor(pid), 0);
         zv::ClearProfileCache();
         CTqIni file(CString((root.user() + "trade.ini").c_str()));
@@ -173,6 +172,7 @@ TEST(Seeding, KilledAtEveryFlushAndRename)
 {
     if (zvtest::InChild())
         GTEST_SKIP();
+    ZVTEST_LINUX_ONLY("strace kills the host at its exact system calls");
     zvtest::AppRoot root;
     Ship(root);
     zvtest::PlaceInRoot(root);
@@ -201,7 +201,7 @@ TEST(Seeding, KilledAtEveryFlushAndRename)
             for (std::size_t f = 0; f < saved.size(); ++f)
                 EXPECT_EQ(zvtest::ReadFile(folder + kUserFiles[f]), saved[f])
                     << kUserFiles[f] << " after the next start, killed at " << syscall << " " << n;
-            if (status != 128 + SIGKILL)
+            if (status != zvtest::kKilled)
                 break;
             ++kills;
         }
@@ -216,8 +216,10 @@ TEST(Seeding, ManyNewUsers)
         GTEST_SKIP() << "runs as a child of RandomKillsLeaveNoBareFile";
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     zvtest::WriteFile(zvtest::ChildRoot() + "ready", "");
+    // Names of users no other round took: the time this host started.
+    const auto start = std::chrono::steady_clock::now().time_since_epoch().count();
     for (int i = 0;; ++i) {
-        mgr.SetUserID(CString(("u" + std::to_string(getpid()) + "_" + std::to_string(i)).c_str()), 0);
+        mgr.SetUserID(CString(("u" + std::to_string(start) + "_" + std::to_string(i)).c_str()), 0);
         mgr.GetEnvIni(L"trade");
         mgr.GetJson(L"layout");
         mgr.ClearIni();
@@ -233,14 +235,18 @@ TEST(Seeding, RandomKillsLeaveNoBareFile)
     Ship(root);
     zvtest::PlaceInRoot(root);
     std::mt19937 random(20261207);
-    for (int round = 0; round < 300; ++round) {
+#ifdef _WIN32
+    constexpr int kKillRounds = 60; // a start costs a tenth of a second under wine
+#else
+    constexpr int kKillRounds = 300;
+#endif
+    for (int round = 0; round < kKillRounds; ++round) {
         fs::remove(root.root() + "ready");
-        const pid_t pid = zvtest::StartInRoot(root, "Seeding.ManyNewUsers");
+        const zvtest::Process host = zvtest::StartInRoot(root, "Seeding.ManyNewUsers");
         for (int wait = 0; wait < 5000 && !zvtest::PathExists(root.root() + "ready"); ++wait)
-            usleep(1000);
-        usleep(std::uniform_int_distribution<useconds_t>(0, 20000)(random));
-        kill(pid, SIGKILL);
-        zvtest::WaitFor(pid);
+            zvtest::SleepMs(1);
+        zvtest::SleepMs(std::uniform_int_distribution<int>(0, 20)(random));
+        zvtest::Kill(host);
     }
     const std::vector<std::string> shipped = {zvtest::Utf16(kTemplate), zvtest::Utf16(kShippedIni),
                                               zvtest::Utf16(kShippedJson)};
@@ -254,7 +260,7 @@ TEST(Seeding, RandomKillsLeaveNoBareFile)
             broken += zvtest::ReadFile(path) != shipped[f];
         }
     EXPECT_EQ(broken, 0) << "of " << files << " seeded files";
-    EXPECT_GE(files, 100) << "the hosts got to seed";
+    EXPECT_GE(files, kKillRounds / 3) << "the hosts got to seed";
 }
 
 } // namespace

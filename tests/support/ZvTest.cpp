@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <climits>
+#include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -19,12 +15,21 @@ namespace zvtest {
 
 TempDir::TempDir()
 {
-    std::string pattern = (fs::temp_directory_path() / "zvtest-XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data()))
-        throw std::runtime_error("mkdtemp failed");
-    m_path = buf.data();
+    std::random_device seed;
+    std::mt19937_64 random(seed() ^ static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const char* digits = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = "zvtest-";
+        for (int i = 0; i < 8; ++i)
+            name += digits[random() % 36];
+        const fs::path folder = fs::temp_directory_path() / name;
+        std::error_code ec;
+        if (fs::create_directory(folder, ec)) {
+            m_path = fs::path(folder).make_preferred().string();
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder could be made");
 }
 
 TempDir::~TempDir()
@@ -37,69 +42,44 @@ TempDir::~TempDir()
     fs::remove_all(m_path, ec);
 }
 
+std::string TempDir::operator/(const std::string& relative) const
+{
+    std::string out = m_path + kSeparator + relative;
+    for (char& c : out)
+        if (c == '/')
+            c = kSeparator;
+    return out;
+}
+
 AppRoot::AppRoot()
 {
     for (const char* sub : {"bin", "system", "user"})
         fs::create_directories(fs::path(path()) / sub);
 }
 
-std::string ExecutableFolder()
-{
-    return fs::read_symlink("/proc/self/exe").parent_path().string();
-}
+std::string ExecutableFolder() { return fs::path(ExecutablePath()).parent_path().string(); }
 
 void PlaceInRoot(const AppRoot& root, bool withValidator)
 {
-    const fs::path self = fs::read_symlink("/proc/self/exe");
+    const fs::path self = ExecutablePath();
     fs::copy_file(self, fs::path(root.bin()) / self.filename(), fs::copy_options::overwrite_existing);
     // The project's shared libraries go along, as an installed host has them
     // next to it; the validator module only when asked for.
     for (const auto& entry : fs::directory_iterator(self.parent_path())) {
         const std::string name = entry.path().filename().string();
+#ifdef _WIN32
+        if (entry.path().extension() != ".dll")
+            continue;
+        if (name == "JSONLint.dll" && !withValidator)
+            continue;
+#else
         if (name.rfind("lib", 0) != 0 || name.find(".so") == std::string::npos)
             continue;
         if (name.rfind("libJSONLint.", 0) == 0 && !withValidator)
             continue;
+#endif
         fs::copy_file(entry.path(), fs::path(root.bin()) / name, fs::copy_options::overwrite_existing);
     }
-}
-
-pid_t StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper)
-{
-    const fs::path copy = fs::path(root.bin()) / fs::read_symlink("/proc/self/exe").filename();
-    std::vector<std::string> args = wrapper;
-    args.push_back(copy.string());
-    args.push_back("--gtest_filter=" + testName);
-    args.push_back("--gtest_brief=1");
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("ZVTEST_CHILD_ROOT", root.root().c_str(), 1);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal)
-{
-    // The leak checker of a sanitizer build stops the process's threads
-    // with ptrace, which a traced process cannot do.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::string options = std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") + "detect_leaks=0";
-    const std::string inject = "inject=" + syscall + ":signal=" + signal + ":when=" + std::to_string(n);
-    return {"strace", "-f", "-qq", "-o", "/dev/null", "-E", options, "-e", "trace=" + syscall, "-e", inject};
-}
-
-int WaitFor(pid_t pid)
-{
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 int RunInRoot(const AppRoot& root, bool withValidator)
@@ -109,12 +89,24 @@ int RunInRoot(const AppRoot& root, bool withValidator)
     return WaitFor(StartInRoot(root, std::string(info->test_suite_name()) + "." + info->name()));
 }
 
-bool InChild() { return std::getenv("ZVTEST_CHILD_ROOT") != nullptr; }
+bool InChild() { return !GetEnv("ZVTEST_CHILD_ROOT").empty(); }
 
-std::string ChildRoot()
+std::string ChildRoot() { return GetEnv("ZVTEST_CHILD_ROOT"); }
+
+std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal)
 {
-    const char* root = std::getenv("ZVTEST_CHILD_ROOT");
-    return root ? root : "";
+    // The leak checker of a sanitizer build stops the process's threads
+    // with ptrace, which a traced process cannot do.
+    const std::string asan = GetEnv("ASAN_OPTIONS");
+    const std::string options = "ASAN_OPTIONS=" + (asan.empty() ? std::string() : asan + ":") + "detect_leaks=0";
+    const std::string inject = "inject=" + syscall + ":signal=" + signal + ":when=" + std::to_string(n);
+    return {"strace", "-f", "-qq", "-o", "/dev/null", "-E", options, "-e", "trace=" + syscall, "-e", inject};
+}
+
+std::string GetEnv(const std::string& name)
+{
+    const char* value = std::getenv(name.c_str());
+    return value ? value : "";
 }
 
 void WriteFile(const std::string& path, const std::string& bytes)

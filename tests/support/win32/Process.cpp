@@ -1,0 +1,131 @@
+// Child processes of the tests on Windows: CreateProcessW, TerminateProcess.
+#include "ZvTest.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+namespace fs = std::filesystem;
+
+namespace zvtest {
+namespace {
+
+std::wstring Widen(const std::string& text) { return fs::path(text).wstring(); }
+
+// A command-line word as the C runtime splits it again.
+std::wstring Quoted(const std::wstring& word)
+{
+    std::wstring out = L"\"";
+    std::size_t slashes = 0;
+    for (wchar_t c : word) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+        slashes = 0;
+        out += c;
+    }
+    out.append(slashes * 2, L'\\');
+    return out + L"\"";
+}
+
+std::mutex g_environmentMutex;
+
+// The child inherits this process's environment with the variables set for
+// the moment of its creation.
+Process Create(const std::wstring& exe, const std::wstring& arguments,
+               const std::vector<std::pair<std::string, std::string>>& env)
+{
+    std::wstring commandLine = Quoted(exe) + L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::lock_guard<std::mutex> lock(g_environmentMutex);
+    std::vector<std::pair<std::wstring, std::wstring>> saved;
+    for (const auto& [name, value] : env) {
+        const std::wstring wideName = Widen(name);
+        wchar_t old[32768];
+        const DWORD n = GetEnvironmentVariableW(wideName.c_str(), old, 32768);
+        saved.emplace_back(wideName, n ? std::wstring(old, n) : std::wstring());
+        SetEnvironmentVariableW(wideName.c_str(), Widen(value).c_str());
+    }
+    const BOOL created = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                        &startup, &info);
+    for (const auto& [name, value] : saved)
+        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+    if (!created)
+        return 0;
+    CloseHandle(info.hThread);
+    return reinterpret_cast<Process>(info.hProcess);
+}
+
+} // namespace
+
+std::string ExecutablePath()
+{
+    wchar_t buffer[32768];
+    const DWORD n = GetModuleFileNameW(nullptr, buffer, 32768);
+    return fs::path(std::wstring(buffer, n)).string();
+}
+
+Process StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper)
+{
+    if (!wrapper.empty())
+        return 0; // strace's kill points exist only on Linux
+    const fs::path copy = fs::path(root.bin()) / fs::path(ExecutablePath()).filename();
+    return Create(copy.wstring(), Widen("--gtest_filter=" + testName + " --gtest_brief=1"),
+                  {{"ZVTEST_CHILD_ROOT", root.root()}});
+}
+
+Process StartSelf(const std::string& testName, const std::vector<std::pair<std::string, std::string>>& env)
+{
+    return Create(Widen(ExecutablePath()), Widen("--gtest_filter=" + testName + " --gtest_brief=1"), env);
+}
+
+int WaitFor(Process child)
+{
+    int status = -1;
+    WaitFor(child, -1, status);
+    return status;
+}
+
+bool WaitFor(Process child, int milliseconds, int& status)
+{
+    const HANDLE process = reinterpret_cast<HANDLE>(child);
+    if (!process) {
+        status = 127;
+        return true;
+    }
+    if (WaitForSingleObject(process, milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0) {
+        TerminateProcess(process, kKilled);
+        WaitForSingleObject(process, INFINITE);
+        CloseHandle(process);
+        status = kKilled;
+        return false;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    status = static_cast<int>(code);
+    return true;
+}
+
+void Kill(Process child)
+{
+    const HANDLE process = reinterpret_cast<HANDLE>(child);
+    if (!process)
+        return;
+    TerminateProcess(process, kKilled);
+    WaitForSingleObject(process, INFINITE);
+    CloseHandle(process);
+}
+
+void SetEnv(const std::string& name, const std::string& value) { _putenv_s(name.c_str(), value.c_str()); }
+void UnsetEnv(const std::string& name) { _putenv_s(name.c_str(), ""); }
+
+void SleepMs(int milliseconds) { ::Sleep(static_cast<DWORD>(milliseconds)); }
+
+} // namespace zvtest
