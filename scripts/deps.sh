@@ -20,6 +20,9 @@ zv_ensure_packages() {
 # text with RapidJSON as well, as the reference for what it holds.
 ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev
     rapidjson-dev)
+# The crash tests kill their hosts at exact system calls through strace
+# (-e inject=SYSCALL:signal=KILL:when=N); every run of the tests needs it.
+ZV_BUILD_PACKAGES+=(strace)
 
 # The readers the benchmarks compare the library with (bench/, the bench
 # preset and scripts/perf.sh); jsoncpp and RapidJSON, above, are two more.

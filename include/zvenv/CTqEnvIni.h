@@ -9,6 +9,9 @@
 #include <zvenv/platform/Geometry.h>
 
 class CTqEnvMgr;
+namespace zv::envini {
+class ReadRecord;
+}
 
 // An INI document: an in-memory cache over one INI file, filled lazily. A
 // value is read from the file the first time it is asked for and served from
@@ -63,7 +66,13 @@ public:
     void GetTreeArray(CString section, CStringArray& items, CString prefix, CString delimiter);
     void SetTreeArray(CString section, CStringArray& items, CString prefix, CString delimiter);
 
-    // Saving, reloading and redirection to the user's folder.
+    // Saving, reloading and redirection to the user's folder. Save writes
+    // every value and array set through the document; one that was only
+    // read is written only where the file still holds what was read (a
+    // default of a missing key only where the key is still missing), so a
+    // change another program made meanwhile stays. A save that could not
+    // write leaves the document dirty; zv::os::GetLastError() gives the
+    // reason.
     void Save();
     int ReloadFile(int restoreFromSystem = 0);
     int ChangeSavePathToUserIdPath();
@@ -79,4 +88,5 @@ private:
     CTqIni m_ini;
     CCriticalSection m_cs;
     int m_bDirty;
+    zv::envini::ReadRecord* m_pRead; // what the file held where the document only read
 };

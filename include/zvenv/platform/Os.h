@@ -34,8 +34,11 @@ ZVPLATFORM_API std::string NativePath(LPCWSTR path);
 // Files and folders.
 ZVPLATFORM_API bool FileExists(LPCWSTR path);   // a file (not a folder) is there
 ZVPLATFORM_API bool FolderExists(LPCWSTR path); // a folder is there
-// Copies a file; with failIfExists an existing target makes it fail. The copy
-// replaces the target atomically and keeps the source's permissions.
+// The size of the file at the path; false when no file (or a folder) is there.
+ZVPLATFORM_API bool GetFileSize(LPCWSTR path, std::uint64_t& size);
+// Copies a file; with failIfExists an existing target makes it fail and the
+// copy is made as CreateNewFile makes a file, otherwise it replaces the
+// target as WriteFileAtomic does.
 ZVPLATFORM_API bool CopyFile(LPCWSTR from, LPCWSTR to, bool failIfExists);
 // Moves or renames a file or folder; fails when the target exists, unless the
 // target is the source itself spelled in another case: the source then takes
@@ -44,14 +47,24 @@ ZVPLATFORM_API bool MoveFile(LPCWSTR from, LPCWSTR to);
 ZVPLATFORM_API bool DeleteFile(LPCWSTR path);
 // Replaces the file's content atomically: the bytes go to a temporary file in
 // the same folder, which is flushed to disk and renamed over the target, so a
-// crash leaves the old or the new file, never a torn one. An existing file's
-// permissions are kept. False (and nothing changed) when the folder is missing
-// or cannot be written, or the target is a folder.
+// crash leaves the old or the new file, never a torn one. An existing file
+// keeps its permissions, and its owner and group where the process may set
+// them. False (and nothing changed) when the folder is missing or cannot be
+// written, the target is a folder, or the file is write-protected (see
+// IsWriteProtected); GetLastError then holds the system's reason.
 ZVPLATFORM_API bool WriteFileAtomic(LPCWSTR path, const void* bytes, std::size_t size);
-// Creates a file holding the bytes only when nothing exists at the path yet;
-// an existing file is never touched. False when something is there already
-// or the file cannot be created.
+// Creates a file holding the bytes only when nothing exists at the path yet,
+// complete or not at all: the bytes are written and flushed to a temporary
+// file first, which then takes the name in one step that fails when the name
+// is taken. An existing file is never touched. False when something is there
+// already (GetLastError gives EEXIST) or the file cannot be created.
 ZVPLATFORM_API bool CreateNewFile(LPCWSTR path, const void* bytes, std::size_t size);
+// The whole content of a file; false when it cannot be read.
+ZVPLATFORM_API bool ReadWholeFile(LPCWSTR path, std::string& bytes);
+// True when a file is there that this process may not write: one without
+// any write permission (read-only for everybody, administrators included, as
+// a read-only file is on Windows), or one the system refuses this process.
+ZVPLATFORM_API bool IsWriteProtected(LPCWSTR path);
 // Creates the folder with every missing parent. 0 on success or when it
 // exists already, otherwise the system's error code.
 ZVPLATFORM_API int CreateFolders(LPCWSTR path);
