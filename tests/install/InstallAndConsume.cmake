@@ -78,11 +78,12 @@ foreach(name zvplatform zvutil ZvEnvMgr)
 endforeach()
 
 # Only the exported interface is visible: the five classes (members, virtual
-# tables, type information) and fnTqEnvMgr.
+# tables, type information), fnTqEnvMgr, the version function and the tool
+# functions.
 zv_run(COMMAND nm -D --defined-only -C ${lib}/libZvEnvMgr.so.${ZV_VERSION} OUTPUT symbols)
 string(REGEX REPLACE "\n$" "" symbols "${symbols}")
 string(REPLACE "\n" ";" symbol_lines "${symbols}")
-set(allowed "^[0-9a-f]+ [A-Za-z] ((vtable for |typeinfo for |typeinfo name for )?CTq(EnvMgr|EnvIni|EnvSetting|EnvJson|Ini)(::|$)|fnTqEnvMgr$)")
+set(allowed "^[0-9a-f]+ [A-Za-z] ((vtable for |typeinfo for |typeinfo name for )?CTq(EnvMgr|EnvIni|EnvSetting|EnvJson|Ini)(::|$)|fnTqEnvMgr$|ZvEnvMgrVersion$|zv::envtool::)")
 set(stray)
 foreach(line IN LISTS symbol_lines)
   if(NOT line MATCHES "${allowed}")
