@@ -16,7 +16,8 @@ zv_ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev)
+ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev
+    help2man doxygen clang-format strace)
 
 # clang with libFuzzer and the sanitizer runtimes, and the symbolizer for
 # readable reports: the fuzz targets need them (scripts/fuzz.sh).
