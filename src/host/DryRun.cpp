@@ -49,6 +49,23 @@ bool SameBytes(const CString& a, const CString& b)
     return ReadBytes(a, x) && ReadBytes(b, y) && x == y;
 }
 
+// Unchanged when size and time agree (see Prepare), or else byte for byte.
+bool SameFile(const CString& a, const CString& b)
+{
+    std::error_code ec;
+    const fs::path x = ToPath(a);
+    const fs::path y = ToPath(b);
+    const auto sizeX = fs::file_size(x, ec);
+    const auto sizeY = ec ? 0 : fs::file_size(y, ec);
+    if (!ec && sizeX != sizeY)
+        return false;
+    const auto timeX = ec ? fs::file_time_type() : fs::last_write_time(x, ec);
+    const auto timeY = ec ? fs::file_time_type() : fs::last_write_time(y, ec);
+    if (!ec && timeX == timeY)
+        return true;
+    return SameBytes(a, b);
+}
+
 // A root (ending in a separator) joined with a relative path that uses '/'.
 CString Native(const CString& root, const std::string& relative)
 {
@@ -111,10 +128,10 @@ bool DryRun::Prepare(const CString& root, std::string& error)
             return false;
         }
     }
-    // Folder times as the root has them: the user listing shows them.
+    // Times as the root has them: the user listing shows the folders', and a
+    // file whose size and time are unchanged afterwards was not written (the
+    // library replaces a file it writes).
     for (const auto& entry : Listing(copy)) {
-        if (!entry.second)
-            continue;
         const fs::file_time_type time = fs::last_write_time(from / fs::u8path(entry.first), ec);
         if (!ec)
             fs::last_write_time(copy / fs::u8path(entry.first), time, ec);
@@ -140,7 +157,7 @@ void DryRun::Report(const Context& ctx) const
             }
             continue;
         }
-        if (old != before.end() && SameBytes(real, copy))
+        if (old != before.end() && SameFile(real, copy))
             continue;
         any = true;
         if (old != before.end()) {
