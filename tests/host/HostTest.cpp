@@ -106,7 +106,7 @@ TEST_F(Host, ExitStatusAndMessages)
         // Refused by the library, or by the host for the user's sake.
         {{"ini", "set", "EnvSetting", "General", "Language", "de"}, 1, "", "until a user is set"},
         {{"ini", "set", "../escape", "A", "B", "C"}, 1, "", "refused the document '../escape'"},
-        {{"ini", "set", "trade", "A", "B", "C", "--sub", "/tmp"}, 1, "", "in the sub-folder '/tmp'"},
+        {{"ini", "set", "trade", "A", "B", "C", "--sub", "C:/tmp"}, 1, "", "in the sub-folder 'C:/tmp'"},
         {{"json", "set", "../escape", "a", "b"}, 1, "", "refused the document"},
         {{"ini", "set", "trade", "Main", "--ordered", "Item%d", "a"}, 1, "", "also holds Title, RefreshSeconds"},
         {{"ini", "set", "trade", "Main", "--tree", "a"}, 1, "", "add --force"},
