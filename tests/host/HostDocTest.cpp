@@ -257,32 +257,22 @@ TEST_F(HostDoc, ADryRunThatCannotCopyTheRootSaysSo)
     EXPECT_EQ(r.out, "");
 }
 
+namespace {
+
+struct SaveFault {
+    const char* fault;
+    std::vector<std::string> set;
+    const char* file;
+    const char* message; // % stands for the file's path
+};
+
 // A change that does not reach the disk is reported with the file and the
 // system's reason, and the exit status is 1. The full disk is a failed flush,
 // injected with strace; the read-only folder is met by an unprivileged user.
-TEST_F(HostDoc, ASaveThatDidNotReachTheDiskIsReported)
+void ExpectReported(const std::vector<SaveFault>& table)
 {
     const std::vector<std::string> fullDisk{
         "/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:error=ENOSPC"};
-    const struct {
-        const char* fault;
-        std::vector<std::string> set;
-        const char* file;
-        const char* message;
-    } table[] = {
-        {"full disk", {"ini", "set", "trade", "Main", "Title", "X"}, "trade.ini", "could not save %: No space left"},
-        {"full disk", {"json", "set", "layout", "title", "X"}, "layout.json", "could not save %: No space left"},
-        {"read-only folder",
-         {"ini", "set", "trade", "Main", "Title", "X"},
-         "trade.ini",
-         "could not save %: Permission denied"},
-        {"read-only folder",
-         {"json", "set", "layout", "title", "X"},
-         "layout.json",
-         "could not save %: Permission denied"},
-        {"folder in the way", {"ini", "set", "trade", "Main", "Title", "X"}, "trade.ini", "could not save %: "},
-        {"folder in the way", {"json", "set", "layout", "title", "X"}, "layout.json", "could not load %"},
-    };
     for (const auto& c : table) {
         zvtest::AppRoot fresh;
         zvtest::CopySamples(fresh);
@@ -311,4 +301,28 @@ TEST_F(HostDoc, ASaveThatDidNotReachTheDiskIsReported)
         EXPECT_FALSE(Contains(r.out, "saved")) << c.fault << " " << c.file;
         EXPECT_EQ(zvtest::Snapshot(fresh.path()), before) << c.fault << " " << c.file;
     }
+}
+
+} // namespace
+
+TEST(HostSave, AJsonSaveThatDidNotReachTheDiskIsReported)
+{
+    const std::vector<std::string> set{"json", "set", "layout", "title", "X"};
+    ExpectReported({
+        {"full disk", set, "layout.json", "could not save %: No space left"},
+        {"read-only folder", set, "layout.json", "could not save %: Permission denied"},
+        {"folder in the way", set, "layout.json", "could not load %"},
+    });
+}
+
+// An INI document whose save fails stays dirty, with the system's error code,
+// as a JSON document does.
+TEST(HostSave, AnIniSaveThatDidNotReachTheDiskIsReported)
+{
+    const std::vector<std::string> set{"ini", "set", "trade", "Main", "Title", "X"};
+    ExpectReported({
+        {"full disk", set, "trade.ini", "could not save %: No space left"},
+        {"read-only folder", set, "trade.ini", "could not save %: Permission denied"},
+        {"folder in the way", set, "trade.ini", "could not save %: "},
+    });
 }
