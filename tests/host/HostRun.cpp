@@ -1,6 +1,7 @@
 #include "HostRun.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -32,6 +33,12 @@ HostResult Run(const std::string& exe, const std::vector<std::string>& args, con
         dup2(err, 2);
         if (options.unprivileged && (setgid(65534) != 0 || setuid(65534) != 0))
             _exit(126);
+        // A wrapper such as strace traces the program, and LeakSanitizer cannot
+        // run in a traced process (sanitizer builds only).
+        if (!options.wrapper.empty()) {
+            const char* asan = getenv("ASAN_OPTIONS");
+            setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":detect_leaks=0").c_str(), 1);
+        }
         std::vector<char*> argv{const_cast<char*>(exe.c_str())};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
