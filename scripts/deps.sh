@@ -25,8 +25,16 @@ zv_ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# rapidjson-dev: the JSON fuzz target, replayed among the tests, reads every
+# text with RapidJSON as well, as the reference for what it holds. help2man
+# makes zvenv's manual page, doxygen the API reference (a test checks it is
+# complete), clang-format the format check, strace the full-disk tests.
 ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev
-    help2man doxygen clang-format strace)
+    rapidjson-dev help2man doxygen clang-format strace)
+
+# The readers the benchmarks compare the library with (bench/, the bench
+# preset and scripts/perf.sh); jsoncpp and RapidJSON, above, are two more.
+ZV_BENCH_PACKAGES=(nlohmann-json3-dev libsimpleini-dev)
 
 # clang with libFuzzer and the sanitizer runtimes, and the symbolizer for
 # readable reports: the fuzz targets need them (scripts/fuzz.sh).

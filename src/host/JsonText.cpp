@@ -78,7 +78,7 @@ public:
     std::string Error() const { return "line " + std::to_string(Line()) + ": " + m_error; }
 
 private:
-    static constexpr int kMaxDepth = 512;
+    static constexpr int kMaxDepth = 1000; // as the library's grammar
 
     bool Fail(const std::string& reason)
     {
@@ -100,7 +100,7 @@ private:
     {
         while (m_pos < m_text.size()) {
             const wchar_t c = m_text[m_pos];
-            if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == 0xFEFF) {
+            if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n') {
                 ++m_pos;
             } else if (m_text.compare(m_pos, 2, L"//") == 0) {
                 while (m_pos < m_text.size() && m_text[m_pos] != L'\n')
@@ -116,7 +116,7 @@ private:
 
     bool Value(JsonValue& out, int depth)
     {
-        if (depth > kMaxDepth)
+        if (depth >= kMaxDepth)
             return Fail("nested too deeply");
         Blanks();
         const wchar_t c = Peek();
@@ -171,6 +171,12 @@ private:
             Blanks();
             if (Peek() == L',') {
                 ++m_pos;
+                Blanks();
+                // One trailing comma is read and dropped.
+                if (Peek() == L'}') {
+                    ++m_pos;
+                    return true;
+                }
                 continue;
             }
             if (Peek() == L'}') {
@@ -198,6 +204,11 @@ private:
             Blanks();
             if (Peek() == L',') {
                 ++m_pos;
+                Blanks();
+                if (Peek() == L']') {
+                    ++m_pos;
+                    return true;
+                }
                 continue;
             }
             if (Peek() == L']') {
@@ -288,6 +299,8 @@ private:
         };
         if (Peek() == L'-')
             ++m_pos;
+        if (Peek() == L'0' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] >= L'0' && m_text[m_pos + 1] <= L'9')
+            return Fail("a number may not start with 0 followed by more digits");
         if (!digits())
             return Fail("a number needs digits");
         if (Peek() == L'.') {

@@ -150,7 +150,11 @@ TEST(HostJsonText, WhatReadsAndWhatDoesNot)
         {L"\"tab\there\"", true, "\"tab\\there\""},
         {L"", false, ""},
         {L"{\"a\" 1}", false, ""},
-        {L"[1,]", false, ""},
+        {L"[1,]", true, "[1]"},
+        {L"{\"o\": {\"x\": [1,],},}", true, "{\"o\":{\"x\":[1]}}"},
+        {L"[,]", false, ""},
+        {L"[1,,]", false, ""},
+        {L"08", false, ""},
         {L"[1 2]", false, ""},
         {L"{\"a\":1} x", false, ""},
         {L"\"open", false, ""},
@@ -170,8 +174,9 @@ TEST(HostJsonText, WhatReadsAndWhatDoesNot)
         else
             EXPECT_EQ(error.rfind("line ", 0), 0u) << error;
     }
-    const std::wstring deep = std::wstring(600, L'[') + std::wstring(600, L']');
+    // Nesting as deep as the library reads, and no deeper.
     zvenv::JsonValue value;
     std::string error;
-    EXPECT_FALSE(zvenv::ParseJson(deep, value, error)) << "nesting is bounded";
+    EXPECT_TRUE(zvenv::ParseJson(std::wstring(1000, L'[') + std::wstring(1000, L']'), value, error)) << error;
+    EXPECT_FALSE(zvenv::ParseJson(std::wstring(1001, L'[') + std::wstring(1001, L']'), value, error));
 }
