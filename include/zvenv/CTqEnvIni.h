@@ -135,20 +135,14 @@ public:
     /// one sub-section per item, split at the delimiter into its parts.
     void SetTreeArray(CString section, CStringArray& items, CString prefix, CString delimiter);
 
-<<<<<<< HEAD
-    // Saving, reloading and redirection to the user's folder. Save writes
-    // every value and array set through the document; one that was only
-    // read is written only where the file still holds what was read (a
-    // default of a missing key only where the key is still missing), so a
-    // change another program made meanwhile stays. A save that could not
-    // write leaves the document dirty; zv::os::GetLastError() gives the
-    // reason.
-=======
     // Saving, reloading and redirection to the user's folder.
-    /// Writes every cached value and rewrites each ordered and tree array
-    /// section, in one write of the file. Values never read are left as the
-    /// file has them. Clears the dirty flag.
->>>>>>> host-tool
+    /// Writes, in one write of the file, every value and array set through the
+    /// document; one that was only read is written only where the file still
+    /// holds what was read (a default of a missing key only where the key is
+    /// still missing), so a change another program made meanwhile stays.
+    /// Values never read are left as the file has them. A successful save
+    /// clears the dirty flag; one that could not write leaves the document
+    /// dirty, and zv::os::GetLastError() gives the reason.
     void Save();
     /// Empties the cache, so that reads go to the file again. With
     /// restoreFromSystem non-zero, the file is first replaced by the copy of
