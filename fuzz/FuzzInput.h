@@ -8,9 +8,12 @@
 #include <cstring>
 #include <cwchar>
 #include <filesystem>
+#include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <zvenv/platform/Text.h>
 
@@ -130,10 +133,18 @@ inline const std::string& ScratchFolder()
 {
     // Never destroyed, so the removal at exit still finds the name.
     static const std::string* folder = [] {
+#ifdef _WIN32
+        std::random_device seed;
+        auto* name = new std::string(
+            (std::filesystem::temp_directory_path() / ("zvfuzz-" + std::to_string(seed()))).string());
+        if (!std::filesystem::create_directory(*name))
+            std::abort();
+#else
         auto* name =
             new std::string(std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/zvfuzz-XXXXXX");
         if (!mkdtemp(&(*name)[0]))
             std::abort();
+#endif
         return name;
     }();
     static const bool removedAtExit = [] {

@@ -14,7 +14,6 @@
 #include <cwchar>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using zvfuzz::Check;

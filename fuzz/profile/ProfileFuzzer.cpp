@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using zvfuzz::Check;

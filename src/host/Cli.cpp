@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include <zvenv/ZvUtil.h>
+#include <zvenv/platform/Os.h>
 #include <zvenv/platform/Text.h>
 
 #include <algorithm>
@@ -76,16 +77,18 @@ bool IsUtf8(const std::string& bytes)
     return zv::text::DecodeUtf8(bytes, ignored);
 }
 
+void Error(const std::string& line) { zv::os::WriteStandard(2, line + "\n"); }
+
 int Fail(const std::string& message)
 {
-    std::fprintf(stderr, "zvenv: %s\n", message.c_str());
+    Error("zvenv: " + message);
     return kFailed;
 }
 
 int Usage(const std::string& message, const char* help)
 {
     if (!message.empty())
-        std::fprintf(stderr, "zvenv: %s\n", message.c_str());
+        Error("zvenv: " + message);
     // The synopsis lines only; --help gives the rest.
     const std::string text(help);
     std::size_t start = 0;
@@ -94,33 +97,33 @@ int Usage(const std::string& message, const char* help)
         const std::string line = text.substr(start, end - start);
         if (line.compare(0, 6, "usage:") != 0 && line.compare(0, 12, "       zvenv") != 0)
             break;
-        std::fprintf(stderr, "%s\n", line.c_str());
+        Error(line);
         start = end + 1;
     }
-    std::fputs("(--help for more)\n", stderr);
+    Error("(--help for more)");
     return kUsage;
 }
 
 int Unstorable(const std::string& message)
 {
-    std::fprintf(stderr, "zvenv: %s\n", message.c_str());
+    Error("zvenv: " + message);
     return kUsage;
 }
 
 void Warn(const std::string& message)
 {
-    std::fprintf(stderr, "zvenv: warning: %s\n", message.c_str());
+    Error("zvenv: warning: " + message);
 }
 
 int Help(const char* help)
 {
-    std::fputs(help, stdout);
+    zv::os::WriteStandard(1, help);
     return kOk;
 }
 
 void Print(const std::string& line)
 {
-    std::printf("%s\n", line.c_str());
+    zv::os::WriteStandard(1, line + "\n");
 }
 void Print(const CString& line)
 {

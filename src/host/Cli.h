@@ -48,6 +48,7 @@ constexpr int kOk = 0;
 constexpr int kFailed = 1; // not found, refused, not saved
 constexpr int kUsage = 2;  // the command line is wrong, or asks for what cannot be stored as given
 
+void Error(const std::string& line);                     // the line on stderr
 int Fail(const std::string& message);                    // "zvenv: message" on stderr; kFailed
 int Usage(const std::string& message, const char* help); // the message and the synopsis on stderr; kUsage
 int Unstorable(const std::string& message);              // "zvenv: message" on stderr; kUsage

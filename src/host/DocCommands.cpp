@@ -138,7 +138,7 @@ int RunExport(Context& ctx, const Words& words)
         return Fail("cannot read " + ctx.Show(path));
     const std::string text = ExportText(DecodeDocument(bytes, kind));
     if (file == "-") {
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        zv::os::WriteStandard(1, text);
         return kOk;
     }
     // The file lies outside the root: a dry run only names it.

@@ -3,8 +3,6 @@
 #include <zvenv/platform/Os.h>
 #include <zvenv/platform/Text.h>
 
-#include <fstream>
-#include <iterator>
 
 namespace zvenv {
 namespace {
@@ -148,13 +146,7 @@ int OpenExisting(Context& ctx, const DocRequest& req, DocKind kind, CTqEnvIni*& 
 
 bool ReadBytes(const CString& path, std::string& bytes)
 {
-    if (!zv::os::FileExists(path))
-        return false;
-    std::ifstream in(zv::os::NativePath(path), std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    return zv::os::FileExists(path) && zv::os::ReadWholeFile(path, bytes);
 }
 
 std::wstring DecodeDocument(const std::string& bytes, DocKind kind)

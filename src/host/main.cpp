@@ -67,7 +67,7 @@ const Command kCommands[] = {
 // with the root's names.
 int ShowMessage(const wchar_t* text, UINT, void* context)
 {
-    std::fprintf(stderr, "%s\n", static_cast<const zvenv::Context*>(context)->Show(CString(text)).c_str());
+    zvenv::Error(static_cast<const zvenv::Context*>(context)->Show(CString(text)));
     return 1;
 }
 
@@ -84,18 +84,18 @@ struct Globals {
 };
 
 // Reads the global options into g; a usage message when one is wrong.
-std::string ReadGlobals(int argc, char** argv, zvenv::Context& ctx, Globals& g)
+std::string ReadGlobals(const std::vector<std::string>& args, zvenv::Context& ctx, Globals& g)
 {
     bool ended = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string w = argv[i];
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string w = args[i];
         const auto valued = [&](const char* name, std::string& out, bool& given) {
             const std::string option = std::string("--") + name;
             if (w != option && w.compare(0, option.size() + 1, option + "=") != 0)
                 return false;
             given = true;
             if (w == option)
-                out = i + 1 < argc ? argv[++i] : std::string();
+                out = i + 1 < args.size() ? args[++i] : std::string();
             else
                 out = w.substr(option.size() + 1);
             return true;
@@ -142,15 +142,15 @@ int main(int argc, char** argv)
 {
     zvenv::Context ctx;
     Globals g;
-    const std::string problem = ReadGlobals(argc, argv, ctx, g);
+    const std::string problem = ReadGlobals(zv::os::ProgramArguments(argc, argv), ctx, g);
     if (!problem.empty())
         return zvenv::Usage(problem, kHelp);
     if (g.help)
         return zvenv::Help(kHelp);
     if (g.version) {
-        std::printf("zvenv (ZvEnvMgr) %s\n", ZVENVMGR_VERSION_STRING);
+        zvenv::Print(std::string("zvenv (ZvEnvMgr) ") + ZVENVMGR_VERSION_STRING);
         if (std::strcmp(ZvEnvMgrVersion(), ZVENVMGR_VERSION_STRING) != 0)
-            std::printf("library %s\n", ZvEnvMgrVersion());
+            zvenv::Print(std::string("library ") + ZvEnvMgrVersion());
         return zvenv::kOk;
     }
     if (g.rest.empty())

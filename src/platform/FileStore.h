@@ -9,9 +9,10 @@
 namespace zv::os::store {
 
 // What tells one state of a file from another without reading it: the
-// file's identity on its volume, its size and the time of its last change
-// (in the system's own unit). A file replaced by a rename, or written in
-// place, gets another stamp.
+// file's identity (its volume and file number on POSIX, its creation time on
+// Windows, which a replacing file brings anew), its size and the time of its
+// last change (in the system's own unit). A file replaced by a rename, or
+// written in place, gets another stamp.
 struct Stamp {
     std::uint64_t volume = 0;
     std::uint64_t file = 0;
@@ -41,7 +42,8 @@ unsigned long WriteRefusal(const std::string& path);
 // "." for a bare file name.
 std::string FolderOf(const std::string& path);
 
-// The identity of a folder, the same whichever path names it.
+// The identity of a folder: its device and inode on POSIX, whichever path
+// names it; its full path folded to one case on Windows.
 struct FolderId {
     std::uint64_t volume = 0;
     std::uint64_t file = 0;

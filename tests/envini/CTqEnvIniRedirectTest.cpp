@@ -26,7 +26,7 @@ TEST(EnvIniReload, FlagOneReplacesTheUserFileByTheSystemCopy)
     }
     CTqEnvIni* doc = fnTqEnvMgr()->GetEnvIni(L"app.ini");
     ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(doc->GetPath(), CString(W(zvtest::ChildRoot() + "user/app.ini")));
+    EXPECT_EQ(doc->GetPath(), CString(W(zvtest::ChildRoot() + "user" + zvtest::kSeparator + "app.ini")));
     EXPECT_EQ(doc->GetString(L"S", L"k", L""), CString(L"user"));
     doc->SetString(L"S", L"k", L"unsaved");
     EXPECT_EQ(doc->ReloadFile(1), 1);
@@ -149,7 +149,7 @@ TEST(EnvIniRedirect, WithoutAUserIdTheUserFolderItselfIsTheTarget)
     ASSERT_NE(doc, nullptr);
     doc->SetString(L"S", L"k", L"v");
     EXPECT_EQ(doc->ChangeSavePathToUserIdPath(), 1);
-    EXPECT_EQ(doc->GetPath(), CString(W(zvtest::ChildRoot() + "user/moved.ini")));
+    EXPECT_EQ(doc->GetPath(), CString(W(zvtest::ChildRoot() + "user" + zvtest::kSeparator + "moved.ini")));
     doc->Save();
 }
 

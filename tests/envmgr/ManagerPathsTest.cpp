@@ -11,6 +11,19 @@ std::string Folders(const CString& path)
     return Narrow(path).substr(Root().size());
 }
 
+TEST(ManagerPaths, PathsUseTheSystemsSeparator)
+{
+    if (RanInRoot())
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    const CString other = kSeparator == '/' ? CString(L"\\") : CString(L"/");
+    for (const CString& path : {mgr.GetRootPath(), mgr.GetUserIdPath(L"a/b\\c"), mgr.GetDataPath(L"x/y"),
+                                mgr.GetEnvIni(L"trade", 0, L"cfg/sub")->GetPath()}) {
+        EXPECT_EQ(path.Find(other), -1) << path.ToUtf8();
+        EXPECT_NE(path.Find(static_cast<wchar_t>(kSeparator)), -1) << path.ToUtf8();
+    }
+}
+
 TEST(ManagerPaths, SubFoldersAreNormalised)
 {
     if (RanInRoot())

@@ -32,13 +32,23 @@ inline std::wstring Wide(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
 }
+// Paths the library gives are compared in one form on both systems: with
+// '/' (the library's own separator on Windows is checked by
+// ManagerPaths.PathsUseTheSystemsSeparator).
+inline std::string Slashed(std::string text)
+{
+    for (char& c : text)
+        if (c == '\\' && kSeparator == '\\')
+            c = '/';
+    return text;
+}
 inline std::string Narrow(const CString& text)
 {
-    return text.ToUtf8();
+    return Slashed(text.ToUtf8());
 }
 inline std::string Root()
 {
-    return ChildRoot();
+    return Slashed(ChildRoot());
 }
 inline CTqEnvMgr& Mgr()
 {

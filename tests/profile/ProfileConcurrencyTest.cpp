@@ -339,9 +339,8 @@ TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
     EXPECT_EQ(zvtest::ReadFile(folder + "doc.json"), "live");
     EXPECT_TRUE(TempFiles(folder).empty());
     unsetenv("ZVTEST_VALUE");
-}
-
 #endif
+}
 
 #ifdef _WIN32
 // A writer keeps its temporary file open without sharing it until the file

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 using namespace profiletest;
@@ -156,7 +158,7 @@ TEST_F(ProfileRead, FileChangedByAnotherProgramIsSeen)
     Write(L"[S]\r\nk=new value\r\n");
     EXPECT_EQ(Get(path, L"S", L"k"), L"new value") << "a different size or time invalidates the copy";
     zvtest::WriteFile(path + ".tmp", zvtest::Utf16(L"[S]\r\nk=new_value\r\n"));
-    std::rename((path + ".tmp").c_str(), path.c_str());
+    std::filesystem::rename(path + ".tmp", path);
     EXPECT_EQ(Get(path, L"S", L"k"), L"new_value") << "a replaced file is another file";
 }
 

@@ -25,7 +25,7 @@ TempDir::TempDir()
         const fs::path folder = fs::temp_directory_path() / name;
         std::error_code ec;
         if (fs::create_directory(folder, ec)) {
-            m_path = fs::path(folder).make_preferred().string();
+            m_path = fs::path(folder).make_preferred().u8string();
             return;
         }
     }
@@ -57,12 +57,12 @@ AppRoot::AppRoot()
         fs::create_directories(fs::path(path()) / sub);
 }
 
-std::string ExecutableFolder() { return fs::path(ExecutablePath()).parent_path().string(); }
+std::string ExecutableFolder() { return fs::u8path(ExecutablePath()).parent_path().u8string(); }
 
 void PlaceInRoot(const AppRoot& root, bool withValidator)
 {
-    const fs::path self = ExecutablePath();
-    fs::copy_file(self, fs::path(root.bin()) / self.filename(), fs::copy_options::overwrite_existing);
+    const fs::path self = fs::u8path(ExecutablePath());
+    fs::copy_file(self, fs::u8path(root.bin()) / self.filename(), fs::copy_options::overwrite_existing);
     // The project's shared libraries go along, as an installed host has them
     // next to it; the validator module only when asked for.
     for (const auto& entry : fs::directory_iterator(self.parent_path())) {
@@ -78,7 +78,7 @@ void PlaceInRoot(const AppRoot& root, bool withValidator)
         if (name.rfind("libJSONLint.", 0) == 0 && !withValidator)
             continue;
 #endif
-        fs::copy_file(entry.path(), fs::path(root.bin()) / name, fs::copy_options::overwrite_existing);
+        fs::copy_file(entry.path(), fs::u8path(root.bin()) / name, fs::copy_options::overwrite_existing);
     }
 }
 
@@ -111,13 +111,13 @@ std::string GetEnv(const std::string& name)
 
 void WriteFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(fs::u8path(path), std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
@@ -126,10 +126,10 @@ std::string ReadFile(const std::string& path)
 bool PathExists(const std::string& path)
 {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
+    return fs::exists(fs::symlink_status(fs::u8path(path), ec));
 }
 
-void MakeFolders(const std::string& path) { fs::create_directories(path); }
+void MakeFolders(const std::string& path) { fs::create_directories(fs::u8path(path)); }
 
 std::string Utf16(const std::wstring& text, bool bom)
 {

@@ -100,7 +100,7 @@ void UnsetEnv(const std::string& name);
 std::string GetEnv(const std::string& name); // empty when not set
 void SleepMs(int milliseconds);
 
-// Files.
+// Files, by paths in UTF-8.
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path); // empty when missing
 bool PathExists(const std::string& path);

@@ -6,11 +6,22 @@
 
 namespace {
 
+// A folder text with '/' written as the separator CPath makes.
+std::wstring N(std::wstring text)
+{
+#ifdef _WIN32
+    for (wchar_t& c : text)
+        if (c == L'/')
+            c = L'\\';
+#endif
+    return text;
+}
+
 TEST(CPath, SplitsAWindowsPath)
 {
     CPath path(L"C:\\App\\user\\x\\Trade.ini", 0, 0);
     EXPECT_STREQ(path.GetDrive(), L"C:");
-    EXPECT_STREQ(path.GetDir(-1), L"/App/user/x/");
+    EXPECT_STREQ(path.GetDir(-1), N(L"/App/user/x/").c_str());
     EXPECT_STREQ(path.GetDir(0), L"App");
     EXPECT_STREQ(path.GetDir(1), L"user");
     EXPECT_STREQ(path.GetDir(2), L"x");
@@ -25,7 +36,7 @@ TEST(CPath, SplitsAPosixPath)
 {
     CPath path(L"/opt/app/user/trader01/layout.json", 0, 0);
     EXPECT_STREQ(path.GetDrive(), L"");
-    EXPECT_STREQ(path.GetDir(-1), L"/opt/app/user/trader01/");
+    EXPECT_STREQ(path.GetDir(-1), N(L"/opt/app/user/trader01/").c_str());
     EXPECT_STREQ(path.GetDir(0), L"opt") << "a rooted path lists from its first name";
     EXPECT_STREQ(path.GetDir(3), L"trader01");
     EXPECT_STREQ(path.GetFileName(), L"layout.json");
@@ -34,14 +45,14 @@ TEST(CPath, SplitsAPosixPath)
 TEST(CPath, MixedSeparatorsBecomeNative)
 {
     CPath path(L"C:/App\\user/a.ini", 0, 0);
-    EXPECT_STREQ(path.GetDir(-1), L"/App/user/");
+    EXPECT_STREQ(path.GetDir(-1), N(L"/App/user/").c_str());
     EXPECT_STREQ(path.GetDir(1), L"user");
 }
 
 TEST(CPath, NetworkAndRelativePaths)
 {
     CPath network(L"\\\\server\\share\\cfg\\a.ini", 0, 0);
-    EXPECT_STREQ(network.GetDir(-1), L"//server/share/cfg/");
+    EXPECT_STREQ(network.GetDir(-1), N(L"//server/share/cfg/").c_str());
     EXPECT_STREQ(network.GetDir(0), L"server");
     EXPECT_STREQ(network.GetDir(2), L"cfg");
 
@@ -77,7 +88,7 @@ TEST(CPath, EmptyAndQuotedPaths)
     EXPECT_STREQ(null.GetFileName(), L"");
 
     CPath quoted(L"\"/my app/a b.ini\"", 0, 0);
-    EXPECT_STREQ(quoted.GetDir(-1), L"/my app/");
+    EXPECT_STREQ(quoted.GetDir(-1), N(L"/my app/").c_str());
     EXPECT_STREQ(quoted.GetFileName(), L"a b.ini");
 
     // Quotes go only as a pair around the whole text; a lone quote is both
@@ -99,10 +110,10 @@ TEST(CPath, ArgumentsAndFolders)
     CPath withArgs(L"\"/my app/zvenv\" ini get trade", 0, 1);
     EXPECT_STREQ(withArgs.GetArgs(), L"ini get trade");
     EXPECT_STREQ(withArgs.GetFileName(), L"zvenv");
-    EXPECT_STREQ(withArgs.GetDir(-1), L"/my app/");
+    EXPECT_STREQ(withArgs.GetDir(-1), N(L"/my app/").c_str());
 
     CPath folder(L"/opt/app/user", 1, 0);
-    EXPECT_STREQ(folder.GetDir(-1), L"/opt/app/user/");
+    EXPECT_STREQ(folder.GetDir(-1), N(L"/opt/app/user/").c_str());
     EXPECT_STREQ(folder.GetFileName(), L"");
     EXPECT_STREQ(folder.GetDir(2), L"user");
 }
@@ -112,13 +123,13 @@ TEST(CPath, LongPathsAreCutAt260Characters)
     std::wstring longPath = L"/" + std::wstring(300, L'd') + L"/file.ini";
     CPath path(longPath.c_str(), 0, 0);
     EXPECT_STREQ(path.GetPath(), longPath.c_str()) << "the path itself is kept";
-    EXPECT_STREQ(path.GetDir(-1), L"/") << "the cut buffer holds no separator after the first";
+    EXPECT_STREQ(path.GetDir(-1), N(L"/").c_str()) << "the cut buffer holds no separator after the first";
     EXPECT_EQ(path.GetTitle().GetLength(), 255) << "a name part holds at most 255 characters";
 }
 
 TEST(CPath, AddBackslash)
 {
-    EXPECT_STREQ(CPath::AddBackslash(L"a"), L"a/");
+    EXPECT_STREQ(CPath::AddBackslash(L"a"), N(L"a/").c_str());
     EXPECT_STREQ(CPath::AddBackslash(L"a/"), L"a/");
     EXPECT_STREQ(CPath::AddBackslash(L"a\\"), L"a\\");
     EXPECT_STREQ(CPath::AddBackslash(L"", 1), L"");

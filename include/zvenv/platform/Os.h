@@ -107,6 +107,15 @@ ZVPLATFORM_API bool ToLocalTime(std::int64_t time, LocalTime& out);
 
 // The process.
 ZVPLATFORM_API CString ExecutablePath(); ///< Full path of the running executable.
+/// The program's arguments (argv[1] on) as UTF-8 text: argv itself on POSIX;
+/// on Windows the wide command line, as argv holds it in the ANSI code page,
+/// which loses characters. On Windows it also puts the standard streams in
+/// binary mode, so that a pipe or a file gets exactly the bytes written.
+ZVPLATFORM_API std::vector<std::string> ProgramArguments(int argc, char** argv);
+/// Writes UTF-8 text to standard output (stream 1) or standard error
+/// (stream 2): a Windows console shows it as the wide text it is; a pipe or
+/// a file, and every stream on POSIX, gets the UTF-8 bytes.
+ZVPLATFORM_API void WriteStandard(int stream, const std::string& utf8);
 /// Absolute and canonical form of a path ("." and ".." removed, separators
 /// native); the path itself need not exist.
 ZVPLATFORM_API CString FullPath(LPCWSTR path);

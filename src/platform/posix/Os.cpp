@@ -257,6 +257,16 @@ CString ExecutablePath()
     return CString(text::DecodeUtf8Lenient(std::string(buf.data(), static_cast<std::size_t>(n))));
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+}
+
+void WriteStandard(int stream, const std::string& utf8)
+{
+    std::fwrite(utf8.data(), 1, utf8.size(), stream == 2 ? stderr : stdout);
+}
+
 CString FullPath(LPCWSTR path)
 {
     std::wstring p = path ? path : L"";

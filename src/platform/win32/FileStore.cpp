@@ -38,25 +38,27 @@ constexpr ULONGLONG kWriteWindowTicks = 2ULL * 10000000ULL;
 
 } // namespace
 
+// The stamp comes from the folder entry alone (one call; opening the file
+// for its volume and file number costs dozens of times more, and much more
+// under wine): a replaced file is a new file with its own creation time, and
+// a file written in place gets a new modification time.
 PathState StampOf(const std::string& path, Stamp& stamp)
 {
-    const HANDLE file = CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
         const DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathState::Missing
                                                                               : PathState::Unusable;
     }
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool ok = GetFileInformationByHandle(file, &info) != FALSE;
-    CloseHandle(file);
-    if (!ok || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return PathState::Unusable;
-    stamp.volume = info.dwVolumeSerialNumber;
-    stamp.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    stamp.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    stamp.modified = static_cast<std::int64_t>((static_cast<ULONGLONG>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                               info.ftLastWriteTime.dwLowDateTime);
+    auto ticks = [](const FILETIME& time) {
+        return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    stamp.volume = 0;
+    stamp.file = ticks(data.ftCreationTime);
+    stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp.modified = static_cast<std::int64_t>(ticks(data.ftLastWriteTime));
     return PathState::File;
 }
 
@@ -100,10 +102,11 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, cut + 1 <= root ? cut + 1 : cut);
 }
 
-// The lock is a named mutex of the session, named after the folder's volume
-// and file number: every spelling of the folder (case, short names, links)
-// names one mutex, nothing is added to the user's folders, and a mutex whose
-// holder dies is handed to the next waiter as abandoned.
+// The lock is a named mutex of the session, named after the folder's full
+// path folded to one case: every spelling that differs in case names one
+// mutex, nothing is added to the user's folders, and a mutex whose holder
+// dies is handed to the next waiter as abandoned. (Other names of one
+// folder, a short name or a link, are other locks.)
 struct FolderHandle {
     std::wstring name;
     HANDLE mutex = nullptr;
@@ -111,30 +114,24 @@ struct FolderHandle {
 
 void* OpenFolder(const std::string& folder, FolderId& id)
 {
-    const std::wstring wide = Wide(folder);
-    const HANDLE handle =
-        CreateFileW(wide.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    std::wstring key = Wide(folder);
+    const DWORD attributes = Attributes(key);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return nullptr;
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool ok = GetFileInformationByHandle(handle, &info) != FALSE;
-    CloseHandle(handle);
-    if (!ok || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return nullptr;
-    id.volume = info.dwVolumeSerialNumber;
-    id.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    if (id.file == 0) {
-        // A file system without file numbers: the case-folded full path.
-        std::wstring folded = wide;
-        text::FoldCase(folded.data(), folded.size());
-        std::uint64_t hash = 14695981039346656037ULL;
-        for (wchar_t c : folded)
-            hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ULL;
-        id.file = hash;
-    }
+    while (key.size() > 3 && key.back() == L'\\')
+        key.pop_back();
+    text::FoldCase(key.data(), key.size());
+    // Two FNV-1a hashes with different starts name the folder.
+    auto hash = [&key](std::uint64_t h) {
+        for (wchar_t c : key)
+            h = (h ^ static_cast<std::uint16_t>(c)) * 1099511628211ULL;
+        return h;
+    };
+    id.volume = hash(14695981039346656037ULL);
+    id.file = hash(0x9E3779B97F4A7C15ULL);
     auto* folderHandle = new FolderHandle;
     wchar_t name[64];
-    std::swprintf(name, 64, L"Local\\zvenv-folder-%08llx-%016llx", static_cast<unsigned long long>(id.volume),
+    std::swprintf(name, 64, L"Local\\zvenv-folder-%016llx%016llx", static_cast<unsigned long long>(id.volume),
                   static_cast<unsigned long long>(id.file));
     folderHandle->name = name;
     return folderHandle;

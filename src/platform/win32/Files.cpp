@@ -150,9 +150,16 @@ bool WriteFileAtomic(LPCWSTR path, const void* bytes, std::size_t size)
     const std::wstring target = ApiPath(path);
     if (!Replaceable(target))
         return false;
+    const DWORD existing = Attributes(target);
     TempFile temp;
     if (!temp.Write(FolderOf(target), bytes, size))
         return false;
+    // The new file keeps the attributes the old one had (ACLs aside: the new
+    // file has those its folder gives).
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & kKept))
+        SetFileAttributesW(temp.Path().c_str(), existing & kKept);
     // One rename that replaces the target: a crash leaves the old file or the
     // new one, never neither.
     if (!Rename(temp.Path(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -205,6 +212,7 @@ bool MovePath(LPCWSTR from, LPCWSTR to)
     const std::wstring target = ApiPath(to);
     if (Attributes(source) == INVALID_FILE_ATTRIBUTES)
         return Fail(ERROR_FILE_NOT_FOUND);
+    ForgetResolvedPaths();
     if (Attributes(target) == INVALID_FILE_ATTRIBUTES)
         return Rename(source, target, MOVEFILE_COPY_ALLOWED);
     BY_HANDLE_FILE_INFORMATION a;
@@ -213,9 +221,9 @@ bool MovePath(LPCWSTR from, LPCWSTR to)
         a.nFileIndexHigh != b.nFileIndexHigh || a.nFileIndexLow != b.nFileIndexLow)
         return Fail(ERROR_ALREADY_EXISTS);
     // The target is the source spelled in another case: it takes the
-    // spelling given, through a name of its own where the system will not
-    // rename a file onto itself.
-    if (source == target || MoveFileExW(source.c_str(), target.c_str(), 0))
+    // spelling given, through a name of its own, as not every file system
+    // renames a file onto itself.
+    if (source == target)
         return true;
     const std::wstring step = source + L".zvcase";
     if (!MoveFileExW(source.c_str(), step.c_str(), 0))

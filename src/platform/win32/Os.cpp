@@ -7,16 +7,59 @@
 #include "Paths.h"
 
 #include <algorithm>
+#include <mutex>
+#include <unordered_map>
+#include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
 #include <vector>
 
 namespace zv::os {
 
 using namespace win32;
 
-std::string NativePath(LPCWSTR path) { return text::EncodeUtf8(Resolve(path)); }
+namespace {
 
-CString ResolvePath(LPCWSTR path) { return CString(Resolve(path)); }
+// Spelling a path as on disk asks the file system for every component, which
+// is slow (and much slower under wine), and the profile engine asks for the
+// same few paths again and again: resolved paths are kept, by the text given,
+// until a rename in this process may have changed a spelling. Another
+// program's renames only change case, which names the same file here.
+std::mutex g_resolvedMutex;
+std::unordered_map<std::wstring, std::wstring> g_resolved;
+
+std::wstring ResolveKept(LPCWSTR path)
+{
+    if (!path || !*path)
+        return std::wstring();
+    std::wstring given(path);
+    {
+        std::lock_guard<std::mutex> lock(g_resolvedMutex);
+        const auto found = g_resolved.find(given);
+        if (found != g_resolved.end())
+            return found->second;
+    }
+    std::wstring resolved = Resolve(path);
+    std::lock_guard<std::mutex> lock(g_resolvedMutex);
+    if (g_resolved.size() > 4096)
+        g_resolved.clear();
+    g_resolved.emplace(std::move(given), resolved);
+    return resolved;
+}
+
+} // namespace
+
+void ForgetResolvedPaths()
+{
+    std::lock_guard<std::mutex> lock(g_resolvedMutex);
+    g_resolved.clear();
+}
+
+std::string NativePath(LPCWSTR path) { return text::EncodeUtf8(ResolveKept(path)); }
+
+CString ResolvePath(LPCWSTR path) { return CString(ResolveKept(path)); }
 
 bool FileExists(LPCWSTR path)
 {
@@ -145,6 +188,37 @@ CString ExecutablePath()
 }
 
 CString FullPath(LPCWSTR path) { return CString(Absolute(path ? path : L"")); }
+
+std::vector<std::string> ProgramArguments(int, char**)
+{
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide)
+        return args;
+    for (int i = 1; i < count; ++i)
+        args.push_back(text::EncodeUtf8(wide[i]));
+    LocalFree(wide);
+    return args;
+}
+
+void WriteStandard(int stream, const std::string& utf8)
+{
+    FILE* file = stream == 2 ? stderr : stdout;
+    const HANDLE handle = GetStdHandle(stream == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (handle && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        std::fflush(file);
+        const std::wstring wide = text::DecodeUtf8Lenient(utf8);
+        DWORD written = 0;
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::fwrite(utf8.data(), 1, utf8.size(), file);
+}
 
 void Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
 

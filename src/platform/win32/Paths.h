@@ -6,6 +6,11 @@
 #include <string>
 
 // Path handling shared by the Windows implementation of the OS services.
+namespace zv::os {
+// Drops the spellings NativePath and ResolvePath keep (after a rename).
+void ForgetResolvedPaths();
+}
+
 namespace zv::os::win32 {
 
 inline bool IsSeparator(wchar_t ch) { return ch == L'\\' || ch == L'/'; }

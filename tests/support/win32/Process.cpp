@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 namespace zvtest {
 namespace {
 
-std::wstring Widen(const std::string& text) { return fs::path(text).wstring(); }
+std::wstring Widen(const std::string& text) { return fs::u8path(text).wstring(); }
 
 // A command-line word as the C runtime splits it again.
 std::wstring Quoted(const std::wstring& word)
@@ -68,14 +68,14 @@ std::string ExecutablePath()
 {
     wchar_t buffer[32768];
     const DWORD n = GetModuleFileNameW(nullptr, buffer, 32768);
-    return fs::path(std::wstring(buffer, n)).string();
+    return fs::path(std::wstring(buffer, n)).u8string();
 }
 
 Process StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper)
 {
     if (!wrapper.empty())
         return 0; // strace's kill points exist only on Linux
-    const fs::path copy = fs::path(root.bin()) / fs::path(ExecutablePath()).filename();
+    const fs::path copy = fs::u8path(root.bin()) / fs::u8path(ExecutablePath()).filename();
     return Create(copy.wstring(), Widen("--gtest_filter=" + testName + " --gtest_brief=1"),
                   {{"ZVTEST_CHILD_ROOT", root.root()}});
 }
