@@ -45,10 +45,17 @@ else()
 endif()
 install(TARGETS zvenv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
 
+if(WIN32)
+  set(ZV_JSONLINT_DIR ${CMAKE_INSTALL_BINDIR})
+  set(ZV_JSONLINT_FILE JSONLint.dll)
+else()
+  set(ZV_JSONLINT_DIR ${CMAKE_INSTALL_LIBDIR})
+  set(ZV_JSONLINT_FILE libJSONLint.so)
+endif()
 install(EXPORT ZvEnvMgrTargets NAMESPACE ZvEnvMgr:: DESTINATION ${ZV_PACKAGE_DIR} COMPONENT Development)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/ZvEnvMgrConfig.cmake.in
                               ${PROJECT_BINARY_DIR}/ZvEnvMgrConfig.cmake INSTALL_DESTINATION ${ZV_PACKAGE_DIR}
-                              PATH_VARS CMAKE_INSTALL_LIBDIR)
+                              PATH_VARS CMAKE_INSTALL_LIBDIR ZV_JSONLINT_DIR)
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/ZvEnvMgrConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/ZvEnvMgrConfig.cmake ${PROJECT_BINARY_DIR}/ZvEnvMgrConfigVersion.cmake
@@ -60,6 +67,11 @@ file(RELATIVE_PATH ZV_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_I
 string(REGEX REPLACE "/$" "" ZV_PC_PREFIX "${ZV_PC_PREFIX}")
 file(RELATIVE_PATH ZV_PC_LIBDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_LIBDIR})
 file(RELATIVE_PATH ZV_PC_INCLUDEDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_INCLUDEDIR})
+if(WIN32)
+  set(ZV_UTIL_LINK_NAME ZvUtil)
+else()
+  set(ZV_UTIL_LINK_NAME zvutil)
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/zvenvmgr.pc.in ${PROJECT_BINARY_DIR}/zvenvmgr.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/zvenvmgr.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
         COMPONENT Development)
