@@ -142,22 +142,26 @@ std::wstring DecodeUtf16le(const void* bytes, std::size_t size)
 {
     const auto* p = static_cast<const unsigned char*>(bytes);
     const std::size_t units = size / 2;
-    std::wstring out;
-    out.reserve(units);
+    // Written through a pointer into a buffer of the largest size: files are
+    // decoded whole, and a check of the room before every character cost
+    // more than the decoding.
+    std::wstring out(units, L'\0');
+    wchar_t* q = &out[0];
     for (std::size_t i = 0; i < units; ++i) {
         const std::uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
         if constexpr (sizeof(wchar_t) >= 4) {
             if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
                 const std::uint32_t v = p[2 * i + 2] | (p[2 * i + 3] << 8);
                 if (v >= 0xDC00 && v <= 0xDFFF) {
-                    out.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00)));
+                    *q++ = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
                     ++i;
                     continue;
                 }
             }
         }
-        out.push_back(static_cast<wchar_t>(u));
+        *q++ = static_cast<wchar_t>(u);
     }
+    out.resize(static_cast<std::size_t>(q - out.data()));
     return out;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "NameTable.h"
+
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // One profile (INI) file held as its lines, exactly as read, so that a write
@@ -22,10 +25,11 @@ class ProfileFile {
 public:
     // A file that does not exist yet: written as UTF-16LE with its mark and
     // CR LF line ends, the form every program of the suite reads.
-    ProfileFile() = default;
-    // A copy indexes its own entries; a move keeps them where they are.
-    ProfileFile(const ProfileFile& other);
-    ProfileFile& operator=(const ProfileFile& other);
+    ProfileFile();
+    // A copy shares the unchanged lines' text with the original: copying a
+    // parsed file costs its line table, not its text.
+    ProfileFile(const ProfileFile&) = default;
+    ProfileFile& operator=(const ProfileFile&) = default;
     ProfileFile(ProfileFile&&) = default;
     ProfileFile& operator=(ProfileFile&&) = default;
     static ProfileFile Parse(const std::string& bytes);
@@ -52,47 +56,54 @@ public:
     bool ReplaceSection(std::wstring_view section, const std::vector<std::wstring>& lines);
 
 private:
-    struct Range {
-        bool found = false;
-        std::size_t header = 0; // index of the "[name]" line
-        std::size_t first = 0;  // the section's first line after its header
-        std::size_t end = 0;    // one past the section's last line
+    // One line of the file: a slice of the decoded text of the parse, or a
+    // text of its own for a line written since (owner indexes m_owned).
+    struct Line {
+        const wchar_t* text = nullptr;
+        std::uint32_t length = 0;
+        std::uint32_t owner = NameTable::kNone;
+        std::wstring_view View() const { return {text, length}; }
+    };
+    // The lines before the first header (block 0, no header), or a section:
+    // its header line first, then every line up to the next header. A new
+    // key goes after the block's last key line, so adding one moves no line
+    // of any other block and no indexed line of its own.
+    struct Block {
+        std::vector<Line> lines;
+        std::wstring_view name; // the header's name, inside the header's text
+        NameTable keys;         // first line of each key name, by line index
+        std::uint32_t lastKey = NameTable::kNone;
     };
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-    Range FindSection(std::wstring_view section) const;
-    std::size_t FindKey(std::wstring_view section, std::wstring_view key) const;
-    void AppendSection(std::wstring_view section);
+    std::size_t FindBlock(std::wstring_view section) const;
+    std::uint32_t FindKey(const Block& block, std::wstring_view key) const;
+    // Adds a line at the end of the file as a parse reads it: a header opens
+    // a block, any other line joins the last one.
+    void AppendParsed(const Line& line);
+    void IndexKeyLine(Block& block, std::uint32_t at);
+    void IndexKeys(Block& block);
+    void IndexSections();
+    // Reads every line again into blocks, after a change that may have
+    // added or removed a header.
+    void Rebuild();
+    Line OwnLine(std::wstring text);
+    void SetLineText(Line& line, std::wstring text);
+    void DropLine(const Line& line);
     // After a change: when the written text may read back otherwise (a line
     // break, a surrogate) or the file is in a legacy code page (a character
     // it lacks is written as '?'), the model is replaced by a parse of its
     // own bytes, so that it stays what a fresh reader of the file sees.
     void Settle(bool writtenMayReadOtherwise);
 
-    // Where each section and key is, by case-folded name, so that a lookup
-    // costs a hash and not a scan: the first section of each name, and the
-    // first line of each key in it. Rebuilt whenever lines come or go; a
-    // changed value keeps every line where it was.
-    struct SectionEntry {
-        Range range;
-        std::unordered_map<std::wstring, std::size_t> keys;
-        std::size_t lastKey = npos; // the last key line (comments not counted): a new key goes after it
-    };
-    void Reindex();
-    // A key line was inserted at index at of the section's entry: the index
-    // follows without a rescan, so adding many keys costs no more than
-    // changing them.
-    void IndexInsertedKey(SectionEntry& entry, std::size_t at);
-    void IndexAppendedSection(std::wstring_view section);
-    SectionEntry* MutableEntry(std::wstring_view section);
-    const SectionEntry* Entry(std::wstring_view section) const;
-    std::unordered_map<std::wstring, SectionEntry> m_sections;
-    std::vector<SectionEntry*> m_order; // the entries by header line
+    std::shared_ptr<const std::wstring> m_source;       // the decoded text of the parse
+    std::vector<std::shared_ptr<std::wstring>> m_owned; // texts of lines written since, one per line
+    std::vector<Block> m_blocks;                        // m_blocks[0]: the lines before the first header
+    NameTable m_sections;                               // first block of each section name
 
     Encoding m_encoding = Encoding::Utf16le;
     std::wstring m_lineEnd = L"\r\n";
     bool m_endsWithLineEnd = true;
-    std::vector<std::wstring> m_lines;
 };
 
 // Line classification shared by the model and its tests.
