@@ -147,19 +147,36 @@ std::wstring DecodeUtf16le(const void* bytes, std::size_t size)
     // more than the decoding.
     std::wstring out(units, L'\0');
     wchar_t* q = &out[0];
-    for (std::size_t i = 0; i < units; ++i) {
-        const std::uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
-        if constexpr (sizeof(wchar_t) >= 4) {
-            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-                const std::uint32_t v = p[2 * i + 2] | (p[2 * i + 3] << 8);
-                if (v >= 0xDC00 && v <= 0xDFFF) {
-                    *q++ = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
-                    ++i;
-                    continue;
+    std::size_t i = 0;
+    while (i < units) {
+        // Runs of 256 units without a surrogate, the usual case, are
+        // converted by a loop the compiler turns into vector code.
+        const std::size_t end = i + std::min<std::size_t>(256, units - i);
+        unsigned surrogates = 0;
+        for (std::size_t k = i; k < end; ++k)
+            surrogates |= static_cast<unsigned>((p[2 * k + 1] & 0xF8) == 0xD8);
+        if (!surrogates) {
+            for (std::size_t k = i; k < end; ++k)
+                *q++ = static_cast<wchar_t>(p[2 * k] | (p[2 * k + 1] << 8));
+            i = end;
+            continue;
+        }
+        // Unit by unit; a pair may reach one unit past the run.
+        while (i < end) {
+            const std::uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
+            if constexpr (sizeof(wchar_t) >= 4) {
+                if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+                    const std::uint32_t v = p[2 * i + 2] | (p[2 * i + 3] << 8);
+                    if (v >= 0xDC00 && v <= 0xDFFF) {
+                        *q++ = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                        i += 2;
+                        continue;
+                    }
                 }
             }
+            *q++ = static_cast<wchar_t>(u);
+            ++i;
         }
-        *q++ = static_cast<wchar_t>(u);
     }
     out.resize(static_cast<std::size_t>(q - out.data()));
     return out;

@@ -57,17 +57,26 @@ State StatFile(const std::string& path, Stamp& stamp)
     return State::File;
 }
 
-bool ReadBytes(const std::string& path, std::string& bytes)
+// Reads the whole file into bytes; expected is the size its stat gave, read
+// straight into the buffer. A file that grew meanwhile is read to its end.
+bool ReadBytes(const std::string& path, std::string& bytes, std::size_t expected)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    bytes.clear();
-    char chunk[65536];
+    bytes.resize(expected + 1);
+    std::size_t used = 0;
     ssize_t got;
-    while ((got = read(fd, chunk, sizeof chunk)) > 0)
-        bytes.append(chunk, static_cast<std::size_t>(got));
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        got = read(fd, &bytes[used], bytes.size() - used);
+        if (got <= 0)
+            break;
+        used += static_cast<std::size_t>(got);
+    }
     close(fd);
+    bytes.resize(used);
     return got == 0;
 }
 
@@ -101,7 +110,7 @@ std::shared_ptr<const ProfileFile> Load(const std::string& path, bool* missing =
             return found->second.file;
     }
     std::string bytes;
-    if (!ReadBytes(path, bytes))
+    if (!ReadBytes(path, bytes, static_cast<std::size_t>(stamp.size)))
         return std::make_shared<ProfileFile>();
     auto file = std::make_shared<const ProfileFile>(ProfileFile::Parse(bytes));
     Stamp after;
@@ -384,17 +393,21 @@ std::wstring TrimmedDefault(LPCWSTR value)
     return text;
 }
 
-// A key's value from a parsed copy, or the default as the platform gives it;
-// up to a null character in it, as a reader of the platform's buffer sees it.
+// A key's value as found, or the default as the platform gives it; up to a
+// null character in it, as a reader of the platform's buffer sees it.
+bool ValueOrDefault(bool found, std::wstring_view text, LPCWSTR defaultValue, std::wstring& value)
+{
+    if (found)
+        value.assign(text.substr(0, text.find(L'\0')));
+    else
+        value = TrimmedDefault(defaultValue);
+    return found;
+}
+
 bool ValueOrDefault(const ProfileFile& file, LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, std::wstring& value)
 {
     std::wstring_view found;
-    if (section && key && file.GetValue(section, key, found)) {
-        value.assign(found.substr(0, found.find(L'\0')));
-        return true;
-    }
-    value = TrimmedDefault(defaultValue);
-    return false;
+    return ValueOrDefault(section && key && file.GetValue(section, key, found), found, defaultValue, value);
 }
 
 } // namespace
@@ -460,6 +473,7 @@ namespace zv {
 
 struct ProfileBatch::State {
     std::string path;
+    Batch* batch = nullptr; // this thread's entry for the path, while the scope is open
 };
 
 ProfileBatch::ProfileBatch(LPCWSTR fileName) : m_state(new State)
@@ -468,6 +482,7 @@ ProfileBatch::ProfileBatch(LPCWSTR fileName) : m_state(new State)
         return;
     m_state->path = zv::os::NativePath(fileName);
     Batch& batch = Batches()[m_state->path];
+    m_state->batch = &batch;
     if (batch.depth++ > 0)
         return;
     batch.widePath = fileName;
@@ -490,7 +505,7 @@ bool ProfileBatch::Flush()
 
 bool ProfileBatch::GetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, std::wstring& value) const
 {
-    const Batch* batch = m_state->path.empty() ? nullptr : OpenBatch(m_state->path);
+    const Batch* batch = m_state->batch;
     if (!batch)
         return ValueOrDefault(ProfileFile(), section, key, defaultValue, value);
     return ValueOrDefault(batch->own ? *batch->own : *batch->shared, section, key, defaultValue, value);
@@ -498,7 +513,7 @@ bool ProfileBatch::GetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue,
 
 void ProfileBatch::WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value)
 {
-    Batch* batch = m_state->path.empty() ? nullptr : OpenBatch(m_state->path);
+    Batch* batch = m_state->batch;
     if (!batch || !section)
         return;
     ProfileFile& file = batch->Changing();
@@ -581,6 +596,9 @@ struct ProfileSnapshot::State {
     std::shared_ptr<const ProfileFile> file;
     std::chrono::steady_clock::time_point checked;
     unsigned long writes = 0;
+    // The section of the last read in this copy: reads come section by section.
+    std::wstring section;
+    std::size_t sectionAt = ProfileFile::npos;
 };
 
 ProfileSnapshot::ProfileSnapshot() : m_state(new State) {}
@@ -602,6 +620,8 @@ void ProfileSnapshot::SetFile(LPCWSTR fileName)
 void ProfileSnapshot::Forget()
 {
     m_state->file.reset();
+    m_state->section.clear();
+    m_state->sectionAt = ProfileFile::npos;
 }
 
 bool ProfileSnapshot::GetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, std::wstring& value)
@@ -616,11 +636,21 @@ bool ProfileSnapshot::GetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultVal
     if (!recent) {
         // The time and the count of writes are taken before the check, so
         // that nothing that comes during it is taken as seen.
-        state.file = CurrentForRead(state.fileName.c_str());
+        auto file = CurrentForRead(state.fileName.c_str());
+        if (file != state.file) {
+            state.file = std::move(file);
+            state.section.clear();
+            state.sectionAt = state.file->Section(state.section);
+        }
         state.checked = now;
         state.writes = writes;
     }
-    return ValueOrDefault(*state.file, section, key, defaultValue, value);
+    if (state.section != section) {
+        state.section = section;
+        state.sectionAt = state.file->Section(section);
+    }
+    std::wstring_view found;
+    return ValueOrDefault(state.file->GetValue(state.sectionAt, key, found), found, defaultValue, value);
 }
 
 } // namespace zv

@@ -6,42 +6,6 @@
 
 namespace zv::profile {
 
-std::wstring_view Trim(std::wstring_view text)
-{
-    std::size_t first = 0, last = text.size();
-    while (first < last && (text[first] == L' ' || text[first] == L'\t'))
-        ++first;
-    while (last > first && (text[last - 1] == L' ' || text[last - 1] == L'\t'))
-        --last;
-    return text.substr(first, last - first);
-}
-
-bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name)
-{
-    if (trimmed.empty() || trimmed.front() != L'[')
-        return false;
-    if (name) {
-        std::wstring_view inside = trimmed.substr(1);
-        const std::size_t close = inside.find(L']');
-        *name = Trim(close == std::wstring_view::npos ? inside : inside.substr(0, close));
-    }
-    return true;
-}
-
-bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_view* value)
-{
-    if (trimmed.empty() || trimmed.front() == L';' || trimmed.front() == L'[')
-        return false;
-    const std::size_t equals = trimmed.find(L'=');
-    if (equals == std::wstring_view::npos)
-        return false;
-    if (name)
-        *name = Trim(trimmed.substr(0, equals));
-    if (value)
-        *value = Trim(trimmed.substr(equals + 1));
-    return true;
-}
-
 namespace {
 
 bool IsComment(std::wstring_view trimmed)
@@ -120,8 +84,9 @@ ProfileFile ProfileFile::Parse(const std::string& bytes)
         file.AppendParsed(Line{data + from, static_cast<std::uint32_t>(length)});
     };
     for (std::size_t i = 0; i < size; ++i) {
+        // Line breaks are rare among the characters: one compare skips the rest.
         const wchar_t c = data[i];
-        if (c != L'\r' && c != L'\n')
+        if (c > L'\r' || (c != L'\r' && c != L'\n'))
             continue;
         const std::size_t endLength = (c == L'\r' && i + 1 < size && data[i + 1] == L'\n') ? 2 : 1;
         if (!lineEndSeen) {
@@ -143,49 +108,66 @@ ProfileFile ProfileFile::Parse(const std::string& bytes)
 // times cost more than the write itself.
 std::string ProfileFile::Serialise() const
 {
-    std::size_t characters = 0;
-    for (const Block& block : m_blocks)
-        for (const Line& line : block.lines)
-            characters += line.length + m_lineEnd.size();
-    std::string bytes;
-    auto append = [&](std::wstring_view piece) {
-        switch (m_encoding) {
-        case Encoding::Utf16le:
-            zv::text::AppendUtf16le(piece, bytes);
-            break;
-        case Encoding::Utf8Bom:
-        case Encoding::Utf8:
-            zv::text::AppendUtf8(piece, bytes);
-            break;
-        case Encoding::Windows1252:
-            // Characters the code page lacks become '?', as a write to such
-            // a file does on the platform; the bytes already there come back
-            // unchanged.
-            std::string one;
-            zv::text::EncodeWindows1252(piece, one);
-            bytes += one;
-            break;
-        }
-    };
-    if (m_encoding == Encoding::Utf16le) {
-        bytes.reserve(2 + 2 * characters);
-        bytes += "\xFF\xFE";
-    } else {
-        bytes.reserve(3 + characters);
-        if (m_encoding == Encoding::Utf8Bom)
-            bytes += "\xEF\xBB\xBF";
-    }
     const Line* last = nullptr;
     for (auto block = m_blocks.rbegin(); block != m_blocks.rend() && !last; ++block)
         if (!block->lines.empty())
             last = &block->lines.back();
-    for (const Block& block : m_blocks) {
-        for (const Line& line : block.lines) {
-            append(line.View());
-            if (&line != last || m_endsWithLineEnd)
-                append(m_lineEnd);
+    auto forEachPiece = [&](auto&& piece) {
+        for (const Block& block : m_blocks) {
+            for (const Line& line : block.lines) {
+                piece(line.View());
+                if (&line != last || m_endsWithLineEnd)
+                    piece(std::wstring_view(m_lineEnd));
+            }
         }
+    };
+    std::string bytes;
+    if (m_encoding == Encoding::Utf16le) {
+        // Two bytes a unit; a character beyond the basic plane (in a 32-bit
+        // wchar_t) takes a surrogate pair.
+        std::size_t units = 0;
+        forEachPiece([&units](std::wstring_view piece) {
+            units += piece.size();
+            if constexpr (sizeof(wchar_t) >= 4)
+                for (wchar_t c : piece)
+                    units += static_cast<std::uint32_t>(c) >= 0x10000 && static_cast<std::uint32_t>(c) <= 0x10FFFF;
+        });
+        bytes.resize(2 + 2 * units);
+        char* out = &bytes[0];
+        *out++ = '\xFF';
+        *out++ = '\xFE';
+        auto put = [&out](std::uint32_t unit) {
+            *out++ = static_cast<char>(unit & 0xFF);
+            *out++ = static_cast<char>((unit >> 8) & 0xFF);
+        };
+        forEachPiece([&put](std::wstring_view piece) {
+            for (wchar_t c : piece) {
+                auto cp = static_cast<std::uint32_t>(c);
+                if (sizeof(wchar_t) >= 4 && cp >= 0x10000 && cp <= 0x10FFFF) {
+                    cp -= 0x10000;
+                    put(0xD800 + (cp >> 10));
+                    put(0xDC00 + (cp & 0x3FF));
+                } else {
+                    put(cp & 0xFFFF);
+                }
+            }
+        });
+        return bytes;
     }
+    if (m_encoding == Encoding::Utf8Bom)
+        bytes += "\xEF\xBB\xBF";
+    forEachPiece([&](std::wstring_view piece) {
+        if (m_encoding != Encoding::Windows1252) {
+            zv::text::AppendUtf8(piece, bytes);
+            return;
+        }
+        // Characters the code page lacks become '?', as a write to such a
+        // file does on the platform; the bytes already there come back
+        // unchanged.
+        std::string one;
+        zv::text::EncodeWindows1252(piece, one);
+        bytes += one;
+    });
     return bytes;
 }
 
@@ -244,6 +226,7 @@ void ProfileFile::IndexSections()
 
 void ProfileFile::Rebuild()
 {
+    m_lastChanged = npos;
     std::vector<Block> blocks(1);
     blocks.swap(m_blocks);
     m_sections.Clear();
@@ -294,6 +277,14 @@ std::size_t ProfileFile::FindBlock(std::wstring_view section) const
     return b == NameTable::kNone ? npos : b;
 }
 
+std::size_t ProfileFile::FindBlockToChange(std::wstring_view section)
+{
+    if (m_lastChanged < m_blocks.size() && EqualNoCase(m_blocks[m_lastChanged].name, Trim(section)))
+        return m_lastChanged;
+    m_lastChanged = FindBlock(section);
+    return m_lastChanged;
+}
+
 std::uint32_t ProfileFile::FindKey(const Block& block, std::wstring_view key) const
 {
     const std::wstring_view name = Trim(key);
@@ -301,12 +292,21 @@ std::uint32_t ProfileFile::FindKey(const Block& block, std::wstring_view key) co
                            [&block](std::uint32_t i) { return KeyNameOf(block.lines[i].View()); });
 }
 
+std::size_t ProfileFile::Section(std::wstring_view name) const
+{
+    return FindBlock(name);
+}
+
 bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std::wstring_view& value) const
 {
-    const std::size_t b = FindBlock(section);
-    if (b == npos)
+    return GetValue(FindBlock(section), key, value);
+}
+
+bool ProfileFile::GetValue(std::size_t section, std::wstring_view key, std::wstring_view& value) const
+{
+    if (section == npos || section >= m_blocks.size())
         return false;
-    const Block& block = m_blocks[b];
+    const Block& block = m_blocks[section];
     const std::uint32_t line = FindKey(block, key);
     if (line == NameTable::kNone)
         return false;
@@ -362,7 +362,7 @@ std::vector<std::wstring> ProfileFile::SectionLines(std::wstring_view section) c
 
 bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value)
 {
-    const std::size_t b = FindBlock(section);
+    const std::size_t b = FindBlockToChange(section);
     if (b != npos) {
         Block& block = m_blocks[b];
         const std::uint32_t at = FindKey(block, key);
@@ -442,6 +442,7 @@ bool ProfileFile::DeleteSection(std::wstring_view section)
             DropLine(line);
     }
     m_blocks.erase(m_blocks.begin() + static_cast<std::ptrdiff_t>(b));
+    m_lastChanged = npos;
     // A later section of the same name is the one that counts now.
     IndexSections();
     Settle(false);

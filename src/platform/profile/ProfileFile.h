@@ -41,6 +41,12 @@ public:
     // a fresh parse of its Serialise() gives (a value written with a line
     // break reads back as the lines it makes).
     bool GetValue(std::wstring_view section, std::wstring_view key, std::wstring_view& value) const;
+    // The same lookup in two steps, for readers that ask for many keys of one
+    // section: the section's place in this model (npos when there is no such
+    // section), then a key there.
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    std::size_t Section(std::wstring_view name) const;
+    bool GetValue(std::size_t section, std::wstring_view key, std::wstring_view& value) const;
     std::vector<std::wstring> SectionNames() const;
     std::vector<std::wstring> KeyNames(std::wstring_view section) const;
     // The section's lines that are not blank and not comments, trimmed.
@@ -74,9 +80,10 @@ private:
         NameTable keys;         // first line of each key name, by line index
         std::uint32_t lastKey = NameTable::kNone;
     };
-    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
-
     std::size_t FindBlock(std::wstring_view section) const;
+    // FindBlock for a change: changes come section by section, so the block
+    // of the last one is tried first.
+    std::size_t FindBlockToChange(std::wstring_view section);
     std::uint32_t FindKey(const Block& block, std::wstring_view key) const;
     // Adds a line at the end of the file as a parse reads it: a header opens
     // a block, any other line joins the last one.
@@ -100,16 +107,50 @@ private:
     std::vector<std::shared_ptr<std::wstring>> m_owned; // texts of lines written since, one per line
     std::vector<Block> m_blocks;                        // m_blocks[0]: the lines before the first header
     NameTable m_sections;                               // first block of each section name
+    std::size_t m_lastChanged = npos;                   // the block FindBlockToChange found last
 
     Encoding m_encoding = Encoding::Utf16le;
     std::wstring m_lineEnd = L"\r\n";
     bool m_endsWithLineEnd = true;
 };
 
-// Line classification shared by the model and its tests.
-std::wstring_view Trim(std::wstring_view text);
-bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name = nullptr);
-// A line with '=' that is neither a section header nor a comment (';').
-bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name = nullptr, std::wstring_view* value = nullptr);
+// Line classification shared by the model and its tests: blanks are space
+// and tab, a header starts with '[', a key line holds '=' and is neither a
+// header nor a comment (';').
+inline std::wstring_view Trim(std::wstring_view text)
+{
+    std::size_t first = 0, last = text.size();
+    while (first < last && (text[first] == L' ' || text[first] == L'\t'))
+        ++first;
+    while (last > first && (text[last - 1] == L' ' || text[last - 1] == L'\t'))
+        --last;
+    return text.substr(first, last - first);
+}
+
+inline bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name = nullptr)
+{
+    if (trimmed.empty() || trimmed.front() != L'[')
+        return false;
+    if (name) {
+        std::wstring_view inside = trimmed.substr(1);
+        const std::size_t close = inside.find(L']');
+        *name = Trim(close == std::wstring_view::npos ? inside : inside.substr(0, close));
+    }
+    return true;
+}
+
+inline bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name = nullptr, std::wstring_view* value = nullptr)
+{
+    if (trimmed.empty() || trimmed.front() == L';' || trimmed.front() == L'[')
+        return false;
+    const std::size_t equals = trimmed.find(L'=');
+    if (equals == std::wstring_view::npos)
+        return false;
+    if (name)
+        *name = Trim(trimmed.substr(0, equals));
+    if (value)
+        *value = Trim(trimmed.substr(equals + 1));
+    return true;
+}
 
 } // namespace zv::profile
