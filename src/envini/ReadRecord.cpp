@@ -1,6 +1,7 @@
 #include "envini/ReadRecord.h"
 
 #include "envini/EnvIniText.h"
+#include "ini/IniFile.h"
 
 #include <zvenv/platform/Profile.h>
 
@@ -15,16 +16,11 @@ namespace {
 constexpr int kMaxSubSections = 1 << 16;
 
 // The section's lines as the profile functions list them, each followed by a
-// line feed. The buffer doubles until the list fits: the profile-file class's
-// size query grows by a fixed step, which for a long section costs a listing
-// of the whole section per step.
-void Join(const CString& path, const CString& section, std::vector<wchar_t>& buffer, CString& out)
+// line feed.
+void Join(const CString& path, const CString& section, CString& out)
 {
-    while (GetPrivateProfileSectionW(section, buffer.data(), static_cast<DWORD>(buffer.size()), path) + 2 >=
-           buffer.size())
-        buffer.resize(buffer.size() * 2);
-    for (const wchar_t* line = buffer.data(); *line; line += std::wcslen(line) + 1) {
-        out += line;
+    for (const std::wstring& line : zv::ini::ListItems(zv::ProfileSectionLines(path, section))) {
+        out += CString(line);
         out += L'\n';
     }
 }
@@ -234,15 +230,14 @@ CString FileText(const CTqIni& ini, const CString& section, const CString& key)
 CString ArrayLines(const CTqIni& ini, ReadRecord::Kind kind, const CString& section)
 {
     const CString path = ini.GetPathName();
-    std::vector<wchar_t> buffer(1024);
     CString lines;
-    Join(path, section, buffer, lines);
+    Join(path, section, lines);
     if (kind == ReadRecord::Kind::TreeArray) {
         const int count = ini.GetInt(section, L"count", 0, 10);
         for (int i = 0; i < count && i < kMaxSubSections; ++i) {
             const CString subSection = ini.GetString(section, IntText(i), L"");
             lines += L"[" + subSection + L"]\n";
-            Join(path, subSection, buffer, lines);
+            Join(path, subSection, lines);
         }
     }
     return lines;
