@@ -6,13 +6,15 @@
 #
 #   scripts/perf.sh
 #
-# ZV_PERF_INI_SIZES and ZV_PERF_JSON_SIZES (space-separated keys / characters)
-# shorten a trial run; ZV_PERF_BUILD moves the build folder (build/perf).
+# ZV_PERF_INI_SIZES, ZV_PERF_VALUE_SIZES and ZV_PERF_JSON_SIZES (space-separated
+# keys / characters of one INI value / characters of JSON text) shorten a trial
+# run; ZV_PERF_BUILD moves the build folder (build/perf).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZV_PERF_BUILD:-$root/build/perf}
 ini_sizes=${ZV_PERF_INI_SIZES:-"1000 10000 100000"}
+value_sizes=${ZV_PERF_VALUE_SIZES:-"100000 1000000 8000000"}
 json_sizes=${ZV_PERF_JSON_SIZES:-"1048576 10485760 52428800"}
 
 # shellcheck source=deps.sh
@@ -48,6 +50,9 @@ bench=$build/bin/peers_bench
 echo "== INI: $ini_sizes keys"
 # shellcheck disable=SC2086
 "$bench" ini "$results/peers.jsonl" $ini_sizes
+echo "== INI: one value of $value_sizes characters"
+# shellcheck disable=SC2086
+"$bench" value "$results/peers.jsonl" $value_sizes
 
 if [ -z "$wine_note" ] && [ -x /usr/lib/wine/wine64 ] && command -v x86_64-w64-mingw32-g++ >/dev/null; then
     echo "== INI under wine"
