@@ -35,7 +35,7 @@ for list in "$root"/bench/*/CMakeLists.txt; do
 done
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZV_BUILD_BENCH=ON -DZV_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target peers_bench JSONLint "${own_benches[@]}"
+cmake --build "$build" -j2 --target peers_bench startup_probe zvenv JSONLint "${own_benches[@]}"
 
 results=$build/results
 rm -rf "$results"
@@ -75,6 +75,16 @@ else
     wine_note=${wine_note:-"wine64 or the mingw compiler is missing"}
 fi
 echo "$wine_note" >"$results/wine-note.txt"
+
+echo "== A host's start"
+# A copy of the sample root with the probe and the libraries in its bin/, as
+# a host is installed; the first run seeds the user's copies.
+startup_root=$build/startup-root
+rm -rf "$startup_root"
+mkdir -p "$startup_root/bin" "$startup_root/user"
+cp -r "$root/examples/approot/system" "$startup_root/"
+cp -a "$build"/bin/lib*.so* "$build/bin/startup_probe" "$startup_root/bin/"
+"$bench" startup "$results/peers.jsonl" "$startup_root/bin/startup_probe" 50
 
 echo "== JSON: $json_sizes characters"
 # shellcheck disable=SC2086

@@ -12,6 +12,8 @@ void RunIni(int keys, Recorder& out);
 void RunIniValue(long length, Recorder& out);
 // Writes the INI file of that many keys, as the wine program reads it.
 void WriteIniFile(int keys, const std::string& path);
+// Times a host's start: the probe program spawned runs times.
+void RunStartup(const std::string& probe, int runs, Recorder& out);
 // Times the JSON work on a document of about that many characters of text.
 void RunJson(long textSize, Recorder& out);
 

@@ -236,6 +236,46 @@ def group_section(group, figures, notes, cpu, user, plot_dir, work_dir, plot_rel
     return out
 
 
+STARTUP_PARTS = [
+    ("total", "from the spawn to the end of the process"),
+    ("process_start", "the spawn, the loading of the program and its libraries, up to main"),
+    ("manager", "fnTqEnvMgr: the root, system/html.ini into the memory INI, the validator module"),
+    ("ini_documents", "GetEnvIni of trade.ini (the user's copy) and of system/html.ini"),
+    ("json_document", "GetJson of layout.json: read, validated, parsed"),
+    ("reads", "50 values read (20 and 20 INI, 10 JSON; some keys missing)"),
+    ("exit", "from the end of main to the end of the process"),
+]
+
+
+def startup_section(figures, notes):
+    rows = [(op, what) for op, what in STARTUP_PARTS if ("startup", op, "host", 0) in figures]
+    if not rows:
+        return []
+    out = [
+        "## A host's start",
+        "",
+        "`bench/peers/StartupProbe.cpp` stands in a copy of `examples/approot` with the libraries",
+        "beside it in `bin/`, as a host is installed; it is spawned again and again after one",
+        "run that seeds the user's copies. The probe reads the monotonic clock at the start of",
+        "`main` and after each part; the spawning program knows when it started the probe and",
+        "when it ended. The *empty program* is the same program returning at the start of `main`:",
+        "the libraries are linked, so they are loaded all the same. Medians, and the range over",
+        "the runs.",
+        "",
+        "| part | host | empty program |",
+        "|---|---:|---:|",
+    ]
+    for op, what in rows:
+        cells = []
+        for impl in ("host", "empty program"):
+            t = figures.get(("startup", op, impl, 0))
+            note = notes.get(("startup", op, impl, 0), "")
+            cells.append(f"{fmt_time(t)} ({note.replace(' us', ' µs')})" if t else "")
+        out.append(f"| {op.replace('_', ' ')}: {what} | " + " | ".join(cells) + " |")
+    out.append("")
+    return out
+
+
 def own_benchmarks(folder):
     out = []
     for path in sorted(glob.glob(os.path.join(folder, "bench-*.json"))):
@@ -393,6 +433,7 @@ def main():
     out += group_section("inivalue", figures, notes, cpu, user, plot_dir, work_dir, plot_rel)
     out += ["## JSON", ""]
     out += group_section("json", figures, notes, cpu, user, plot_dir, work_dir, plot_rel)
+    out += startup_section(figures, notes)
     own = own_benchmarks(results)
     if own:
         out += [
