@@ -154,7 +154,7 @@ void BM_LoadPartDecode(benchmark::State& state)
     std::string bytes("\xFF\xFE", 2);
     bytes += zv::text::EncodeUtf16le(f.text);
     for (auto _ : state)
-        benchmark::DoNotOptimize(zv::envjson::DecodeDocumentFile(bytes.data(), bytes.size()));
+        benchmark::DoNotOptimize(zv::text::DecodeJsonFile(bytes.data(), bytes.size()));
 }
 BENCHMARK(BM_LoadPartDecode)->Unit(benchmark::kMillisecond);
 

@@ -128,11 +128,9 @@ void CTqEnvJson::Load()
         file.Abort();
         return;
     }
-    std::wstring text = zv::envjson::DecodeDocumentFile(mapping.GetData(), mapping.GetLength());
+    const std::wstring text = zv::text::DecodeJsonFile(mapping.GetData(), mapping.GetLength());
     mapping.Close();
     file.Abort();
-    if (text.empty())
-        text = kDefaultDocumentText;
 
     CString description;
     const JsonCppParseFn validate = g_pfnJsonCppParse;

@@ -7,16 +7,6 @@
 
 namespace zv::envjson {
 
-std::wstring DecodeDocumentFile(const void* bytes, std::size_t size)
-{
-    const auto* p = static_cast<const unsigned char*>(bytes);
-    if (!p || size == 0 || p[0] == 0)
-        return std::wstring();
-    if (size >= 2 && p[0] == 0xFF && p[1] == 0xFE)
-        return zv::text::DecodeUtf16le(p + 2, size - 2);
-    return zv::text::DecodeUtf16le(p, size);
-}
-
 std::string EncodeDocumentFile(const wchar_t* text)
 {
     const std::size_t length = text ? std::wcslen(text) : 0;

@@ -225,3 +225,36 @@ TEST(JsonFile, TreeFarDeeperThanAnyFileIsWalkedWithoutRecursion)
     doc->GetTreeArray(L"k", rows);
     EXPECT_EQ(Items(rows), std::vector<std::wstring>{L"bottom"});
 }
+
+// A file saved as UTF-8 by an ordinary editor is read as UTF-8, not refused
+// and replaced by the shipped default; its next save is in the file framing.
+TEST(JsonFile, HandEditedUtf8IsReadAndSavedAsUtf16)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"plain", "{\n  \"title\": \"Caf\xC3\xA9 \xF0\x9F\x98\x80\", // by hand\n  \"n\": 12\n}\n"},
+        {"marked", "\xEF\xBB\xBF{\"title\": \"Caf\xC3\xA9 \xF0\x9F\x98\x80\", \"n\": 12}"},
+        {"even", "{\"title\":\"Caf\xC3\xA9 \xF0\x9F\x98\x80\",\"n\":12}"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(SystemFile(std::string(c.name) + ".json"), Utf16(L"{\"title\": \"shipped\"}"));
+        CTqEnvJson* doc = OpenBytes(c.name, c.bytes);
+        ASSERT_NE(doc->GetJson(), nullptr) << c.name;
+        EXPECT_EQ(doc->GetString(L"title", L"").str(), L"Caf\u00e9 \U0001F600") << c.name;
+        EXPECT_EQ(doc->GetInt(L"n", 0), 12) << c.name;
+        EXPECT_EQ(ReadFile(UserFile(std::string(c.name) + ".json")), c.bytes) << "loading changes nothing";
+        doc->SetInt(L"n", 13);
+        doc->Save();
+        std::wstring framed = TreeText(doc);
+        for (std::size_t at = framed.find(L'\n'); at != std::wstring::npos; at = framed.find(L'\n', at + 2))
+            framed.insert(at, 1, L'\r');
+        EXPECT_EQ(ReadFile(UserFile(std::string(c.name) + ".json")), Utf16(framed)) << c.name;
+    }
+    EXPECT_TRUE(messages.texts.empty());
+}
