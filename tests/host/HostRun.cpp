@@ -38,6 +38,9 @@ HostResult RunHost(const AppRoot& root, const std::vector<std::string>& args)
         const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(out, 1);
         dup2(err, 2);
+        // No command takes a minute: one that hangs fails its test instead
+        // of holding up the run (a pending alarm survives the exec).
+        alarm(60);
         std::vector<char*> argv{const_cast<char*>(exe.c_str())};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));

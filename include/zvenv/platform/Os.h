@@ -50,6 +50,34 @@ ZVPLATFORM_API bool WriteFileAtomic(LPCWSTR path, const void* bytes, std::size_t
 // an existing file is never touched. False when something is there already
 // or the file cannot be created.
 ZVPLATFORM_API bool CreateNewFile(LPCWSTR path, const void* bytes, std::size_t size);
+// What tells one state of a file from another without reading it: the file's
+// identity (device and file number), size, and times of the last change of
+// its content and of its entry. A file replaced by a rename, or written in
+// place, gets another stamp.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // nanoseconds since 1970
+    std::int64_t changed = 0;
+    bool operator==(const FileStamp& o) const
+    {
+        return device == o.device && file == o.file && size == o.size && modified == o.modified &&
+               changed == o.changed;
+    }
+    bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+// The stamp of what is at the path now; false when nothing is there.
+ZVPLATFORM_API bool GetFileStamp(LPCWSTR path, FileStamp& out);
+// The stamp of a file open as a CFile (its m_hFile).
+ZVPLATFORM_API bool GetOpenFileStamp(void* fileHandle, FileStamp& out);
+
+enum class ReadResult { Read, Missing, Folder, NotAFile, Unreadable };
+// Reads a whole regular file. A device, pipe or socket at the path is
+// refused without waiting on it or reading it (NotAFile). The stamp, when
+// asked for, is that of the file the bytes came from.
+ZVPLATFORM_API ReadResult ReadRegularFile(LPCWSTR path, std::string& bytes, FileStamp* stamp = nullptr);
+
 // Creates the folder with every missing parent. 0 on success or when it
 // exists already, otherwise the system's error code.
 ZVPLATFORM_API int CreateFolders(LPCWSTR path);
