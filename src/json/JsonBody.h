@@ -109,6 +109,10 @@ void ReleaseHandle(Handle* handle);
 void AppendChild(NodeBody* parent, Handle* child);
 void BecomeNull(NodeBody* body);
 void Fetch(NodeBody* body);
+// A body to keep beside the original (JsonKeepCopy), with one reference for
+// the caller: the original itself for a scalar or an unread subtree, unless
+// ownRoot asks for a copy of the top body in any case.
+NodeBody* KeepCopyBody(NodeBody* from, bool ownRoot);
 
 // Parser (JsonParser.cpp).
 Handle* ParseDocument(const wchar_t* text);
