@@ -1,11 +1,14 @@
 #include <zvenv/CTqEnvMgr.h>
 
+#include "envjson/JsonValidator.h"
+#include "envjson/RejectedCopy.h"
 #include "envmgr/Names.h"
 #include "util/CPath.h"
 
 #include <zvenv/ZvUtil.h>
 #include <zvenv/platform/CFile.h>
 #include <zvenv/platform/Os.h>
+#include <zvenv/platform/Profile.h>
 
 using zv::envmgr::DocumentName;
 using zv::envmgr::kIniExtension;
@@ -114,9 +117,15 @@ CTqEnvJson* CTqEnvMgr::GetJsonEx(CString name, int& copied, int system, CString 
     json = new CTqEnvJson;
     json->SetPathName(path);
     json->Load();
-    // A user file that cannot be read is replaced by the shipped default.
-    if (!json->GetJson() && !copied && !system && FILEEXISTS(shipped)) {
-        copied = zv::os::CopyFile(shipped, path, false) ? 1 : 0;
+    // A user file that cannot be read is replaced by the shipped default,
+    // once its bytes are kept beside it. Without the validator no file can
+    // be judged, so none is replaced.
+    if (!json->GetJson() && !copied && !system && g_pfnJsonCppParse && FILEEXISTS(shipped)) {
+        {
+            zv::FileWriteLock writers(path);
+            if (zv::envjson::KeepRejectedCopy(path))
+                copied = zv::os::CopyFile(shipped, path, false) ? 1 : 0;
+        }
         if (copied == 1)
             json->Load();
     }

@@ -1,7 +1,9 @@
 #include "EnvJsonTestUtil.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
+#include <regex>
 #include <sys/stat.h>
 
 using namespace envjsontest;
@@ -257,4 +259,62 @@ TEST(JsonFile, HandEditedUtf8IsReadAndSavedAsUtf16)
         EXPECT_EQ(ReadFile(UserFile(std::string(c.name) + ".json")), Utf16(framed)) << c.name;
     }
     EXPECT_TRUE(messages.texts.empty());
+}
+
+// Before the shipped default replaces a user's file that cannot be read as
+// JSON, the file's bytes are kept beside it, one copy per replacement.
+TEST(JsonFile, RejectedUserFileIsKeptBeforeTheDefaultReplacesIt)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    const std::string shipped = Utf16(L"{\"k\": \"shipped\"}");
+    WriteFile(SystemFile("layout.json"), shipped);
+    const std::string first = Utf16(L"{\"k\": \"first\",,}");
+    const std::string second = "{\"k\": \"second\" oops";
+    std::vector<std::string> kept;
+    for (const std::string& bytes : {first, second}) {
+        fnTqEnvMgr()->DeleteJson(L"layout");
+        WriteFile(UserFile("layout.json"), bytes);
+        int copied = 0;
+        CTqEnvJson* doc = fnTqEnvMgr()->GetJsonEx(L"layout", copied);
+        EXPECT_EQ(copied, 1);
+        EXPECT_EQ(doc->GetString(L"k", L"").str(), L"shipped");
+        EXPECT_EQ(ReadFile(UserFile("layout.json")), shipped);
+    }
+    EXPECT_EQ(messages.texts.size(), 2u);
+    for (const auto& entry : std::filesystem::directory_iterator(UserFile("")))
+        if (entry.path().filename().string().rfind("layout.json.", 0) == 0)
+            kept.push_back(entry.path().filename().string());
+    std::sort(kept.begin(), kept.end());
+    ASSERT_EQ(kept.size(), 2u);
+    const std::regex name("layout\\.json\\.rejected-20[0-9]{6}T[0-9]{6}Z(-2)?");
+    EXPECT_TRUE(std::regex_match(kept[0], name)) << kept[0];
+    EXPECT_TRUE(std::regex_match(kept[1], name)) << kept[1];
+    // The earlier copy is kept as it was: the later one got a name of its own.
+    const std::string a = ReadFile(UserFile(kept[0])), b = ReadFile(UserFile(kept[1]));
+    EXPECT_TRUE((a == first && b == second) || (a == second && b == first));
+}
+
+// A user file this process cannot read is not known to be bad: it is neither
+// replaced by the default nor copied over.
+TEST(JsonFile, UnreadableUserFileIsLeftAlone)
+{
+    if (!InFreshRoot())
+        return;
+    WriteFile(SystemFile("private.json"), Utf16(L"{\"k\": \"shipped\"}"));
+    const std::string mine = Utf16(L"{\"k\": \"mine\"}");
+    WriteFile(UserFile("private.json"), mine);
+    OpenRootToEverybody();
+    std::filesystem::permissions(UserFile("private.json"), std::filesystem::perms::owner_write);
+    CapturedMessages quiet;
+    int copied = 0;
+    {
+        AsNobody nobody;
+        ASSERT_TRUE(nobody.switched());
+        CTqEnvJson* doc = fnTqEnvMgr()->GetJsonEx(L"private", copied);
+        EXPECT_EQ(doc->GetJson(), nullptr);
+    }
+    EXPECT_EQ(copied, 0);
+    EXPECT_EQ(ReadFile(UserFile("private.json")), mine);
 }

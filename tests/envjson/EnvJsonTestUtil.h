@@ -9,8 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace envjsontest {
 
@@ -76,6 +80,31 @@ inline void* Member(CTqEnvJson* doc, const wchar_t* key, void* parent = nullptr)
     void** it = doc->GetIterator(key, parent);
     return it && it != doc->GetEndIterator(parent) ? *it : nullptr;
 }
+
+// Lets anybody reach and change everything under the child's root.
+inline void OpenRootToEverybody()
+{
+    namespace fs = std::filesystem;
+    for (const auto& entry : fs::recursive_directory_iterator(zvtest::ChildRoot()))
+        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+    fs::permissions(zvtest::ChildRoot(), fs::perms::all, fs::perm_options::add);
+}
+
+// The tests run as root, which every permission lets through: a permission is
+// tried as the unprivileged user 65534 while this lives.
+class AsNobody {
+public:
+    AsNobody() { m_switched = setegid(65534) == 0 && seteuid(65534) == 0; }
+    ~AsNobody()
+    {
+        if (seteuid(0) != 0 || setegid(0) != 0)
+            std::abort();
+    }
+    bool switched() const { return m_switched; }
+
+private:
+    bool m_switched;
+};
 
 inline std::vector<std::wstring> Items(const CStringArray& values)
 {
