@@ -4,12 +4,15 @@
 #include <zvenv/platform/CFile.h>
 #include <zvenv/platform/Message.h>
 #include <zvenv/platform/Os.h>
+#include <zvenv/platform/Profile.h>
 #include <zvenv/platform/Text.h>
 
 #include "envjson/JsonFileText.h"
 #include "envjson/JsonValidator.h"
+#include "envjson/RejectedCopy.h"
 #include "util/CPath.h"
 #include "json/Json.h"
+#include "json/JsonMerge.h"
 
 #include <cwchar>
 #include <filesystem>
@@ -35,12 +38,59 @@ CString SystemCopyPath(const CString& fileName)
     return path;
 }
 
+// Whether the validator accepts the text; a refusal's description goes to
+// description. Without the validator no text is accepted.
+bool Accepted(const wchar_t* text, CString& description)
+{
+    const JsonCppParseFn validate = g_pfnJsonCppParse;
+    return validate && validate(text, &description, 1) == 1;
+}
+
+CString ParseErrorMessage(const CString& path, const CString& description)
+{
+    CString message;
+    message.Format(L"%s:json parse error:\n%s", path.GetString(), description.GetString());
+    return message;
+}
+
 } // namespace
 
-CTqEnvJson::CTqEnvJson() : m_bDefaultValue(0), m_pJson(nullptr), m_cs(0), m_bDirty(0) {}
+struct CTqEnvJson::FileState {
+    JsonNode base = nullptr;     // the tree as the file held it, kept apart from m_pJson
+    JsonNode detached = nullptr; // nodes a merge took out of m_pJson, for the handles a host holds
+    CString path;                // the file that base stands for
+    zv::os::FileStamp stamp;     // and that file's stamp then
+    bool stamped = false;
+
+    FileState() = default;
+    FileState(const FileState&) = delete;
+    FileState& operator=(const FileState&) = delete;
+    ~FileState() { Forget(); }
+
+    void Forget()
+    {
+        JsonDeleteNode(base);
+        JsonDeleteNode(detached);
+        base = detached = nullptr;
+        path.Empty();
+        stamped = false;
+    }
+
+    // The tree now matches the file at path, whose stamp is taken here.
+    void Remember(const CString& filePath, JsonNode tree)
+    {
+        JsonDeleteNode(base);
+        base = JsonKeepCopy(tree);
+        path = filePath;
+        stamped = zv::os::GetFileStamp(filePath, stamp);
+    }
+};
+
+CTqEnvJson::CTqEnvJson() : m_bDefaultValue(0), m_pJson(nullptr), m_cs(0), m_bDirty(0), m_pFileState(new FileState) {}
 
 CTqEnvJson::~CTqEnvJson()
 {
+    delete m_pFileState;
     if (m_pJson)
         JsonDeleteNode(m_pJson);
     m_pJson = nullptr;
@@ -122,6 +172,8 @@ void CTqEnvJson::Load()
             return;
         length = static_cast<DWORD>(file.GetLength() & 0xFFFFFFFFu);
     }
+    zv::os::FileStamp stamp;
+    const bool stamped = zv::os::GetOpenFileStamp(file.m_hFile, stamp);
 
     CTqMMF mapping;
     if (!mapping.Open(fileName, file.m_hFile, 2, 0, length, nullptr, 4, 0, 0)) {
@@ -133,31 +185,104 @@ void CTqEnvJson::Load()
     file.Abort();
 
     CString description;
-    const JsonCppParseFn validate = g_pfnJsonCppParse;
-    if (!validate || validate(text.c_str(), &description, 1) != 1) {
-        CString message;
-        message.Format(L"%s:json parse error:\n%s", path.GetString(), description.GetString());
-        AfxMessageBox(message, 0, 0);
+    if (!Accepted(text.c_str(), description)) {
+        AfxMessageBox(ParseErrorMessage(path, description), 0, 0);
         return;
     }
 
     if (m_pJson)
         JsonDeleteNode(m_pJson);
     m_pJson = JsonParse(text.c_str());
+    // Handles into the old tree are gone with it, detached ones as well.
+    m_pFileState->Forget();
+    if (m_pJson) {
+        m_pFileState->base = JsonKeepCopy(m_pJson);
+        m_pFileState->path = path;
+        m_pFileState->stamp = stamp;
+        m_pFileState->stamped = stamped;
+    }
+}
+
+// Another program's version of the file, where the file is no longer the one
+// this document read or wrote last, is merged into the tree (JsonMergeTheirs).
+// False when the file must not be replaced: it is there but cannot be read,
+// or holds refused text whose copy could not be kept. A refusal's message
+// goes to message, to be shown once the writer lock is released.
+bool CTqEnvJson::BringInOtherChanges(const CString& path, CString& message)
+{
+    FileState& state = *m_pFileState;
+    zv::os::FileStamp now;
+    // A document moved to another file writes its whole tree there, as does
+    // one whose file has gone.
+    if (!state.base || state.path != path || !zv::os::GetFileStamp(path, now))
+        return true;
+    if (state.stamped && now == state.stamp)
+        return true;
+
+    std::string bytes;
+    zv::os::FileStamp read;
+    switch (zv::os::ReadRegularFile(path, bytes, &read)) {
+    case zv::os::ReadResult::Read:
+        break;
+    case zv::os::ReadResult::Missing:
+        return true;
+    default:
+        return false;
+    }
+    const std::wstring text = zv::text::DecodeJsonFile(bytes.data(), bytes.size());
+    CString description;
+    JsonNode theirs = Accepted(text.c_str(), description) ? JsonParse(text.c_str()) : nullptr;
+    if (!theirs) {
+        // The file can no longer be read as JSON: this document's tree
+        // replaces it, once its bytes are kept beside it.
+        message = ParseErrorMessage(path, description);
+        return zv::envjson::KeepRejectedCopy(path);
+    }
+    if (!state.detached)
+        state.detached = JsonNewNode(JsonArray);
+    JsonMergeTheirs(m_pJson, state.base, theirs, state.detached);
+    // The tree now holds their file plus this document's changes, so their
+    // file is the version those changes are told apart from.
+    JsonDeleteNode(state.base);
+    state.base = theirs;
+    state.stamp = read;
+    state.stamped = true;
+    return true;
 }
 
 void CTqEnvJson::Save()
 {
     CSingleLock lock(&m_cs);
-    // Without a tree there is nothing to write, and the stored file stays.
-    if (!m_pJson)
+    // Without a tree there is nothing to write, and the stored file stays;
+    // without the validator nothing written could be read again.
+    if (!m_pJson || !g_pfnJsonCppParse)
         return;
-    wchar_t* text = JsonWriteFormatted(m_pJson);
-    const std::string bytes = zv::envjson::EncodeDocumentFile(text);
-    JsonFreeString(text);
-    // Replaced whole or not at all, so a crash never leaves a torn file.
-    if (zv::os::WriteFileAtomic(m_strPath, bytes.data(), bytes.size()))
-        m_bDirty = 0;
+    const CString path = m_strPath;
+    CString message;
+    {
+        // No other writer changes the file between the look at it and the
+        // replacement.
+        zv::FileWriteLock writers(path);
+        if (BringInOtherChanges(path, message)) {
+            wchar_t* text = JsonWriteFormatted(m_pJson);
+            CString description;
+            // Text that would not load again is not written: the file stays
+            // as it is and the document stays dirty.
+            if (Accepted(text, description)) {
+                const std::string bytes = zv::envjson::EncodeDocumentFile(text);
+                JsonFreeString(text);
+                text = nullptr;
+                // Replaced whole or not at all, so a crash never leaves a torn file.
+                if (zv::os::WriteFileAtomic(path, bytes.data(), bytes.size())) {
+                    m_bDirty = 0;
+                    m_pFileState->Remember(path, m_pJson);
+                }
+            }
+            JsonFreeString(text);
+        }
+    }
+    if (!message.IsEmpty())
+        AfxMessageBox(message, 0, 0);
 }
 
 int CTqEnvJson::ReloadFile(int fromSystem)
@@ -173,6 +298,7 @@ int CTqEnvJson::ReloadFile(int fromSystem)
         if (m_pJson)
             JsonDeleteNode(m_pJson);
         m_pJson = nullptr;
+        m_pFileState->Forget();
     }
     Load();
     return 1;

@@ -1,6 +1,9 @@
 #include "EnvJsonTestUtil.h"
 
+#include "envjson/JsonValidator.h"
+
 #include <algorithm>
+#include <cwchar>
 #include <filesystem>
 #include <random>
 #include <regex>
@@ -259,6 +262,51 @@ TEST(JsonFile, HandEditedUtf8IsReadAndSavedAsUtf16)
         EXPECT_EQ(ReadFile(UserFile(std::string(c.name) + ".json")), Utf16(framed)) << c.name;
     }
     EXPECT_TRUE(messages.texts.empty());
+}
+
+// Text the validator would refuse is never written: the file stays as it was
+// and the document stays dirty, so a later save can still write it.
+TEST(JsonFile, SaveNeverWritesTextThatWouldNotLoad)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("guarded", L"{\"k\": \"v\"}");
+    static JsonCppParseFn real;
+    real = g_pfnJsonCppParse;
+    ASSERT_NE(real, nullptr);
+    const std::string before = ReadFile(UserFile("guarded.json"));
+    // A validator that also refuses one value stands for any text the writer
+    // might produce and the validator refuse.
+    g_pfnJsonCppParse = [](const wchar_t* text, CString* error, int flag) {
+        return std::wcsstr(text, L"refuse me") ? 0 : real(text, error, flag);
+    };
+    doc->SetString(L"k", L"refuse me");
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_EQ(ReadFile(UserFile("guarded.json")), before);
+    doc->SetString(L"k", L"fine");
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0);
+    g_pfnJsonCppParse = real;
+    EXPECT_EQ(FileTree(UserFile("guarded.json")), TextTree(L"{\"k\": \"fine\"}"));
+
+    // A tree built deeper than a file may be: whatever Save does, the file
+    // loads again afterwards, or it was left as it was and the document is dirty.
+    CTqEnvJson* deep = fnTqEnvMgr()->GetJson(L"deep");
+    const std::string created = ReadFile(UserFile("deep.json"));
+    void* parent = nullptr;
+    for (int i = 0; i < 1001; ++i) {
+        void** it = deep->CreateNode(parent, L"k", JsonObject, 0);
+        if (!it || it == deep->GetEndIterator(parent))
+            break;
+        parent = *it;
+    }
+    deep->Save();
+    const bool refused = deep->IsDirty() && ReadFile(UserFile("deep.json")) == created;
+    CapturedMessages messages;
+    fnTqEnvMgr()->DeleteJson(L"deep");
+    CTqEnvJson* again = fnTqEnvMgr()->GetJson(L"deep");
+    EXPECT_TRUE(refused || (again->GetJson() && messages.texts.empty())) << "Save wrote a file that does not load";
 }
 
 // Before the shipped default replaces a user's file that cannot be read as

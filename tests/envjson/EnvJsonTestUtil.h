@@ -3,6 +3,7 @@
 #include <zvenv/CTqEnvJson.h>
 #include <zvenv/CTqEnvMgr.h>
 #include <zvenv/platform/Message.h>
+#include <zvenv/platform/Text.h>
 
 #include "ZvTest.h"
 #include "json/Json.h"
@@ -79,6 +80,30 @@ inline void* Member(CTqEnvJson* doc, const wchar_t* key, void* parent = nullptr)
 {
     void** it = doc->GetIterator(key, parent);
     return it && it != doc->GetEndIterator(parent) ? *it : nullptr;
+}
+
+// Another program saving the file: the bytes go to a new file that is
+// renamed over the old one.
+inline void ReplaceFile(const std::string& path, const std::string& bytes)
+{
+    zvtest::WriteFile(path + ".other", bytes);
+    std::filesystem::rename(path + ".other", path);
+}
+
+// The formatted text of the tree a file or a text holds ("" when there is none).
+inline std::wstring TextTree(const std::wstring& text)
+{
+    JsonNode root = JsonParse(text.c_str());
+    wchar_t* written = JsonWriteFormatted(root);
+    std::wstring result = written ? written : L"";
+    JsonFreeString(written);
+    JsonDeleteNode(root);
+    return result;
+}
+inline std::wstring FileTree(const std::string& path)
+{
+    const std::string bytes = zvtest::ReadFile(path);
+    return TextTree(zv::text::DecodeJsonFile(bytes.data(), bytes.size()));
 }
 
 // Lets anybody reach and change everything under the child's root.

@@ -56,7 +56,8 @@ TEST(HostJsonCheck, RefusesSpecialFiles)
     for (const std::string& file : {std::string("/dev/zero"), pipe}) {
         const HostResult r = RunHost(root, {"json", "check", file});
         EXPECT_EQ(r.status, 1) << file;
-        EXPECT_EQ(r.err, "zvenv: " + file + " is not a regular file (a device, pipe or socket): only files are checked\n");
+        EXPECT_EQ(r.err,
+                  "zvenv: " + file + " is not a regular file (a device, pipe or socket): only files are checked\n");
     }
 }
 

@@ -1,7 +1,7 @@
 // Keeping a version of a tree, comparing values, and merging another
 // program's version of a file into a document's tree.
-#include "JsonTestUtil.h"
 #include "json/JsonMerge.h"
+#include "JsonTestUtil.h"
 
 #include <zvenv/platform/Text.h>
 
@@ -78,8 +78,10 @@ const MergeCase kMergeCases[] = {
     {"a member ours dropped stays dropped though they changed it", L"{\"a\": 1, \"b\": 1}",
      [](JsonNode r) { Drop(r, L"b"); }, L"{\"a\": 3, \"b\": 3}", L"{\"a\": 3}"},
     {"nested objects merge member by member", L"{\"o\": {\"x\": 1, \"y\": 1, \"z\": 1}}",
-     [](JsonNode r) { SetNumber(r, {L"o", L"x"}, 2); }, L"{\"o\": {\"x\": 1, \"y\": 3}}",
-     L"{\"o\": {\"x\": 2, \"y\": 3}}"},
+     [](JsonNode r) {
+         SetNumber(r, {L"o", L"x"}, 2);
+     },
+     L"{\"o\": {\"x\": 1, \"y\": 3}}", L"{\"o\": {\"x\": 2, \"y\": 3}}"},
     {"an array ours changed is ours whole", L"{\"l\": [1, 2], \"n\": 0}",
      [](JsonNode r) { JsonPushBack(At(r, {L"l"}), NewNumber(L"", 3)); }, L"{\"l\": [0, 1, 2], \"n\": 1}",
      L"{\"l\": [1, 2, 3], \"n\": 1}"},
@@ -92,13 +94,11 @@ const MergeCase kMergeCases[] = {
      [](JsonNode r) { JsonSetName(At(r, {L"a"}), L"b"); }, L"{\"a\": 1, \"c\": 2}", L"{\"b\": 1, \"c\": 2}"},
     {"an object ours made a string stays a string", L"{\"o\": {\"x\": 1}}",
      [](JsonNode r) { JsonSetString(At(r, {L"o"}), L"s"); }, L"{\"o\": {\"x\": 2}}", L"{\"o\": \"s\"}"},
-    {"a root of another kind is theirs when ours is unchanged", L"{\"a\": 1}", [](JsonNode) {}, L"[1, 2]",
-     L"[1, 2]"},
+    {"a root of another kind is theirs when ours is unchanged", L"{\"a\": 1}", [](JsonNode) {}, L"[1, 2]", L"[1, 2]"},
     {"a root of another kind keeps ours when ours changed", L"{\"a\": 1}", [](JsonNode r) { SetNumber(r, {L"a"}, 2); },
      L"[1]", L"{\"a\": 2}"},
     {"members of one name match in order", L"{\"d\": 1, \"d\": 2, \"e\": 0}",
-     [](JsonNode r) { SetNumber(r, {L"e"}, 1); }, L"{\"d\": 1, \"d\": 5, \"e\": 0}",
-     L"{\"d\": 1, \"d\": 5, \"e\": 1}"},
+     [](JsonNode r) { SetNumber(r, {L"e"}, 1); }, L"{\"d\": 1, \"d\": 5, \"e\": 0}", L"{\"d\": 1, \"d\": 5, \"e\": 1}"},
     {"their text written otherwise with the same values changes nothing",
      L"{\"s\": \"a\\\"b\", \"o\": {\"k\": [1, {\"z\": null}]}, \"n\": 1}", [](JsonNode r) { SetNumber(r, {L"n"}, 2); },
      L"{ // their comment\n  \"s\" : \"a\\u0022b\",\n  \"o\" : { \"k\" : [ 1 , { \"z\" : null } ] },\n  \"n\" : 1 }",

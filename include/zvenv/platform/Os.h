@@ -62,8 +62,7 @@ struct FileStamp {
     std::int64_t changed = 0;
     bool operator==(const FileStamp& o) const
     {
-        return device == o.device && file == o.file && size == o.size && modified == o.modified &&
-               changed == o.changed;
+        return device == o.device && file == o.file && size == o.size && modified == o.modified && changed == o.changed;
     }
     bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
