@@ -59,8 +59,9 @@ struct CTqEnvJson::FileState {
     JsonNode base = nullptr;     // the tree as the file held it, kept apart from m_pJson
     JsonNode detached = nullptr; // nodes a merge took out of m_pJson, for the handles a host holds
     CString path;                // the file that base stands for
-    zv::os::FileStamp stamp;     // and that file's stamp then
-    bool stamped = false;
+    // That file, kept open so that its identity cannot pass to a later file
+    // while its stamp is compared; closed when which file it is is unknown.
+    zv::os::HeldFile held;
 
     FileState() = default;
     FileState(const FileState&) = delete;
@@ -73,16 +74,20 @@ struct CTqEnvJson::FileState {
         JsonDeleteNode(detached);
         base = detached = nullptr;
         path.Empty();
-        stamped = false;
+        held.Close();
     }
 
-    // The tree now matches the file at path, whose stamp is taken here.
-    void Remember(const CString& filePath, JsonNode tree)
+    // The file at path now holds the text just written; its stamp is taken
+    // here. The text is parsed afresh rather than the tree copied: a parse
+    // reads one level and shares nothing, where a copy of a tree the host has
+    // read through costs a handle per node, and two unread versions of the
+    // file compare by their text, member by member, at the next merge.
+    void Remember(const CString& filePath, const wchar_t* written)
     {
         JsonDeleteNode(base);
-        base = JsonKeepCopy(tree);
+        base = JsonParse(written);
         path = filePath;
-        stamped = zv::os::GetFileStamp(filePath, stamp);
+        held.Open(filePath);
     }
 };
 
@@ -196,10 +201,13 @@ void CTqEnvJson::Load()
     // Handles into the old tree are gone with it, detached ones as well.
     m_pFileState->Forget();
     if (m_pJson) {
-        m_pFileState->base = JsonKeepCopy(m_pJson);
-        m_pFileState->path = path;
-        m_pFileState->stamp = stamp;
-        m_pFileState->stamped = stamped;
+        FileState& state = *m_pFileState;
+        state.base = JsonKeepCopy(m_pJson);
+        state.path = path;
+        // A file replaced since it was read is not the one read: the next
+        // save then merges.
+        if (!stamped || state.held.Open(path) != zv::os::ReadResult::Read || state.held.Stamp() != stamp)
+            state.held.Close();
     }
 }
 
@@ -216,12 +224,11 @@ bool CTqEnvJson::BringInOtherChanges(const CString& path, CString& message)
     // one whose file has gone.
     if (!state.base || state.path != path || !zv::os::GetFileStamp(path, now))
         return true;
-    if (state.stamped && now == state.stamp)
+    if (state.held.IsOpen() && now == state.held.Stamp())
         return true;
 
-    std::string bytes;
-    zv::os::FileStamp read;
-    switch (zv::os::ReadRegularFile(path, bytes, &read)) {
+    zv::os::HeldFile file;
+    switch (file.Open(path)) {
     case zv::os::ReadResult::Read:
         break;
     case zv::os::ReadResult::Missing:
@@ -229,6 +236,9 @@ bool CTqEnvJson::BringInOtherChanges(const CString& path, CString& message)
     default:
         return false;
     }
+    std::string bytes;
+    if (!file.ReadAll(bytes))
+        return false;
     const std::wstring text = zv::text::DecodeJsonFile(bytes.data(), bytes.size());
     CString description;
     JsonNode theirs = Accepted(text.c_str(), description) ? JsonParse(text.c_str()) : nullptr;
@@ -245,8 +255,7 @@ bool CTqEnvJson::BringInOtherChanges(const CString& path, CString& message)
     // file is the version those changes are told apart from.
     JsonDeleteNode(state.base);
     state.base = theirs;
-    state.stamp = read;
-    state.stamped = true;
+    state.held = std::move(file);
     return true;
 }
 
@@ -270,12 +279,10 @@ void CTqEnvJson::Save()
             // as it is and the document stays dirty.
             if (Accepted(text, description)) {
                 const std::string bytes = zv::envjson::EncodeDocumentFile(text);
-                JsonFreeString(text);
-                text = nullptr;
                 // Replaced whole or not at all, so a crash never leaves a torn file.
                 if (zv::os::WriteFileAtomic(path, bytes.data(), bytes.size())) {
                     m_bDirty = 0;
-                    m_pFileState->Remember(path, m_pJson);
+                    m_pFileState->Remember(path, text);
                 }
             }
             JsonFreeString(text);

@@ -83,7 +83,9 @@ TEST(JsonLoad, ProcessesChangeDifferentMembers)
         GTEST_SKIP();
     for (int writers : {4, 8}) {
         zvtest::AppRoot root;
-        zvtest::WriteFile(root.system() + "shared.json", zvtest::Utf16(L"{\r\n\t\"title\" : \"shared\"\r\n}"));
+        // The user's file exists before the writers start: seeding it from
+        // system/ together is another matter, tested with the seeding.
+        zvtest::WriteFile(root.user() + "shared.json", zvtest::Utf16(L"{\r\n\t\"title\" : \"shared\"\r\n}"));
         zvtest::PlaceInRoot(root);
         setenv("ZVTEST_WRITERS", std::to_string(writers).c_str(), 1);
         std::vector<pid_t> pids;

@@ -73,9 +73,36 @@ ZVPLATFORM_API bool GetOpenFileStamp(void* fileHandle, FileStamp& out);
 
 enum class ReadResult { Read, Missing, Folder, NotAFile, Unreadable };
 // Reads a whole regular file. A device, pipe or socket at the path is
-// refused without waiting on it or reading it (NotAFile). The stamp, when
-// asked for, is that of the file the bytes came from.
-ZVPLATFORM_API ReadResult ReadRegularFile(LPCWSTR path, std::string& bytes, FileStamp* stamp = nullptr);
+// refused without waiting on it or reading it (NotAFile).
+ZVPLATFORM_API ReadResult ReadRegularFile(LPCWSTR path, std::string& bytes);
+
+// A regular file kept open for reading. While it is held its identity
+// (device and file number) cannot pass to another file, so a stamp of the
+// path that equals the held one means the path still names this file,
+// unchanged. Holding it never keeps another program from replacing, renaming
+// or deleting the file.
+class ZVPLATFORM_API HeldFile {
+public:
+    HeldFile() = default;
+    ~HeldFile() { Close(); }
+    HeldFile(HeldFile&& other) noexcept;
+    HeldFile& operator=(HeldFile&& other) noexcept;
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+    // Opens the file without waiting; anything but a regular file is
+    // refused (NotAFile, Folder) and not held.
+    ReadResult Open(LPCWSTR path);
+    // The whole content from its first byte; false when it cannot be read.
+    bool ReadAll(std::string& bytes) const;
+    bool IsOpen() const { return m_file >= 0; }
+    const FileStamp& Stamp() const { return m_stamp; } // as opened
+    void Close();
+
+private:
+    std::int64_t m_file = -1;
+    FileStamp m_stamp;
+};
 
 // Creates the folder with every missing parent. 0 on success or when it
 // exists already, otherwise the system's error code.

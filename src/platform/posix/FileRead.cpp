@@ -50,9 +50,32 @@ bool GetOpenFileStamp(void* fileHandle, FileStamp& out)
     return true;
 }
 
-ReadResult ReadRegularFile(LPCWSTR path, std::string& bytes, FileStamp* stamp)
+HeldFile::HeldFile(HeldFile&& other) noexcept : m_file(other.m_file), m_stamp(other.m_stamp)
 {
-    bytes.clear();
+    other.m_file = -1;
+}
+
+HeldFile& HeldFile::operator=(HeldFile&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_file = other.m_file;
+        m_stamp = other.m_stamp;
+        other.m_file = -1;
+    }
+    return *this;
+}
+
+void HeldFile::Close()
+{
+    if (m_file >= 0)
+        close(static_cast<int>(m_file));
+    m_file = -1;
+}
+
+ReadResult HeldFile::Open(LPCWSTR path)
+{
+    Close();
     if (!path || !*path)
         return Refuse(ReadResult::Missing, ENOENT);
     // Opened without waiting, so that a pipe with no writer does not block;
@@ -76,30 +99,47 @@ ReadResult ReadRegularFile(LPCWSTR path, std::string& bytes, FileStamp* stamp)
         close(fd);
         return Refuse(S_ISDIR(st.st_mode) ? ReadResult::Folder : ReadResult::NotAFile, EINVAL);
     }
-    if (stamp)
-        *stamp = StampOf(st);
+    m_file = fd;
+    m_stamp = StampOf(st);
+    return ReadResult::Read;
+}
+
+bool HeldFile::ReadAll(std::string& bytes) const
+{
+    bytes.clear();
+    if (m_file < 0)
+        return false;
+    const int fd = static_cast<int>(m_file);
     // Read straight into the result; a file that grows meanwhile is read on.
     std::size_t done = 0;
-    bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+    bytes.resize(static_cast<std::size_t>(m_stamp.size) + 1);
     for (;;) {
         if (done == bytes.size())
             bytes.resize(bytes.size() * 2);
-        const ssize_t n = read(fd, &bytes[done], bytes.size() - done);
+        const ssize_t n = pread(fd, &bytes[done], bytes.size() - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            const int error = errno;
-            close(fd);
+            SetLastError(static_cast<unsigned long>(errno));
             bytes.clear();
-            return Refuse(ReadResult::Unreadable, error);
+            return false;
         }
         if (n == 0)
             break;
         done += static_cast<std::size_t>(n);
     }
     bytes.resize(done);
-    close(fd);
-    return ReadResult::Read;
+    return true;
+}
+
+ReadResult ReadRegularFile(LPCWSTR path, std::string& bytes)
+{
+    bytes.clear();
+    HeldFile file;
+    const ReadResult opened = file.Open(path);
+    if (opened != ReadResult::Read)
+        return opened;
+    return file.ReadAll(bytes) ? ReadResult::Read : ReadResult::Unreadable;
 }
 
 } // namespace zv::os
