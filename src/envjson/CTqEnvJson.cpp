@@ -56,9 +56,15 @@ CString ParseErrorMessage(const CString& path, const CString& description)
 } // namespace
 
 struct CTqEnvJson::FileState {
-    JsonNode base = nullptr;     // the tree as the file held it, kept apart from m_pJson
+    // The version of the file as this document last read or wrote it, kept
+    // apart from m_pJson: after a load a kept copy of the tree (which shares
+    // everything until either side changes), after a save the bytes written
+    // (as many as the file holds, and no time: they are parsed only when a
+    // merge needs them).
+    JsonNode base = nullptr;
+    std::string written;
     JsonNode detached = nullptr; // nodes a merge took out of m_pJson, for the handles a host holds
-    CString path;                // the file that base stands for
+    CString path;                // the file that version stands for
     // That file, kept open so that its identity cannot pass to a later file
     // while its stamp is compared; closed when which file it is is unknown.
     zv::os::HeldFile held;
@@ -68,24 +74,38 @@ struct CTqEnvJson::FileState {
     FileState& operator=(const FileState&) = delete;
     ~FileState() { Forget(); }
 
-    void Forget()
+    bool Known(const CString& filePath) const { return (base || !written.empty()) && path == filePath; }
+
+    JsonNode Base()
+    {
+        if (!base && !written.empty()) {
+            base = JsonParse(zv::text::DecodeJsonFile(written.data(), written.size()).c_str());
+            std::string().swap(written);
+        }
+        return base;
+    }
+
+    void SetBase(JsonNode tree)
     {
         JsonDeleteNode(base);
+        base = tree;
+        std::string().swap(written);
+    }
+
+    void Forget()
+    {
+        SetBase(nullptr);
         JsonDeleteNode(detached);
-        base = detached = nullptr;
+        detached = nullptr;
         path.Empty();
         held.Close();
     }
 
-    // The file at path now holds the text just written; its stamp is taken
-    // here. The text is parsed afresh rather than the tree copied: a parse
-    // reads one level and shares nothing, where a copy of a tree the host has
-    // read through costs a handle per node, and two unread versions of the
-    // file compare by their text, member by member, at the next merge.
-    void Remember(const CString& filePath, const wchar_t* written)
+    // The file at path now holds these bytes, written by this document.
+    void Remember(const CString& filePath, std::string&& bytes)
     {
-        JsonDeleteNode(base);
-        base = JsonParse(written);
+        SetBase(nullptr);
+        written = std::move(bytes);
         path = filePath;
         held.Open(filePath);
     }
@@ -202,7 +222,7 @@ void CTqEnvJson::Load()
     m_pFileState->Forget();
     if (m_pJson) {
         FileState& state = *m_pFileState;
-        state.base = JsonKeepCopy(m_pJson);
+        state.SetBase(JsonKeepCopy(m_pJson));
         state.path = path;
         // A file replaced since it was read is not the one read: the next
         // save then merges.
@@ -222,7 +242,7 @@ bool CTqEnvJson::BringInOtherChanges(const CString& path, CString& message)
     zv::os::FileStamp now;
     // A document moved to another file writes its whole tree there, as does
     // one whose file has gone.
-    if (!state.base || state.path != path || !zv::os::GetFileStamp(path, now))
+    if (!state.Known(path) || !zv::os::GetFileStamp(path, now))
         return true;
     if (state.held.IsOpen() && now == state.held.Stamp())
         return true;
@@ -250,11 +270,10 @@ bool CTqEnvJson::BringInOtherChanges(const CString& path, CString& message)
     }
     if (!state.detached)
         state.detached = JsonNewNode(JsonArray);
-    JsonMergeTheirs(m_pJson, state.base, theirs, state.detached);
+    JsonMergeTheirs(m_pJson, state.Base(), theirs, state.detached);
     // The tree now holds their file plus this document's changes, so their
     // file is the version those changes are told apart from.
-    JsonDeleteNode(state.base);
-    state.base = theirs;
+    state.SetBase(theirs);
     state.held = std::move(file);
     return true;
 }
@@ -278,11 +297,11 @@ void CTqEnvJson::Save()
             // Text that would not load again is not written: the file stays
             // as it is and the document stays dirty.
             if (Accepted(text, description)) {
-                const std::string bytes = zv::envjson::EncodeDocumentFile(text);
+                std::string bytes = zv::envjson::EncodeDocumentFile(text);
                 // Replaced whole or not at all, so a crash never leaves a torn file.
                 if (zv::os::WriteFileAtomic(path, bytes.data(), bytes.size())) {
                     m_bDirty = 0;
-                    m_pFileState->Remember(path, text);
+                    m_pFileState->Remember(path, std::move(bytes));
                 }
             }
             JsonFreeString(text);

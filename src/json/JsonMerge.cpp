@@ -51,6 +51,9 @@ bool SameText(const NodeBody* a, const NodeBody* b)
 
 bool SameBody(NodeBody* a, NodeBody* b)
 {
+    // Most comparisons end here, without the walk's stack.
+    if (a == b || (a->type == b->type && SameText(a, b)))
+        return true;
     std::vector<std::pair<NodeBody*, NodeBody*>> pending{{a, b}};
     while (!pending.empty()) {
         auto [x, y] = pending.back();
@@ -106,14 +109,24 @@ std::vector<MemberKey> KeysOf(const ChildList* list, MemberIndex& index)
     std::vector<MemberKey> keys;
     keys.reserve(list->count);
     index.reserve(list->count);
-    std::unordered_map<std::wstring_view, std::uint32_t> seen;
     for (std::uint32_t i = 0; i < list->count; ++i) {
-        const std::wstring_view name = BodyAt(list, i)->name;
-        const MemberKey key{name, seen[name]++};
+        MemberKey key{BodyAt(list, i)->name, 0};
+        while (!index.emplace(key, i).second)
+            ++key.nth; // names repeat seldom
         keys.push_back(key);
-        index.emplace(key, i);
     }
     return keys;
+}
+
+// The two lists hold members of the same names in the same order.
+bool SameNames(const ChildList* a, const ChildList* b)
+{
+    if (a->count != b->count)
+        return false;
+    for (std::uint32_t i = 0; i < a->count; ++i)
+        if (BodyAt(a, i)->name != BodyAt(b, i)->name)
+            return false;
+    return true;
 }
 
 // Renames are looked for by comparing values, new names with lost ones; an
@@ -207,6 +220,14 @@ private:
         ChildList* ml = m->children;
         const ChildList* bl = base->children;
         const ChildList* tl = theirs->children;
+        // Where no side added, removed or renamed a member, members pair up
+        // by place: only changed values are left to bring in.
+        if (SameNames(tl, bl) && SameNames(ml, bl)) {
+            for (std::uint32_t i = 0; i < tl->count; ++i)
+                if (!SameBody(BodyAt(tl, i), BodyAt(bl, i)))
+                    Value(static_cast<Handle*>(ml->items[i]), BodyAt(bl, i), BodyAt(tl, i));
+            return;
+        }
         MemberIndex mIndex, bIndex, tIndex;
         const std::vector<MemberKey> mKeys = KeysOf(ml, mIndex);
         const std::vector<MemberKey> bKeys = KeysOf(bl, bIndex);
