@@ -49,33 +49,6 @@ TEST(JsonSaveMerge, ChangesOfAnotherProgramSurviveASave)
     EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 8, \"b\": 3, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
 }
 
-// A document read through and saved, whose members then change on both
-// sides without any being added or removed: members pair up by place.
-TEST(JsonSaveMerge, DocumentReadThroughMergesValueChangesAfterItsSave)
-{
-    if (!InFreshRoot())
-        return;
-    std::wstring text = L"{";
-    for (int i = 0; i < 1000; ++i)
-        text += L"\"r" + std::to_wstring(i) + L"\": {\"v\": " + std::to_wstring(i) + L"}, ";
-    text += L"\"end\": 0}";
-    CTqEnvJson* doc = OpenText("large", text);
-    const std::string path = UserFile("large.json");
-    for (int i = 0; i < 1000; ++i)
-        ASSERT_EQ(doc->GetInt(L"v", -1, Member(doc, (L"r" + std::to_wstring(i)).c_str())), i);
-    doc->SetInt(L"end", 1);
-    doc->Save();
-    std::wstring theirs = text;
-    theirs.replace(theirs.find(L"\"r7\": {\"v\": 7}"), 14, L"\"r7\": {\"v\": 70}");
-    theirs.replace(theirs.rfind(L"\"end\": 0"), 8, L"\"end\": 1");
-    ReplaceFile(path, Utf16(theirs));
-    doc->SetInt(L"v", 90, Member(doc, L"r9"));
-    doc->Save();
-    std::wstring expected = theirs;
-    expected.replace(expected.find(L"\"r9\": {\"v\": 9}"), 14, L"\"r9\": {\"v\": 90}");
-    EXPECT_EQ(FileTree(path), TextTree(expected));
-}
-
 // Handles the host holds stay usable across a save that merged: members
 // another program dropped are detached from the tree, not freed.
 TEST(JsonSaveMerge, HandlesStayValidAcrossAMergedSave)
