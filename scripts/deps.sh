@@ -16,7 +16,14 @@ zv_ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev)
+# rapidjson-dev: the JSON fuzz target, replayed among the tests, reads every
+# text with RapidJSON as well, as the reference for what it holds.
+ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev
+    rapidjson-dev)
+
+# The readers the benchmarks compare the library with (bench/, the bench
+# preset and scripts/perf.sh); jsoncpp and RapidJSON, above, are two more.
+ZV_BENCH_PACKAGES=(nlohmann-json3-dev libsimpleini-dev)
 
 # clang with libFuzzer and the sanitizer runtimes, and the symbolizer for
 # readable reports: the fuzz targets need them (scripts/fuzz.sh).

@@ -17,7 +17,7 @@ json_sizes=${ZV_PERF_JSON_SIZES:-"1048576 10485760 52428800"}
 
 # shellcheck source=deps.sh
 source "$root/scripts/deps.sh"
-zv_ensure_packages "${ZV_BUILD_PACKAGES[@]}" libsimpleini-dev nlohmann-json3-dev gnuplot-nox python3
+zv_ensure_packages "${ZV_BUILD_PACKAGES[@]}" "${ZV_BENCH_PACKAGES[@]}" gnuplot-nox python3
 wine_note=""
 if ! zv_ensure_packages wine64 g++-mingw-w64-x86-64; then
     wine_note="wine64 or g++-mingw-w64-x86-64 could not be installed"

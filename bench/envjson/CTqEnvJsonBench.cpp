@@ -10,6 +10,8 @@
 
 #include <zvenv/platform/Os.h>
 
+#include "LargeDocument.h"
+
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -23,30 +25,6 @@
 // and saving the same document once every node of it has been read: when the
 // file is as the document left it, and when another program changed it.
 namespace {
-
-constexpr std::size_t kTextSize = 10u * 1024 * 1024; // characters of JSON text
-
-// A settings-like document: many records with strings, numbers, booleans,
-// nested objects, arrays of strings and a comment now and then.
-std::wstring MakeDocument()
-{
-    std::wstring text = L"{\n";
-    for (int i = 0; text.size() < kTextSize; ++i) {
-        const std::wstring n = std::to_wstring(i);
-        if (i % 50 == 0)
-            text += L"\t// group " + n + L"\n";
-        text += L"\t\"record" + n + L"\": {\n";
-        text += L"\t\t\"name\": \"Record number " + n + L" \\\"quoted\\\" \\u00e9\",\n";
-        text += L"\t\t\"id\": " + n + L", \"scale\": -12.5e-3, \"visible\": true, \"parent\": null,\n";
-        text += L"\t\t\"rect\": \"10,20,300,400\", \"colour\": \"255,128,0\",\n";
-        text += L"\t\t\"columns\": [\"alpha\", \"beta\", \"gamma\", \"delta\", " + n + L"],\n";
-        text += L"\t\t\"layout\": {\"rows\": [[\"a\", \"b\"], [\"c\", \"d\"]], \"font\": {\"face\": \"Sans\", "
-                L"\"size\": 9}}\n";
-        text += L"\t},\n";
-    }
-    text += L"\t\"end\": true\n}\n";
-    return text;
-}
 
 // Every node's children and value, so that nothing is left unread.
 void ReadAll(JsonNode node)
@@ -70,7 +48,7 @@ struct Fixture {
     Fixture()
     {
         zv::SetMessageHandler(&Quiet);
-        text = MakeDocument();
+        text = MakeLargeDocument();
         const std::wstring sub = L"zvbench-" + std::to_wstring(getpid());
         doc = fnTqEnvMgr()->GetJson(L"large", 0, sub.c_str());
         folder = std::filesystem::path(doc->GetPath().ToUtf8()).parent_path().string();

@@ -115,6 +115,26 @@ void BM_BatchOf10000Writes(benchmark::State& state)
 }
 BENCHMARK(BM_BatchOf10000Writes)->Unit(benchmark::kMillisecond);
 
+// Lines that come, as an INI document's Save of long arrays makes them: in
+// one batch, 10,000 new keys into a new last section and 1,000 new sections
+// of one key each, after the 100 sections of the big file.
+void BM_BatchOfNewKeysAndSections(benchmark::State& state)
+{
+    BigFile file;
+    const std::wstring path = file.widePath();
+    for (auto _ : state) {
+        state.PauseTiming();
+        file.Reset();
+        state.ResumeTiming();
+        zv::ProfileBatch batch(path.c_str());
+        for (int i = 0; i < 10000; ++i)
+            WritePrivateProfileStringW(L"List", (L"Item" + std::to_wstring(i)).c_str(), L"v", path.c_str());
+        for (int i = 0; i < 1000; ++i)
+            WritePrivateProfileStringW((L"Tree_" + std::to_wstring(i)).c_str(), L"count", L"1", path.c_str());
+    }
+}
+BENCHMARK(BM_BatchOfNewKeysAndSections)->Unit(benchmark::kMillisecond);
+
 #ifdef ZV_WINE64
 // The platform's own functions under the loader: the Windows program times
 // <count> operations itself and prints the seconds per operation; one

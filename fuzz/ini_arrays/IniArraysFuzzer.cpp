@@ -1,7 +1,8 @@
 // CTqIni's array splitting and data-block decoding on hostile values. The
 // input's head is the value (UTF-8, or UTF-16 after a 0xFF 0xFE mark), its
 // tail picks delimiters, trimming and buffer sizes. Every buffer is allocated
-// at exactly the size the call is told, so a write past it is caught.
+// at exactly the room the call is told plus its null, so a write past it is
+// caught.
 #include <zvenv/CTqIni.h>
 #include <zvenv/platform/CStringArray.h>
 #include <zvenv/platform/Profile.h>
@@ -85,20 +86,24 @@ void CheckSplit(zvfuzz::FuzzInput& in, const std::wstring& text)
     const int trim = in.Flag();
     const std::vector<std::wstring> expected = ExpectedItems(text, delimiter, trim);
 
-    // A room large enough for everything: the items come out whole.
+    // A room large enough for everything: the items come out whole. A room
+    // of n characters is a buffer of n + 1, as every buffer form has it.
     const unsigned long full = static_cast<unsigned long>(text.size() + 2);
     std::unique_ptr<wchar_t[]> out(new wchar_t[full + 1]);
     const unsigned long used = IniProbe::__StringSplit(text.c_str(), out.get(), full, delimiter, trim);
-    Check(used < full, "split result beyond its room");
+    Check(used <= full, "split result beyond its room");
     Check(out[used] == 0, "split list does not end in a null");
     Check(ListItems(out.get(), used) == expected, "split items differ", text);
 
-    // Any smaller room: nothing is written past it and the result stays inside.
+    // Any smaller room: nothing is written past it, the result stays inside,
+    // and the list still ends (after the one item when nothing is split).
     const unsigned long room = in.Range(1, full);
-    std::unique_ptr<wchar_t[]> small(new wchar_t[room]);
+    std::unique_ptr<wchar_t[]> small(new wchar_t[room + 1]);
     const unsigned long cut = IniProbe::__StringSplit(text.c_str(), small.get(), room, delimiter, trim);
-    Check(cut < room, "cut split result beyond its room");
+    Check(cut <= room, "cut split result beyond its room");
     Check(small[cut] == 0, "cut split list does not end in a null");
+    if (delimiter && !*delimiter && cut > 0)
+        Check(small[cut + 1] == 0, "cut whole value is not ended as a list");
     const std::vector<std::wstring> cutItems = ListItems(small.get(), cut);
     Check(cutItems.size() <= expected.size(), "cut split gave more items");
     for (std::size_t i = 0; i < cutItems.size(); ++i)
@@ -192,14 +197,17 @@ void CheckArrays(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstring&
 
     const unsigned long needed = ini.GetArray(L"s", L"v", nullptr, 0, delimiter, trim);
     const unsigned long size = in.Range(0, static_cast<std::uint32_t>(needed + 3));
-    std::unique_ptr<wchar_t[]> buffer(new wchar_t[size == 0 ? 1 : size]);
+    std::unique_ptr<wchar_t[]> buffer(new wchar_t[size + 1]);
     const unsigned long got = ini.GetArray(L"s", L"v", size == 0 ? nullptr : buffer.get(), size, delimiter, trim);
     if (size > 0) {
-        Check(got < size, "array result beyond its buffer");
+        Check(got <= size, "array result beyond its buffer");
         Check(buffer[got] == 0, "array list does not end in a null");
         ListItems(buffer.get(), got);
     }
-    if (size > needed + 1) {
+    // A split list fits the very room the size query answered; a value taken
+    // whole is cut to one character less than its room.
+    const bool split = !delimiter || *delimiter;
+    if (size > needed || (split && size == needed && size > 0)) {
         Check(got == needed, "array size query differs from the split");
         Check(ListItems(buffer.get(), got) == ExpectedItems(stored, delimiter, trim), "array items differ");
     }

@@ -1,72 +1,56 @@
-// The JSON engine and the validator on arbitrary text. The input's head is
-// the document (UTF-8, or UTF-16 after a 0xFF 0xFE mark), its tail picks
-// edits. The engine must read every value of whatever it accepts, and its
-// writer must be stable: text it wrote that the validator accepts parses back
-// and writes again to the same text, before and after edits. A second handle
-// on the tree must not see the edits made through the first.
+// The JSON grammar both ways, on the input's text as libFuzzer mutates it and
+// on a document generated from the input's bytes: the validator accepts a
+// text exactly when the engine reads it; what the engine reads holds the
+// values RapidJSON reads from the same text (comments and trailing commas
+// allowed), so no value nobody wrote appears; the writer's text is accepted
+// again and reads back to the same tree, comments included. Then edits
+// through the engine's interface, after which the same holds; a second
+// handle on the tree must not see them.
 #include <zvenv/platform/CString.h>
 #include <zvenv/platform/Text.h>
 
 #include "FuzzInput.h"
 #include "json/Json.h"
+#include "json/JsonBody.h"
+#include "json/JsonGrammar.h"
+
+#include "RapidReference.h"
 
 #include <string>
-#include <utility>
 #include <vector>
 
 extern "C" int JSONCPP_Parse(const wchar_t* text, CString* error, int flag);
 
+using zv::json::kMaxDepth;
 using zvfuzz::Check;
 
 namespace {
 
-std::wstring Take(wchar_t* text)
+std::wstring Take(wchar_t* text, std::size_t length)
 {
-    std::wstring copy = text ? text : L"";
+    std::wstring copy(text, length);
     JsonFreeString(text);
     return copy;
 }
 
-// Reads every node of the tree, without recursion so that deep nesting does
-// not run out of stack; answers the nodes in the order they were read.
-std::vector<JsonNode> ReadAll(JsonNode root)
+std::wstring ValueOf(JsonNode node)
 {
-    std::vector<JsonNode> nodes;
-    std::vector<JsonNode> pending{root};
-    while (!pending.empty()) {
-        JsonNode node = pending.back();
-        pending.pop_back();
-        nodes.push_back(node);
-        const JsonNodeType type = JsonGetType(node);
-        Check(type <= JsonObject, "unknown node type");
-        Take(JsonGetName(node));
-        Take(JsonGetString(node));
-        const int size = JsonGetSize(node);
-        if (type != JsonArray && type != JsonObject)
-            continue;
-        JsonIterator begin = JsonBegin(node);
-        JsonIterator end = JsonEnd(node);
-        if (JsonGetType(node) != JsonArray && JsonGetType(node) != JsonObject) {
-            // A malformed container becomes null when its children are fetched.
-            Check(begin == end, "a container turned null keeps children");
-            continue;
-        }
-        Check(end - begin == JsonGetSize(node), "child count differs from the size");
-        Check(size == JsonGetSize(node) || size == 0, "size changed by fetching");
-        for (JsonIterator it = begin; it != end; ++it) {
-            Check(*it != nullptr, "a null child");
-            if (JsonGetType(node) == JsonObject) {
-                // The search gives a member of that name or the end: a name
-                // holding a null (an escape such as \u0000) reads cut there.
-                const std::wstring name = Take(JsonGetName(*it));
-                JsonIterator found = JsonFindChild(node, name.c_str());
-                Check(found && found >= begin && found <= end, "a member search went astray", name);
-                Check(found == end || Take(JsonGetName(*found)) == name, "found a member of another name", name);
-            }
-            pending.push_back(*it);
-        }
-    }
-    return nodes;
+    std::size_t length = 0;
+    wchar_t* text = JsonGetString(node, &length);
+    return Take(text, length);
+}
+
+std::wstring NameOf(JsonNode node)
+{
+    std::size_t length = 0;
+    wchar_t* text = JsonGetName(node, &length);
+    return Take(text, length);
+}
+
+std::wstring Write(JsonNode node)
+{
+    wchar_t* text = JsonWriteFormatted(node);
+    return Take(text, std::wcslen(text));
 }
 
 bool Accepted(const std::wstring& text)
@@ -74,30 +58,116 @@ bool Accepted(const std::wstring& text)
     CString error;
     const int valid = JSONCPP_Parse(text.c_str(), &error, 1);
     Check(valid == 0 || valid == 1, "validator result is neither 0 nor 1");
-    Check(valid == 1 || !error.IsEmpty(), "rejected without a description");
+    Check(valid == 1 || error.Find(L"Line ") == 0, "rejected without a line and column", error.str());
     return valid == 1;
 }
 
-// Text the writer produced, once accepted, is a fixed point of parse and write.
-void CheckWriterStable(const std::wstring& written)
+// The tree as one text: types, names, values, comments, every value read.
+// A value never set reads as the null the writer puts in its place.
+void Render(JsonNode node, bool member, std::wstring& out)
 {
-    if (!Accepted(written))
+    JsonNodeType type = JsonGetType(node);
+    const bool container = type == JsonArray || type == JsonObject;
+    const int size = container ? JsonGetSize(node) : 0; // reading may add to the comment
+    std::wstring value = container ? L"" : ValueOf(node);
+    if (!container && type != JsonString && value.empty()) {
+        type = JsonNull;
+        value = L"null";
+    }
+    out += L"<" + zv::json::AsHandle(node)->body->comment + L">";
+    if (member)
+        out += NameOf(node) + L":";
+    out += std::to_wstring(type) + L"=" + value;
+    if (!container)
         return;
-    JsonNode again = JsonParse(written.c_str());
-    Check(again != nullptr, "the engine rejects what it wrote", written);
-    ReadAll(again);
-    const std::wstring rewritten = Take(JsonWriteFormatted(again));
-    JsonDeleteNode(again);
-    Check(rewritten == written, "writing the parsed text again changes it", written + L"\n----\n" + rewritten);
+    out += L"{";
+    for (JsonIterator it = JsonBegin(node), end = JsonEnd(node); it != end; ++it) {
+        Check(*it != nullptr, "a null child");
+        Render(*it, type == JsonObject, out);
+        out += L",";
+    }
+    Check(JsonEnd(node) - JsonBegin(node) == size, "child count differs from the size");
+    out += L"}";
 }
 
-const wchar_t* const kTexts[] = {L"", L"x", L"\"q\"", L"a\\b", L"\U0001F600", L"\xD800", L"*/", L"//", L"\n", L"0x1F"};
+std::wstring Render(JsonNode node)
+{
+    std::wstring out;
+    Render(node, false, out);
+    return out;
+}
+
+void CheckSameValues(JsonNode node, const jsonfuzz::ReferenceNode& reference, const std::wstring& text)
+{
+    using Ref = jsonfuzz::ReferenceNode;
+    const JsonNodeType type = JsonGetType(node);
+    switch (reference.kind) {
+    case Ref::Object:
+    case Ref::Array: {
+        Check(type == (reference.kind == Ref::Object ? JsonObject : JsonArray), "a container reads as another type",
+              text);
+        Check(JsonGetSize(node) == static_cast<int>(reference.children.size()), "a child lost or added", text);
+        JsonIterator it = JsonBegin(node);
+        for (const Ref& child : reference.children) {
+            Check(reference.kind == Ref::Array || NameOf(*it) == child.name, "a name reads otherwise", text);
+            CheckSameValues(*it++, child, text);
+        }
+        return;
+    }
+    case Ref::String:
+        Check(type == JsonString && ValueOf(node) == reference.value, "a string reads otherwise", text);
+        return;
+    case Ref::Number:
+        Check(type == JsonNumber, "a number reads as another type", text);
+        return;
+    case Ref::Boolean:
+        Check(type == JsonBoolean && ValueOf(node) == reference.value, "a boolean reads otherwise", text);
+        return;
+    case Ref::Null:
+        Check(type == JsonNull && ValueOf(node) == L"null", "a null reads otherwise", text);
+        return;
+    }
+}
+
+// Text the writer produced is accepted and reads back to the same tree, and
+// once both are read, they write the same text.
+void CheckWrittenReadsBack(JsonNode root)
+{
+    const std::wstring tree = Render(root);
+    const std::wstring written = Write(root);
+    if (!written.empty()) {
+        Check(Accepted(written), "the validator refuses what the writer wrote", written);
+        JsonNode again = JsonParse(written.c_str());
+        Check(again != nullptr, "the engine refuses what it wrote", written);
+        Check(Render(again) == tree, "written text reads back as another tree", written);
+        Check(Write(again) == written, "writing the read text again changes it", written);
+        JsonDeleteNode(again);
+    }
+}
+
+// Every node, read; answers them in the order they were read.
+std::vector<JsonNode> Nodes(JsonNode root)
+{
+    std::vector<JsonNode> nodes;
+    std::vector<JsonNode> pending{root};
+    while (!pending.empty()) {
+        JsonNode node = pending.back();
+        pending.pop_back();
+        nodes.push_back(node);
+        for (JsonIterator it = JsonBegin(node), end = JsonEnd(node); it && it != end; ++it)
+            pending.push_back(*it);
+    }
+    return nodes;
+}
+
+const wchar_t* const kTexts[] = {L"",   L"x",  L"\"q\"", L"a\\b", L"\U0001F600", L"\xD800", L"*/",
+                                 L"//", L"\n", L"\r\n",  L"\t",   L"\x01\x1f",   L"0x1F",   L"name"};
 
 void Edit(zvfuzz::FuzzInput& in, JsonNode root)
 {
-    const std::vector<JsonNode> nodes = ReadAll(root);
+    const std::vector<JsonNode> nodes = Nodes(root);
     JsonNode node = nodes[in.Range(0, static_cast<std::uint32_t>(nodes.size() - 1))];
-    switch (in.Range(0, 8)) {
+    switch (in.Range(0, 9)) {
     case 0:
         JsonSetName(node, in.Pick(kTexts));
         break;
@@ -114,13 +184,14 @@ void Edit(zvfuzz::FuzzInput& in, JsonNode root)
     case 5: {
         JsonNode child = in.Flag() ? JsonNewString(in.Pick(kTexts), in.Pick(kTexts))
                                    : JsonNewNode(static_cast<JsonNodeType>(in.Range(0, 5)));
-        JsonBegin(node); // fetched first: a malformed container turns null here
-        const bool container = JsonGetType(node) == JsonArray || JsonGetType(node) == JsonObject;
         const int before = JsonGetSize(node);
-        JsonPushBack(node, child);
-        // A container takes the child over; any other node leaves it with us.
-        Check(JsonGetSize(node) == before + (container ? 1 : 0), "append changed the size wrongly");
-        if (!container)
+        const bool container = JsonGetType(node) == JsonArray || JsonGetType(node) == JsonObject;
+        const int taken = JsonPushBack(node, child);
+        Check(JsonGetSize(node) == before + taken, "append changed the size wrongly");
+        // Only a container refuses, and only a container too deep for it.
+        const JsonNodeType type = JsonGetType(child);
+        Check(taken == 1 || !container || type == JsonArray || type == JsonObject, "a value was refused");
+        if (!taken)
             JsonDeleteNode(child);
         break;
     }
@@ -137,11 +208,27 @@ void Edit(zvfuzz::FuzzInput& in, JsonNode root)
         JsonClearChildren(node);
         Check(JsonGetSize(node) == 0, "children left after clearing");
         break;
+    case 8: {
+        // A chain of arrays as deep as the node's place allows, and one more;
+        // slow to check, so seldom.
+        if (in.Range(0, 7) != 0)
+            break;
+        JsonNode at = node;
+        for (std::uint32_t i = 0; i <= kMaxDepth; ++i) {
+            JsonNode child = JsonNewNode(JsonArray);
+            if (!JsonPushBack(at, child)) {
+                JsonDeleteNode(child);
+                break;
+            }
+            at = child;
+        }
+        break;
+    }
     default: {
         JsonNode array = JsonAsArray(node);
         if (array) {
-            ReadAll(array);
-            Take(JsonWriteFormatted(array));
+            Render(array);
+            CheckWrittenReadsBack(array);
             JsonDeleteNode(array);
         }
         break;
@@ -149,33 +236,181 @@ void Edit(zvfuzz::FuzzInput& in, JsonNode root)
     }
 }
 
+// The number of opening brackets bounds a text's depth; RapidJSON, which has
+// no limit of its own and frees its tree recursively, reads only texts that
+// cannot nest deeper than the limit.
+bool ShallowEnough(const std::wstring& text)
+{
+    std::size_t opening = 0;
+    for (wchar_t c : text)
+        opening += c == L'[' || c == L'{';
+    return opening <= kMaxDepth;
+}
+
+void CheckText(const std::wstring& text, zvfuzz::FuzzInput& in)
+{
+    const bool valid = Accepted(text);
+    JsonNode root = JsonParse(text.c_str());
+    Check(valid == (root != nullptr),
+          valid ? "the engine refuses what the validator accepts" : "the engine reads what the validator refuses",
+          text);
+
+    // RapidJSON, given comments and trailing commas, says what the text
+    // holds; it also takes other roots and rejects some texts the grammar
+    // takes (raw control characters in strings, lone escaped surrogates).
+    jsonfuzz::ReferenceNode reference;
+    if (ShallowEnough(text) && jsonfuzz::ReadReference(text, reference)) {
+        Check(root != nullptr, "the engine refuses a document RapidJSON reads", text);
+        CheckSameValues(root, reference, text);
+    }
+    if (!root)
+        return;
+    CheckWrittenReadsBack(root);
+
+    // A second handle on an array shares its body until one of them changes.
+    JsonNode shared = JsonAsArray(root);
+    const std::wstring sharedBefore = Write(shared);
+    for (int edits = in.Range(0, 4); edits > 0; --edits)
+        Edit(in, root);
+    CheckWrittenReadsBack(root);
+    Check(Write(shared) == sharedBefore, "an edit shows through another handle");
+    JsonDeleteNode(shared);
+    JsonDeleteNode(root);
+}
+
+const wchar_t* const kBlanks[] = {L" ",
+                                  L"\t",
+                                  L"\n",
+                                  L"\r\n",
+                                  L"// c\n",
+                                  L"/* c */",
+                                  L"/* a\r\nb */",
+                                  L"//\r\n",
+                                  L"/**/",
+                                  L"// # [ \" ,\n",
+                                  L"/*\r*/",
+                                  L"",
+                                  L"//\r\r\n",
+                                  L"/* ] } */\r\n"};
+const wchar_t* const kStringParts[] = {
+    L"plain",    L"\\\"",    L"\\\\", L"\\/",  L"\\b\\f\\n\\r\\t", L"\\u00e9",    L"\\ud83d\\ude00", L"\\ud800",
+    L"\\udc00x", L"\\u0000", L"\t",   L"\r\n", L"\u00e9",          L"\U0001F600", L"\xDC00",         L",:[]{}",
+    L"//",       L"/*",      L"#",    L" "};
+const wchar_t* const kNumbers[] = {L"0",    L"-0",    L"7",       L"-12",
+                                   L"3.25", L"1e5",   L"1E+05",   L"2.5e-3",
+                                   L"0.0",  L"1e400", L"-0.5E-0", L"123456789012345678901234567890"};
+const wchar_t* const kFaults[] = {L"08",        L"-",         L"1.",      L".5",      L"+1",    L"0x1F",    L"True",
+                                  L"'a'",       L"\"\\x41\"", L"\"\\v\"", L"#c\n",    L"/",     L"/* open", L",",
+                                  L":",         L"}",         L"]",       L"\"open",  L"nul",   L"1e",      L"\u00e9",
+                                  L"\"\\u12\"", L"\x01",      L"[1 2]",   L"{\"a\"}", L"{a:1}", L"[,]",     L"{,}"};
+
+// A document drawn from the input's bytes: the grammar, with a fault now and
+// then and at most one chain of arrays that ends just above, at or just
+// below the depth limit.
+class Generator {
+public:
+    explicit Generator(zvfuzz::FuzzInput& in) : m_in(in) {}
+
+    std::wstring Document()
+    {
+        Blanks();
+        Container(1);
+        Blanks();
+        return m_out;
+    }
+
+private:
+    void Blanks()
+    {
+        for (int n = static_cast<int>(m_in.Range(0, 2)); n > 0; --n)
+            m_out += m_in.Pick(kBlanks);
+    }
+
+    void Container(std::uint32_t depth)
+    {
+        const bool array = m_in.Flag();
+        m_out += array ? L'[' : L'{';
+        const int count = m_budget > 0 ? static_cast<int>(m_in.Range(0, 4)) : 0;
+        for (int i = 0; i < count; ++i) {
+            Blanks();
+            if (!array) {
+                String();
+                Blanks();
+                m_out += L':';
+                Blanks();
+            }
+            Value(depth);
+            Blanks();
+            if (i + 1 < count || m_in.Range(0, 3) == 0)
+                m_out += L',';
+        }
+        Blanks();
+        m_out += array ? L']' : L'}';
+    }
+
+    void Value(std::uint32_t depth)
+    {
+        --m_budget;
+        switch (m_in.Range(0, 11)) {
+        case 0:
+        case 1:
+            Container(depth + 1);
+            return;
+        case 2:
+            // Deep text is slow to check: one document in sixteen.
+            if (!m_chained && m_in.Range(0, 15) == 0) {
+                m_chained = true;
+                const std::uint32_t levels = kMaxDepth - depth - 1 + m_in.Range(0, 2);
+                m_out += std::wstring(levels, L'[') + L"0" + std::wstring(levels, L']');
+                return;
+            }
+            m_out += L"null";
+            return;
+        case 3:
+        case 4:
+        case 5:
+            String();
+            return;
+        case 6:
+        case 7:
+            m_out += m_in.Pick(kNumbers);
+            return;
+        case 8:
+            m_out += m_in.Flag() ? L"true" : m_in.Flag() ? L"false" : L"null";
+            return;
+        case 9:
+            if (m_in.Range(0, 3) == 0) {
+                m_out += m_in.Pick(kFaults);
+                return;
+            }
+            m_out += L"1";
+            return;
+        default:
+            m_out += L"\"\"";
+            return;
+        }
+    }
+
+    void String()
+    {
+        m_out += L'"';
+        for (int n = static_cast<int>(m_in.Range(0, 3)); n > 0; --n)
+            m_out += m_in.Pick(kStringParts);
+        m_out += L'"';
+    }
+
+    zvfuzz::FuzzInput& m_in;
+    std::wstring m_out;
+    int m_budget = 40;
+    bool m_chained = false;
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     zvfuzz::FuzzInput in(data, size);
-    const std::string bytes = in.TakeDocument();
-    const std::wstring text = zvfuzz::DecodeText(bytes);
-
-    Accepted(text);
-    JsonNode root = JsonParse(text.c_str());
-    if (!root)
-        return 0;
-    ReadAll(root);
-    const std::wstring written = Take(JsonWriteFormatted(root));
-    CheckWriterStable(written);
-
-    // A second handle on an array shares its body until one of them changes.
-    JsonNode shared = JsonAsArray(root);
-    const std::wstring sharedBefore = shared ? Take(JsonWriteFormatted(shared)) : std::wstring();
-    const int edits = in.Range(0, 4);
-    for (int i = 0; i < edits; ++i)
-        Edit(in, root);
-    CheckWriterStable(Take(JsonWriteFormatted(root)));
-    if (shared) {
-        Check(Take(JsonWriteFormatted(shared)) == sharedBefore, "an edit shows through another handle");
-        JsonDeleteNode(shared);
-    }
-    JsonDeleteNode(root);
+    CheckText(zvfuzz::DecodeText(in.TakeDocument()), in);
+    CheckText(Generator(in).Document(), in);
     return 0;
 }

@@ -2,14 +2,24 @@
 
 #include "envini/EnvIniText.h"
 
+#include <zvenv/platform/CFile.h>
+
+#include <cstdint>
+
 using namespace zv::envini;
 
 namespace {
 
-// A "count" in a file is taken as it stands up to this many elements (or, for
-// a tree array, parts in all): a damaged or hostile file must not make one
-// read run for hours or exhaust memory.
-constexpr int kMaxReadItems = 1 << 16;
+// The most elements (and, for a tree array, elements and parts together) one
+// read takes from the file: each lies on a line of its own, so a file of n
+// bytes holds fewer than n of them. Every element a file really holds is
+// read, while a damaged or hostile "count" (2147483647, or many elements
+// naming one large sub-section) costs no more than the file's size.
+std::uint64_t ReadBudget(const CString& path)
+{
+    CFile file;
+    return file.Open(path, CFile::modeRead | CFile::shareDenyNone) ? file.GetLength() : 0;
+}
 
 } // namespace
 
@@ -56,12 +66,11 @@ void CTqEnvIni::GetOrderArray(CString section, CStringArray& items, CString def,
     if (!array) {
         if (first < 0 || pattern.Find(L"%d") < 0 || !IsSafeKeyPattern(pattern))
             return;
-        int count = m_ini.GetInt(section, L"count", 0, 10);
-        if (count > kMaxReadItems)
-            count = kMaxReadItems;
+        const int count = m_ini.GetInt(section, L"count", 0, 10);
+        const std::uint64_t budget = count > 0 ? ReadBudget(m_ini.GetPathName()) : 0;
         array = &ArrayFor(ArraysFor(m_mapOrderArrays, section), section);
         array->RemoveAll();
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count && static_cast<std::uint64_t>(i) < budget; ++i)
             array->Add(m_ini.GetString(section, FormatKey(pattern, first + i), def));
     }
     // The latest call's first index and pattern are the ones Save uses; a
@@ -104,13 +113,15 @@ void CTqEnvIni::GetTreeArray(CString section, CStringArray& items, CString prefi
     }
     CStringArray& array = ArrayFor(arrays, prefix);
     // The sub-section names come from the file, not from the prefix.
-    int budget = kMaxReadItems;
     const int count = m_ini.GetInt(section, L"count", 0, 10);
-    for (int i = 0; i < count && budget > 0; ++i, --budget) {
+    std::uint64_t budget = count > 0 ? ReadBudget(m_ini.GetPathName()) : 0;
+    for (int i = 0; i < count && budget > 0; ++i) {
+        --budget;
         const CString subSection = m_ini.GetString(section, IntText(i), L"");
         const int parts = m_ini.GetInt(subSection, L"count", 0, 10);
         CString element;
-        for (int j = 0; j < parts && budget > 0; ++j, --budget) {
+        for (int j = 0; j < parts && budget > 0; ++j) {
+            --budget;
             if (j > 0)
                 element += delimiter;
             element += m_ini.GetString(subSection, IntText(j), L"");

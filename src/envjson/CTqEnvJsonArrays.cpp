@@ -20,21 +20,18 @@ JsonNode FindArrayMember(JsonNode parent, const wchar_t* key)
     return JsonGetType(*it) == JsonArray ? *it : nullptr;
 }
 
-void EraseMember(JsonNode parent, const wchar_t* key)
+// Puts the new member last in the parent in place of the first member named
+// key. When the parent cannot hold it (no array or object, or nested too
+// deep for a document) the member is freed and the old one stays.
+void ReplaceMember(JsonNode parent, const wchar_t* key, JsonNode member)
 {
-    JsonIterator it = JsonFindChild(parent, key);
-    if (it != JsonEnd(parent))
-        JsonErase(parent, it);
-}
-
-// Hands the new member to the parent, or frees it when the parent is no
-// array or object and so cannot hold it.
-void AppendMember(JsonNode parent, JsonNode member)
-{
-    if (IsContainer(parent))
-        JsonPushBack(parent, member);
-    else
+    const bool replacing = JsonFindChild(parent, key) != JsonEnd(parent);
+    if (!IsContainer(parent) || !JsonPushBack(parent, member)) {
         JsonDeleteNode(member);
+        return;
+    }
+    if (replacing)
+        JsonErase(parent, JsonFindChild(parent, key)); // the old member comes first
 }
 
 } // namespace
@@ -66,13 +63,12 @@ void CTqEnvJson::SetArray(CString key, CStringArray& values, void* parent)
     void* node = parent ? parent : m_pJson;
     if (!node)
         return;
-    EraseMember(node, key);
     JsonNode array = JsonNewNode(JsonArray);
     JsonSetName(array, key);
     const int count = values.GetSize();
     for (int i = 0; i < count; ++i)
         JsonPushBack(array, JsonNewString(L"", values.GetAt(i)));
-    AppendMember(node, array);
+    ReplaceMember(node, key, array);
     m_bDirty = 1;
 }
 
@@ -100,7 +96,6 @@ void CTqEnvJson::SetTreeArray(CString key, CStringArray& rows, CString separator
     void* node = parent ? parent : m_pJson;
     if (!node)
         return;
-    EraseMember(node, key);
     JsonNode outer = JsonNewNode(JsonArray);
     JsonSetName(outer, key);
     const int count = rows.GetSize();
@@ -112,7 +107,7 @@ void CTqEnvJson::SetTreeArray(CString key, CStringArray& rows, CString separator
             JsonPushBack(inner, JsonNewString(L"", pieces.GetAt(j)));
         JsonPushBack(outer, inner);
     }
-    AppendMember(node, outer);
+    ReplaceMember(node, key, outer);
     m_bDirty = 1;
 }
 

@@ -55,9 +55,7 @@ CString CTqEnvJson::GetNodeName(void* node)
     void* target = node ? node : m_pJson;
     if (!target)
         return CString();
-    CString name;
-    name.Format(L"%s", NodeName(target).GetString());
-    return name;
+    return NodeName(target); // whole, also when it holds U+0000
 }
 
 void CTqEnvJson::SetNodeName(void* node, CString name)
@@ -86,18 +84,21 @@ void** CTqEnvJson::CreateNode(void* const parent, CString name, char type, int r
     if (!node)
         return nullptr;
     JsonIterator it = JsonFindChild(node, name);
-    if (it != JsonEnd(node)) {
-        if (!replace)
-            return it;
-        JsonErase(node, it);
-    }
+    const bool replacing = it != JsonEnd(node);
+    if (replacing && !replace)
+        return it;
     JsonNode child = JsonNewNode(static_cast<JsonNodeType>(static_cast<unsigned char>(type)));
     JsonSetName(child, name);
-    if (IsContainer(node))
-        JsonPushBack(node, child);
-    else
-        JsonDeleteNode(child); // nothing can hold it
     m_bDirty = 1;
+    // Nothing can hold it when the parent is no container, or when a new
+    // container would stand deeper than a document may nest: then the member
+    // it was to replace stays, and the end iterator tells the caller.
+    if (!IsContainer(node) || !JsonPushBack(node, child)) {
+        JsonDeleteNode(child);
+        return JsonEnd(node);
+    }
+    if (replacing)
+        JsonErase(node, JsonFindChild(node, name)); // the old member comes first
     return JsonFindChild(node, name);
 }
 

@@ -12,19 +12,21 @@
 namespace zv::envjson {
 
 // A node's value text (strings unescaped, numbers as kept, "true", "false",
-// "null"), copied out of the engine's string.
+// "null"), copied out of the engine's string whole: a string may hold U+0000.
 inline CString NodeText(JsonNode node)
 {
-    wchar_t* text = JsonGetString(node);
-    CString result(text ? text : L"");
+    std::size_t length = 0;
+    wchar_t* text = JsonGetString(node, &length);
+    CString result(text, static_cast<int>(length));
     JsonFreeString(text);
     return result;
 }
 
 inline CString NodeName(JsonNode node)
 {
-    wchar_t* name = JsonGetName(node);
-    CString result(name ? name : L"");
+    std::size_t length = 0;
+    wchar_t* name = JsonGetName(node, &length);
+    CString result(name, static_cast<int>(length));
     JsonFreeString(name);
     return result;
 }

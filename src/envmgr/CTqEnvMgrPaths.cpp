@@ -18,10 +18,11 @@ CString LayoutPath(const CString& root, const wchar_t* folder, const wchar_t* su
     return root + folder + kSep + NormalizeSubFolder(sub ? sub : L"");
 }
 
-// Folders are created only where the caller's text keeps them under the root.
+// Folders are created only where the caller's text, as normalised into the
+// path, keeps them under the root.
 void EnsureFolder(const CString& path, const wchar_t* sub)
 {
-    if (!StaysInside(sub ? sub : L""))
+    if (!StaysInside(NormalizeSubFolder(sub ? sub : L"")))
         return;
     if (!DIRECTORYEXISTS(path))
         CREATEDIRECTORYS(path);
@@ -78,15 +79,29 @@ CString CTqEnvMgr::GetUserIdPath(const wchar_t* sub)
     return path;
 }
 
-// The folder is named by the id as passed, the manager keeps the stored
-// (possibly encrypted) form; an existing setting file is never replaced.
-void CTqEnvMgr::SetUserID(CString id, int encrypt)
+// The stored form of an id, or false when the id names no folder: the id as
+// passed names the setting folder and, when encrypted, its ciphertext names
+// the documents' folder, so both must be folder names.
+static bool StoredUserId(const CString& id, bool encrypt, CString& stored)
 {
     if (!zv::envmgr::IsFolderName(id))
+        return false;
+    if (!encrypt) {
+        stored = id;
+        return true;
+    }
+    return TQ_UT_EncryptSD(id, stored) && zv::envmgr::IsFolderName(stored);
+}
+
+// The folder is named by the id as passed, the manager keeps the stored
+// (possibly encrypted) form; an existing setting file is never replaced. An id
+// that names no folder is refused and the current user stays.
+void CTqEnvMgr::SetUserID(CString id, int encrypt)
+{
+    id = zv::envmgr::UpToNull(id);
+    CString stored;
+    if (!StoredUserId(id, encrypt != 0, stored))
         return;
-    CString stored = id;
-    if (encrypt && !id.IsEmpty() && !TQ_UT_EncryptSD(id, stored))
-        return; // an id too long for a folder name keeps the current user
     m_strUserId = stored;
 
     const CString folder = GetUserPath(L"") + id + kSep;
@@ -111,10 +126,13 @@ CString CTqEnvMgr::GetUserId(int stored)
     return plain;
 }
 
+// An id that SetUserID would refuse has no folder: the result is empty and
+// nothing is created.
 CString CTqEnvMgr::GetOtherUserIdPath(const wchar_t* userId, const wchar_t* sub)
 {
     CString encrypted;
-    TQ_UT_EncryptSD(userId ? userId : L"", encrypted);
+    if (!StoredUserId(userId ? userId : L"", true, encrypted))
+        return CString();
     return GetUserPath(sub) + encrypted + kSep;
 }
 

@@ -10,14 +10,19 @@
 #include <zvenv/platform/Os.h>
 #include <zvenv/platform/Profile.h>
 
+#include <type_traits>
+
 using zv::envmgr::DocumentName;
 using zv::envmgr::kIniExtension;
 using zv::envmgr::kJsonExtension;
 using zv::envmgr::NormalizeSubFolder;
 using zv::envmgr::SplitDocumentName;
 using zv::envmgr::StaysInside;
+using zv::envmgr::UpToNull;
 
 namespace {
+
+template <typename Doc> using Registry = CMap<CString, LPCWSTR, Doc*, Doc*>;
 
 // INI documents are keyed by name and sub-folder without regard to case,
 // JSON documents exactly; the extension is never part of a key.
@@ -28,9 +33,30 @@ CString IniKey(const CString& name, const CString& sub)
     return key;
 }
 
-bool NamesStayInside(const CString& name, const CString& sub)
+// A document request as the registry reads it: every step (the key, the
+// containment check, the path) works on this one text.
+struct DocumentText {
+    DocumentName doc;
+    CString sub;  // as keyed; normalised where it builds a path
+    CString file; // name "." extension
+    CString key;
+    bool inside = false; // the file and the normalised sub-folder stay under their folder
+};
+
+template <typename Doc> DocumentText ReadDocumentText(const CString& name, const CString& sub, bool trimSub)
 {
-    return StaysInside(name) && StaysInside(sub);
+    constexpr bool json = std::is_same_v<Doc, CTqEnvJson>;
+    DocumentText text;
+    text.doc = SplitDocumentName(UpToNull(name), json ? kJsonExtension : kIniExtension);
+    if (json)
+        text.doc.extension = kJsonExtension; // a JSON document is always a .json file
+    text.sub = UpToNull(sub);
+    if (trimSub)
+        text.sub.Trim();
+    text.file = text.doc.name + L"." + text.doc.extension;
+    text.key = json ? text.doc.name + text.sub : IniKey(text.doc.name, text.sub);
+    text.inside = StaysInside(text.file) && StaysInside(NormalizeSubFolder(text.sub));
+    return text;
 }
 
 // The folder part of a file path, created with every missing parent.
@@ -40,7 +66,15 @@ void CreateFolderOf(const CString& path)
     CREATEDIRECTORYS(parts.GetDrive() + parts.GetDir(-1));
 }
 
-template <typename Doc> void DestroyAll(CMap<CString, LPCWSTR, Doc*, Doc*>& map)
+// The shipped default copied to a user's file; 1 when it was copied.
+int SeedFromSystem(const CString& shipped, const CString& path, bool overwrite)
+{
+    if (!FILEEXISTS(shipped))
+        return 0;
+    return zv::os::CopyFile(shipped, path, !overwrite) ? 1 : 0;
+}
+
+template <typename Doc> void DestroyAll(Registry<Doc>& map)
 {
     POSITION pos = map.GetStartPosition();
     while (pos) {
@@ -56,81 +90,79 @@ template <typename Doc> void DestroyAll(CMap<CString, LPCWSTR, Doc*, Doc*>& map)
 
 // The file a document name stands for: the system folder's copy, the user
 // folder (no user set), the user's own folder, or a sub-folder of it.
-static CString DocumentPath(CTqEnvMgr& mgr, const CString& userId, const DocumentName& doc, int system,
-                            const CString& sub)
+static CString DocumentPath(CTqEnvMgr& mgr, const CString& userId, const DocumentText& text, int system)
 {
-    const CString file = doc.name + L"." + doc.extension;
     if (system)
-        return mgr.GetSystemPath(sub) + file;
-    if (sub.IsEmpty()) {
+        return mgr.GetSystemPath(text.sub) + text.file;
+    if (text.sub.IsEmpty()) {
         if (userId.IsEmpty())
-            return mgr.GetUserPath(L"") + file;
-        return mgr.GetUserPath(L"") + userId + CString(zv::os::kSeparator) + file;
+            return mgr.GetUserPath(L"") + text.file;
+        return mgr.GetUserPath(L"") + userId + CString(zv::os::kSeparator) + text.file;
     }
-    return mgr.GetUserIdPath(L"") + NormalizeSubFolder(sub) + file;
+    return mgr.GetUserIdPath(L"") + NormalizeSubFolder(text.sub) + text.file;
+}
+
+// The one path of the four getters: the registered document, or a new one
+// bound to its file. A user document's missing file is seeded from the system
+// folder; a JSON document is loaded, and a user's JSON file that cannot be
+// read is replaced by the shipped default once its bytes are kept beside it
+// (without the validator no file can be judged, so none is). Clones stand
+// for the system folder's file and are never seeded. bind gives a new
+// document its path (a call only the manager may make).
+template <typename Doc, typename Bind>
+static Doc* GetDocument(CTqEnvMgr& mgr, Registry<Doc>& registry, const CString& userId, const DocumentText& text,
+                        int system, bool clone, int* copied, Bind bind)
+{
+    if (!text.inside)
+        return nullptr;
+    Doc* doc = nullptr;
+    if (registry.Lookup(text.key, doc))
+        return doc;
+
+    const CString path = clone ? mgr.GetSystemPath(text.sub) + text.file : DocumentPath(mgr, userId, text, system);
+    CreateFolderOf(path);
+    const bool seeded = !clone && !system;
+    const CString shipped = mgr.GetSystemPath(L"") + text.file;
+    int copy = 0;
+    if (seeded && !FILEEXISTS(path))
+        copy = SeedFromSystem(shipped, path, false);
+    doc = new Doc;
+    bind(*doc, path);
+    if constexpr (std::is_same_v<Doc, CTqEnvJson>) {
+        doc->Load();
+        if (seeded && !doc->GetJson() && !copy && g_pfnJsonCppParse) {
+            {
+                zv::FileWriteLock writers(path);
+                if (zv::envjson::KeepRejectedCopy(path))
+                    copy = SeedFromSystem(shipped, path, true);
+            }
+            if (copy == 1)
+                doc->Load();
+        }
+    }
+    if (copied)
+        *copied = copy;
+    registry.SetAt(text.key, doc);
+    return doc;
 }
 
 CTqEnvIni* CTqEnvMgr::GetEnvIni(CString name, int system, CString sub)
 {
-    const DocumentName doc = SplitDocumentName(name, kIniExtension);
-    sub.Trim();
-    if (doc.name.IsEmpty() || doc.name.CompareNoCase(L"EnvSetting") == 0)
+    const DocumentText text = ReadDocumentText<CTqEnvIni>(name, sub, true);
+    if (text.doc.name.IsEmpty() || text.doc.name.CompareNoCase(L"EnvSetting") == 0)
         return m_pEnvSetting;
-    if (!NamesStayInside(name.Trim(), sub))
-        return nullptr;
-    const CString key = IniKey(doc.name, sub);
-    CTqEnvIni* ini = nullptr;
-    if (m_mapIni.Lookup(key, ini))
-        return ini;
-
-    const CString path = DocumentPath(*this, m_strUserId, doc, system, sub);
-    CreateFolderOf(path);
-    if (!system && !FILEEXISTS(path)) {
-        const CString shipped = GetSystemPath(L"") + doc.name + L"." + doc.extension;
-        if (FILEEXISTS(shipped))
-            zv::os::CopyFile(shipped, path, true);
-    }
-    ini = new CTqEnvIni;
-    ini->SetPathName(path);
-    m_mapIni.SetAt(key, ini);
-    return ini;
+    return GetDocument(*this, m_mapIni, m_strUserId, text, system, false, nullptr,
+                       [](auto& doc, const CString& path) { doc.SetPathName(path); });
 }
 
 CTqEnvJson* CTqEnvMgr::GetJsonEx(CString name, int& copied, int system, CString sub)
 {
     copied = 0;
-    DocumentName doc = SplitDocumentName(name, kJsonExtension);
-    doc.extension = kJsonExtension; // a JSON document is always a .json file
-    sub.Trim();
-    if (doc.name.IsEmpty() || !NamesStayInside(name.Trim(), sub))
+    const DocumentText text = ReadDocumentText<CTqEnvJson>(name, sub, true);
+    if (text.doc.name.IsEmpty())
         return nullptr;
-    const CString key = doc.name + sub;
-    CTqEnvJson* json = nullptr;
-    if (m_mapJson.Lookup(key, json))
-        return json;
-
-    const CString path = DocumentPath(*this, m_strUserId, doc, system, sub);
-    CreateFolderOf(path);
-    const CString shipped = GetSystemPath(L"") + doc.name + L".json";
-    if (!FILEEXISTS(path) && !system && FILEEXISTS(shipped))
-        copied = zv::os::CopyFile(shipped, path, true) ? 1 : 0;
-    json = new CTqEnvJson;
-    json->SetPathName(path);
-    json->Load();
-    // A user file that cannot be read is replaced by the shipped default,
-    // once its bytes are kept beside it. Without the validator no file can
-    // be judged, so none is replaced.
-    if (!json->GetJson() && !copied && !system && g_pfnJsonCppParse && FILEEXISTS(shipped)) {
-        {
-            zv::FileWriteLock writers(path);
-            if (zv::envjson::KeepRejectedCopy(path))
-                copied = zv::os::CopyFile(shipped, path, false) ? 1 : 0;
-        }
-        if (copied == 1)
-            json->Load();
-    }
-    m_mapJson.SetAt(key, json);
-    return json;
+    return GetDocument(*this, m_mapJson, m_strUserId, text, system, false, &copied,
+                       [](auto& doc, const CString& path) { doc.SetPathName(path); });
 }
 
 CTqEnvJson* CTqEnvMgr::GetJson(CString name, int system, CString sub)
@@ -139,40 +171,22 @@ CTqEnvJson* CTqEnvMgr::GetJson(CString name, int system, CString sub)
     return GetJsonEx(name, copied, system, sub);
 }
 
+// The INI clone keeps its sub-folder as given (only the name is trimmed) and
+// takes any name, the empty one included.
 CTqEnvIni* CTqEnvMgr::GetEnvIniClone(CString name, CString sub)
 {
-    const DocumentName doc = SplitDocumentName(name, kIniExtension);
-    if (!NamesStayInside(name.Trim(), sub.Trim()))
-        return nullptr;
-    const CString key = IniKey(doc.name, sub);
-    CTqEnvIni* ini = nullptr;
-    if (m_mapIniClone.Lookup(key, ini))
-        return ini;
-    const CString path = GetSystemPath(sub) + doc.name + L"." + doc.extension;
-    CreateFolderOf(path);
-    ini = new CTqEnvIni;
-    ini->SetPathName(path);
-    m_mapIniClone.SetAt(key, ini);
-    return ini;
+    const DocumentText text = ReadDocumentText<CTqEnvIni>(name, sub, false);
+    return GetDocument(*this, m_mapIniClone, m_strUserId, text, 1, true, nullptr,
+                       [](auto& doc, const CString& path) { doc.SetPathName(path); });
 }
 
 CTqEnvJson* CTqEnvMgr::GetJsonClone(CString name, CString sub)
 {
-    const DocumentName doc = SplitDocumentName(name, kJsonExtension);
-    sub.Trim();
-    if (doc.name.IsEmpty() || !NamesStayInside(name.Trim(), sub))
+    const DocumentText text = ReadDocumentText<CTqEnvJson>(name, sub, true);
+    if (text.doc.name.IsEmpty())
         return nullptr;
-    const CString key = doc.name + sub;
-    CTqEnvJson* json = nullptr;
-    if (m_mapJsonClone.Lookup(key, json))
-        return json;
-    const CString path = GetSystemPath(sub) + doc.name + L".json";
-    CreateFolderOf(path);
-    json = new CTqEnvJson;
-    json->SetPathName(path);
-    json->Load();
-    m_mapJsonClone.SetAt(key, json);
-    return json;
+    return GetDocument(*this, m_mapJsonClone, m_strUserId, text, 1, true, nullptr,
+                       [](auto& doc, const CString& path) { doc.SetPathName(path); });
 }
 
 void CTqEnvMgr::SetEvIni(CString name, CTqEnvIni* ini)
@@ -183,7 +197,7 @@ void CTqEnvMgr::SetEvIni(CString name, CTqEnvIni* ini)
 
 void CTqEnvMgr::DeleteIni(CString name, CString sub, int deleteFile)
 {
-    const CString key = IniKey(SplitDocumentName(name, kIniExtension).name, sub.Trim());
+    const CString key = ReadDocumentText<CTqEnvIni>(name, sub, true).key;
     CTqEnvIni* ini = nullptr;
     if (!m_mapIni.Lookup(key, ini))
         return;
@@ -193,9 +207,15 @@ void CTqEnvMgr::DeleteIni(CString name, CString sub, int deleteFile)
     delete ini;
 }
 
+// JSON documents are found by the name and sub-folder as passed, trimmed.
+static CString JsonLookupKey(const CString& name, const CString& sub)
+{
+    return UpToNull(name).Trim() + UpToNull(sub).Trim();
+}
+
 void CTqEnvMgr::DeleteJson(CString name, CString sub, int deleteFile)
 {
-    const CString key = name.Trim() + sub.Trim();
+    const CString key = JsonLookupKey(name, sub);
     CTqEnvJson* json = nullptr;
     if (!m_mapJson.Lookup(key, json))
         return;
@@ -207,7 +227,7 @@ void CTqEnvMgr::DeleteJson(CString name, CString sub, int deleteFile)
 
 void CTqEnvMgr::DeleteCloneIni(CString name, CString sub)
 {
-    const CString key = IniKey(SplitDocumentName(name, kIniExtension).name, sub.Trim());
+    const CString key = ReadDocumentText<CTqEnvIni>(name, sub, true).key;
     CTqEnvIni* ini = nullptr;
     if (m_mapIniClone.Lookup(key, ini)) {
         m_mapIniClone.RemoveKey(key);
@@ -217,7 +237,7 @@ void CTqEnvMgr::DeleteCloneIni(CString name, CString sub)
 
 void CTqEnvMgr::DeleteCloneJson(CString name, CString sub)
 {
-    const CString key = name.Trim() + sub.Trim();
+    const CString key = JsonLookupKey(name, sub);
     CTqEnvJson* json = nullptr;
     if (m_mapJsonClone.Lookup(key, json)) {
         m_mapJsonClone.RemoveKey(key);
@@ -225,41 +245,47 @@ void CTqEnvMgr::DeleteCloneJson(CString name, CString sub)
     }
 }
 
-// The document's file moves into the user's folder under the new name; the
-// document is then found by a GetEnvIni of the new name and sub-folder.
+// The document's file moves into the user's folder as newName + ".ini" (the
+// new name is used whole: "New.ini" gives New.ini.ini); the document is then
+// found by a GetEnvIni of the new name and sub-folder. A new name that differs
+// only in case names the same file, which takes the new spelling.
 int CTqEnvMgr::ChangeNameIni(CString oldName, CString newName, CString sub)
 {
-    sub.Trim();
-    const CString oldKey = IniKey(SplitDocumentName(oldName, kIniExtension).name, sub);
+    const DocumentText old = ReadDocumentText<CTqEnvIni>(oldName, sub, true);
     CTqEnvIni* ini = nullptr;
-    if (!m_mapIni.Lookup(oldKey, ini))
+    if (!m_mapIni.Lookup(old.key, ini))
         return 0;
-    const DocumentName doc = SplitDocumentName(newName, kIniExtension);
-    if (doc.name.IsEmpty() || !NamesStayInside(newName.Trim(), sub))
+    newName = UpToNull(newName).Trim();
+    const CString folder = NormalizeSubFolder(old.sub);
+    const CString file = newName + L".ini";
+    if (!StaysInside(file) || !StaysInside(folder))
         return 0;
-    const CString path = GetUserIdPath(L"") + NormalizeSubFolder(sub) + doc.name + L"." + doc.extension;
+    const CString path = GetUserIdPath(L"") + folder + file;
     if (!zv::os::MoveFile(ini->GetPath(), path))
         return 0;
     ini->SetPathName(path);
-    m_mapIni.RemoveKey(oldKey);
-    m_mapIni.SetAt(IniKey(doc.name, sub), ini);
+    m_mapIni.RemoveKey(old.key);
+    m_mapIni.SetAt(IniKey(SplitDocumentName(newName, kIniExtension).name, old.sub), ini);
     return 1;
 }
 
+// A file at the new path is replaced, unless it is the document's own file
+// (the same name, or one that differs only in case): that one is kept and
+// takes the new spelling.
 int CTqEnvMgr::ChangeNameJson(CString oldName, CString newName, CString sub)
 {
-    oldName.Trim();
-    newName.Trim();
-    sub.Trim();
-    const CString oldKey = oldName + sub;
+    const CString oldKey = JsonLookupKey(oldName, sub);
     CTqEnvJson* json = nullptr;
     if (!m_mapJson.Lookup(oldKey, json))
         return 0;
-    if (newName.IsEmpty() || !NamesStayInside(newName, sub))
+    newName = UpToNull(newName).Trim();
+    const CString folder = NormalizeSubFolder(UpToNull(sub).Trim());
+    const CString file = newName + L".json";
+    if (!StaysInside(file) || !StaysInside(folder))
         return 0;
-    const CString folder = NormalizeSubFolder(sub);
-    const CString path = GetUserIdPath(L"") + folder + newName + L".json";
-    if (FILEEXISTS(path))
+    const CString path = GetUserIdPath(L"") + folder + file;
+    const bool ownFile = zv::os::ResolvePath(path) == zv::os::ResolvePath(json->GetPath());
+    if (!ownFile && FILEEXISTS(path))
         zv::os::DeleteFile(path);
     try {
         CFile::Rename(json->GetPath(), path);

@@ -2,13 +2,13 @@
 
 #include <zvenv/ZvUtil.h>
 #include <zvenv/platform/Os.h>
-
-#include <cwctype>
+#include <zvenv/platform/Text.h>
 
 namespace {
 
 // Wildcard match of a file-name pattern ("*" any run, "?" one character),
-// without regard to case, as the platform's file search matches names.
+// without regard to case (Unicode case folding, whatever the process locale),
+// as the platform's file search matches names.
 bool MatchesPattern(const wchar_t* pattern, const wchar_t* name)
 {
     const wchar_t* star = nullptr;
@@ -17,7 +17,7 @@ bool MatchesPattern(const wchar_t* pattern, const wchar_t* name)
         if (*pattern == L'*') {
             star = pattern++;
             resume = name;
-        } else if (*pattern == L'?' || (*pattern && std::towlower(*pattern) == std::towlower(*name))) {
+        } else if (*pattern == L'?' || (*pattern && zv::text::FoldCase(*pattern) == zv::text::FoldCase(*name))) {
             ++pattern;
             ++name;
         } else if (star) {

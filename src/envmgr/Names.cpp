@@ -1,14 +1,39 @@
 #include "envmgr/Names.h"
 
 #include <zvenv/platform/Os.h>
+#include <zvenv/platform/Text.h>
 
 #include <string_view>
 
 namespace zv::envmgr {
 
+namespace {
+
+constexpr std::size_t kMaxFolderNameBytes = 255;
+
+// "..", "...", ".. " and the like: names some file systems read as the parent.
+bool IsDotsOnly(std::wstring_view component)
+{
+    int dots = 0;
+    for (wchar_t c : component) {
+        if (c == L'.')
+            ++dots;
+        else if (c != L' ')
+            return false;
+    }
+    return dots >= 2;
+}
+
+} // namespace
+
 bool IsSeparator(wchar_t ch)
 {
     return ch == L'/' || ch == L'\\';
+}
+
+CString UpToNull(const CString& text)
+{
+    return CString(text.GetString());
 }
 
 CString NormalizeSubFolder(const CString& sub)
@@ -37,7 +62,7 @@ bool StaysInside(const CString& name)
     for (std::size_t i = 0; i <= text.size(); ++i) {
         if (i < text.size() && !IsSeparator(text[i]))
             continue;
-        if (text.substr(start, i - start) == L"..")
+        if (IsDotsOnly(text.substr(start, i - start)))
             return false;
         start = i + 1;
     }
@@ -48,7 +73,10 @@ bool IsFolderName(const CString& id)
 {
     if (id.FindOneOf(L"/\\") >= 0)
         return false;
-    if (id.Compare(L".") == 0 || id.Compare(L"..") == 0)
+    if (id.Compare(L".") == 0 || id.GetLength() > static_cast<int>(kMaxFolderNameBytes))
+        return false;
+    if (zv::text::EncodeUtf8(std::wstring_view(id.GetString(), static_cast<std::size_t>(id.GetLength()))).size() >
+        kMaxFolderNameBytes)
         return false;
     return StaysInside(id);
 }

@@ -7,16 +7,24 @@ namespace zv::envmgr {
 
 bool IsSeparator(wchar_t ch);
 
+// The text up to the first null character: what every path built from it,
+// and so every system call, sees. Names are judged and keyed on this text.
+CString UpToNull(const CString& text);
+
 // The caller's sub-folder text as a relative folder: either separator becomes
 // the native one, one leading separator is dropped, and the text ends in
 // exactly one separator. Empty text stays empty.
 CString NormalizeSubFolder(const CString& sub);
 
-// False for text that could reach outside the folder it is joined to: a ".."
-// component, a leading separator (an absolute path) or a drive ("C:").
+// False for text that could reach outside the folder it is joined to: a
+// component made of dots and blanks with two dots or more (".." and what a
+// file system may read as it), a leading separator (an absolute path) or a
+// drive ("C:"). Judge the text exactly as it is joined to the folder.
 bool StaysInside(const CString& text);
 
-// A user id names one folder: no separator, not "." or "..", no drive.
+// A user id names one folder: no separator, not "." or "..", no drive, at
+// most 255 bytes of UTF-8 (a name every file system takes, the same limit on
+// every platform).
 bool IsFolderName(const CString& id);
 
 // A document name split as the registry does it: trimmed, cut before its

@@ -1,4 +1,5 @@
 #include <zvenv/CTqIni.h>
+#include <zvenv/platform/CRuntime.h>
 #include <zvenv/platform/Os.h>
 #include <zvenv/platform/Profile.h>
 #include <zvenv/platform/Text.h>
@@ -32,29 +33,6 @@ wchar_t* Duplicate(const wchar_t* text)
 }
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
-
-// The C runtime's wcstoul with a 32-bit unsigned long, as on the platform the
-// files come from: a sign is applied to the magnitude, and a magnitude out of
-// range saturates to 0xFFFFFFFF.
-unsigned int ToUnsigned32(const wchar_t* text, int base)
-{
-    const wchar_t* p = text;
-    while (*p == L' ' || *p == L'\t' || *p == L'\r' || *p == L'\n' || *p == L'\v' || *p == L'\f')
-        ++p;
-    bool negative = false;
-    if (*p == L'+' || *p == L'-') {
-        negative = *p == L'-';
-        ++p;
-    }
-    if (*p == L'+' || *p == L'-')
-        return 0;
-    errno = 0;
-    const unsigned long long magnitude = std::wcstoull(p, nullptr, base);
-    if (errno == ERANGE || magnitude > 0xFFFFFFFFull)
-        return 0xFFFFFFFFu;
-    const auto value = static_cast<std::uint32_t>(magnitude);
-    return negative ? static_cast<unsigned int>(0u - value) : value;
-}
 
 struct KeyNameContext {
     wchar_t* out;
@@ -192,7 +170,7 @@ unsigned int CTqIni::GetUInt(const wchar_t* section, const wchar_t* key, unsigne
     GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
     if (!value[0])
         return def;
-    return ToUnsigned32(value, __ValidateBase(base));
+    return zv::crt::wcstoul(value, __ValidateBase(base));
 }
 
 int CTqIni::WriteInt(const wchar_t* section, const wchar_t* key, int value, int base) const
@@ -260,7 +238,7 @@ int CTqIni::StringToBool(const wchar_t* text, int def)
         return def;
     if (zv::text::EqualNoCase(text, L"true") || zv::text::EqualNoCase(text, L"yes"))
         return 1;
-    return std::wcstol(text, nullptr, 10) != 0 ? 1 : 0;
+    return zv::crt::wcstol(text, 10) != 0 ? 1 : 0;
 }
 
 int CTqIni::GetBool(const wchar_t* section, const wchar_t* key, int def) const

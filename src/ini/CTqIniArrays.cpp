@@ -132,6 +132,11 @@ int CTqIni::WriteRect(const wchar_t* section, const wchar_t* key, RECT rect) con
     return WriteDataBlock(section, key, bytes, 16);
 }
 
+// The list goes into out[0] to out[room]: the items with their nulls take at
+// most room characters (a piece is cut to what is left less its null, and
+// once no character and null fit the rest is dropped), and the null that ends
+// the list follows them. The result is the characters the items used, so a
+// size query answers exactly the room a later call needs.
 unsigned long CTqIni::__StringSplit(const wchar_t* text, wchar_t* out, unsigned long room, const wchar_t* delimiter,
                                     int trim)
 {
@@ -144,42 +149,31 @@ unsigned long CTqIni::__StringSplit(const wchar_t* text, wchar_t* out, unsigned 
     if (delimiter && !*delimiter) {
         const unsigned long count = static_cast<unsigned long>(std::min<std::size_t>(textLength, room - 1));
         std::wmemcpy(out, text, count);
-        // One item: its null, then the null that ends the list when the room
-        // has a place for it. A caller's buffer holds exactly room characters.
         out[count] = 0;
-        if (count + 1 < room)
-            out[count + 1] = 0;
+        out[count + 1] = 0;
         return count;
     }
     const wchar_t* separator = delimiter ? delimiter : L",";
     const std::size_t separatorLength = std::wcslen(separator);
     unsigned long used = 0;
     const wchar_t* start = text;
-    const wchar_t* end = text + textLength;
-    while (start <= end && used < room) {
+    while (used + 1 < room) {
         const wchar_t* found = std::wcsstr(start, separator);
-        const wchar_t* pieceEnd = found ? found : end;
+        const wchar_t* pieceEnd = found ? found : text + textLength;
         wchar_t* piece = __StrDupEx(start, pieceEnd);
         if (trim)
             __TrimString(piece);
-        std::size_t length = std::wcslen(piece);
-        // Each piece keeps room for its null and the null that ends the list.
+        const std::size_t length = std::min<std::size_t>(std::wcslen(piece), room - used - 1);
         if (length > 0) {
-            if (used + length + 1 >= room)
-                length = room > used + 1 ? room - used - 1 : 0;
-            if (length > 0) {
-                std::wmemcpy(out + used, piece, length);
-                out[used + length] = 0;
-                used += static_cast<unsigned long>(length + 1);
-            }
+            std::wmemcpy(out + used, piece, length);
+            out[used + length] = 0;
+            used += static_cast<unsigned long>(length + 1);
         }
         delete[] piece;
         if (!found)
             break;
         start = found + separatorLength;
     }
-    if (used >= room)
-        used = room - 1;
     out[used] = 0;
     return used;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The JSON tree engine: reference-counted nodes with copy on write and lazy,
@@ -26,15 +27,20 @@ void JsonFreeString(wchar_t* text);
 
 JsonNodeType JsonGetType(JsonNode node);
 int JsonGetSize(JsonNode node);
-wchar_t* JsonGetName(JsonNode node);
-wchar_t* JsonGetString(JsonNode node);
+// A new copy of the name or value text. Both may hold U+0000, which cuts the
+// C string: with length set, it receives the whole text's length.
+wchar_t* JsonGetName(JsonNode node, std::size_t* length = nullptr);
+wchar_t* JsonGetString(JsonNode node, std::size_t* length = nullptr);
 
 void JsonSetName(JsonNode node, const wchar_t* name);
 void JsonSetString(JsonNode node, const wchar_t* value);
 void JsonSetInt(JsonNode node, std::int32_t value);
 void JsonSetBool(JsonNode node, int value);
 
-void JsonPushBack(JsonNode parent, JsonNode child);
+// Appends child to an array or object, which takes the handle over; returns
+// 0 and leaves child with the caller when parent is no container or when a
+// container in child would stand deeper than kMaxDepth (JsonGrammar.h).
+int JsonPushBack(JsonNode parent, JsonNode child);
 void JsonClearChildren(JsonNode node);
 JsonIterator JsonBegin(JsonNode node);
 JsonIterator JsonEnd(JsonNode node);

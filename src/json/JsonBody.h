@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,10 +16,12 @@ namespace zv::json {
 
 constexpr std::uint32_t kNotFound = 0xFFFFFFFFu;
 
-// Opens and closes a comment in the stripped text. It lies above the last
-// Unicode code point, so no character of a decoded document can be taken for
-// it, and a comment may hold any character, "#" included.
-constexpr wchar_t kCommentMark = static_cast<wchar_t>(0x110000);
+// Stands in the stripped text where a comment stood, followed by the
+// comment's length in two 16-bit units (high, low) and its text. Outside
+// strings a checked document holds no "#", and the length lets every reader
+// step over the comment, so a comment may hold any character and the scheme
+// works whatever the width of wchar_t.
+constexpr wchar_t kCommentMark = L'#';
 // Follows a backslash in the stripped text where the input had an escaped
 // double quote, so that no scan takes it for the end of the string.
 constexpr wchar_t kQuoteMark = static_cast<wchar_t>(0x0001);
@@ -37,13 +40,13 @@ struct BracketPair {
 struct StrippedText {
     std::uint32_t refs = 1;
     std::uint32_t size = 0;
-    wchar_t* text = nullptr;
+    wchar_t* text = nullptr; // C allocator
     std::vector<BracketPair> brackets;
 
     StrippedText() = default;
     StrippedText(const StrippedText&) = delete;
     StrippedText& operator=(const StrippedText&) = delete;
-    ~StrippedText() { delete[] text; }
+    ~StrippedText() { std::free(text); }
 };
 
 struct Handle;
@@ -72,6 +75,9 @@ struct NodeBody {
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
     std::uint32_t bracket = 0; // unread arrays and objects: their BracketPair
+    // How deep the node stands: 1 for a root, one more for each container
+    // around it. A container may not stand deeper than kMaxDepth.
+    std::uint32_t level = 1;
     // A body made together with a handle shares one allocation with it.
     void* block = nullptr;  // that allocation, or null for a body of its own
     Handle* host = nullptr; // the handle of the block while that handle lives
@@ -115,11 +121,14 @@ void Fetch(NodeBody* body);
 NodeBody* KeepCopyBody(NodeBody* from, bool ownRoot);
 
 // Parser (JsonParser.cpp).
+// The root of a text that the grammar accepts, or null.
 Handle* ParseDocument(const wchar_t* text);
-// Reads an unread array's or object's children from its slice; the node
-// becomes null when the text is malformed.
+// Reads an unread array's or object's children from its slice, which the
+// grammar has accepted when the document was parsed.
 void SplitChildren(NodeBody* body);
-bool IsNumberText(std::wstring_view text);
+// The number of nested container levels in the unread slice of a body: 1 for
+// an array or object without containers inside.
+std::uint32_t SliceHeight(const NodeBody* body);
 // Resolves the escapes of a string's or name's text; true when the text held
 // a backslash escape.
 bool Unescape(std::wstring_view text, std::wstring& out);

@@ -1,6 +1,8 @@
 #include "json/Json.h"
 #include "json/JsonBody.h"
+#include "json/JsonGrammar.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -141,6 +143,7 @@ void CopyFields(const NodeBody* from, NodeBody* to)
     to->offset = from->offset;
     to->length = from->length;
     to->bracket = from->bracket;
+    to->level = from->level;
 }
 
 // A private copy of a body and of the whole subtree below it. Child lists get
@@ -246,6 +249,48 @@ void MakeUnique(Handle* handle, bool withChildren = true)
     handle->body = copy;
 }
 
+// The number of container levels in the subtree of body: 0 for a value that
+// is no container, 1 for a container with no container inside.
+std::uint32_t Height(NodeBody* body)
+{
+    std::uint32_t height = 0;
+    std::vector<std::pair<const NodeBody*, std::uint32_t>> pending{{body, 1}};
+    while (!pending.empty()) {
+        auto [node, level] = pending.back();
+        pending.pop_back();
+        if (!IsContainer(node->type))
+            continue;
+        if (!node->fetched) {
+            height = std::max(height, level - 1 + SliceHeight(node));
+            continue;
+        }
+        height = std::max(height, level);
+        for (std::uint32_t i = 0; i < node->children->count; ++i)
+            pending.emplace_back(static_cast<Handle*>(node->children->items[i])->body, level + 1);
+    }
+    return height;
+}
+
+// Gives a handle about to join a list the level of its new place, and the
+// levels below it. A body that another handle shares is copied first, so the
+// other keeps the level of its own place.
+void PlaceAt(Handle* handle, std::uint32_t level)
+{
+    if (handle->body->level == level)
+        return;
+    MakeUnique(handle);
+    std::vector<std::pair<NodeBody*, std::uint32_t>> pending{{handle->body, level}};
+    while (!pending.empty()) {
+        auto [node, at] = pending.back();
+        pending.pop_back();
+        node->level = at;
+        if (!node->children || !node->fetched)
+            continue;
+        for (std::uint32_t i = 0; i < node->children->count; ++i)
+            pending.emplace_back(static_cast<Handle*>(node->children->items[i])->body, at + 1);
+    }
+}
+
 void SetScalar(Handle* handle, JsonNodeType type, std::wstring value, bool escaped)
 {
     MakeUnique(handle, false);
@@ -258,8 +303,10 @@ void SetScalar(Handle* handle, JsonNodeType type, std::wstring value, bool escap
     body->fetched = true;
 }
 
-wchar_t* CopyText(std::wstring_view text)
+wchar_t* CopyText(std::wstring_view text, std::size_t* length = nullptr)
 {
+    if (length)
+        *length = text.size();
     auto* copy = static_cast<wchar_t*>(std::malloc((text.size() + 1) * sizeof(wchar_t)));
     if (!copy)
         throw std::bad_alloc();
@@ -423,18 +470,18 @@ int JsonGetSize(JsonNode node)
     return list ? static_cast<int>(list->count) : 0;
 }
 
-wchar_t* JsonGetName(JsonNode node)
+wchar_t* JsonGetName(JsonNode node, std::size_t* length)
 {
-    return CopyText(node ? AsHandle(node)->body->name : std::wstring_view());
+    return CopyText(node ? AsHandle(node)->body->name : std::wstring_view(), length);
 }
 
-wchar_t* JsonGetString(JsonNode node)
+wchar_t* JsonGetString(JsonNode node, std::size_t* length)
 {
     if (!node)
-        return CopyText({});
+        return CopyText({}, length);
     NodeBody* body = AsHandle(node)->body;
     Fetch(body);
-    return CopyText(ValueText(body));
+    return CopyText(ValueText(body), length);
 }
 
 void JsonSetName(JsonNode node, const wchar_t* name)
@@ -465,15 +512,23 @@ void JsonSetBool(JsonNode node, int value)
         SetScalar(AsHandle(node), JsonBoolean, value ? L"true" : L"false", false);
 }
 
-void JsonPushBack(JsonNode parent, JsonNode child)
+int JsonPushBack(JsonNode parent, JsonNode child)
 {
     // A node appended to its own list would own itself and never be freed.
     if (!parent || !child || parent == child)
-        return;
+        return 0;
     Handle* handle = AsHandle(parent);
     MakeUnique(handle);
-    if (FetchedChildren(handle->body))
-        AppendChild(handle->body, AsHandle(child));
+    NodeBody* body = handle->body;
+    if (!FetchedChildren(body))
+        return 0;
+    Handle* added = AsHandle(child);
+    const std::uint32_t height = Height(added->body);
+    if (height > 0 && body->level + height > kMaxDepth)
+        return 0;
+    PlaceAt(added, body->level + 1);
+    AppendChild(body, added);
+    return 1;
 }
 
 void JsonClearChildren(JsonNode node)

@@ -1,8 +1,8 @@
 #include "json/Json.h"
 #include "json/JsonBody.h"
+#include "json/JsonGrammar.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cwchar>
 #include <memory>
 
@@ -10,24 +10,41 @@ namespace zv::json {
 
 namespace {
 
-bool IsCodePoint(wchar_t c)
+// Hands a comment's text to put with LF line ends: a CR before a LF is left
+// out, and so are the CRs that end a line comment, as a file's line ends are
+// the file's own and the writer puts back its own.
+template <typename Put> void CommentText(const wchar_t* begin, const wchar_t* end, bool block, Put put)
 {
-    return static_cast<std::uint32_t>(c) <= 0x10FFFFu;
+    if (!block) {
+        while (end > begin && end[-1] == L'\r')
+            --end;
+    }
+    for (const wchar_t* p = begin; p < end; ++p) {
+        if (!(block && *p == L'\r' && p + 1 < end && p[1] == L'\n'))
+            put(*p);
+    }
 }
 
-// Takes what the stripping pass keeps. The pass runs twice: once to measure
-// the text and count its brackets, then to fill buffers of exactly that size,
-// so that a large document costs no growing and no unused memory.
-class MeasuringSink {
+// The first walk over a document: the grammar checks it while this counts
+// what the stripped text will hold, so the second walk fills buffers of
+// exactly that size (a large document then costs no unused memory, and the
+// allocator can hand the same block to the next document).
+class MeasureSink {
 public:
-    void Put(wchar_t) { ++m_size; }
-    void PutRun(const wchar_t*, std::size_t length) { m_size += length; }
     void Open(wchar_t)
     {
         ++m_size;
         ++m_brackets;
     }
     void Close(wchar_t) { ++m_size; }
+    void Separator(wchar_t) { ++m_size; }
+    void Scalar(const wchar_t* begin, const wchar_t* end) { m_size += static_cast<std::size_t>(end - begin); }
+    void String(const wchar_t* begin, const wchar_t* end, bool) { m_size += static_cast<std::size_t>(end - begin); }
+    void Comment(const wchar_t* begin, const wchar_t* end, bool block)
+    {
+        m_size += 3;
+        CommentText(begin, end, block, [this](wchar_t) { ++m_size; });
+    }
     std::size_t size() const { return m_size; }
     std::size_t brackets() const { return m_brackets; }
 
@@ -36,426 +53,257 @@ private:
     std::size_t m_brackets = 0;
 };
 
-// Writes the stripped text and pairs every bracket with the bracket of the
-// same kind that closes it.
-class WritingSink {
+// The second walk writes the stripped text: blanks are dropped, a comment
+// becomes its mark, length and text, an escaped double quote is held as a
+// backslash and kQuoteMark, and every bracket is paired with the one that
+// closes it.
+class StripSink {
 public:
-    explicit WritingSink(StrippedText& text) : m_text(text), m_out(text.text) {}
+    explicit StripSink(StrippedText& text) : m_text(text), m_out(text.text) {}
 
-    void Put(wchar_t c) { *m_out++ = c; }
-    void PutRun(const wchar_t* text, std::size_t length)
-    {
-        // Most runs are a few characters long: a loop beats a library call.
-        if (length > 32) {
-            std::wmemcpy(m_out, text, length);
-            m_out += length;
-            return;
-        }
-        for (std::size_t i = 0; i < length; ++i)
-            *m_out++ = text[i];
-    }
     void Open(wchar_t c)
     {
-        (c == L'[' ? m_squares : m_braces).push_back(static_cast<std::uint32_t>(m_text.brackets.size()));
+        m_open[m_depth++] = static_cast<std::uint32_t>(m_text.brackets.size());
         m_text.brackets.push_back({Position(), kNotFound, 0});
         *m_out++ = c;
     }
     void Close(wchar_t c)
     {
-        std::vector<std::uint32_t>& open = c == L']' ? m_squares : m_braces;
-        if (!open.empty()) {
-            BracketPair& pair = m_text.brackets[open.back()];
-            open.pop_back();
-            pair.close = Position();
-            pair.next = static_cast<std::uint32_t>(m_text.brackets.size());
-        }
+        BracketPair& pair = m_text.brackets[m_open[--m_depth]];
+        pair.close = Position();
+        pair.next = static_cast<std::uint32_t>(m_text.brackets.size());
         *m_out++ = c;
     }
+    void Separator(wchar_t c) { *m_out++ = c; }
+    void Scalar(const wchar_t* begin, const wchar_t* end) { Copy(begin, end); }
+    void String(const wchar_t* begin, const wchar_t* end, bool quoteEscaped)
+    {
+        if (!quoteEscaped) {
+            Copy(begin, end);
+            return;
+        }
+        wchar_t* out = m_out;
+        for (const wchar_t* p = begin; p < end; ++p) {
+            *out++ = *p;
+            if (*p == L'\\') {
+                ++p;
+                *out++ = *p == L'"' ? kQuoteMark : *p;
+            }
+        }
+        m_out = out;
+    }
+    void Comment(const wchar_t* begin, const wchar_t* end, bool block)
+    {
+        *m_out++ = kCommentMark;
+        wchar_t* length = m_out;
+        m_out += 2;
+        CommentText(begin, end, block, [this](wchar_t c) { *m_out++ = c; });
+        const auto size = static_cast<std::uint32_t>(m_out - length - 2);
+        length[0] = static_cast<wchar_t>(size >> 16);
+        length[1] = static_cast<wchar_t>(size & 0xFFFFu);
+    }
+
     std::uint32_t Position() const { return static_cast<std::uint32_t>(m_out - m_text.text); }
 
 private:
+    void Copy(const wchar_t* begin, const wchar_t* end)
+    {
+        const std::size_t length = static_cast<std::size_t>(end - begin);
+        // Most runs are a few characters long: a loop beats a library call.
+        if (length > 32) {
+            std::wmemcpy(m_out, begin, length);
+            m_out += length;
+            return;
+        }
+        wchar_t* out = m_out;
+        for (std::size_t i = 0; i < length; ++i)
+            out[i] = begin[i];
+        m_out = out + length;
+    }
+
     StrippedText& m_text;
     wchar_t* m_out;
-    std::vector<std::uint32_t> m_squares;
-    std::vector<std::uint32_t> m_braces;
+    std::uint32_t m_open[kMaxDepth];
+    std::uint32_t m_depth = 0;
 };
 
-// The pass over the input: white space outside strings is dropped, comments
-// become marked runs, an escaped double quote inside a string is held as a
-// backslash and kQuoteMark. The pass stops at the first character that cannot
-// stand outside a string.
-// What a character outside strings and comments does in the stripping pass.
-enum CharAction : unsigned char { Keep, Drop, Quote, Hash, Slash, Open, Close, Stop };
-
-struct CharActions {
-    CharAction action[128];
-    constexpr CharActions() : action()
-    {
-        for (int c = 0; c < 128; ++c)
-            action[c] = c >= 0x20 && c <= 0x7E ? Keep : Stop;
-        action[int{' '}] = action[int{'\t'}] = action[int{'\n'}] = action[int{'\r'}] = Drop;
-        action[int{'"'}] = Quote;
-        action[int{'#'}] = Hash;
-        action[int{'/'}] = Slash;
-        action[int{'['}] = action[int{'{'}] = Open;
-        action[int{']'}] = action[int{'}'}] = Close;
-    }
-};
-constexpr CharActions kActions;
-
-inline CharAction ActionOf(wchar_t c)
+std::uint32_t CommentLength(const wchar_t* text, std::uint32_t mark)
 {
-    return static_cast<std::uint32_t>(c) < 128 ? kActions.action[c] : Stop;
+    return (static_cast<std::uint32_t>(text[mark + 1]) << 16) | static_cast<std::uint32_t>(text[mark + 2]);
 }
 
-// Copies a string from its opening quote; false when it has no closing quote.
-template <typename Sink> bool StripString(const wchar_t*& p, const wchar_t* end, Sink& sink)
-{
-    sink.Put(*p++);
-    while (p < end) {
-        const wchar_t* run = p;
-        while (p < end && *p != L'"' && *p != L'\\')
-            ++p;
-        sink.PutRun(run, static_cast<std::size_t>(p - run));
-        if (p == end)
-            return false;
-        const wchar_t c = *p++;
-        sink.Put(c);
-        if (c == L'"')
-            return true;
-        if (p == end)
-            return false;
-        const wchar_t escaped = *p++;
-        sink.Put(escaped == L'"' ? kQuoteMark : escaped);
-    }
-    return false;
-}
-
-// Copies a comment as a marked run, from p just after its opening. A line
-// comment ends before the line feed; a block comment at "*/", which is
-// consumed. False when the pass ends inside the comment.
-template <typename Sink> bool StripComment(const wchar_t*& p, const wchar_t* end, bool block, Sink& sink)
-{
-    sink.Put(kCommentMark);
-    bool closed = !block;
-    while (p < end) {
-        const wchar_t c = *p;
-        if (!IsCodePoint(c)) {
-            closed = false;
-            break;
-        }
-        if (!block && c == L'\n')
-            break;
-        if (block && c == L'*' && p + 1 < end && p[1] == L'/') {
-            p += 2;
-            closed = true;
-            break;
-        }
-        sink.Put(c);
-        ++p;
-    }
-    sink.Put(kCommentMark);
-    return closed;
-}
-
-// The pass over the input: white space outside strings is dropped, comments
-// become marked runs, an escaped double quote inside a string is held as a
-// backslash and kQuoteMark. The pass stops at the first character that cannot
-// stand outside a string.
-template <typename Sink> void StripPass(const wchar_t* in, std::size_t size, Sink& sink)
-{
-    const wchar_t* p = in;
-    const wchar_t* const end = in + size;
-    while (p < end) {
-        switch (ActionOf(*p)) {
-        case Keep: {
-            const wchar_t* run = p;
-            while (++p < end && ActionOf(*p) == Keep) {
-            }
-            sink.PutRun(run, static_cast<std::size_t>(p - run));
-            break;
-        }
-        case Drop:
-            ++p;
-            break;
-        case Quote:
-            if (!StripString(p, end, sink))
-                return;
-            break;
-        case Hash:
-            ++p;
-            if (!StripComment(p, end, false, sink))
-                return;
-            break;
-        case Slash:
-            if (p + 1 < end && (p[1] == L'/' || p[1] == L'*')) {
-                const bool block = p[1] == L'*';
-                p += 2;
-                if (!StripComment(p, end, block, sink))
-                    return;
-                break;
-            }
-            return;
-        case Open:
-            sink.Open(*p++);
-            break;
-        case Close:
-            sink.Close(*p++);
-            break;
-        case Stop:
-            return;
-        }
-    }
-}
-
-std::unique_ptr<StrippedText> Strip(const wchar_t* in, std::size_t size)
-{
-    MeasuringSink measure;
-    StripPass(in, size, measure);
-    auto stripped = std::make_unique<StrippedText>();
-    stripped->text = new wchar_t[measure.size() + 1];
-    stripped->brackets.reserve(measure.brackets());
-    WritingSink write(*stripped);
-    StripPass(in, size, write);
-    stripped->size = write.Position();
-    return stripped;
-}
-
-// The index of the bracket pair opened at position, trying hint first.
-std::uint32_t PairAt(const StrippedText* text, std::uint32_t position, std::uint32_t hint)
-{
-    const std::vector<BracketPair>& pairs = text->brackets;
-    if (hint < pairs.size() && pairs[hint].open == position)
-        return hint;
-    auto found = std::lower_bound(pairs.begin(), pairs.end(), position,
-                                  [](const BracketPair& pair, std::uint32_t at) { return pair.open < at; });
-    if (found == pairs.end() || found->open != position)
-        return kNotFound;
-    return static_cast<std::uint32_t>(found - pairs.begin());
-}
-
-// Reads the comment runs at position into comment, several joined by line
-// feeds; returns the position after them.
+// Appends the comments standing at position to comment, joined by line
+// feeds, and one line feed before them when comment holds text already;
+// returns the position after them. The writer puts a node's whole comment in
+// one run of comments, which this reads back exactly.
 std::uint32_t CollectComments(const wchar_t* text, std::uint32_t position, std::uint32_t end, std::wstring& comment)
 {
-    bool first = true;
+    bool joined = !comment.empty();
     while (position < end && text[position] == kCommentMark) {
-        const wchar_t* found = std::wmemchr(text + position + 1, kCommentMark, end - position - 1);
-        const auto close = found ? static_cast<std::uint32_t>(found - text) : end;
-        if (!first)
+        const std::uint32_t length = CommentLength(text, position);
+        if (joined)
             comment += L'\n';
-        first = false;
-        comment.append(text + position + 1, close - position - 1);
-        position = std::min(close + 1, end);
+        joined = true;
+        comment.append(text + position + 3, length);
+        position += 3 + length;
     }
     return position;
 }
 
-// Finds the next "," or ":" that stands directly in the value being split,
-// skipping strings, comments and nested values. The cursor follows the
-// position through the document's bracket pairs.
-class TopLevelScan {
+// The position after the string that opens at position.
+std::uint32_t StringEnd(const wchar_t* text, std::uint32_t position, std::uint32_t end)
+{
+    const wchar_t* quote = std::wmemchr(text + position + 1, L'"', end - position - 1);
+    return static_cast<std::uint32_t>(quote - text) + 1;
+}
+
+// Reads the children of one unread container. Every comment joins a node:
+// comments before a member or element, and those between its parts, belong
+// to it; comments after the last one (after a trailing comma, or in an empty
+// container) join the container's own comment.
+class Splitter {
 public:
-    TopLevelScan(const StrippedText* text, std::uint32_t start, std::uint32_t end, std::uint32_t cursor)
-        : m_text(text), m_end(end), m_position(start), m_cursor(cursor)
+    explicit Splitter(NodeBody* body)
+        : m_body(body), m_source(body->source), m_text(body->source->text), m_position(body->offset + 1),
+          m_end(body->offset + body->length - 1), m_cursor(body->bracket + 1)
     {
     }
 
-    std::uint32_t position() const { return m_position; }
-    std::uint32_t cursor() const { return m_cursor; }
-    void moveTo(std::uint32_t position) { m_position = position; }
-
-    // The position of the next sought character, or kNotFound. sawColon is
-    // set when a ":" of this level lies on the way.
-    std::uint32_t find(wchar_t sought, bool* sawColon = nullptr)
+    void Run()
     {
-        const wchar_t* text = m_text->text;
-        while (m_position < m_end) {
-            const wchar_t c = text[m_position];
-            if (c == sought)
-                return m_position;
-            switch (c) {
-            case L'"':
-            case kCommentMark: {
-                const wchar_t* found = std::wmemchr(text + m_position + 1, c, m_end - m_position - 1);
-                if (!found)
-                    return Stop();
-                m_position = static_cast<std::uint32_t>(found - text) + 1;
+        const bool object = m_body->type == JsonObject;
+        std::wstring pending;
+        for (;;) {
+            m_position = CollectComments(m_text, m_position, m_end, pending);
+            if (m_position == m_end)
                 break;
-            }
-            case L'[':
-            case L'{': {
-                const std::uint32_t pair = PairAt(m_text, m_position, m_cursor);
-                if (pair == kNotFound)
-                    return Stop();
-                const BracketPair& brackets = m_text->brackets[pair];
-                if (brackets.close == kNotFound || brackets.close >= m_end)
-                    return Stop();
-                m_position = brackets.close + 1;
-                m_cursor = brackets.next;
+            Handle* handle = NewNode(JsonNull);
+            NodeBody* child = handle->body;
+            child->level = m_body->level + 1;
+            child->comment = std::move(pending);
+            pending.clear();
+            if (object)
+                ReadName(child);
+            ReadValue(child);
+            AppendChild(m_body, handle);
+            m_position = CollectComments(m_text, m_position, m_end, child->comment);
+            if (m_position == m_end)
                 break;
-            }
-            case L']':
-            case L'}':
-                return kNotFound;
-            case L':':
-                if (sawColon)
-                    *sawColon = true;
-                ++m_position;
-                break;
-            default:
-                ++m_position;
-                break;
-            }
+            ++m_position; // the comma
         }
-        return kNotFound;
+        if (!pending.empty()) {
+            if (!m_body->comment.empty())
+                m_body->comment += L'\n';
+            m_body->comment += pending;
+        }
     }
 
 private:
-    std::uint32_t Stop()
+    void ReadName(NodeBody* child)
     {
-        m_position = m_end;
-        return kNotFound;
+        const std::uint32_t start = m_position;
+        m_position = StringEnd(m_text, start, m_end);
+        child->nameEscaped = Unescape(std::wstring_view(m_text + start + 1, m_position - start - 2), child->name);
+        m_position = CollectComments(m_text, m_position, m_end, child->comment);
+        ++m_position; // the colon
+        m_position = CollectComments(m_text, m_position, m_end, child->comment);
     }
 
-    const StrippedText* m_text;
-    std::uint32_t m_end;
-    std::uint32_t m_position;
-    std::uint32_t m_cursor; // index of the first bracket pair at or after m_position
-};
+    // Strings, numbers, arrays and objects keep their text unread.
+    void ReadValue(NodeBody* child)
+    {
+        const std::uint32_t start = m_position;
+        switch (m_text[start]) {
+        case L'"':
+            m_position = StringEnd(m_text, start, m_end);
+            KeepUnread(child, JsonString, start);
+            return;
+        case L'[':
+        case L'{': {
+            const BracketPair& pair = m_source->brackets[m_cursor];
+            child->bracket = m_cursor;
+            m_cursor = pair.next;
+            m_position = pair.close + 1;
+            KeepUnread(child, m_text[start] == L'[' ? JsonArray : JsonObject, start);
+            return; // the child list is made when the value is read
+        }
+        case L't':
+            m_position += 4;
+            Literal(child, JsonBoolean, L"true");
+            return;
+        case L'f':
+            m_position += 5;
+            Literal(child, JsonBoolean, L"false");
+            return;
+        case L'n':
+            m_position += 4;
+            Literal(child, JsonNull, L"null");
+            return;
+        default:
+            while (m_position < m_end && m_text[m_position] != L',' && m_text[m_position] != kCommentMark)
+                ++m_position;
+            KeepUnread(child, JsonNumber, start);
+            return;
+        }
+    }
 
-bool Equals(const wchar_t* text, std::uint32_t length, const wchar_t* word)
-{
-    return std::wcslen(word) == length && std::wmemcmp(text, word, length) == 0;
-}
-
-// Decides the child's type from its value text; strings, numbers, arrays and
-// objects keep the text unread.
-void TypeChild(NodeBody* child, StrippedText* source, std::uint32_t start, std::uint32_t end, std::uint32_t cursor)
-{
-    const wchar_t* text = source->text + start;
-    const std::uint32_t length = end > start ? end - start : 0;
-    auto keepUnread = [&](JsonNodeType type) {
+    void KeepUnread(NodeBody* child, JsonNodeType type, std::uint32_t start)
+    {
         child->type = type;
         child->fetched = false;
-        child->source = source;
-        ++source->refs;
+        child->source = m_source;
+        ++m_source->refs;
         child->offset = start;
-        child->length = length;
-    };
-    auto literal = [&](JsonNodeType type, const wchar_t* value) {
+        child->length = m_position - start;
+    }
+
+    static void Literal(NodeBody* child, JsonNodeType type, const wchar_t* text)
+    {
         child->type = type;
-        child->value = value;
-    };
-
-    if (length == 0)
-        return; // null with an empty value text
-    const wchar_t first = text[0];
-    const wchar_t last = text[length - 1];
-    if (first == L'"' && last == L'"') {
-        keepUnread(JsonString);
-    } else if (Equals(text, length, L"false")) {
-        literal(JsonBoolean, L"false");
-    } else if (Equals(text, length, L"true")) {
-        literal(JsonBoolean, L"true");
-    } else if ((first == L'[' && last == L']') || (first == L'{' && last == L'}')) {
-        keepUnread(first == L'[' ? JsonArray : JsonObject);
-        // The list is made when the value is read.
-        child->bracket = PairAt(source, start, cursor);
-    } else if (IsNumberText(std::wstring_view(text, length))) {
-        keepUnread(JsonNumber);
-    } else {
-        literal(JsonNull, L"null");
+        child->value = text;
     }
-}
 
-void SplitArray(NodeBody* body, TopLevelScan& scan, std::uint32_t last)
-{
-    StrippedText* source = body->source;
-    std::uint32_t start = scan.position();
-    for (;;) {
-        const std::uint32_t cursor = scan.cursor();
-        bool sawColon = false;
-        const std::uint32_t comma = scan.find(L',', &sawColon);
-        if (sawColon) {
-            BecomeNull(body);
-            return;
-        }
-        const std::uint32_t end = comma == kNotFound ? last : comma;
-        Handle* handle = NewNode(JsonNull);
-        NodeBody* child = handle->body;
-        const std::uint32_t valueStart = CollectComments(source->text, start, std::max(start, end), child->comment);
-        TypeChild(child, source, valueStart, end, cursor);
-        AppendChild(body, handle);
-        if (comma == kNotFound)
-            return;
-        start = comma + 1;
-        scan.moveTo(start);
-    }
-}
-
-void SplitObject(NodeBody* body, TopLevelScan& scan, std::uint32_t last)
-{
-    StrippedText* source = body->source;
-    const wchar_t* text = source->text;
-    std::uint32_t start = scan.position();
-    std::uint32_t colon = scan.find(L':');
-    for (;;) {
-        if (colon == kNotFound) {
-            BecomeNull(body);
-            return;
-        }
-        Handle* handle = NewNode(JsonNull);
-        NodeBody* child = handle->body;
-        // The name runs up to its closing quote, which stands just before the colon.
-        const std::uint32_t nameEnd = colon > start ? colon - 1 : start;
-        const std::uint32_t nameStart = CollectComments(text, start, nameEnd, child->comment);
-        if (nameStart < nameEnd)
-            child->nameEscaped =
-                Unescape(std::wstring_view(text + nameStart + 1, nameEnd - nameStart - 1), child->name);
-
-        scan.moveTo(colon + 1);
-        const std::uint32_t cursor = scan.cursor();
-        const std::uint32_t comma = scan.find(L',');
-        const std::uint32_t end = comma == kNotFound ? last : comma;
-        TypeChild(child, source, colon + 1, std::max(colon + 1, end), cursor);
-        AppendChild(body, handle);
-        if (comma == kNotFound)
-            return;
-        start = comma + 1;
-        scan.moveTo(start);
-        colon = scan.find(L':');
-    }
-}
+    NodeBody* m_body;
+    StrippedText* m_source;
+    const wchar_t* m_text;
+    std::uint32_t m_position;
+    std::uint32_t m_end;    // the closing bracket
+    std::uint32_t m_cursor; // the first bracket pair at or after m_position
+};
 
 } // namespace
 
 Handle* ParseDocument(const wchar_t* text)
 {
     const std::size_t size = std::wcslen(text);
-    if (size >= kNotFound - 1)
+    MeasureSink measure;
+    if (size >= kNotFound - 1 || !ScanDocument(text, size, measure).ok() || measure.size() >= kNotFound - 1)
         return nullptr;
-    std::unique_ptr<StrippedText> stripped = Strip(text, size);
-    const std::uint32_t length = stripped->size;
-    if (length == 0)
+    auto stripped = std::make_unique<StrippedText>();
+    stripped->text = static_cast<wchar_t*>(std::malloc((measure.size() + 1) * sizeof(wchar_t)));
+    if (!stripped->text)
         return nullptr;
-    std::wstring comment;
-    const std::uint32_t start = CollectComments(stripped->text, 0, length, comment);
-    if (start >= length)
-        return nullptr;
-    const wchar_t open = stripped->text[start];
-    const wchar_t close = stripped->text[length - 1];
-    if (!((open == L'[' && close == L']') || (open == L'{' && close == L'}')))
-        return nullptr;
+    stripped->brackets.reserve(measure.brackets());
+    auto sink = std::make_unique<StripSink>(*stripped);
+    ScanDocument(text, size, *sink);
+    const std::uint32_t length = sink->Position();
+    stripped->size = length;
+    stripped->text[length] = 0;
 
-    Handle* handle = NewNode(open == L'[' ? JsonArray : JsonObject);
-    NodeBody* root = handle->body;
-    root->fetched = false;
-    root->comment = std::move(comment);
-    root->offset = start;
-    root->length = length - start;
-    root->bracket = PairAt(stripped.get(), start, 0);
-    root->source = stripped.release();
+    const wchar_t* strippedText = stripped->text;
+    std::wstring comment;
+    const std::uint32_t start = CollectComments(strippedText, 0, length, comment);
+    const BracketPair& root = stripped->brackets.front();
+    CollectComments(strippedText, root.close + 1, length, comment);
+
+    Handle* handle = NewNode(strippedText[start] == L'[' ? JsonArray : JsonObject);
+    NodeBody* body = handle->body;
+    body->fetched = false;
+    body->comment = std::move(comment);
+    body->offset = start;
+    body->length = root.close + 1 - start;
+    body->bracket = 0;
+    body->source = stripped.release();
     return handle;
 }
 
@@ -464,21 +312,39 @@ void SplitChildren(NodeBody* body)
     StrippedText* source = body->source;
     if (!body->children)
         body->children = new ChildList;
-    if (body->length >= 3) {
-        const std::uint32_t end = body->offset + body->length;
-        const std::uint32_t cursor = body->bracket == kNotFound ? kNotFound : body->bracket + 1;
-        TopLevelScan scan(source, body->offset + 1, end, cursor);
-        if (body->type == JsonArray)
-            SplitArray(body, scan, end - 1);
-        else
-            SplitObject(body, scan, end - 1);
-        if (body->type == JsonNull)
-            return; // malformed: BecomeNull has dropped the children and the text
-    }
+    Splitter(body).Run();
     body->fetched = true;
     body->source = nullptr;
     body->offset = body->length = 0;
     ReleaseSource(source);
+}
+
+std::uint32_t SliceHeight(const NodeBody* body)
+{
+    const wchar_t* text = body->source->text;
+    std::uint32_t depth = 0;
+    std::uint32_t height = 0;
+    for (std::uint32_t i = body->offset, end = body->offset + body->length; i < end; ++i) {
+        switch (text[i]) {
+        case L'"':
+            i = StringEnd(text, i, end) - 1;
+            break;
+        case kCommentMark:
+            i += 2 + CommentLength(text, i);
+            break;
+        case L'[':
+        case L'{':
+            height = std::max(height, ++depth);
+            break;
+        case L']':
+        case L'}':
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return height;
 }
 
 } // namespace zv::json

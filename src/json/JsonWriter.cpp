@@ -11,6 +11,11 @@ namespace zv::json {
 
 namespace {
 
+// Lines are indented by one tab per level up to this depth and no deeper, so
+// the text of a deep tree grows with the number of its nodes, not with the
+// square of its depth.
+constexpr std::uint32_t kIndentLimit = 64;
+
 // The output text, grown by appending in a block of the C allocator so that
 // it is handed to the caller without a copy.
 class OutputText {
@@ -51,7 +56,7 @@ public:
     void LineBreak(std::uint32_t depth)
     {
         Append(L'\n');
-        Repeat(L'\t', depth);
+        Repeat(L'\t', depth < kIndentLimit ? depth : kIndentLimit);
     }
     // Gives the text away, null-terminated.
     wchar_t* Release()
@@ -86,71 +91,99 @@ private:
     std::size_t m_capacity = 0;
 };
 
-// Names and strings whose flag asks for it: a double quote and a backslash get
-// a backslash. A NUL is written as \u0000, since a raw one would end the text.
+// A character a name or string cannot hold as it is: the double quote and
+// the backslash end or open something, and a control character would reach
+// the file raw (a line feed there would become CR LF).
+inline bool NeedsEscape(wchar_t c)
+{
+    return static_cast<std::uint32_t>(c) < 0x20 || c == L'"' || c == L'\\';
+}
+
+void AppendEscape(OutputText& out, wchar_t c)
+{
+    static const wchar_t kHex[] = L"0123456789abcdef";
+    out.Append(L'\\');
+    switch (c) {
+    case L'"':
+    case L'\\':
+        out.Append(c);
+        return;
+    case L'\n':
+        out.Append(L'n');
+        return;
+    case L'\r':
+        out.Append(L'r');
+        return;
+    case L'\t':
+        out.Append(L't');
+        return;
+    default:
+        out.Append(L"u00", 3);
+        out.Append(kHex[(c >> 4) & 0xF]);
+        out.Append(kHex[c & 0xF]);
+        return;
+    }
+}
+
+// Names and strings as JSON text.
 void AppendEscaped(OutputText& out, std::wstring_view text)
 {
     std::size_t plain = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (c != L'"' && c != L'\\' && c != L'\0')
+        if (!NeedsEscape(text[i]))
             continue;
         out.Append(text.data() + plain, i - plain);
-        if (c == L'\0') {
-            out.Append(L"\\u0000", 6);
-        } else {
-            out.Append(L'\\');
-            out.Append(c);
-        }
+        AppendEscape(out, text[i]);
         plain = i + 1;
     }
     out.Append(text.data() + plain, text.size() - plain);
 }
 
-// A string never read is written as it stood in the input; only the marker
-// of an escaped double quote goes back to the quote.
+// A string never read is written as it stood in the input, escapes and all;
+// the marker of an escaped double quote goes back to the quote, and a
+// control character that stood raw is escaped.
 void AppendUnread(OutputText& out, std::wstring_view text)
 {
     std::size_t plain = 0;
-    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != L'\\')
-            continue;
-        if (text[i + 1] == kQuoteMark) {
-            out.Append(text.data() + plain, i + 1 - plain);
-            out.Append(L'"');
-            plain = i + 2;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c == L'\\') {
+            if (text[i + 1] == kQuoteMark) {
+                out.Append(text.data() + plain, i + 1 - plain);
+                out.Append(L'"');
+                plain = i + 2;
+            }
+            ++i; // the escaped character is never the start of an escape
+        } else if (static_cast<std::uint32_t>(c) < 0x20) {
+            out.Append(text.data() + plain, i - plain);
+            AppendEscape(out, c);
+            plain = i + 1;
         }
-        ++i; // the escaped character is never the start of an escape
     }
     out.Append(text.data() + plain, text.size() - plain);
 }
 
-// One line of a comment. A line comment runs to the end of its line, so a
-// line holding a carriage return (which ends a line comment for a reader of
-// plain JSON) is written as a block comment, unless it also holds "*/"; then
-// its carriage returns are left out.
+// One line of a comment. The reader ends a line comment at the line feed and
+// leaves out the carriage returns before it, so a line that ends with one is
+// written as a block comment, which keeps it. Read text never has a line
+// that also holds "*/"; should one come, its last carriage returns go.
 void AppendCommentLine(OutputText& out, std::wstring_view line)
 {
-    if (line.find(L'\r') == std::wstring_view::npos) {
-        out.Append(L"//", 2);
-        out.Append(line);
-    } else if (line.find(L"*/") == std::wstring_view::npos) {
+    if (!line.empty() && line.back() == L'\r' && line.find(L"*/") == std::wstring_view::npos) {
         out.Append(L"/*", 2);
         out.Append(line);
         out.Append(L"*/", 2);
-    } else {
-        out.Append(L"//", 2);
-        for (wchar_t c : line) {
-            if (c != L'\r')
-                out.Append(c);
-        }
+        return;
     }
+    while (!line.empty() && line.back() == L'\r')
+        line.remove_suffix(1);
+    out.Append(L"//", 2);
+    out.Append(line);
 }
 
-// Each line of the comment becomes a line comment of its own at the node's
+// Each line of the comment becomes a comment of its own at the node's
 // indentation; the reader joins consecutive comments with line feeds, so the
-// comment reads back as it was. A carriage return that ends a line is left
-// out, as a file's line ends are the file's own.
+// comment reads back as it was.
 void AppendComment(OutputText& out, std::wstring_view comment, std::uint32_t depth)
 {
     out.LineBreak(depth);
@@ -160,10 +193,7 @@ void AppendComment(OutputText& out, std::wstring_view comment, std::uint32_t dep
         const bool last = end == std::wstring_view::npos;
         if (last)
             end = comment.size();
-        std::wstring_view line = comment.substr(start, end - start);
-        if (!line.empty() && line.back() == L'\r')
-            line.remove_suffix(1);
-        AppendCommentLine(out, line);
+        AppendCommentLine(out, comment.substr(start, end - start));
         out.LineBreak(depth);
         if (last)
             break;
@@ -191,21 +221,17 @@ struct OpenContainer {
 // pushed for the caller's loop to finish.
 void WriteNode(OutputText& out, NodeBody* body, std::uint32_t depth, bool member, std::vector<OpenContainer>& open)
 {
+    // Reading a container may add to its comment the comments that stood
+    // after its last child.
+    if (IsContainer(body->type))
+        Fetch(body);
     if (!body->comment.empty())
         AppendComment(out, body->comment, depth);
     if (member) {
         out.Append(L'"');
-        // A name read without escapes may still hold a double quote when the
-        // text around it was malformed; written bare it would end the name
-        // early and read back as other members.
-        if (body->nameEscaped || body->name.find(L'"') != std::wstring::npos)
-            AppendEscaped(out, body->name);
-        else
-            out.Append(body->name);
+        AppendEscaped(out, body->name);
         out.Append(L"\" : ", 4);
     }
-    if (IsContainer(body->type))
-        Fetch(body);
     switch (body->type) {
     case JsonArray:
     case JsonObject:
@@ -222,10 +248,7 @@ void WriteNode(OutputText& out, NodeBody* body, std::uint32_t depth, bool member
             return;
         }
         out.Append(L'"');
-        if (body->valueEscaped)
-            AppendEscaped(out, ValueText(body));
-        else
-            out.Append(ValueText(body));
+        AppendEscaped(out, ValueText(body));
         out.Append(L'"');
         return;
     default: {

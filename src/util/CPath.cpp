@@ -33,13 +33,16 @@ void RemoveArgs(wchar_t* text)
     *end = 0;
 }
 
+// Removes a quote at the start together with one at the end. A lone quote
+// is both, so nothing is left of it, as the platform's unquoting has it.
 void UnquoteSpaces(wchar_t* text)
 {
-    std::size_t length = std::wcslen(text);
-    if (length >= 2 && text[0] == L'"' && text[length - 1] == L'"') {
-        std::wmemmove(text, text + 1, length - 2);
-        text[length - 2] = 0;
-    }
+    const std::size_t length = std::wcslen(text);
+    if (length == 0 || text[0] != L'"' || text[length - 1] != L'"')
+        return;
+    const std::size_t inner = length >= 2 ? length - 2 : 0;
+    std::wmemmove(text, text + 1, inner);
+    text[inner] = 0;
 }
 
 } // namespace

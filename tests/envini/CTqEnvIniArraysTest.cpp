@@ -1,5 +1,7 @@
 #include "EnvIniTestUtil.h"
 
+#include <algorithm>
+
 using namespace envinitest;
 
 namespace {
@@ -177,6 +179,58 @@ TEST_F(EnvIniTreeArray, SetTreeArrayReplacesTheDelimiter)
     doc.SetTreeArray(L"T", items, L"", L",");
     doc.Save();
     EXPECT_EQ(Text(), L"[T]\r\ncount=1\r\n0=T_0\r\n[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n");
+}
+
+// Arrays are read whole however long they are, and Save writes back all of
+// it; what bounds a read is the file's size, so a hostile count (or many
+// elements naming one huge sub-section) costs no more than the file does.
+using EnvIniLongArrays = EnvIniTest;
+
+TEST_F(EnvIniLongArrays, EveryElementTheFileHoldsIsReadAndSaved)
+{
+    constexpr int kOrdered = 66000, kTree = 22000;
+    std::wstring text = L"[L]\r\ncount=" + std::to_wstring(kOrdered) + L"\r\n";
+    for (int i = 0; i < kOrdered; ++i)
+        text += L"Item" + std::to_wstring(i) + L"=v" + std::to_wstring(i) + L"\r\n";
+    text += L"[T]\r\ncount=" + std::to_wstring(kTree) + L"\r\n";
+    for (int i = 0; i < kTree; ++i)
+        text += std::to_wstring(i) + L"=T_" + std::to_wstring(i) + L"\r\n";
+    for (int i = 0; i < kTree; ++i)
+        text += L"[T_" + std::to_wstring(i) + L"]\r\ncount=2\r\n0=a" + std::to_wstring(i) + L"\r\n1=b\r\n";
+    Seed(text);
+
+    CStringArray ordered, tree;
+    doc.GetOrderArray(L"L", ordered, L"-", L"Item%d", 0);
+    doc.GetTreeArray(L"T", tree, L"", L"|");
+    ASSERT_EQ(ordered.GetSize(), kOrdered);
+    EXPECT_STREQ(ordered[kOrdered - 1], L"v65999");
+    ASSERT_EQ(tree.GetSize(), kTree);
+    EXPECT_STREQ(tree[kTree - 1], L"a21999|b");
+
+    doc.Save();
+    CTqIni file(W(path).c_str());
+    EXPECT_EQ(file.GetInt(L"L", L"count", 0, 10), kOrdered);
+    EXPECT_STREQ(file.GetString(L"L", L"Item65999", L""), L"v65999");
+    EXPECT_EQ(file.GetInt(L"T", L"count", 0, 10), kTree);
+    EXPECT_STREQ(file.GetString(L"T_21999", L"0", L""), L"a21999");
+}
+
+TEST_F(EnvIniLongArrays, HostileCountsCostNoMoreThanTheFile)
+{
+    Seed(L"[L]\r\ncount=2147483647\r\nItem0=x\r\n[T]\r\ncount=2147483647\r\n0=X\r\n1=X\r\n"
+         L"[X]\r\ncount=2147483647\r\n0=p\r\n");
+    const auto bytes = static_cast<int>(zvtest::ReadFile(path).size());
+    CStringArray ordered, tree;
+    doc.GetOrderArray(L"L", ordered, L"-", L"Item%d", 0);
+    ASSERT_GE(ordered.GetSize(), 1);
+    EXPECT_LE(ordered.GetSize(), bytes);
+    EXPECT_STREQ(ordered[0], L"x");
+    doc.GetTreeArray(L"T", tree, L"", L",");
+    ASSERT_GE(tree.GetSize(), 1);
+    int parts = 0;
+    for (const CString& element : tree)
+        parts += 1 + static_cast<int>(std::count(element.GetString(), element.GetString() + element.GetLength(), L','));
+    EXPECT_LE(tree.GetSize() + parts, 2 * bytes) << "elements and parts together stay within the file's size";
 }
 
 } // namespace

@@ -124,3 +124,80 @@ TEST(ManagerPaths, ImageFolderOfTheHost)
 }
 
 } // namespace
+
+namespace {
+
+// Text that deflate shortens little (six bits a character): at 200
+// characters its encrypted form is longer than a folder name may be.
+std::wstring Incompressible(std::size_t length)
+{
+    std::wstring text;
+    unsigned state = 12345;
+    for (std::size_t i = 0; i < length; ++i) {
+        state = state * 1103515245u + 12345u;
+        text += L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_"[(state >> 16) % 64];
+    }
+    return text;
+}
+
+// A user id names a folder twice: as passed (the setting folder) and, when
+// encrypted, as its ciphertext (the documents' folder). An id that cannot do
+// both is refused everywhere alike: the current user stays and nothing is
+// created.
+TEST(ManagerPaths, UserIdsThatNameNoFolderAreRefused)
+{
+    if (RanInRoot())
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    mgr.SetUserID(L"ann", 1);
+    const CString ann = mgr.GetUserId(1);
+    const CString setting = mgr.GetEnvSetting()->GetPath();
+    const struct {
+        std::wstring id;
+        int encrypt;
+    } refused[] = {{Incompressible(200), 1}, {Incompressible(256), 0}, {std::wstring(128, L'\u00e9'), 0}};
+    for (const auto& [id, encrypt] : refused) {
+        mgr.SetUserID(id.c_str(), encrypt);
+        EXPECT_STREQ(mgr.GetUserId(1), ann) << id.size() << " characters";
+        EXPECT_STREQ(mgr.GetEnvSetting()->GetPath(), setting);
+        EXPECT_STREQ(mgr.GetOtherUserIdPath(id.c_str(), L"team"), L"") << id.size() << " characters";
+    }
+    EXPECT_FALSE(PathExists(Root() + "user/team")) << "no folder for a refused id";
+
+    const std::wstring longest = Incompressible(142);
+    mgr.SetUserID(longest.c_str(), 1);
+    EXPECT_STREQ(mgr.GetUserId(0), longest.c_str()) << "142 bytes always fit";
+    EXPECT_EQ(Folders(mgr.GetOtherUserIdPath(longest.c_str(), L"")), "user/" + Narrow(mgr.GetUserId(1)) + "/");
+}
+
+// The empty id is encrypted like any other: its ciphertext names the folder.
+TEST(ManagerPaths, EncryptedEmptyIdIsAUserOfItsOwn)
+{
+    if (RanInRoot())
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    mgr.SetUserID(L"", 1);
+    CString expected;
+    TQ_UT_EncryptSD(L"", expected);
+    ASSERT_FALSE(expected.IsEmpty());
+    EXPECT_STREQ(mgr.GetUserId(1), expected);
+    EXPECT_STREQ(mgr.GetUserId(0), L"");
+    EXPECT_EQ(Folders(mgr.GetEnvIni(L"trade")->GetPath()), "user/" + Narrow(expected) + "/trade.ini");
+    EXPECT_EQ(Folders(mgr.GetEnvSetting()->GetPath()), "user//envsetting.ini") << "the id as passed is empty";
+}
+
+TEST(ManagerPaths, UserFoldersTakeNormalisedSubFolders)
+{
+    if (RanInRoot())
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    EXPECT_EQ(Folders(mgr.GetUserPath(L"\\cfg")), "user/cfg/");
+    EXPECT_TRUE(PathExists(Root() + "user/cfg"));
+    mgr.SetUserID(L"bo", 0);
+    EXPECT_EQ(Folders(mgr.GetUserIdPath(L"/desk")), "user/bo/desk/");
+    EXPECT_TRUE(PathExists(Root() + "user/bo/desk"));
+    EXPECT_EQ(Folders(mgr.GetUserIdPath(L"/../../out")), "user/bo/../../out/");
+    EXPECT_FALSE(PathExists(Root() + "out"));
+}
+
+} // namespace

@@ -82,3 +82,22 @@ TEST(OtherUsers, MissingUserFolderGivesNothing)
 }
 
 } // namespace
+
+namespace {
+
+// File names match without regard to case beyond ASCII, whatever the
+// process locale (the tests run in the C locale).
+TEST(OtherUsers, FileNamesMatchWithUnicodeCaseFolding)
+{
+    if (RanInRoot([](const AppRoot& root) {
+            MakeFolders(root.user() + Encrypted(L"eva"));
+            WriteFile(root.user() + Encrypted(L"eva") + "/\xC3\x84rger.ini", "x"); // Ärger.ini
+        }))
+        return;
+    CStringArray ids, dates;
+    EXPECT_EQ(Mgr().GetOtherUserInfo(ids, dates, L"\u00e4rger.ini"), 1);
+    ASSERT_EQ(ids.GetSize(), 1);
+    EXPECT_STREQ(ids[0], L"eva");
+}
+
+} // namespace

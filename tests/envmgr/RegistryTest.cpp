@@ -1,5 +1,7 @@
 #include "ManagerTestUtil.h"
 
+#include <filesystem>
+
 using namespace zvtest;
 
 namespace {
@@ -221,6 +223,113 @@ TEST(Registry, NamesThatWouldLeaveTheRootAreRefused)
     EXPECT_FALSE(PathExists(Root() + "../stolen.ini"));
     EXPECT_EQ(mgr.GetEnvIni(L"sub/name")->GetPath().Find(L"user/sub/name.ini"), static_cast<int>(Root().size()))
         << "a name with a folder stays inside";
+}
+
+} // namespace
+
+namespace {
+
+// The four getters judge the sub-folder as it builds the path: normalised
+// (so a leading separator is dropped, not taken for an absolute path) and cut
+// at a null character (what the system sees). Each returns the path of its
+// document, or "null".
+std::string PathOf(CTqEnvIni* doc)
+{
+    return doc ? Narrow(doc->GetPath()).substr(Root().size()) : "null";
+}
+std::string PathOf(CTqEnvJson* doc)
+{
+    return doc ? Narrow(doc->GetPath()).substr(Root().size()) : "null";
+}
+
+TEST(Registry, GettersJudgeTheSubFolderAsTheyUseIt)
+{
+    if (RanInRoot(ShipDefaults))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    const std::pair<CString, std::string> subs[] = {
+        {L"\\cfg", "cfg/"},     {L"/cfg", "cfg/"},  {CString(L"..\0", 3), "null"}, {CString(L"cfg/..\0/x", 9), "null"},
+        {L"cfg/.. /x", "null"}, {L"//cfg", "null"},
+    };
+    for (const auto& [sub, folder] : subs) {
+        const auto expect = [&](const std::string& top, const std::string& file) {
+            return folder == "null" ? folder : top + folder + file;
+        };
+        const std::string shown = Narrow(sub) + " (" + std::to_string(sub.GetLength()) + " characters)";
+        EXPECT_EQ(PathOf(mgr.GetEnvIni(L"trade", 0, sub)), expect("user/", "trade.ini")) << shown;
+        EXPECT_EQ(PathOf(mgr.GetEnvIni(L"deals", 1, sub)), expect("system/", "deals.ini")) << shown;
+        EXPECT_EQ(PathOf(mgr.GetJson(L"layout", 0, sub)), expect("user/", "layout.json")) << shown;
+        EXPECT_EQ(PathOf(mgr.GetEnvIniClone(L"trade", sub)), expect("system/", "trade.ini")) << shown;
+        EXPECT_EQ(PathOf(mgr.GetJsonClone(L"layout", sub)), expect("system/", "layout.json")) << shown;
+    }
+    EXPECT_TRUE(PathExists(Root() + "user/cfg/trade.ini")) << "seeded into the sub-folder";
+    EXPECT_FALSE(PathExists(Root() + "deals.ini"));
+
+    // The key and the path come from the same text: what follows a null is
+    // no part of either.
+    EXPECT_EQ(mgr.GetEnvIni(CString(L"trade\0/../../x", 14)), mgr.GetEnvIni(L"trade"));
+    EXPECT_EQ(mgr.GetJson(CString(L"layout\0x", 8)), mgr.GetJson(L"layout"));
+}
+
+TEST(Registry, IniCloneKeepsItsSubFolderUntrimmed)
+{
+    if (RanInRoot(ShipDefaults))
+        return;
+    EXPECT_EQ(PathOf(Mgr().GetEnvIniClone(L" trade ", L" cb ")), "system/ cb /trade.ini");
+    EXPECT_EQ(PathOf(Mgr().GetJsonClone(L" layout ", L" cb ")), "system/cb/layout.json") << "the JSON clone trims both";
+}
+
+// ChangeNameIni names the file newName + ".ini", the new name used whole; a
+// name that differs only in case renames the file in place.
+TEST(Registry, IniRenamesUseTheNewNameWhole)
+{
+    if (RanInRoot([](const AppRoot& root) {
+            ShipDefaults(root);
+            WriteFile(root.system() + "CASEY.ini", Utf16(kTrade));
+        }))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    const std::pair<const wchar_t*, std::string> renames[] = {
+        {L"New.ini", "user/New.ini.ini"},
+        {L"Renamed.cfg", "user/Renamed.cfg.ini"},
+        {L"", "user/.ini"},
+    };
+    for (const auto& [newName, file] : renames) {
+        CTqEnvIni* doc = mgr.GetEnvIni(L"trade");
+        ASSERT_EQ(mgr.ChangeNameIni(L"trade", newName, L""), 1) << file;
+        EXPECT_EQ(PathOf(doc), file);
+        EXPECT_EQ(ReadFile(Root() + file), Utf16(kTrade)) << file;
+        EXPECT_FALSE(PathExists(Root() + "user/trade.ini")) << file;
+    }
+
+    CTqEnvIni* casey = mgr.GetEnvIni(L"CASEY");
+    ASSERT_TRUE(PathExists(Root() + "user/CASEY.ini"));
+    EXPECT_EQ(mgr.ChangeNameIni(L"CASEY", L"casey", L""), 1);
+    EXPECT_EQ(PathOf(casey), "user/casey.ini");
+    EXPECT_EQ(ReadFile(Root() + "user/casey.ini"), Utf16(kTrade));
+    EXPECT_FALSE(std::filesystem::exists(Root() + "user/CASEY.ini")) << "the file took the new spelling";
+    EXPECT_EQ(mgr.GetEnvIni(L"casey"), casey);
+}
+
+// Renaming a JSON document to its own name, in any case, keeps its file.
+TEST(Registry, JsonRenameOntoItsOwnFileKeepsIt)
+{
+    if (RanInRoot(ShipDefaults))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    CTqEnvJson* layout = mgr.GetJson(L"layout");
+    const std::string bytes = ReadFile(Root() + "user/layout.json");
+    ASSERT_FALSE(bytes.empty());
+    const wchar_t* oldName = L"layout";
+    for (const wchar_t* name : {L"layout", L"LAYOUT", L"Layout"}) {
+        ASSERT_EQ(mgr.ChangeNameJson(oldName, name, L""), 1) << Narrow(name);
+        oldName = name;
+        EXPECT_EQ(PathOf(layout), "user/" + Narrow(name) + ".json");
+        EXPECT_EQ(ReadFile(Root() + "user/" + Narrow(name) + ".json"), bytes) << Narrow(name);
+        EXPECT_EQ(mgr.GetJson(name), layout);
+    }
+    EXPECT_EQ(mgr.ChangeNameJson(L"Layout", L"", L""), 1) << "an empty name gives .json";
+    EXPECT_EQ(ReadFile(Root() + "user/.json"), bytes);
 }
 
 } // namespace

@@ -197,7 +197,7 @@ TEST_F(Host, NamesOutsideTheRootAreRefused)
              {"ini", "set", "../escape", "A", "B", "C"},
              {"ini", "set", "/tmp/escape", "A", "B", "C"},
              {"ini", "set", "trade", "A", "B", "C", "--sub", "../../.."},
-             {"ini", "set", "trade", "A", "B", "C", "--sub", "/tmp"},
+             {"ini", "set", "trade", "A", "B", "C", "--sub", "C:/tmp"},
              {"ini", "get", "C:trade", "A", "B"},
              {"json", "set", "../escape", "a", "b"},
          }) {

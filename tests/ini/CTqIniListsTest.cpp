@@ -170,37 +170,57 @@ TEST_F(IniLists, ArraysSplitAndJoin)
     EXPECT_EQ(ini.WriteArray(L"S", L"w", nullptr, -1, L";"), 0);
 }
 
-TEST_F(IniLists, SplitStaysInsideItsRoom)
+// A list split into a room of n characters takes out[0] to out[n]: the items
+// with their nulls use at most n, the null ending the list follows, and the
+// result is what the items used. So the size query is exactly the room a
+// later call needs, and a list cut at any room can still be walked.
+TEST_F(IniLists, SplitListsEndWithinTheirRoom)
 {
-    wchar_t out[8];
-    wmemset(out, L'#', 8);
-    const unsigned long used = [&] {
-        struct Access : CTqIni {
-            using CTqIni::__StringSplit;
-        };
-        return Access::__StringSplit(L"alpha,beta,gamma", out, 7, L",", 1);
-    }();
-    EXPECT_LE(used, 6u);
-    EXPECT_EQ(out[7], L'#');
-    EXPECT_EQ(out[used], 0);
-}
-
-// An empty delimiter copies the value whole; a buffer just big enough for
-// the cut value must not get a second null written past its end.
-TEST_F(IniLists, UnsplitValueStaysInsideACallersBuffer)
-{
-    ini.WriteString(L"S", L"v", L"abcdef");
-    for (unsigned long size : {1ul, 3ul, 6ul, 7ul}) {
-        std::vector<wchar_t> buffer(size + 2, L'#');
-        const unsigned long used = ini.GetArray(L"S", L"v", buffer.data(), size, L"", 0);
-        EXPECT_EQ(used, std::min(size - 1, 6ul)) << size;
-        EXPECT_EQ(buffer[used], 0) << size;
-        EXPECT_EQ(buffer[size], L'#') << "written past a buffer of " << size;
-        EXPECT_EQ(std::wstring(buffer.data()), std::wstring(L"abcdef").substr(0, used));
+    struct Access : CTqIni {
+        using CTqIni::__StringSplit;
+    };
+    const struct {
+        const wchar_t* text;
+        const wchar_t* delimiter;
+        unsigned long room;
+        std::vector<std::wstring> items;
+    } cases[] = {
+        {L"ab,cd", L",", 7, {L"ab", L"cd"}},
+        {L"ab,cd", L",", 6, {L"ab", L"cd"}},
+        {L"ab,cd", L",", 5, {L"ab", L"c"}},
+        {L"ab,cd", L",", 4, {L"ab"}},
+        {L"ab,cd", L",", 3, {L"ab"}},
+        {L"ab,cd", L",", 2, {L"a"}},
+        {L"ab,cd", L",", 1, {}},
+        {L"a,,b,", nullptr, 10, {L"a", L"b"}},
+        {L" a ; b ", L";", 10, {L"a", L"b"}},
+        {L"alpha,beta,gamma", L",", 7, {L"alpha"}},
+        {L"abcdef", L"", 7, {L"abcdef"}},
+        {L"abcdef", L"", 6, {L"abcde"}},
+        {L"abcdef", L"", 1, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<wchar_t> out(c.room + 2, L'#');
+        const unsigned long used = Access::__StringSplit(c.text, out.data(), c.room, c.delimiter, 1);
+        const std::string what = std::to_string(&c - cases);
+        EXPECT_EQ(Items(out.data()), c.items) << what;
+        std::size_t walked = 0;
+        for (const std::wstring& item : c.items)
+            walked += item.size() + 1;
+        EXPECT_LE(walked, c.room) << what;
+        EXPECT_EQ(out[walked], 0) << "the list ends within the room: " << what;
+        EXPECT_EQ(out[c.room + 1], L'#') << "nothing past out[room]: " << what;
+        const unsigned long expected = !c.delimiter || *c.delimiter ? walked : (c.items.empty() ? 0 : walked - 1);
+        EXPECT_EQ(used, expected) << what;
     }
-    wchar_t roomy[9];
-    ini.GetArray(L"S", L"v", roomy, 9, L"", 0);
-    EXPECT_EQ(Items(roomy), (std::vector<std::wstring>{L"abcdef"})) << "with room the list is ended";
+
+    ini.WriteString(L"S", L"v", L"ab,cd");
+    const unsigned long size = ini.GetArray(L"S", L"v", nullptr, 0, L",", 0);
+    EXPECT_EQ(size, 6u);
+    std::vector<wchar_t> buffer(size + 1, L'#');
+    EXPECT_EQ(ini.GetArray(L"S", L"v", buffer.data(), size, L",", 0), size) << "the room the size query asked for";
+    EXPECT_EQ(Items(buffer.data()), (std::vector<std::wstring>{L"ab", L"cd"}));
+    EXPECT_EQ(buffer[size], 0);
 }
 
 TEST_F(IniLists, CopyingAndMoving)
@@ -229,6 +249,21 @@ TEST_F(IniLists, CopyingAndMoving)
     ASSERT_TRUE(ini.MoveSection(L"C", L"D", 1));
     EXPECT_EQ(ini.IsSectionExist(L"C"), 0);
     EXPECT_STREQ(ini.GetString(L"D", L"j"), L"2");
+}
+
+// The empty name is the section "[]": a copy to it is read back from it, and
+// the lines before the first section are left alone throughout.
+TEST_F(IniLists, CopyingToTheEmptySectionName)
+{
+    Seed(L"pre=0\r\n[A]\r\nk=1\r\n");
+    ASSERT_TRUE(ini.CopySection(L"A", L"", 0));
+    EXPECT_STREQ(ini.GetString(L"", L"k"), L"1");
+    EXPECT_STREQ(ini.GetString(L"", L"pre", L"none"), L"none");
+    CStringArray lines;
+    ini.GetKeyLines(L"", &lines);
+    EXPECT_EQ(Items(lines), (std::vector<std::wstring>{L"k=1"}));
+    ASSERT_TRUE(ini.DeleteSection(L""));
+    EXPECT_EQ(Bytes(), zvtest::Utf16(L"pre=0\r\n[A]\r\nk=1\r\n"));
 }
 
 } // namespace

@@ -1,15 +1,16 @@
 #include "JsonTestUtil.h"
+#include "json/JsonGrammar.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <pthread.h>
 
 namespace {
 
 using namespace jsontest;
-
-constexpr int kDepth = 100000;
+using zv::json::kMaxDepth;
 
 // Runs job on a thread with a small stack, so that any recursion that
 // follows the document's depth overflows it.
@@ -28,123 +29,167 @@ void OnSmallStack(std::size_t stackBytes, const std::function<void()>& job)
     pthread_attr_destroy(&attributes);
 }
 
-std::wstring NestedText(int depth, bool objects)
+std::wstring NestedText(std::uint32_t depth, bool objects)
 {
     std::wstring text;
-    text.reserve(depth * 8 + 8);
-    for (int i = 0; i < depth; ++i)
+    for (std::uint32_t i = 0; i < depth; ++i)
         text += objects ? L"{\"k\":" : L"[0,";
     text += L"7";
-    for (int i = 0; i < depth; ++i)
+    for (std::uint32_t i = 0; i < depth; ++i)
         text += objects ? L"}" : L"]";
     return text;
 }
 
-// Follows the last child of every level; returns the innermost node.
-JsonNode Innermost(JsonNode node, int& levels)
+// Follows the last child of every level; returns the innermost node and
+// the number of containers on the way.
+JsonNode Innermost(JsonNode node, std::uint32_t& containers)
 {
-    levels = 0;
-    while (JsonGetSize(node) > 0) {
+    containers = 0;
+    for (;;) {
+        const JsonNodeType type = JsonGetType(node);
+        if (type != JsonArray && type != JsonObject)
+            return node;
+        ++containers;
+        if (JsonGetSize(node) == 0)
+            return node;
         node = JsonEnd(node)[-1];
-        ++levels;
+    }
+}
+
+// A chain of arrays built through the interface; answers its innermost one.
+JsonNode Chain(JsonNode root, std::uint32_t levels)
+{
+    JsonNode node = root;
+    for (std::uint32_t i = 1; i < levels; ++i) {
+        JsonNode child = JsonNewNode(JsonArray);
+        EXPECT_EQ(1, JsonPushBack(node, child)) << "level " << i + 1;
+        node = child;
     }
     return node;
 }
 
-TEST(JsonDepth, DeepDocumentIsReadCopiedAndReleased)
+int Validate(const std::wstring& text)
+{
+    CString error;
+    return LoadValidator()(text.c_str(), &error, 1);
+}
+
+TEST(JsonDepth, DocumentAtTheLimitIsReadCopiedAndReleasedWithoutRecursion)
 {
     for (bool objects : {false, true}) {
+        const std::wstring text = NestedText(kMaxDepth, objects);
+        ASSERT_EQ(1, Validate(text));
         bool done = false;
-        OnSmallStack(512 * 1024, [&] {
-            const std::wstring text = NestedText(kDepth, objects);
-            JsonNode root = JsonParse(text.c_str());
-            if (!root)
+        OnSmallStack(64 * 1024, [&] {
+            Document root(text.c_str());
+            if (!root.get())
                 return;
-            JsonNode copy = JsonAsArray(root);
-            int levels = 0;
-            JsonNode inner = Innermost(root, levels);
-            const std::wstring value = Value(inner);
+            Document copy(JsonAsArray(root));
+            std::uint32_t levels = 0;
+            const std::wstring value = Value(Innermost(root, levels));
             // Copy on write: the first change clones the whole read tree.
-            JsonNode copyRoot = objects ? copy : root;
-            JsonSetInt(JsonBegin(copyRoot)[0], 1);
-            int copyLevels = 0;
+            JsonSetInt(JsonBegin(objects ? copy : root)[0], 1);
+            std::uint32_t copyLevels = 0;
             JsonNode copyInner = Innermost(objects ? root : copy, copyLevels);
-            done = levels == kDepth && value == L"7" && copyLevels == kDepth && Value(copyInner) == L"7";
-            JsonDeleteNode(copy);
-            JsonDeleteNode(root);
+            const std::wstring written = Write(root);
+            Document again(written.c_str());
+            done = levels == kMaxDepth && value == L"7" && copyLevels == kMaxDepth && Value(copyInner) == L"7" &&
+                   again.get() && Write(again) == written;
         });
         EXPECT_TRUE(done) << (objects ? "objects" : "arrays");
     }
 }
 
-TEST(JsonDepth, UnreadDeepDocumentIsReleasedAndCopied)
+TEST(JsonDepth, DeeperTextIsRefusedByBothAtAnyDepth)
 {
-    bool done = false;
-    OnSmallStack(256 * 1024, [&] {
-        const std::wstring text = NestedText(kDepth, false);
-        JsonNode root = JsonParse(text.c_str());
-        // Half read: the lower half stays one unread slice.
-        JsonNode node = root;
-        for (int i = 0; i < kDepth / 2; ++i)
-            node = Child(node, 1);
-        JsonNode copy = JsonAsArray(root);
-        JsonPushBack(copy, JsonNewNode(JsonNull));
-        done = node && JsonGetSize(copy) == 3 && JsonGetSize(root) == 2;
-        JsonDeleteNode(root);
-        int levels = 0;
-        done = done && JsonGetType(Innermost(copy, levels)) == JsonNull && levels == 1;
-        JsonDeleteNode(copy);
-    });
-    EXPECT_TRUE(done);
+    for (std::uint32_t depth : {kMaxDepth + 1, 100000u}) {
+        const std::wstring text = std::wstring(depth, L'[') + std::wstring(depth, L']');
+        CString error;
+        int verdict = 1;
+        JsonNode root = nullptr;
+        OnSmallStack(64 * 1024, [&] {
+            verdict = LoadValidator()(text.c_str(), &error, 1);
+            root = JsonParse(text.c_str());
+        });
+        EXPECT_EQ(0, verdict) << depth;
+        EXPECT_EQ(nullptr, root) << depth;
+        EXPECT_EQ(0, error.str().find(L"Line 1, Column 1001: arrays and objects are nested deeper than 1000"))
+            << error.ToUtf8();
+    }
 }
 
-TEST(JsonDepth, DeepTreeBuiltThroughTheInterface)
+TEST(JsonDepth, NoContainerIsAddedBeyondTheLimit)
 {
-    bool done = false;
-    OnSmallStack(256 * 1024, [&] {
-        JsonNode root = JsonNewNode(JsonArray);
-        JsonNode node = root;
-        for (int i = 0; i < kDepth; ++i) {
-            JsonNode child = JsonNewNode(i % 2 ? JsonArray : JsonObject);
-            JsonSetName(child, L"n");
-            JsonPushBack(node, child);
-            node = child;
-        }
-        JsonPushBack(node, JsonNewString(L"leaf", L"end"));
-        JsonNode shared = JsonAsArray(JsonBegin(root)[0]);
-        JsonNode copy = JsonAsArray(root);
-        JsonSetName(copy, L"changed"); // clones all 100,000 levels
-        int levels = 0;
-        const std::wstring leaf = Value(Innermost(root, levels));
-        done = leaf == L"end" && levels == kDepth + 1 && Name(root) == L"";
-        JsonDeleteNode(root);
-        done = done && Value(Innermost(copy, levels)) == L"end" && levels == kDepth + 1;
-        JsonDeleteNode(copy);
-        JsonDeleteNode(shared);
-    });
-    EXPECT_TRUE(done);
-}
+    Document root(JsonNewNode(JsonObject));
+    JsonNode deepest = Chain(root, kMaxDepth);
+    for (JsonNodeType type : {JsonArray, JsonObject}) {
+        JsonNode refused = JsonNewNode(type);
+        EXPECT_EQ(0, JsonPushBack(deepest, refused));
+        EXPECT_EQ(0, JsonGetSize(deepest));
+        JsonDeleteNode(refused); // still the caller's
+    }
+    EXPECT_EQ(1, JsonPushBack(deepest, JsonNewString(L"", L"a value is no level")));
 
-TEST(JsonDepth, DeepTreeIsWrittenWithoutRecursion)
-{
-    // The text of n levels holds about n * n tabs, so the writer is shown on
-    // a stack far smaller than a recursion this deep would need.
-    const int depth = 3000;
-    const std::wstring text = NestedText(depth, true);
-    std::wstring written;
-    OnSmallStack(128 * 1024, [&] {
-        JsonNode root = JsonParse(text.c_str());
-        written = Write(root);
-        JsonDeleteNode(root);
-    });
-    ASSERT_FALSE(written.empty());
-    EXPECT_EQ(0u, written.find(L"{\n\t\"k\" : {\n\t\t\"k\" : {\n"));
-    EXPECT_NE(std::wstring::npos, written.find(L"\n" + std::wstring(depth, L'\t') + L"\"k\" : 7\n"));
-    EXPECT_EQ(L"\n\t}\n}", written.substr(written.size() - 5));
+    // A subtree counts with its own height, read or unread.
+    JsonNode third = JsonEnd(JsonEnd(root)[-1])[-1];
+    JsonNode level999 = Chain(third, kMaxDepth - 3);
+    Document pair(JsonParse(L"[[1]]"));
+    EXPECT_EQ(0, JsonPushBack(level999, pair));
+    JsonNode one = JsonNewNode(JsonArray);
+    EXPECT_EQ(1, JsonPushBack(level999, one));
+    JsonNode leaf = JsonNewNode(JsonArray);
+    EXPECT_EQ(0, JsonPushBack(one, leaf));
+    JsonDeleteNode(leaf);
+
+    const std::wstring written = Write(root);
+    EXPECT_EQ(1, Validate(written));
     Document again(written.c_str());
-    int levels = 0;
-    EXPECT_EQ(L"7", Value(Innermost(again, levels)));
-    EXPECT_EQ(depth, levels);
+    EXPECT_EQ(Render(root), Render(again));
+}
+
+// A subtree built on its own counts its levels from 1; once placed deep, its
+// inner containers count from there.
+TEST(JsonDepth, APlacedSubtreeTakesTheLevelsOfItsPlace)
+{
+    Document root(JsonNewNode(JsonArray));
+    JsonNode deep = Chain(root, kMaxDepth - 10);
+    JsonNode subtree = JsonNewNode(JsonArray);
+    JsonNode bottom = Chain(subtree, 10);
+    ASSERT_EQ(1, JsonPushBack(deep, subtree));
+    JsonNode refused = JsonNewNode(JsonArray);
+    EXPECT_EQ(0, JsonPushBack(bottom, refused));
+    JsonDeleteNode(refused);
+
+    // A view of an array shares its body; pushed elsewhere it is copied and
+    // takes the level of its new place, and the original keeps its own.
+    JsonNode view = JsonAsArray(bottom);
+    Document shallow(JsonNewNode(JsonArray));
+    ASSERT_EQ(1, JsonPushBack(shallow, view));
+    EXPECT_EQ(1, JsonPushBack(view, JsonNewNode(JsonArray)));
+    refused = JsonNewNode(JsonArray);
+    EXPECT_EQ(0, JsonPushBack(bottom, refused));
+    JsonDeleteNode(refused);
+}
+
+// One tab per level up to a bound: the text of a deep chain grows with its
+// depth, not with the square of it.
+TEST(JsonDepth, IndentationStopsGrowingSoTheTextStaysLinear)
+{
+    Document root(JsonNewNode(JsonArray));
+    JsonPushBack(Chain(root, kMaxDepth), JsonNewString(L"", L"end"));
+    const std::wstring written = Write(root);
+    std::size_t longestRun = 0, run = 0;
+    for (wchar_t c : written) {
+        run = c == L'\t' ? run + 1 : 0;
+        longestRun = std::max(longestRun, run);
+    }
+    EXPECT_EQ(64u, longestRun);
+    EXPECT_NE(std::wstring::npos, written.find(L"\n" + std::wstring(30, L'\t') + L"[\n"));
+    EXPECT_LT(written.size(), 2 * kMaxDepth * 70);
+    Document again(written.c_str());
+    std::uint32_t levels = 0;
+    EXPECT_EQ(L"end", Value(Innermost(again, levels)));
+    EXPECT_EQ(kMaxDepth, levels);
 }
 
 } // namespace

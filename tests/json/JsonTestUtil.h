@@ -1,6 +1,7 @@
 #pragma once
 
 #include "json/Json.h"
+#include "json/JsonBody.h"
 
 #include <string>
 
@@ -39,6 +40,34 @@ inline JsonNode Member(JsonNode parent, const wchar_t* name)
 {
     JsonIterator it = JsonFindChild(parent, name);
     return it && it != JsonEnd(parent) ? *it : nullptr;
+}
+
+// The tree in one line, every value read: objects {name:value,...}, arrays
+// [...], strings in double quotes as they read (nothing escaped but U+0000,
+// shown as \0), numbers
+// and literals as their text, a comment as /*text*/ before its node.
+inline std::wstring Render(JsonNode node, bool member = false)
+{
+    const JsonNodeType type = JsonGetType(node);
+    const bool container = type == JsonArray || type == JsonObject;
+    const int size = container ? JsonGetSize(node) : 0; // reading may add to the comment
+    const std::wstring& comment = zv::json::AsHandle(node)->body->comment;
+    std::wstring out = comment.empty() ? L"" : L"/*" + comment + L"*/";
+    if (member)
+        out += Name(node) + L":";
+    if (container) {
+        out += type == JsonArray ? L"[" : L"{";
+        for (int i = 0; i < size; ++i)
+            out += (i ? L"," : L"") + Render(JsonBegin(node)[i], type == JsonObject);
+        return out + (type == JsonArray ? L"]" : L"}");
+    }
+    std::size_t length = 0;
+    wchar_t* text = JsonGetString(node, &length);
+    std::wstring value;
+    for (std::size_t i = 0; i < length; ++i)
+        value += text[i] ? std::wstring(1, text[i]) : std::wstring(L"\\0");
+    JsonFreeString(text);
+    return out + (type == JsonString ? L"\"" + value + L"\"" : value);
 }
 
 // A parsed document released at the end of the scope.

@@ -91,8 +91,8 @@ TEST_F(ProfileIndex, NamesMatchWithoutRegardToCaseOrBlanks)
 namespace {
 
 // New keys are indexed where they are inserted instead of by a rescan: after
-// a long run of inserts into every kind of section (the lines before the first
-// section, a duplicate, comments, blank lines), every key reads its last value
+// a long run of inserts into every kind of section (the empty name, a
+// duplicate, comments, blank lines), every key reads its last value
 // from the changed copy and again from a fresh parse of the file.
 TEST_F(ProfileIndex, KeysAddedOneByOneReadAsAFreshParse)
 {
@@ -114,7 +114,8 @@ TEST_F(ProfileIndex, KeysAddedOneByOneReadAsAFreshParse)
     for (const auto& [where, value] : last)
         ASSERT_EQ(Read(where.first.c_str(), where.second.c_str()), value) << "fresh parse";
     EXPECT_EQ(Read(L"A", L"x"), L"<default>") << "the duplicate section stays out of reach";
-    EXPECT_EQ(Read(L"", L"pre"), L"0");
+    EXPECT_EQ(Read(L"", L"pre"), L"<default>") << "the lines before the first section are in none";
+    EXPECT_EQ(bytes.substr(0, 2 + 2 * 7), zvtest::Utf16(L"pre=0\r\n"));
     EXPECT_EQ(Read(L"A", L"a"), L"1");
 }
 

@@ -47,9 +47,8 @@ TEST_F(ProfileRead, LinesThatAreNotKeys)
           L"[S]\r\nk=second section\r\nonly=here\r\n");
     EXPECT_EQ(Get(path, L"S", L"k"), L"real");
     EXPECT_EQ(Get(path, L"S", L"just text"), L"<default>");
-    EXPECT_EQ(Get(path, L"S", L";k"), L"commented") << "a comment is a key to a lookup by its name";
-    EXPECT_EQ(Get(path, L"", L"orphan"), L"before sections") << "lines before the first section go by the empty name";
-    EXPECT_EQ(Get(path, L"", L"k"), L"<default>");
+    EXPECT_EQ(Get(path, L"S", L";k"), L"<default>") << "a comment line is no key";
+    EXPECT_EQ(Get(path, L"", L"orphan"), L"<default>") << "lines before the first section are in no section";
 
     wchar_t buffer[256];
     GetPrivateProfileStringW(L"S", nullptr, L"", buffer, 256, W(path).c_str());

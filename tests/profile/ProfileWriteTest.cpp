@@ -76,10 +76,10 @@ TEST_F(ProfileWrite, DeletesExactlyItsLines)
     ASSERT_TRUE(Set(L"B", L"b", nullptr));
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\na=1\r\n;keep\r\n[B]\r\nc=3\r\n\r\n[C]\r\nz=9\r\n"));
     ASSERT_TRUE(Set(L"b", nullptr, nullptr));
-    EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\na=1\r\n;keep\r\n[C]\r\nz=9\r\n"));
+    EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\na=1\r\n;keep\r\n\r\n[C]\r\nz=9\r\n")) << "the blank line stays";
     ASSERT_TRUE(Set(L"Missing", L"k", nullptr)) << "deleting what is not there succeeds";
     ASSERT_TRUE(Set(L"Missing", nullptr, nullptr));
-    EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\na=1\r\n;keep\r\n[C]\r\nz=9\r\n"));
+    EXPECT_EQ(Bytes(), zvtest::Utf16(L"[A]\r\na=1\r\n;keep\r\n\r\n[C]\r\nz=9\r\n"));
     EXPECT_FALSE(Set(nullptr, L"k", L"v"));
 }
 
@@ -113,10 +113,11 @@ TEST_F(ProfileWrite, LookupsFollowLinesThatComeAndGo)
     ASSERT_TRUE(Set(L"B", L"k", nullptr));
     EXPECT_EQ(Get(path, L"B", L"k"), L"<default>");
     EXPECT_EQ(Get(path, L"", L"top2"), L"t");
+    EXPECT_EQ(Get(path, L"", L"top"), L"<default>");
     ASSERT_TRUE(WritePrivateProfileSectionW(L"B", L"x=1\0y=2\0", W(path).c_str()));
     EXPECT_EQ(Get(path, L"a", L"k"), L"3");
     EXPECT_EQ(Get(path, L"b", L"y"), L"2");
-    EXPECT_EQ(Bytes(), zvtest::Utf16(L"top=0\r\ntop2=t\r\n[B]\r\nx=1\r\ny=2\r\n[a]\r\nk=3\r\nonly=dup\r\n"));
+    EXPECT_EQ(Bytes(), zvtest::Utf16(L"top=0\r\n[B]\r\nx=1\r\ny=2\r\n[a]\r\nk=3\r\nonly=dup\r\n[]\r\ntop2=t\r\n"));
 }
 
 TEST_F(ProfileWrite, FailsAndChangesNothingWhereItCannotWrite)

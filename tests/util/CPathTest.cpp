@@ -79,6 +79,19 @@ TEST(CPath, EmptyAndQuotedPaths)
     CPath quoted(L"\"/my app/a b.ini\"", 0, 0);
     EXPECT_STREQ(quoted.GetDir(-1), L"/my app/");
     EXPECT_STREQ(quoted.GetFileName(), L"a b.ini");
+
+    // Quotes go only as a pair around the whole text; a lone quote is both
+    // the opening and the closing one, so nothing is left of it.
+    const std::pair<const wchar_t*, const wchar_t*> names[] = {
+        {L"\"", L""}, {L"\"\"", L""}, {L"\"a.ini", L"\"a.ini"}, {L"a.ini\"", L"a.ini\""}, {L"\"a.ini\"", L"a.ini"}};
+    for (const auto& [path, fileName] : names) {
+        CPath parts(path, 0, 0);
+        EXPECT_STREQ(parts.GetFileName(), fileName) << std::wstring(path).size();
+        if (!*fileName) {
+            EXPECT_STREQ(parts.GetDir(-1), L"");
+            EXPECT_STREQ(parts.GetExtension(), L"");
+        }
+    }
 }
 
 TEST(CPath, ArgumentsAndFolders)

@@ -37,7 +37,9 @@ ZVPLATFORM_API bool FolderExists(LPCWSTR path); // a folder is there
 // Copies a file; with failIfExists an existing target makes it fail. The copy
 // replaces the target atomically and keeps the source's permissions.
 ZVPLATFORM_API bool CopyFile(LPCWSTR from, LPCWSTR to, bool failIfExists);
-// Moves or renames a file or folder; fails when the target exists.
+// Moves or renames a file or folder; fails when the target exists, unless the
+// target is the source itself spelled in another case: the source then takes
+// the spelling given.
 ZVPLATFORM_API bool MoveFile(LPCWSTR from, LPCWSTR to);
 ZVPLATFORM_API bool DeleteFile(LPCWSTR path);
 // Replaces the file's content atomically: the bytes go to a temporary file in

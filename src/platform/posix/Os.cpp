@@ -240,9 +240,20 @@ bool MoveFile(LPCWSTR from, LPCWSTR to)
     const std::string target = NativePath(to);
     if (!Exists(source))
         return Fail(ENOENT);
-    if (Exists(target))
+    if (!Exists(target))
+        return rename(source.c_str(), target.c_str()) == 0 ? true : Fail(errno);
+    if (target != source)
         return Fail(EEXIST);
-    return rename(source.c_str(), target.c_str()) == 0 ? true : Fail(errno);
+    // The target is the source itself under a spelling that differs only in
+    // case: as where names ignore case, the file takes the spelling given.
+    std::wstring given(to);
+    std::replace(given.begin(), given.end(), L'\\', L'/');
+    const std::size_t slash = target.rfind('/');
+    const std::string respelled = target.substr(0, slash == std::string::npos ? 0 : slash + 1) +
+                                  text::EncodeUtf8(given.substr(given.rfind(L'/') + 1));
+    if (respelled == source)
+        return true;
+    return rename(source.c_str(), respelled.c_str()) == 0 ? true : Fail(errno);
 }
 
 bool DeleteFile(LPCWSTR path)

@@ -2,6 +2,8 @@
 
 #include <zvenv/platform/Text.h>
 
+#include <algorithm>
+
 namespace zv::profile {
 
 std::wstring_view Trim(std::wstring_view text)
@@ -25,9 +27,9 @@ bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name)
     return true;
 }
 
-bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_view* value, bool commentIsKey)
+bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_view* value)
 {
-    if (trimmed.empty() || (trimmed.front() == L';' && !commentIsKey) || trimmed.front() == L'[')
+    if (trimmed.empty() || trimmed.front() == L';' || trimmed.front() == L'[')
         return false;
     const std::size_t equals = trimmed.find(L'=');
     if (equals == std::wstring_view::npos)
@@ -76,6 +78,19 @@ bool IsComment(std::wstring_view trimmed)
     return trimmed.empty() || trimmed.front() == L';';
 }
 
+// Text a parse of the written bytes may read otherwise than the model holds
+// it: a line break splits the line, and two surrogates in a row (32-bit
+// wchar_t) are read back as one code point. (A written line never starts the
+// file, so a byte-order mark in it stays a character.)
+bool MayReadBackOtherwise(std::wstring_view text)
+{
+    for (wchar_t c : text) {
+        if (c == L'\r' || c == L'\n' || (c >= 0xD800 && c <= 0xDFFF))
+            return true;
+    }
+    return false;
+}
+
 std::wstring_view Unquote(std::wstring_view value)
 {
     if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front())
@@ -84,6 +99,24 @@ std::wstring_view Unquote(std::wstring_view value)
 }
 
 } // namespace
+
+ProfileFile::ProfileFile(const ProfileFile& other)
+    : m_sections(other.m_sections), m_encoding(other.m_encoding), m_lineEnd(other.m_lineEnd),
+      m_endsWithLineEnd(other.m_endsWithLineEnd), m_lines(other.m_lines)
+{
+    m_order.reserve(m_sections.size());
+    for (auto& [folded, entry] : m_sections)
+        m_order.push_back(&entry);
+    std::sort(m_order.begin(), m_order.end(),
+              [](const SectionEntry* a, const SectionEntry* b) { return a->range.header < b->range.header; });
+}
+
+ProfileFile& ProfileFile::operator=(const ProfileFile& other)
+{
+    if (this != &other)
+        *this = ProfileFile(other);
+    return *this;
+}
 
 ProfileFile ProfileFile::Parse(const std::string& bytes)
 {
@@ -171,12 +204,20 @@ std::string ProfileFile::Serialise() const
     return bytes;
 }
 
+void ProfileFile::Settle(bool writtenMayReadOtherwise)
+{
+    // A legacy code page file changes on any write: a character it lacks is
+    // written as '?', and bytes that become valid UTF-8 are read as UTF-8.
+    if (writtenMayReadOtherwise || m_encoding == Encoding::Windows1252)
+        *this = Parse(Serialise());
+}
+
 void ProfileFile::Reindex()
 {
     m_sections.clear();
-    m_preamble = SectionEntry();
-    m_preamble.range.found = true;
-    SectionEntry* current = &m_preamble;
+    m_order.clear();
+    // The lines before the first header belong to no section.
+    SectionEntry* current = nullptr;
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         const std::wstring_view trimmed = Trim(m_lines[i]);
         std::wstring_view name;
@@ -190,71 +231,67 @@ void ProfileFile::Reindex()
                 current->range.found = true;
                 current->range.header = i;
                 current->range.first = i + 1;
+                m_order.push_back(current);
             }
             continue;
         }
-        if (current && IsKeyLine(trimmed, &name, nullptr, true)) {
+        if (current && IsKeyLine(trimmed, &name)) {
             current->keys.try_emplace(Folded(name), i);
-            if (IsKeyLine(trimmed))
-                current->lastKey = i;
+            current->lastKey = i;
         }
     }
     if (current)
         current->range.end = m_lines.size();
 }
 
+// Only the sections after the insertion move; the entry's own keys all lie
+// before it (a key goes in after the last one), so appending to the last
+// section costs nothing however large the file is.
 void ProfileFile::IndexInsertedKey(SectionEntry& entry, std::size_t at)
 {
-    auto shift = [at](std::size_t& index) {
-        if (index != npos && index >= at)
-            ++index;
-    };
-    auto shiftEntry = [&](SectionEntry& other) {
-        if (&other != &entry) {
-            shift(other.range.header);
-            if (other.range.header != npos)
-                other.range.first = other.range.header + 1;
-        }
-        shift(other.range.end);
-        shift(other.lastKey);
+    ++entry.range.end;
+    auto later = std::lower_bound(m_order.begin(), m_order.end(), at,
+                                  [](const SectionEntry* e, std::size_t line) { return e->range.header < line; });
+    for (; later != m_order.end(); ++later) {
+        SectionEntry& other = **later;
+        ++other.range.header;
+        ++other.range.first;
+        ++other.range.end;
+        if (other.lastKey != npos)
+            ++other.lastKey;
         for (auto& key : other.keys)
-            shift(key.second);
-    };
-    shiftEntry(m_preamble);
-    for (auto& section : m_sections)
-        shiftEntry(section.second);
+            ++key.second;
+    }
 
-    const std::wstring_view trimmed = Trim(m_lines[at]);
     std::wstring_view name;
-    if (IsKeyLine(trimmed, &name, nullptr, true))
+    if (IsKeyLine(Trim(m_lines[at]), &name)) {
         entry.keys.try_emplace(Folded(name), at);
-    if (IsKeyLine(trimmed))
         entry.lastKey = at;
+    }
 }
 
 ProfileFile::SectionEntry* ProfileFile::MutableEntry(std::wstring_view section)
 {
-    return const_cast<SectionEntry*>(Entry(section, true));
+    return const_cast<SectionEntry*>(Entry(section));
 }
 
-const ProfileFile::SectionEntry* ProfileFile::Entry(std::wstring_view section, bool withPreamble) const
+// The empty name (or blanks) is the section of a "[]" header, never the lines
+// before the first header.
+const ProfileFile::SectionEntry* ProfileFile::Entry(std::wstring_view section) const
 {
-    const std::wstring_view wanted = Trim(section);
-    if (wanted.empty() && withPreamble)
-        return &m_preamble;
-    auto found = m_sections.find(FoldedForLookup(wanted, 0));
+    auto found = m_sections.find(FoldedForLookup(Trim(section), 0));
     return found == m_sections.end() ? nullptr : &found->second;
 }
 
-ProfileFile::Range ProfileFile::FindSection(std::wstring_view section, bool withPreamble) const
+ProfileFile::Range ProfileFile::FindSection(std::wstring_view section) const
 {
-    const SectionEntry* entry = Entry(section, withPreamble);
+    const SectionEntry* entry = Entry(section);
     return entry ? entry->range : Range();
 }
 
 std::size_t ProfileFile::FindKey(std::wstring_view section, std::wstring_view key) const
 {
-    const SectionEntry* entry = Entry(section, true);
+    const SectionEntry* entry = Entry(section);
     if (!entry)
         return npos;
     auto found = entry->keys.find(FoldedForLookup(Trim(key), 1));
@@ -267,17 +304,19 @@ bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std
     if (line == npos)
         return false;
     std::wstring_view raw;
-    IsKeyLine(Trim(m_lines[line]), nullptr, &raw, true);
+    IsKeyLine(Trim(m_lines[line]), nullptr, &raw);
     value = Unquote(raw);
     return true;
 }
 
+// The empty name of a "[]" header is not listed: in a double-null list it
+// would end the list, hiding every section after it.
 std::vector<std::wstring> ProfileFile::SectionNames() const
 {
     std::vector<std::wstring> names;
     for (const std::wstring& line : m_lines) {
         std::wstring_view name;
-        if (IsSectionLine(Trim(line), &name))
+        if (IsSectionLine(Trim(line), &name) && !name.empty())
             names.emplace_back(name);
     }
     return names;
@@ -322,6 +361,27 @@ void ProfileFile::AppendSection(std::wstring_view section)
     m_endsWithLineEnd = true;
 }
 
+// A section and its one key line were appended: index them without a rescan
+// when the lines read as what was written (the header names the section, the
+// key line is a key); anything odder is left to a full rescan.
+void ProfileFile::IndexAppendedSection(std::wstring_view section)
+{
+    const std::size_t header = m_lines.size() - 2;
+    std::wstring_view name, key;
+    const std::wstring folded = Folded(Trim(section));
+    if (!IsSectionLine(Trim(m_lines[header]), &name) || Folded(name) != folded ||
+        !IsKeyLine(Trim(m_lines[header + 1]), &key) || IsSectionLine(Trim(m_lines[header + 1])) ||
+        m_sections.count(folded)) {
+        Reindex();
+        return;
+    }
+    SectionEntry& entry = m_sections[folded];
+    entry.range = Range{true, header, header + 1, header + 2};
+    entry.keys.try_emplace(Folded(key), header + 1);
+    entry.lastKey = header + 1;
+    m_order.push_back(&entry);
+}
+
 bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value)
 {
     Range range = FindSection(section);
@@ -330,17 +390,21 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
     if (line != npos) {
         // The key keeps the spelling it has in the file.
         std::wstring_view name;
-        IsKeyLine(Trim(m_lines[line]), &name, nullptr, true);
+        IsKeyLine(Trim(m_lines[line]), &name);
         std::wstring updated = std::wstring(name) + L"=" + std::wstring(value);
         if (m_lines[line] == updated)
             return false;
         m_lines[line] = std::move(updated);
+        Settle(MayReadBackOtherwise(value));
         return true;
     }
+    const bool mayReadOtherwise =
+        MayReadBackOtherwise(section) || MayReadBackOtherwise(key) || MayReadBackOtherwise(value);
     if (!range.found) {
         AppendSection(section);
         m_lines.push_back(trimmedKey + L"=" + std::wstring(value));
-        Reindex();
+        IndexAppendedSection(section);
+        Settle(mayReadOtherwise);
         return true;
     }
     // A new key follows the last key of its section (or opens the section
@@ -357,6 +421,7 @@ bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std
         Reindex();
     else
         IndexInsertedKey(*entry, at);
+    Settle(mayReadOtherwise);
     return true;
 }
 
@@ -367,23 +432,35 @@ bool ProfileFile::DeleteKey(std::wstring_view section, std::wstring_view key)
         return false;
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(line));
     Reindex();
+    Settle(false);
     return true;
 }
 
+// The header goes with every line the section lists (keys and lines without
+// '='); its comment and blank lines stay where they are, as on Windows.
 bool ProfileFile::DeleteSection(std::wstring_view section)
 {
-    const Range range = FindSection(section, false);
+    const Range range = FindSection(section);
     if (!range.found)
         return false;
-    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header),
+    std::size_t kept = range.header;
+    for (std::size_t i = range.first; i < range.end; ++i) {
+        if (IsComment(Trim(m_lines[i])))
+            m_lines[kept++] = std::move(m_lines[i]);
+    }
+    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(kept),
                   m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
     Reindex();
+    Settle(false);
     return true;
 }
 
 bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<std::wstring>& lines)
 {
-    Range range = FindSection(section, false);
+    bool mayReadOtherwise = MayReadBackOtherwise(section);
+    for (const std::wstring& line : lines)
+        mayReadOtherwise = mayReadOtherwise || MayReadBackOtherwise(line);
+    Range range = FindSection(section);
     if (!range.found) {
         // An empty section is not created; an existing one is emptied.
         if (lines.empty())
@@ -391,6 +468,7 @@ bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<st
         AppendSection(section);
         m_lines.insert(m_lines.end(), lines.begin(), lines.end());
         Reindex();
+        Settle(mayReadOtherwise);
         return true;
     }
     const auto first = m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1);
@@ -401,6 +479,7 @@ bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<st
     m_lines.erase(first, m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1), lines.begin(), lines.end());
     Reindex();
+    Settle(mayReadOtherwise);
     return true;
 }
 
