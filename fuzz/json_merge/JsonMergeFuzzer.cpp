@@ -1,11 +1,13 @@
 // Merging another version of a document into a document's tree. The input's
-// head is the document both sides start from; its tail picks the reads and
-// changes of each side. What must hold:
+// head is the document both sides start from, taken only when the validator
+// accepts it (as every version a save merges is); its tail picks the reads
+// and changes of each side. What must hold:
 // - a kept copy never sees a change made through the original's handles;
 // - with no change of ours the merge gives their tree, with no change of
 //   theirs it leaves ours, and merging their tree once more changes nothing;
 // - every handle into our tree taken before the merge can still be read
 //   after it, and nothing leaks.
+#include <zvenv/platform/CString.h>
 #include <zvenv/platform/Text.h>
 
 #include "FuzzInput.h"
@@ -17,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+extern "C" int JSONCPP_Parse(const wchar_t* text, CString* error, int flag);
+
 using zvfuzz::Check;
 using zvfuzz::FuzzInput;
 
@@ -27,11 +31,6 @@ std::wstring Take(wchar_t* text)
     std::wstring copy = text ? text : L"";
     JsonFreeString(text);
     return copy;
-}
-
-std::wstring Write(JsonNode node)
-{
-    return Take(JsonWriteFormatted(node));
 }
 
 // The containers reached by walking down from the root, reading as a host
@@ -117,45 +116,63 @@ bool Change(JsonNode root, FuzzInput& in)
     return changed;
 }
 
+// A tree read from the text and changed as the input says, read whole.
+std::wstring ChangedValue(const std::wstring& text, FuzzInput in)
+{
+    JsonNode root = JsonParse(text.c_str());
+    Change(root, in);
+    const std::wstring value = Canonical(root);
+    JsonDeleteNode(root);
+    return value;
+}
+
 } // namespace
 
+// The trees are compared by value (Canonical reads them whole) only after the
+// merge, on copies made by replaying the same changes, so that the merge
+// itself meets trees read no further than the changes read them.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzInput in(data, size);
     const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
+    CString error;
+    if (JSONCPP_Parse(text.c_str(), &error, 1) != 1)
+        return 0;
     JsonNode mine = JsonParse(text.c_str());
     if (!mine)
         return 0;
     JsonNode base = JsonKeepCopy(mine);
+    const FuzzInput oursInput = in;
     const bool oursChanged = Change(mine, in);
-    JsonNode check = JsonParse(text.c_str());
-    Check(Write(base) == Write(check), "the kept copy saw a change of the original", Write(base));
-    JsonDeleteNode(check);
     // Handles a host holds over the save.
     std::vector<JsonNode> handles;
     for (int walks = in.Range(0, 3); walks > 0; --walks) {
         const std::vector<JsonNode> path = Walk(mine, in);
         handles.insert(handles.end(), path.begin(), path.end());
     }
-
     JsonNode theirs = JsonParse(text.c_str());
+    const FuzzInput theirsInput = in;
     const bool theirsChanged = Change(theirs, in);
-    const std::wstring oursBefore = Write(mine);
-    const std::wstring theirsBefore = Write(theirs);
 
     JsonNode detached = JsonNewNode(JsonArray);
     JsonMergeTheirs(mine, base, theirs, detached);
+
+    const std::wstring merged = Canonical(mine);
+    const std::wstring theirsAfter = Canonical(theirs);
+    Check(theirsAfter == ChangedValue(text, theirsInput), "the merge changed their tree", theirsAfter);
+    {
+        JsonNode original = JsonParse(text.c_str());
+        Check(Canonical(base) == Canonical(original), "the kept copy saw a change of the original", Canonical(base));
+        JsonDeleteNode(original);
+    }
     if (!oursChanged)
-        Check(Canonical(mine) == Canonical(theirs), "unchanged ours did not become theirs",
-              Write(mine) + L" / " + theirsBefore);
+        Check(merged == theirsAfter, "unchanged ours did not become theirs", merged + L" / " + theirsAfter);
     if (!theirsChanged)
-        Check(Write(mine) == oursBefore, "unchanged theirs changed ours", Write(mine) + L" / " + oursBefore);
-    Check(Write(theirs) == theirsBefore, "the merge changed their tree");
+        Check(merged == ChangedValue(text, oursInput), "unchanged theirs changed ours", merged);
 
     // Their tree again, now the base: nothing left to bring in.
-    const std::wstring merged = Write(mine);
     JsonMergeTheirs(mine, theirs, theirs, detached);
-    Check(Write(mine) == merged, "a second merge of the same version changed the tree");
+    Check(Canonical(mine) == merged, "a second merge of the same version changed the tree");
     for (JsonNode handle : handles) {
         Take(JsonGetName(handle));
         Take(JsonGetString(handle));

@@ -234,66 +234,82 @@ private:
         const std::vector<MemberKey> tKeys = KeysOf(tl, tIndex);
         const std::unordered_map<std::uint32_t, std::uint32_t> renamed = Renames(ml, mKeys, bl, bKeys, mIndex, bIndex);
 
-        // Added members go after the nearest member before them in theirs
-        // that mine holds; null stands for the front.
-        std::unordered_map<Handle*, std::vector<Handle*>> added;
-        Handle* anchor = nullptr;
+        // The members come out in their order; those only mine holds follow
+        // the member that precedes them in mine (null: the front).
+        std::vector<Handle*> order;
+        order.reserve(tl->count + ml->count);
+        std::vector<bool> placed(ml->count, false);
         for (std::uint32_t ti = 0; ti < tl->count; ++ti) {
             NodeBody* t = BodyAt(tl, ti);
-            const auto mi = mIndex.find(tKeys[ti]);
-            Handle* target = mi == mIndex.end() ? nullptr : static_cast<Handle*>(ml->items[mi->second]);
+            auto mi = mIndex.find(tKeys[ti]);
             const auto bi = bIndex.find(tKeys[ti]);
             if (bi == bIndex.end()) {
-                if (target)
-                    anchor = target; // both added it: mine stays
-                else
-                    added[anchor].push_back(new Handle{KeepCopyBody(t, false)});
+                // Added by them; added by both, mine stays.
+                if (mi == mIndex.end())
+                    order.push_back(new Handle{KeepCopyBody(t, false)});
+                else if (!placed[mi->second])
+                    Place(ml, mi->second, order, placed);
                 continue;
             }
-            if (!target) {
+            if (mi == mIndex.end()) {
                 const auto r = renamed.find(bi->second);
                 if (r == renamed.end())
                     continue; // mine dropped it: it stays dropped
-                target = static_cast<Handle*>(ml->items[r->second]);
+                mi = mIndex.find(mKeys[r->second]);
             }
-            anchor = target;
+            if (placed[mi->second])
+                continue;
+            Handle* target = Place(ml, mi->second, order, placed);
             NodeBody* b = BodyAt(bl, bi->second);
             if (!SameBody(t, b))
                 Value(target, b, t);
         }
 
+        // Members they dropped go where mine holds them as base did.
         std::vector<bool> dropped(ml->count, false);
-        bool anyDropped = false;
         for (std::uint32_t bi = 0; bi < bl->count; ++bi) {
             if (tIndex.count(bKeys[bi]))
                 continue;
             const auto mi = mIndex.find(bKeys[bi]);
-            if (mi != mIndex.end() && SameBody(BodyAt(ml, mi->second), BodyAt(bl, bi))) {
+            if (mi != mIndex.end() && SameBody(BodyAt(ml, mi->second), BodyAt(bl, bi)))
                 dropped[mi->second] = true;
-                anyDropped = true;
-            }
         }
-        if (anyDropped || !added.empty())
-            Rebuild(ml, dropped, added);
+        Rebuild(ml, order, placed, dropped);
     }
 
-    void Rebuild(ChildList* list, const std::vector<bool>& dropped,
-                 std::unordered_map<Handle*, std::vector<Handle*>>& added)
+    static Handle* Place(ChildList* ml, std::uint32_t i, std::vector<Handle*>& order, std::vector<bool>& placed)
     {
+        auto* handle = static_cast<Handle*>(ml->items[i]);
+        order.push_back(handle);
+        placed[i] = true;
+        return handle;
+    }
+
+    // The list becomes order, with mine's other members (neither placed nor
+    // dropped) each after the member before it in mine.
+    void Rebuild(ChildList* list, const std::vector<Handle*>& order, const std::vector<bool>& placed,
+                 const std::vector<bool>& dropped)
+    {
+        std::unordered_map<Handle*, std::vector<Handle*>> after;
+        Handle* previous = nullptr;
+        for (std::uint32_t i = 0; i < list->count; ++i) {
+            auto* handle = static_cast<Handle*>(list->items[i]);
+            if (placed[i])
+                previous = handle;
+            else if (dropped[i])
+                Detach(handle);
+            else
+                after[previous].push_back(handle);
+        }
         std::vector<void*> items;
-        items.reserve(list->count + added.size());
+        items.reserve(order.size() + list->count);
         auto addAfter = [&](Handle* anchor) {
-            const auto found = added.find(anchor);
-            if (found != added.end())
+            const auto found = after.find(anchor);
+            if (found != after.end())
                 items.insert(items.end(), found->second.begin(), found->second.end());
         };
         addAfter(nullptr);
-        for (std::uint32_t i = 0; i < list->count; ++i) {
-            auto* handle = static_cast<Handle*>(list->items[i]);
-            if (dropped[i]) {
-                Detach(handle);
-                continue;
-            }
+        for (Handle* handle : order) {
             items.push_back(handle);
             addAfter(handle);
         }

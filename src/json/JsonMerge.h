@@ -22,9 +22,8 @@ bool JsonSameValue(JsonNode a, JsonNode b);
 // Brings into `mine` what changed from `base` to `theirs`, where `base` is the
 // version that `mine` started from. Object members are matched by name (the
 // n-th member of a name with the n-th of that name):
-// - a member only `theirs` has is added, placed after the member that
-//   precedes it there; one that `theirs` dropped is dropped where `mine` still
-//   holds it as `base` did;
+// - a member only `theirs` has is added; one that `theirs` dropped is dropped
+//   where `mine` still holds it as `base` did;
 // - a member `theirs` changed takes their value where `mine` still holds the
 //   base's value, and keeps mine where `mine` changed or dropped it;
 // - where all three hold an object, its members follow these rules in turn;
@@ -32,6 +31,8 @@ bool JsonSameValue(JsonNode a, JsonNode b);
 //   one side only, that side's value counts; changed on both, mine does;
 // - a member `mine` renamed (the same value under a name `base` lacks, the old
 //   name gone) takes the value `theirs` gave the old name.
-// Nodes that leave `mine` are not freed: their handles move to `detached` (an
-// array), so that handles a host holds stay valid until `detached` is freed.
+// Members stand in the order of `theirs`; those only `mine` holds follow the
+// member that precedes them in `mine`. Nodes that leave `mine` are not freed:
+// their handles move to `detached` (an array), so that handles a host holds
+// stay valid until `detached` is freed.
 void JsonMergeTheirs(JsonNode mine, JsonNode base, JsonNode theirs, JsonNode detached);
