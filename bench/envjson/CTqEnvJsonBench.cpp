@@ -293,8 +293,8 @@ void BM_SaveAfterAnotherProgram(benchmark::State& state)
     const std::string path = f.doc->GetPath().ToUtf8();
     const std::wstring end = L"\"end\": true";
     std::wstring theirs[2] = {f.text, f.text};
-    theirs[0].replace(theirs[0].rfind(end), end.size(), L"\"end\": 0000");
-    theirs[1].replace(theirs[1].rfind(end), end.size(), L"\"end\": 1111");
+    theirs[0].replace(theirs[0].rfind(end), end.size(), L"\"end\": 1000");
+    theirs[1].replace(theirs[1].rfind(end), end.size(), L"\"end\": 2000");
     std::string files[2];
     for (int i = 0; i < 2; ++i)
         files[i] = "\xFF\xFE" + zv::text::EncodeUtf16le(theirs[i]);
@@ -310,7 +310,7 @@ void BM_SaveAfterAnotherProgram(benchmark::State& state)
         state.ResumeTiming();
         f.doc->Save();
     }
-    if (f.doc->IsDirty() || f.doc->GetInt(L"end", -1) != ((round - 1) % 2 ? 1111 : 0))
+    if (f.doc->IsDirty() || f.doc->GetInt(L"end", -1) != ((round - 1) % 2 ? 2000 : 1000))
         state.SkipWithError("the save did not merge");
 }
 BENCHMARK(BM_SaveAfterAnotherProgram)

@@ -116,9 +116,11 @@ void AppendChild(NodeBody* parent, Handle* child);
 void BecomeNull(NodeBody* body);
 void Fetch(NodeBody* body);
 // A body to keep beside the original (JsonKeepCopy), with one reference for
-// the caller: the original itself for a scalar or an unread subtree, unless
-// ownRoot asks for a copy of the top body in any case.
-NodeBody* KeepCopyBody(NodeBody* from, bool ownRoot);
+// the caller: the original itself for a scalar or an unread subtree.
+NodeBody* KeepCopyBody(NodeBody* from);
+// A private copy of the subtree, read whole, that keeps no document text
+// alive: every value is held by its own body.
+NodeBody* OwnedCopyBody(NodeBody* from);
 
 // Parser (JsonParser.cpp).
 // The root of a text that the grammar accepts, or null.

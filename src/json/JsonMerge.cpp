@@ -193,19 +193,20 @@ private:
             Replace(mine, theirs);
     }
 
-    // The handle keeps its place and takes their value; its old body goes to
-    // the detached nodes, where handles below it stay valid.
+    // The handle keeps its place and takes a copy of their value that keeps
+    // their text free to go. Its old body goes to the detached nodes where
+    // handles below it may be held; a scalar or an unread subtree has none.
     void Replace(Handle* mine, NodeBody* theirs)
     {
         NodeBody* old = mine->body;
-        Detach(new Handle{old});
-        const bool renamed = theirs->name != old->name;
-        NodeBody* fresh = KeepCopyBody(theirs, renamed);
-        if (renamed) {
-            fresh->name = old->name;
-            fresh->nameEscaped = old->nameEscaped;
-        }
+        NodeBody* fresh = OwnedCopyBody(theirs);
+        fresh->name = old->name;
+        fresh->nameEscaped = old->nameEscaped;
         mine->body = fresh;
+        if (IsContainer(old->type) && old->fetched && old->children)
+            Detach(new Handle{old});
+        else
+            ReleaseBody(old);
     }
 
     void Detach(Handle* handle) { AppendChild(m_detached, handle); }
@@ -246,7 +247,7 @@ private:
             if (bi == bIndex.end()) {
                 // Added by them; added by both, mine stays.
                 if (mi == mIndex.end())
-                    order.push_back(new Handle{KeepCopyBody(t, false)});
+                    order.push_back(new Handle{OwnedCopyBody(t)});
                 else if (!placed[mi->second])
                     Place(ml, mi->second, order, placed);
                 continue;
@@ -337,7 +338,7 @@ JsonNode JsonKeepCopy(JsonNode node)
 {
     if (!node)
         return nullptr;
-    return new Handle{KeepCopyBody(AsHandle(node)->body, false)};
+    return new Handle{KeepCopyBody(AsHandle(node)->body)};
 }
 
 bool JsonSameValue(JsonNode a, JsonNode b)

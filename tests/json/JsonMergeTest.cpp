@@ -150,6 +150,27 @@ TEST(JsonMergeHandles, StayValidAndSeeTheMergedTree)
     EXPECT_EQ(Value(At(theirs, {L"keep", L"v"})), L"1");
 }
 
+// A tree that merges again and again must not keep every version's text
+// alive: what it takes from theirs holds its own values.
+TEST(JsonMergeHandles, TheMergedTreeKeepsNoneOfTheirText)
+{
+    Document mine(L"{\"a\": \"x\", \"o\": {\"k\": [1]}, \"n\": 1}");
+    Document base(JsonKeepCopy(mine));
+    JsonNode theirs = JsonParse(L"{\"a\": \"y\", \"o\": {\"k\": [2], \"new\": {\"z\": \"w\"}}, \"n\": 1, \"m\": [3]}");
+    zv::json::StrippedText* text = zv::json::AsHandle(theirs)->body->source;
+    ASSERT_NE(text, nullptr);
+    ++text->refs;
+    {
+        Document detached(JsonNewNode(JsonArray));
+        JsonMergeTheirs(mine, base, theirs, detached);
+        JsonDeleteNode(theirs);
+        EXPECT_EQ(Write(mine), Formatted(L"{\"a\": \"y\", \"o\": {\"k\": [2], \"new\": {\"z\": \"w\"}}, \"n\": 1, "
+                                         L"\"m\": [3]}"));
+    }
+    EXPECT_EQ(text->refs, 1u) << "the merged tree still holds their text";
+    zv::json::ReleaseSource(text);
+}
+
 // The kept copy must not see any change made through the original's handles,
 // however deep, whether the original had read that part or not.
 TEST(JsonKeepCopy, NoChangeThroughTheOriginalReachesIt)
