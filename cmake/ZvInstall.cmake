@@ -24,6 +24,8 @@ set_target_properties(zvenv PROPERTIES INSTALL_RPATH "$ORIGIN/${zv_bin_to_lib}")
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/zvenv DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         COMPONENT Development FILES_MATCHING PATTERN "*.h")
+install(FILES ${PROJECT_BINARY_DIR}/include/zvenv/Version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zvenv
+        COMPONENT Development)
 
 install(TARGETS zvplatform zvutil ZvEnvMgr EXPORT ZvEnvMgrTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development

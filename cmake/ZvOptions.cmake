@@ -35,6 +35,7 @@ function(zv_add_subsystem name folder)
   add_library(${name} OBJECT ${sources})
   target_include_directories(${name} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+    $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE zv_options)
 endfunction()

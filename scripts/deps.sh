@@ -1,5 +1,7 @@
 # Installs the Debian packages that are missing; quiet and quick when all are there.
 # Usage: source scripts/deps.sh; zv_ensure_packages pkg...
+# Installing needs root or sudo; without either the caller stops with a
+# sentence that says so.
 zv_ensure_packages() {
     local missing=()
     local pkg
@@ -9,17 +11,26 @@ zv_ensure_packages() {
         fi
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
     local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null 2>&1; then
+            echo "$(basename "$0") installs Debian packages and needs root (or sudo): run it as root, or install sudo." >&2
+            echo "Missing: ${missing[*]}" >&2
+            return 1
+        fi
+        sudo="sudo"
+    fi
+    echo "Installing Debian packages: ${missing[*]}"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # rapidjson-dev: the JSON fuzz target, replayed among the tests, reads every
-# text with RapidJSON as well, as the reference for what it holds.
+# text with RapidJSON as well, as the reference for what it holds. help2man
+# makes zvenv's manual page, doxygen the API reference (a test checks it is
+# complete), clang-format the format check, strace the full-disk tests.
 ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev
-    rapidjson-dev)
+    rapidjson-dev help2man doxygen clang-format strace)
 
 # The readers the benchmarks compare the library with (bench/, the bench
 # preset and scripts/perf.sh); jsoncpp and RapidJSON, above, are two more.

@@ -168,6 +168,27 @@ void SaveChangedKeys(benchmark::State& state)
 }
 BENCHMARK(SaveChangedKeys)->Unit(benchmark::kMillisecond);
 
+// Save of a document that read all kKeys keys and changed one: every key
+// only read is compared with what the file holds now before it is written.
+void SaveAfterReadingKeys(benchmark::State& state)
+{
+    Scratch scratch;
+    const std::wstring path = scratch.File("read.ini");
+    WriteLargeFile(path);
+    const auto [sections, keys] = AllNames();
+    CTqEnvIni doc;
+    doc.SetPathName(path.c_str());
+    for (int i = 0; i < kKeys; ++i)
+        doc.GetInt(sections[i], keys[i], -1);
+    int round = 0;
+    for (auto _ : state) {
+        doc.SetInt(sections[0], keys[0], ++round);
+        doc.Save();
+    }
+    state.counters["keys"] = kKeys;
+}
+BENCHMARK(SaveAfterReadingKeys)->Unit(benchmark::kMillisecond);
+
 // The same kind of save done as the original does it: one profile-file write
 // per key, each rewriting the whole file. Run with fewer keys (the file is
 // still the 10,000-key one); the counter gives the figure scaled to kKeys.

@@ -1,6 +1,7 @@
 #include <zvenv/CTqEnvIni.h>
 
 #include "envini/EnvIniText.h"
+#include "envini/ReadRecord.h"
 
 using namespace zv::envini;
 
@@ -19,9 +20,11 @@ void FreeSections(CTqEnvIni::SectionArrays& sections)
 }
 
 // Copies every section of source into target, each replacing the target's
-// section of the same name; the sections' records go along.
+// section of the same name; the sections' records, and what was read of
+// them, go along.
 void CopySections(const CTqEnvIni::SectionArrays& source, const CMapStringToString& sourceRecords,
-                  CTqEnvIni::SectionArrays& target, CMapStringToString& targetRecords)
+                  CTqEnvIni::SectionArrays& target, CMapStringToString& targetRecords, ReadRecord& targetRead,
+                  const ReadRecord& sourceRead, ReadRecord::Kind kind)
 {
     POSITION pos = source.GetStartPosition();
     while (pos) {
@@ -44,12 +47,33 @@ void CopySections(const CTqEnvIni::SectionArrays& source, const CMapStringToStri
         CString record;
         if (sourceRecords.Lookup(section, record))
             targetRecords.SetAt(section, record);
+        targetRead.CopyArray(sourceRead, kind, section);
+    }
+}
+
+// Every cached value and array becomes the document's own: what was read
+// belongs to a file the document no longer stands for.
+void OwnEverything(const CTqEnvIni::SectionValues& sections, ReadRecord& read)
+{
+    read.Clear();
+    POSITION pos = sections.GetStartPosition();
+    while (pos) {
+        CString section;
+        CMapStringToString* values = nullptr;
+        sections.GetNextAssoc(pos, section, values);
+        POSITION inner = values->GetStartPosition();
+        while (inner) {
+            CString key, text;
+            values->GetNextAssoc(inner, key, text);
+            read.Own(section, key);
+        }
     }
 }
 
 } // namespace
 
-CTqEnvIni::CTqEnvIni() : m_mapOrderArrays(10), m_mapTreeArrays(10), m_mapSections(10), m_cs(0), m_bDirty(0)
+CTqEnvIni::CTqEnvIni()
+    : m_mapOrderArrays(10), m_mapTreeArrays(10), m_mapSections(10), m_cs(0), m_bDirty(0), m_pRead(new ReadRecord)
 {
     m_mapOrderArrays.InitHashTable(17);
     m_mapTreeArrays.InitHashTable(17);
@@ -59,6 +83,7 @@ CTqEnvIni::CTqEnvIni() : m_mapOrderArrays(10), m_mapTreeArrays(10), m_mapSection
 CTqEnvIni::~CTqEnvIni()
 {
     Clear();
+    delete m_pRead;
 }
 
 void CTqEnvIni::Clear()
@@ -76,6 +101,7 @@ void CTqEnvIni::Clear()
     m_mapOrderFormats.RemoveAll();
     FreeSections(m_mapTreeArrays);
     m_mapTreeDelimiters.RemoveAll();
+    m_pRead->Clear();
 }
 
 CTqEnvIni* CTqEnvIni::Clone()
@@ -89,6 +115,8 @@ CTqEnvIni& CTqEnvIni::operator=(const CTqEnvIni& other)
 {
     if (this == &other)
         return *this;
+    if (m_ini.GetPathName() != other.m_ini.GetPathName())
+        OwnEverything(m_mapSections, *m_pRead);
     POSITION pos = other.m_mapSections.GetStartPosition();
     while (pos) {
         CString section;
@@ -106,16 +134,23 @@ CTqEnvIni& CTqEnvIni::operator=(const CTqEnvIni& other)
             values->GetNextAssoc(inner, key, text);
             copy.SetAt(key, text);
         }
+        m_pRead->CopyValues(*other.m_pRead, section);
     }
-    CopySections(other.m_mapOrderArrays, other.m_mapOrderFormats, m_mapOrderArrays, m_mapOrderFormats);
-    CopySections(other.m_mapTreeArrays, other.m_mapTreeDelimiters, m_mapTreeArrays, m_mapTreeDelimiters);
+    CopySections(other.m_mapOrderArrays, other.m_mapOrderFormats, m_mapOrderArrays, m_mapOrderFormats, *m_pRead,
+                 *other.m_pRead, ReadRecord::Kind::OrderArray);
+    CopySections(other.m_mapTreeArrays, other.m_mapTreeDelimiters, m_mapTreeArrays, m_mapTreeDelimiters, *m_pRead,
+                 *other.m_pRead, ReadRecord::Kind::TreeArray);
     m_bDirty = other.m_bDirty;
     m_ini.SetPathName(other.m_ini.GetPathName());
     return *this;
 }
 
+// What was read came from the former file; bound to another one, every
+// cached value is the document's own and Save writes them all there.
 void CTqEnvIni::SetPathName(const wchar_t* path)
 {
+    if (m_ini.GetPathName() != CString(path ? path : L""))
+        OwnEverything(m_mapSections, *m_pRead);
     m_ini.SetPathName(path);
 }
 

@@ -1,6 +1,7 @@
 #include <zvenv/CTqEnvIni.h>
 
 #include "envini/EnvIniText.h"
+#include "envini/ReadRecord.h"
 
 #include <zvenv/platform/CFile.h>
 
@@ -35,13 +36,14 @@ void CTqEnvIni::GetArray(CString section, CString key, CStringArray& items, CStr
     }
     // The file's items come trimmed and without empty ones; the cache keeps
     // them joined again, so the cached text is the normalised form.
-    m_ini.GetArray(section, key, &items, delimiter, 1);
-    if (items.GetSize() == 0) {
-        values.SetAt(key, def);
+    const CString fileText = FileText(m_ini, section, key);
+    if (fileText != ReadRecord::Missing())
+        m_ini.GetArray(section, key, &items, delimiter, 1);
+    const CString text = items.GetSize() == 0 ? def : m_ini.GetArrayString(&items, items.GetSize(), delimiter);
+    m_pRead->Read(section, key, fileText, text);
+    values.SetAt(key, text);
+    if (items.GetSize() == 0)
         SplitText(def, delimiter, keepLastEmpty, items);
-    } else {
-        values.SetAt(key, m_ini.GetArrayString(&items, items.GetSize(), delimiter));
-    }
 }
 
 void CTqEnvIni::SetArray(CString section, CString key, CStringArray& items, CString delimiter, int writeThrough)
@@ -49,10 +51,12 @@ void CTqEnvIni::SetArray(CString section, CString key, CStringArray& items, CStr
     CSingleLock lock(&m_cs);
     const CString text = m_ini.GetArrayString(&items, items.GetSize(), delimiter);
     ValuesFor(m_mapSections, section).SetAt(key, text);
+    if (writeThrough != 0 && m_ini.WriteString(section, key, text))
+        m_pRead->Holds(section, key, text, text);
+    else
+        m_pRead->Own(section, key);
     if (writeThrough == 0)
         m_bDirty = 1;
-    else
-        m_ini.WriteString(section, key, text);
 }
 
 void CTqEnvIni::GetOrderArray(CString section, CStringArray& items, CString def, CString pattern, int first)
@@ -66,6 +70,10 @@ void CTqEnvIni::GetOrderArray(CString section, CStringArray& items, CString def,
     if (!array) {
         if (first < 0 || pattern.Find(L"%d") < 0 || !IsSafeKeyPattern(pattern))
             return;
+        // Taken before the items: a change between the two makes Save see
+        // the section as changed, never the other way round.
+        m_pRead->RecordArray(ReadRecord::Kind::OrderArray, section,
+                             ArrayLines(m_ini, ReadRecord::Kind::OrderArray, section));
         const int count = m_ini.GetInt(section, L"count", 0, 10);
         const std::uint64_t budget = count > 0 ? ReadBudget(m_ini.GetPathName()) : 0;
         array = &ArrayFor(ArraysFor(m_mapOrderArrays, section), section);
@@ -95,6 +103,7 @@ void CTqEnvIni::SetOrderArray(CString section, CStringArray& items, CString patt
     record.Format(L"%d^%s", first, pattern);
     m_mapOrderFormats.SetAt(section, record);
     array.Copy(items);
+    m_pRead->ForgetArray(ReadRecord::Kind::OrderArray, section);
     m_bDirty = 1;
 }
 
@@ -104,6 +113,11 @@ void CTqEnvIni::GetTreeArray(CString section, CStringArray& items, CString prefi
     items.RemoveAll();
     if (prefix.IsEmpty())
         prefix = section;
+    // A section seen for the first time is recorded as read before its
+    // items; one the document holds already keeps what it has.
+    if (!m_mapTreeArrays.PLookup(section))
+        m_pRead->RecordArray(ReadRecord::Kind::TreeArray, section,
+                             ArrayLines(m_ini, ReadRecord::Kind::TreeArray, section));
     ArrayMap& arrays = ArraysFor(m_mapTreeArrays, section);
     if (!m_mapTreeDelimiters.PLookup(section))
         m_mapTreeDelimiters.SetAt(section, delimiter);
@@ -139,5 +153,6 @@ void CTqEnvIni::SetTreeArray(CString section, CStringArray& items, CString prefi
     CStringArray& array = ArrayFor(ArraysFor(m_mapTreeArrays, section), prefix);
     m_mapTreeDelimiters.SetAt(section, delimiter);
     array.Copy(items);
+    m_pRead->ForgetArray(ReadRecord::Kind::TreeArray, section);
     m_bDirty = 1;
 }

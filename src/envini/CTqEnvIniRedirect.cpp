@@ -3,6 +3,7 @@
 #include <zvenv/ZvUtil.h>
 #include <zvenv/platform/Os.h>
 
+#include "envmgr/Seeding.h"
 #include "util/CPath.h"
 
 namespace {
@@ -27,12 +28,10 @@ int CTqEnvIni::ReloadFile(int restoreFromSystem)
         const CString fileName = CPath(path, 0, 0).GetFileName();
         CString source;
         source.Format(L"%s%s", fnTqEnvMgr()->GetSystemPath(L""), fileName);
-        // A document of the system folder is its own shipped copy: deleting
-        // it first would lose the file, so it is left alone.
-        if (!SameFile(source, path)) {
-            zv::os::DeleteFile(path);
-            zv::os::CopyFile(source, path, true);
-        }
+        // A document of the system folder is its own shipped copy and is
+        // left alone.
+        if (!SameFile(source, path))
+            zv::envmgr::RestoreFromShipped(path, source, zv::envmgr::WithoutShipped::Delete);
     }
     // Clearing under the same hold leaves no gap in which another thread
     // could cache a value of the replaced file.
@@ -46,6 +45,6 @@ int CTqEnvIni::ChangeSavePathToUserIdPath()
     const CString fileName = CPath(m_ini.GetPathName(), 0, 0).GetFileName();
     CString path;
     path.Format(L"%s%s", fnTqEnvMgr()->GetUserIdPath(L""), fileName);
-    m_ini.SetPathName(path);
+    SetPathName(path);
     return 1;
 }

@@ -3,7 +3,9 @@
 #include <zvenv/platform/Profile.h>
 
 #include "envini/EnvIniText.h"
-#include "ini/IniFile.h"
+#include "envini/ReadRecord.h"
+
+#include <vector>
 
 using namespace zv::envini;
 
@@ -22,6 +24,43 @@ bool HasPlainValues(const CTqEnvIni::SectionValues& sections)
     return false;
 }
 
+// What Save writes over the file, in one rule: what was set through the
+// document, always; what the document only read, only where the file still
+// holds what was read (a key that was missing, only where it still is).
+// asRead is null for the document's own entries; inFile gives what the file
+// holds now, read only when needed.
+template <typename InFile> bool Writes(const CString* asRead, InFile inFile)
+{
+    return !asRead || *asRead == inFile();
+}
+
+// The writes of a save, as CTqIni makes them but straight into the open
+// batch: CTqIni would first create a missing file as a bare mark and test
+// for the file before every key, where the batch's one write makes it.
+class BatchWrites {
+public:
+    explicit BatchWrites(const CString& path) : m_path(path) {}
+    void String(const CString& section, const CString& key, const CString& value) const
+    {
+        WritePrivateProfileStringW(section, key, value, m_path);
+    }
+    void Int(const CString& section, const CString& key, int value) const { String(section, key, IntText(value)); }
+    void DeleteSection(const CString& section) const { WritePrivateProfileStringW(section, nullptr, nullptr, m_path); }
+
+private:
+    const CString& m_path;
+};
+
+// The entries of a save, in the order the maps visit them: whether each is
+// written, and for written arrays the lines they left in the file.
+struct SavePlan {
+    std::vector<char> values;
+    std::vector<char> orders;
+    std::vector<char> trees;
+    std::vector<CString> orderLines;
+    std::vector<CString> treeLines;
+};
+
 } // namespace
 
 void CTqEnvIni::Save()
@@ -34,12 +73,17 @@ void CTqEnvIni::Save()
         return;
     }
     // The per-key writes below are applied to one parsed copy of the file
-    // and the file is written once, when the batch closes. The first write
-    // would create a missing file as a bare UTF-16LE mark; doing that before
-    // the batch opens gives the batch the same starting point.
-    zv::ini::PrepareFile(path);
+    // and the file is written once. The batch holds the writers' lock from
+    // its fresh read of the file to its write, so what the file holds is
+    // compared and changed with no other writer in between. A missing file
+    // is made by that one write, whole.
     zv::ProfileBatch batch(path);
+    const BatchWrites write(path);
+    const ReadRecord& read = *m_pRead;
+    SavePlan plan;
 
+    // Every entry is weighed against the file as the batch found it, before
+    // this save changes any of it.
     POSITION pos = m_mapSections.GetStartPosition();
     while (pos) {
         CString section;
@@ -49,61 +93,143 @@ void CTqEnvIni::Save()
         while (inner) {
             CString key, text;
             values->GetNextAssoc(inner, key, text);
-            m_ini.WriteString(section, key, text);
+            plan.values.push_back(
+                Writes(read.AsRead(section, key, text), [&] { return FileText(m_ini, section, key); }));
+        }
+    }
+    auto weighArrays = [&](SectionArrays& arrays, ReadRecord::Kind kind, std::vector<char>& writes) {
+        POSITION at = arrays.GetStartPosition();
+        while (at) {
+            CString section;
+            ArrayMap* inner = nullptr;
+            arrays.GetNextAssoc(at, section, inner);
+            writes.push_back(Writes(read.FindArray(kind, section), [&] { return ArrayLines(m_ini, kind, section); }));
+        }
+    };
+    weighArrays(m_mapOrderArrays, ReadRecord::Kind::OrderArray, plan.orders);
+    weighArrays(m_mapTreeArrays, ReadRecord::Kind::TreeArray, plan.trees);
+
+    std::size_t entry = 0;
+    pos = m_mapSections.GetStartPosition();
+    while (pos) {
+        CString section;
+        CMapStringToString* values = nullptr;
+        m_mapSections.GetNextAssoc(pos, section, values);
+        POSITION inner = values->GetStartPosition();
+        while (inner) {
+            CString key, text;
+            values->GetNextAssoc(inner, key, text);
+            if (plan.values[entry++])
+                write.String(section, key, text);
         }
     }
 
     // Ordered arrays: the section is written afresh from its record, "first
     // index^key pattern".
+    entry = 0;
     pos = m_mapOrderArrays.GetStartPosition();
     while (pos) {
         CString section;
         ArrayMap* arrays = nullptr;
         m_mapOrderArrays.GetNextAssoc(pos, section, arrays);
+        if (!plan.orders[entry++])
+            continue;
         CString record;
         m_mapOrderFormats.Lookup(section, record);
         const int caret = record.Find(L'^');
         const int first = zv::crt::wtoi(caret < 0 ? record : record.Left(caret));
         const CString pattern = caret < 0 ? CString() : record.Mid(caret + 1);
-        m_ini.DeleteSection(section);
+        write.DeleteSection(section);
         POSITION inner = arrays->GetStartPosition();
         while (inner) {
             CString name;
             CStringArray* items = nullptr;
             arrays->GetNextAssoc(inner, name, items);
-            m_ini.WriteInt(section, L"count", items->GetSize(), 10);
+            write.Int(section, L"count", items->GetSize());
             for (int i = 0; i < items->GetSize(); ++i)
-                m_ini.WriteString(name, FormatKey(pattern, first + i), items->GetAt(i));
+                write.String(name, FormatKey(pattern, first + i), items->GetAt(i));
         }
     }
 
     // Tree arrays: the section lists its sub-sections; each sub-section is
     // overwritten key by key, so parts beyond a new count stay in the file.
+    entry = 0;
     pos = m_mapTreeArrays.GetStartPosition();
     while (pos) {
         CString section;
         ArrayMap* arrays = nullptr;
         m_mapTreeArrays.GetNextAssoc(pos, section, arrays);
+        if (!plan.trees[entry++])
+            continue;
         CString delimiter;
         m_mapTreeDelimiters.Lookup(section, delimiter);
-        m_ini.DeleteSection(section);
+        write.DeleteSection(section);
         POSITION inner = arrays->GetStartPosition();
         while (inner) {
             CString prefix;
             CStringArray* items = nullptr;
             arrays->GetNextAssoc(inner, prefix, items);
-            m_ini.WriteInt(section, L"count", items->GetSize(), 10);
+            write.Int(section, L"count", items->GetSize());
             for (int i = 0; i < items->GetSize(); ++i) {
                 CString subSection;
                 subSection.Format(L"%s_%d", prefix, i);
-                m_ini.WriteString(section, IntText(i), subSection);
+                write.String(section, IntText(i), subSection);
                 CStringArray parts;
                 StringToArray(items->GetAt(i), parts, delimiter);
-                m_ini.WriteInt(subSection, L"count", parts.GetSize(), 10);
+                write.Int(subSection, L"count", parts.GetSize());
                 for (int j = 0; j < parts.GetSize(); ++j)
-                    m_ini.WriteString(subSection, IntText(j), parts[j]);
+                    write.String(subSection, IntText(j), parts[j]);
             }
         }
     }
+
+    // The arrays as written are what the next save compares with.
+    auto linesWritten = [&](SectionArrays& arrays, ReadRecord::Kind kind, const std::vector<char>& writes,
+                            std::vector<CString>& lines) {
+        std::size_t at = 0;
+        POSITION p = arrays.GetStartPosition();
+        while (p) {
+            CString section;
+            ArrayMap* inner = nullptr;
+            arrays.GetNextAssoc(p, section, inner);
+            lines.push_back(writes[at++] ? ArrayLines(m_ini, kind, section) : CString());
+        }
+    };
+    linesWritten(m_mapOrderArrays, ReadRecord::Kind::OrderArray, plan.orders, plan.orderLines);
+    linesWritten(m_mapTreeArrays, ReadRecord::Kind::TreeArray, plan.trees, plan.treeLines);
+
+    // A save that did not reach the disk leaves everything as it was: the
+    // document stays dirty and the system's reason is the last error.
+    if (!batch.Flush())
+        return;
+    entry = 0;
+    pos = m_mapSections.GetStartPosition();
+    while (pos) {
+        CString section;
+        CMapStringToString* values = nullptr;
+        m_mapSections.GetNextAssoc(pos, section, values);
+        POSITION inner = values->GetStartPosition();
+        while (inner) {
+            CString key, text;
+            values->GetNextAssoc(inner, key, text);
+            if (plan.values[entry++])
+                m_pRead->Holds(section, key, text, text);
+        }
+    }
+    auto recordWritten = [&](SectionArrays& arrays, ReadRecord::Kind kind, const std::vector<CString>& lines,
+                             const std::vector<char>& writes) {
+        std::size_t at = 0;
+        POSITION p = arrays.GetStartPosition();
+        while (p) {
+            CString section;
+            ArrayMap* inner = nullptr;
+            arrays.GetNextAssoc(p, section, inner);
+            if (writes[at])
+                m_pRead->RecordArray(kind, section, lines[at]);
+            ++at;
+        }
+    };
+    recordWritten(m_mapOrderArrays, ReadRecord::Kind::OrderArray, plan.orderLines, plan.orders);
+    recordWritten(m_mapTreeArrays, ReadRecord::Kind::TreeArray, plan.treeLines, plan.trees);
     m_bDirty = 0;
 }

@@ -2,12 +2,28 @@
 #include <zvenv/ZvUtil.h>
 
 #include "envini/EnvIniText.h"
+#include "envini/ReadRecord.h"
+#include "ini/IniFile.h"
 
 using namespace zv::envini;
 
 // Every getter answers from the cache when it can; on a miss it reads the
-// file once (the caller's default travels down, so a missing key gives the
-// default) and caches the text, also when it is the default.
+// file once and caches the text, also when it is the caller's default for a
+// missing key. What the file held is recorded for Save.
+
+namespace {
+
+// The text of a value not cached yet: the file's, or for a missing key the
+// default as the profile functions give it; recorded as read.
+CString ReadMiss(const CTqIni& ini, ReadRecord& read, const CString& section, const CString& key, const CString& def)
+{
+    const CString fileText = FileText(ini, section, key);
+    const CString text = fileText == ReadRecord::Missing() ? ini.GetString(section, key, def) : fileText;
+    read.Read(section, key, fileText, text);
+    return text;
+}
+
+} // namespace
 
 CString CTqEnvIni::GetString(CString section, CString key, CString def)
 {
@@ -15,7 +31,7 @@ CString CTqEnvIni::GetString(CString section, CString key, CString def)
     CMapStringToString& values = ValuesFor(m_mapSections, section);
     if (const CString* text = values.PLookup(key))
         return *text;
-    const CString text = m_ini.GetString(section, key, def);
+    const CString text = ReadMiss(m_ini, *m_pRead, section, key, def);
     values.SetAt(key, text);
     return text;
 }
@@ -32,8 +48,13 @@ int CTqEnvIni::GetInt(CString section, CString key, int def)
     CMapStringToString& values = ValuesFor(m_mapSections, section);
     if (const CString* text = values.PLookup(key))
         return zv::crt::wtoi(*text);
-    const int value = m_ini.GetInt(section, key, def, 10);
-    values.SetAt(key, IntText(value));
+    const CString fileText = FileText(m_ini, section, key);
+    const int value = fileText == ReadRecord::Missing()
+                          ? def
+                          : static_cast<int>(zv::ini::UIntFromText(fileText, static_cast<unsigned>(def), 10));
+    const CString text = IntText(value);
+    m_pRead->Read(section, key, fileText, text);
+    values.SetAt(key, text);
     return value;
 }
 
@@ -44,22 +65,24 @@ double CTqEnvIni::GetDouble(CString section, CString key, double def)
     if (const CString* text = values.PLookup(key))
         return zv::crt::wtof(*text);
     // The first answer is the file's number itself; the cache keeps "%f".
-    const double value = m_ini.GetDouble(section, key, def);
-    values.SetAt(key, DoubleText(value));
+    const CString fileText = FileText(m_ini, section, key);
+    const double value = fileText == ReadRecord::Missing() ? def : zv::ini::DoubleFromText(fileText, def);
+    const CString text = DoubleText(value);
+    m_pRead->Read(section, key, fileText, text);
+    values.SetAt(key, text);
     return value;
 }
 
 namespace {
 
 // The cached text of a value kept in a utility-library text form.
-CString CachedText(CCriticalSection& cs, CTqEnvIni::SectionValues& sections, const CTqIni& ini, const CString& section,
+CString CachedText(CTqEnvIni::SectionValues& sections, const CTqIni& ini, ReadRecord& read, const CString& section,
                    const CString& key, const CString& defText)
 {
-    CSingleLock lock(&cs);
     CMapStringToString& values = ValuesFor(sections, section);
     if (const CString* text = values.PLookup(key))
         return *text;
-    const CString text = ini.GetString(section, key, defText);
+    const CString text = ReadMiss(ini, read, section, key, defText);
     values.SetAt(key, text);
     return text;
 }
@@ -69,25 +92,25 @@ CString CachedText(CCriticalSection& cs, CTqEnvIni::SectionValues& sections, con
 CPoint CTqEnvIni::GetPoint(CString section, CString key, CPoint& def)
 {
     CSingleLock lock(&m_cs);
-    return StringToPoint(CachedText(m_cs, m_mapSections, m_ini, section, key, PointToString(def, L",")));
+    return StringToPoint(CachedText(m_mapSections, m_ini, *m_pRead, section, key, PointToString(def, L",")));
 }
 
 unsigned long CTqEnvIni::GetRGB(CString section, CString key, unsigned long def)
 {
     CSingleLock lock(&m_cs);
-    return StringToRGB(CachedText(m_cs, m_mapSections, m_ini, section, key, RGBToString(def, L",")));
+    return StringToRGB(CachedText(m_mapSections, m_ini, *m_pRead, section, key, RGBToString(def, L",")));
 }
 
 CRect CTqEnvIni::GetRect(CString section, CString key, CRect& def)
 {
     CSingleLock lock(&m_cs);
-    return StringToRect(CachedText(m_cs, m_mapSections, m_ini, section, key, RectToString(def, L",")));
+    return StringToRect(CachedText(m_mapSections, m_ini, *m_pRead, section, key, RectToString(def, L",")));
 }
 
 CSize CTqEnvIni::GetSize(CString section, CString key, CSize& def)
 {
     CSingleLock lock(&m_cs);
-    return StringToSize(CachedText(m_cs, m_mapSections, m_ini, section, key, SizeToString(def, L",")));
+    return StringToSize(CachedText(m_mapSections, m_ini, *m_pRead, section, key, SizeToString(def, L",")));
 }
 
 // Every setter caches the text form; without write-through the document
@@ -97,16 +120,24 @@ void CTqEnvIni::SetString(CString section, CString key, CString value, int write
 {
     CSingleLock lock(&m_cs);
     ValuesFor(m_mapSections, section).SetAt(key, value);
+    // A value written through is in the file as a saved one is.
+    if (writeThrough != 0 && m_ini.WriteString(section, key, value))
+        m_pRead->Holds(section, key, value, value);
+    else
+        m_pRead->Own(section, key);
     if (writeThrough == 0)
         m_bDirty = 1;
-    else
-        m_ini.WriteString(section, key, value);
 }
 
 void CTqEnvIni::SetStringEx(CString section, CString key, CString value)
 {
     CSingleLock lock(&m_cs);
-    m_ini.WriteString(section, key, value);
+    // The cache keeps its text, which Save writes back; a value only read
+    // is now compared with what this document wrote, not with what it read.
+    CMapStringToString* values = FindValues(m_mapSections, section);
+    const CString* cached = values ? values->PLookup(key) : nullptr;
+    if (m_ini.WriteString(section, key, value) && cached && !m_pRead->IsOwn(section, key))
+        m_pRead->Holds(section, key, value, *cached);
 }
 
 void CTqEnvIni::SetInt(CString section, CString key, int value, int writeThrough)
@@ -146,6 +177,7 @@ int CTqEnvIni::DeleteKey(const wchar_t* section, const wchar_t* key)
     CSingleLock lock(&m_cs);
     if (CMapStringToString* values = FindValues(m_mapSections, section)) {
         values->RemoveKey(key);
+        m_pRead->Forget(section, key);
     } else if (m_mapOrderArrays.PLookup(section) || m_mapTreeArrays.PLookup(section)) {
         // Keys of array sections are not deleted one by one.
         return 1;
@@ -164,12 +196,14 @@ int CTqEnvIni::DeleteSection(const wchar_t* section)
     if (CMapStringToString* values = FindValues(m_mapSections, section)) {
         delete values;
         m_mapSections.RemoveKey(section);
+        m_pRead->ForgetValues(section);
         return m_ini.DeleteSection(section);
     }
     if (ArrayMap** arrays = m_mapOrderArrays.PLookup(section)) {
         FreeArrays(*arrays);
         m_mapOrderArrays.RemoveKey(section);
         m_mapOrderFormats.RemoveKey(section);
+        m_pRead->ForgetArray(ReadRecord::Kind::OrderArray, section);
         return m_ini.DeleteSection(section);
     }
     if (ArrayMap** found = m_mapTreeArrays.PLookup(section)) {
@@ -188,6 +222,7 @@ int CTqEnvIni::DeleteSection(const wchar_t* section)
         FreeArrays(arrays);
         m_mapTreeArrays.RemoveKey(section);
         m_mapTreeDelimiters.RemoveKey(section);
+        m_pRead->ForgetArray(ReadRecord::Kind::TreeArray, section);
         return m_ini.DeleteSection(section);
     }
     return 1;

@@ -10,6 +10,7 @@
 #include "envjson/JsonFileText.h"
 #include "envjson/JsonValidator.h"
 #include "envjson/RejectedCopy.h"
+#include "envmgr/Seeding.h"
 #include "util/CPath.h"
 #include "json/Json.h"
 #include "json/JsonMerge.h"
@@ -162,8 +163,7 @@ void CTqEnvJson::Load()
     if (!FILEEXISTS(path)) {
         // Created only where nothing exists yet: a file that appears meanwhile
         // is read, never overwritten.
-        const std::string bytes = DefaultDocumentBytes();
-        if (!zv::os::CreateNewFile(path, bytes.data(), bytes.size()) && !FILEEXISTS(path))
+        if (!zv::envmgr::CreateMissing(path, DefaultDocumentBytes()) && !FILEEXISTS(path))
             return;
     }
 
@@ -179,20 +179,12 @@ void CTqEnvJson::Load()
     auto length = static_cast<DWORD>(file.GetLength() & 0xFFFFFFFFu);
 
     if (length == 0) {
-        // An emptied file gets the shipped copy back, or the default text.
+        // An emptied file gets the shipped copy back, or the default text; a
+        // file this process may not write stays as it is.
         file.Close();
         const CString systemCopy = SystemCopyPath(fileName);
-        if (FILEEXISTS(systemCopy)) {
-            zv::os::CopyFile(systemCopy, path, false);
-        } else {
-            // A file this process may not write stays as it is.
-            CFile probe;
-            if (!probe.Open(path, CFile::modeNoTruncate | CFile::modeReadWrite))
-                return;
-            probe.Close();
-            const std::string bytes = DefaultDocumentBytes();
-            zv::os::WriteFileAtomic(path, bytes.data(), bytes.size());
-        }
+        if (!zv::envmgr::RefillEmpty(path, systemCopy, DefaultDocumentBytes()) && !FILEEXISTS(systemCopy))
+            return;
         if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone))
             return;
         length = static_cast<DWORD>(file.GetLength() & 0xFFFFFFFFu);
@@ -319,7 +311,7 @@ int CTqEnvJson::ReloadFile(int fromSystem)
             const CString systemCopy = SystemCopyPath(CPath(m_strPath, 0, 0).GetFileName());
             if (!FILEEXISTS(systemCopy))
                 return 0;
-            zv::os::CopyFile(systemCopy, m_strPath, false);
+            zv::envmgr::RestoreFromShipped(m_strPath, systemCopy, zv::envmgr::WithoutShipped::Keep);
         }
         if (m_pJson)
             JsonDeleteNode(m_pJson);

@@ -2,6 +2,7 @@
 
 #include "envjson/JsonValidator.h"
 #include "envmgr/Names.h"
+#include "envmgr/RootChoice.h"
 
 #include <zvenv/ZvUtil.h>
 #include <zvenv/platform/Os.h>
@@ -95,19 +96,11 @@ int CTqEnvMgr::Initialize()
     return result;
 }
 
-// The root is the parent of the folder that holds the executable; an
-// executable directly in the top folder gets the top folder itself.
+// The root is the parent of the folder that holds the executable, unless an
+// administration tool chose another before start-up (zvenv/EnvTool.h).
 int CTqEnvMgr::DetermineRootPath()
 {
-    const CString exe = zv::os::ExecutablePath();
-    CString folder = exe.Left(exe.ReverseFind(zv::os::kSeparator));
-    CString root = folder.Left(folder.ReverseFind(zv::os::kSeparator) + 1);
-    if (root.IsEmpty())
-        root = CString(zv::os::kSeparator);
-    root = zv::os::FullPath(root);
-    if (root.IsEmpty() || root[root.GetLength() - 1] != zv::os::kSeparator)
-        root += zv::os::kSeparator;
-    m_strRootPath = root;
+    m_strRootPath = zv::envmgr::TakeStartupRoot();
     return 1;
 }
 

@@ -1,6 +1,7 @@
 #include <zvenv/CTqEnvMgr.h>
 
 #include "envmgr/Names.h"
+#include "envmgr/Seeding.h"
 
 #include <zvenv/ZvUtil.h>
 #include <zvenv/platform/Os.h>
@@ -107,13 +108,10 @@ void CTqEnvMgr::SetUserID(CString id, int encrypt)
     const CString folder = GetUserPath(L"") + id + kSep;
     CREATEDIRECTORYS(folder);
     const CString settingFile = folder + L"envsetting.ini";
-    if (!FILEEXISTS(settingFile)) {
-        static const unsigned char kMark[] = {0xFF, 0xFE};
-        zv::os::CreateNewFile(settingFile, kMark, sizeof kMark);
-        const CString templateFile = GetSystemPath(L"") + L"envsetting.ini";
-        if (FILEEXISTS(templateFile))
-            zv::os::CopyFile(templateFile, settingFile, false);
-    }
+    // The template's copy, or without a template a file holding only the
+    // byte-order mark; never a bare mark where a template could be copied.
+    if (!zv::envmgr::SeedFromShipped(settingFile, GetSystemPath(L"") + L"envsetting.ini"))
+        zv::envmgr::CreateMissing(settingFile, std::string("\xFF\xFE", 2));
     m_pEnvSetting->SetPathName(settingFile);
 }
 

@@ -3,6 +3,7 @@
 #include "envjson/JsonValidator.h"
 #include "envjson/RejectedCopy.h"
 #include "envmgr/Names.h"
+#include "envmgr/Seeding.h"
 #include "util/CPath.h"
 
 #include <zvenv/ZvUtil.h>
@@ -66,14 +67,6 @@ void CreateFolderOf(const CString& path)
     CREATEDIRECTORYS(parts.GetDrive() + parts.GetDir(-1));
 }
 
-// The shipped default copied to a user's file; 1 when it was copied.
-int SeedFromSystem(const CString& shipped, const CString& path, bool overwrite)
-{
-    if (!FILEEXISTS(shipped))
-        return 0;
-    return zv::os::CopyFile(shipped, path, !overwrite) ? 1 : 0;
-}
-
 template <typename Doc> void DestroyAll(Registry<Doc>& map)
 {
     POSITION pos = map.GetStartPosition();
@@ -123,9 +116,7 @@ static Doc* GetDocument(CTqEnvMgr& mgr, Registry<Doc>& registry, const CString& 
     CreateFolderOf(path);
     const bool seeded = !clone && !system;
     const CString shipped = mgr.GetSystemPath(L"") + text.file;
-    int copy = 0;
-    if (seeded && !FILEEXISTS(path))
-        copy = SeedFromSystem(shipped, path, false);
+    int copy = seeded && zv::envmgr::SeedFromShipped(path, shipped) ? 1 : 0;
     doc = new Doc;
     bind(*doc, path);
     if constexpr (std::is_same_v<Doc, CTqEnvJson>) {
@@ -134,7 +125,7 @@ static Doc* GetDocument(CTqEnvMgr& mgr, Registry<Doc>& registry, const CString& 
             {
                 zv::FileWriteLock writers(path);
                 if (zv::envjson::KeepRejectedCopy(path))
-                    copy = SeedFromSystem(shipped, path, true);
+                    copy = zv::envmgr::RestoreFromShipped(path, shipped, zv::envmgr::WithoutShipped::Keep) ? 1 : 0;
             }
             if (copy == 1)
                 doc->Load();

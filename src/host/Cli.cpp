@@ -1,9 +1,13 @@
 #include "Cli.h"
 
+#include <zvenv/ZvUtil.h>
+#include <zvenv/platform/Text.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -66,6 +70,11 @@ std::string Narrow(const CString& text)
 {
     return text.ToUtf8();
 }
+bool IsUtf8(const std::string& bytes)
+{
+    std::wstring ignored;
+    return zv::text::DecodeUtf8(bytes, ignored);
+}
 
 int Fail(const std::string& message)
 {
@@ -92,6 +101,17 @@ int Usage(const std::string& message, const char* help)
     return kUsage;
 }
 
+int Unstorable(const std::string& message)
+{
+    std::fprintf(stderr, "zvenv: %s\n", message.c_str());
+    return kUsage;
+}
+
+void Warn(const std::string& message)
+{
+    std::fprintf(stderr, "zvenv: warning: %s\n", message.c_str());
+}
+
 int Help(const char* help)
 {
     std::fputs(help, stdout);
@@ -107,13 +127,84 @@ void Print(const CString& line)
     Print(Narrow(line));
 }
 
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+bool HasBlankEnd(const std::string& text)
+{
+    return !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()));
+}
+bool HasLineBreak(const std::string& text)
+{
+    return text.find_first_of("\r\n") != std::string::npos;
+}
+
+} // namespace
+
+std::string IniSectionProblem(const std::string& section)
+{
+    if (section.empty())
+        return "a section name cannot be empty";
+    if (HasLineBreak(section))
+        return "it holds a line break, which would start a new line in the file";
+    if (section.find(']') != std::string::npos)
+        return "it holds ']', which ends a section name in the file";
+    if (HasBlankEnd(section))
+        return "it starts or ends with a blank, which reading drops";
+    return std::string();
+}
+
+std::string IniKeyProblem(const std::string& key)
+{
+    if (key.empty())
+        return "a key cannot be empty";
+    if (HasLineBreak(key))
+        return "it holds a line break, which would start a new line in the file";
+    if (key.find('=') != std::string::npos)
+        return "it holds '=', which ends a key in the file";
+    if (key.front() == '[')
+        return "it starts with '[', which the file reads as a section";
+    if (key.front() == ';')
+        return "it starts with ';', which the file reads as a comment";
+    if (HasBlankEnd(key))
+        return "it starts or ends with a blank, which reading drops";
+    return std::string();
+}
+
+std::string IniValueProblem(const std::string& value)
+{
+    if (HasLineBreak(value))
+        return "it holds a line break, which would start a new line in the file";
+    if (HasBlankEnd(value))
+        return "it starts or ends with a blank, which reading drops";
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return "it is enclosed in quotes, which reading removes";
+    return std::string();
+}
+
+namespace {
+
+const std::pair<const char*, ValueType> kTypes[] = {
+    {"string", ValueType::String}, {"int", ValueType::Int},   {"double", ValueType::Double},
+    {"point", ValueType::Point},   {"rect", ValueType::Rect}, {"size", ValueType::Size},
+    {"rgb", ValueType::Rgb},       {"bool", ValueType::Bool}, {"null", ValueType::Null},
+};
+
+} // namespace
+
+const char* ValueTypeName(ValueType type)
+{
+    for (const auto& entry : kTypes)
+        if (entry.second == type)
+            return entry.first;
+    return "string";
+}
+
 bool ParseValueType(const std::string& name, ValueType& type)
 {
-    static const std::pair<const char*, ValueType> kTypes[] = {
-        {"string", ValueType::String}, {"int", ValueType::Int},   {"double", ValueType::Double},
-        {"point", ValueType::Point},   {"rect", ValueType::Rect}, {"size", ValueType::Size},
-        {"rgb", ValueType::Rgb},
-    };
     if (name.empty()) {
         type = ValueType::String;
         return true;
@@ -187,7 +278,8 @@ bool ParseValue(ValueType type, const std::string& text, Value& value, std::stri
         char* end = nullptr;
         errno = 0;
         value.d = std::strtod(text.c_str(), &end);
-        if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0' || errno == ERANGE) {
+        if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0' || errno == ERANGE ||
+            !std::isfinite(value.d)) {
             reason = "'" + text + "' is not a number";
             return false;
         }
@@ -218,8 +310,46 @@ bool ParseValue(ValueType type, const std::string& text, Value& value, std::stri
         value.rgb = static_cast<unsigned long>(n[0]) | static_cast<unsigned long>(n[1]) << 8 |
                     static_cast<unsigned long>(n[2]) << 16;
         return true;
+    case ValueType::Bool:
+        if (text != "true" && text != "false") {
+            reason = "'" + text + "' is not true or false";
+            return false;
+        }
+        value.flag = text == "true";
+        return true;
+    case ValueType::Null:
+        if (text != "null") {
+            reason = "'" + text + "' is not null";
+            return false;
+        }
+        return true;
     }
     return false;
+}
+
+CString StoredText(const Value& value)
+{
+    switch (value.type) {
+    case ValueType::Int:
+        return CString(std::to_wstring(value.i));
+    case ValueType::Double:
+        return FormatDouble(value.d);
+    case ValueType::Point:
+        return PointToString(value.point, L",");
+    case ValueType::Size:
+        return SizeToString(value.size, L",");
+    case ValueType::Rect:
+        return RectToString(value.rect, L",");
+    case ValueType::Rgb:
+        return RGBToString(value.rgb, L",");
+    case ValueType::Bool:
+        return value.flag ? CString(L"true") : CString(L"false");
+    case ValueType::Null:
+        return CString(L"null");
+    case ValueType::String:
+        break;
+    }
+    return value.text;
 }
 
 CString FormatDouble(double value)

@@ -41,24 +41,36 @@ private:
 
 CString Wide(const std::string& utf8);
 std::string Narrow(const CString& text);
+bool IsUtf8(const std::string& bytes);
 
 // Exit codes of the host.
 constexpr int kOk = 0;
-constexpr int kFailed = 1; // the library could not do it (refused, missing, unreadable, invalid)
-constexpr int kUsage = 2;  // the command line is wrong
+constexpr int kFailed = 1; // not found, refused, not saved
+constexpr int kUsage = 2;  // the command line is wrong, or asks for what cannot be stored as given
 
 int Fail(const std::string& message);                    // "zvenv: message" on stderr; kFailed
 int Usage(const std::string& message, const char* help); // the message and the synopsis on stderr; kUsage
+int Unstorable(const std::string& message);              // "zvenv: message" on stderr; kUsage
+void Warn(const std::string& message);                   // "zvenv: warning: message" on stderr
 int Help(const char* help);                              // the help on stdout; kOk
 void Print(const std::string& line);
 void Print(const CString& line);
 
-// The value types of --type, in the text forms the documents store.
-enum class ValueType { String, Int, Double, Point, Rect, Size, Rgb };
+// Why a section name, key or value would not read back from an INI file as
+// it was written (the profile functions trim, unquote and split lines);
+// empty when it would.
+std::string IniSectionProblem(const std::string& section);
+std::string IniKeyProblem(const std::string& key);
+std::string IniValueProblem(const std::string& value);
+
+// The value types of --type, in the text forms the documents store; bool
+// and null exist in JSON documents only.
+enum class ValueType { String, Int, Double, Point, Rect, Size, Rgb, Bool, Null };
 
 // False for a name that is not one of string, int, double, point, rect,
-// size, rgb; empty text is string.
+// size, rgb, bool, null; empty text is string.
 bool ParseValueType(const std::string& name, ValueType& type);
+const char* ValueTypeName(ValueType type);
 
 // A value given on the command line, checked against its type: whole text
 // read, numbers in range, colours 0 to 255. False with the reason otherwise.
@@ -71,10 +83,14 @@ struct Value {
     CSize size;
     CRect rect;
     unsigned long rgb = 0;
+    bool flag = false;
 };
 bool ParseValue(ValueType type, const std::string& text, Value& value, std::string& reason);
 
 // A number as the host prints it: the shortest text that reads back the same.
 CString FormatDouble(double value);
+// The value's text in the form the documents store (the utility library's
+// forms for points, sizes, rectangles and colours).
+CString StoredText(const Value& value);
 
 } // namespace zvenv

@@ -34,6 +34,16 @@ wchar_t* Duplicate(const wchar_t* text)
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
 
+// The part of a value that number readings look at, as the fixed buffer of
+// the platform's read gives it.
+void NumberPart(const wchar_t* text, wchar_t (&out)[kNumberChars + 1])
+{
+    std::size_t n = 0;
+    for (; n < kNumberChars && text[n]; ++n)
+        out[n] = text[n];
+    out[n] = 0;
+}
+
 struct KeyNameContext {
     wchar_t* out;
     unsigned long room;
@@ -168,9 +178,25 @@ unsigned int CTqIni::GetUInt(const wchar_t* section, const wchar_t* key, unsigne
         return def;
     wchar_t value[kNumberChars + 1];
     GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
-    if (!value[0])
+    return zv::ini::UIntFromText(value, def, base);
+}
+
+unsigned int zv::ini::UIntFromText(const wchar_t* text, unsigned int def, int base)
+{
+    if (!text || !text[0])
         return def;
-    return zv::crt::wcstoul(value, __ValidateBase(base));
+    wchar_t value[kNumberChars + 1];
+    NumberPart(text, value);
+    return zv::crt::wcstoul(value, base == 2 || base == 8 || base == 16 ? base : 10);
+}
+
+double zv::ini::DoubleFromText(const wchar_t* text, double def)
+{
+    if (!text || !text[0])
+        return def;
+    wchar_t value[kNumberChars + 1];
+    NumberPart(text, value);
+    return std::wcstod(value, nullptr);
 }
 
 int CTqIni::WriteInt(const wchar_t* section, const wchar_t* key, int value, int base) const
@@ -204,9 +230,7 @@ double CTqIni::GetDouble(const wchar_t* section, const wchar_t* key, double def)
         return def;
     wchar_t value[kNumberChars + 1];
     GetPrivateProfileStringW(section, key, L"", value, kNumberChars + 1, m_pszPathName);
-    if (!value[0])
-        return def;
-    return std::wcstod(value, nullptr);
+    return zv::ini::DoubleFromText(value, def);
 }
 
 int CTqIni::WriteDouble(const wchar_t* section, const wchar_t* key, double value, int precision) const

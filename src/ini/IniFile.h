@@ -7,4 +7,10 @@ namespace zv::ini {
 // never touched; nothing happens without a path.
 void PrepareFile(const wchar_t* path);
 
+// The typed readings of a value's text, exactly as CTqIni's getters make
+// them (only the first 64 characters count; an empty text gives the
+// default), for callers that read the text themselves.
+unsigned int UIntFromText(const wchar_t* text, unsigned int def, int base);
+double DoubleFromText(const wchar_t* text, double def);
+
 } // namespace zv::ini

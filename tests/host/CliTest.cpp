@@ -1,5 +1,6 @@
 // How the host reads its command line and the values given on it.
 #include "Cli.h"
+#include "JsonText.h"
 
 #include <gtest/gtest.h>
 
@@ -128,4 +129,54 @@ TEST(HostValues, DoublesPrintShortAndReadBackExactly)
         const std::string text = zvenv::Narrow(zvenv::FormatDouble(d));
         EXPECT_EQ(std::strtod(text.c_str(), nullptr), d) << text;
     }
+}
+
+// The host reads the types of JSON documents from their text: everything the
+// library's files hold (comments included) must read, and the output it
+// writes must be JSON that any reader takes.
+TEST(HostJsonText, WhatReadsAndWhatDoesNot)
+{
+    const struct {
+        const wchar_t* text;
+        bool read;
+        const char* written; // the value written back on one line
+    } cases[] = {
+        {L"{}", true, "{}"},
+        {L" [ 1 , -2.5e3, true, false, null ] ", true, "[1,-2.5e3,true,false,null]"},
+        {L"{ // a comment\r\n \"a\" : /* inline */ \"x\" }", true, "{\"a\":\"x\"}"},
+        {L"{\"a\":1,\"a\":2}", true, "{\"a\":1,\"a\":2}"},
+        {L"\"\\u00e9\\ud83d\\ude00\\n\\\"\"", true, "\"\u00e9\U0001F600\\n\\\"\""},
+        {L"\"\\ud800\"", true, "\"\\ud800\""},
+        {L"\"tab\there\"", true, "\"tab\\there\""},
+        {L"", false, ""},
+        {L"{\"a\" 1}", false, ""},
+        {L"[1,]", true, "[1]"},
+        {L"{\"o\": {\"x\": [1,],},}", true, "{\"o\":{\"x\":[1]}}"},
+        {L"[,]", false, ""},
+        {L"[1,,]", false, ""},
+        {L"08", false, ""},
+        {L"[1 2]", false, ""},
+        {L"{\"a\":1} x", false, ""},
+        {L"\"open", false, ""},
+        {L"\"\\x\"", false, ""},
+        {L"\"\\u12\"", false, ""},
+        {L"-", false, ""},
+        {L"1.", false, ""},
+        {L"tru", false, ""},
+        {L"{a:1}", false, ""},
+    };
+    for (const auto& c : cases) {
+        zvenv::JsonValue value;
+        std::string error;
+        EXPECT_EQ(zvenv::ParseJson(c.text, value, error), c.read) << zvenv::Narrow(CString(c.text));
+        if (c.read)
+            EXPECT_EQ(zvenv::WriteJson(value, false), c.written);
+        else
+            EXPECT_EQ(error.rfind("line ", 0), 0u) << error;
+    }
+    // Nesting as deep as the library reads, and no deeper.
+    zvenv::JsonValue value;
+    std::string error;
+    EXPECT_TRUE(zvenv::ParseJson(std::wstring(1000, L'[') + std::wstring(1000, L']'), value, error)) << error;
+    EXPECT_FALSE(zvenv::ParseJson(std::wstring(1001, L'[') + std::wstring(1001, L']'), value, error));
 }

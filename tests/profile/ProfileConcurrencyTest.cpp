@@ -2,8 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <zvenv/platform/Os.h>
+
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -187,6 +198,102 @@ TEST(ProfileConcurrency, FileWriteLockExcludesWritersOfOtherProcesses)
     writer.join();
     EXPECT_TRUE(written);
     EXPECT_EQ(zvtest::WaitFor(holder), 0);
+}
+
+} // namespace
+
+namespace {
+
+using namespace profiletest;
+
+std::set<std::string> TempFiles(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().rfind(".zvtmp-", 0) == 0)
+            names.insert(entry.path().string());
+    return names;
+}
+
+// The process that strace started: its one child.
+pid_t Tracee(pid_t tracer)
+{
+    std::ifstream children("/proc/" + std::to_string(tracer) + "/task/" + std::to_string(tracer) + "/children");
+    pid_t pid = 0;
+    children >> pid;
+    return pid;
+}
+
+char State(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t close = text.rfind(')');
+    return close == std::string::npos || close + 2 >= text.size() ? '?' : text[close + 2];
+}
+
+// The child of DeadWritersTemporariesGoLiveOnesStay: a profile write to
+// a.ini, or with ZVTEST_PLAIN a replacement of doc.json outside the profile
+// writers' lock (as a seeding or a plain file write makes one).
+TEST(ProfileLeftovers, Writer)
+{
+    if (!zvtest::InChild())
+        GTEST_SKIP() << "runs as a child of DeadWritersTemporariesGoLiveOnesStay";
+    const std::string folder = zvtest::ChildRoot() + "user/";
+    const std::string value = std::getenv("ZVTEST_VALUE");
+    if (std::getenv("ZVTEST_PLAIN"))
+        ASSERT_TRUE(zv::os::WriteFileAtomic(W(folder + "doc.json").c_str(), value.data(), value.size()));
+    else
+        ASSERT_TRUE(WritePrivateProfileStringW(L"S", W(value).c_str(), L"1", W(folder + "a.ini").c_str()));
+}
+
+// A writer killed between its temporary file and the rename leaves that
+// file behind; the next process to take the folder's write lock removes it,
+// and leaves alone the temporary file of a writer that is still at work.
+TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
+{
+    if (zvtest::InChild())
+        GTEST_SKIP();
+    zvtest::AppRoot root;
+    zvtest::PlaceInRoot(root, false);
+    const std::string folder = root.user();
+
+    setenv("ZVTEST_VALUE", "dead", 1);
+    EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "ProfileLeftovers.Writer", zvtest::KillAt("fsync", 1))),
+              128 + SIGKILL);
+    const std::set<std::string> dead = TempFiles(folder);
+    ASSERT_EQ(dead.size(), 1u);
+
+    setenv("ZVTEST_VALUE", "live", 1);
+    setenv("ZVTEST_PLAIN", "1", 1);
+    const pid_t held = zvtest::StartInRoot(root, "ProfileLeftovers.Writer", zvtest::KillAt("fsync", 1, "STOP"));
+    unsetenv("ZVTEST_PLAIN");
+    pid_t tracee = 0;
+    // Stopped for good once it stays in the tracing stop for a while.
+    for (int wait = 0, still = 0; wait < 1000 && still < 10; ++wait) {
+        usleep(20000);
+        tracee = Tracee(held);
+        still = tracee && TempFiles(folder).size() == 2 && State(tracee) == 't' ? still + 1 : 0;
+    }
+    ASSERT_EQ(TempFiles(folder).size(), 2u);
+    // Both leftovers are from long before the next writer started.
+    for (const std::string& temp : TempFiles(folder)) {
+        const timespec hourAgo{time(nullptr) - 3600, 0};
+        const timespec times[2] = {hourAgo, hourAgo};
+        ASSERT_EQ(utimensat(AT_FDCWD, temp.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+    }
+    std::set<std::string> live = TempFiles(folder);
+    live.erase(*dead.begin());
+
+    setenv("ZVTEST_VALUE", "next", 1);
+    EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "ProfileLeftovers.Writer")), 0);
+    EXPECT_EQ(TempFiles(folder), live) << "the dead writer's file goes, the live writer's stays";
+
+    kill(tracee, SIGCONT);
+    EXPECT_EQ(zvtest::WaitFor(held), 0);
+    EXPECT_EQ(zvtest::ReadFile(folder + "doc.json"), "live");
+    EXPECT_TRUE(TempFiles(folder).empty());
+    unsetenv("ZVTEST_VALUE");
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #include "ZvTest.h"
 
 #include <zvenv/CTqEnvMgr.h>
+#include <zvenv/platform/Os.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -57,18 +59,75 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
         json->SetString(key, big);
     }
     ini->Save();
+    EXPECT_EQ(zv::os::GetLastError(), static_cast<unsigned long>(EFBIG)) << "the reason of the failed save";
     json->Save();
     EXPECT_EQ(zvtest::ReadFile(Root() + "user/trade.ini"), iniBefore);
     EXPECT_EQ(zvtest::ReadFile(Root() + "user/layout.json"), jsonBefore);
+    EXPECT_EQ(ini->IsDirty(), 1) << "an INI document that could not be saved stays dirty";
     EXPECT_EQ(json->IsDirty(), 1) << "a JSON document that could not be saved stays dirty";
     EXPECT_STREQ(ini->GetString(L"Main", L"key7", L""), big) << "the changes are still in memory";
+    CTqEnvIni* fresh = mgr.GetEnvIni(L"fresh"); // no file and no shipped copy
+    fresh->SetString(L"Main", L"big", CString(L'x', 3000));
+    fresh->Save();
+    EXPECT_FALSE(zvtest::PathExists(Root() + "user/fresh.ini")) << "no file, not even a bare mark";
 
     limit.rlim_cur = hard;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    json->Save();
+    mgr.SaveAll();
     EXPECT_EQ(json->IsDirty(), 0);
-    ini->Save();
+    EXPECT_EQ(ini->IsDirty(), 0) << "the next SaveAll tries again";
     EXPECT_NE(zvtest::ReadFile(Root() + "user/trade.ini"), iniBefore) << "with room the save goes through";
+}
+
+// A file this process may not write, read-only or another user's: Save
+// fails with the reason and keeps the document dirty, and ReloadFile(1)
+// neither replaces nor deletes it. The tests run as root, so the other
+// user's case runs as uid 65534.
+void WriteProtectedFilesAreNotReplaced(bool otherUser)
+{
+    const std::string iniText = zvtest::Utf16(L"[Main]\r\nqty=6\r\n");
+    const std::string jsonText = zvtest::Utf16(L"{\r\n\t\"width\" : 800\r\n}");
+    const fs::perms readable = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    if (RanInRoot([&](const zvtest::AppRoot& root) {
+            zvtest::WriteFile(root.user() + "trade.ini", iniText);
+            zvtest::WriteFile(root.user() + "layout.json", jsonText);
+            if (otherUser)
+                for (const auto& entry : fs::recursive_directory_iterator(root.path()))
+                    if (entry.is_directory())
+                        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+            for (const char* file : {"trade.ini", "layout.json"})
+                fs::permissions(root.user() + file, otherUser ? readable | fs::perms::owner_write : readable);
+            fs::permissions(root.path(), fs::perms::all, fs::perm_options::add);
+        }))
+        return;
+    if (otherUser && geteuid() == 0) {
+        ASSERT_EQ(setgid(65534), 0);
+        ASSERT_EQ(setuid(65534), 0);
+    }
+    CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
+    CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
+    CTqEnvJson* json = mgr.GetJson(L"layout");
+    ini->SetInt(L"Main", L"qty", 7);
+    json->SetInt(L"width", 1024);
+    ini->Save();
+    EXPECT_EQ(zv::os::GetLastError(), static_cast<unsigned long>(EACCES));
+    json->Save();
+    EXPECT_EQ(ini->IsDirty(), 1);
+    EXPECT_EQ(json->IsDirty(), 1);
+    EXPECT_EQ(ini->ReloadFile(1), 1);
+    EXPECT_EQ(json->ReloadFile(1), 1);
+    EXPECT_EQ(zvtest::ReadFile(Root() + "user/trade.ini"), iniText);
+    EXPECT_EQ(zvtest::ReadFile(Root() + "user/layout.json"), jsonText);
+}
+
+TEST(Faults, ReadOnlyFilesAreNotReplaced)
+{
+    WriteProtectedFilesAreNotReplaced(false);
+}
+
+TEST(Faults, OtherUsersFilesAreNotReplaced)
+{
+    WriteProtectedFilesAreNotReplaced(true);
 }
 
 TEST(Faults, UserFolderRemovedWhileDocumentsAreOpen)

@@ -64,18 +64,34 @@ void PlaceInRoot(const AppRoot& root, bool withValidator)
     }
 }
 
-pid_t StartInRoot(const AppRoot& root, const std::string& testName)
+pid_t StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper)
 {
     const fs::path copy = fs::path(root.bin()) / fs::read_symlink("/proc/self/exe").filename();
-    const std::string filter = "--gtest_filter=" + testName;
+    std::vector<std::string> args = wrapper;
+    args.push_back(copy.string());
+    args.push_back("--gtest_filter=" + testName);
+    args.push_back("--gtest_brief=1");
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         setenv("ZVTEST_CHILD_ROOT", root.root().c_str(), 1);
-        const std::string exe = copy.string();
-        execl(exe.c_str(), exe.c_str(), filter.c_str(), "--gtest_brief=1", static_cast<char*>(nullptr));
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     return pid;
+}
+
+std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal)
+{
+    // The leak checker of a sanitizer build stops the process's threads
+    // with ptrace, which a traced process cannot do.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::string options = std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") + "detect_leaks=0";
+    const std::string inject = "inject=" + syscall + ":signal=" + signal + ":when=" + std::to_string(n);
+    return {"strace", "-f", "-qq", "-o", "/dev/null", "-E", options, "-e", "trace=" + syscall, "-e", inject};
 }
 
 int WaitFor(pid_t pid)

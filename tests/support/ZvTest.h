@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -48,9 +49,15 @@ bool InChild();
 // The parts of RunInRoot: copy the executable (and libraries) into the root,
 // start the named test there without waiting, wait for a started child.
 void PlaceInRoot(const AppRoot& root, bool withValidator = true);
-pid_t StartInRoot(const AppRoot& root, const std::string& testName);
+// wrapper, when given, is a command that runs the test's command line
+// (KillAt gives one).
+pid_t StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper = {});
 int WaitFor(pid_t pid);
 std::string ChildRoot();
+// A wrapper for StartInRoot: strace delivers the signal (KILL, or STOP to
+// hold a process where it is) to the process tree when it makes its n-th
+// call of the syscall, before the call runs.
+std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal = "KILL");
 
 // Files.
 void WriteFile(const std::string& path, const std::string& bytes);

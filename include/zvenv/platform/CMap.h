@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+/// \file
+/// The platform's hash maps: CMap and CMapStringToString.
+
 namespace zv::detail {
 
 inline std::size_t HashKey(const wchar_t* key)
@@ -30,29 +33,35 @@ bool SameKey(const K& stored, const A& key)
 
 } // namespace zv::detail
 
-// A hash map with exact keys (for strings: case-sensitive, code unit by code
-// unit). Iteration visits entries in the order they were first inserted, so
-// everything that is written from a map comes out in a predictable order.
-// Removing entries while iterating is allowed; positions stay valid.
+/// A hash map with exact keys (for strings: case-sensitive, code unit by code
+/// unit). Iteration visits entries in the order they were first inserted, so
+/// everything that is written from a map comes out in a predictable order.
+/// Removing entries while iterating is allowed; positions stay valid.
+/// KEY and VALUE are the stored types, ARG_KEY and ARG_VALUE the types the
+/// members take (LPCWSTR for CString keys, say).
 template <typename KEY, typename ARG_KEY, typename VALUE, typename ARG_VALUE>
 class CMap {
 public:
+    /// An empty map; blockSize is accepted for the platform's signature.
     explicit CMap(int blockSize = 10) { (void)blockSize; }
     CMap(const CMap&) = delete;
     CMap& operator=(const CMap&) = delete;
 
-    int GetCount() const { return m_live; }
-    int GetSize() const { return m_live; }
-    bool IsEmpty() const { return m_live == 0; }
+    int GetCount() const { return m_live; }      ///< The number of entries.
+    int GetSize() const { return m_live; }       ///< The number of entries.
+    bool IsEmpty() const { return m_live == 0; } ///< True when there is no entry.
 
-    // The bucket count is a hint; the table grows as it fills.
+    /// Sets the number of hash buckets to start with; the count is a hint and
+    /// the table grows as it fills. allocNow is accepted for the platform's signature.
     void InitHashTable(UINT size, BOOL allocNow = TRUE)
     {
         (void)allocNow;
         m_hintBuckets = size ? size : 17;
     }
+    /// The number of hash buckets.
     UINT GetHashTableSize() const { return static_cast<UINT>(m_buckets.empty() ? m_hintBuckets : m_buckets.size()); }
 
+    /// Copies the value under key into value; FALSE (value unchanged) when the key is not there.
     BOOL Lookup(ARG_KEY key, VALUE& value) const
     {
         const int i = Find(key);
@@ -61,19 +70,23 @@ public:
         value = m_entries[static_cast<std::size_t>(i)].value;
         return TRUE;
     }
-    // The stored value, or null when the key is not there.
+    /// The stored value, or null when the key is not there.
     VALUE* PLookup(ARG_KEY key)
     {
         const int i = Find(key);
         return i < 0 ? nullptr : &m_entries[static_cast<std::size_t>(i)].value;
     }
 
+    /// The value under key, entered with a default value when the key is not there.
     VALUE& operator[](ARG_KEY key)
     {
         return FindOrInsert(key, [key] { return KEY(key); });
     }
+    /// Stores value under key, replacing what was there.
     void SetAt(ARG_KEY key, ARG_VALUE value) { (*this)[key] = value; }
 
+    /// Removes the entry of key; FALSE when there is none. The value is not
+    /// destroyed beyond its own destructor (a pointer's target stays).
     BOOL RemoveKey(ARG_KEY key)
     {
         if (m_buckets.empty())
@@ -93,6 +106,7 @@ public:
         }
         return FALSE;
     }
+    /// Removes every entry.
     void RemoveAll()
     {
         m_entries.clear();
@@ -100,7 +114,10 @@ public:
         m_live = 0;
     }
 
+    /// The position of the first entry, null for an empty map.
     POSITION GetStartPosition() const { return PositionFrom(0); }
+    /// Gives the key and value at pos and moves pos to the next entry (null
+    /// after the last).
     void GetNextAssoc(POSITION& pos, KEY& key, VALUE& value) const
     {
         const auto i = reinterpret_cast<std::size_t>(pos) - 1;
@@ -111,8 +128,8 @@ public:
     }
 
 protected:
-    // The value under key; when the key is missing, it is entered in the
-    // stored form that makeKey gives.
+    /// The value under key; when the key is missing, it is entered in the
+    /// stored form that makeKey gives.
     template <typename MakeKey>
     VALUE& FindOrInsert(ARG_KEY key, MakeKey makeKey)
     {
@@ -200,19 +217,23 @@ private:
     int m_live = 0;
 };
 
+/// A map from text to text, with exact (case-sensitive) keys.
 class CMapStringToString : public CMap<CString, LPCWSTR, CString, LPCWSTR> {
 public:
+    /// An empty map; blockSize is accepted for the platform's signature.
     explicit CMapStringToString(int blockSize = 10) : CMap(blockSize) {}
 
-    // Given a CString, the map keeps a shared copy of it instead of a new
-    // one (texts are shared until changed); the text still ends at its
-    // first null, as it does when given as a pointer.
     using CMap::operator[];
     using CMap::SetAt;
+    /// The value under key, entered empty when the key is not there. Given a
+    /// CString, the map keeps a shared copy of it instead of a new one (texts
+    /// are shared until changed); the text still ends at its first null, as it
+    /// does when given as a pointer.
     CString& operator[](const CString& key)
     {
         return FindOrInsert(key.GetString(), [&key] { return UpToNull(key); });
     }
+    /// Stores value under key, both up to their first null.
     void SetAt(const CString& key, const CString& value) { (*this)[key] = UpToNull(value); }
 
 private:

@@ -1,5 +1,11 @@
 #pragma once
 
+// Every public header includes this one, so a compiler set to an older
+// language gets this message among the first errors it reports.
+#if (defined(_MSVC_LANG) && _MSVC_LANG < 201703L) || (!defined(_MSVC_LANG) && __cplusplus < 201703L)
+#error "ZvEnvMgr needs C++17 or later: compile with -std=c++17 (CMake consumers of ZvEnvMgr::ZvEnvMgr get it)"
+#endif
+
 // Symbol visibility of the project's shared libraries. Everything is hidden by
 // default; these macros mark what a library exports.
 #if defined(_WIN32)

@@ -110,126 +110,19 @@ bool FileExists(LPCWSTR path)
     return path && *path && stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool GetFileSize(LPCWSTR path, std::uint64_t& size)
+{
+    struct stat st;
+    if (!path || !*path || stat(NativePath(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
 bool FolderExists(LPCWSTR path)
 {
     struct stat st;
     return path && *path && stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool CreateNewFile(LPCWSTR path, const void* bytes, std::size_t size)
-{
-    if (!path || !*path)
-        return Fail(ENOENT);
-    const std::string native = NativePath(path);
-    const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return Fail(errno);
-    const char* p = static_cast<const char*>(bytes);
-    std::size_t left = size;
-    while (left > 0) {
-        const ssize_t written = write(fd, p, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            const int err = errno;
-            close(fd);
-            unlink(native.c_str());
-            return Fail(err);
-        }
-        p += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    close(fd);
-    return true;
-}
-
-bool WriteFileAtomic(LPCWSTR path, const void* bytes, std::size_t size)
-{
-    if (!path || !*path)
-        return Fail(ENOENT);
-    const std::string target = NativePath(path);
-    struct stat st;
-    mode_t mode = 0666;
-    bool existed = false;
-    if (stat(target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return Fail(EISDIR);
-        mode = st.st_mode & 07777;
-        existed = true;
-    }
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
-    std::string temp = folder + ".zvtmp-XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0)
-        return Fail(errno);
-    temp = name.data();
-    const auto* p = static_cast<const char*>(bytes);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = write(fd, p + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int err = n < 0 ? errno : ENOSPC;
-            close(fd);
-            unlink(temp.c_str());
-            return Fail(err);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (!existed) {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode &= ~mask;
-    }
-    if (fchmod(fd, mode) != 0 || fsync(fd) != 0) {
-        const int err = errno;
-        close(fd);
-        unlink(temp.c_str());
-        return Fail(err);
-    }
-    close(fd);
-    if (rename(temp.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        unlink(temp.c_str());
-        return Fail(err);
-    }
-    return true;
-}
-
-bool CopyFile(LPCWSTR from, LPCWSTR to, bool failIfExists)
-{
-    if (!from || !to || !*from || !*to)
-        return Fail(ENOENT);
-    const std::string source = NativePath(from);
-    struct stat st;
-    if (stat(source.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-        return Fail(stat(source.c_str(), &st) != 0 ? errno : EISDIR);
-    if (failIfExists && Exists(NativePath(to)))
-        return Fail(EEXIST);
-    const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return Fail(errno);
-    std::string data;
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int err = errno;
-            close(in);
-            return Fail(err);
-        }
-        if (n == 0)
-            break;
-        data.append(buf, static_cast<std::size_t>(n));
-    }
-    close(in);
-    return WriteFileAtomic(to, data.data(), data.size());
 }
 
 bool MoveFile(LPCWSTR from, LPCWSTR to)

@@ -3,6 +3,7 @@
 #include <zvenv/platform/Text.h>
 
 #include "ProfileFile.h"
+#include "platform/posix/TempFiles.h"
 
 #include <cerrno>
 #include <cstring>
@@ -137,8 +138,9 @@ std::string FolderOf(const std::string& path)
 // each other (two descriptors of one folder would each need their own flock).
 struct FolderLock {
     std::recursive_mutex mutex;
-    int depth = 0; // holds of the owning thread, guarded by mutex
-    int fd = -1;   // the descriptor holding the flock while depth > 0
+    int depth = 0;      // holds of the owning thread, guarded by mutex
+    int fd = -1;        // the descriptor holding the flock while depth > 0
+    bool swept = false; // leftovers of dead writers removed, guarded by mutex
 };
 
 std::mutex g_folderLocksGuard;
@@ -168,6 +170,12 @@ FolderLock* AcquireFolder(const std::string& folder)
     }
     lock->fd = fd;
     while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    // Temporary files of writers that died are older than this process, so
+    // one sweep per folder and process finds all there will be.
+    if (!lock->swept) {
+        lock->swept = true;
+        zv::os::posix::RemoveLeftoverTempFiles(folder);
     }
     return lock;
 }
@@ -249,23 +257,32 @@ const std::string& GivenPath(LPCWSTR fileName)
 // path, as reads are the frequent call.
 std::shared_ptr<const ProfileFile> CurrentForRead(LPCWSTR fileName)
 {
-    if (!Batches().empty())
+    if (!Batches().empty()) {
+        // Reads inside a batch usually name the file as the batch does.
+        if (Batch* batch = OpenBatch(GivenPath(fileName)))
+            return batch->file;
         return Current(zv::os::NativePath(fileName));
+    }
     bool missing = false;
     auto file = Load(GivenPath(fileName), &missing);
     return missing ? Load(zv::os::NativePath(fileName)) : file;
 }
 
-// A write may only go where the file could be replaced: its folder exists and
-// the path is not a folder.
+// A write may only go where the file could be replaced: its folder exists
+// and the path is not a folder. The reason of a refusal is the last error.
 bool Writable(const std::string& path)
 {
-    Stamp stamp;
-    if (StatFile(path, stamp) == State::Unusable)
-        return false;
     struct stat info;
-    return stat(FolderOf(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           access(FolderOf(path).c_str(), W_OK) == 0;
+    int refusal = 0;
+    if (stat(path.c_str(), &info) == 0)
+        refusal = S_ISREG(info.st_mode) ? 0 : EISDIR;
+    else if (errno != ENOENT)
+        refusal = errno;
+    if (!refusal)
+        refusal = stat(FolderOf(path).c_str(), &info) != 0 ? errno : S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+    if (refusal)
+        zv::os::SetLastError(static_cast<unsigned long>(refusal));
+    return refusal == 0;
 }
 
 template <typename Change> BOOL Modify(LPCWSTR fileName, Change change)

@@ -1,0 +1,138 @@
+#include <zvenv/platform/Os.h>
+
+#include "ZvTest.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using zvtest::ReadFile;
+using zvtest::WriteFile;
+
+CString W(const std::string& utf8)
+{
+    return CString(utf8.c_str());
+}
+
+// Runs body in a child that has dropped to uid and gid 65534 (the tests run
+// as root, which any permission would let through); true when it exited 0.
+template <typename Body> bool AsNobody(Body body)
+{
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(setgid(65534) == 0 && setuid(65534) == 0 && body() ? 0 : 1);
+    return zvtest::WaitFor(pid) == 0;
+}
+
+struct stat Stat(const std::string& path)
+{
+    struct stat info {};
+    stat(path.c_str(), &info);
+    return info;
+}
+
+// A file nobody may write (which stops root too, as a read-only file stops
+// an administrator) and another user's file this user may not write are
+// neither replaced nor created anew; the system's reason is the last error.
+// A replacement by root keeps the user's owner and group.
+TEST(AtomicFiles, ReplacementRespectsTheFilesOwnerAndPermissions)
+{
+    zvtest::TempDir dir;
+    const std::string path = dir / "a.ini";
+    WriteFile(path, "old");
+    chmod(path.c_str(), 0444);
+    EXPECT_FALSE(zv::os::WriteFileAtomic(W(path), "new", 3));
+    EXPECT_EQ(zv::os::GetLastError(), static_cast<unsigned long>(EACCES));
+    EXPECT_FALSE(zv::os::CopyFile(W(path), W(path), false));
+    EXPECT_TRUE(zv::os::IsWriteProtected(W(path)));
+    EXPECT_EQ(ReadFile(path), "old");
+    if (geteuid() != 0)
+        return;
+
+    chmod(dir.path().c_str(), 0777);
+    chmod(path.c_str(), 0644);
+    EXPECT_TRUE(AsNobody([&] {
+        return zv::os::IsWriteProtected(W(path)) && !zv::os::WriteFileAtomic(W(path), "new", 3) &&
+               zv::os::GetLastError() == EACCES;
+    })) << "another user's file was replaced through the folder's permission";
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(Stat(path).st_uid, 0u);
+
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    chmod(path.c_str(), 0640);
+    EXPECT_TRUE(zv::os::WriteFileAtomic(W(path), "root's", 6));
+    EXPECT_EQ(ReadFile(path), "root's");
+    EXPECT_EQ(Stat(path).st_uid, 65534u);
+    EXPECT_EQ(Stat(path).st_gid, 65534u);
+    EXPECT_EQ(Stat(path).st_mode & 07777, 0640u);
+}
+
+TEST(AtomicFiles, NewFileNeverReplacesOne)
+{
+    zvtest::TempDir dir;
+    EXPECT_TRUE(zv::os::CreateNewFile(W(dir / "n"), "first", 5));
+    EXPECT_FALSE(zv::os::CreateNewFile(W(dir / "n"), "second", 6));
+    EXPECT_EQ(zv::os::GetLastError(), static_cast<unsigned long>(EEXIST));
+    EXPECT_FALSE(zv::os::CopyFile(W(dir / "n"), W(dir / "n"), true));
+    EXPECT_EQ(ReadFile(dir / "n"), "first");
+    EXPECT_FALSE(zv::os::CreateNewFile(W(dir / "none/n"), "x", 1));
+    EXPECT_EQ(zv::os::ListFolder(W(dir.path())).size(), 1u) << "no temporary file left";
+}
+
+std::string Big(char fill)
+{
+    return std::string(256 * 1024, fill);
+}
+
+// The child of KilledAtAnyStepLeavesWholeFilesOrNone: makes one new file
+// and replaces another.
+TEST(AtomicFiles, Writer)
+{
+    if (!zvtest::InChild())
+        GTEST_SKIP() << "runs as the child of KilledAtAnyStepLeavesWholeFilesOrNone";
+    const std::string root = zvtest::ChildRoot();
+    const std::string bytes = Big('n');
+    ASSERT_TRUE(zv::os::CreateNewFile(W(root + "new.bin"), bytes.data(), bytes.size()));
+    ASSERT_TRUE(zv::os::WriteFileAtomic(W(root + "old.bin"), bytes.data(), bytes.size()));
+}
+
+// Killed at every write, flush and rename it makes, a writer leaves each
+// file whole: the new one absent or complete, the old one old or new.
+TEST(AtomicFiles, KilledAtAnyStepLeavesWholeFilesOrNone)
+{
+    if (zvtest::InChild())
+        GTEST_SKIP();
+    zvtest::AppRoot root;
+    zvtest::PlaceInRoot(root, false);
+    std::set<std::string> killedAt;
+    for (const char* syscall : {"write", "fsync", "rename", "renameat2", "link"}) {
+        for (int n = 1; n < 40; ++n) {
+            std::filesystem::remove(root.root() + "new.bin");
+            WriteFile(root.root() + "old.bin", "old");
+            const int status =
+                zvtest::WaitFor(zvtest::StartInRoot(root, "AtomicFiles.Writer", zvtest::KillAt(syscall, n)));
+            const std::string made = ReadFile(root.root() + "new.bin");
+            const std::string replaced = ReadFile(root.root() + "old.bin");
+            EXPECT_TRUE(!zvtest::PathExists(root.root() + "new.bin") || made == Big('n'))
+                << syscall << " " << n << ": a new file of " << made.size() << " bytes";
+            EXPECT_TRUE(replaced == "old" || replaced == Big('n'))
+                << syscall << " " << n << ": a replaced file of " << replaced.size() << " bytes";
+            if (status != 128 + SIGKILL) {
+                EXPECT_EQ(status, 0) << syscall << " " << n;
+                break;
+            }
+            killedAt.insert(syscall);
+        }
+    }
+    EXPECT_EQ(killedAt, (std::set<std::string>{"write", "fsync", "rename", "renameat2"}))
+        << "the writer was killed at its writes, flushes and renames (link only where renameat2 is missing)";
+}
+
+} // namespace
