@@ -7,6 +7,7 @@
 
 #include <zvenv/CTqEnvMgr.h>
 #include <zvenv/platform/Os.h>
+#include <zvenv/platform/Text.h>
 
 #include "envjson/JsonFileText.h"
 #include "json/Json.h"
@@ -281,7 +282,7 @@ void RunJson(long textSize, Recorder& out)
         Steps s;
         s.load = [&] {
             const std::string bytes = ReadBytes(path);
-            const std::wstring decoded = zv::envjson::DecodeDocumentFile(bytes.data(), bytes.size());
+            const std::wstring decoded = zv::text::DecodeJsonFile(bytes.data(), bytes.size());
             root = JsonParse(decoded.c_str());
             Expect(root != nullptr, "the engine did not parse");
         };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 namespace zv::text {
@@ -68,6 +69,28 @@ void AppendCodePoint(std::wstring& out, std::uint32_t cp)
             out.push_back(static_cast<wchar_t>(cp));
         }
     }
+}
+
+// The text of a JSON document file by the framing rules of DecodeJsonFile.
+std::wstring JsonFileText(const unsigned char* p, std::size_t size)
+{
+    if (!p || size == 0)
+        return std::wstring();
+    if (size >= 2 && p[0] == 0xFF && p[1] == 0xFE)
+        return DecodeUtf16le(p + 2, size - 2);
+    // Any UTF-16 text of JSON holds zero bytes (its brackets and quotes are
+    // ASCII), so a file without one is taken as UTF-8 when it is UTF-8.
+    if (!std::memchr(p, 0, size)) {
+        std::string_view utf8(reinterpret_cast<const char*>(p), size);
+        if (utf8.size() >= 3 && utf8.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            utf8.remove_prefix(3);
+        std::wstring text;
+        if (DecodeUtf8(utf8, text))
+            return text;
+    }
+    if (p[0] == 0)
+        return std::wstring();
+    return DecodeUtf16le(p, size);
 }
 
 } // namespace
@@ -290,6 +313,14 @@ bool EncodeWindows1252(std::wstring_view text, std::string& out)
         }
     }
     return ok;
+}
+
+std::wstring DecodeJsonFile(const void* bytes, std::size_t size)
+{
+    std::wstring text = JsonFileText(static_cast<const unsigned char*>(bytes), size);
+    if (text.empty())
+        text = L"{\r\n}";
+    return text;
 }
 
 } // namespace zv::text
