@@ -31,8 +31,10 @@ enum class PathState { Missing, File, Unusable };
 // cannot look at.
 PathState StampOf(const std::string& path, Stamp& stamp);
 
-// The whole content of a file; false when it cannot be read.
-bool ReadBytes(const std::string& path, std::string& bytes);
+// The whole content of a file; false when it cannot be read. expected is the
+// size its stamp gave, read straight into the buffer; a file that grew
+// meanwhile is read to its end.
+bool ReadBytes(const std::string& path, std::string& bytes, std::size_t expected);
 
 // 0 when a write may go to the path: its folder exists and the path names
 // no folder. Otherwise the system's error code of the refusal.

@@ -25,17 +25,24 @@ PathState StampOf(const std::string& path, Stamp& stamp)
     return PathState::File;
 }
 
-bool ReadBytes(const std::string& path, std::string& bytes)
+bool ReadBytes(const std::string& path, std::string& bytes, std::size_t expected)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    bytes.clear();
-    char chunk[65536];
+    bytes.resize(expected + 1);
+    std::size_t used = 0;
     ssize_t got;
-    while ((got = read(fd, chunk, sizeof chunk)) > 0)
-        bytes.append(chunk, static_cast<std::size_t>(got));
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        got = read(fd, &bytes[used], bytes.size() - used);
+        if (got <= 0)
+            break;
+        used += static_cast<std::size_t>(got);
+    }
     close(fd);
+    bytes.resize(used);
     return got == 0;
 }
 

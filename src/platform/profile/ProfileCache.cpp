@@ -4,6 +4,7 @@
 
 #include "platform/FileStore.h"
 
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 
@@ -20,6 +21,7 @@ struct Entry {
 
 std::mutex g_cacheMutex;
 std::unordered_map<std::string, Entry> g_cache;
+std::atomic<unsigned long> g_writes{0};
 
 } // namespace
 
@@ -41,7 +43,7 @@ std::shared_ptr<const ProfileFile> LoadFile(const std::string& path, bool* missi
             return found->second.file;
     }
     std::string bytes;
-    if (!os::store::ReadBytes(path, bytes))
+    if (!os::store::ReadBytes(path, bytes, static_cast<std::size_t>(stamp.size)))
         return std::make_shared<ProfileFile>();
     auto file = std::make_shared<const ProfileFile>(ProfileFile::Parse(bytes));
     Stamp after;
@@ -64,13 +66,19 @@ bool StoreFile(const std::string& path, LPCWSTR widePath, std::shared_ptr<const 
         g_cache[path] = {stamp, std::move(file)};
     else
         g_cache.erase(path);
+    // Counted once the file is in place: a reader that took the count before
+    // this write checks the file again at its next read.
+    ++g_writes;
     return true;
 }
 
 void ClearCache()
 {
     std::lock_guard<std::mutex> lock(g_cacheMutex);
+    ++g_writes;
     g_cache.clear();
 }
+
+unsigned long WriteCount() { return g_writes.load(); }
 
 } // namespace zv::profile

@@ -22,4 +22,8 @@ bool StoreFile(const std::string& path, LPCWSTR widePath, std::shared_ptr<const 
 
 void ClearCache();
 
+// Counts the stores of this process and the drops of the cache: a reader
+// that skips a check of the file must not miss one of them.
+unsigned long WriteCount();
+
 } // namespace zv::profile

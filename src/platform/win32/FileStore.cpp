@@ -62,19 +62,28 @@ PathState StampOf(const std::string& path, Stamp& stamp)
     return PathState::File;
 }
 
-bool ReadBytes(const std::string& path, std::string& bytes)
+bool ReadBytes(const std::string& path, std::string& bytes, std::size_t expected)
 {
     const HANDLE file =
         CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    bytes.clear();
-    char chunk[65536];
+    bytes.resize(expected + 1);
+    std::size_t used = 0;
     DWORD got = 0;
     bool ok;
-    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr) != FALSE) && got > 0)
-        bytes.append(chunk, got);
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const std::size_t room = bytes.size() - used;
+        const DWORD ask = room > 0x40000000u ? 0x40000000u : static_cast<DWORD>(room);
+        ok = ReadFile(file, &bytes[used], ask, &got, nullptr) != FALSE;
+        if (!ok || got == 0)
+            break;
+        used += got;
+    }
     CloseHandle(file);
+    bytes.resize(used);
     return ok;
 }
 
