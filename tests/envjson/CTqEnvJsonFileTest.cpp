@@ -1,6 +1,6 @@
 #include "EnvJsonTestUtil.h"
-#include "json/JsonGrammar.h"
 #include "WideText.h"
+#include "json/JsonGrammar.h"
 
 #include "envjson/JsonValidator.h"
 

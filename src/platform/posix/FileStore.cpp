@@ -84,7 +84,10 @@ void* OpenFolder(const std::string& folder, FolderId& id)
 }
 
 namespace {
-int Descriptor(void* handle) { return static_cast<int>(reinterpret_cast<std::intptr_t>(handle) - 1); }
+int Descriptor(void* handle)
+{
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(handle) - 1);
+}
 } // namespace
 
 void LockFolder(void* handle)
@@ -93,8 +96,14 @@ void LockFolder(void* handle)
     }
 }
 
-void CloseFolder(void* handle) { close(Descriptor(handle)); } // releases the flock
+void CloseFolder(void* handle)
+{
+    close(Descriptor(handle));
+} // releases the flock
 
-void RemoveLeftovers(const std::string& folder) { posix::RemoveLeftoverTempFiles(folder); }
+void RemoveLeftovers(const std::string& folder)
+{
+    posix::RemoveLeftoverTempFiles(folder);
+}
 
 } // namespace zv::os::store

@@ -54,7 +54,10 @@ struct Batch {
 using BatchMap = std::unordered_map<std::string, Batch>;
 thread_local BatchMap* t_batches = nullptr;
 
-bool AnyBatch() { return t_batches != nullptr; }
+bool AnyBatch()
+{
+    return t_batches != nullptr;
+}
 
 Batch& NewBatch(const std::string& path)
 {
@@ -244,8 +247,7 @@ bool ValueOrDefault(const ProfileFile& file, LPCWSTR section, LPCWSTR key, LPCWS
 
 namespace zv {
 
-DWORD ProfileGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer, DWORD size,
-                               LPCWSTR fileName)
+DWORD ProfileGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer, DWORD size, LPCWSTR fileName)
 {
     if (!fileName || !*fileName)
         return CopyValue(TrimmedDefault(defaultValue), buffer, size);
@@ -379,7 +381,10 @@ FileWriteLock::~FileWriteLock()
     delete static_cast<WriteLock*>(m_lock);
 }
 
-void ClearProfileCache() { profile::ClearCache(); }
+void ClearProfileCache()
+{
+    profile::ClearCache();
+}
 
 bool ProfileGetString(LPCWSTR fileName, LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, std::wstring& value)
 {

@@ -79,6 +79,9 @@ void ClearCache()
     g_cache.clear();
 }
 
-unsigned long WriteCount() { return g_writes.load(); }
+unsigned long WriteCount()
+{
+    return g_writes.load();
+}
 
 } // namespace zv::profile

@@ -106,8 +106,8 @@ ReadResult HeldFile::Open(LPCWSTR path)
         return Refuse(ReadResult::Folder, ERROR_DIRECTORY);
     // Shared for writing and deleting, so that holding the file never keeps
     // another program from replacing, renaming or deleting it.
-    const HANDLE file = CreateFileW(apiPath.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(apiPath.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME)
@@ -134,8 +134,8 @@ bool HeldFile::ReadAll(std::string& bytes) const
     bytes.clear();
     if (m_file < 0)
         return false;
-    const HANDLE file = CreateFileW(m_path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(m_path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     // Only the file that was stamped is read.

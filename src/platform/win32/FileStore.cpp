@@ -64,8 +64,8 @@ PathState StampOf(const std::string& path, Stamp& stamp)
 
 bool ReadBytes(const std::string& path, std::string& bytes, std::size_t expected)
 {
-    const HANDLE file =
-        CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bytes.resize(expected + 1);
