@@ -43,3 +43,9 @@ ZV_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
 # The Windows cross compiler and loader that the profile-file comparison test
 # runs the platform's own functions with (tests/wine).
 ZV_PLATFORM_CHECK_PACKAGES=(g++-mingw-w64-x86-64 wine64)
+
+# The Windows build and its suite under wine (scripts/windows.sh): the -posix
+# cross compiler (std::thread), the target's libgcrypt, libgpg-error and zlib,
+# GoogleTest's sources built with the cross compiler, and the loader.
+ZV_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libz-mingw-w64-dev
+    googletest wine64)

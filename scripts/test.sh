@@ -6,9 +6,10 @@
 #   ./scripts/test.sh           every stage, as CI runs it
 #   ./scripts/test.sh --quick   build, tests and the format check only: no
 #                               sanitizers, no fuzzing, no comparison with the
-#                               platform's own functions under wine
+#                               platform's own functions under wine, no Windows
 #
-# Stages: build, tests, format, then (without --quick) sanitizers and fuzzing.
+# Stages: build, tests, format, then (without --quick) sanitizers, fuzzing and
+# windows (the mingw-w64 build and its suite under wine64).
 # A stage's checks are counted from its output: the tests CTest ran, the fuzz
 # targets, or the stage itself when it runs no tests.
 set -uo pipefail
@@ -21,7 +22,7 @@ for arg in "$@"; do
     case $arg in
     --quick) quick=1 ;;
     -h | --help)
-        sed -n '2,14s/^# \{0,1\}//p' "$0"
+        sed -n '2,15s/^# \{0,1\}//p' "$0"
         exit 0
         ;;
     *)
@@ -32,7 +33,7 @@ for arg in "$@"; do
 done
 
 packages=("${ZV_BUILD_PACKAGES[@]}")
-[ $quick = 1 ] || packages+=("${ZV_FUZZ_PACKAGES[@]}" "${ZV_PLATFORM_CHECK_PACKAGES[@]}")
+[ $quick = 1 ] || packages+=("${ZV_FUZZ_PACKAGES[@]}" "${ZV_PLATFORM_CHECK_PACKAGES[@]}" "${ZV_WINDOWS_PACKAGES[@]}")
 echo "Debian packages used: ${packages[*]}"
 zv_ensure_packages "${packages[@]}" || exit 1
 
@@ -96,6 +97,7 @@ if [ $quick = 0 ]; then
     # The suite again under the sanitizers, then a short run of every fuzz target.
     stage sanitizers scripts/sanitize.sh
     stage fuzzing scripts/fuzz.sh
+    stage windows scripts/windows.sh
 fi
 
 echo

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The Windows stage of the test command: cross builds the windows preset with
+# mingw-w64 and runs its suite under wine64. One wine server serves the whole
+# run (otherwise each test program starts and stops its own), and is stopped
+# at the end.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+export WINEPREFIX=$PWD/build/windows/wineprefix
+server=$(sed -n 's/^ZV_WINESERVER:FILEPATH=//p' build/windows/CMakeCache.txt)
+if [ -n "$server" ]; then
+    "$server" -p </dev/null >/dev/null 2>&1
+    trap '"$server" -k 2>/dev/null || true' EXIT
+fi
+ctest --preset windows
