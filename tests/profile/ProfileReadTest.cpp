@@ -22,11 +22,13 @@ protected:
 
 TEST_F(ProfileRead, NamesIgnoreCaseAndBlanks)
 {
-    Write(L"[Main]\r\n  Title  =  Trading Desk  \r\nPORT=8080\r\n[ Spaced ]\r\nk=v\r\n");
+    Write(L"[Main]\r\n  Title  =  Trading Desk  \r\nPORT=8080\r\n[ Spaced ]\r\nk=v\r\n"
+          L"[\U00010400\u00e9]\r\n\U00010401=beyond\r\n");
     EXPECT_EQ(Get(path, L"main", L"title"), L"Trading Desk");
     EXPECT_EQ(Get(path, L"MAIN", L"port"), L"8080");
     EXPECT_EQ(Get(path, L"Main", L" Port "), L"8080");
     EXPECT_EQ(Get(path, L"spaced", L"K"), L"v");
+    EXPECT_EQ(Get(path, L"\U00010428\u00c9", L"\U00010429"), L"beyond") << "a character beyond U+FFFF folds whole";
     EXPECT_EQ(Get(path, L"Main", L"Missing"), L"<default>");
     EXPECT_EQ(Get(path, L"Main", L"Missing", L"padded  "), L"padded") << "trailing blanks of the default go";
     EXPECT_EQ(Get(path, L"Main", L"Missing", nullptr), L"");
