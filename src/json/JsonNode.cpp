@@ -543,6 +543,19 @@ wchar_t* JsonGetString(JsonNode node, std::size_t* length)
     return CopyText(ValueText(body), length);
 }
 
+const wchar_t* JsonPeekString(JsonNode node, std::size_t* length)
+{
+    if (!node) {
+        *length = 0;
+        return L"";
+    }
+    NodeBody* body = AsHandle(node)->body;
+    Fetch(body);
+    const std::wstring_view text = ValueText(body);
+    *length = text.size();
+    return text.empty() ? L"" : text.data();
+}
+
 void JsonSetName(JsonNode node, const wchar_t* name)
 {
     if (!node)
