@@ -21,6 +21,9 @@ OPS = {
     "inivalue": [
         ("read", "Read one long value from a fresh file", "whole run"),
     ],
+    "host": [
+        ("json_list", "`zvenv json list` of an object of n members", "whole command"),
+    ],
     "json": [
         ("load", "Load", "whole run"),
         ("read_all", "Read all values", "whole run"),
@@ -30,9 +33,11 @@ OPS = {
         ("save", "Save", "whole run"),
     ],
 }
-OURS = {"ini": ["CTqIni", "CTqEnvIni"], "inivalue": ["CTqIni", "CTqEnvIni"], "json": ["CTqEnvJson", "engine"]}
-PEERS = {"ini": ["Wine kernel32", "SimpleIni"], "inivalue": ["SimpleIni"], "json": ["jsoncpp", "nlohmann-json"]}
-X_LABEL = {"ini": "keys", "inivalue": "characters of the value", "json": "MB of JSON text"}
+OURS = {"ini": ["CTqIni", "CTqEnvIni"], "inivalue": ["CTqIni", "CTqEnvIni"], "json": ["CTqEnvJson", "engine"],
+        "host": ["zvenv"]}
+PEERS = {"ini": ["Wine kernel32", "SimpleIni"], "inivalue": ["SimpleIni"], "json": ["jsoncpp", "nlohmann-json"],
+         "host": []}
+X_LABEL = {"ini": "keys", "inivalue": "characters of the value", "json": "MB of JSON text", "host": "members"}
 
 
 def size_label(group, size):
@@ -40,6 +45,8 @@ def size_label(group, size):
         return f"{size:,} keys"
     if group == "inivalue":
         return f"{size:,} characters"
+    if group == "host":
+        return f"{size:,} members"
     mib = size / 1048576
     return f"{mib:.3g} MB"
 
@@ -490,6 +497,9 @@ def main():
     out += group_section("json", figures, notes, cpu, user, plot_dir, work_dir, plot_rel)
     out += memory_section(figures)
     out += startup_section(figures, notes)
+    if any(k[0] == "host" for k in figures):
+        out += ["## The host", ""]
+        out += group_section("host", figures, notes, cpu, user, plot_dir, work_dir, plot_rel)
     own = own_benchmarks(results)
     if own:
         out += [
