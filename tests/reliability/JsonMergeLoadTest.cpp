@@ -81,6 +81,10 @@ TEST(JsonLoad, ProcessesChangeDifferentMembers)
 {
     if (zvtest::InChild())
         GTEST_SKIP();
+#ifdef _WIN32
+    ZVTEST_LINUX_ONLY("a held file is its stamp on Windows, and under wine a file number is a Linux inode, which "
+                      "another writer's replacement can take over at once with the same size and times");
+#endif
     for (int writers : {4, 8}) {
         zvtest::AppRoot root;
         // The user's file exists before the writers start: seeding it from
