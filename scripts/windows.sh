@@ -12,5 +12,9 @@ server=$(sed -n 's/^ZV_WINESERVER:FILEPATH=//p' build/windows/CMakeCache.txt)
 if [ -n "$server" ]; then
     "$server" -p </dev/null >/dev/null 2>&1
     trap '"$server" -k 2>/dev/null || true' EXIT
+    # Wine's own services start with the first program and live as long as
+    # the server: started here, they hold no test's output open (CTest
+    # would wait for it).
+    build/windows/wine-run cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 fi
 ctest --preset windows
