@@ -11,9 +11,11 @@ if(ZV_SANITIZE)
 endif()
 # Counters for scripts/coverage.sh, on every target (the libraries made of
 # object libraries link nothing else of zv_options); the coverage preset builds
-# Debug, so every line and branch stays where the source has it.
+# Debug, so every line and branch stays where the source has it. The counters
+# are updated atomically: threads sharing a document would otherwise leave
+# torn, even negative, counts that gcov cannot read.
 if(ZV_COVERAGE)
-  add_compile_options(--coverage)
+  add_compile_options(--coverage -fprofile-update=atomic)
   add_link_options(--coverage)
 endif()
 

@@ -43,3 +43,7 @@ ZV_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
 # The Windows cross compiler and loader that the profile-file comparison test
 # runs the platform's own functions with (tests/wine).
 ZV_PLATFORM_CHECK_PACKAGES=(g++-mingw-w64-x86-64 wine64)
+
+# gcovr reads gcc's coverage counters into the table of scripts/coverage.sh;
+# only that script needs it, not the test command.
+ZV_COVERAGE_PACKAGES=(gcovr)
