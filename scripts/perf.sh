@@ -6,13 +6,15 @@
 #
 #   scripts/perf.sh
 #
-# ZV_PERF_INI_SIZES and ZV_PERF_JSON_SIZES (space-separated keys / characters)
-# shorten a trial run; ZV_PERF_BUILD moves the build folder (build/perf).
+# ZV_PERF_INI_SIZES, ZV_PERF_VALUE_SIZES and ZV_PERF_JSON_SIZES (space-separated
+# keys / characters of one INI value / characters of JSON text) shorten a trial
+# run; ZV_PERF_BUILD moves the build folder (build/perf).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZV_PERF_BUILD:-$root/build/perf}
 ini_sizes=${ZV_PERF_INI_SIZES:-"1000 10000 100000"}
+value_sizes=${ZV_PERF_VALUE_SIZES:-"100000 1000000 8000000"}
 json_sizes=${ZV_PERF_JSON_SIZES:-"1048576 10485760 52428800"}
 
 # shellcheck source=deps.sh
@@ -33,7 +35,7 @@ for list in "$root"/bench/*/CMakeLists.txt; do
 done
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZV_BUILD_BENCH=ON -DZV_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target peers_bench JSONLint "${own_benches[@]}"
+cmake --build "$build" -j2 --target peers_bench startup_probe zvenv JSONLint "${own_benches[@]}"
 
 results=$build/results
 rm -rf "$results"
@@ -48,6 +50,9 @@ bench=$build/bin/peers_bench
 echo "== INI: $ini_sizes keys"
 # shellcheck disable=SC2086
 "$bench" ini "$results/peers.jsonl" $ini_sizes
+echo "== INI: one value of $value_sizes characters"
+# shellcheck disable=SC2086
+"$bench" value "$results/peers.jsonl" $value_sizes
 
 if [ -z "$wine_note" ] && [ -x /usr/lib/wine/wine64 ] && command -v x86_64-w64-mingw32-g++ >/dev/null; then
     echo "== INI under wine"
@@ -70,6 +75,16 @@ else
     wine_note=${wine_note:-"wine64 or the mingw compiler is missing"}
 fi
 echo "$wine_note" >"$results/wine-note.txt"
+
+echo "== A host's start"
+# A copy of the sample root with the probe and the libraries in its bin/, as
+# a host is installed; the first run seeds the user's copies.
+startup_root=$build/startup-root
+rm -rf "$startup_root"
+mkdir -p "$startup_root/bin" "$startup_root/user"
+cp -r "$root/examples/approot/system" "$startup_root/"
+cp -a "$build"/bin/lib*.so* "$build/bin/startup_probe" "$startup_root/bin/"
+"$bench" startup "$results/peers.jsonl" "$startup_root/bin/startup_probe" 50
 
 echo "== JSON: $json_sizes characters"
 # shellcheck disable=SC2086

@@ -150,6 +150,7 @@ Figure Scaled(Figure f, int done, int keys, std::string& note)
 {
     f.seconds *= static_cast<double>(keys) / done;
     f.cpuSeconds *= static_cast<double>(keys) / done;
+    f.userSeconds *= static_cast<double>(keys) / done;
     note = done < keys ? "timed on " + std::to_string(done) + " of " + std::to_string(keys) + ", scaled" : "";
     return f;
 }
@@ -226,6 +227,7 @@ void RunIni(int keys, Recorder& out)
     auto perCall = [](Figure f, int calls) {
         f.seconds /= calls;
         f.cpuSeconds /= calls;
+        f.userSeconds /= calls;
         return f;
     };
     out.Add(perCall(Measure(
@@ -358,10 +360,78 @@ void RunIni(int keys, Recorder& out)
                    n.wvalues[kAddedKeys - 1],
                "SimpleIni did not add");
     }
+    // Every key added, section by section, to a file that does not exist
+    // yet, and saved. (One profile write per key would rewrite the growing
+    // file every time; it is not timed here.)
+    out.Add(Measure(
+                [&] {
+                    zv::os::DeleteFile(doc->GetPath());
+                    doc->Clear();
+                },
+                [&] {
+                    for (int i = 0; i < keys; ++i)
+                        doc->SetString(n.wsections[i], n.wkeys[i], n.wvalues[i]);
+                    doc->Save();
+                }),
+            "ini", "add_new", "CTqEnvIni", size);
+    Expect(ReadBytes(path) == original, "CTqEnvIni did not write the file the keys make");
+    {
+        CSimpleIniA simple;
+        out.Add(Measure(
+                    [&] {
+                        zv::os::DeleteFile(doc->GetPath());
+                        simple.Reset();
+                        simple.SetUnicode(true);
+                    },
+                    [&] {
+                        for (int i = 0; i < keys; ++i)
+                            simple.SetValue(n.sections[i].c_str(), n.keys[i].c_str(), n.values[i].c_str());
+                        SaveSimple(simple, path);
+                    }),
+                "ini", "add_new", "SimpleIni", size);
+        Expect(ini.GetString(n.wsections[last], n.wkeys[last], L"") == n.wvalues[last], "SimpleIni did not add");
+    }
     doc->Clear();
     Restore(path, original);
     if (sink == 0)
         Fail("nothing was read");
+}
+
+void RunIniValue(long length, Recorder& out)
+{
+    // One key's value of that many characters among a few short keys.
+    std::string text = "[Before]\r\nk=1\r\n[Big]\r\nfirst=1\r\nvalue=";
+    text.reserve(text.size() + static_cast<std::size_t>(length) + 64);
+    for (long i = 0; i < length; ++i)
+        text += static_cast<char>('a' + i % 26);
+    text += "\r\nlast=2\r\n";
+    const std::string original = Utf8ToUtf16le(text);
+    CTqEnvIni* doc = fnTqEnvMgr()->GetEnvIni(L"value", 0, L"peers");
+    Expect(doc != nullptr, "no INI document");
+    const std::string path = doc->GetPath().ToUtf8();
+    CTqIni ini(doc->GetPath());
+    std::size_t sink = 0;
+    out.Add(Measure([&] { Restore(path, original); }, [&] { sink += ini.GetString(L"Big", L"value").GetLength(); }),
+            "inivalue", "read", "CTqIni", length);
+    out.Add(Measure(
+                [&] {
+                    Restore(path, original);
+                    doc->Clear();
+                },
+                [&] { sink += doc->GetString(L"Big", L"value", L"").GetLength(); }),
+            "inivalue", "read", "CTqEnvIni", length);
+    {
+        CSimpleIniA simple;
+        out.Add(Measure([&] { Restore(path, original); },
+                        [&] {
+                            LoadSimple(simple, path);
+                            sink += std::char_traits<char>::length(simple.GetValue("Big", "value", ""));
+                        }),
+                "inivalue", "read", "SimpleIni", length);
+    }
+    Expect(sink > 0 && sink % static_cast<std::size_t>(length) == 0, "a read gave a wrong length");
+    Expect(ini.GetString(L"Big", L"value").GetLength() == length, "CTqIni read a wrong length");
+    doc->Clear();
 }
 
 // The file the program under wine works on: the same bytes as above.

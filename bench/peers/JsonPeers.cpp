@@ -7,6 +7,7 @@
 
 #include <zvenv/CTqEnvMgr.h>
 #include <zvenv/platform/Os.h>
+#include <zvenv/platform/Text.h>
 
 #include "envjson/JsonFileText.h"
 #include "json/Json.h"
@@ -193,7 +194,7 @@ const char* const kSteps[] = {"load", "read_all", "read_one", "change", "save"};
 
 void Run(const std::string& impl, long size, int runs, const std::function<void()>& restore, Steps steps, Recorder& out)
 {
-    std::vector<double> times[5], cpu[5];
+    std::vector<double> times[5], cpu[5], user[5];
     for (int r = 0; r < runs; ++r) {
         restore();
         const std::function<void()>* order[] = {&steps.load, &steps.readAll, &steps.readOne, &steps.change,
@@ -201,10 +202,12 @@ void Run(const std::string& impl, long size, int runs, const std::function<void(
         for (int s = 0; s < 5; ++s) {
             const int calls = s == 2 ? kReadOneCalls : 1;
             const double cpuStart = CpuSeconds();
+            const double userStart = UserSeconds();
             const auto start = std::chrono::steady_clock::now();
             (*order[s])();
             times[s].push_back(Seconds(start) / calls);
             cpu[s].push_back((CpuSeconds() - cpuStart) / calls);
+            user[s].push_back((UserSeconds() - userStart) / calls);
         }
         steps.drop();
     }
@@ -212,6 +215,7 @@ void Run(const std::string& impl, long size, int runs, const std::function<void(
         Figure f;
         f.seconds = Median(times[s]);
         f.cpuSeconds = Median(cpu[s]);
+        f.userSeconds = Median(user[s]);
         f.runs = static_cast<int>(times[s].size());
         out.Add(f, "json", kSteps[s], impl, size);
     }
@@ -278,7 +282,7 @@ void RunJson(long textSize, Recorder& out)
         Steps s;
         s.load = [&] {
             const std::string bytes = ReadBytes(path);
-            const std::wstring decoded = zv::envjson::DecodeDocumentFile(bytes.data(), bytes.size());
+            const std::wstring decoded = zv::text::DecodeJsonFile(bytes.data(), bytes.size());
             root = JsonParse(decoded.c_str());
             Expect(root != nullptr, "the engine did not parse");
         };

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <fstream>
 #include <functional>
+#include <sys/resource.h>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@ struct Figure {
     long size = 0;      // keys, or bytes of JSON text
     double seconds = 0;    // median of the runs, wall clock
     double cpuSeconds = 0; // median of the runs, this process's CPU time
+    double userSeconds = 0; // median of the runs, the part of it spent outside the kernel
     int runs = 0;
     std::string note;
 };
@@ -33,6 +35,15 @@ inline double CpuSeconds()
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// CPU time the kernel spent for the process (a sync to disk, say) is not
+// counted here.
+inline double UserSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_utime.tv_usec) * 1e-6;
 }
 
 inline double Median(std::vector<double> v)
@@ -47,16 +58,18 @@ inline double Median(std::vector<double> v)
 inline Figure Measure(const std::function<void()>& setup, const std::function<void()>& work, int minRuns = 3,
                       int maxRuns = 11, double budget = 2.0)
 {
-    std::vector<double> times, cpu;
+    std::vector<double> times, cpu, user;
     double total = 0;
     while (static_cast<int>(times.size()) < maxRuns && (static_cast<int>(times.size()) < minRuns || total < budget)) {
         if (setup)
             setup();
         const double cpuStart = CpuSeconds();
+        const double userStart = UserSeconds();
         const auto start = std::chrono::steady_clock::now();
         work();
         const auto stop = std::chrono::steady_clock::now();
         cpu.push_back(CpuSeconds() - cpuStart);
+        user.push_back(UserSeconds() - userStart);
         const double seconds = std::chrono::duration<double>(stop - start).count();
         times.push_back(seconds);
         total += seconds;
@@ -64,6 +77,7 @@ inline Figure Measure(const std::function<void()>& setup, const std::function<vo
     Figure figure;
     figure.seconds = Median(times);
     figure.cpuSeconds = Median(cpu);
+    figure.userSeconds = Median(user);
     figure.runs = static_cast<int>(times.size());
     return figure;
 }
@@ -83,9 +97,9 @@ public:
         char line[512];
         std::snprintf(line, sizeof line,
                       "{\"group\":\"%s\",\"op\":\"%s\",\"impl\":\"%s\",\"size\":%ld,\"seconds\":%.9g,"
-                      "\"cpu_seconds\":%.9g,\"runs\":%d,\"note\":\"%s\"}\n",
-                      group.c_str(), op.c_str(), impl.c_str(), size, figure.seconds, figure.cpuSeconds, figure.runs,
-                      note.c_str());
+                      "\"cpu_seconds\":%.9g,\"user_seconds\":%.9g,\"runs\":%d,\"note\":\"%s\"}\n",
+                      group.c_str(), op.c_str(), impl.c_str(), size, figure.seconds, figure.cpuSeconds,
+                      figure.userSeconds, figure.runs, note.c_str());
         m_out << line;
         m_out.flush();
         std::fputs(line, stdout);

@@ -16,6 +16,10 @@ OPS = {
         ("read_one", "Read one key many times", "per call"),
         ("change_all_save", "Change every key and save", "whole run"),
         ("add_save", "Add 100 keys and save", "whole run"),
+        ("add_new", "Add every key to a new file and save", "whole run"),
+    ],
+    "inivalue": [
+        ("read", "Read one long value from a fresh file", "whole run"),
     ],
     "json": [
         ("load", "Load", "whole run"),
@@ -25,13 +29,16 @@ OPS = {
         ("save", "Save", "whole run"),
     ],
 }
-OURS = {"ini": ["CTqIni", "CTqEnvIni"], "json": ["CTqEnvJson", "engine"]}
-PEERS = {"ini": ["Wine kernel32", "SimpleIni"], "json": ["jsoncpp", "nlohmann-json"]}
+OURS = {"ini": ["CTqIni", "CTqEnvIni"], "inivalue": ["CTqIni", "CTqEnvIni"], "json": ["CTqEnvJson", "engine"]}
+PEERS = {"ini": ["Wine kernel32", "SimpleIni"], "inivalue": ["SimpleIni"], "json": ["jsoncpp", "nlohmann-json"]}
+X_LABEL = {"ini": "keys", "inivalue": "characters of the value", "json": "MB of JSON text"}
 
 
 def size_label(group, size):
     if group == "ini":
         return f"{size:,} keys"
+    if group == "inivalue":
+        return f"{size:,} characters"
     mib = size / 1048576
     return f"{mib:.3g} MB"
 
@@ -72,6 +79,7 @@ def load_results(folder):
     figures = {}
     notes = {}
     cpu = {}
+    user = {}
     path = os.path.join(folder, "peers.jsonl")
     if os.path.exists(path):
         with open(path, encoding="utf-8") as f:
@@ -84,9 +92,11 @@ def load_results(folder):
                 figures[key] = r["seconds"]
                 if "cpu_seconds" in r:
                     cpu[key] = r["cpu_seconds"]
+                if "user_seconds" in r:
+                    user[key] = r["user_seconds"]
                 if r.get("note"):
                     notes[key] = r["note"]
-    return figures, notes, cpu
+    return figures, notes, cpu, user
 
 
 def read_text(path):
@@ -114,11 +124,11 @@ def plot(group, op, title, unit, impls, sizes, figures, plot_dir, work_dir):
             for s in sizes:
                 t = figures.get((group, op, impl, s))
                 if t:
-                    x = s if group == "ini" else s / 1048576
+                    x = s / 1048576 if group == "json" else s
                     f.write(f"{x} {t * 1e3}\n")
             f.write("\n\n")
     png = os.path.join(plot_dir, f"{group}_{op}.png")
-    xlabel = "keys" if group == "ini" else "MB of JSON text"
+    xlabel = X_LABEL[group]
     ylabel = "ms per call" if unit == "per call" else "ms"
     lines = []
     for index, impl in enumerate(impls):
@@ -134,7 +144,7 @@ def plot(group, op, title, unit, impls, sizes, figures, plot_dir, work_dir):
             f"set title '{group.upper()}: {title} ({unit}; log-log; lower is better)'",
             "set logscale xy",
             "set format y '10^{%L}'",
-            "set format x '10^{%L}'" if group == "ini" else "set format x '%g'",
+            "set format x '%g'" if group == "json" else "set format x '10^{%L}'",
             f"set xlabel '{xlabel}'",
             f"set ylabel '{ylabel}'",
             "set key left top",
@@ -160,14 +170,19 @@ def has_pngcairo():
     return _PNGCAIRO
 
 
-def group_section(group, figures, notes, cpu, plot_dir, work_dir, plot_rel):
+def group_section(group, figures, notes, cpu, user, plot_dir, work_dir, plot_rel):
     sizes = sorted({k[3] for k in figures if k[0] == group})
     if not sizes:
         return [f"No {group.upper()} figures were measured.", ""]
     present = {k[2] for k in figures if k[0] == group}
     impls = [i for i in OURS[group] + PEERS[group] if i in present]
     out = []
+    all_impls = impls
     for op, title, unit in OPS[group]:
+        # Only what was measured for this operation.
+        impls = [i for i in all_impls if any((group, op, i, s) in figures for s in sizes)]
+        if not impls:
+            continue
         out.append(f"### {title} ({unit})")
         out.append("")
         out.append(f"![{title}]({plot_rel}/{plot(group, op, title, unit, impls, sizes, figures, plot_dir, work_dir)})")
@@ -197,19 +212,67 @@ def group_section(group, figures, notes, cpu, plot_dir, work_dir, plot_rel):
             out.append(f"| {impl} | " + " | ".join(cells) + " |")
         for ours in OURS[group]:
             for peer in PEERS[group]:
-                if ours not in present or peer not in present:
+                if ours not in impls or peer not in impls:
                     continue
                 cells = []
                 for s in sizes:
                     a = figures.get((group, op, ours, s))
                     b = figures.get((group, op, peer, s))
-                    cells.append(fmt_ratio(a / b) if a and b else "—")
+                    cell = fmt_ratio(a / b) if a and b else "—"
+                    # The processor time, and the part of it outside the
+                    # kernel (a sync to disk is the kernel's work).
+                    ca, cb = cpu.get((group, op, ours, s)), cpu.get((group, op, peer, s))
+                    ua, ub = user.get((group, op, ours, s)), user.get((group, op, peer, s))
+                    if a and b and ca and cb:
+                        cell += f" (CPU {fmt_ratio(ca / cb)}"
+                        cell += f", user {fmt_ratio(ua / ub)})" if ua and ub else ")"
+                    cells.append(cell)
                 out.append(f"| {ours} ÷ {peer} | " + " | ".join(cells) + " | |")
         out.append("")
         for i, note in enumerate(used_notes):
             out.append(f"{'¹²³⁴⁵⁶⁷⁸⁹'[i]} {note}.  ")
         if used_notes:
             out.append("")
+    return out
+
+
+STARTUP_PARTS = [
+    ("total", "from the spawn to the end of the process"),
+    ("process_start", "the spawn, the loading of the program and its libraries, up to main"),
+    ("manager", "fnTqEnvMgr: the root, system/html.ini into the memory INI, the validator module"),
+    ("ini_documents", "GetEnvIni of trade.ini (the user's copy) and of system/html.ini"),
+    ("json_document", "GetJson of layout.json: read, validated, parsed"),
+    ("reads", "50 values read (20 and 20 INI, 10 JSON; some keys missing)"),
+    ("exit", "from the end of main to the end of the process"),
+]
+
+
+def startup_section(figures, notes):
+    rows = [(op, what) for op, what in STARTUP_PARTS if ("startup", op, "host", 0) in figures]
+    if not rows:
+        return []
+    out = [
+        "## A host's start",
+        "",
+        "`bench/peers/StartupProbe.cpp` stands in a copy of `examples/approot` with the libraries",
+        "beside it in `bin/`, as a host is installed; it is spawned again and again after one",
+        "run that seeds the user's copies. The probe reads the monotonic clock at the start of",
+        "`main` and after each part; the spawning program knows when it started the probe and",
+        "when it ended. The *empty program* is the same program returning at the start of `main`:",
+        "the libraries are linked, so they are loaded all the same. Medians, and the range over",
+        "the runs.",
+        "",
+        "| part | host | empty program |",
+        "|---|---:|---:|",
+    ]
+    for op, what in rows:
+        cells = []
+        for impl in ("host", "empty program"):
+            t = figures.get(("startup", op, impl, 0))
+            note = notes.get(("startup", op, impl, 0), "")
+            cells.append(f"{fmt_time(t)} ({note.replace(' us', ' µs')})" if t else "")
+        out.append(f"| {op.replace('_', ' ')}: {what} | " + " | ".join(cells) + " |")
+    out.append("")
     return out
 
 
@@ -266,7 +329,7 @@ def main():
     os.makedirs(plot_dir, exist_ok=True)
     work_dir = os.path.join(results, "plots")
     os.makedirs(work_dir, exist_ok=True)
-    figures, notes, cpu = load_results(results)
+    figures, notes, cpu, user = load_results(results)
     info = machine_info(results)
     wine_version = read_text(os.path.join(results, "wine-version.txt"))
     mingw_version = read_text(os.path.join(results, "mingw-version.txt"))
@@ -366,9 +429,11 @@ def main():
         "## INI",
         "",
     ]
-    out += group_section("ini", figures, notes, cpu, plot_dir, work_dir, plot_rel)
+    out += group_section("ini", figures, notes, cpu, user, plot_dir, work_dir, plot_rel)
+    out += group_section("inivalue", figures, notes, cpu, user, plot_dir, work_dir, plot_rel)
     out += ["## JSON", ""]
-    out += group_section("json", figures, notes, cpu, plot_dir, work_dir, plot_rel)
+    out += group_section("json", figures, notes, cpu, user, plot_dir, work_dir, plot_rel)
+    out += startup_section(figures, notes)
     own = own_benchmarks(results)
     if own:
         out += [

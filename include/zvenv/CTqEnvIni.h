@@ -9,9 +9,12 @@
 #include <zvenv/platform/Geometry.h>
 
 class CTqEnvMgr;
-namespace zv::envini {
+namespace zv {
+class ProfileSnapshot;
+namespace envini {
 class ReadRecord;
 }
+} // namespace zv
 
 /// \file
 /// The INI document.
@@ -164,4 +167,5 @@ private:
     CCriticalSection m_cs;
     int m_bDirty;
     zv::envini::ReadRecord* m_pRead; // what the file held where the document only read
+    zv::ProfileSnapshot* m_pFile;    // the file as its last check found it, for first reads
 };

@@ -155,12 +155,18 @@ private:
     CString ParseJSON(void* const node, CString key1, CString key2, CString key3);
     void JsonDataUpdate(void** it, wchar_t* text);
 
+    // The version of the file this document last read or wrote, against which
+    // a save tells its own changes from another program's.
+    struct FileState;
+    bool BringInOtherChanges(const CString& path, CString& message);
+
     CString m_strDefaultValue;
     int m_bDefaultValue;
     void* m_pJson;
     CString m_strPath;
     CCriticalSection m_cs;
     int m_bDirty;
+    FileState* m_pFileState;
 
     static CCriticalSection m_csSplitEnv;
 };

@@ -1,4 +1,5 @@
 #include <zvenv/CTqEnvIni.h>
+#include <zvenv/platform/Profile.h>
 
 #include "envini/EnvIniText.h"
 #include "envini/ReadRecord.h"
@@ -73,7 +74,8 @@ void OwnEverything(const CTqEnvIni::SectionValues& sections, ReadRecord& read)
 } // namespace
 
 CTqEnvIni::CTqEnvIni()
-    : m_mapOrderArrays(10), m_mapTreeArrays(10), m_mapSections(10), m_cs(0), m_bDirty(0), m_pRead(new ReadRecord)
+    : m_mapOrderArrays(10), m_mapTreeArrays(10), m_mapSections(10), m_cs(0), m_bDirty(0), m_pRead(new ReadRecord),
+      m_pFile(new zv::ProfileSnapshot)
 {
     m_mapOrderArrays.InitHashTable(17);
     m_mapTreeArrays.InitHashTable(17);
@@ -84,6 +86,7 @@ CTqEnvIni::~CTqEnvIni()
 {
     Clear();
     delete m_pRead;
+    delete m_pFile;
 }
 
 void CTqEnvIni::Clear()
@@ -102,6 +105,8 @@ void CTqEnvIni::Clear()
     FreeSections(m_mapTreeArrays);
     m_mapTreeDelimiters.RemoveAll();
     m_pRead->Clear();
+    // The reads that refill the cache check the file first.
+    m_pFile->Forget();
 }
 
 CTqEnvIni* CTqEnvIni::Clone()
@@ -142,6 +147,7 @@ CTqEnvIni& CTqEnvIni::operator=(const CTqEnvIni& other)
                  *other.m_pRead, ReadRecord::Kind::TreeArray);
     m_bDirty = other.m_bDirty;
     m_ini.SetPathName(other.m_ini.GetPathName());
+    m_pFile->SetFile(m_ini.GetPathName());
     return *this;
 }
 
@@ -152,6 +158,7 @@ void CTqEnvIni::SetPathName(const wchar_t* path)
     if (m_ini.GetPathName() != CString(path ? path : L""))
         OwnEverything(m_mapSections, *m_pRead);
     m_ini.SetPathName(path);
+    m_pFile->SetFile(m_ini.GetPathName());
 }
 
 CString CTqEnvIni::GetPath()

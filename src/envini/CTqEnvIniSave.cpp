@@ -39,16 +39,22 @@ template <typename InFile> bool Writes(const CString* asRead, InFile inFile)
 // for the file before every key, where the batch's one write makes it.
 class BatchWrites {
 public:
-    explicit BatchWrites(const CString& path) : m_path(path) {}
+    explicit BatchWrites(zv::ProfileBatch& batch) : m_batch(batch) {}
     void String(const CString& section, const CString& key, const CString& value) const
     {
-        WritePrivateProfileStringW(section, key, value, m_path);
+        m_batch.WriteString(section, key, value);
     }
     void Int(const CString& section, const CString& key, int value) const { String(section, key, IntText(value)); }
-    void DeleteSection(const CString& section) const { WritePrivateProfileStringW(section, nullptr, nullptr, m_path); }
+    void DeleteSection(const CString& section) const { m_batch.WriteString(section, nullptr, nullptr); }
+    // What the batch's copy of the file holds for a value, or Missing().
+    CString FileText(const CString& section, const CString& key) const
+    {
+        std::wstring value;
+        return m_batch.GetString(section, key, nullptr, value) ? CString(std::move(value)) : ReadRecord::Missing();
+    }
 
 private:
-    const CString& m_path;
+    zv::ProfileBatch& m_batch;
 };
 
 // The entries of a save, in the order the maps visit them: whether each is
@@ -59,6 +65,8 @@ struct SavePlan {
     std::vector<char> trees;
     std::vector<CString> orderLines;
     std::vector<CString> treeLines;
+    // Values only read that are written: once saved, they hold what is cached.
+    std::vector<std::pair<CString, CString>> writtenAsRead;
 };
 
 } // namespace
@@ -78,7 +86,7 @@ void CTqEnvIni::Save()
     // compared and changed with no other writer in between. A missing file
     // is made by that one write, whole.
     zv::ProfileBatch batch(path);
-    const BatchWrites write(path);
+    const BatchWrites write(batch);
     const ReadRecord& read = *m_pRead;
     SavePlan plan;
 
@@ -93,8 +101,11 @@ void CTqEnvIni::Save()
         while (inner) {
             CString key, text;
             values->GetNextAssoc(inner, key, text);
-            plan.values.push_back(
-                Writes(read.AsRead(section, key, text), [&] { return FileText(m_ini, section, key); }));
+            const CString* asRead = read.AsRead(section, key, text);
+            const bool writes = Writes(asRead, [&] { return write.FileText(section, key); });
+            plan.values.push_back(writes);
+            if (writes && asRead && asRead != &text)
+                plan.writtenAsRead.emplace_back(section, key);
         }
     }
     auto weighArrays = [&](SectionArrays& arrays, ReadRecord::Kind kind, std::vector<char>& writes) {
@@ -202,20 +213,7 @@ void CTqEnvIni::Save()
     // document stays dirty and the system's reason is the last error.
     if (!batch.Flush())
         return;
-    entry = 0;
-    pos = m_mapSections.GetStartPosition();
-    while (pos) {
-        CString section;
-        CMapStringToString* values = nullptr;
-        m_mapSections.GetNextAssoc(pos, section, values);
-        POSITION inner = values->GetStartPosition();
-        while (inner) {
-            CString key, text;
-            values->GetNextAssoc(inner, key, text);
-            if (plan.values[entry++])
-                m_pRead->Holds(section, key, text, text);
-        }
-    }
+    m_pRead->Saved(plan.writtenAsRead);
     auto recordWritten = [&](SectionArrays& arrays, ReadRecord::Kind kind, const std::vector<CString>& lines,
                              const std::vector<char>& writes) {
         std::size_t at = 0;

@@ -1,5 +1,6 @@
 #include <zvenv/CTqEnvIni.h>
 #include <zvenv/ZvUtil.h>
+#include <zvenv/platform/Profile.h>
 
 #include "envini/EnvIniText.h"
 #include "envini/ReadRecord.h"
@@ -13,14 +14,31 @@ using namespace zv::envini;
 
 namespace {
 
-// The text of a value not cached yet: the file's, or for a missing key the
-// default as the profile functions give it; recorded as read.
-CString ReadMiss(const CTqIni& ini, ReadRecord& read, const CString& section, const CString& key, const CString& def)
+// What the file holds for a value not cached yet, through the document's
+// hold on the file (a first read in quick succession of others skips the
+// check of the file): its text, or Missing() for a missing key, and the text
+// a read gives, which is the default as the profile functions give it for a
+// missing key.
+struct FileRead {
+    CString fileText;
+    CString text;
+};
+
+FileRead ReadFile(zv::ProfileSnapshot& file, const CString& section, const CString& key, const CString& def)
 {
-    const CString fileText = FileText(ini, section, key);
-    const CString text = fileText == ReadRecord::Missing() ? ini.GetString(section, key, def) : fileText;
-    read.Read(section, key, fileText, text);
-    return text;
+    std::wstring value;
+    const bool found = file.GetString(section, key, def, value);
+    CString text(std::move(value));
+    return {found ? text : ReadRecord::Missing(), text};
+}
+
+// The text of a value not cached yet, recorded as read.
+CString ReadMiss(zv::ProfileSnapshot& file, ReadRecord& read, const CString& section, const CString& key,
+                 const CString& def)
+{
+    const FileRead got = ReadFile(file, section, key, def);
+    read.Read(section, key, got.fileText, got.text);
+    return got.text;
 }
 
 } // namespace
@@ -31,7 +49,7 @@ CString CTqEnvIni::GetString(CString section, CString key, CString def)
     CMapStringToString& values = ValuesFor(m_mapSections, section);
     if (const CString* text = values.PLookup(key))
         return *text;
-    const CString text = ReadMiss(m_ini, *m_pRead, section, key, def);
+    const CString text = ReadMiss(*m_pFile, *m_pRead, section, key, def);
     values.SetAt(key, text);
     return text;
 }
@@ -48,7 +66,7 @@ int CTqEnvIni::GetInt(CString section, CString key, int def)
     CMapStringToString& values = ValuesFor(m_mapSections, section);
     if (const CString* text = values.PLookup(key))
         return zv::crt::wtoi(*text);
-    const CString fileText = FileText(m_ini, section, key);
+    const CString fileText = ReadFile(*m_pFile, section, key, CString()).fileText;
     const int value = fileText == ReadRecord::Missing()
                           ? def
                           : static_cast<int>(zv::ini::UIntFromText(fileText, static_cast<unsigned>(def), 10));
@@ -65,7 +83,7 @@ double CTqEnvIni::GetDouble(CString section, CString key, double def)
     if (const CString* text = values.PLookup(key))
         return zv::crt::wtof(*text);
     // The first answer is the file's number itself; the cache keeps "%f".
-    const CString fileText = FileText(m_ini, section, key);
+    const CString fileText = ReadFile(*m_pFile, section, key, CString()).fileText;
     const double value = fileText == ReadRecord::Missing() ? def : zv::ini::DoubleFromText(fileText, def);
     const CString text = DoubleText(value);
     m_pRead->Read(section, key, fileText, text);
@@ -76,13 +94,13 @@ double CTqEnvIni::GetDouble(CString section, CString key, double def)
 namespace {
 
 // The cached text of a value kept in a utility-library text form.
-CString CachedText(CTqEnvIni::SectionValues& sections, const CTqIni& ini, ReadRecord& read, const CString& section,
-                   const CString& key, const CString& defText)
+CString CachedText(CTqEnvIni::SectionValues& sections, zv::ProfileSnapshot& file, ReadRecord& read,
+                   const CString& section, const CString& key, const CString& defText)
 {
     CMapStringToString& values = ValuesFor(sections, section);
     if (const CString* text = values.PLookup(key))
         return *text;
-    const CString text = ReadMiss(ini, read, section, key, defText);
+    const CString text = ReadMiss(file, read, section, key, defText);
     values.SetAt(key, text);
     return text;
 }
@@ -92,25 +110,25 @@ CString CachedText(CTqEnvIni::SectionValues& sections, const CTqIni& ini, ReadRe
 CPoint CTqEnvIni::GetPoint(CString section, CString key, CPoint& def)
 {
     CSingleLock lock(&m_cs);
-    return StringToPoint(CachedText(m_mapSections, m_ini, *m_pRead, section, key, PointToString(def, L",")));
+    return StringToPoint(CachedText(m_mapSections, *m_pFile, *m_pRead, section, key, PointToString(def, L",")));
 }
 
 unsigned long CTqEnvIni::GetRGB(CString section, CString key, unsigned long def)
 {
     CSingleLock lock(&m_cs);
-    return StringToRGB(CachedText(m_mapSections, m_ini, *m_pRead, section, key, RGBToString(def, L",")));
+    return StringToRGB(CachedText(m_mapSections, *m_pFile, *m_pRead, section, key, RGBToString(def, L",")));
 }
 
 CRect CTqEnvIni::GetRect(CString section, CString key, CRect& def)
 {
     CSingleLock lock(&m_cs);
-    return StringToRect(CachedText(m_mapSections, m_ini, *m_pRead, section, key, RectToString(def, L",")));
+    return StringToRect(CachedText(m_mapSections, *m_pFile, *m_pRead, section, key, RectToString(def, L",")));
 }
 
 CSize CTqEnvIni::GetSize(CString section, CString key, CSize& def)
 {
     CSingleLock lock(&m_cs);
-    return StringToSize(CachedText(m_mapSections, m_ini, *m_pRead, section, key, SizeToString(def, L",")));
+    return StringToSize(CachedText(m_mapSections, *m_pFile, *m_pRead, section, key, SizeToString(def, L",")));
 }
 
 // Every setter caches the text form; without write-through the document

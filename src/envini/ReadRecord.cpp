@@ -1,6 +1,7 @@
 #include "envini/ReadRecord.h"
 
 #include "envini/EnvIniText.h"
+#include "ini/IniFile.h"
 
 #include <zvenv/platform/Profile.h>
 
@@ -15,16 +16,11 @@ namespace {
 constexpr int kMaxSubSections = 1 << 16;
 
 // The section's lines as the profile functions list them, each followed by a
-// line feed. The buffer doubles until the list fits: the profile-file class's
-// size query grows by a fixed step, which for a long section costs a listing
-// of the whole section per step.
-void Join(const CString& path, const CString& section, std::vector<wchar_t>& buffer, CString& out)
+// line feed.
+void Join(const CString& path, const CString& section, CString& out)
 {
-    while (GetPrivateProfileSectionW(section, buffer.data(), static_cast<DWORD>(buffer.size()), path) + 2 >=
-           buffer.size())
-        buffer.resize(buffer.size() * 2);
-    for (const wchar_t* line = buffer.data(); *line; line += std::wcslen(line) + 1) {
-        out += line;
+    for (const std::wstring& line : zv::ini::ListItems(zv::ProfileSectionLines(path, section))) {
+        out += CString(line);
         out += L'\n';
     }
 }
@@ -37,62 +33,153 @@ const CString& ReadRecord::Missing()
     return missing;
 }
 
+void ReadRecord::KeySet::Insert(const CString& key)
+{
+    const std::size_t hash = std::hash<CString>()(key);
+    if (Find(key, hash) != m_slots.size())
+        return;
+    if ((m_used + 1) * 2 > m_slots.size())
+        Grow();
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t i = hash & mask;
+    while (m_slots[i].state == Slot::Live)
+        i = (i + 1) & mask;
+    if (m_slots[i].state == Slot::Empty)
+        ++m_used;
+    m_slots[i] = Slot{Slot::Live, hash, key};
+    ++m_live;
+}
+
+bool ReadRecord::KeySet::Contains(const CString& key) const
+{
+    return !m_slots.empty() && Find(key, std::hash<CString>()(key)) != m_slots.size();
+}
+
+void ReadRecord::KeySet::Erase(const CString& key)
+{
+    if (m_slots.empty())
+        return;
+    const std::size_t i = Find(key, std::hash<CString>()(key));
+    if (i == m_slots.size())
+        return;
+    m_slots[i].state = Slot::Erased;
+    m_slots[i].key.Empty();
+    --m_live;
+}
+
+void ReadRecord::KeySet::Clear()
+{
+    m_slots.clear();
+    m_live = m_used = 0;
+}
+
+// The slot of the key, or the table's size when it is not there.
+std::size_t ReadRecord::KeySet::Find(const CString& key, std::size_t hash) const
+{
+    if (m_slots.empty())
+        return 0;
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = m_slots[i];
+        if (slot.state == Slot::Empty)
+            return m_slots.size();
+        if (slot.state == Slot::Live && slot.hash == hash && slot.key == key)
+            return i;
+    }
+}
+
+// Erased slots are dropped on the way; the table doubles only when live keys fill it.
+void ReadRecord::KeySet::Grow()
+{
+    std::vector<Slot> old;
+    old.swap(m_slots);
+    std::size_t size = 8;
+    while (size < 4 * (m_live + 1))
+        size *= 2;
+    m_slots.resize(size);
+    m_used = m_live = 0;
+    const std::size_t mask = size - 1;
+    for (Slot& slot : old) {
+        if (slot.state != Slot::Live)
+            continue;
+        std::size_t i = slot.hash & mask;
+        while (m_slots[i].state != Slot::Empty)
+            i = (i + 1) & mask;
+        m_slots[i] = std::move(slot);
+        ++m_used;
+        ++m_live;
+    }
+}
+
 void ReadRecord::Read(const CString& section, const CString& key, const CString& fileText, const CString& cachedText)
 {
     if (fileText != cachedText)
-        m_fileTexts[section][key] = fileText;
+        m_sections[section].fileTexts[key] = fileText;
 }
 
 void ReadRecord::Holds(const CString& section, const CString& key, const CString& fileText, const CString& cachedText)
 {
-    const auto own = m_own.find(section);
-    if (own != m_own.end())
-        own->second.erase(key);
-    if (fileText != cachedText) {
-        m_fileTexts[section][key] = fileText;
+    const auto found = m_sections.find(section);
+    if (found == m_sections.end()) {
+        if (fileText != cachedText)
+            m_sections[section].fileTexts[key] = fileText;
         return;
     }
-    const auto texts = m_fileTexts.find(section);
-    if (texts != m_fileTexts.end())
-        texts->second.erase(key);
+    found->second.own.Erase(key);
+    if (fileText != cachedText)
+        found->second.fileTexts[key] = fileText;
+    else
+        found->second.fileTexts.erase(key);
 }
 
 void ReadRecord::Own(const CString& section, const CString& key)
 {
-    m_own[section].insert(key);
+    m_sections[section].own.Insert(key);
 }
 
 bool ReadRecord::IsOwn(const CString& section, const CString& key) const
 {
-    const auto own = m_own.find(section);
-    return own != m_own.end() && own->second.count(key) != 0;
+    const auto found = m_sections.find(section);
+    return found != m_sections.end() && found->second.own.Contains(key);
 }
 
 const CString* ReadRecord::AsRead(const CString& section, const CString& key, const CString& cachedText) const
 {
-    if (IsOwn(section, key))
-        return nullptr;
-    const auto texts = m_fileTexts.find(section);
-    if (texts == m_fileTexts.end())
+    const auto found = m_sections.find(section);
+    if (found == m_sections.end())
         return &cachedText;
-    const auto text = texts->second.find(key);
-    return text == texts->second.end() ? &cachedText : &text->second;
+    if (found->second.own.Contains(key))
+        return nullptr;
+    const Texts& texts = found->second.fileTexts;
+    if (texts.empty())
+        return &cachedText;
+    const auto text = texts.find(key);
+    return text == texts.end() ? &cachedText : &text->second;
 }
 
 void ReadRecord::Forget(const CString& section, const CString& key)
 {
-    const auto own = m_own.find(section);
-    if (own != m_own.end())
-        own->second.erase(key);
-    const auto texts = m_fileTexts.find(section);
-    if (texts != m_fileTexts.end())
-        texts->second.erase(key);
+    const auto found = m_sections.find(section);
+    if (found == m_sections.end())
+        return;
+    found->second.own.Erase(key);
+    found->second.fileTexts.erase(key);
 }
 
 void ReadRecord::ForgetValues(const CString& section)
 {
-    m_own.erase(section);
-    m_fileTexts.erase(section);
+    m_sections.erase(section);
+}
+
+void ReadRecord::Saved(const std::vector<std::pair<CString, CString>>& writtenAsRead)
+{
+    for (const auto& [section, key] : writtenAsRead)
+        Forget(section, key);
+    for (auto& [section, record] : m_sections) {
+        if (!record.fileTexts.empty())
+            record.own.ForEach([&record](const CString& key) { record.fileTexts.erase(key); });
+        record.own.Clear();
+    }
 }
 
 void ReadRecord::RecordArray(Kind kind, const CString& section, const CString& lines)
@@ -113,21 +200,18 @@ const CString* ReadRecord::FindArray(Kind kind, const CString& section) const
 
 void ReadRecord::Clear()
 {
-    m_own.clear();
-    m_fileTexts.clear();
+    m_sections.clear();
     m_orders.clear();
     m_trees.clear();
 }
 
 void ReadRecord::CopyValues(const ReadRecord& other, const CString& section)
 {
-    ForgetValues(section);
-    const auto own = other.m_own.find(section);
-    if (own != other.m_own.end())
-        m_own[section] = own->second;
-    const auto texts = other.m_fileTexts.find(section);
-    if (texts != other.m_fileTexts.end())
-        m_fileTexts[section] = texts->second;
+    const auto found = other.m_sections.find(section);
+    if (found == other.m_sections.end())
+        ForgetValues(section);
+    else
+        m_sections[section] = found->second;
 }
 
 void ReadRecord::CopyArray(const ReadRecord& other, Kind kind, const CString& section)
@@ -146,15 +230,14 @@ CString FileText(const CTqIni& ini, const CString& section, const CString& key)
 CString ArrayLines(const CTqIni& ini, ReadRecord::Kind kind, const CString& section)
 {
     const CString path = ini.GetPathName();
-    std::vector<wchar_t> buffer(1024);
     CString lines;
-    Join(path, section, buffer, lines);
+    Join(path, section, lines);
     if (kind == ReadRecord::Kind::TreeArray) {
         const int count = ini.GetInt(section, L"count", 0, 10);
         for (int i = 0; i < count && i < kMaxSubSections; ++i) {
             const CString subSection = ini.GetString(section, IntText(i), L"");
             lines += L"[" + subSection + L"]\n";
-            Join(path, subSection, buffer, lines);
+            Join(path, subSection, lines);
         }
     }
     return lines;

@@ -4,7 +4,8 @@
 #include <zvenv/platform/CString.h>
 
 #include <unordered_map>
-#include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace zv::envini {
 
@@ -43,6 +44,10 @@ public:
     void ForgetArray(Kind kind, const CString& section);
     const CString* FindArray(Kind kind, const CString& section) const;
 
+    // A save wrote every value set through the document, and of the values
+    // only read those listed: each is in the file as cached now.
+    void Saved(const std::vector<std::pair<CString, CString>>& writtenAsRead);
+
     void Clear();
     // This record's entries of a section become the other record's.
     void CopyValues(const ReadRecord& other, const CString& section);
@@ -50,12 +55,45 @@ public:
 
 private:
     using Texts = std::unordered_map<CString, CString>;
-    using Keys = std::unordered_set<CString>;
+
+    // Keys in an open-addressing table: every setter adds one and every save
+    // empties the table, so entries cost no allocation of their own.
+    class KeySet {
+    public:
+        void Insert(const CString& key);
+        bool Contains(const CString& key) const;
+        void Erase(const CString& key);
+        bool Empty() const { return m_live == 0; }
+        void Clear();
+        template <typename Visit> void ForEach(Visit visit) const
+        {
+            for (const Slot& slot : m_slots)
+                if (slot.state == Slot::Live)
+                    visit(slot.key);
+        }
+
+    private:
+        struct Slot {
+            enum State : unsigned char { Empty, Live, Erased } state = Empty;
+            std::size_t hash = 0;
+            CString key;
+        };
+        std::size_t Find(const CString& key, std::size_t hash) const;
+        void Grow();
+        std::vector<Slot> m_slots;
+        std::size_t m_live = 0;
+        std::size_t m_used = 0; // live and erased slots
+    };
+
+    struct Section {
+        KeySet own;      // set through the document
+        Texts fileTexts; // read, where the file held other text than is cached
+    };
+
     Texts& Arrays(Kind kind) { return kind == Kind::OrderArray ? m_orders : m_trees; }
     const Texts& Arrays(Kind kind) const { return kind == Kind::OrderArray ? m_orders : m_trees; }
 
-    std::unordered_map<CString, Keys> m_own;
-    std::unordered_map<CString, Texts> m_fileTexts;
+    std::unordered_map<CString, Section> m_sections;
     Texts m_orders;
     Texts m_trees;
 };

@@ -7,28 +7,23 @@
 
 namespace zv::envjson {
 
-std::wstring DecodeDocumentFile(const void* bytes, std::size_t size)
-{
-    const auto* p = static_cast<const unsigned char*>(bytes);
-    if (!p || size == 0 || p[0] == 0)
-        return std::wstring();
-    if (size >= 2 && p[0] == 0xFF && p[1] == 0xFE)
-        return zv::text::DecodeUtf16le(p + 2, size - 2);
-    return zv::text::DecodeUtf16le(p, size);
-}
-
 std::string EncodeDocumentFile(const wchar_t* text)
 {
     const std::size_t length = text ? std::wcslen(text) : 0;
-    std::string out;
-    // Room for the mark and one unit per character; line feeds and characters
-    // beyond the basic plane grow it a little.
-    out.reserve(2 + length * 2 + length / 16);
-    out.push_back(static_cast<char>(0xFF));
-    out.push_back(static_cast<char>(0xFE));
-    auto put = [&out](std::uint32_t unit) {
-        out.push_back(static_cast<char>(unit & 0xFF));
-        out.push_back(static_cast<char>((unit >> 8) & 0xFF));
+    // The exact size first: a document keeps these bytes after its save, so
+    // no room is left over, and the text is written without regrowing.
+    std::size_t units = length;
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto cp = static_cast<std::uint32_t>(text[i]);
+        units += cp == L'\n' || (sizeof(wchar_t) >= 4 && cp >= 0x10000 && cp <= 0x10FFFF);
+    }
+    std::string out(2 + 2 * units, '\0');
+    char* p = &out[0];
+    *p++ = static_cast<char>(0xFF);
+    *p++ = static_cast<char>(0xFE);
+    auto put = [&p](std::uint32_t unit) {
+        *p++ = static_cast<char>(unit & 0xFF);
+        *p++ = static_cast<char>((unit >> 8) & 0xFF);
     };
     for (std::size_t i = 0; i < length; ++i) {
         std::uint32_t cp = static_cast<std::uint32_t>(text[i]);

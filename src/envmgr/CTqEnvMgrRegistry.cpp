@@ -1,5 +1,7 @@
 #include <zvenv/CTqEnvMgr.h>
 
+#include "envjson/JsonValidator.h"
+#include "envjson/RejectedCopy.h"
 #include "envmgr/Names.h"
 #include "envmgr/Seeding.h"
 #include "util/CPath.h"
@@ -7,6 +9,7 @@
 #include <zvenv/ZvUtil.h>
 #include <zvenv/platform/CFile.h>
 #include <zvenv/platform/Os.h>
+#include <zvenv/platform/Profile.h>
 
 #include <type_traits>
 
@@ -95,9 +98,10 @@ static CString DocumentPath(CTqEnvMgr& mgr, const CString& userId, const Documen
 // The one path of the four getters: the registered document, or a new one
 // bound to its file. A user document's missing file is seeded from the system
 // folder; a JSON document is loaded, and a user's JSON file that cannot be
-// read is replaced by the shipped default. Clones stand for the system folder's
-// file and are never seeded. bind gives a new document its path (a call only
-// the manager may make).
+// read is replaced by the shipped default once its bytes are kept beside it
+// (without the validator no file can be judged, so none is). Clones stand
+// for the system folder's file and are never seeded. bind gives a new
+// document its path (a call only the manager may make).
 template <typename Doc, typename Bind>
 static Doc* GetDocument(CTqEnvMgr& mgr, Registry<Doc>& registry, const CString& userId, const DocumentText& text,
                         int system, bool clone, int* copied, Bind bind)
@@ -117,8 +121,12 @@ static Doc* GetDocument(CTqEnvMgr& mgr, Registry<Doc>& registry, const CString& 
     bind(*doc, path);
     if constexpr (std::is_same_v<Doc, CTqEnvJson>) {
         doc->Load();
-        if (seeded && !doc->GetJson() && !copy) {
-            copy = zv::envmgr::RestoreFromShipped(path, shipped, zv::envmgr::WithoutShipped::Keep) ? 1 : 0;
+        if (seeded && !doc->GetJson() && !copy && g_pfnJsonCppParse) {
+            {
+                zv::FileWriteLock writers(path);
+                if (zv::envjson::KeepRejectedCopy(path))
+                    copy = zv::envmgr::RestoreFromShipped(path, shipped, zv::envmgr::WithoutShipped::Keep) ? 1 : 0;
+            }
             if (copy == 1)
                 doc->Load();
         }

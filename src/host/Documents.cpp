@@ -159,6 +159,9 @@ bool ReadBytes(const CString& path, std::string& bytes)
 
 std::wstring DecodeDocument(const std::string& bytes, DocKind kind)
 {
+    // A JSON file is read by the library's own rules.
+    if (kind == DocKind::Json)
+        return zv::text::DecodeJsonFile(bytes.data(), bytes.size());
     if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0)
         return zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
     const std::string_view body =
@@ -166,8 +169,6 @@ std::wstring DecodeDocument(const std::string& bytes, DocKind kind)
     std::wstring text;
     if (body.find('\0') == std::string_view::npos && zv::text::DecodeUtf8(body, text))
         return text;
-    if (kind == DocKind::Json)
-        return zv::text::DecodeUtf16le(bytes.data(), bytes.size());
     return zv::text::DecodeWindows1252(body);
 }
 

@@ -43,8 +43,9 @@ int OpenExisting(Context& ctx, const DocRequest& req, DocKind kind, CTqEnvIni*& 
 
 // Files.
 bool ReadBytes(const CString& path, std::string& bytes);
-// The text of a document file: UTF-16LE after its mark, UTF-8 with or without
-// mark, and otherwise UTF-16LE (JSON) or Windows-1252 (INI), as the library reads them.
+// The text of a document file as the library reads it: a JSON file by
+// zv::text::DecodeJsonFile; an INI file as UTF-16LE after its mark, UTF-8
+// with or without mark, and otherwise Windows-1252.
 std::wstring DecodeDocument(const std::string& bytes, DocKind kind);
 // The document's text as UTF-8 with LF line ends, and back as the library
 // writes its files: UTF-16LE with mark and CR LF line ends.

@@ -6,8 +6,6 @@
 #include <zvenv/platform/Os.h>
 #include <zvenv/platform/Text.h>
 
-#include <fstream>
-#include <iterator>
 
 namespace zvenv {
 namespace {
@@ -139,16 +137,6 @@ void Store(CTqEnvJson* doc, void* parent, const CString& name, const JsonValue* 
     }
 }
 
-std::wstring DecodeFile(const std::string& bytes)
-{
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE)
-        return zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
-    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        return zv::text::DecodeUtf8Lenient(bytes.substr(3));
-    return zv::text::DecodeUtf8Lenient(bytes);
-}
-
 // The validator module, looked for where the library looks: next to the
 // host, next to the library, then through the loader's search.
 zv::os::ModuleHandle LoadValidator()
@@ -182,16 +170,21 @@ int ReportCheck(const Context& ctx, const std::string& file, bool valid, const C
     return valid ? kOk : kFailed;
 }
 
+// The file is read as the library reads a document's file: only a regular
+// file, decoded by the same rules.
 int Check(const Context& ctx, const std::string& file)
 {
-    if (zv::os::FolderExists(Wide(file)))
+    std::string bytes;
+    switch (zv::os::ReadRegularFile(Wide(file), bytes)) {
+    case zv::os::ReadResult::Read:
+        break;
+    case zv::os::ReadResult::Folder:
         return Fail(file + " is a folder");
-    std::ifstream in(zv::os::NativePath(Wide(file)), std::ios::binary);
-    if (!in)
+    case zv::os::ReadResult::NotAFile:
+        return Fail(file + " is not a regular file (a device, pipe or socket): only files are checked");
+    default:
         return Fail("cannot read " + file);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return Fail("cannot read " + file);
+    }
     zv::os::ModuleHandle module = LoadValidator();
     auto parse = module ? reinterpret_cast<JsonCppParseFn>(zv::os::FindEntryPoint(module, "JSONCPP_Parse")) : nullptr;
     if (!parse) {
@@ -200,7 +193,7 @@ int Check(const Context& ctx, const std::string& file)
         return Fail("the validator module " + Narrow(zv::os::ModuleFileName(L"JSONLint")) + " is not available");
     }
     CString description;
-    const std::wstring text = DecodeFile(bytes);
+    const std::wstring text = zv::text::DecodeJsonFile(bytes.data(), bytes.size());
     const int ok = parse(text.c_str(), &description, 1);
     zv::os::FreeModule(module);
     return ReportCheck(ctx, file, ok == 1, description);

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 using zv::ini::PrepareFile;
 
@@ -19,7 +21,6 @@ namespace {
 
 // Default of IsKeyExist: a text no real value holds.
 constexpr const wchar_t* kMissingMarker = L"{63788286-AE30-4D6B-95DF-3B451C1C79F9}";
-constexpr DWORD kStep = 512;
 constexpr DWORD kNumberChars = 64;
 
 wchar_t* Duplicate(const wchar_t* text)
@@ -49,6 +50,61 @@ struct KeyNameContext {
     unsigned long room;
     unsigned long count;
 };
+
+wchar_t* Copy(const std::wstring& text)
+{
+    wchar_t* copy = new wchar_t[text.size() + 1];
+    std::wmemcpy(copy, text.data(), text.size());
+    copy[text.size()] = 0;
+    return copy;
+}
+
+} // namespace
+
+// The items of a list as a walk of its double-null form finds them: an item
+// holding a null character is two items there, and an empty one ends the
+// list. Lists are asked for whole, in one call that knows their size.
+std::vector<std::wstring> zv::ini::ListItems(std::vector<std::wstring> items)
+{
+    std::size_t clean = 0;
+    while (clean < items.size() && !items[clean].empty() && items[clean].find(L'\0') == std::wstring::npos)
+        ++clean;
+    if (clean == items.size())
+        return items;
+    std::vector<std::wstring> walked(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(clean));
+    for (std::size_t i = clean; i < items.size(); ++i) {
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t end = items[i].find(L'\0', start);
+            const std::size_t stop = end == std::wstring::npos ? items[i].size() : end;
+            if (stop == start)
+                return walked;
+            walked.push_back(items[i].substr(start, stop - start));
+            if (end == std::wstring::npos)
+                break;
+            start = end + 1;
+        }
+    }
+    return walked;
+}
+
+namespace {
+
+// The room a list needs: every item with its null, and two nulls more, as
+// the size queries of the list operations answer.
+unsigned long ListRoom(const std::vector<std::wstring>& items)
+{
+    std::size_t room = 2;
+    for (const std::wstring& item : items)
+        room += item.size() + 1;
+    return static_cast<unsigned long>(room);
+}
+
+void AddAll(const std::vector<std::wstring>& items, CStringArray& array)
+{
+    for (const std::wstring& item : items)
+        array.Add(CString(item));
+}
 
 } // namespace
 
@@ -104,34 +160,23 @@ void zv::ini::PrepareFile(const wchar_t* path)
     zv::os::CreateNewFile(path, "\xFF\xFE", 2);
 }
 
+// A value of any length is read in one call into a buffer of its size.
 wchar_t* CTqIni::__GetStringDynamic(const wchar_t* section, const wchar_t* key, const wchar_t* def) const
 {
     if (!section || !key)
         return Duplicate(def);
-    DWORD size = kStep;
-    for (;;) {
-        wchar_t* buffer = new wchar_t[size + 1];
-        const DWORD got = GetPrivateProfileStringW(section, key, def ? def : L"", buffer, size, m_pszPathName);
-        if (got + 1 < size)
-            return buffer;
-        delete[] buffer;
-        size += kStep;
-    }
+    std::wstring value;
+    zv::ProfileGetString(m_pszPathName, section, key, def ? def : L"", value);
+    return Copy(value);
 }
 
 CString CTqIni::GetString(const wchar_t* section, const wchar_t* key, const wchar_t* def) const
 {
-    // Most values fit the first step: read those without a heap buffer.
-    if (section && key) {
-        wchar_t first[kStep + 1];
-        const DWORD got = GetPrivateProfileStringW(section, key, def ? def : L"", first, kStep, m_pszPathName);
-        if (got + 1 < kStep)
-            return CString(first);
-    }
-    wchar_t* value = __GetStringDynamic(section, key, def);
-    CString text(value);
-    delete[] value;
-    return text;
+    if (!section || !key)
+        return CString(def);
+    std::wstring value;
+    zv::ProfileGetString(m_pszPathName, section, key, def ? def : L"", value);
+    return CString(std::move(value));
 }
 
 unsigned long CTqIni::GetString(const wchar_t* section, const wchar_t* key, wchar_t* buffer, unsigned long length,
@@ -139,14 +184,17 @@ unsigned long CTqIni::GetString(const wchar_t* section, const wchar_t* key, wcha
 {
     if (buffer)
         buffer[0] = 0;
-    wchar_t* value = __GetStringDynamic(section, key, def);
-    unsigned long count = static_cast<unsigned long>(std::wcslen(value));
+    std::wstring value;
+    if (section && key)
+        zv::ProfileGetString(m_pszPathName, section, key, def ? def : L"", value);
+    else if (def)
+        value = def;
+    unsigned long count = static_cast<unsigned long>(value.size());
     if (buffer) {
         count = std::min(count, length);
-        std::wmemcpy(buffer, value, count);
+        std::wmemcpy(buffer, value.data(), count);
         buffer[count] = 0;
     }
-    delete[] value;
     return count;
 }
 
@@ -310,12 +358,10 @@ int CTqIni::IsSectionExist(const wchar_t* section) const
 {
     if (!section)
         return 0;
-    const unsigned long size = GetSectionNames(nullptr, 0);
-    wchar_t* names = new wchar_t[size + 1];
-    GetSectionNames(names, size);
-    const int stopped = ParseDNTString(names, __SubStrCompare, const_cast<wchar_t*>(section)) == 0;
-    delete[] names;
-    return stopped ? 1 : 0;
+    for (const std::wstring& name : zv::ini::ListItems(zv::ProfileSectionNames(m_pszPathName)))
+        if (!__SubStrCompare(name.c_str(), const_cast<wchar_t*>(section)))
+            return 1;
+    return 0;
 }
 
 int CTqIni::DeleteKey(const wchar_t* section, const wchar_t* key) const
@@ -344,15 +390,7 @@ unsigned long CTqIni::GetKeyLines(const wchar_t* section, wchar_t* buffer, unsig
     }
     if (!section)
         return 0;
-    DWORD room = kStep;
-    for (;;) {
-        wchar_t* scratch = new wchar_t[room + 1];
-        const DWORD got = GetPrivateProfileSectionW(section, scratch, room, m_pszPathName);
-        delete[] scratch;
-        if (got + 2 < room)
-            return got + 2;
-        room += kStep;
-    }
+    return ListRoom(zv::ProfileSectionLines(m_pszPathName, section));
 }
 
 void CTqIni::GetKeyLines(const wchar_t* section, CStringArray* lines) const
@@ -360,13 +398,8 @@ void CTqIni::GetKeyLines(const wchar_t* section, CStringArray* lines) const
     if (!lines)
         return;
     lines->RemoveAll();
-    const unsigned long size = GetKeyLines(section, nullptr, 0);
-    if (size == 0)
-        return;
-    wchar_t* buffer = new wchar_t[size + 1];
-    GetKeyLines(section, buffer, size);
-    ParseDNTString(buffer, __SubStrAdd, lines);
-    delete[] buffer;
+    if (section)
+        AddAll(zv::ini::ListItems(zv::ProfileSectionLines(m_pszPathName, section)), *lines);
 }
 
 int CTqIni::__KeyPairProc(const wchar_t* line, void* context)
@@ -400,12 +433,9 @@ unsigned long CTqIni::GetKeyNames(const wchar_t* section, wchar_t* buffer, unsig
         buffer[0] = 0;
     if (!section)
         return 0;
-    const unsigned long linesSize = GetKeyLines(section, nullptr, 0);
-    wchar_t* lines = new wchar_t[linesSize + 1];
-    GetKeyLines(section, lines, linesSize);
     KeyNameContext context{buffer, buffer ? size : 0, 0};
-    ParseDNTString(lines, __KeyPairProc, &context);
-    delete[] lines;
+    for (const std::wstring& line : zv::ini::ListItems(zv::ProfileSectionLines(m_pszPathName, section)))
+        __KeyPairProc(line.c_str(), &context);
     if (buffer)
         buffer[context.count] = 0;
     return context.count;
@@ -416,26 +446,29 @@ void CTqIni::GetKeyNames(const wchar_t* section, CStringArray* names) const
     if (!names)
         return;
     names->RemoveAll();
-    const unsigned long size = GetKeyNames(section, nullptr, 0);
-    wchar_t* buffer = new wchar_t[size + 2];
-    GetKeyNames(section, buffer, size + 1);
-    ParseDNTString(buffer, __SubStrAdd, names);
-    delete[] buffer;
+    if (!section)
+        return;
+    for (const std::wstring& line : zv::ini::ListItems(zv::ProfileSectionLines(m_pszPathName, section))) {
+        const std::size_t equals = line.find(L'=');
+        if (equals == std::wstring::npos || equals == 0)
+            continue;
+        wchar_t* name = __StrDupEx(line.data(), line.data() + equals);
+        __TrimString(name);
+        // An empty name would end the list the names are walked in.
+        if (!*name) {
+            delete[] name;
+            return;
+        }
+        names->Add(name);
+        delete[] name;
+    }
 }
 
 unsigned long CTqIni::GetSectionNames(wchar_t* buffer, unsigned long size) const
 {
     if (buffer)
         return GetPrivateProfileSectionNamesW(buffer, static_cast<DWORD>(size), m_pszPathName);
-    DWORD room = kStep;
-    for (;;) {
-        wchar_t* scratch = new wchar_t[room + 1];
-        const DWORD got = GetPrivateProfileSectionNamesW(scratch, room, m_pszPathName);
-        delete[] scratch;
-        if (got + 2 < room)
-            return got + 2;
-        room += kStep;
-    }
+    return ListRoom(zv::ProfileSectionNames(m_pszPathName));
 }
 
 void CTqIni::GetSectionNames(CStringArray* names) const
@@ -443,11 +476,7 @@ void CTqIni::GetSectionNames(CStringArray* names) const
     if (!names)
         return;
     names->RemoveAll();
-    const unsigned long size = GetSectionNames(nullptr, 0);
-    wchar_t* buffer = new wchar_t[size + 1];
-    GetSectionNames(buffer, size);
-    ParseDNTString(buffer, __SubStrAdd, names);
-    delete[] buffer;
+    AddAll(zv::ini::ListItems(zv::ProfileSectionNames(m_pszPathName)), *names);
 }
 
 int CTqIni::ParseDNTString(const wchar_t* list, int (*callback)(const wchar_t*, void*), void* context)

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 using zv::ini::PrepareFile;
 
@@ -206,16 +207,17 @@ void CTqIni::GetArray(const wchar_t* section, const wchar_t* key, CStringArray* 
 {
     if (items)
         items->RemoveAll();
-    if (!section || !key)
+    if (!section || !key || !items)
         return;
-    const unsigned long size = GetArray(section, key, nullptr, 0, delimiter, 1);
-    if (size == 0)
-        return;
-    wchar_t* buffer = new wchar_t[size + 3];
-    GetArray(section, key, buffer, size + 2, delimiter, 1);
-    if (items)
-        ParseDNTString(buffer, __SubStrAdd, items);
-    delete[] buffer;
+    // The value is read once and split into a list of its own length.
+    wchar_t* value = __GetStringDynamic(section, key, nullptr);
+    const std::size_t length = std::wcslen(value);
+    if (length > 0) {
+        std::vector<wchar_t> list(length + 3);
+        __StringSplit(value, list.data(), static_cast<unsigned long>(length + 2), delimiter, 1);
+        ParseDNTString(list.data(), __SubStrAdd, items);
+    }
+    delete[] value;
 }
 
 CString CTqIni::GetArrayString(const CStringArray* items, int count, const wchar_t* delimiter) const
@@ -272,14 +274,8 @@ int CTqIni::CopySection(const wchar_t* srcSection, const wchar_t* dstSection, in
     if (failIfExists && IsSectionExist(dstSection))
         return 0;
     DeleteSection(dstSection);
-    const unsigned long size = GetKeyLines(srcSection, nullptr, 0);
-    wchar_t* lines = new wchar_t[size + 2];
-    GetKeyLines(srcSection, lines, size + 1);
-    lines[size] = 0;
-    lines[size + 1] = 0;
-    const int result = WritePrivateProfileSectionW(dstSection, lines, m_pszPathName) ? 1 : 0;
-    delete[] lines;
-    return result;
+    const auto lines = zv::ini::ListItems(zv::ProfileSectionLines(m_pszPathName, srcSection));
+    return zv::ProfileWriteSection(m_pszPathName, dstSection, lines) ? 1 : 0;
 }
 
 int CTqIni::MoveSection(const wchar_t* srcSection, const wchar_t* dstSection, int failIfExists) const

@@ -115,6 +115,12 @@ void ReleaseHandle(Handle* handle);
 void AppendChild(NodeBody* parent, Handle* child);
 void BecomeNull(NodeBody* body);
 void Fetch(NodeBody* body);
+// A body to keep beside the original (JsonKeepCopy), with one reference for
+// the caller: the original itself for a scalar or an unread subtree.
+NodeBody* KeepCopyBody(NodeBody* from);
+// A private copy of the subtree, read whole, that keeps no document text
+// alive: every value is held by its own body.
+NodeBody* OwnedCopyBody(NodeBody* from);
 
 // Parser (JsonParser.cpp).
 // The root of a text that the grammar accepts, or null.

@@ -180,6 +180,105 @@ NodeBody* CloneBody(const NodeBody* from)
     return root;
 }
 
+bool KeepsOwnCopy(const NodeBody* body)
+{
+    return IsContainer(body->type) && body->fetched && body->children;
+}
+
+} // namespace
+
+NodeBody* KeepCopyBody(NodeBody* from)
+{
+    if (!KeepsOwnCopy(from)) {
+        ++from->refs;
+        return from;
+    }
+    auto* root = new NodeBody;
+    CopyFields(from, root);
+    root->children = new ChildList;
+    std::vector<std::pair<const NodeBody*, NodeBody*>> pending{{from, root}};
+    while (!pending.empty()) {
+        auto [source, target] = pending.back();
+        pending.pop_back();
+        const std::uint32_t count = source->children->count;
+        if (count == 0)
+            continue;
+        target->children->items = static_cast<void**>(std::malloc(count * sizeof(void*)));
+        if (!target->children->items)
+            throw std::bad_alloc();
+        target->children->capacity = count;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            NodeBody* child = static_cast<Handle*>(source->children->items[i])->body;
+            NodeBody* copy = child;
+            if (KeepsOwnCopy(child)) {
+                copy = new NodeBody;
+                CopyFields(child, copy);
+                copy->children = new ChildList;
+                pending.emplace_back(child, copy);
+            } else {
+                ++child->refs;
+            }
+            target->children->items[i] = new Handle{copy};
+            target->children->count = i + 1;
+        }
+    }
+    return root;
+}
+
+namespace {
+
+// A copy of one read body that holds its value itself instead of a slice of
+// the document's text.
+void CopyOwned(NodeBody* from, NodeBody* to)
+{
+    CopyFields(from, to);
+    if (to->source) {
+        to->value.assign(ValueText(from));
+        ReleaseSource(to->source);
+        to->source = nullptr;
+        to->offset = to->length = 0;
+    }
+}
+
+} // namespace
+
+NodeBody* OwnedCopyBody(NodeBody* from)
+{
+    Fetch(from);
+    auto* root = new NodeBody;
+    CopyOwned(from, root);
+    if (!from->children)
+        return root;
+    root->children = new ChildList;
+    std::vector<std::pair<NodeBody*, NodeBody*>> pending{{from, root}};
+    while (!pending.empty()) {
+        auto [source, target] = pending.back();
+        pending.pop_back();
+        const std::uint32_t count = source->children->count;
+        if (count == 0)
+            continue;
+        target->children->items = static_cast<void**>(std::malloc(count * sizeof(void*)));
+        if (!target->children->items)
+            throw std::bad_alloc();
+        target->children->capacity = count;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            NodeBody* child = static_cast<Handle*>(source->children->items[i])->body;
+            Fetch(child);
+            Handle* handle = NewNode(JsonNull);
+            CopyOwned(child, handle->body);
+            target->children->items[i] = handle;
+            target->children->count = i + 1;
+            if (child->children) {
+                handle->body->children = new ChildList;
+                pending.emplace_back(child, handle->body);
+            }
+        }
+    }
+    return root;
+}
+
+namespace {
+
 // Gives the handle a body of its own before a change. With withChildren
 // false the copy starts with an empty child list, for changes that are about
 // to drop the children anyway.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 namespace zv::text {
@@ -68,6 +69,28 @@ void AppendCodePoint(std::wstring& out, std::uint32_t cp)
             out.push_back(static_cast<wchar_t>(cp));
         }
     }
+}
+
+// The text of a JSON document file by the framing rules of DecodeJsonFile.
+std::wstring JsonFileText(const unsigned char* p, std::size_t size)
+{
+    if (!p || size == 0)
+        return std::wstring();
+    if (size >= 2 && p[0] == 0xFF && p[1] == 0xFE)
+        return DecodeUtf16le(p + 2, size - 2);
+    // Any UTF-16 text of JSON holds zero bytes (its brackets and quotes are
+    // ASCII), so a file without one is taken as UTF-8 when it is UTF-8.
+    if (!std::memchr(p, 0, size)) {
+        std::string_view utf8(reinterpret_cast<const char*>(p), size);
+        if (utf8.size() >= 3 && utf8.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            utf8.remove_prefix(3);
+        std::wstring text;
+        if (DecodeUtf8(utf8, text))
+            return text;
+    }
+    if (p[0] == 0)
+        return std::wstring();
+    return DecodeUtf16le(p, size);
 }
 
 } // namespace
@@ -142,22 +165,43 @@ std::wstring DecodeUtf16le(const void* bytes, std::size_t size)
 {
     const auto* p = static_cast<const unsigned char*>(bytes);
     const std::size_t units = size / 2;
-    std::wstring out;
-    out.reserve(units);
-    for (std::size_t i = 0; i < units; ++i) {
-        const std::uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
-        if constexpr (sizeof(wchar_t) >= 4) {
-            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-                const std::uint32_t v = p[2 * i + 2] | (p[2 * i + 3] << 8);
-                if (v >= 0xDC00 && v <= 0xDFFF) {
-                    out.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00)));
-                    ++i;
-                    continue;
+    // Written through a pointer into a buffer of the largest size: files are
+    // decoded whole, and a check of the room before every character cost
+    // more than the decoding.
+    std::wstring out(units, L'\0');
+    wchar_t* q = &out[0];
+    std::size_t i = 0;
+    while (i < units) {
+        // Runs of 256 units without a surrogate, the usual case, are
+        // converted by a loop the compiler turns into vector code.
+        const std::size_t end = i + std::min<std::size_t>(256, units - i);
+        unsigned surrogates = 0;
+        for (std::size_t k = i; k < end; ++k)
+            surrogates |= static_cast<unsigned>((p[2 * k + 1] & 0xF8) == 0xD8);
+        if (!surrogates) {
+            for (std::size_t k = i; k < end; ++k)
+                *q++ = static_cast<wchar_t>(p[2 * k] | (p[2 * k + 1] << 8));
+            i = end;
+            continue;
+        }
+        // Unit by unit; a pair may reach one unit past the run.
+        while (i < end) {
+            const std::uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
+            if constexpr (sizeof(wchar_t) >= 4) {
+                if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+                    const std::uint32_t v = p[2 * i + 2] | (p[2 * i + 3] << 8);
+                    if (v >= 0xDC00 && v <= 0xDFFF) {
+                        *q++ = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                        i += 2;
+                        continue;
+                    }
                 }
             }
+            *q++ = static_cast<wchar_t>(u);
+            ++i;
         }
-        out.push_back(static_cast<wchar_t>(u));
     }
+    out.resize(static_cast<std::size_t>(q - out.data()));
     return out;
 }
 
@@ -269,6 +313,14 @@ bool EncodeWindows1252(std::wstring_view text, std::string& out)
         }
     }
     return ok;
+}
+
+std::wstring DecodeJsonFile(const void* bytes, std::size_t size)
+{
+    std::wstring text = JsonFileText(static_cast<const unsigned char*>(bytes), size);
+    if (text.empty())
+        text = L"{\r\n}";
+    return text;
 }
 
 } // namespace zv::text

@@ -1,8 +1,13 @@
 #include "EnvJsonTestUtil.h"
 #include "json/JsonGrammar.h"
 
+#include "envjson/JsonValidator.h"
+
+#include <algorithm>
+#include <cwchar>
 #include <filesystem>
 #include <random>
+#include <regex>
 #include <sys/stat.h>
 
 using namespace envjsontest;
@@ -227,4 +232,140 @@ TEST(JsonFile, TreeAsDeepAsAFileMayBeIsWalkedWithoutRecursion)
     CStringArray rows;
     doc->GetTreeArray(L"k", rows);
     EXPECT_EQ(Items(rows), std::vector<std::wstring>{L"bottom"});
+}
+
+// A file saved as UTF-8 by an ordinary editor is read as UTF-8, not refused
+// and replaced by the shipped default; its next save is in the file framing.
+TEST(JsonFile, HandEditedUtf8IsReadAndSavedAsUtf16)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"plain", "{\n  \"title\": \"Caf\xC3\xA9 \xF0\x9F\x98\x80\", // by hand\n  \"n\": 12\n}\n"},
+        {"marked", "\xEF\xBB\xBF{\"title\": \"Caf\xC3\xA9 \xF0\x9F\x98\x80\", \"n\": 12}"},
+        {"even", "{\"title\":\"Caf\xC3\xA9 \xF0\x9F\x98\x80\",\"n\":12}"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(SystemFile(std::string(c.name) + ".json"), Utf16(L"{\"title\": \"shipped\"}"));
+        CTqEnvJson* doc = OpenBytes(c.name, c.bytes);
+        ASSERT_NE(doc->GetJson(), nullptr) << c.name;
+        EXPECT_EQ(doc->GetString(L"title", L"").str(), L"Caf\u00e9 \U0001F600") << c.name;
+        EXPECT_EQ(doc->GetInt(L"n", 0), 12) << c.name;
+        EXPECT_EQ(ReadFile(UserFile(std::string(c.name) + ".json")), c.bytes) << "loading changes nothing";
+        doc->SetInt(L"n", 13);
+        doc->Save();
+        std::wstring framed = TreeText(doc);
+        for (std::size_t at = framed.find(L'\n'); at != std::wstring::npos; at = framed.find(L'\n', at + 2))
+            framed.insert(at, 1, L'\r');
+        EXPECT_EQ(ReadFile(UserFile(std::string(c.name) + ".json")), Utf16(framed)) << c.name;
+    }
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+// Text the validator would refuse is never written: the file stays as it was
+// and the document stays dirty, so a later save can still write it.
+TEST(JsonFile, SaveNeverWritesTextThatWouldNotLoad)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("guarded", L"{\"k\": \"v\"}");
+    static JsonCppParseFn real;
+    real = g_pfnJsonCppParse;
+    ASSERT_NE(real, nullptr);
+    const std::string before = ReadFile(UserFile("guarded.json"));
+    // A validator that also refuses one value stands for any text the writer
+    // might produce and the validator refuse.
+    g_pfnJsonCppParse = [](const wchar_t* text, CString* error, int flag) {
+        return std::wcsstr(text, L"refuse me") ? 0 : real(text, error, flag);
+    };
+    doc->SetString(L"k", L"refuse me");
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_EQ(ReadFile(UserFile("guarded.json")), before);
+    doc->SetString(L"k", L"fine");
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0);
+    g_pfnJsonCppParse = real;
+    EXPECT_EQ(FileTree(UserFile("guarded.json")), TextTree(L"{\"k\": \"fine\"}"));
+
+    // A tree built deeper than a file may be: whatever Save does, the file
+    // loads again afterwards, or it was left as it was and the document is dirty.
+    CTqEnvJson* deep = fnTqEnvMgr()->GetJson(L"deep");
+    const std::string created = ReadFile(UserFile("deep.json"));
+    void* parent = nullptr;
+    for (int i = 0; i < 1001; ++i) {
+        void** it = deep->CreateNode(parent, L"k", JsonObject, 0);
+        if (!it || it == deep->GetEndIterator(parent))
+            break;
+        parent = *it;
+    }
+    deep->Save();
+    const bool refused = deep->IsDirty() && ReadFile(UserFile("deep.json")) == created;
+    CapturedMessages messages;
+    fnTqEnvMgr()->DeleteJson(L"deep");
+    CTqEnvJson* again = fnTqEnvMgr()->GetJson(L"deep");
+    EXPECT_TRUE(refused || (again->GetJson() && messages.texts.empty())) << "Save wrote a file that does not load";
+}
+
+// Before the shipped default replaces a user's file that cannot be read as
+// JSON, the file's bytes are kept beside it, one copy per replacement.
+TEST(JsonFile, RejectedUserFileIsKeptBeforeTheDefaultReplacesIt)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    const std::string shipped = Utf16(L"{\"k\": \"shipped\"}");
+    WriteFile(SystemFile("layout.json"), shipped);
+    const std::string first = Utf16(L"{\"k\": \"first\",,}");
+    const std::string second = "{\"k\": \"second\" oops";
+    std::vector<std::string> kept;
+    for (const std::string& bytes : {first, second}) {
+        fnTqEnvMgr()->DeleteJson(L"layout");
+        WriteFile(UserFile("layout.json"), bytes);
+        int copied = 0;
+        CTqEnvJson* doc = fnTqEnvMgr()->GetJsonEx(L"layout", copied);
+        EXPECT_EQ(copied, 1);
+        EXPECT_EQ(doc->GetString(L"k", L"").str(), L"shipped");
+        EXPECT_EQ(ReadFile(UserFile("layout.json")), shipped);
+    }
+    EXPECT_EQ(messages.texts.size(), 2u);
+    for (const auto& entry : std::filesystem::directory_iterator(UserFile("")))
+        if (entry.path().filename().string().rfind("layout.json.", 0) == 0)
+            kept.push_back(entry.path().filename().string());
+    std::sort(kept.begin(), kept.end());
+    ASSERT_EQ(kept.size(), 2u);
+    const std::regex name("layout\\.json\\.rejected-20[0-9]{6}T[0-9]{6}Z(-2)?");
+    EXPECT_TRUE(std::regex_match(kept[0], name)) << kept[0];
+    EXPECT_TRUE(std::regex_match(kept[1], name)) << kept[1];
+    // The earlier copy is kept as it was: the later one got a name of its own.
+    const std::string a = ReadFile(UserFile(kept[0])), b = ReadFile(UserFile(kept[1]));
+    EXPECT_TRUE((a == first && b == second) || (a == second && b == first));
+}
+
+// A user file this process cannot read is not known to be bad: it is neither
+// replaced by the default nor copied over.
+TEST(JsonFile, UnreadableUserFileIsLeftAlone)
+{
+    if (!InFreshRoot())
+        return;
+    WriteFile(SystemFile("private.json"), Utf16(L"{\"k\": \"shipped\"}"));
+    const std::string mine = Utf16(L"{\"k\": \"mine\"}");
+    WriteFile(UserFile("private.json"), mine);
+    OpenRootToEverybody();
+    std::filesystem::permissions(UserFile("private.json"), std::filesystem::perms::owner_write);
+    CapturedMessages quiet;
+    int copied = 0;
+    {
+        AsNobody nobody;
+        ASSERT_TRUE(nobody.switched());
+        CTqEnvJson* doc = fnTqEnvMgr()->GetJsonEx(L"private", copied);
+        EXPECT_EQ(doc->GetJson(), nullptr);
+    }
+    EXPECT_EQ(copied, 0);
+    EXPECT_EQ(ReadFile(UserFile("private.json")), mine);
 }

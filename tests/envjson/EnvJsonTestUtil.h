@@ -3,14 +3,19 @@
 #include <zvenv/CTqEnvJson.h>
 #include <zvenv/CTqEnvMgr.h>
 #include <zvenv/platform/Message.h>
+#include <zvenv/platform/Text.h>
 
 #include "ZvTest.h"
 #include "json/Json.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace envjsontest {
 
@@ -76,6 +81,55 @@ inline void* Member(CTqEnvJson* doc, const wchar_t* key, void* parent = nullptr)
     void** it = doc->GetIterator(key, parent);
     return it && it != doc->GetEndIterator(parent) ? *it : nullptr;
 }
+
+// Another program saving the file: the bytes go to a new file that is
+// renamed over the old one.
+inline void ReplaceFile(const std::string& path, const std::string& bytes)
+{
+    zvtest::WriteFile(path + ".other", bytes);
+    std::filesystem::rename(path + ".other", path);
+}
+
+// The formatted text of the tree a file or a text holds ("" when there is none).
+inline std::wstring TextTree(const std::wstring& text)
+{
+    JsonNode root = JsonParse(text.c_str());
+    wchar_t* written = JsonWriteFormatted(root);
+    std::wstring result = written ? written : L"";
+    JsonFreeString(written);
+    JsonDeleteNode(root);
+    return result;
+}
+inline std::wstring FileTree(const std::string& path)
+{
+    const std::string bytes = zvtest::ReadFile(path);
+    return TextTree(zv::text::DecodeJsonFile(bytes.data(), bytes.size()));
+}
+
+// Lets anybody reach and change everything under the child's root.
+inline void OpenRootToEverybody()
+{
+    namespace fs = std::filesystem;
+    for (const auto& entry : fs::recursive_directory_iterator(zvtest::ChildRoot()))
+        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+    fs::permissions(zvtest::ChildRoot(), fs::perms::all, fs::perm_options::add);
+}
+
+// The tests run as root, which every permission lets through: a permission is
+// tried as the unprivileged user 65534 while this lives.
+class AsNobody {
+public:
+    AsNobody() { m_switched = setegid(65534) == 0 && seteuid(65534) == 0; }
+    ~AsNobody()
+    {
+        if (seteuid(0) != 0 || setegid(0) != 0)
+            std::abort();
+    }
+    bool switched() const { return m_switched; }
+
+private:
+    bool m_switched;
+};
 
 inline std::vector<std::wstring> Items(const CStringArray& values)
 {

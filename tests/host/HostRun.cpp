@@ -39,6 +39,9 @@ HostResult Run(const std::string& exe, const std::vector<std::string>& args, con
             const char* asan = getenv("ASAN_OPTIONS");
             setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":detect_leaks=0").c_str(), 1);
         }
+        // No command takes a minute: one that hangs fails its test instead
+        // of holding up the run (a pending alarm survives the exec).
+        alarm(60);
         std::vector<char*> argv{const_cast<char*>(exe.c_str())};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));

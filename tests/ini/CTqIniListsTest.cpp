@@ -69,6 +69,45 @@ TEST_F(IniLists, SizeQueries)
     EXPECT_STREQ(names[299], L"key299");
 }
 
+// The array forms read a list whole, yet give what a walk of the buffer
+// form gives, also for files holding null characters in a line: there a
+// null splits the item, and an empty piece ends the list.
+class IniListForms : public IniTest, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(IniListForms, ArraysListWhatTheBufferFormHolds)
+{
+    const std::wstring text = GetParam();
+    std::wstring file;
+    for (wchar_t c : text)
+        file += c == L'@' ? L'\0' : c;
+    Seed(file);
+    for (const wchar_t* section : {L"A", L"B"}) {
+        std::vector<wchar_t> buffer(ini.GetKeyLines(section, nullptr, 0) + 1);
+        ini.GetKeyLines(section, buffer.data(), static_cast<unsigned long>(buffer.size() - 1));
+        CStringArray lines;
+        ini.GetKeyLines(section, &lines);
+        EXPECT_EQ(Items(lines), Items(buffer.data())) << "lines of " << section;
+
+        buffer.assign(ini.GetKeyNames(section, nullptr, 0) + 2, L'#');
+        ini.GetKeyNames(section, buffer.data(), static_cast<unsigned long>(buffer.size() - 1));
+        CStringArray names;
+        ini.GetKeyNames(section, &names);
+        EXPECT_EQ(Items(names), Items(buffer.data())) << "names of " << section;
+    }
+    std::vector<wchar_t> buffer(ini.GetSectionNames(nullptr, 0) + 1);
+    ini.GetSectionNames(buffer.data(), static_cast<unsigned long>(buffer.size() - 1));
+    CStringArray sections;
+    ini.GetSectionNames(&sections);
+    EXPECT_EQ(Items(sections), Items(buffer.data()));
+}
+
+// '@' stands for a null character in the file.
+INSTANTIATE_TEST_SUITE_P(Files, IniListForms,
+                         ::testing::Values(L"[A]\r\nk=1\r\nj=2\r\n[B]\r\nx=3\r\n", L"[A]\r\nk=x@y\r\nj=2\r\n",
+                                           L"[A]\r\nk=1@@\r\nj=2\r\n[B]\r\n", L"[A]\r\nk@ey=1\r\nj=2\r\n",
+                                           L"[A]\r\n@k=1\r\nj=2\r\n", L"[A@B]\r\nk=1\r\n[B]\r\nj=2\r\n",
+                                           L"[@]\r\nk=1\r\n[B]\r\nj=2\r\n"));
+
 TEST_F(IniLists, DeletingKeysAndSections)
 {
     Seed(L"[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n");

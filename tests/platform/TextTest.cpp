@@ -30,6 +30,35 @@ TEST(Utf8, LenientDecodingReadsStrayBytesAsWindows1252)
     EXPECT_FALSE(EncodeWindows1252(L"\u4e2d", cp));
 }
 
+struct JsonFileCase {
+    const char* what;
+    std::string bytes;
+    std::wstring text;
+};
+
+// How the bytes of a JSON document file become its text.
+TEST(JsonFile, FramingRules)
+{
+    const std::wstring def = L"{\r\n}";
+    const std::string utf16 = EncodeUtf16le(L"{\"\u00e9\": 1}");
+    const JsonFileCase cases[] = {
+        {"UTF-16LE with its mark", "\xFF\xFE" + utf16, L"{\"\u00e9\": 1}"},
+        {"UTF-16LE without a mark", utf16, L"{\"\u00e9\": 1}"},
+        {"UTF-16LE, odd last byte dropped", "\xFF\xFE" + utf16 + "x", L"{\"\u00e9\": 1}"},
+        {"UTF-8 without a mark", "{\"\xC3\xA9\xF0\x9F\x98\x80\": 1}", L"{\"\u00e9\U0001F600\": 1}"},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF{\"a\": 1}", L"{\"a\": 1}"},
+        {"ASCII of an even length", "{\"ab\":1}", L"{\"ab\":1}"},
+        {"bytes that are not UTF-8, as UTF-16LE", "{\"\xE9\": 1}", DecodeUtf16le("{\"\xE9\": 1}", 8)},
+        {"UTF-8 holding a zero byte, as UTF-16LE", std::string("{\"a\0\": 1}", 9), DecodeUtf16le("{\"a\0\": 1}", 8)},
+        {"first byte zero: empty", std::string("\0{\0}", 4), def},
+        {"no bytes: empty", "", def},
+        {"the UTF-16 mark alone: empty", "\xFF\xFE", def},
+        {"the UTF-8 mark alone: empty", "\xEF\xBB\xBF", def},
+    };
+    for (const JsonFileCase& c : cases)
+        EXPECT_EQ(DecodeJsonFile(c.bytes.data(), c.bytes.size()), c.text) << c.what;
+}
+
 TEST(CaseMapping, IsUnicodeAndLocaleFree)
 {
     EXPECT_EQ(L'\u00c9', ToUpper(L'\u00e9'));

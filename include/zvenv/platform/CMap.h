@@ -2,6 +2,7 @@
 
 #include <zvenv/platform/CString.h>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string_view>
@@ -14,7 +15,7 @@ namespace zv::detail {
 
 inline std::size_t HashKey(const wchar_t* key)
 {
-    return std::hash<std::wstring_view>()(std::wstring_view(key ? key : L""));
+    return zv::HashText(std::wstring_view(key ? key : L""));
 }
 inline std::size_t HashKey(const CString& key) { return std::hash<CString>()(key); }
 template <typename K>
@@ -29,6 +30,15 @@ template <typename K, typename A>
 bool SameKey(const K& stored, const A& key)
 {
     return stored == key;
+}
+
+// The bucket of a hash among count buckets: the hash is mixed, so that
+// identity hashes of small integers spread too, and scaled instead of
+// divided.
+inline std::size_t BucketOf(std::size_t hash, std::size_t count)
+{
+    const std::uint64_t mixed = (static_cast<std::uint64_t>(hash) * 0x9E3779B97F4A7C15ull) >> 32;
+    return static_cast<std::size_t>((mixed * count) >> 32);
 }
 
 } // namespace zv::detail
@@ -92,7 +102,7 @@ public:
         if (m_buckets.empty())
             return FALSE;
         const std::size_t hash = zv::detail::HashKey(key);
-        int* link = &m_buckets[hash % m_buckets.size()];
+        int* link = &m_buckets[zv::detail::BucketOf(hash, m_buckets.size())];
         while (*link >= 0) {
             Entry& e = m_entries[static_cast<std::size_t>(*link)];
             if (e.hash == hash && zv::detail::SameKey(e.key, key)) {
@@ -164,7 +174,7 @@ private:
     {
         if (m_buckets.empty())
             return -1;
-        int i = m_buckets[hash % m_buckets.size()];
+        int i = m_buckets[zv::detail::BucketOf(hash, m_buckets.size())];
         while (i >= 0) {
             const Entry& e = m_entries[static_cast<std::size_t>(i)];
             if (e.hash == hash && zv::detail::SameKey(e.key, key))
@@ -178,7 +188,7 @@ private:
     {
         if (m_entries.size() >= m_buckets.size() * 2 || m_entries.size() > 2 * static_cast<std::size_t>(m_live) + 16)
             Rebuild();
-        const std::size_t b = hash % m_buckets.size();
+        const std::size_t b = zv::detail::BucketOf(hash, m_buckets.size());
         Entry e;
         e.key = std::move(key);
         e.hash = hash;
@@ -205,7 +215,7 @@ private:
             buckets = buckets * 2 + 1;
         m_buckets.assign(buckets, -1);
         for (std::size_t i = 0; i < m_entries.size(); ++i) {
-            const std::size_t b = m_entries[i].hash % buckets;
+            const std::size_t b = zv::detail::BucketOf(m_entries[i].hash, buckets);
             m_entries[i].next = m_buckets[b];
             m_buckets[b] = static_cast<int>(i);
         }

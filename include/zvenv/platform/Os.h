@@ -67,6 +67,68 @@ ZVPLATFORM_API bool ReadWholeFile(LPCWSTR path, std::string& bytes);
 /// any write permission (read-only for everybody, administrators included, as
 /// a read-only file is on Windows), or one the system refuses this process.
 ZVPLATFORM_API bool IsWriteProtected(LPCWSTR path);
+
+/// What tells one state of a file from another without reading it: the
+/// file's identity (device and file number), size, and times of the last
+/// change of its content and of its entry. A file replaced by a rename, or
+/// written in place, gets another stamp.
+struct FileStamp {
+    std::uint64_t device = 0;  ///< The device (volume) of the file.
+    std::uint64_t file = 0;    ///< The file's number on that device.
+    std::uint64_t size = 0;    ///< Its size in bytes.
+    std::int64_t modified = 0; ///< Last change of its content, nanoseconds since 1970.
+    std::int64_t changed = 0;  ///< Last change of its entry, nanoseconds since 1970.
+    /// Every field equal: the same file, unchanged.
+    bool operator==(const FileStamp& o) const
+    {
+        return device == o.device && file == o.file && size == o.size && modified == o.modified && changed == o.changed;
+    }
+    /// Another file, or the same one changed.
+    bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+/// The stamp of what is at the path now; false when nothing is there.
+ZVPLATFORM_API bool GetFileStamp(LPCWSTR path, FileStamp& out);
+/// The stamp of a file open as a CFile (its m_hFile).
+ZVPLATFORM_API bool GetOpenFileStamp(void* fileHandle, FileStamp& out);
+
+/// What reading a regular file found at its path.
+enum class ReadResult { Read, Missing, Folder, NotAFile, Unreadable };
+/// Reads a whole regular file. A device, pipe or socket at the path is
+/// refused without waiting on it or reading it (NotAFile).
+ZVPLATFORM_API ReadResult ReadRegularFile(LPCWSTR path, std::string& bytes);
+
+/// A regular file kept open for reading. While it is held its identity
+/// (device and file number) cannot pass to another file, so a stamp of the
+/// path that equals the held one means the path still names this file,
+/// unchanged. Holding it never keeps another program from replacing, renaming
+/// or deleting the file.
+class ZVPLATFORM_API HeldFile {
+public:
+    HeldFile() = default;
+    ~HeldFile() { Close(); }
+    /// Takes over the other's file; the other then holds none.
+    HeldFile(HeldFile&& other) noexcept;
+    /// Closes the file held, then takes over the other's.
+    HeldFile& operator=(HeldFile&& other) noexcept;
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+    /// Opens the file without waiting; anything but a regular file is
+    /// refused (NotAFile, Folder) and not held.
+    ReadResult Open(LPCWSTR path);
+    /// The whole content from its first byte; false when it cannot be read.
+    bool ReadAll(std::string& bytes) const;
+    /// True while a file is held.
+    bool IsOpen() const { return m_file >= 0; }
+    const FileStamp& Stamp() const { return m_stamp; } ///< As opened.
+    /// Lets the file go.
+    void Close();
+
+private:
+    std::int64_t m_file = -1;
+    FileStamp m_stamp;
+};
+
 /// Creates the folder with every missing parent. 0 on success or when it
 /// exists already, otherwise the system's error code.
 ZVPLATFORM_API int CreateFolders(LPCWSTR path);

@@ -3,6 +3,9 @@
 #include <zvenv/platform/Export.h>
 #include <zvenv/platform/Types.h>
 
+#include <string>
+#include <vector>
+
 /// \file
 /// The platform's profile-file functions. Off Windows they are provided here
 /// with the Windows behaviour: sections and keys matched without regard to
@@ -50,6 +53,13 @@ public:
     /// Writes now; false when the file could not be written (the scope stays open).
     bool Flush();
 
+    /// The value of a key in the batch's copy of the file, or the default as
+    /// GetPrivateProfileStringW gives it; true when the key is there.
+    bool GetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, std::wstring& value) const;
+    /// Writes to the batch's copy as WritePrivateProfileStringW does: a null
+    /// value deletes the key, a null key the section.
+    void WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value);
+
 private:
     struct State;
     State* m_state;
@@ -76,5 +86,53 @@ private:
 
 /// Drops every parsed copy (tests, and hosts that want to bound memory).
 ZVPLATFORM_API void ClearProfileCache();
+
+/// \name Typed profile-file access
+/// Reads and writes of the library's own classes: a value or a list of any
+/// length in one call, with no buffer to size and retry. They see the file
+/// exactly as the functions above do (an open batch of this thread included).
+///@{
+/// The value of a key, or the default as GetPrivateProfileStringW gives it
+/// (its trailing blanks dropped); true when the key is there. A value ends
+/// at a null character in it, as in the platform's buffer. A null section
+/// or key reads nothing.
+ZVPLATFORM_API bool ProfileGetString(LPCWSTR fileName, LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue,
+                                     std::wstring& value);
+/// The section's lines as GetPrivateProfileSectionW lists them.
+ZVPLATFORM_API std::vector<std::wstring> ProfileSectionLines(LPCWSTR fileName, LPCWSTR section);
+/// The file's section names as GetPrivateProfileSectionNamesW lists them.
+ZVPLATFORM_API std::vector<std::wstring> ProfileSectionNames(LPCWSTR fileName);
+/// Replaces the section's lines as WritePrivateProfileSectionW does.
+ZVPLATFORM_API BOOL ProfileWriteSection(LPCWSTR fileName, LPCWSTR section, const std::vector<std::wstring>& lines);
+///@}
+
+/// A reader's hold on the parsed copy of one file, for reads that come in
+/// quick succession (an INI document filling its cache). A read checks the
+/// file's identity, size and time as GetPrivateProfileStringW does, except
+/// within kRecentWindowMicroseconds of the holder's last check, when no
+/// profile write of this process has come since and no batch is open in this
+/// thread: then the copy that check found is read again. A change another
+/// program makes is thus seen at most that long after the last check.
+class ZVPLATFORM_API ProfileSnapshot {
+public:
+    /// How long a check counts as recent.
+    static constexpr long kRecentWindowMicroseconds = 2000;
+
+    ProfileSnapshot();
+    ~ProfileSnapshot();
+    ProfileSnapshot(const ProfileSnapshot&) = delete;
+    ProfileSnapshot& operator=(const ProfileSnapshot&) = delete;
+
+    /// The file to read; a new file starts with a check.
+    void SetFile(LPCWSTR fileName);
+    /// Forgets the last check: the next read checks the file.
+    void Forget();
+    /// As ProfileGetString on the file.
+    bool GetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, std::wstring& value);
+
+private:
+    struct State;
+    State* m_state;
+};
 
 } // namespace zv

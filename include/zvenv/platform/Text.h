@@ -56,4 +56,16 @@ ZVPLATFORM_API std::wstring DecodeWindows1252(std::string_view bytes);
 /// The text as Windows-1252 bytes in out; false when a character has no byte there.
 ZVPLATFORM_API bool EncodeWindows1252(std::wstring_view text, std::string& out);
 
+/// The text of a JSON document file, as every reader of such files takes it
+/// (the document's loader and the host alike):
+/// - a file that begins with the mark FF FE is UTF-16LE from its third byte;
+/// - a file that holds no zero byte and is well-formed UTF-8 is UTF-8, with
+///   or without the mark EF BB BF (a file edited by hand);
+/// - any other file whose first byte is 0 is empty text;
+/// - any other file is UTF-16LE from its first byte.
+///
+/// An odd last byte of UTF-16LE is dropped. Empty text stands for the default
+/// document text, an empty object on two lines ("{" CR LF "}").
+ZVPLATFORM_API std::wstring DecodeJsonFile(const void* bytes, std::size_t size);
+
 } // namespace zv::text

@@ -5,7 +5,9 @@
 #include "ProfileFile.h"
 #include "platform/posix/TempFiles.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
@@ -55,17 +57,26 @@ State StatFile(const std::string& path, Stamp& stamp)
     return State::File;
 }
 
-bool ReadBytes(const std::string& path, std::string& bytes)
+// Reads the whole file into bytes; expected is the size its stat gave, read
+// straight into the buffer. A file that grew meanwhile is read to its end.
+bool ReadBytes(const std::string& path, std::string& bytes, std::size_t expected)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    bytes.clear();
-    char chunk[65536];
+    bytes.resize(expected + 1);
+    std::size_t used = 0;
     ssize_t got;
-    while ((got = read(fd, chunk, sizeof chunk)) > 0)
-        bytes.append(chunk, static_cast<std::size_t>(got));
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        got = read(fd, &bytes[used], bytes.size() - used);
+        if (got <= 0)
+            break;
+        used += static_cast<std::size_t>(got);
+    }
     close(fd);
+    bytes.resize(used);
     return got == 0;
 }
 
@@ -76,6 +87,9 @@ struct Entry {
 
 std::mutex g_cacheMutex;
 std::unordered_map<std::string, Entry> g_cache;
+// Counts the writes of this process (and the drops of the cache): a reader
+// that skips a check of the file must not miss one of them.
+std::atomic<unsigned long> g_writes{0};
 
 // The current parsed copy of a file; an empty model when there is no file.
 std::shared_ptr<const ProfileFile> Load(const std::string& path, bool* missing = nullptr)
@@ -96,7 +110,7 @@ std::shared_ptr<const ProfileFile> Load(const std::string& path, bool* missing =
             return found->second.file;
     }
     std::string bytes;
-    if (!ReadBytes(path, bytes))
+    if (!ReadBytes(path, bytes, static_cast<std::size_t>(stamp.size)))
         return std::make_shared<ProfileFile>();
     auto file = std::make_shared<const ProfileFile>(ProfileFile::Parse(bytes));
     Stamp after;
@@ -120,6 +134,9 @@ bool Store(const std::string& path, LPCWSTR widePath, std::shared_ptr<const Prof
         g_cache[path] = {stamp, std::move(file)};
     else
         g_cache.erase(path);
+    // Counted once the file is in place: a reader that took the count before
+    // this write checks the file again at its next read.
+    ++g_writes;
     return true;
 }
 
@@ -206,13 +223,26 @@ private:
     FolderLock* m_lock;
 };
 
-// Open batch scopes of this thread, by path.
+// Open batch scopes of this thread, by path. The batch reads the parsed copy
+// it found and takes a copy of its own at its first change; once written,
+// that copy is the cache's too, and the next change copies again.
 struct Batch {
     int depth = 0;
     std::unique_ptr<WriteLock> lock;
-    std::shared_ptr<ProfileFile> file;
+    std::shared_ptr<const ProfileFile> shared;
+    std::shared_ptr<ProfileFile> own;
     bool changed = false;
     std::wstring widePath;
+
+    std::shared_ptr<const ProfileFile> Current() const { return own ? own : shared; }
+    ProfileFile& Changing()
+    {
+        if (!own) {
+            own = std::make_shared<ProfileFile>(*shared);
+            shared.reset();
+        }
+        return *own;
+    }
 };
 
 std::unordered_map<std::string, Batch>& Batches()
@@ -231,7 +261,7 @@ Batch* OpenBatch(const std::string& path)
 std::shared_ptr<const ProfileFile> Current(const std::string& path)
 {
     if (Batch* batch = OpenBatch(path))
-        return batch->file;
+        return batch->Current();
     return Load(path);
 }
 
@@ -260,7 +290,7 @@ std::shared_ptr<const ProfileFile> CurrentForRead(LPCWSTR fileName)
     if (!Batches().empty()) {
         // Reads inside a batch usually name the file as the batch does.
         if (Batch* batch = OpenBatch(GivenPath(fileName)))
-            return batch->file;
+            return batch->Current();
         return Current(zv::os::NativePath(fileName));
     }
     bool missing = false;
@@ -293,7 +323,7 @@ template <typename Change> BOOL Modify(LPCWSTR fileName, Change change)
     Batch* batch = Batches().empty() ? nullptr : OpenBatch(GivenPath(fileName));
     const std::string path = batch ? GivenPath(fileName) : zv::os::NativePath(fileName);
     if (batch || (batch = OpenBatch(path)) != nullptr) {
-        if (change(*batch->file))
+        if (change(batch->Changing()))
             batch->changed = true;
         return TRUE;
     }
@@ -363,6 +393,23 @@ std::wstring TrimmedDefault(LPCWSTR value)
     return text;
 }
 
+// A key's value as found, or the default as the platform gives it; up to a
+// null character in it, as a reader of the platform's buffer sees it.
+bool ValueOrDefault(bool found, std::wstring_view text, LPCWSTR defaultValue, std::wstring& value)
+{
+    if (found)
+        value.assign(text.substr(0, text.find(L'\0')));
+    else
+        value = TrimmedDefault(defaultValue);
+    return found;
+}
+
+bool ValueOrDefault(const ProfileFile& file, LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, std::wstring& value)
+{
+    std::wstring_view found;
+    return ValueOrDefault(section && key && file.GetValue(section, key, found), found, defaultValue, value);
+}
+
 } // namespace
 
 DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer, DWORD size,
@@ -426,6 +473,7 @@ namespace zv {
 
 struct ProfileBatch::State {
     std::string path;
+    Batch* batch = nullptr; // this thread's entry for the path, while the scope is open
 };
 
 ProfileBatch::ProfileBatch(LPCWSTR fileName) : m_state(new State)
@@ -434,11 +482,12 @@ ProfileBatch::ProfileBatch(LPCWSTR fileName) : m_state(new State)
         return;
     m_state->path = zv::os::NativePath(fileName);
     Batch& batch = Batches()[m_state->path];
+    m_state->batch = &batch;
     if (batch.depth++ > 0)
         return;
     batch.widePath = fileName;
     batch.lock = std::make_unique<WriteLock>(m_state->path);
-    batch.file = std::make_shared<ProfileFile>(*Load(m_state->path));
+    batch.shared = Load(m_state->path);
 }
 
 bool ProfileBatch::Flush()
@@ -446,11 +495,36 @@ bool ProfileBatch::Flush()
     Batch* batch = m_state->path.empty() ? nullptr : OpenBatch(m_state->path);
     if (!batch || !batch->changed)
         return true;
-    if (!Writable(m_state->path) ||
-        !Store(m_state->path, batch->widePath.c_str(), std::make_shared<const ProfileFile>(*batch->file)))
+    if (!Writable(m_state->path) || !Store(m_state->path, batch->widePath.c_str(), batch->own))
         return false;
+    batch->shared = std::move(batch->own);
+    batch->own.reset();
     batch->changed = false;
     return true;
+}
+
+bool ProfileBatch::GetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, std::wstring& value) const
+{
+    const Batch* batch = m_state->batch;
+    if (!batch)
+        return ValueOrDefault(ProfileFile(), section, key, defaultValue, value);
+    return ValueOrDefault(batch->own ? *batch->own : *batch->shared, section, key, defaultValue, value);
+}
+
+void ProfileBatch::WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value)
+{
+    Batch* batch = m_state->batch;
+    if (!batch || !section)
+        return;
+    ProfileFile& file = batch->Changing();
+    bool changed;
+    if (!key)
+        changed = file.DeleteSection(section);
+    else if (!value)
+        changed = file.DeleteKey(section, key);
+    else
+        changed = file.SetValue(section, key, value);
+    batch->changed = batch->changed || changed;
 }
 
 ProfileBatch::~ProfileBatch()
@@ -478,7 +552,105 @@ FileWriteLock::~FileWriteLock()
 void ClearProfileCache()
 {
     std::lock_guard<std::mutex> lock(g_cacheMutex);
+    ++g_writes;
     g_cache.clear();
+}
+
+bool ProfileGetString(LPCWSTR fileName, LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, std::wstring& value)
+{
+    if (!fileName || !*fileName || !section || !key)
+        return ValueOrDefault(ProfileFile(), nullptr, nullptr, defaultValue, value);
+    return ValueOrDefault(*CurrentForRead(fileName), section, key, defaultValue, value);
+}
+
+std::vector<std::wstring> ProfileSectionLines(LPCWSTR fileName, LPCWSTR section)
+{
+    if (!section || !fileName || !*fileName)
+        return {};
+    return CurrentForRead(fileName)->SectionLines(section);
+}
+
+std::vector<std::wstring> ProfileSectionNames(LPCWSTR fileName)
+{
+    if (!fileName || !*fileName)
+        return {};
+    return CurrentForRead(fileName)->SectionNames();
+}
+
+BOOL ProfileWriteSection(LPCWSTR fileName, LPCWSTR section, const std::vector<std::wstring>& lines)
+{
+    if (!section)
+        return FALSE;
+    // The list form ends at its first empty line, as the platform's does.
+    std::vector<std::wstring> kept;
+    for (const std::wstring& line : lines) {
+        if (line.empty())
+            break;
+        kept.push_back(line);
+    }
+    return Modify(fileName, [&](ProfileFile& file) { return file.ReplaceSection(section, kept); });
+}
+
+struct ProfileSnapshot::State {
+    std::wstring fileName;
+    std::shared_ptr<const ProfileFile> file;
+    std::chrono::steady_clock::time_point checked;
+    unsigned long writes = 0;
+    // The section of the last read in this copy: reads come section by section.
+    std::wstring section;
+    std::size_t sectionAt = ProfileFile::npos;
+};
+
+ProfileSnapshot::ProfileSnapshot() : m_state(new State) {}
+
+ProfileSnapshot::~ProfileSnapshot()
+{
+    delete m_state;
+}
+
+void ProfileSnapshot::SetFile(LPCWSTR fileName)
+{
+    const std::wstring name = fileName ? fileName : L"";
+    if (name != m_state->fileName) {
+        m_state->fileName = name;
+        Forget();
+    }
+}
+
+void ProfileSnapshot::Forget()
+{
+    m_state->file.reset();
+    m_state->section.clear();
+    m_state->sectionAt = ProfileFile::npos;
+}
+
+bool ProfileSnapshot::GetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, std::wstring& value)
+{
+    State& state = *m_state;
+    if (state.fileName.empty() || !section || !key)
+        return ValueOrDefault(ProfileFile(), nullptr, nullptr, defaultValue, value);
+    const auto now = std::chrono::steady_clock::now();
+    const unsigned long writes = g_writes.load();
+    const bool recent = state.file && writes == state.writes && Batches().empty() &&
+                        now - state.checked < std::chrono::microseconds(kRecentWindowMicroseconds);
+    if (!recent) {
+        // The time and the count of writes are taken before the check, so
+        // that nothing that comes during it is taken as seen.
+        auto file = CurrentForRead(state.fileName.c_str());
+        if (file != state.file) {
+            state.file = std::move(file);
+            state.section.clear();
+            state.sectionAt = state.file->Section(state.section);
+        }
+        state.checked = now;
+        state.writes = writes;
+    }
+    if (state.section != section) {
+        state.section = section;
+        state.sectionAt = state.file->Section(section);
+    }
+    std::wstring_view found;
+    return ValueOrDefault(state.file->GetValue(state.sectionAt, key, found), found, defaultValue, value);
 }
 
 } // namespace zv

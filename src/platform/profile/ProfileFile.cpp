@@ -6,72 +6,7 @@
 
 namespace zv::profile {
 
-std::wstring_view Trim(std::wstring_view text)
-{
-    const wchar_t* blanks = L" \t";
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::wstring_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name)
-{
-    if (trimmed.empty() || trimmed.front() != L'[')
-        return false;
-    if (name) {
-        std::wstring_view inside = trimmed.substr(1);
-        const std::size_t close = inside.find(L']');
-        *name = Trim(close == std::wstring_view::npos ? inside : inside.substr(0, close));
-    }
-    return true;
-}
-
-bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name, std::wstring_view* value)
-{
-    if (trimmed.empty() || trimmed.front() == L';' || trimmed.front() == L'[')
-        return false;
-    const std::size_t equals = trimmed.find(L'=');
-    if (equals == std::wstring_view::npos)
-        return false;
-    if (name)
-        *name = Trim(trimmed.substr(0, equals));
-    if (value)
-        *value = Trim(trimmed.substr(equals + 1));
-    return true;
-}
-
 namespace {
-
-// Case folding for the index, with ASCII names (most of them) done inline.
-void FoldInPlace(std::wstring& name)
-{
-    for (wchar_t& c : name) {
-        if (c >= L'A' && c <= L'Z')
-            c = static_cast<wchar_t>(c + (L'a' - L'A'));
-        else if (c >= 0x80)
-            c = zv::text::FoldCase(c);
-    }
-}
-
-std::wstring Folded(std::wstring_view name)
-{
-    std::wstring folded(name);
-    FoldInPlace(folded);
-    return folded;
-}
-
-// The folded name for a lookup, in a buffer of the thread that is reused:
-// reads are the frequent call and should not allocate. slot keeps the
-// section's and the key's names apart.
-const std::wstring& FoldedForLookup(std::wstring_view name, int slot)
-{
-    thread_local std::wstring buffers[2];
-    std::wstring& folded = buffers[slot];
-    folded.assign(name);
-    FoldInPlace(folded);
-    return folded;
-}
 
 bool IsComment(std::wstring_view trimmed)
 {
@@ -98,65 +33,73 @@ std::wstring_view Unquote(std::wstring_view value)
     return value;
 }
 
+std::wstring_view KeyNameOf(std::wstring_view line)
+{
+    std::wstring_view name;
+    IsKeyLine(Trim(line), &name);
+    return name;
+}
+
+std::wstring Joined(std::wstring_view name, std::wstring_view value)
+{
+    std::wstring line;
+    line.reserve(name.size() + 1 + value.size());
+    line.append(name);
+    line += L'=';
+    line.append(value);
+    return line;
+}
+
 } // namespace
 
-ProfileFile::ProfileFile(const ProfileFile& other)
-    : m_sections(other.m_sections), m_encoding(other.m_encoding), m_lineEnd(other.m_lineEnd),
-      m_endsWithLineEnd(other.m_endsWithLineEnd), m_lines(other.m_lines)
-{
-    m_order.reserve(m_sections.size());
-    for (auto& [folded, entry] : m_sections)
-        m_order.push_back(&entry);
-    std::sort(m_order.begin(), m_order.end(),
-              [](const SectionEntry* a, const SectionEntry* b) { return a->range.header < b->range.header; });
-}
-
-ProfileFile& ProfileFile::operator=(const ProfileFile& other)
-{
-    if (this != &other)
-        *this = ProfileFile(other);
-    return *this;
-}
+ProfileFile::ProfileFile() : m_blocks(1) {}
 
 ProfileFile ProfileFile::Parse(const std::string& bytes)
 {
     ProfileFile file;
-    std::wstring text;
+    auto text = std::make_shared<std::wstring>();
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
         file.m_encoding = Encoding::Utf16le;
-        text = zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
+        *text = zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
     } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         file.m_encoding = Encoding::Utf8Bom;
-        text = zv::text::DecodeUtf8Lenient(std::string_view(bytes).substr(3));
-    } else if (zv::text::DecodeUtf8(bytes, text)) {
+        *text = zv::text::DecodeUtf8Lenient(std::string_view(bytes).substr(3));
+    } else if (zv::text::DecodeUtf8(bytes, *text)) {
         file.m_encoding = Encoding::Utf8;
     } else {
         file.m_encoding = Encoding::Windows1252;
-        text = zv::text::DecodeWindows1252(bytes);
+        *text = zv::text::DecodeWindows1252(bytes);
     }
+    file.m_source = text;
 
+    const wchar_t* data = text->data();
+    const std::size_t size = text->size();
     bool lineEndSeen = false;
     std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (c != L'\r' && c != L'\n')
+    auto add = [&](std::size_t from, std::size_t to) {
+        // A line longer than a 32-bit count is cut there (a file of many
+        // gigabytes, which no reader holds in memory anyway).
+        const std::size_t length = std::min<std::size_t>(to - from, 0xFFFFFFFEu);
+        file.AppendParsed(Line{data + from, static_cast<std::uint32_t>(length)});
+    };
+    for (std::size_t i = 0; i < size; ++i) {
+        // Line breaks are rare among the characters: one compare skips the rest.
+        const wchar_t c = data[i];
+        if (c > L'\r' || (c != L'\r' && c != L'\n'))
             continue;
-        std::size_t endLength = (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ? 2 : 1;
+        const std::size_t endLength = (c == L'\r' && i + 1 < size && data[i + 1] == L'\n') ? 2 : 1;
         if (!lineEndSeen) {
-            file.m_lineEnd = text.substr(i, endLength);
+            file.m_lineEnd.assign(data + i, endLength);
             lineEndSeen = true;
         }
-        file.m_lines.push_back(text.substr(start, i - start));
+        add(start, i);
         i += endLength - 1;
         start = i + 1;
     }
-    file.m_endsWithLineEnd = start == text.size();
-    if (start < text.size())
-        file.m_lines.push_back(text.substr(start));
-    if (text.empty())
-        file.m_endsWithLineEnd = true;
-    file.Reindex();
+    file.m_endsWithLineEnd = start == size;
+    if (start < size)
+        add(start, size);
     return file;
 }
 
@@ -165,42 +108,66 @@ ProfileFile ProfileFile::Parse(const std::string& bytes)
 // times cost more than the write itself.
 std::string ProfileFile::Serialise() const
 {
-    std::size_t characters = 0;
-    for (const std::wstring& line : m_lines)
-        characters += line.size() + m_lineEnd.size();
-    std::string bytes;
-    auto append = [&](std::wstring_view piece) {
-        switch (m_encoding) {
-        case Encoding::Utf16le:
-            zv::text::AppendUtf16le(piece, bytes);
-            break;
-        case Encoding::Utf8Bom:
-        case Encoding::Utf8:
-            zv::text::AppendUtf8(piece, bytes);
-            break;
-        case Encoding::Windows1252:
-            // Characters the code page lacks become '?', as a write to such
-            // a file does on the platform; the bytes already there come back
-            // unchanged.
-            std::string one;
-            zv::text::EncodeWindows1252(piece, one);
-            bytes += one;
-            break;
+    const Line* last = nullptr;
+    for (auto block = m_blocks.rbegin(); block != m_blocks.rend() && !last; ++block)
+        if (!block->lines.empty())
+            last = &block->lines.back();
+    auto forEachPiece = [&](auto&& piece) {
+        for (const Block& block : m_blocks) {
+            for (const Line& line : block.lines) {
+                piece(line.View());
+                if (&line != last || m_endsWithLineEnd)
+                    piece(std::wstring_view(m_lineEnd));
+            }
         }
     };
+    std::string bytes;
     if (m_encoding == Encoding::Utf16le) {
-        bytes.reserve(2 + 2 * characters);
-        bytes += "\xFF\xFE";
-    } else {
-        bytes.reserve(3 + characters);
-        if (m_encoding == Encoding::Utf8Bom)
-            bytes += "\xEF\xBB\xBF";
+        // Two bytes a unit; a character beyond the basic plane (in a 32-bit
+        // wchar_t) takes a surrogate pair.
+        std::size_t units = 0;
+        forEachPiece([&units](std::wstring_view piece) {
+            units += piece.size();
+            if constexpr (sizeof(wchar_t) >= 4)
+                for (wchar_t c : piece)
+                    units += static_cast<std::uint32_t>(c) >= 0x10000 && static_cast<std::uint32_t>(c) <= 0x10FFFF;
+        });
+        bytes.resize(2 + 2 * units);
+        char* out = &bytes[0];
+        *out++ = '\xFF';
+        *out++ = '\xFE';
+        auto put = [&out](std::uint32_t unit) {
+            *out++ = static_cast<char>(unit & 0xFF);
+            *out++ = static_cast<char>((unit >> 8) & 0xFF);
+        };
+        forEachPiece([&put](std::wstring_view piece) {
+            for (wchar_t c : piece) {
+                auto cp = static_cast<std::uint32_t>(c);
+                if (sizeof(wchar_t) >= 4 && cp >= 0x10000 && cp <= 0x10FFFF) {
+                    cp -= 0x10000;
+                    put(0xD800 + (cp >> 10));
+                    put(0xDC00 + (cp & 0x3FF));
+                } else {
+                    put(cp & 0xFFFF);
+                }
+            }
+        });
+        return bytes;
     }
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        append(m_lines[i]);
-        if (i + 1 < m_lines.size() || m_endsWithLineEnd)
-            append(m_lineEnd);
-    }
+    if (m_encoding == Encoding::Utf8Bom)
+        bytes += "\xEF\xBB\xBF";
+    forEachPiece([&](std::wstring_view piece) {
+        if (m_encoding != Encoding::Windows1252) {
+            zv::text::AppendUtf8(piece, bytes);
+            return;
+        }
+        // Characters the code page lacks become '?', as a write to such a
+        // file does on the platform; the bytes already there come back
+        // unchanged.
+        std::string one;
+        zv::text::EncodeWindows1252(piece, one);
+        bytes += one;
+    });
     return bytes;
 }
 
@@ -212,99 +179,139 @@ void ProfileFile::Settle(bool writtenMayReadOtherwise)
         *this = Parse(Serialise());
 }
 
-void ProfileFile::Reindex()
+void ProfileFile::AppendParsed(const Line& line)
 {
-    m_sections.clear();
-    m_order.clear();
-    // The lines before the first header belong to no section.
-    SectionEntry* current = nullptr;
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        const std::wstring_view trimmed = Trim(m_lines[i]);
-        std::wstring_view name;
-        if (IsSectionLine(trimmed, &name)) {
-            if (current)
-                current->range.end = i;
-            auto inserted = m_sections.try_emplace(Folded(name));
-            // Only the first section of a name is ever looked up.
-            current = inserted.second ? &inserted.first->second : nullptr;
-            if (current) {
-                current->range.found = true;
-                current->range.header = i;
-                current->range.first = i + 1;
-                m_order.push_back(current);
-            }
-            continue;
-        }
-        if (current && IsKeyLine(trimmed, &name)) {
-            current->keys.try_emplace(Folded(name), i);
-            current->lastKey = i;
-        }
-    }
-    if (current)
-        current->range.end = m_lines.size();
-}
-
-// Only the sections after the insertion move; the entry's own keys all lie
-// before it (a key goes in after the last one), so appending to the last
-// section costs nothing however large the file is.
-void ProfileFile::IndexInsertedKey(SectionEntry& entry, std::size_t at)
-{
-    ++entry.range.end;
-    auto later = std::lower_bound(m_order.begin(), m_order.end(), at,
-                                  [](const SectionEntry* e, std::size_t line) { return e->range.header < line; });
-    for (; later != m_order.end(); ++later) {
-        SectionEntry& other = **later;
-        ++other.range.header;
-        ++other.range.first;
-        ++other.range.end;
-        if (other.lastKey != npos)
-            ++other.lastKey;
-        for (auto& key : other.keys)
-            ++key.second;
-    }
-
+    const std::wstring_view trimmed = Trim(line.View());
     std::wstring_view name;
-    if (IsKeyLine(Trim(m_lines[at]), &name)) {
-        entry.keys.try_emplace(Folded(name), at);
-        entry.lastKey = at;
+    if (IsSectionLine(trimmed, &name)) {
+        m_blocks.emplace_back();
+        Block& block = m_blocks.back();
+        block.lines.push_back(line);
+        block.name = name;
+        const auto at = static_cast<std::uint32_t>(m_blocks.size() - 1);
+        m_sections.Add(name, HashNoCase(name), at, [this](std::uint32_t b) { return m_blocks[b].name; });
+        return;
     }
+    Block& block = m_blocks.back();
+    block.lines.push_back(line);
+    // The lines before the first header belong to no section.
+    if (m_blocks.size() > 1)
+        IndexKeyLine(block, static_cast<std::uint32_t>(block.lines.size() - 1));
 }
 
-ProfileFile::SectionEntry* ProfileFile::MutableEntry(std::wstring_view section)
+void ProfileFile::IndexKeyLine(Block& block, std::uint32_t at)
 {
-    return const_cast<SectionEntry*>(Entry(section));
+    std::wstring_view name;
+    if (!IsKeyLine(Trim(block.lines[at].View()), &name))
+        return;
+    block.keys.Add(name, HashNoCase(name), at, [&block](std::uint32_t i) { return KeyNameOf(block.lines[i].View()); });
+    block.lastKey = at;
+}
+
+void ProfileFile::IndexKeys(Block& block)
+{
+    block.keys.Clear();
+    block.lastKey = NameTable::kNone;
+    for (std::uint32_t i = 1; i < block.lines.size(); ++i)
+        IndexKeyLine(block, i);
+}
+
+void ProfileFile::IndexSections()
+{
+    m_sections.Clear();
+    for (std::uint32_t b = 1; b < m_blocks.size(); ++b)
+        m_sections.Add(m_blocks[b].name, HashNoCase(m_blocks[b].name), b,
+                       [this](std::uint32_t i) { return m_blocks[i].name; });
+}
+
+void ProfileFile::Rebuild()
+{
+    m_lastChanged = npos;
+    std::vector<Block> blocks(1);
+    blocks.swap(m_blocks);
+    m_sections.Clear();
+    for (const Block& block : blocks)
+        for (const Line& line : block.lines)
+            AppendParsed(line);
+}
+
+ProfileFile::Line ProfileFile::OwnLine(std::wstring text)
+{
+    Line line;
+    line.owner = static_cast<std::uint32_t>(m_owned.size());
+    m_owned.push_back(std::make_shared<std::wstring>(std::move(text)));
+    line.text = m_owned.back()->data();
+    line.length = static_cast<std::uint32_t>(m_owned.back()->size());
+    return line;
+}
+
+// A line's own text is changed in place unless a copy of the model shares it.
+void ProfileFile::SetLineText(Line& line, std::wstring text)
+{
+    if (line.owner == NameTable::kNone) {
+        line = OwnLine(std::move(text));
+        return;
+    }
+    std::shared_ptr<std::wstring>& owned = m_owned[line.owner];
+    if (owned.use_count() == 1)
+        *owned = std::move(text);
+    else
+        owned = std::make_shared<std::wstring>(std::move(text));
+    line.text = owned->data();
+    line.length = static_cast<std::uint32_t>(owned->size());
+}
+
+void ProfileFile::DropLine(const Line& line)
+{
+    if (line.owner != NameTable::kNone)
+        m_owned[line.owner].reset();
 }
 
 // The empty name (or blanks) is the section of a "[]" header, never the lines
 // before the first header.
-const ProfileFile::SectionEntry* ProfileFile::Entry(std::wstring_view section) const
+std::size_t ProfileFile::FindBlock(std::wstring_view section) const
 {
-    auto found = m_sections.find(FoldedForLookup(Trim(section), 0));
-    return found == m_sections.end() ? nullptr : &found->second;
+    const std::wstring_view name = Trim(section);
+    const std::uint32_t b =
+        m_sections.Find(name, HashNoCase(name), [this](std::uint32_t i) { return m_blocks[i].name; });
+    return b == NameTable::kNone ? npos : b;
 }
 
-ProfileFile::Range ProfileFile::FindSection(std::wstring_view section) const
+std::size_t ProfileFile::FindBlockToChange(std::wstring_view section)
 {
-    const SectionEntry* entry = Entry(section);
-    return entry ? entry->range : Range();
+    if (m_lastChanged < m_blocks.size() && EqualNoCase(m_blocks[m_lastChanged].name, Trim(section)))
+        return m_lastChanged;
+    m_lastChanged = FindBlock(section);
+    return m_lastChanged;
 }
 
-std::size_t ProfileFile::FindKey(std::wstring_view section, std::wstring_view key) const
+std::uint32_t ProfileFile::FindKey(const Block& block, std::wstring_view key) const
 {
-    const SectionEntry* entry = Entry(section);
-    if (!entry)
-        return npos;
-    auto found = entry->keys.find(FoldedForLookup(Trim(key), 1));
-    return found == entry->keys.end() ? npos : found->second;
+    const std::wstring_view name = Trim(key);
+    return block.keys.Find(name, HashNoCase(name),
+                           [&block](std::uint32_t i) { return KeyNameOf(block.lines[i].View()); });
+}
+
+std::size_t ProfileFile::Section(std::wstring_view name) const
+{
+    return FindBlock(name);
 }
 
 bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std::wstring_view& value) const
 {
-    const std::size_t line = FindKey(section, key);
-    if (line == npos)
+    return GetValue(FindBlock(section), key, value);
+}
+
+bool ProfileFile::GetValue(std::size_t section, std::wstring_view key, std::wstring_view& value) const
+{
+    if (section == npos || section >= m_blocks.size())
+        return false;
+    const Block& block = m_blocks[section];
+    const std::uint32_t line = FindKey(block, key);
+    if (line == NameTable::kNone)
         return false;
     std::wstring_view raw;
-    IsKeyLine(Trim(m_lines[line]), nullptr, &raw);
+    IsKeyLine(Trim(block.lines[line].View()), nullptr, &raw);
     value = Unquote(raw);
     return true;
 }
@@ -314,23 +321,22 @@ bool ProfileFile::GetValue(std::wstring_view section, std::wstring_view key, std
 std::vector<std::wstring> ProfileFile::SectionNames() const
 {
     std::vector<std::wstring> names;
-    for (const std::wstring& line : m_lines) {
-        std::wstring_view name;
-        if (IsSectionLine(Trim(line), &name) && !name.empty())
-            names.emplace_back(name);
-    }
+    for (std::size_t b = 1; b < m_blocks.size(); ++b)
+        if (!m_blocks[b].name.empty())
+            names.emplace_back(m_blocks[b].name);
     return names;
 }
 
 std::vector<std::wstring> ProfileFile::KeyNames(std::wstring_view section) const
 {
     std::vector<std::wstring> names;
-    const Range range = FindSection(section);
-    if (!range.found)
+    const std::size_t b = FindBlock(section);
+    if (b == npos)
         return names;
-    for (std::size_t i = range.first; i < range.end; ++i) {
+    const Block& block = m_blocks[b];
+    for (std::size_t i = 1; i < block.lines.size(); ++i) {
         std::wstring_view name;
-        if (IsKeyLine(Trim(m_lines[i]), &name))
+        if (IsKeyLine(Trim(block.lines[i].View()), &name))
             names.emplace_back(name);
     }
     return names;
@@ -339,118 +345,106 @@ std::vector<std::wstring> ProfileFile::KeyNames(std::wstring_view section) const
 std::vector<std::wstring> ProfileFile::SectionLines(std::wstring_view section) const
 {
     std::vector<std::wstring> lines;
-    const Range range = FindSection(section);
-    if (!range.found)
+    const std::size_t b = FindBlock(section);
+    if (b == npos)
         return lines;
-    for (std::size_t i = range.first; i < range.end; ++i) {
-        const std::wstring_view trimmed = Trim(m_lines[i]);
+    const Block& block = m_blocks[b];
+    for (std::size_t i = 1; i < block.lines.size(); ++i) {
+        const std::wstring_view trimmed = Trim(block.lines[i].View());
         std::wstring_view name, value;
         if (IsKeyLine(trimmed, &name, &value))
-            lines.push_back(std::wstring(name) + L"=" + std::wstring(value));
+            lines.push_back(Joined(name, value));
         else if (!IsComment(trimmed))
             lines.emplace_back(trimmed);
     }
     return lines;
 }
 
-void ProfileFile::AppendSection(std::wstring_view section)
-{
-    if (!m_lines.empty() && !m_endsWithLineEnd)
-        m_endsWithLineEnd = true;
-    m_lines.push_back(L"[" + std::wstring(Trim(section)) + L"]");
-    m_endsWithLineEnd = true;
-}
-
-// A section and its one key line were appended: index them without a rescan
-// when the lines read as what was written (the header names the section, the
-// key line is a key); anything odder is left to a full rescan.
-void ProfileFile::IndexAppendedSection(std::wstring_view section)
-{
-    const std::size_t header = m_lines.size() - 2;
-    std::wstring_view name, key;
-    const std::wstring folded = Folded(Trim(section));
-    if (!IsSectionLine(Trim(m_lines[header]), &name) || Folded(name) != folded ||
-        !IsKeyLine(Trim(m_lines[header + 1]), &key) || IsSectionLine(Trim(m_lines[header + 1])) ||
-        m_sections.count(folded)) {
-        Reindex();
-        return;
-    }
-    SectionEntry& entry = m_sections[folded];
-    entry.range = Range{true, header, header + 1, header + 2};
-    entry.keys.try_emplace(Folded(key), header + 1);
-    entry.lastKey = header + 1;
-    m_order.push_back(&entry);
-}
-
 bool ProfileFile::SetValue(std::wstring_view section, std::wstring_view key, std::wstring_view value)
 {
-    Range range = FindSection(section);
-    const std::wstring trimmedKey(Trim(key));
-    const std::size_t line = FindKey(section, key);
-    if (line != npos) {
-        // The key keeps the spelling it has in the file.
-        std::wstring_view name;
-        IsKeyLine(Trim(m_lines[line]), &name);
-        std::wstring updated = std::wstring(name) + L"=" + std::wstring(value);
-        if (m_lines[line] == updated)
-            return false;
-        m_lines[line] = std::move(updated);
-        Settle(MayReadBackOtherwise(value));
-        return true;
+    const std::size_t b = FindBlockToChange(section);
+    if (b != npos) {
+        Block& block = m_blocks[b];
+        const std::uint32_t at = FindKey(block, key);
+        if (at != NameTable::kNone) {
+            // The key keeps the spelling it has in the file.
+            Line& line = block.lines[at];
+            const std::wstring_view name = KeyNameOf(line.View());
+            const std::wstring_view current = line.View();
+            if (current.size() == name.size() + 1 + value.size() && current.substr(0, name.size()) == name &&
+                current[name.size()] == L'=' && current.substr(name.size() + 1) == value)
+                return false;
+            SetLineText(line, Joined(name, value));
+            Settle(MayReadBackOtherwise(value));
+            return true;
+        }
     }
     const bool mayReadOtherwise =
         MayReadBackOtherwise(section) || MayReadBackOtherwise(key) || MayReadBackOtherwise(value);
-    if (!range.found) {
-        AppendSection(section);
-        m_lines.push_back(trimmedKey + L"=" + std::wstring(value));
-        IndexAppendedSection(section);
+    Line keyLine = OwnLine(Joined(Trim(key), value));
+    if (b == npos) {
+        // A new section goes at the end of the file, read as a parse reads it.
+        m_endsWithLineEnd = true;
+        std::wstring header = L"[";
+        header.append(Trim(section));
+        header += L']';
+        AppendParsed(OwnLine(std::move(header)));
+        AppendParsed(keyLine);
         Settle(mayReadOtherwise);
         return true;
     }
     // A new key follows the last key of its section (or opens the section
-    // when it has none).
-    SectionEntry* entry = MutableEntry(section);
-    const std::size_t at = entry->lastKey != npos ? entry->lastKey + 1 : range.first;
-    if (at == m_lines.size())
+    // when it has none); only lines that are no keys come after it.
+    Block& block = m_blocks[b];
+    const std::uint32_t at = block.lastKey != NameTable::kNone ? block.lastKey + 1 : 1;
+    if (b + 1 == m_blocks.size() && at == block.lines.size())
         m_endsWithLineEnd = true;
-    std::wstring keyLine = trimmedKey + L"=" + std::wstring(value);
-    const bool looksLikeHeader = IsSectionLine(Trim(keyLine));
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(keyLine));
+    block.lines.insert(block.lines.begin() + at, keyLine);
     // A key spelled like a section header starts a section of its own.
-    if (looksLikeHeader)
-        Reindex();
+    if (IsSectionLine(Trim(keyLine.View())))
+        Rebuild();
     else
-        IndexInsertedKey(*entry, at);
+        IndexKeyLine(block, at);
     Settle(mayReadOtherwise);
     return true;
 }
 
 bool ProfileFile::DeleteKey(std::wstring_view section, std::wstring_view key)
 {
-    const std::size_t line = FindKey(section, key);
-    if (line == npos)
+    const std::size_t b = FindBlock(section);
+    if (b == npos)
         return false;
-    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(line));
-    Reindex();
+    Block& block = m_blocks[b];
+    const std::uint32_t at = FindKey(block, key);
+    if (at == NameTable::kNone)
+        return false;
+    DropLine(block.lines[at]);
+    block.lines.erase(block.lines.begin() + at);
+    IndexKeys(block);
     Settle(false);
     return true;
 }
 
 // The header goes with every line the section lists (keys and lines without
-// '='); its comment and blank lines stay where they are, as on Windows.
+// '='); its comment and blank lines stay where they are, as on Windows, and
+// so join the block before.
 bool ProfileFile::DeleteSection(std::wstring_view section)
 {
-    const Range range = FindSection(section);
-    if (!range.found)
+    const std::size_t b = FindBlock(section);
+    if (b == npos)
         return false;
-    std::size_t kept = range.header;
-    for (std::size_t i = range.first; i < range.end; ++i) {
-        if (IsComment(Trim(m_lines[i])))
-            m_lines[kept++] = std::move(m_lines[i]);
+    Block& previous = m_blocks[b - 1];
+    for (std::size_t i = 0; i < m_blocks[b].lines.size(); ++i) {
+        const Line& line = m_blocks[b].lines[i];
+        if (i > 0 && IsComment(Trim(line.View())))
+            previous.lines.push_back(line);
+        else
+            DropLine(line);
     }
-    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(kept),
-                  m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
-    Reindex();
+    m_blocks.erase(m_blocks.begin() + static_cast<std::ptrdiff_t>(b));
+    m_lastChanged = npos;
+    // A later section of the same name is the one that counts now.
+    IndexSections();
     Settle(false);
     return true;
 }
@@ -460,25 +454,35 @@ bool ProfileFile::ReplaceSection(std::wstring_view section, const std::vector<st
     bool mayReadOtherwise = MayReadBackOtherwise(section);
     for (const std::wstring& line : lines)
         mayReadOtherwise = mayReadOtherwise || MayReadBackOtherwise(line);
-    Range range = FindSection(section);
-    if (!range.found) {
+    const std::size_t b = FindBlock(section);
+    if (b == npos) {
         // An empty section is not created; an existing one is emptied.
         if (lines.empty())
             return false;
-        AppendSection(section);
-        m_lines.insert(m_lines.end(), lines.begin(), lines.end());
-        Reindex();
+        m_endsWithLineEnd = true;
+        std::wstring header = L"[";
+        header.append(Trim(section));
+        header += L']';
+        AppendParsed(OwnLine(std::move(header)));
+        for (const std::wstring& line : lines)
+            AppendParsed(OwnLine(line));
         Settle(mayReadOtherwise);
         return true;
     }
-    const auto first = m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1);
-    if (std::vector<std::wstring>(first, m_lines.begin() + static_cast<std::ptrdiff_t>(range.end)) == lines)
+    Block& block = m_blocks[b];
+    bool same = block.lines.size() == lines.size() + 1;
+    for (std::size_t i = 0; same && i < lines.size(); ++i)
+        same = block.lines[i + 1].View() == lines[i];
+    if (same)
         return false;
-    if (range.end == m_lines.size())
+    if (b + 1 == m_blocks.size())
         m_endsWithLineEnd = true;
-    m_lines.erase(first, m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header + 1), lines.begin(), lines.end());
-    Reindex();
+    for (std::size_t i = 1; i < block.lines.size(); ++i)
+        DropLine(block.lines[i]);
+    block.lines.resize(1);
+    for (const std::wstring& line : lines)
+        block.lines.push_back(OwnLine(line));
+    Rebuild();
     Settle(mayReadOtherwise);
     return true;
 }

@@ -1,0 +1,186 @@
+// Merging another version of a document into a document's tree. The input's
+// head is the document both sides start from, taken only when the validator
+// accepts it (as every version a save merges is); its tail picks the reads
+// and changes of each side. What must hold:
+// - a kept copy never sees a change made through the original's handles;
+// - with no change of ours the merge gives their tree, with no change of
+//   theirs it leaves ours, and merging their tree once more changes nothing;
+// - every handle into our tree taken before the merge can still be read
+//   after it, and nothing leaks.
+#include <zvenv/platform/CString.h>
+#include <zvenv/platform/Text.h>
+
+#include "FuzzInput.h"
+#include "json/Json.h"
+#include "json/JsonMerge.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+extern "C" int JSONCPP_Parse(const wchar_t* text, CString* error, int flag);
+
+using zvfuzz::Check;
+using zvfuzz::FuzzInput;
+
+namespace {
+
+std::wstring Take(wchar_t* text)
+{
+    std::wstring copy = text ? text : L"";
+    JsonFreeString(text);
+    return copy;
+}
+
+// The containers reached by walking down from the root, reading as a host
+// does, so that the reads themselves vary.
+std::vector<JsonNode> Walk(JsonNode root, FuzzInput& in)
+{
+    std::vector<JsonNode> found{root};
+    JsonNode node = root;
+    for (int depth = in.Range(0, 6); depth > 0; --depth) {
+        const int size = JsonGetSize(node);
+        if (size == 0)
+            break;
+        JsonNode child = JsonBegin(node)[in.Range(0, static_cast<std::uint32_t>(size - 1))];
+        Take(JsonGetString(child));
+        if (JsonGetType(child) != JsonArray && JsonGetType(child) != JsonObject)
+            break;
+        found.push_back(child);
+        node = child;
+    }
+    return found;
+}
+
+// The tree's text with every object's members in order of their names (the
+// members of one name in their own order): the merge keeps the order of our
+// members, which may differ from theirs.
+std::wstring Canonical(JsonNode node)
+{
+    const JsonNodeType type = JsonGetType(node);
+    if (type != JsonArray && type != JsonObject)
+        return std::to_wstring(type) + L":" + Take(JsonGetString(node));
+    std::vector<std::pair<std::wstring, std::wstring>> members;
+    for (JsonIterator it = JsonBegin(node), end = JsonEnd(node); it != end; ++it)
+        members.emplace_back(type == JsonObject ? Take(JsonGetName(*it)) : std::wstring(), Canonical(*it));
+    if (type == JsonObject)
+        std::stable_sort(members.begin(), members.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::wstring out = type == JsonObject ? L"{" : L"[";
+    for (const auto& [name, value] : members)
+        out += name + L"=" + value + L",";
+    return out + (type == JsonObject ? L"}" : L"]");
+}
+
+const wchar_t kNames[] = L"abcxyz";
+
+// Up to five changes through the engine's functions, in containers found by
+// walking; answers whether anything was changed.
+bool Change(JsonNode root, FuzzInput& in)
+{
+    bool changed = false;
+    for (int edits = in.Range(0, 5); edits > 0; --edits) {
+        const std::vector<JsonNode> path = Walk(root, in);
+        JsonNode node = path[in.Range(0, static_cast<std::uint32_t>(path.size() - 1))];
+        const int size = JsonGetSize(node);
+        JsonNode child = size > 0 ? JsonBegin(node)[in.Range(0, static_cast<std::uint32_t>(size - 1))] : nullptr;
+        switch (in.Range(0, 4)) {
+        case 0:
+            if (child) {
+                JsonSetInt(child, static_cast<std::int32_t>(in.Range(0, 9)));
+                changed = true;
+            }
+            break;
+        case 1:
+            if (child && JsonGetType(node) == JsonObject) {
+                JsonSetName(child, in.Text(kNames, 2).c_str());
+                changed = true;
+            }
+            break;
+        case 2:
+            if (child) {
+                JsonErase(node, JsonFindChild(node, Take(JsonGetName(child)).c_str()));
+                changed = true;
+            }
+            break;
+        default: {
+            JsonNode added = JsonNewString(JsonGetType(node) == JsonObject ? in.Text(kNames, 2).c_str() : L"",
+                                           in.Text(kNames, 3).c_str());
+            JsonPushBack(node, added);
+            changed = true;
+            break;
+        }
+        }
+    }
+    return changed;
+}
+
+// A tree read from the text and changed as the input says, read whole.
+std::wstring ChangedValue(const std::wstring& text, FuzzInput in)
+{
+    JsonNode root = JsonParse(text.c_str());
+    Change(root, in);
+    const std::wstring value = Canonical(root);
+    JsonDeleteNode(root);
+    return value;
+}
+
+} // namespace
+
+// The trees are compared by value (Canonical reads them whole) only after the
+// merge, on copies made by replaying the same changes, so that the merge
+// itself meets trees read no further than the changes read them.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzInput in(data, size);
+    const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
+    CString error;
+    if (JSONCPP_Parse(text.c_str(), &error, 1) != 1)
+        return 0;
+    JsonNode mine = JsonParse(text.c_str());
+    if (!mine)
+        return 0;
+    JsonNode base = JsonKeepCopy(mine);
+    const FuzzInput oursInput = in;
+    const bool oursChanged = Change(mine, in);
+    // Handles a host holds over the save.
+    std::vector<JsonNode> handles;
+    for (int walks = in.Range(0, 3); walks > 0; --walks) {
+        const std::vector<JsonNode> path = Walk(mine, in);
+        handles.insert(handles.end(), path.begin(), path.end());
+    }
+    JsonNode theirs = JsonParse(text.c_str());
+    const FuzzInput theirsInput = in;
+    const bool theirsChanged = Change(theirs, in);
+
+    JsonNode detached = JsonNewNode(JsonArray);
+    JsonMergeTheirs(mine, base, theirs, detached);
+
+    const std::wstring merged = Canonical(mine);
+    const std::wstring theirsAfter = Canonical(theirs);
+    Check(theirsAfter == ChangedValue(text, theirsInput), "the merge changed their tree", theirsAfter);
+    {
+        JsonNode original = JsonParse(text.c_str());
+        Check(Canonical(base) == Canonical(original), "the kept copy saw a change of the original", Canonical(base));
+        JsonDeleteNode(original);
+    }
+    if (!oursChanged)
+        Check(merged == theirsAfter, "unchanged ours did not become theirs", merged + L" / " + theirsAfter);
+    if (!theirsChanged)
+        Check(merged == ChangedValue(text, oursInput), "unchanged theirs changed ours", merged);
+
+    // Their tree again, now the base: nothing left to bring in.
+    JsonMergeTheirs(mine, theirs, theirs, detached);
+    Check(Canonical(mine) == merged, "a second merge of the same version changed the tree");
+    for (JsonNode handle : handles) {
+        Take(JsonGetName(handle));
+        Take(JsonGetString(handle));
+        JsonGetSize(handle);
+    }
+    JsonDeleteNode(detached);
+    JsonDeleteNode(theirs);
+    JsonDeleteNode(base);
+    JsonDeleteNode(mine);
+    return 0;
+}

@@ -1,0 +1,135 @@
+// A document's save when another program has changed its file since the
+// document read it: the document's own changes join the file's.
+#include "EnvJsonTestUtil.h"
+
+#include <filesystem>
+#include <sys/stat.h>
+
+using namespace envjsontest;
+using zvtest::ReadFile;
+using zvtest::Utf16;
+using zvtest::WriteFile;
+
+namespace {
+
+std::string Utf8(const std::wstring& text)
+{
+    return zv::text::EncodeUtf8(text);
+}
+
+} // namespace
+
+TEST(JsonSaveMerge, ChangesOfAnotherProgramSurviveASave)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("shared", L"{\"a\": 1, \"b\": 1, \"o\": {\"x\": 1, \"y\": 1}, \"gone\": 1}");
+    const std::string path = UserFile("shared.json");
+    doc->SetInt(L"a", 2);
+    doc->SetInt(L"x", 2, Member(doc, L"o"));
+    // An editor saves the file as UTF-8: b and o.y changed, c added, gone dropped.
+    ReplaceFile(path, Utf8(L"{\"a\": 1, \"b\": 3, \"c\": 3, \"o\": {\"x\": 1, \"y\": 3}}"));
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0);
+    const std::wstring merged = TextTree(L"{\"a\": 2, \"b\": 3, \"c\": 3, \"o\": {\"x\": 2, \"y\": 3}}");
+    EXPECT_EQ(FileTree(path), merged);
+    EXPECT_EQ(TreeText(doc), merged) << "the document holds what it wrote";
+
+    // What was saved is the base of the next save: a later change of theirs
+    // to a member this document changed before is not undone.
+    ReplaceFile(path, Utf16(L"{\"a\": 7, \"b\": 3, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
+    doc->SetInt(L"b", 4);
+    doc->Save();
+    EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 7, \"b\": 4, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
+
+    // A member both changed keeps this document's value.
+    doc->SetInt(L"a", 8);
+    ReplaceFile(path, Utf16(L"{\"a\": 9, \"b\": 3, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
+    doc->Save();
+    EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 8, \"b\": 3, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
+}
+
+// Handles the host holds stay usable across a save that merged: members
+// another program dropped are detached from the tree, not freed.
+TEST(JsonSaveMerge, HandlesStayValidAcrossAMergedSave)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("handles", L"{\"w\": {\"x\": 1}, \"gone\": {\"l\": [\"a\", \"b\"]}, \"n\": 1}");
+    const std::string path = UserFile("handles.json");
+    void* w = Member(doc, L"w");
+    void* gone = Member(doc, L"gone");
+    void* inner = Member(doc, L"l", gone);
+    doc->SetInt(L"n", 2);
+    ReplaceFile(path, Utf16(L"{\"w\": {\"x\": 5, \"z\": 1}, \"n\": 1}"));
+    doc->Save();
+    EXPECT_EQ(doc->GetInt(L"x", 0, w), 5);
+    EXPECT_EQ(doc->GetInt(L"z", 0, w), 1);
+    EXPECT_EQ(doc->GetNodeName(gone).str(), L"gone");
+    EXPECT_EQ(doc->GetNodeSize(inner), 2);
+    doc->SetString(L"extra", L"e", gone); // goes nowhere
+    doc->SetInt(L"x", 6, w);
+    doc->Save();
+    EXPECT_EQ(FileTree(path), TextTree(L"{\"w\": {\"x\": 6, \"z\": 1}, \"n\": 2}"));
+}
+
+// The file on disk can no longer be read as JSON when the document saves:
+// its bytes are kept beside it and the document's tree is written.
+TEST(JsonSaveMerge, RejectedFileAtSaveTimeIsKeptAsACopy)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    CTqEnvJson* doc = OpenText("broken", L"{\"a\": 1}");
+    const std::string path = UserFile("broken.json");
+    doc->SetInt(L"a", 2);
+    const std::string garbage = "{\"a\": 1, \"half written";
+    ReplaceFile(path, garbage);
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0);
+    EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 2}"));
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_EQ(messages.texts[0].rfind(doc->GetPath().str() + L":json parse error:\n", 0), 0u);
+    std::vector<std::string> copies;
+    for (const auto& entry : std::filesystem::directory_iterator(UserFile("")))
+        if (entry.path().filename().string().rfind("broken.json.rejected-", 0) == 0)
+            copies.push_back(entry.path().string());
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(ReadFile(copies[0]), garbage);
+}
+
+// What a save finds at the document's path that it may not replace: the
+// file stays, the document stays dirty and saves once the file is back.
+TEST(JsonSaveMerge, AFileThatCannotBeReadAtSaveTimeIsNotReplaced)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages quiet;
+    const std::string path = UserFile("odd.json");
+    OpenRootToEverybody();
+    CTqEnvJson* doc = OpenText("odd", L"{\"a\": 1}");
+    OpenRootToEverybody();
+    doc->SetInt(L"a", 2);
+
+    const std::string theirs = Utf16(L"{\"a\": 3}");
+    ReplaceFile(path, theirs);
+    chmod(path.c_str(), 0200);
+    {
+        AsNobody nobody;
+        ASSERT_TRUE(nobody.switched());
+        doc->Save();
+    }
+    EXPECT_EQ(doc->IsDirty(), 1) << "a file this process may not read";
+    EXPECT_EQ(ReadFile(path), theirs);
+
+    std::filesystem::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 1) << "a pipe";
+    EXPECT_FALSE(std::filesystem::is_regular_file(path));
+
+    std::filesystem::remove(path);
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0) << "the file gone: the document's tree is written";
+    EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 2}"));
+}
