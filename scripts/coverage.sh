@@ -42,6 +42,9 @@ zv_ensure_packages "${ZV_BUILD_PACKAGES[@]}" "${ZV_COVERAGE_PACKAGES[@]}" || exi
 
 build=build/coverage
 summary=$build/coverage.json
+# gcov writes its intermediate files into the working folder; an interrupted
+# gcovr leaves them behind.
+trap 'rm -f ./*.gcov' EXIT
 status=0
 if [ $report_only = 0 ]; then
     launcher=()
