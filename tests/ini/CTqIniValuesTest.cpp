@@ -6,12 +6,15 @@
 
 namespace {
 
+// Without a path reads give defaults and writes fail; copies own their path.
 TEST(CTqIniPath, OwnsItsPath)
 {
     CTqIni none;
     EXPECT_STREQ(none.GetPathName(), L"");
     none.SetPathName(nullptr);
     EXPECT_STREQ(none.GetPathName(), L"");
+    EXPECT_EQ(none.GetInt(L"S", L"k", 7), 7);
+    EXPECT_EQ(none.WriteString(L"S", L"k", L"v"), 0);
 
     CTqIni a(L"/x/a.ini");
     CTqIni b(a);
@@ -29,13 +32,6 @@ TEST(CTqIniPath, OwnsItsPath)
     const CTqIni& same = c; // assignment to itself keeps the path
     c = same;
     EXPECT_STREQ(c.GetPathName(), L"/x/a.ini");
-}
-
-TEST(CTqIniPath, NoPathReadsDefaultsAndWritesNothing)
-{
-    CTqIni none;
-    EXPECT_EQ(none.GetInt(L"S", L"k", 7), 7);
-    EXPECT_EQ(none.WriteString(L"S", L"k", L"v"), 0);
 }
 
 using IniValues = IniTest;
