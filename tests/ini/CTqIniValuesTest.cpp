@@ -93,6 +93,8 @@ TEST_F(IniValues, Increments)
     ini.WriteInt(L"S", L"h", 0xFE, 16);
     ini.IncreaseUInt(L"S", L"h", 1, 16);
     EXPECT_STREQ(ini.GetString(L"S", L"h"), L"FF");
+    ASSERT_TRUE(ini.IncreaseUInt(L"S", L"u", 5)); // a missing key counts from 0
+    EXPECT_STREQ(ini.GetString(L"S", L"u"), L"5");
     ini.IncreaseDouble(L"S", L"d", 0.25, 2);
     ini.IncreaseDouble(L"S", L"d", 0.25, 2);
     EXPECT_STREQ(ini.GetString(L"S", L"d"), L"0.50");
