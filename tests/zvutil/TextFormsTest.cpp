@@ -54,15 +54,15 @@ TEST(UtilStringToArray, SplitsAtEveryDelimiter)
         std::vector<std::wstring> pieces;
     } cases[] = {
         {L"a|b", L"|", {L"a", L"b"}},
-        {L"a|b|", L"|", {L"a", L"b"}},            // the trailing empty piece is dropped
-        {L"a||b", L"|", {L"a", L"", L"b"}},       // an inner empty piece is kept
-        {L"|a", L"|", {L"", L"a"}},               // so is a leading one
+        {L"a|b|", L"|", {L"a", L"b"}},      // the trailing empty piece is dropped
+        {L"a||b", L"|", {L"a", L"", L"b"}}, // an inner empty piece is kept
+        {L"|a", L"|", {L"", L"a"}},         // so is a leading one
         {L"|", L"|", {L""}},
-        {L"", L"|", {}},                          // the target is emptied first
+        {L"", L"|", {}}, // the target is emptied first
         {L"one::two:three::", L"::", {L"one", L"two:three"}},
         {L"a,b", nullptr, {L"a,b"}},
         {L"a,b", L"", {L"a,b"}},
-        {L"aaa", L"aa", {L"", L"a"}},             // matches do not overlap
+        {L"aaa", L"aa", {L"", L"a"}}, // matches do not overlap
     };
     CStringArray pieces;
     pieces.Add(L"left over");

@@ -63,7 +63,7 @@ TEST(UserIdCipher, RoundTripsEveryKindOfId)
         L"a",
         std::wstring(200, L'x'),
         L"desk-" + std::wstring(L"0123456789") + L"-ops-" + std::wstring(180, L'q'),
-        Words(200),                                              // 200 characters that compress
+        Words(200),                                               // 200 characters that compress
         std::wstring(L"x") + static_cast<wchar_t>(0xD800) + L"y", // a lone surrogate
     };
     for (unsigned seed = 1; seed < 20; ++seed)
