@@ -7,5 +7,8 @@
 # See scripts/mutate.py for the details.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=deps.sh
+source scripts/deps.sh
+zv_ensure_packages "${ZV_BUILD_PACKAGES[@]}" python3 || exit 1
 [ $# -eq 0 ] && set -- run
 exec python3 scripts/mutate.py "$@"
