@@ -86,6 +86,27 @@ cp -r "$root/examples/approot/system" "$startup_root/"
 cp -a "$build"/bin/lib*.so* "$build/bin/startup_probe" "$startup_root/bin/"
 "$bench" startup "$results/peers.jsonl" "$startup_root/bin/startup_probe" 50
 
+echo "== zvenv json list"
+# An object of n members in a root of its own, listed by the host; the best of
+# five runs of the whole command.
+list_root=$build/list-root
+rm -rf "$list_root"
+mkdir -p "$list_root/bin" "$list_root/user" "$list_root/system"
+for members in 20000 80000 320000; do
+    python3 -c 'import json, sys; n = int(sys.argv[1]); print(json.dumps({"m%d" % i: i for i in range(n)}))' \
+        "$members" >"$list_root/members.json"
+    "$build/bin/zvenv" --root "$list_root" import "members$members" "$list_root/members.json" >/dev/null
+    best=""
+    for _ in 1 2 3 4 5; do
+        start_ns=$(date +%s%N)
+        "$build/bin/zvenv" --root "$list_root" json list "members$members" >/dev/null
+        took=$(($(date +%s%N) - start_ns))
+        if [ -z "$best" ] || [ "$took" -lt "$best" ]; then best=$took; fi
+    done
+    printf '{"group":"host","op":"json_list","impl":"zvenv","size":%d,"seconds":%s,"runs":5,"note":"best of 5"}\n' \
+        "$members" "$(awk -v ns="$best" 'BEGIN { printf "%.6f", ns / 1e9 }')" >>"$results/peers.jsonl"
+done
+
 echo "== JSON: $json_sizes characters"
 # shellcheck disable=SC2086
 "$bench" json "$results/peers.jsonl" $json_sizes

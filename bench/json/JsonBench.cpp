@@ -198,6 +198,50 @@ void JsoncppStreamWriter(benchmark::State& state)
 
 } // namespace
 
+// An object of n members, "m0" to "m<n-1>", read but never searched.
+std::wstring FlatObject(int members)
+{
+    std::wstring text = L"{";
+    for (int i = 0; i < members; ++i)
+        text += (i ? L",\"m" : L"\"m") + std::to_wstring(i) + L"\":" + std::to_wstring(i);
+    return text + L"}";
+}
+
+// The first search of an object by name, which builds the index of its members.
+void EngineFirstSearch(benchmark::State& state)
+{
+    const int members = static_cast<int>(state.range(0));
+    const std::wstring text = FlatObject(members);
+    const std::wstring wanted = L"m" + std::to_wstring(members / 2);
+    for (auto _ : state) {
+        state.PauseTiming();
+        JsonNode root = JsonParse(text.c_str());
+        JsonGetSize(root);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(JsonFindChild(root, wanted.c_str()));
+        state.PauseTiming();
+        JsonDeleteNode(root);
+        state.ResumeTiming();
+    }
+    state.counters["ns_per_member"] =
+        benchmark::Counter(static_cast<double>(members), benchmark::Counter::kIsIterationInvariantRate |
+                                                             benchmark::Counter::kInvert);
+}
+
+// Every later search: one probe of the index, whatever the object's size.
+void EngineLaterSearch(benchmark::State& state)
+{
+    const int members = static_cast<int>(state.range(0));
+    JsonNode root = JsonParse(FlatObject(members).c_str());
+    const std::wstring wanted = L"m" + std::to_wstring(members / 2);
+    JsonFindChild(root, wanted.c_str());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(JsonFindChild(root, wanted.c_str()));
+    JsonDeleteNode(root);
+}
+
+BENCHMARK(EngineFirstSearch)->Arg(1000)->Arg(10000)->Arg(250000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(EngineLaterSearch)->Arg(1000)->Arg(10000)->Arg(250000);
 BENCHMARK(JsoncppFullParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(EngineParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(EngineParseAndOneMember)->Unit(benchmark::kMillisecond);

@@ -16,5 +16,8 @@ void WriteIniFile(int keys, const std::string& path);
 void RunStartup(const std::string& probe, int runs, Recorder& out);
 // Times the JSON work on a document of about that many characters of text.
 void RunJson(long textSize, Recorder& out);
+// In a process of its own: loads the file at path with impl and reads every
+// value, then prints the peak and held resident bytes; returns the exit code.
+int MeasureJsonMemory(const std::string& impl, long textSize, const std::string& path);
 
 } // namespace peers

@@ -23,7 +23,7 @@ int Quiet(const wchar_t*, UINT, void*)
 
 int Usage()
 {
-    std::fputs("usage: peers_bench ini|value|json <out.jsonl> <size>... | startup <out.jsonl> <probe> <runs> | inifile <path> <keys>\n", stderr);
+    std::fputs("usage: peers_bench ini|value|json <out.jsonl> <size>... | startup <out.jsonl> <probe> <runs> | inifile <path> <keys> | jsonmem <impl> <size> <path>\n", stderr);
     return 2;
 }
 
@@ -35,6 +35,8 @@ int main(int argc, char** argv)
         return Usage();
     zv::SetMessageHandler(&Quiet);
     const std::string mode = argv[1];
+    if (mode == "jsonmem")
+        return argc == 5 ? peers::MeasureJsonMemory(argv[2], std::atol(argv[3]), argv[4]) : Usage();
     if (mode == "inifile") {
         peers::WriteIniFile(std::atoi(argv[3]), argv[2]);
         return 0;

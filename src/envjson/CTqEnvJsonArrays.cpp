@@ -45,8 +45,8 @@ void CTqEnvJson::GetArray(CString key, CStringArray& values, void* parent)
     JsonNode member = FindArrayMember(node, key);
     if (!member)
         return;
-    JsonNode view = JsonAsArray(member);
-    for (JsonIterator it = JsonBegin(view), end = JsonEnd(view); it != end; ++it) {
+    // FindArrayMember gives arrays only: their elements are read in place.
+    for (JsonIterator it = JsonBegin(member), end = JsonEnd(member); it != end; ++it) {
         if (JsonGetType(*it) != JsonString)
             continue;
         const CString text = NodeText(*it);
@@ -54,7 +54,6 @@ void CTqEnvJson::GetArray(CString key, CStringArray& values, void* parent)
         if (JsonGetType(*it) == JsonString)
             values.Add(text);
     }
-    JsonDeleteNode(view);
 }
 
 void CTqEnvJson::SetArray(CString key, CStringArray& values, void* parent)
@@ -82,12 +81,10 @@ void CTqEnvJson::GetTreeArray(CString key, CStringArray& rows, void* parent)
     JsonNode member = FindArrayMember(node, key);
     if (!member)
         return;
-    JsonNode view = JsonAsArray(member);
-    for (JsonIterator it = JsonBegin(view), end = JsonEnd(view); it != end; ++it) {
+    for (JsonIterator it = JsonBegin(member), end = JsonEnd(member); it != end; ++it) {
         if (JsonGetType(*it) == JsonArray)
             rows.Add(GetData(*it, 1));
     }
-    JsonDeleteNode(view);
 }
 
 void CTqEnvJson::SetTreeArray(CString key, CStringArray& rows, CString separator, void* parent)

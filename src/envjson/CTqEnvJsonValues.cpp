@@ -24,6 +24,18 @@ JsonNode FindMember(JsonNode parent, const wchar_t* key)
     return it && it != JsonEnd(parent) ? *it : nullptr;
 }
 
+// The text of the member named key when it holds a scalar, as GetData gives
+// it; false where GetData must decide (no such member, an array, an object),
+// so that a typed reader forms its default's text only when it may serve.
+bool ScalarText(JsonNode node, const wchar_t* key, CString& text)
+{
+    JsonNode member = FindMember(node, key);
+    if (!member || JsonGetType(member) == JsonArray || JsonGetType(member) == JsonObject)
+        return false;
+    text = NodeText(member);
+    return true;
+}
+
 } // namespace
 
 void** CTqEnvJson::GetIterator(CString key, void* parent)
@@ -141,14 +153,12 @@ CString CTqEnvJson::GetData(void* const parent, CString key, CString subKey, CSt
         switch (JsonGetType(member)) {
         case JsonArray: {
             CString result;
-            JsonNode view = JsonAsArray(member);
-            for (JsonIterator it = JsonBegin(view), end = JsonEnd(view); it != end; ++it) {
+            for (JsonIterator it = JsonBegin(member), end = JsonEnd(member); it != end; ++it) {
                 CString piece = NodeText(*it) + L"|";
                 if (JsonGetType(*it) == JsonArray)
                     piece += GetData(*it, 1);
                 result += piece;
             }
-            JsonDeleteNode(view);
             return result;
         }
         case JsonObject:
@@ -287,7 +297,10 @@ int CTqEnvJson::GetInt(CString key, int def, void* parent)
     void* node = parent ? parent : m_pJson;
     if (!node)
         return 0;
-    return zv::crt::wtoi(GetData(node, key, CString(), IntText(def)));
+    CString text;
+    if (!ScalarText(node, key, text))
+        text = GetData(node, key, CString(), IntText(def));
+    return zv::crt::wtoi(text);
 }
 
 double CTqEnvJson::GetDouble(CString key, double def, void* parent)
@@ -296,7 +309,10 @@ double CTqEnvJson::GetDouble(CString key, double def, void* parent)
     void* node = parent ? parent : m_pJson;
     if (!node)
         return 0.0;
-    return zv::crt::wtof(GetData(node, key, CString(), DoubleText(def)));
+    CString text;
+    if (!ScalarText(node, key, text))
+        text = GetData(node, key, CString(), DoubleText(def));
+    return zv::crt::wtof(text);
 }
 
 CString CTqEnvJson::GetString(CString key, CString def, void* parent)

@@ -16,10 +16,8 @@ namespace zv::envjson {
 inline CString NodeText(JsonNode node)
 {
     std::size_t length = 0;
-    wchar_t* text = JsonGetString(node, &length);
-    CString result(text, static_cast<int>(length));
-    JsonFreeString(text);
-    return result;
+    const wchar_t* text = JsonPeekString(node, &length);
+    return CString(text, static_cast<int>(length));
 }
 
 inline CString NodeName(JsonNode node)

@@ -31,6 +31,8 @@ int JsonGetSize(JsonNode node);
 // C string: with length set, it receives the whole text's length.
 wchar_t* JsonGetName(JsonNode node, std::size_t* length = nullptr);
 wchar_t* JsonGetString(JsonNode node, std::size_t* length = nullptr);
+// The value text without a copy: valid until the node changes or is freed.
+const wchar_t* JsonPeekString(JsonNode node, std::size_t* length);
 
 void JsonSetName(JsonNode node, const wchar_t* name);
 void JsonSetString(JsonNode node, const wchar_t* value);

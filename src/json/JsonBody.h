@@ -51,10 +51,30 @@ struct StrippedText {
 
 struct Handle;
 
+// Where an object's members stand by name: an open-addressing table of the
+// place of the first member with each name, built when the object is first
+// searched and kept up to date by every change to the list or to a member's
+// name after that.
+struct NameIndex {
+    struct Slot {
+        std::uint32_t hash;
+        std::uint32_t place; // kNotFound: empty; kRemoved: a name that left
+    };
+    static constexpr std::uint32_t kRemoved = 0xFFFFFFFEu;
+    std::vector<Slot> slots; // a power of two in size
+    std::uint32_t used = 0;  // slots that are not empty, removed ones included
+};
+
 struct ChildList {
     void** items = nullptr; // Handle* slots, malloc'd
     std::uint32_t count = 0;
     std::uint32_t capacity = 0;
+    NameIndex* index = nullptr; // objects that have been searched by name
+
+    ChildList() = default;
+    ChildList(const ChildList&) = delete;
+    ChildList& operator=(const ChildList&) = delete;
+    ~ChildList() { delete index; }
 };
 
 struct NodeBody {
@@ -87,6 +107,7 @@ struct Handle {
     NodeBody* body;
     NodeBody* hosted = nullptr; // the body of this handle's block while it lives
     bool inBlock = false;
+    ChildList* owner = nullptr; // the list that holds this handle, if any
 };
 
 inline Handle* AsHandle(JsonNode node)
@@ -121,6 +142,22 @@ NodeBody* KeepCopyBody(NodeBody* from);
 // A private copy of the subtree, read whole, that keeps no document text
 // alive: every value is held by its own body.
 NodeBody* OwnedCopyBody(NodeBody* from);
+
+// Members by name (JsonIndex.cpp). Lists below kIndexedSize members are
+// searched in order and get no index.
+constexpr std::uint32_t kIndexedSize = 16;
+// The place of the first member named name, or kNotFound; builds the index.
+std::uint32_t FindMember(ChildList* list, std::wstring_view name);
+// Keeps an existing index right: after a handle was appended at place; before
+// the member at place is erased (the list still holds it); after a member's
+// name changed from oldName; and after the list was reordered at will.
+void IndexAppended(ChildList* list, std::uint32_t place);
+void IndexErasing(ChildList* list, std::uint32_t place);
+void IndexRenamed(Handle* member, std::wstring_view oldName);
+void DropIndex(ChildList* list);
+// A copy of from's index for a list that holds the same names in the same
+// order; null when from has none.
+NameIndex* CopyIndex(const ChildList* from);
 
 // Parser (JsonParser.cpp).
 // The root of a text that the grammar accepts, or null.

@@ -323,6 +323,10 @@ private:
         }
         std::copy(items.begin(), items.end(), list->items);
         list->count = static_cast<std::uint32_t>(items.size());
+        // The names stand in a new order: the index is built again when next searched.
+        DropIndex(list);
+        for (void* item : items)
+            static_cast<Handle*>(item)->owner = list;
     }
 
     NodeBody* m_detached;

@@ -160,6 +160,7 @@ NodeBody* CloneBody(const NodeBody* from)
         pending.pop_back();
         const std::uint32_t count = source->children->count;
         target->children = new ChildList;
+        target->children->index = CopyIndex(source->children);
         if (count == 0)
             continue;
         target->children->items = static_cast<void**>(std::malloc(count * sizeof(void*)));
@@ -171,6 +172,7 @@ NodeBody* CloneBody(const NodeBody* from)
             Handle* handle = NewNode(JsonNull);
             NodeBody* copy = handle->body;
             CopyFields(child, copy); // a container's list comes when it is taken from pending
+            handle->owner = target->children;
             target->children->items[i] = handle;
             target->children->count = i + 1;
             if (child->children)
@@ -201,6 +203,7 @@ NodeBody* KeepCopyBody(NodeBody* from)
         auto [source, target] = pending.back();
         pending.pop_back();
         const std::uint32_t count = source->children->count;
+        target->children->index = CopyIndex(source->children);
         if (count == 0)
             continue;
         target->children->items = static_cast<void**>(std::malloc(count * sizeof(void*)));
@@ -218,7 +221,9 @@ NodeBody* KeepCopyBody(NodeBody* from)
             } else {
                 ++child->refs;
             }
-            target->children->items[i] = new Handle{copy};
+            auto* handle = new Handle{copy};
+            handle->owner = target->children;
+            target->children->items[i] = handle;
             target->children->count = i + 1;
         }
     }
@@ -255,6 +260,7 @@ NodeBody* OwnedCopyBody(NodeBody* from)
         auto [source, target] = pending.back();
         pending.pop_back();
         const std::uint32_t count = source->children->count;
+        target->children->index = CopyIndex(source->children);
         if (count == 0)
             continue;
         target->children->items = static_cast<void**>(std::malloc(count * sizeof(void*)));
@@ -266,6 +272,7 @@ NodeBody* OwnedCopyBody(NodeBody* from)
             Fetch(child);
             Handle* handle = NewNode(JsonNull);
             CopyOwned(child, handle->body);
+            handle->owner = target->children;
             target->children->items[i] = handle;
             target->children->count = i + 1;
             if (child->children) {
@@ -415,7 +422,9 @@ void AppendChild(NodeBody* parent, Handle* child)
         list->items = static_cast<void**>(grown);
         list->capacity = capacity;
     }
+    child->owner = list;
     list->items[list->count++] = child;
+    IndexAppended(list, list->count - 1);
 }
 
 void BecomeNull(NodeBody* body)
@@ -534,14 +543,33 @@ wchar_t* JsonGetString(JsonNode node, std::size_t* length)
     return CopyText(ValueText(body), length);
 }
 
+const wchar_t* JsonPeekString(JsonNode node, std::size_t* length)
+{
+    if (!node) {
+        *length = 0;
+        return L"";
+    }
+    NodeBody* body = AsHandle(node)->body;
+    Fetch(body);
+    const std::wstring_view text = ValueText(body);
+    *length = text.size();
+    return text.empty() ? L"" : text.data();
+}
+
 void JsonSetName(JsonNode node, const wchar_t* name)
 {
     if (!node)
         return;
     Handle* handle = AsHandle(node);
     MakeUnique(handle);
+    std::wstring old;
+    const bool indexed = handle->owner && handle->owner->index;
+    if (indexed)
+        old = handle->body->name;
     handle->body->name = name ? name : L"";
     handle->body->nameEscaped = true;
+    if (indexed)
+        IndexRenamed(handle, old);
 }
 
 void JsonSetString(JsonNode node, const wchar_t* value)
@@ -594,6 +622,7 @@ void JsonClearChildren(JsonNode node)
     for (std::uint32_t i = 0; i < list->count; ++i)
         ReleaseHandle(static_cast<Handle*>(list->items[i]));
     list->count = 0;
+    DropIndex(list);
 }
 
 namespace {
@@ -630,6 +659,10 @@ JsonIterator JsonFindChild(JsonNode node, const wchar_t* name)
     if (!list)
         return nullptr;
     const std::wstring_view wanted = name ? std::wstring_view(name) : std::wstring_view();
+    if (AsHandle(node)->body->type == JsonObject) {
+        const std::uint32_t place = FindMember(list, wanted);
+        return place == kNotFound ? EndOf(list) : list->items + place;
+    }
     for (std::uint32_t i = 0; i < list->count; ++i) {
         if (static_cast<Handle*>(list->items[i])->body->name == wanted)
             return list->items + i;
@@ -646,8 +679,9 @@ JsonIterator JsonErase(JsonNode node, JsonIterator it)
         return EndOf(list);
     if (it < list->items)
         return BeginOf(list);
-    ReleaseHandle(static_cast<Handle*>(*it));
     const std::size_t index = static_cast<std::size_t>(it - list->items);
+    IndexErasing(list, static_cast<std::uint32_t>(index));
+    ReleaseHandle(static_cast<Handle*>(*it));
     std::memmove(list->items + index, list->items + index + 1, (list->count - index - 1) * sizeof(void*));
     --list->count;
     list->capacity = list->count;
@@ -676,6 +710,7 @@ JsonNode JsonAsArray(JsonNode node)
             // The clone's children are fresh bodies of their own already.
             for (std::uint32_t i = 0; i < copy->children->count; ++i)
                 static_cast<Handle*>(copy->children->items[i])->body->name.clear();
+            DropIndex(copy->children);
             return new Handle{copy};
         }
     }
