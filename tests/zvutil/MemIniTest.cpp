@@ -10,7 +10,10 @@
 
 namespace {
 
-std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring W(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
 
 class MemIniTest : public ::testing::Test {
 protected:

@@ -95,8 +95,13 @@ TEST(UserIdCipher, PlainFolderNamesPassThroughDecryption)
     CString tampered = encrypted;
     tampered.SetAt(3, tampered[3] == L'a' ? L'b' : L'a');
 
-    const CString plainNames[] = {L"trader01", L"abcdefghijklmnopqrstuvwxyz234567", L"", L"UPPER", tampered,
-                                  encrypted.Left(encrypted.GetLength() - 1), CString(encrypted).MakeUpper()};
+    const CString plainNames[] = {L"trader01",
+                                  L"abcdefghijklmnopqrstuvwxyz234567",
+                                  L"",
+                                  L"UPPER",
+                                  tampered,
+                                  encrypted.Left(encrypted.GetLength() - 1),
+                                  CString(encrypted).MakeUpper()};
     for (const CString& name : plainNames) {
         CString plain;
         EXPECT_FALSE(TQ_UT_DecryptSD(name, plain)) << name.ToUtf8();
