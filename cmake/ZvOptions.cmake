@@ -14,6 +14,15 @@ if(ZV_SANITIZE)
   target_compile_options(zv_options INTERFACE -fsanitize=${ZV_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(zv_options INTERFACE -fsanitize=${ZV_SANITIZE})
 endif()
+# Counters for scripts/coverage.sh, on every target (the libraries made of
+# object libraries link nothing else of zv_options); the coverage preset builds
+# Debug, so every line and branch stays where the source has it. The counters
+# are updated atomically: threads sharing a document would otherwise leave
+# torn, even negative, counts that gcov cannot read.
+if(ZV_COVERAGE)
+  add_compile_options(--coverage -fprofile-update=atomic)
+  add_link_options(--coverage)
+endif()
 
 # zv_add_subsystem(NAME FOLDER [DEPS ...]): an object library built from every
 # source file of one folder. Subsystems are combined into the shared libraries;

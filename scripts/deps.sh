@@ -49,3 +49,7 @@ ZV_PLATFORM_CHECK_PACKAGES=(g++-mingw-w64-x86-64 wine64)
 # GoogleTest's sources built with the cross compiler, and the loader.
 ZV_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libz-mingw-w64-dev
     googletest wine64)
+
+# gcovr reads gcc's coverage counters into the table of scripts/coverage.sh;
+# only that script needs it, not the test command.
+ZV_COVERAGE_PACKAGES=(gcovr)

@@ -223,9 +223,8 @@ void EngineFirstSearch(benchmark::State& state)
         JsonDeleteNode(root);
         state.ResumeTiming();
     }
-    state.counters["ns_per_member"] =
-        benchmark::Counter(static_cast<double>(members), benchmark::Counter::kIsIterationInvariantRate |
-                                                             benchmark::Counter::kInvert);
+    state.counters["ns_per_member"] = benchmark::Counter(
+        static_cast<double>(members), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Every later search: one probe of the index, whatever the object's size.

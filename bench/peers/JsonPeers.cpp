@@ -17,16 +17,16 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace peers {
@@ -288,7 +288,9 @@ int MeasureJsonMemory(const std::string& impl, long textSize, const std::string&
     // manager's own start for CTqEnvJson.
     CTqEnvMgr* mgr = impl == "CTqEnvJson" ? fnTqEnvMgr() : nullptr;
     const long long before = StatusBytes("VmRSS");
-    { std::ofstream("/proc/self/clear_refs") << "5"; } // the peak starts again from here
+    {
+        std::ofstream("/proc/self/clear_refs") << "5";
+    } // the peak starts again from here
     Tally t;
     long long loaded = 0;
     nlohmann::json nl;

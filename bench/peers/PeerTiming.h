@@ -11,9 +11,9 @@
 #include <ctime>
 #include <fstream>
 #include <functional>
-#include <sys/resource.h>
 #include <iterator>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace peers {
@@ -22,9 +22,9 @@ struct Figure {
     std::string group; // "ini" or "json"
     std::string op;
     std::string impl;
-    long size = 0;      // keys, or bytes of JSON text
-    double seconds = 0;    // median of the runs, wall clock
-    double cpuSeconds = 0; // median of the runs, this process's CPU time
+    long size = 0;          // keys, or bytes of JSON text
+    double seconds = 0;     // median of the runs, wall clock
+    double cpuSeconds = 0;  // median of the runs, this process's CPU time
     double userSeconds = 0; // median of the runs, the part of it spent outside the kernel
     int runs = 0;
     std::string note;

@@ -23,7 +23,9 @@ int Quiet(const wchar_t*, UINT, void*)
 
 int Usage()
 {
-    std::fputs("usage: peers_bench ini|value|json <out.jsonl> <size>... | startup <out.jsonl> <probe> <runs> | inifile <path> <keys> | jsonmem <impl> <size> <path>\n", stderr);
+    std::fputs("usage: peers_bench ini|value|json <out.jsonl> <size>... | startup <out.jsonl> <probe> <runs> | inifile "
+               "<path> <keys> | jsonmem <impl> <size> <path>\n",
+               stderr);
     return 2;
 }
 

@@ -86,8 +86,8 @@ void RunStartup(const std::string& probe, int runs, Recorder& out)
         const char* from;
         const char* to;
     };
-    const Part full[] = {{"total", "spawn", "exit"},     {"process_start", "spawn", "main"},
-                         {"manager", "main", "manager"}, {"ini_documents", "manager", "ini"},
+    const Part full[] = {{"total", "spawn", "exit"},       {"process_start", "spawn", "main"},
+                         {"manager", "main", "manager"},   {"ini_documents", "manager", "ini"},
                          {"json_document", "ini", "json"}, {"reads", "json", "reads"},
                          {"exit", "end", "exit"}};
     const Part empty[] = {{"total", "spawn", "exit"}, {"process_start", "spawn", "main"}, {"exit", "end", "exit"}};

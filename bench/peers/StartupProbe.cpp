@@ -50,15 +50,16 @@ int main(int argc, char** argv)
         const auto& key = tradeKeys[i % 8];
         sum += i < 8 ? trade->GetString(key[0], key[1], L"").GetLength() : trade->GetInt(L"Extra", key[1], i);
     }
-    const wchar_t* htmlKeys[][2] = {{L"Html", L"StartPage"}, {L"Html", L"HelpPage"}, {L"Fonts", L"Face"},
-                                    {L"Fonts", L"Size"}};
+    const wchar_t* htmlKeys[][2] = {
+        {L"Html", L"StartPage"}, {L"Html", L"HelpPage"}, {L"Fonts", L"Face"}, {L"Fonts", L"Size"}};
     for (int i = 0; i < 20; ++i)
         sum += html->GetString(htmlKeys[i % 4][0], htmlKeys[i % 4][1], L"").GetLength() + i;
     const wchar_t* layoutKeys[] = {L"title", L"columns", L"panels", L"window", L"missing"};
     for (int i = 0; i < 10; ++i)
         sum += layout->GetString(layoutKeys[i % 5], L"").GetLength();
     const long long reads = Now();
-    std::printf("{\"main\":%lld,\"manager\":%lld,\"ini\":%lld,\"json\":%lld,\"reads\":%lld,\"end\":%lld,\"sum\":%lld}\n",
-                start, manager, ini, json, reads, Now(), sum);
+    std::printf(
+        "{\"main\":%lld,\"manager\":%lld,\"ini\":%lld,\"json\":%lld,\"reads\":%lld,\"end\":%lld,\"sum\":%lld}\n", start,
+        manager, ini, json, reads, Now(), sum);
     return 0;
 }

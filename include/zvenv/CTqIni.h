@@ -165,8 +165,8 @@ protected:
     wchar_t* __GetStringDynamic(const wchar_t* section, const wchar_t* key, const wchar_t* def = nullptr) const;
     /// Splits text at the delimiter into a list in out (room characters),
     /// leaving out empty items; returns the characters written or needed.
-    static unsigned long __StringSplit(const wchar_t* text, wchar_t* out, unsigned long room,
-                                       const wchar_t* delimiter, int trim);
+    static unsigned long __StringSplit(const wchar_t* text, wchar_t* out, unsigned long room, const wchar_t* delimiter,
+                                       int trim);
     /// A new copy of the characters from begin to end, freed with delete[].
     static wchar_t* __StrDupEx(const wchar_t* begin, const wchar_t* end);
     /// The text of an integer in the base, as WriteInt writes it.

@@ -92,8 +92,8 @@ public:
     /// for reading (CFile::m_hFile); protect 2 is read-only pages, access 4 read
     /// access. maxSizeLow bytes from offset 0 are mapped. FALSE when the view
     /// cannot be made (a zero length included).
-    BOOL Open(LPCWSTR name, HANDLE file, DWORD protect, DWORD maxSizeHigh, DWORD maxSizeLow,
-              const void* security, DWORD access, DWORD offsetHigh, DWORD offsetLow);
+    BOOL Open(LPCWSTR name, HANDLE file, DWORD protect, DWORD maxSizeHigh, DWORD maxSizeLow, const void* security,
+              DWORD access, DWORD offsetHigh, DWORD offsetLow);
     void Close(); ///< Ends the view; GetData gives null afterwards.
 
     const void* GetData() const { return m_view; }     ///< The mapped bytes; null without a view.

@@ -245,8 +245,8 @@ int CTqIni::WriteArray(const wchar_t* section, const wchar_t* key, const CString
     return WriteString(section, key, GetArrayString(items, count, delimiter));
 }
 
-int CTqIni::CopyKey(const wchar_t* srcSection, const wchar_t* srcKey, const wchar_t* dstSection,
-                    const wchar_t* dstKey, int failIfExists) const
+int CTqIni::CopyKey(const wchar_t* srcSection, const wchar_t* srcKey, const wchar_t* dstSection, const wchar_t* dstKey,
+                    int failIfExists) const
 {
     if (!srcSection || !srcKey || !dstSection || !dstKey)
         return 0;
@@ -259,8 +259,8 @@ int CTqIni::CopyKey(const wchar_t* srcSection, const wchar_t* srcKey, const wcha
     return WriteString(dstSection, dstKey, GetString(srcSection, srcKey, L""));
 }
 
-int CTqIni::MoveKey(const wchar_t* srcSection, const wchar_t* srcKey, const wchar_t* dstSection,
-                    const wchar_t* dstKey, int failIfExists) const
+int CTqIni::MoveKey(const wchar_t* srcSection, const wchar_t* srcKey, const wchar_t* dstSection, const wchar_t* dstKey,
+                    int failIfExists) const
 {
     return CopyKey(srcSection, srcKey, dstSection, dstKey, failIfExists) && DeleteKey(srcSection, srcKey) ? 1 : 0;
 }

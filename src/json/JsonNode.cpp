@@ -146,6 +146,28 @@ void CopyFields(const NodeBody* from, NodeBody* to)
     to->level = from->level;
 }
 
+// Gives a copy's child list a slot for each child of the original and a
+// copy of its name index; false when there are no children.
+bool ReserveLike(const ChildList* from, ChildList* to)
+{
+    to->index = CopyIndex(from);
+    if (from->count == 0)
+        return false;
+    to->items = static_cast<void**>(std::malloc(from->count * sizeof(void*)));
+    if (!to->items)
+        throw std::bad_alloc();
+    to->capacity = from->count;
+    return true;
+}
+
+// Puts a handle in slot i of a list being filled in order.
+void Place(ChildList* list, std::uint32_t i, Handle* handle)
+{
+    handle->owner = list;
+    list->items[i] = handle;
+    list->count = i + 1;
+}
+
 // A private copy of a body and of the whole subtree below it. Child lists get
 // exactly as many slots as there are children.
 NodeBody* CloneBody(const NodeBody* from)
@@ -160,21 +182,14 @@ NodeBody* CloneBody(const NodeBody* from)
         pending.pop_back();
         const std::uint32_t count = source->children->count;
         target->children = new ChildList;
-        target->children->index = CopyIndex(source->children);
-        if (count == 0)
+        if (!ReserveLike(source->children, target->children))
             continue;
-        target->children->items = static_cast<void**>(std::malloc(count * sizeof(void*)));
-        if (!target->children->items)
-            throw std::bad_alloc();
-        target->children->capacity = count;
         for (std::uint32_t i = 0; i < count; ++i) {
             const NodeBody* child = static_cast<Handle*>(source->children->items[i])->body;
             Handle* handle = NewNode(JsonNull);
             NodeBody* copy = handle->body;
             CopyFields(child, copy); // a container's list comes when it is taken from pending
-            handle->owner = target->children;
-            target->children->items[i] = handle;
-            target->children->count = i + 1;
+            Place(target->children, i, handle);
             if (child->children)
                 pending.emplace_back(child, copy);
         }
@@ -203,13 +218,8 @@ NodeBody* KeepCopyBody(NodeBody* from)
         auto [source, target] = pending.back();
         pending.pop_back();
         const std::uint32_t count = source->children->count;
-        target->children->index = CopyIndex(source->children);
-        if (count == 0)
+        if (!ReserveLike(source->children, target->children))
             continue;
-        target->children->items = static_cast<void**>(std::malloc(count * sizeof(void*)));
-        if (!target->children->items)
-            throw std::bad_alloc();
-        target->children->capacity = count;
         for (std::uint32_t i = 0; i < count; ++i) {
             NodeBody* child = static_cast<Handle*>(source->children->items[i])->body;
             NodeBody* copy = child;
@@ -222,9 +232,7 @@ NodeBody* KeepCopyBody(NodeBody* from)
                 ++child->refs;
             }
             auto* handle = new Handle{copy};
-            handle->owner = target->children;
-            target->children->items[i] = handle;
-            target->children->count = i + 1;
+            Place(target->children, i, handle);
         }
     }
     return root;
@@ -260,21 +268,14 @@ NodeBody* OwnedCopyBody(NodeBody* from)
         auto [source, target] = pending.back();
         pending.pop_back();
         const std::uint32_t count = source->children->count;
-        target->children->index = CopyIndex(source->children);
-        if (count == 0)
+        if (!ReserveLike(source->children, target->children))
             continue;
-        target->children->items = static_cast<void**>(std::malloc(count * sizeof(void*)));
-        if (!target->children->items)
-            throw std::bad_alloc();
-        target->children->capacity = count;
         for (std::uint32_t i = 0; i < count; ++i) {
             NodeBody* child = static_cast<Handle*>(source->children->items[i])->body;
             Fetch(child);
             Handle* handle = NewNode(JsonNull);
             CopyOwned(child, handle->body);
-            handle->owner = target->children;
-            target->children->items[i] = handle;
-            target->children->count = i + 1;
+            Place(target->children, i, handle);
             if (child->children) {
                 handle->body->children = new ChildList;
                 pending.emplace_back(child, handle->body);

@@ -7,7 +7,10 @@
 
 namespace {
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
 
 // The arguments start at the first blank outside double quotes.
 const wchar_t* FindArgs(const wchar_t* text)
@@ -47,7 +50,10 @@ void UnquoteSpaces(wchar_t* text)
 
 } // namespace
 
-CPath::CPath(const wchar_t* path, int asFolder, int withArgs) { Parse(path, asFolder, withArgs); }
+CPath::CPath(const wchar_t* path, int asFolder, int withArgs)
+{
+    Parse(path, asFolder, withArgs);
+}
 
 void CPath::Parse(const wchar_t* path, int asFolder, int withArgs)
 {
@@ -128,7 +134,10 @@ CString CPath::GetExtension() const
     return CString(L".") + m_extension;
 }
 
-CString CPath::GetFileName() const { return m_fileName + GetExtension(); }
+CString CPath::GetFileName() const
+{
+    return m_fileName + GetExtension();
+}
 
 CString CPath::AddBackslash(const CString& text, int slash)
 {

@@ -3,9 +3,15 @@
 
 #include <cwchar>
 
-BOOL FILEEXISTS(LPCWSTR path) { return path && *path && zv::os::FileExists(path) ? TRUE : FALSE; }
+BOOL FILEEXISTS(LPCWSTR path)
+{
+    return path && *path && zv::os::FileExists(path) ? TRUE : FALSE;
+}
 
-BOOL DIRECTORYEXISTS(LPCWSTR path) { return path && *path && zv::os::FolderExists(path) ? TRUE : FALSE; }
+BOOL DIRECTORYEXISTS(LPCWSTR path)
+{
+    return path && *path && zv::os::FolderExists(path) ? TRUE : FALSE;
+}
 
 BOOL CREATEDIRECTORYS(LPCWSTR path)
 {
@@ -28,7 +34,10 @@ wchar_t* STRCPY(wchar_t* destination, std::size_t capacity, LPCWSTR source)
 
 namespace {
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
 
 void CopyPart(wchar_t* to, std::size_t capacity, const wchar_t* from, std::size_t length)
 {

@@ -18,7 +18,10 @@ CString Join(const long* fields, int count, LPCWSTR separator)
     return text;
 }
 
-bool IsFieldSeparator(wchar_t c) { return c == L',' || c == L';' || c == L'|' || c == L' ' || c == L'\t'; }
+bool IsFieldSeparator(wchar_t c)
+{
+    return c == L',' || c == L';' || c == L'|' || c == L' ' || c == L'\t';
+}
 
 // Reads up to count decimal fields; a field that is not a number reads as 0
 // and the scan moves past it.
@@ -98,8 +101,7 @@ CRect StringToRect(LPCWSTR text)
 {
     long f[4];
     ReadFields(text, f, 4);
-    return CRect(static_cast<LONG>(f[0]), static_cast<LONG>(f[1]), static_cast<LONG>(f[2]),
-                 static_cast<LONG>(f[3]));
+    return CRect(static_cast<LONG>(f[0]), static_cast<LONG>(f[1]), static_cast<LONG>(f[2]), static_cast<LONG>(f[3]));
 }
 
 int StringToArray(const CString& text, CStringArray& pieces, LPCWSTR delimiter)

@@ -155,8 +155,8 @@ public:
         if (gcry_cipher_set_decryption_tag(m_handle, sealed.data(), kTagSize) != 0)
             return false;
         payload.assign(sealed.size() - kTagSize, 0);
-        return gcry_cipher_decrypt(m_handle, &payload[0], payload.size(), sealed.data() + kTagSize,
-                                   payload.size()) == 0;
+        return gcry_cipher_decrypt(m_handle, &payload[0], payload.size(), sealed.data() + kTagSize, payload.size()) ==
+               0;
     }
 
 private:

@@ -146,18 +146,6 @@ TEST_F(EnvIniCache, BinaryGarbageReadsAsDefaultsOrItsTextAndSurvivesASave)
     EXPECT_EQ(again.GetString(L"New", L"k", L""), CString(L"v"));
 }
 
-TEST_F(EnvIniCache, HugeCountsInAFileDoNotRunAway)
-{
-    Seed(L"[L]\r\ncount=2000000000\r\nItem0=a\r\n[T]\r\ncount=99999999\r\n0=T_0\r\n[T_0]\r\ncount=2000000000\r\n");
-    CStringArray items;
-    doc.GetOrderArray(L"L", items, L"-", L"Item%d", 0);
-    ASSERT_GT(items.GetSize(), 0);
-    EXPECT_EQ(items[0], CString(L"a"));
-    EXPECT_LE(items.GetSize(), 1 << 16);
-    doc.GetTreeArray(L"T", items, L"", L"|");
-    EXPECT_LE(items.GetSize(), 1 << 16);
-}
-
 using EnvIniTyped = EnvIniTest;
 
 TEST_F(EnvIniTyped, IntegersReadInBaseTenAndCacheTheirDecimalForm)

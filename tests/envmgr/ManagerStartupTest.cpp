@@ -91,4 +91,17 @@ TEST(ManagerStartup, ReleaseBeforeStartCreatesNothing)
     EXPECT_TRUE(PathExists(Root() + "user/after.ini"));
 }
 
+// A user file that holds only the byte order mark is as good as missing: the
+// first request fills it from the shipped default.
+TEST(ManagerStartup, AUserFileOfOnlyTheMarkIsSeeded)
+{
+    if (RanInRoot([](const AppRoot& root) {
+            WriteFile(root.system() + "trade.ini", Utf16(L"[Main]\r\nqty=5\r\n"));
+            WriteFile(root.user() + "trade.ini", std::string("\xFF\xFE", 2));
+        }))
+        return;
+    EXPECT_EQ(Mgr().GetEnvIni(L"trade")->GetInt(L"Main", L"qty", 0), 5);
+    EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), ReadFile(Root() + "system/trade.ini"));
+}
+
 } // namespace

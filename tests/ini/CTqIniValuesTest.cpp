@@ -6,12 +6,15 @@
 
 namespace {
 
+// Without a path reads give defaults and writes fail; copies own their path.
 TEST(CTqIniPath, OwnsItsPath)
 {
     CTqIni none;
     EXPECT_STREQ(none.GetPathName(), L"");
     none.SetPathName(nullptr);
     EXPECT_STREQ(none.GetPathName(), L"");
+    EXPECT_EQ(none.GetInt(L"S", L"k", 7), 7);
+    EXPECT_EQ(none.WriteString(L"S", L"k", L"v"), 0);
 
     CTqIni a(L"/x/a.ini");
     CTqIni b(a);
@@ -29,13 +32,6 @@ TEST(CTqIniPath, OwnsItsPath)
     const CTqIni& same = c; // assignment to itself keeps the path
     c = same;
     EXPECT_STREQ(c.GetPathName(), L"/x/a.ini");
-}
-
-TEST(CTqIniPath, NoPathReadsDefaultsAndWritesNothing)
-{
-    CTqIni none;
-    EXPECT_EQ(none.GetInt(L"S", L"k", 7), 7);
-    EXPECT_EQ(none.WriteString(L"S", L"k", L"v"), 0);
 }
 
 using IniValues = IniTest;
@@ -97,6 +93,8 @@ TEST_F(IniValues, Increments)
     ini.WriteInt(L"S", L"h", 0xFE, 16);
     ini.IncreaseUInt(L"S", L"h", 1, 16);
     EXPECT_STREQ(ini.GetString(L"S", L"h"), L"FF");
+    ASSERT_TRUE(ini.IncreaseUInt(L"S", L"u", 5)); // a missing key counts from 0
+    EXPECT_STREQ(ini.GetString(L"S", L"u"), L"5");
     ini.IncreaseDouble(L"S", L"d", 0.25, 2);
     ini.IncreaseDouble(L"S", L"d", 0.25, 2);
     EXPECT_STREQ(ini.GetString(L"S", L"d"), L"0.50");

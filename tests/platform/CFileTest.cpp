@@ -10,7 +10,10 @@ using zvtest::ReadFile;
 using zvtest::TempDir;
 using zvtest::WriteFile;
 
-CString W(const std::string& utf8) { return CString(utf8.c_str()); }
+CString W(const std::string& utf8)
+{
+    return CString(utf8.c_str());
+}
 
 TEST(CFileOpen, CreateWithoutTruncateKeepsContent)
 {

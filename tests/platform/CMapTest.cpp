@@ -18,8 +18,7 @@ struct Colliding {
 
 } // namespace
 
-template <>
-struct std::hash<Colliding> {
+template <> struct std::hash<Colliding> {
     std::size_t operator()(const Colliding&) const noexcept { return 42; }
 };
 

@@ -8,7 +8,10 @@
 
 namespace {
 
-std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring W(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
 
 TEST(UtilFiles, ExistenceTellsFilesFromFolders)
 {

@@ -10,7 +10,10 @@
 
 namespace {
 
-std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring W(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
 
 class MemIniTest : public ::testing::Test {
 protected:
@@ -78,22 +81,6 @@ TEST_F(MemIniTest, MissingFilesAndClearedCache)
     CString value;
     EXPECT_FALSE(TQ_UT_ENV_GetMemIniString(handle, L"S", L"k", L"gone", value)) << "a dropped handle is not read";
     EXPECT_STREQ(value, L"gone");
-}
-
-TEST_F(MemIniTest, ManySectionsAndLongValues)
-{
-    std::wstring text;
-    for (int s = 0; s < 300; ++s) {
-        text += L"[Section" + std::to_wstring(s) + L"]\r\n";
-        for (int k = 0; k < 20; ++k)
-            text += L"key" + std::to_wstring(k) + L"=" + std::wstring(50, L'a' + k % 26) + L"\r\n";
-    }
-    const std::string path = dir / "big.ini";
-    zvtest::WriteFile(path, zvtest::Utf16(text));
-    ASSERT_EQ(TQ_UT_ENV_ReadIniFile(W(path).c_str()), 1);
-    void* ini = TQ_UT_ENV_GetMemIni(W(path).c_str());
-    EXPECT_STREQ(Read(ini, L"Section299", L"key19"), std::wstring(50, L't').c_str());
-    EXPECT_STREQ(Read(ini, L"section0", L"KEY0"), std::wstring(50, L'a').c_str());
 }
 
 TEST_F(MemIniTest, ReadersAndRefreshersInThreads)

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -42,31 +44,35 @@ TEST(UtilTextForms, ReadsWhatPeopleType)
     EXPECT_EQ(StringToPoint(L"99999999999,-99999999999"), CPoint(INT_MAX, INT_MIN));
 }
 
+// Every piece between delimiters counts, empty ones too, except the empty
+// piece after a last delimiter; no delimiter (null or empty) gives one piece.
 TEST(UtilStringToArray, SplitsAtEveryDelimiter)
 {
+    const struct {
+        const wchar_t* text;
+        const wchar_t* delimiter;
+        std::vector<std::wstring> pieces;
+    } cases[] = {
+        {L"a|b", L"|", {L"a", L"b"}},
+        {L"a|b|", L"|", {L"a", L"b"}},      // the trailing empty piece is dropped
+        {L"a||b", L"|", {L"a", L"", L"b"}}, // an inner empty piece is kept
+        {L"|a", L"|", {L"", L"a"}},         // so is a leading one
+        {L"|", L"|", {L""}},
+        {L"", L"|", {}}, // the target is emptied first
+        {L"one::two:three::", L"::", {L"one", L"two:three"}},
+        {L"a,b", nullptr, {L"a,b"}},
+        {L"a,b", L"", {L"a,b"}},
+        {L"aaa", L"aa", {L"", L"a"}}, // matches do not overlap
+    };
     CStringArray pieces;
-    EXPECT_EQ(StringToArray(L"a|b", pieces, L"|"), 2);
-    EXPECT_EQ(StringToArray(L"a|b|", pieces, L"|"), 2) << "the empty piece after the last delimiter is dropped";
-    EXPECT_EQ(StringToArray(L"a||b", pieces, L"|"), 3);
-    EXPECT_STREQ(pieces[1], L"");
-    EXPECT_STREQ(pieces[2], L"b");
-    EXPECT_EQ(StringToArray(L"|a", pieces, L"|"), 2);
-    EXPECT_STREQ(pieces[0], L"");
-    EXPECT_EQ(StringToArray(L"|", pieces, L"|"), 1);
-    EXPECT_EQ(StringToArray(L"", pieces, L"|"), 0);
-    EXPECT_EQ(pieces.GetSize(), 0) << "the target is emptied first";
-}
-
-TEST(UtilStringToArray, MultiCharacterAndMissingDelimiters)
-{
-    CStringArray pieces;
-    EXPECT_EQ(StringToArray(L"one::two:three::", pieces, L"::"), 2);
-    EXPECT_STREQ(pieces[1], L"two:three");
-    EXPECT_EQ(StringToArray(L"a,b", pieces, nullptr), 1);
-    EXPECT_STREQ(pieces[0], L"a,b");
-    EXPECT_EQ(StringToArray(L"a,b", pieces, L""), 1);
-    EXPECT_EQ(StringToArray(L"aaa", pieces, L"aa"), 2) << "matches do not overlap";
-    EXPECT_STREQ(pieces[1], L"a");
+    pieces.Add(L"left over");
+    for (const auto& c : cases) {
+        EXPECT_EQ(StringToArray(c.text, pieces, c.delimiter), static_cast<int>(c.pieces.size())) << c.text;
+        std::vector<std::wstring> got;
+        for (int i = 0; i < pieces.GetSize(); ++i)
+            got.push_back(pieces[i].str());
+        EXPECT_EQ(got, c.pieces) << c.text;
+    }
 }
 
 } // namespace

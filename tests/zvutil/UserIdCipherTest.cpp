@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -30,9 +31,29 @@ CString RoundTrip(const wchar_t* id)
     return plain;
 }
 
+// Printable text that does not compress.
+std::wstring RandomText(int length, unsigned seed)
+{
+    std::wstring text;
+    for (int i = 0; i < length; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        text += static_cast<wchar_t>(L'!' + (seed >> 16) % 94);
+    }
+    return text;
+}
+
+std::wstring Words(std::size_t length)
+{
+    std::wstring id;
+    while (id.size() < length)
+        id += L"trading desk north ";
+    id.resize(length);
+    return id;
+}
+
 TEST(UserIdCipher, RoundTripsEveryKindOfId)
 {
-    const std::wstring ids[] = {
+    std::vector<std::wstring> ids = {
         L"trader01",
         L"John Smith",
         L" leading and trailing ",
@@ -42,18 +63,13 @@ TEST(UserIdCipher, RoundTripsEveryKindOfId)
         L"a",
         std::wstring(200, L'x'),
         L"desk-" + std::wstring(L"0123456789") + L"-ops-" + std::wstring(180, L'q'),
+        Words(200),                                               // 200 characters that compress
+        std::wstring(L"x") + static_cast<wchar_t>(0xD800) + L"y", // a lone surrogate
     };
+    for (unsigned seed = 1; seed < 20; ++seed)
+        ids.push_back(RandomText(142, seed)); // the longest id that always fits
     for (const std::wstring& id : ids)
         EXPECT_STREQ(RoundTrip(id.c_str()), id.c_str());
-}
-
-TEST(UserIdCipher, TwoHundredCharacterIdOfWords)
-{
-    std::wstring id;
-    while (id.size() < 200)
-        id += L"trading desk north ";
-    id.resize(200);
-    EXPECT_STREQ(RoundTrip(id.c_str()), id.c_str());
 }
 
 TEST(UserIdCipher, DeterministicAndDistinct)
@@ -79,8 +95,13 @@ TEST(UserIdCipher, PlainFolderNamesPassThroughDecryption)
     CString tampered = encrypted;
     tampered.SetAt(3, tampered[3] == L'a' ? L'b' : L'a');
 
-    const CString plainNames[] = {L"trader01", L"abcdefghijklmnopqrstuvwxyz234567", L"", L"UPPER", tampered,
-                                  encrypted.Left(encrypted.GetLength() - 1), CString(encrypted).MakeUpper()};
+    const CString plainNames[] = {L"trader01",
+                                  L"abcdefghijklmnopqrstuvwxyz234567",
+                                  L"",
+                                  L"UPPER",
+                                  tampered,
+                                  encrypted.Left(encrypted.GetLength() - 1),
+                                  CString(encrypted).MakeUpper()};
     for (const CString& name : plainNames) {
         CString plain;
         EXPECT_FALSE(TQ_UT_DecryptSD(name, plain)) << name.ToUtf8();
@@ -90,41 +111,16 @@ TEST(UserIdCipher, PlainFolderNamesPassThroughDecryption)
     EXPECT_FALSE(TQ_UT_DecryptSD(nullptr, plain));
 }
 
-// Printable text that does not compress.
-std::wstring RandomText(int length, unsigned seed)
-{
-    std::wstring text;
-    for (int i = 0; i < length; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        text += static_cast<wchar_t>(L'!' + (seed >> 16) % 94);
-    }
-    return text;
-}
-
+// 300, or 200, characters that do not compress cannot fit in one folder name.
 TEST(UserIdCipher, IdTooLongForAFolderNameIsRefused)
 {
-    const std::wstring id = RandomText(300, 7);
-    CString encrypted = L"left over";
-    EXPECT_FALSE(TQ_UT_EncryptSD(id.c_str(), encrypted));
-    EXPECT_TRUE(encrypted.IsEmpty());
-    EXPECT_FALSE(TQ_UT_EncryptSD(nullptr, encrypted));
-}
-
-TEST(UserIdCipher, LongestIdThatAlwaysFits)
-{
-    for (unsigned seed = 1; seed < 20; ++seed) {
-        const std::wstring id = RandomText(142, seed);
-        EXPECT_STREQ(RoundTrip(id.c_str()), id.c_str());
+    for (int length : {300, 200}) {
+        CString encrypted = L"left over";
+        EXPECT_FALSE(TQ_UT_EncryptSD(RandomText(length, 7).c_str(), encrypted)) << length;
+        EXPECT_TRUE(encrypted.IsEmpty());
     }
     CString encrypted;
-    EXPECT_FALSE(TQ_UT_EncryptSD(RandomText(200, 3).c_str(), encrypted))
-        << "200 characters that do not compress cannot fit in one folder name";
-}
-
-TEST(UserIdCipher, LoneSurrogateSurvives)
-{
-    const std::wstring id = std::wstring(L"x") + static_cast<wchar_t>(0xD800) + L"y";
-    EXPECT_STREQ(RoundTrip(id.c_str()), id.c_str());
+    EXPECT_FALSE(TQ_UT_EncryptSD(nullptr, encrypted));
 }
 
 } // namespace

@@ -17,17 +17,24 @@ inline std::size_t HashKey(const wchar_t* key)
 {
     return zv::HashText(std::wstring_view(key ? key : L""));
 }
-inline std::size_t HashKey(const CString& key) { return std::hash<CString>()(key); }
-template <typename K>
-std::size_t HashKey(const K& key)
+inline std::size_t HashKey(const CString& key)
+{
+    return std::hash<CString>()(key);
+}
+template <typename K> std::size_t HashKey(const K& key)
 {
     return std::hash<K>()(key);
 }
 
-inline bool SameKey(const CString& stored, const wchar_t* key) { return stored.Compare(key) == 0; }
-inline bool SameKey(const CString& stored, const CString& key) { return stored == key; }
-template <typename K, typename A>
-bool SameKey(const K& stored, const A& key)
+inline bool SameKey(const CString& stored, const wchar_t* key)
+{
+    return stored.Compare(key) == 0;
+}
+inline bool SameKey(const CString& stored, const CString& key)
+{
+    return stored == key;
+}
+template <typename K, typename A> bool SameKey(const K& stored, const A& key)
 {
     return stored == key;
 }
@@ -49,8 +56,7 @@ inline std::size_t BucketOf(std::size_t hash, std::size_t count)
 /// Removing entries while iterating is allowed; positions stay valid.
 /// KEY and VALUE are the stored types, ARG_KEY and ARG_VALUE the types the
 /// members take (LPCWSTR for CString keys, say).
-template <typename KEY, typename ARG_KEY, typename VALUE, typename ARG_VALUE>
-class CMap {
+template <typename KEY, typename ARG_KEY, typename VALUE, typename ARG_VALUE> class CMap {
 public:
     /// An empty map; blockSize is accepted for the platform's signature.
     explicit CMap(int blockSize = 10) { (void)blockSize; }
@@ -140,8 +146,7 @@ public:
 protected:
     /// The value under key; when the key is missing, it is entered in the
     /// stored form that makeKey gives.
-    template <typename MakeKey>
-    VALUE& FindOrInsert(ARG_KEY key, MakeKey makeKey)
+    template <typename MakeKey> VALUE& FindOrInsert(ARG_KEY key, MakeKey makeKey)
     {
         const std::size_t hash = zv::detail::HashKey(key);
         int i = Find(key, hash);

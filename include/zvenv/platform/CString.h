@@ -57,7 +57,9 @@ struct FormatArg {
     FormatArg(const CString& v);                                                ///< A CString, as its text.
     /// An enumeration, as its integer.
     template <typename T, typename = std::enable_if_t<std::is_enum_v<T>>>
-    FormatArg(T v) : kind(Int), i(static_cast<long long>(v)) {}
+    FormatArg(T v) : kind(Int), i(static_cast<long long>(v))
+    {
+    }
     FormatArg(const void* v) : kind(Pointer), p(v) {} ///< A pointer, printed as an address.
 };
 
@@ -184,15 +186,13 @@ public:
 
     /// Replaces the text by the formatted arguments, with the platform's
     /// conversions (see zv::FormatText); any argument type is safe.
-    template <typename... Args>
-    void Format(const wchar_t* format, const Args&... args)
+    template <typename... Args> void Format(const wchar_t* format, const Args&... args)
     {
         const zv::FormatArg list[] = {zv::FormatArg(args)..., zv::FormatArg(0)};
         *this = CString(zv::FormatText(format, list, sizeof...(Args)));
     }
     /// Appends the formatted arguments, as Format does.
-    template <typename... Args>
-    void AppendFormat(const wchar_t* format, const Args&... args)
+    template <typename... Args> void AppendFormat(const wchar_t* format, const Args&... args)
     {
         const zv::FormatArg list[] = {zv::FormatArg(args)..., zv::FormatArg(0)};
         *this += CString(zv::FormatText(format, list, sizeof...(Args)));
@@ -224,15 +224,36 @@ ZVPLATFORM_API CString operator+(const CString& a, wchar_t b);
 ZVPLATFORM_API CString operator+(wchar_t a, const CString& b);
 
 /// Equal texts.
-inline bool operator==(const CString& a, const CString& b) { return a.Compare(b) == 0; }
-inline bool operator==(const CString& a, const wchar_t* b) { return a.Compare(b) == 0; }
-inline bool operator==(const wchar_t* a, const CString& b) { return b.Compare(a) == 0; }
+inline bool operator==(const CString& a, const CString& b)
+{
+    return a.Compare(b) == 0;
+}
+inline bool operator==(const CString& a, const wchar_t* b)
+{
+    return a.Compare(b) == 0;
+}
+inline bool operator==(const wchar_t* a, const CString& b)
+{
+    return b.Compare(a) == 0;
+}
 /// Different texts.
-inline bool operator!=(const CString& a, const CString& b) { return a.Compare(b) != 0; }
-inline bool operator!=(const CString& a, const wchar_t* b) { return a.Compare(b) != 0; }
-inline bool operator!=(const wchar_t* a, const CString& b) { return b.Compare(a) != 0; }
+inline bool operator!=(const CString& a, const CString& b)
+{
+    return a.Compare(b) != 0;
+}
+inline bool operator!=(const CString& a, const wchar_t* b)
+{
+    return a.Compare(b) != 0;
+}
+inline bool operator!=(const wchar_t* a, const CString& b)
+{
+    return b.Compare(a) != 0;
+}
 /// a sorts before b.
-inline bool operator<(const CString& a, const CString& b) { return a.Compare(b) < 0; }
+inline bool operator<(const CString& a, const CString& b)
+{
+    return a.Compare(b) < 0;
+}
 ///@}
 
 inline zv::FormatArg::FormatArg(const CString& v) : kind(WideText), ws(v.GetString()) {}
@@ -254,8 +275,7 @@ inline std::size_t HashText(std::wstring_view text)
 
 /// \cond
 // Hashing of a CString, so that it can key the standard containers.
-template <>
-struct std::hash<CString> {
+template <> struct std::hash<CString> {
     std::size_t operator()(const CString& s) const noexcept
     {
         return zv::HashText(std::wstring_view(s.GetString(), static_cast<std::size_t>(s.GetLength())));
