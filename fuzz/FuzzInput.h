@@ -135,8 +135,8 @@ inline const std::string& ScratchFolder()
     static const std::string* folder = [] {
 #ifdef _WIN32
         std::random_device seed;
-        auto* name = new std::string(
-            (std::filesystem::temp_directory_path() / ("zvfuzz-" + std::to_string(seed()))).string());
+        auto* name =
+            new std::string((std::filesystem::temp_directory_path() / ("zvfuzz-" + std::to_string(seed()))).string());
         if (!std::filesystem::create_directory(*name))
             std::abort();
 #else

@@ -98,8 +98,8 @@ std::vector<std::wstring> Items(const wchar_t* list)
 void ReadHostileFile(zvfuzz::FuzzInput& in, const wchar_t* path)
 {
     std::vector<wchar_t> buffer(in.Range(0, 40));
-    DWORD result = zv::ProfileGetSectionNames(buffer.empty() ? nullptr : buffer.data(),
-                                                  static_cast<DWORD>(buffer.size()), path);
+    DWORD result =
+        zv::ProfileGetSectionNames(buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()), path);
     CheckList(buffer, result);
 
     std::vector<wchar_t> names(4096);
@@ -109,12 +109,12 @@ void ReadHostileFile(zvfuzz::FuzzInput& in, const wchar_t* path)
 
     buffer.assign(in.Range(0, 40), L'#');
     result = zv::ProfileGetSection(section.c_str(), buffer.empty() ? nullptr : buffer.data(),
-                                       static_cast<DWORD>(buffer.size()), path);
+                                   static_cast<DWORD>(buffer.size()), path);
     CheckList(buffer, result);
 
     buffer.assign(in.Range(0, 40), L'#');
     result = zv::ProfileGetString(section.c_str(), nullptr, L"", buffer.empty() ? nullptr : buffer.data(),
-                                      static_cast<DWORD>(buffer.size()), path);
+                                  static_cast<DWORD>(buffer.size()), path);
     CheckList(buffer, result);
 
     std::vector<wchar_t> keyList(4096);
@@ -124,7 +124,7 @@ void ReadHostileFile(zvfuzz::FuzzInput& in, const wchar_t* path)
         buffer.assign(in.Range(0, 24), L'#');
         result =
             zv::ProfileGetString(section.c_str(), key.c_str(), L"default", buffer.empty() ? nullptr : buffer.data(),
-                                     static_cast<DWORD>(buffer.size()), path);
+                                 static_cast<DWORD>(buffer.size()), path);
         if (!buffer.empty()) {
             Check(result < buffer.size(), "value result beyond its buffer");
             Check(buffer[result] == 0, "value does not end in a null");
@@ -149,8 +149,8 @@ std::wstring ThroughCodePage(const std::wstring& text)
 std::wstring ReadValue(const Written& entry, const wchar_t* path)
 {
     std::vector<wchar_t> buffer(entry.value.size() + 1, L'#');
-    const DWORD result = zv::ProfileGetString(entry.section.c_str(), entry.key.c_str(), L"\x1missing",
-                                                  buffer.data(), static_cast<DWORD>(buffer.size()), path);
+    const DWORD result = zv::ProfileGetString(entry.section.c_str(), entry.key.c_str(), L"\x1missing", buffer.data(),
+                                              static_cast<DWORD>(buffer.size()), path);
     Check(buffer[result] == 0, "read value does not end in a null");
     return std::wstring(buffer.data(), result);
 }
@@ -205,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // relied on any more.
             const bool wholeSection = in.Flag();
             zv::ProfileWriteString(entry.section.c_str(), wholeSection ? nullptr : entry.key.c_str(), nullptr,
-                                       path.c_str());
+                                   path.c_str());
             std::vector<Written> kept;
             for (const Written& w : written)
                 if (!zv::text::EqualNoCase(TrimBlanks(w.section), TrimBlanks(entry.section)) ||

@@ -77,7 +77,10 @@ bool IsUtf8(const std::string& bytes)
     return zv::text::DecodeUtf8(bytes, ignored);
 }
 
-void Error(const std::string& line) { zv::os::WriteStandard(2, line + "\n"); }
+void Error(const std::string& line)
+{
+    zv::os::WriteStandard(2, line + "\n");
+}
 
 int Fail(const std::string& message)
 {

@@ -3,7 +3,6 @@
 #include <zvenv/platform/Os.h>
 #include <zvenv/platform/Text.h>
 
-
 namespace zvenv {
 namespace {
 

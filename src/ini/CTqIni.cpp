@@ -33,7 +33,10 @@ wchar_t* Duplicate(const wchar_t* text)
     return copy;
 }
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
 
 // The part of a value that number readings look at, as the fixed buffer of
 // the platform's read gives it.
@@ -112,10 +115,7 @@ CTqIni::CTqIni() : m_pszPathName(nullptr) {}
 
 CTqIni::CTqIni(const wchar_t* pathName) : m_pszPathName(pathName ? Duplicate(pathName) : nullptr) {}
 
-CTqIni::CTqIni(const CTqIni& other)
-    : m_pszPathName(other.m_pszPathName ? Duplicate(other.m_pszPathName) : nullptr)
-{
-}
+CTqIni::CTqIni(const CTqIni& other) : m_pszPathName(other.m_pszPathName ? Duplicate(other.m_pszPathName) : nullptr) {}
 
 CTqIni& CTqIni::operator=(const CTqIni& other)
 {
@@ -127,7 +127,10 @@ CTqIni& CTqIni::operator=(const CTqIni& other)
     return *this;
 }
 
-CTqIni::~CTqIni() { delete[] m_pszPathName; }
+CTqIni::~CTqIni()
+{
+    delete[] m_pszPathName;
+}
 
 void CTqIni::SetPathName(const wchar_t* pathName)
 {
@@ -140,7 +143,10 @@ void CTqIni::SetPathName(const wchar_t* pathName)
     }
 }
 
-CString CTqIni::GetPathName() const { return CString(m_pszPathName ? m_pszPathName : L""); }
+CString CTqIni::GetPathName() const
+{
+    return CString(m_pszPathName ? m_pszPathName : L"");
+}
 
 unsigned long CTqIni::GetPathName(wchar_t* buffer, unsigned long length) const
 {
@@ -263,7 +269,8 @@ int CTqIni::WriteUInt(const wchar_t* section, const wchar_t* key, unsigned int v
 
 int CTqIni::IncreaseInt(const wchar_t* section, const wchar_t* key, int delta, int base) const
 {
-    const unsigned int sum = static_cast<unsigned int>(GetInt(section, key, 0, base)) + static_cast<unsigned int>(delta);
+    const unsigned int sum =
+        static_cast<unsigned int>(GetInt(section, key, 0, base)) + static_cast<unsigned int>(delta);
     return WriteInt(section, key, static_cast<int>(sum), base);
 }
 
@@ -531,7 +538,10 @@ void CTqIni::__ToBinaryString(unsigned int value, wchar_t* buffer, unsigned long
     buffer[count] = 0;
 }
 
-int CTqIni::__ValidateBase(int base) { return base == 2 || base == 8 || base == 16 ? base : 10; }
+int CTqIni::__ValidateBase(int base)
+{
+    return base == 2 || base == 8 || base == 16 ? base : 10;
+}
 
 int CTqIni::__TrimString(wchar_t* text)
 {

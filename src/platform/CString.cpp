@@ -10,7 +10,10 @@ namespace {
 
 constexpr wchar_t kBlanks[] = L" \t\r\n\v\f";
 
-int Clamp(int value, int low, int high) { return std::max(low, std::min(value, high)); }
+int Clamp(int value, int low, int high)
+{
+    return std::max(low, std::min(value, high));
+}
 
 } // namespace
 
@@ -64,7 +67,10 @@ CString& CString::operator=(wchar_t ch)
     return *this;
 }
 
-std::string CString::ToUtf8() const { return zv::text::EncodeUtf8(GetString()); }
+std::string CString::ToUtf8() const
+{
+    return zv::text::EncodeUtf8(GetString());
+}
 
 std::wstring& CString::Writable()
 {
@@ -173,7 +179,10 @@ CString CString::Left(int count) const
     return CString(GetString(), count);
 }
 
-CString CString::Mid(int first) const { return Mid(first, GetLength()); }
+CString CString::Mid(int first) const
+{
+    return Mid(first, GetLength());
+}
 
 CString CString::Mid(int first, int count) const
 {
@@ -260,11 +269,26 @@ CString& CString::MakeReverse()
     return *this;
 }
 
-CString& CString::Trim() { return TrimRight().TrimLeft(); }
-CString& CString::Trim(wchar_t ch) { return TrimRight(ch).TrimLeft(ch); }
-CString& CString::Trim(const wchar_t* chars) { return TrimRight(chars).TrimLeft(chars); }
-CString& CString::TrimLeft() { return TrimLeft(kBlanks); }
-CString& CString::TrimRight() { return TrimRight(kBlanks); }
+CString& CString::Trim()
+{
+    return TrimRight().TrimLeft();
+}
+CString& CString::Trim(wchar_t ch)
+{
+    return TrimRight(ch).TrimLeft(ch);
+}
+CString& CString::Trim(const wchar_t* chars)
+{
+    return TrimRight(chars).TrimLeft(chars);
+}
+CString& CString::TrimLeft()
+{
+    return TrimLeft(kBlanks);
+}
+CString& CString::TrimRight()
+{
+    return TrimRight(kBlanks);
+}
 
 CString& CString::TrimLeft(wchar_t ch)
 {

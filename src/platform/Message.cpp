@@ -7,7 +7,10 @@
 namespace zv {
 namespace {
 
-int ShowDefault(const wchar_t* text, UINT type, void*) { return os::ShowSystemMessage(text ? text : L"", type); }
+int ShowDefault(const wchar_t* text, UINT type, void*)
+{
+    return os::ShowSystemMessage(text ? text : L"", type);
+}
 
 std::atomic<MessageHandler> g_handler{ShowDefault};
 std::atomic<void*> g_context{nullptr};

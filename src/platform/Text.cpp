@@ -15,8 +15,7 @@ struct CasePair {
 
 #include "CaseTables.inc"
 
-template <std::size_t N>
-std::uint32_t MapCase(const CasePair (&table)[N], std::uint32_t cp)
+template <std::size_t N> std::uint32_t MapCase(const CasePair (&table)[N], std::uint32_t cp)
 {
     const auto it = std::lower_bound(std::begin(table), std::end(table), cp,
                                      [](const CasePair& p, std::uint32_t v) { return p.from < v; });
@@ -37,12 +36,24 @@ std::uint32_t LowerOf(std::uint32_t cp)
     return MapCase(kLower, cp);
 }
 
-std::uint32_t FoldOf(std::uint32_t cp) { return LowerOf(UpperOf(cp)); }
+std::uint32_t FoldOf(std::uint32_t cp)
+{
+    return LowerOf(UpperOf(cp));
+}
 
 constexpr bool kUtf16 = sizeof(wchar_t) == 2;
-bool IsHighSurrogate(std::uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(std::uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-std::uint32_t Unit(wchar_t ch) { return static_cast<std::uint32_t>(ch); }
+bool IsHighSurrogate(std::uint32_t u)
+{
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(std::uint32_t u)
+{
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
+std::uint32_t Unit(wchar_t ch)
+{
+    return static_cast<std::uint32_t>(ch);
+}
 
 // The code point that starts at text[i] and the units it takes: two for a
 // surrogate pair where wchar_t holds 16 bits, otherwise one.
@@ -59,8 +70,7 @@ std::uint32_t CodePointAt(const wchar_t* text, std::size_t length, std::size_t i
 
 // Maps every code point of a text in place. The case tables never move a
 // character between the first plane and the others, so lengths stay.
-template <typename Map>
-void MapText(wchar_t* text, std::size_t length, Map map)
+template <typename Map> void MapText(wchar_t* text, std::size_t length, Map map)
 {
     for (std::size_t i = 0; i < length;) {
         std::size_t units;
@@ -77,10 +87,10 @@ void MapText(wchar_t* text, std::size_t length, Map map)
 
 // Windows-1252 bytes 0x80..0x9F; the five undefined ones map to the C1
 // control of the same value, as Windows' own conversion does.
-const char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Length of the well-formed UTF-8 sequence at p (lone surrogates allowed in
 // their three-byte form), or 0 when the bytes there are not one.
@@ -146,13 +156,31 @@ std::wstring JsonFileText(const unsigned char* p, std::size_t size)
 
 } // namespace
 
-wchar_t ToUpper(wchar_t ch) { return static_cast<wchar_t>(UpperOf(Unit(ch))); }
-wchar_t ToLower(wchar_t ch) { return static_cast<wchar_t>(LowerOf(Unit(ch))); }
-wchar_t FoldCase(wchar_t ch) { return static_cast<wchar_t>(FoldOf(Unit(ch))); }
+wchar_t ToUpper(wchar_t ch)
+{
+    return static_cast<wchar_t>(UpperOf(Unit(ch)));
+}
+wchar_t ToLower(wchar_t ch)
+{
+    return static_cast<wchar_t>(LowerOf(Unit(ch)));
+}
+wchar_t FoldCase(wchar_t ch)
+{
+    return static_cast<wchar_t>(FoldOf(Unit(ch)));
+}
 
-void ToUpper(wchar_t* text, std::size_t length) { MapText(text, length, UpperOf); }
-void ToLower(wchar_t* text, std::size_t length) { MapText(text, length, LowerOf); }
-void FoldCase(wchar_t* text, std::size_t length) { MapText(text, length, FoldOf); }
+void ToUpper(wchar_t* text, std::size_t length)
+{
+    MapText(text, length, UpperOf);
+}
+void ToLower(wchar_t* text, std::size_t length)
+{
+    MapText(text, length, LowerOf);
+}
+void FoldCase(wchar_t* text, std::size_t length)
+{
+    MapText(text, length, FoldOf);
+}
 
 int CompareNoCase(std::wstring_view a, std::wstring_view b)
 {
@@ -320,7 +348,8 @@ std::wstring DecodeUtf8Lenient(std::string_view bytes)
         const std::size_t n = Utf8Sequence(p + i, bytes.size() - i, cp);
         if (n == 0) {
             const unsigned char b = p[i];
-            out.push_back(b >= 0x80 && b < 0xA0 ? static_cast<wchar_t>(kCp1252High[b - 0x80]) : static_cast<wchar_t>(b));
+            out.push_back(b >= 0x80 && b < 0xA0 ? static_cast<wchar_t>(kCp1252High[b - 0x80])
+                                                : static_cast<wchar_t>(b));
             ++i;
             continue;
         }

@@ -5,7 +5,10 @@
 
 CMemoryMappedFile::CMemoryMappedFile() = default;
 
-CMemoryMappedFile::~CMemoryMappedFile() { Close(); }
+CMemoryMappedFile::~CMemoryMappedFile()
+{
+    Close();
+}
 
 BOOL CMemoryMappedFile::Open(LPCWSTR /*name*/, HANDLE file, DWORD /*protect*/, DWORD maxSizeHigh, DWORD maxSizeLow,
                              const void* /*security*/, DWORD /*access*/, DWORD offsetHigh, DWORD offsetLow)
@@ -14,7 +17,8 @@ BOOL CMemoryMappedFile::Open(LPCWSTR /*name*/, HANDLE file, DWORD /*protect*/, D
     std::uint64_t fileSize = 0;
     if (file == INVALID_HANDLE_VALUE || file == nullptr || !zv::os::GetOpenFileSize(file, fileSize))
         return FALSE;
-    const std::uint64_t offset = (static_cast<std::uint64_t>(offsetHigh & 0xFFFFFFFFu) << 32) | (offsetLow & 0xFFFFFFFFu);
+    const std::uint64_t offset =
+        (static_cast<std::uint64_t>(offsetHigh & 0xFFFFFFFFu) << 32) | (offsetLow & 0xFFFFFFFFu);
     std::uint64_t length = (static_cast<std::uint64_t>(maxSizeHigh & 0xFFFFFFFFu) << 32) | (maxSizeLow & 0xFFFFFFFFu);
     // A zero size maps the whole file, as the platform's mapping does.
     if (length == 0)

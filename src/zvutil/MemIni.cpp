@@ -51,7 +51,10 @@ struct MemIni {
 std::mutex g_mutex;
 std::unordered_map<std::wstring, std::unique_ptr<MemIni>> g_cache;
 
-std::wstring CacheKey(LPCWSTR path) { return zv::os::ResolvePath(zv::os::FullPath(path)).str(); }
+std::wstring CacheKey(LPCWSTR path)
+{
+    return zv::os::ResolvePath(zv::os::FullPath(path)).str();
+}
 
 // Calls a profile listing function with a buffer that grows until the list fits.
 template <typename Read> std::vector<wchar_t> ReadList(Read read)

@@ -10,7 +10,12 @@
 
 namespace {
 
-CString Fmt(const wchar_t* format) { CString s; s.Format(format); return s; }
+CString Fmt(const wchar_t* format)
+{
+    CString s;
+    s.Format(format);
+    return s;
+}
 
 TEST(CStringFormat, ConversionsHaveThePlatformMeaning)
 {

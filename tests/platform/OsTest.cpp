@@ -17,7 +17,10 @@ using zvtest::ReadFile;
 using zvtest::TempDir;
 using zvtest::WriteFile;
 
-CString W(const std::string& utf8) { return CString(utf8.c_str()); }
+CString W(const std::string& utf8)
+{
+    return CString(utf8.c_str());
+}
 
 // Where names ignore case (Windows) one name is one file, and a path is
 // spelled as on disk; where they do not, the exact spelling wins and then

@@ -30,7 +30,10 @@ using namespace profiletest;
 
 // The children of these tests are this executable again, running one of the
 // tests below with the file or folder in ZVTEST_PATH.
-std::string ChildPath() { return zvtest::GetEnv("ZVTEST_PATH"); }
+std::string ChildPath()
+{
+    return zvtest::GetEnv("ZVTEST_PATH");
+}
 
 constexpr int kKeysEach = 500;
 
@@ -54,8 +57,8 @@ TEST(ProfileConcurrency, ProcessesLoseNoUpdate)
     constexpr int kWriters = 4;
     std::vector<zvtest::Process> children;
     for (int w = 0; w < kWriters; ++w)
-        children.push_back(
-            zvtest::StartSelf("ProfileConcurrency.Writer", {{"ZVTEST_PATH", path}, {"ZVTEST_WRITER", std::to_string(w)}}));
+        children.push_back(zvtest::StartSelf("ProfileConcurrency.Writer",
+                                             {{"ZVTEST_PATH", path}, {"ZVTEST_WRITER", std::to_string(w)}}));
     for (zvtest::Process child : children)
         EXPECT_EQ(zvtest::WaitFor(child), 0);
     zv::ClearProfileCache();

@@ -9,7 +9,10 @@
 
 namespace profiletest {
 
-inline std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+inline std::wstring W(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
 
 inline std::wstring Get(const std::string& path, const wchar_t* section, const wchar_t* key,
                         const wchar_t* def = L"<default>")

@@ -16,7 +16,8 @@ namespace zvtest {
 TempDir::TempDir()
 {
     std::random_device seed;
-    std::mt19937_64 random(seed() ^ static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::mt19937_64 random(seed() ^
+                           static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     const char* digits = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = "zvtest-";
@@ -57,7 +58,10 @@ AppRoot::AppRoot()
         fs::create_directories(fs::path(path()) / sub);
 }
 
-std::string ExecutableFolder() { return fs::u8path(ExecutablePath()).parent_path().u8string(); }
+std::string ExecutableFolder()
+{
+    return fs::u8path(ExecutablePath()).parent_path().u8string();
+}
 
 void PlaceInRoot(const AppRoot& root, bool withValidator)
 {
@@ -89,9 +93,15 @@ int RunInRoot(const AppRoot& root, bool withValidator)
     return WaitFor(StartInRoot(root, std::string(info->test_suite_name()) + "." + info->name()));
 }
 
-bool InChild() { return !GetEnv("ZVTEST_CHILD_ROOT").empty(); }
+bool InChild()
+{
+    return !GetEnv("ZVTEST_CHILD_ROOT").empty();
+}
 
-std::string ChildRoot() { return GetEnv("ZVTEST_CHILD_ROOT"); }
+std::string ChildRoot()
+{
+    return GetEnv("ZVTEST_CHILD_ROOT");
+}
 
 std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal)
 {
@@ -129,7 +139,10 @@ bool PathExists(const std::string& path)
     return fs::exists(fs::symlink_status(fs::u8path(path), ec));
 }
 
-void MakeFolders(const std::string& path) { fs::create_directories(fs::u8path(path)); }
+void MakeFolders(const std::string& path)
+{
+    fs::create_directories(fs::u8path(path));
+}
 
 std::string Utf16(const std::wstring& text, bool bom)
 {

@@ -20,9 +20,23 @@ using HANDLE = void*;
 class ZVPLATFORM_API CFileException {
 public:
     /// What went wrong, in the platform's terms.
-    enum Cause { none, genericException, fileNotFound, badPath, tooManyOpenFiles, accessDenied,
-                 invalidFile, removeCurrentDir, directoryFull, badSeek, hardIO, sharingViolation,
-                 lockViolation, diskFull, endOfFile };
+    enum Cause {
+        none,
+        genericException,
+        fileNotFound,
+        badPath,
+        tooManyOpenFiles,
+        accessDenied,
+        invalidFile,
+        removeCurrentDir,
+        directoryFull,
+        badSeek,
+        hardIO,
+        sharingViolation,
+        lockViolation,
+        diskFull,
+        endOfFile
+    };
 
     /// An exception with a Cause, the system's error code (-1 for none) and the file's name.
     CFileException(int cause = none, long osError = -1, const wchar_t* fileName = nullptr);

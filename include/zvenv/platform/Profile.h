@@ -25,8 +25,8 @@ namespace zv {
 /// missing; returns the characters written. A null section lists the
 /// section names, a null key the keys of the section (each ended by a null,
 /// the list by a second one).
-ZVPLATFORM_API DWORD ProfileGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer,
-                                      DWORD size, LPCWSTR fileName);
+ZVPLATFORM_API DWORD ProfileGetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer, DWORD size,
+                                      LPCWSTR fileName);
 /// As WritePrivateProfileStringW: writes the value of a key, creating the
 /// file and the section as needed; a null value deletes the key, a null key
 /// the whole section. FALSE when the file could not be written.

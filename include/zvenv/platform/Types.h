@@ -77,10 +77,19 @@ constexpr COLORREF RGB(unsigned r, unsigned g, unsigned b)
     return (r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16);
 }
 /// The red component of a colour.
-constexpr unsigned GetRValue(COLORREF c) { return c & 0xFF; }
+constexpr unsigned GetRValue(COLORREF c)
+{
+    return c & 0xFF;
+}
 /// The green component of a colour.
-constexpr unsigned GetGValue(COLORREF c) { return (c >> 8) & 0xFF; }
+constexpr unsigned GetGValue(COLORREF c)
+{
+    return (c >> 8) & 0xFF;
+}
 /// The blue component of a colour.
-constexpr unsigned GetBValue(COLORREF c) { return (c >> 16) & 0xFF; }
+constexpr unsigned GetBValue(COLORREF c)
+{
+    return (c >> 16) & 0xFF;
+}
 
 #endif

@@ -11,26 +11,39 @@
 
 namespace {
 
-int Fd(HANDLE h) { return static_cast<int>(reinterpret_cast<std::intptr_t>(h)); }
-HANDLE Handle(int fd) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(fd)); }
+int Fd(HANDLE h)
+{
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(h));
+}
+HANDLE Handle(int fd)
+{
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(fd));
+}
 
 int CauseOf(int error)
 {
     switch (error) {
-    case ENOENT: return CFileException::fileNotFound;
+    case ENOENT:
+        return CFileException::fileNotFound;
     case ENOTDIR:
-    case ENAMETOOLONG: return CFileException::badPath;
+    case ENAMETOOLONG:
+        return CFileException::badPath;
     case EMFILE:
-    case ENFILE: return CFileException::tooManyOpenFiles;
+    case ENFILE:
+        return CFileException::tooManyOpenFiles;
     case EACCES:
     case EPERM:
     case EISDIR:
-    case EROFS: return CFileException::accessDenied;
+    case EROFS:
+        return CFileException::accessDenied;
     case ENOSPC:
     case EFBIG:
-    case EDQUOT: return CFileException::diskFull;
-    case EIO: return CFileException::hardIO;
-    default: return CFileException::genericException;
+    case EDQUOT:
+        return CFileException::diskFull;
+    case EIO:
+        return CFileException::hardIO;
+    default:
+        return CFileException::genericException;
     }
 }
 
@@ -51,16 +64,25 @@ CFileException::~CFileException() = default;
 
 CFile::CFile() : m_hFile(INVALID_HANDLE_VALUE) {}
 
-CFile::~CFile() { Abort(); }
+CFile::~CFile()
+{
+    Abort();
+}
 
 BOOL CFile::Open(LPCWSTR fileName, UINT openFlags, CFileException* error)
 {
     Abort();
     int flags = O_CLOEXEC;
     switch (openFlags & 3) {
-    case modeWrite: flags |= O_WRONLY; break;
-    case modeReadWrite: flags |= O_RDWR; break;
-    default: flags |= O_RDONLY; break;
+    case modeWrite:
+        flags |= O_WRONLY;
+        break;
+    case modeReadWrite:
+        flags |= O_RDWR;
+        break;
+    default:
+        flags |= O_RDONLY;
+        break;
     }
     if (openFlags & modeCreate)
         flags |= O_CREAT | ((openFlags & modeNoTruncate) ? 0 : O_TRUNC);
@@ -123,7 +145,7 @@ std::uint64_t CFile::GetLength() const
 {
     struct stat st;
     return (m_hFile != INVALID_HANDLE_VALUE && fstat(Fd(m_hFile), &st) == 0) ? static_cast<std::uint64_t>(st.st_size)
-                                                                              : 0;
+                                                                             : 0;
 }
 
 CString CFile::GetFileName() const
@@ -132,7 +154,10 @@ CString CFile::GetFileName() const
     return m_strFileName.Mid(cut + 1);
 }
 
-CString CFile::GetFilePath() const { return m_strFileName; }
+CString CFile::GetFilePath() const
+{
+    return m_strFileName;
+}
 
 void CFile::Close()
 {

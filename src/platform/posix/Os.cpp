@@ -21,7 +21,10 @@ namespace {
 
 thread_local unsigned long t_lastError = 0;
 
-bool IsSep(wchar_t ch) { return ch == L'/' || ch == L'\\'; }
+bool IsSep(wchar_t ch)
+{
+    return ch == L'/' || ch == L'\\';
+}
 
 std::vector<std::string> SortedNames(const std::string& folder)
 {
@@ -103,7 +106,10 @@ std::string NativePath(LPCWSTR path)
     return out;
 }
 
-CString ResolvePath(LPCWSTR path) { return CString(text::DecodeUtf8Lenient(NativePath(path))); }
+CString ResolvePath(LPCWSTR path)
+{
+    return CString(text::DecodeUtf8Lenient(NativePath(path)));
+}
 
 bool FileExists(LPCWSTR path)
 {
@@ -223,7 +229,10 @@ bool GetOpenFileSize(void* fileHandle, std::uint64_t& size)
     return true;
 }
 
-std::size_t MapGranularity() { return static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); }
+std::size_t MapGranularity()
+{
+    return static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
 
 void* MapFileView(void* fileHandle, std::uint64_t offset, std::size_t length)
 {
@@ -307,8 +316,14 @@ void Sleep(unsigned milliseconds)
     }
 }
 
-unsigned long GetLastError() { return t_lastError; }
-void SetLastError(unsigned long error) { t_lastError = error; }
+unsigned long GetLastError()
+{
+    return t_lastError;
+}
+void SetLastError(unsigned long error)
+{
+    t_lastError = error;
+}
 
 ModuleHandle LoadModule(LPCWSTR nameOrPath)
 {
@@ -334,7 +349,10 @@ void UnloadModule(ModuleHandle module)
         dlclose(module);
 }
 
-CString ModuleFileName(LPCWSTR baseName) { return CString(L"lib") + CString(baseName) + L".so"; }
+CString ModuleFileName(LPCWSTR baseName)
+{
+    return CString(L"lib") + CString(baseName) + L".so";
+}
 
 CString FolderOfModuleContaining(const void* address)
 {

@@ -10,9 +10,9 @@ namespace zv::profile {
 
 struct FolderLock {
     std::recursive_mutex mutex;
-    int depth = 0;            // holds of the owning thread, guarded by mutex
-    void* handle = nullptr;   // the system's lock while depth > 0
-    bool swept = false;       // leftovers of dead writers removed, guarded by mutex
+    int depth = 0;          // holds of the owning thread, guarded by mutex
+    void* handle = nullptr; // the system's lock while depth > 0
+    bool swept = false;     // leftovers of dead writers removed, guarded by mutex
 };
 
 namespace {

@@ -9,23 +9,33 @@ namespace {
 int CauseOf(DWORD error)
 {
     switch (error) {
-    case ERROR_FILE_NOT_FOUND: return CFileException::fileNotFound;
+    case ERROR_FILE_NOT_FOUND:
+        return CFileException::fileNotFound;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE: return CFileException::badPath;
-    case ERROR_TOO_MANY_OPEN_FILES: return CFileException::tooManyOpenFiles;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return CFileException::badPath;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return CFileException::tooManyOpenFiles;
     case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT: return CFileException::accessDenied;
-    case ERROR_SHARING_VIOLATION: return CFileException::sharingViolation;
-    case ERROR_LOCK_VIOLATION: return CFileException::lockViolation;
+    case ERROR_WRITE_PROTECT:
+        return CFileException::accessDenied;
+    case ERROR_SHARING_VIOLATION:
+        return CFileException::sharingViolation;
+    case ERROR_LOCK_VIOLATION:
+        return CFileException::lockViolation;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return CFileException::diskFull;
-    case ERROR_HANDLE_EOF: return CFileException::endOfFile;
+    case ERROR_HANDLE_DISK_FULL:
+        return CFileException::diskFull;
+    case ERROR_HANDLE_EOF:
+        return CFileException::endOfFile;
     case ERROR_CRC:
     case ERROR_READ_FAULT:
-    case ERROR_WRITE_FAULT: return CFileException::hardIO;
-    default: return CFileException::genericException;
+    case ERROR_WRITE_FAULT:
+        return CFileException::hardIO;
+    default:
+        return CFileException::genericException;
     }
 }
 
@@ -46,25 +56,40 @@ CFileException::~CFileException() = default;
 
 CFile::CFile() : m_hFile(INVALID_HANDLE_VALUE) {}
 
-CFile::~CFile() { Abort(); }
+CFile::~CFile()
+{
+    Abort();
+}
 
 BOOL CFile::Open(LPCWSTR fileName, UINT openFlags, CFileException* error)
 {
     Abort();
     DWORD access = GENERIC_READ;
     switch (openFlags & 3) {
-    case modeWrite: access = GENERIC_WRITE; break;
-    case modeReadWrite: access = GENERIC_READ | GENERIC_WRITE; break;
-    default: break;
+    case modeWrite:
+        access = GENERIC_WRITE;
+        break;
+    case modeReadWrite:
+        access = GENERIC_READ | GENERIC_WRITE;
+        break;
+    default:
+        break;
     }
     // Deleting and renaming are shared whenever reading and writing are, so
     // that an atomic replace by another writer never fails on a reader.
     DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     switch (openFlags & 0x70) {
-    case shareExclusive: share = 0; break;
-    case shareDenyWrite: share = FILE_SHARE_READ; break;
-    case shareDenyRead: share = FILE_SHARE_WRITE; break;
-    default: break;
+    case shareExclusive:
+        share = 0;
+        break;
+    case shareDenyWrite:
+        share = FILE_SHARE_READ;
+        break;
+    case shareDenyRead:
+        share = FILE_SHARE_WRITE;
+        break;
+    default:
+        break;
     }
     DWORD creation = OPEN_EXISTING;
     if (openFlags & modeCreate)
@@ -117,8 +142,9 @@ void CFile::Flush()
 std::uint64_t CFile::GetLength() const
 {
     LARGE_INTEGER size;
-    return (m_hFile != INVALID_HANDLE_VALUE && GetFileSizeEx(m_hFile, &size)) ? static_cast<std::uint64_t>(size.QuadPart)
-                                                                              : 0;
+    return (m_hFile != INVALID_HANDLE_VALUE && GetFileSizeEx(m_hFile, &size))
+               ? static_cast<std::uint64_t>(size.QuadPart)
+               : 0;
 }
 
 CString CFile::GetFileName() const
@@ -127,7 +153,10 @@ CString CFile::GetFileName() const
     return m_strFileName.Mid(cut + 1);
 }
 
-CString CFile::GetFilePath() const { return m_strFileName; }
+CString CFile::GetFilePath() const
+{
+    return m_strFileName;
+}
 
 void CFile::Close()
 {

@@ -113,8 +113,9 @@ bool Identity(const std::wstring& apiPath, BY_HANDLE_FILE_INFORMATION& info)
 
 bool ReadAll(const std::wstring& apiPath, std::string& bytes)
 {
-    const HANDLE file = CreateFileW(apiPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(apiPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bytes.clear();
@@ -156,8 +157,8 @@ bool WriteFileAtomic(LPCWSTR path, const void* bytes, std::size_t size)
         return false;
     // The new file keeps the attributes the old one had (ACLs aside: the new
     // file has those its folder gives).
-    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    constexpr DWORD kKept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & kKept))
         SetFileAttributesW(temp.Path().c_str(), existing & kKept);
     // One rename that replaces the target: a crash leaves the old file or the
@@ -269,8 +270,9 @@ bool IsWriteProtected(LPCWSTR path)
         return false;
     if (attributes & FILE_ATTRIBUTE_READONLY)
         return true;
-    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return ::GetLastError() == ERROR_ACCESS_DENIED;
     CloseHandle(handle);

@@ -7,13 +7,13 @@
 #include "Paths.h"
 
 #include <algorithm>
-#include <mutex>
-#include <unordered_map>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <io.h>
+#include <mutex>
 #include <shellapi.h>
+#include <unordered_map>
 #include <vector>
 
 namespace zv::os {
@@ -57,9 +57,15 @@ void ForgetResolvedPaths()
     g_resolved.clear();
 }
 
-std::string NativePath(LPCWSTR path) { return text::EncodeUtf8(ResolveKept(path)); }
+std::string NativePath(LPCWSTR path)
+{
+    return text::EncodeUtf8(ResolveKept(path));
+}
 
-CString ResolvePath(LPCWSTR path) { return CString(ResolveKept(path)); }
+CString ResolvePath(LPCWSTR path)
+{
+    return CString(ResolveKept(path));
+}
 
 bool FileExists(LPCWSTR path)
 {
@@ -187,7 +193,10 @@ CString ExecutablePath()
     }
 }
 
-CString FullPath(LPCWSTR path) { return CString(Absolute(path ? path : L"")); }
+CString FullPath(LPCWSTR path)
+{
+    return CString(Absolute(path ? path : L""));
+}
 
 std::vector<std::string> ProgramArguments(int, char**)
 {
@@ -220,10 +229,19 @@ void WriteStandard(int stream, const std::string& utf8)
     std::fwrite(utf8.data(), 1, utf8.size(), file);
 }
 
-void Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
+void Sleep(unsigned milliseconds)
+{
+    ::Sleep(milliseconds);
+}
 
-unsigned long GetLastError() { return ::GetLastError(); }
-void SetLastError(unsigned long error) { ::SetLastError(error); }
+unsigned long GetLastError()
+{
+    return ::GetLastError();
+}
+void SetLastError(unsigned long error)
+{
+    ::SetLastError(error);
+}
 
 ModuleHandle LoadModule(LPCWSTR nameOrPath)
 {
@@ -237,8 +255,8 @@ ModuleHandle LoadModule(LPCWSTR nameOrPath)
     HMODULE module;
     if (hasFolder) {
         const std::wstring file = ApiPath(nameOrPath);
-        module = LoadLibraryExW(file.c_str(), nullptr,
-                                LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+        module =
+            LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
     } else {
         module = LoadLibraryExW(nameOrPath, nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
     }
@@ -258,14 +276,17 @@ void UnloadModule(ModuleHandle module)
         FreeLibrary(static_cast<HMODULE>(module));
 }
 
-CString ModuleFileName(LPCWSTR baseName) { return CString(baseName) + L".dll"; }
+CString ModuleFileName(LPCWSTR baseName)
+{
+    return CString(baseName) + L".dll";
+}
 
 CString FolderOfModuleContaining(const void* address)
 {
     HMODULE module = nullptr;
-    if (!address || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                        static_cast<LPCWSTR>(address), &module))
+    if (!address ||
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(address), &module))
         return CString();
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {

@@ -119,7 +119,10 @@ std::wstring FolderOf(const std::wstring& path)
     return path.substr(0, cut + 1 <= root ? root : cut);
 }
 
-DWORD Attributes(const std::wstring& apiPath) { return GetFileAttributesW(apiPath.c_str()); }
+DWORD Attributes(const std::wstring& apiPath)
+{
+    return GetFileAttributesW(apiPath.c_str());
+}
 
 std::int64_t UnixSeconds(const FILETIME& time)
 {

@@ -9,11 +9,14 @@
 namespace zv::os {
 // Drops the spellings NativePath and ResolvePath keep (after a rename).
 void ForgetResolvedPaths();
-}
+} // namespace zv::os
 
 namespace zv::os::win32 {
 
-inline bool IsSeparator(wchar_t ch) { return ch == L'\\' || ch == L'/'; }
+inline bool IsSeparator(wchar_t ch)
+{
+    return ch == L'\\' || ch == L'/';
+}
 
 // The length of the part of a native path that names its root and is kept
 // as given: "\\?\C:\", "\\?\UNC\server\share\", "\\server\share\", "C:\", "C:"

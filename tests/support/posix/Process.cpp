@@ -32,7 +32,10 @@ Process Exec(std::vector<std::string> args, const std::vector<std::pair<std::str
 
 } // namespace
 
-std::string ExecutablePath() { return fs::read_symlink("/proc/self/exe").string(); }
+std::string ExecutablePath()
+{
+    return fs::read_symlink("/proc/self/exe").string();
+}
 
 Process StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper)
 {
@@ -81,8 +84,14 @@ void Kill(Process child)
     WaitFor(child);
 }
 
-void SetEnv(const std::string& name, const std::string& value) { setenv(name.c_str(), value.c_str(), 1); }
-void UnsetEnv(const std::string& name) { unsetenv(name.c_str()); }
+void SetEnv(const std::string& name, const std::string& value)
+{
+    setenv(name.c_str(), value.c_str(), 1);
+}
+void UnsetEnv(const std::string& name)
+{
+    unsetenv(name.c_str());
+}
 
 void SleepMs(int milliseconds)
 {

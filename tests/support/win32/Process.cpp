@@ -12,7 +12,10 @@ namespace fs = std::filesystem;
 namespace zvtest {
 namespace {
 
-std::wstring Widen(const std::string& text) { return fs::u8path(text).wstring(); }
+std::wstring Widen(const std::string& text)
+{
+    return fs::u8path(text).wstring();
+}
 
 // A command-line word as the C runtime splits it again.
 std::wstring Quoted(const std::wstring& word)
@@ -52,8 +55,8 @@ Process Create(const std::wstring& exe, const std::wstring& arguments,
         saved.emplace_back(wideName, n ? std::wstring(old, n) : std::wstring());
         SetEnvironmentVariableW(wideName.c_str(), Widen(value).c_str());
     }
-    const BOOL created = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                        &startup, &info);
+    const BOOL created =
+        CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
     for (const auto& [name, value] : saved)
         SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
     if (!created)
@@ -123,9 +126,18 @@ void Kill(Process child)
     CloseHandle(process);
 }
 
-void SetEnv(const std::string& name, const std::string& value) { _putenv_s(name.c_str(), value.c_str()); }
-void UnsetEnv(const std::string& name) { _putenv_s(name.c_str(), ""); }
+void SetEnv(const std::string& name, const std::string& value)
+{
+    _putenv_s(name.c_str(), value.c_str());
+}
+void UnsetEnv(const std::string& name)
+{
+    _putenv_s(name.c_str(), "");
+}
 
-void SleepMs(int milliseconds) { ::Sleep(static_cast<DWORD>(milliseconds)); }
+void SleepMs(int milliseconds)
+{
+    ::Sleep(static_cast<DWORD>(milliseconds));
+}
 
 } // namespace zvtest
