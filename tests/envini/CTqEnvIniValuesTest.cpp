@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <ostream>
 #include <thread>
 #include <typeinfo>
 
@@ -36,6 +37,12 @@ struct OwnChange {
     const char* name;
     void (*change)(CTqEnvIni& doc, const std::string& path);
 };
+
+// Shown by name, so that the tests' names stay the same from build to build.
+void PrintTo(const OwnChange& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 // The file lies in memory where the system offers a folder there: a write's
 // sync to a disk can outlast the window and so hide a missed write.

@@ -21,7 +21,10 @@ static_assert(std::is_same_v<decltype(POINT::x), LONG>);
 
 namespace {
 
-std::wstring WidePath(const std::string& path) { return std::wstring(path.begin(), path.end()); }
+std::wstring WidePath(const std::string& path)
+{
+    return std::wstring(path.begin(), path.end());
+}
 
 TEST(WindowsHeadersFirst, PlatformTypesAndTheEngineBesideKernel32)
 {

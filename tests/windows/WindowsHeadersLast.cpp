@@ -14,7 +14,10 @@
 
 namespace {
 
-std::wstring WidePath(const std::string& path) { return std::wstring(path.begin(), path.end()); }
+std::wstring WidePath(const std::string& path)
+{
+    return std::wstring(path.begin(), path.end());
+}
 
 TEST(WindowsHeadersLast, OurFunctionsKeepTheirNames)
 {
