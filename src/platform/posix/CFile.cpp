@@ -55,20 +55,6 @@ int CauseOf(int error)
 
 } // namespace
 
-CFileException::CFileException(int cause, long osError, const wchar_t* fileName)
-    : m_cause(cause), m_lOsError(osError), m_strFileName(fileName)
-{
-}
-
-CFileException::~CFileException() = default;
-
-CFile::CFile() : m_hFile(INVALID_HANDLE_VALUE) {}
-
-CFile::~CFile()
-{
-    Abort();
-}
-
 BOOL CFile::Open(LPCWSTR fileName, UINT openFlags, CFileException* error)
 {
     Abort();

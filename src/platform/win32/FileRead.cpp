@@ -175,14 +175,4 @@ bool HeldFile::ReadAll(std::string& bytes) const
     return true;
 }
 
-ReadResult ReadRegularFile(LPCWSTR path, std::string& bytes)
-{
-    bytes.clear();
-    HeldFile file;
-    const ReadResult opened = file.Open(path);
-    if (opened != ReadResult::Read)
-        return opened;
-    return file.ReadAll(bytes) ? ReadResult::Read : ReadResult::Unreadable;
-}
-
 } // namespace zv::os
