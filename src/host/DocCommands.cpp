@@ -91,6 +91,16 @@ CString KeptName(const CString& path)
     return name;
 }
 
+// Opens the existing document a reading command names; 0, or the status to
+// exit with.
+int OpenNamed(Context& ctx, const DocRequest& req, CTqEnvIni*& ini, CTqEnvJson*& json)
+{
+    DocKind kind = DocKind::Ini;
+    if (!FindKind(ctx, req, kind))
+        return NoSuchDocument(req);
+    return OpenExisting(ctx, req, kind, ini, json);
+}
+
 } // namespace
 
 int RunDump(Context& ctx, const Words& words)
@@ -99,12 +109,9 @@ int RunDump(Context& ctx, const Words& words)
     std::string unused;
     if (const int status = Read(words, kDumpHelp, 1, true, req, unused); status >= 0)
         return status;
-    DocKind kind = DocKind::Ini;
-    if (!FindKind(ctx, req, kind))
-        return NoSuchDocument(req);
     CTqEnvIni* ini = nullptr;
     CTqEnvJson* json = nullptr;
-    if (const int status = OpenExisting(ctx, req, kind, ini, json))
+    if (const int status = OpenNamed(ctx, req, ini, json))
         return status;
     if (ini) {
         const IniModel model = ReadIniModel(ini->GetPath());
@@ -125,18 +132,15 @@ int RunExport(Context& ctx, const Words& words)
     std::string file;
     if (const int status = Read(words, kExportHelp, 2, true, req, file); status >= 0)
         return status;
-    DocKind kind = DocKind::Ini;
-    if (!FindKind(ctx, req, kind))
-        return NoSuchDocument(req);
     CTqEnvIni* ini = nullptr;
     CTqEnvJson* json = nullptr;
-    if (const int status = OpenExisting(ctx, req, kind, ini, json))
+    if (const int status = OpenNamed(ctx, req, ini, json))
         return status;
     const CString path = ini ? ini->GetPath() : json->GetPath();
     std::string bytes;
     if (!ReadBytes(path, bytes))
         return Fail("cannot read " + ctx.Show(path));
-    const std::string text = ExportText(DecodeDocument(bytes, kind));
+    const std::string text = ExportText(DecodeDocument(bytes, ini ? DocKind::Ini : DocKind::Json));
     if (file == "-") {
         zv::os::WriteStandard(1, text);
         return kOk;
