@@ -92,6 +92,110 @@ TEST_P(ProfileReads, ReadsTheValue)
 INSTANTIATE_TEST_SUITE_P(Cases, ProfileReads, ::testing::ValuesIn(kReads),
                          [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
 
+// A list or value read into a buffer of a given size: the count returned,
+// the first characters of the buffer, and nothing written past its end. A
+// list that would fill the buffer exactly counts as cut; a list cut where an
+// item ends gets one closing null (section names two); a cut list returns
+// size - 2.
+struct BufferCase {
+    const char* name; // what the row guards
+    const wchar_t* file;
+    enum Kind { kNames, kKeys, kLines, kValue } kind;
+    const wchar_t* section;
+    DWORD size;
+    DWORD returned;
+    std::wstring start; // the buffer's first characters ('#' where untouched)
+    const wchar_t* key = nullptr;
+    const wchar_t* def = L"";
+};
+
+void PrintTo(const BufferCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const wchar_t kThree[] = L"[First]\r\nalpha=1\r\nbeta=2\r\n[Second]\r\n[Third]\r\n";
+const wchar_t kShort[] = L"[S]\r\nab=1\r\nc=2\r\n[T]\r\n";
+const wchar_t kEmptyFirst[] = L"pre=1\r\n[]\r\nk=v\r\n[S]\r\ns=1\r\n[T]\r\n";
+const wchar_t kValue[] = L"[S]\r\nk=abcdef\r\n";
+using B = BufferCase;
+
+const BufferCase kBuffers[] = {
+    {"KeyListSkipsCommentsAndDuplicates", kNotKeys.c_str(), B::kKeys, L"S", 256, 2, {L"k\0\0", 3}},
+    {"LineListKeepsLinesWithoutEquals", kNotKeys.c_str(), B::kLines, L"S", 256, 17, {L"just text\0k=real\0\0", 18}},
+    {"EmptyNameLinesAreThoseOfEmptyHeader", kEmptyFirst, B::kLines, L"", 64, 4, {L"k=v\0\0", 5}},
+    {"EmptyNameKeysAreThoseOfEmptyHeader", kEmptyFirst, B::kKeys, L"", 64, 2, {L"k\0\0", 3}},
+    {"EmptyNameNotAmongSectionNames", kEmptyFirst, B::kNames, nullptr, 64, 4, {L"S\0T\0\0", 5}},
+    {"SectionNames", kThree, B::kNames, nullptr, 64, 19, {L"First\0Second\0Third\0\0", 20}},
+    {"NullSectionListsSectionNames", kThree, B::kKeys, nullptr, 64, 19, {L"First\0Second\0Third\0\0", 20}},
+    {"NamesCutInsideAnItem", kThree, B::kNames, nullptr, 9, 7, {L"First\0S\0\0", 9}},
+    {"KeysOfASection", kThree, B::kKeys, L"First", 64, 11, {L"alpha\0beta\0\0", 12}},
+    {"LinesCut", kThree, B::kLines, L"First", 8, 6, {}},
+    {"SectionWithoutLines", kThree, B::kLines, L"Second", 64, 0, {L"\0\0", 2}},
+    {"NoBufferNoNames", kThree, B::kNames, nullptr, 0, 0, {}},
+    {"KeysFillingTheBufferAreCut", kShort, B::kKeys, L"S", 6, 4, {L"ab\0c\0\0", 6}},
+    {"KeysWithRoomToSpare", kShort, B::kKeys, L"S", 7, 5, {}},
+    {"NamesFillingTheBufferAreCut", kShort, B::kNames, nullptr, 5, 3, {}},
+    {"NamesWithRoomToSpare", kShort, B::kNames, nullptr, 6, 4, {}},
+    {"LinesFillingTheBufferAreCut", kShort, B::kLines, L"S", 10, 8, {}},
+    {"LinesWithRoomToSpare", kShort, B::kLines, L"S", 11, 9, {}},
+    {"KeysCutAtAnItemEndGetOneNull", kShort, B::kKeys, L"S", 5, 3, {L"ab\0\0#", 5}},
+    {"NamesCutAtAnItemEndGetTwoNulls", kShort, B::kNames, nullptr, 4, 2, {L"S\0\0\0#", 5}},
+    {"ValueCut", kValue, B::kValue, L"S", 4, 3, {L"abc\0", 4}, L"k"},
+    {"ValueWithRoomToSpare", kValue, B::kValue, L"S", 7, 6, {L"abcdef\0", 7}, L"k"},
+    {"ValueIntoNoBuffer", kValue, B::kValue, L"S", 0, 0, {}, L"k"},
+    {"DefaultCut", kValue, B::kValue, L"S", 5, 4, {L"defa\0", 5}, L"x", L"defaultvalue"},
+};
+
+DWORD ReadInto(const BufferCase& c, const std::wstring& file, wchar_t* buffer, DWORD size)
+{
+    switch (c.kind) {
+    case BufferCase::kNames:
+        return zv::ProfileGetSectionNames(buffer, size, file.c_str());
+    case BufferCase::kKeys:
+        return zv::ProfileGetString(c.section, nullptr, L"", buffer, size, file.c_str());
+    case BufferCase::kLines:
+        return zv::ProfileGetSection(c.section, buffer, size, file.c_str());
+    default:
+        return zv::ProfileGetString(c.section, c.key, c.def, buffer, size, file.c_str());
+    }
+}
+
+class ProfileBuffers : public ::testing::TestWithParam<BufferCase> {
+protected:
+    void SetUp() override { zv::ClearProfileCache(); }
+    zvtest::TempDir dir;
+    std::string path = dir / "a.ini";
+};
+
+TEST_P(ProfileBuffers, FillsTheBuffer)
+{
+    const BufferCase& c = GetParam();
+    zvtest::WriteFile(path, zvtest::Utf16(c.file));
+    wchar_t buffer[300];
+    wmemset(buffer, L'#', 300);
+    EXPECT_EQ(ReadInto(c, W(path), buffer, c.size), c.returned);
+    EXPECT_EQ(std::wstring(buffer, c.start.size()), c.start);
+    EXPECT_EQ(buffer[c.size], L'#') << "nothing past the buffer";
+}
+
+// Whatever the size, nothing lands past the buffer; no buffer reads nothing.
+TEST_P(ProfileBuffers, NeverWritesPastTheBuffer)
+{
+    const BufferCase& c = GetParam();
+    zvtest::WriteFile(path, zvtest::Utf16(c.file));
+    wchar_t buffer[16];
+    for (DWORD size = 0; size < 12; ++size) {
+        wmemset(buffer, L'#', 16);
+        ReadInto(c, W(path), buffer, size);
+        EXPECT_EQ(buffer[size], L'#') << "size " << size;
+    }
+    EXPECT_EQ(ReadInto(c, W(path), nullptr, 5), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileBuffers, ::testing::ValuesIn(kBuffers),
+                         [](const ::testing::TestParamInfo<BufferCase>& info) { return std::string(info.param.name); });
+
 class ProfileRead : public ::testing::Test {
 protected:
     void SetUp() override { zv::ClearProfileCache(); }
@@ -103,99 +207,6 @@ protected:
     zvtest::TempDir dir;
     std::string path = dir / "a.ini";
 };
-
-// Key lists skip comments and duplicates; line lists keep lines without '=';
-// the empty name is listed by its header but not among the section names,
-// where it would end the list.
-TEST_F(ProfileRead, ListsAndTheirTruncation)
-{
-    wchar_t buffer[256];
-    Write(kNotKeys);
-    zv::ProfileGetString(L"S", nullptr, L"", buffer, 256, W(path).c_str());
-    EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"k"}));
-    zv::ProfileGetSection(L"S", buffer, 256, W(path).c_str());
-    EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"just text", L"k=real"}));
-
-    Write(L"pre=1\r\n[]\r\nk=v\r\n[S]\r\ns=1\r\n[T]\r\n");
-    zv::ProfileGetSection(L"", buffer, 64, W(path).c_str());
-    EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"k=v"}));
-    zv::ProfileGetString(L"", nullptr, L"", buffer, 64, W(path).c_str());
-    EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"k"}));
-    zv::ProfileGetSectionNames(buffer, 64, W(path).c_str());
-    EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"S", L"T"}));
-
-    Write(L"[First]\r\nalpha=1\r\nbeta=2\r\n[Second]\r\n[Third]\r\n");
-    const std::wstring file = W(path);
-    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 64, file.c_str()), 19u);
-    EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"First", L"Second", L"Third"}));
-    EXPECT_EQ(zv::ProfileGetString(nullptr, nullptr, L"", buffer, 64, file.c_str()), 19u);
-
-    // Too small: size - 2, what fits, ended by two nulls.
-    wmemset(buffer, L'#', 64);
-    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 9, file.c_str()), 7u);
-    EXPECT_EQ(std::wstring(buffer, 9), std::wstring(L"First\0S\0\0", 9));
-    EXPECT_EQ(buffer[9], L'#') << "nothing past the buffer";
-
-    EXPECT_EQ(zv::ProfileGetString(L"First", nullptr, L"", buffer, 64, file.c_str()), 11u);
-    EXPECT_EQ(Items(buffer), (std::vector<std::wstring>{L"alpha", L"beta"}));
-    EXPECT_EQ(zv::ProfileGetSection(L"First", buffer, 8, file.c_str()), 6u);
-    EXPECT_EQ(zv::ProfileGetSection(L"Second", buffer, 64, file.c_str()), 0u);
-    EXPECT_EQ(buffer[0], 0);
-    EXPECT_EQ(buffer[1], 0);
-    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 0, file.c_str()), 0u);
-}
-
-// A list that would fill the buffer exactly counts as cut; a list cut where
-// an item ends gets one closing null (section names two); nothing is ever
-// written past the buffer, whatever its size.
-TEST_F(ProfileRead, ListBoundaries)
-{
-    Write(L"[S]\r\nab=1\r\nc=2\r\n[T]\r\n");
-    const std::wstring file = W(path);
-    wchar_t buffer[16];
-    wmemset(buffer, L'#', 16);
-    EXPECT_EQ(zv::ProfileGetString(L"S", nullptr, L"", buffer, 6, file.c_str()), 4u);
-    EXPECT_EQ(std::wstring(buffer, 6), std::wstring(L"ab\0c\0\0", 6));
-    EXPECT_EQ(zv::ProfileGetString(L"S", nullptr, L"", buffer, 7, file.c_str()), 5u);
-    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 5, file.c_str()), 3u);
-    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 6, file.c_str()), 4u);
-    EXPECT_EQ(zv::ProfileGetSection(L"S", buffer, 10, file.c_str()), 8u);
-    EXPECT_EQ(zv::ProfileGetSection(L"S", buffer, 11, file.c_str()), 9u);
-
-    wmemset(buffer, L'#', 16);
-    EXPECT_EQ(zv::ProfileGetString(L"S", nullptr, L"", buffer, 5, file.c_str()), 3u);
-    EXPECT_EQ(std::wstring(buffer, 5), std::wstring(L"ab\0\0#", 5));
-    wmemset(buffer, L'#', 16);
-    EXPECT_EQ(zv::ProfileGetSectionNames(buffer, 4, file.c_str()), 2u);
-    EXPECT_EQ(std::wstring(buffer, 5), std::wstring(L"S\0\0\0#", 5));
-
-    for (DWORD size = 0; size < 12; ++size) {
-        wmemset(buffer, L'#', 16);
-        zv::ProfileGetSectionNames(buffer, size, file.c_str());
-        EXPECT_EQ(buffer[size], L'#') << "names, size " << size;
-        wmemset(buffer, L'#', 16);
-        zv::ProfileGetString(L"S", nullptr, L"", buffer, size, file.c_str());
-        EXPECT_EQ(buffer[size], L'#') << "keys, size " << size;
-        wmemset(buffer, L'#', 16);
-        zv::ProfileGetSection(L"S", buffer, size, file.c_str());
-        EXPECT_EQ(buffer[size], L'#') << "lines, size " << size;
-    }
-}
-
-TEST_F(ProfileRead, ValueTruncation)
-{
-    Write(L"[S]\r\nk=abcdef\r\n");
-    wchar_t buffer[8];
-    wmemset(buffer, L'#', 8);
-    EXPECT_EQ(zv::ProfileGetString(L"S", L"k", L"", buffer, 4, W(path).c_str()), 3u);
-    EXPECT_EQ(std::wstring(buffer), L"abc");
-    EXPECT_EQ(buffer[4], L'#');
-    EXPECT_EQ(zv::ProfileGetString(L"S", L"k", L"", buffer, 7, W(path).c_str()), 6u);
-    EXPECT_EQ(zv::ProfileGetString(L"S", L"k", L"", buffer, 0, W(path).c_str()), 0u);
-    EXPECT_EQ(zv::ProfileGetString(L"S", L"x", L"defaultvalue", buffer, 5, W(path).c_str()), 4u);
-    EXPECT_EQ(std::wstring(buffer), L"defa");
-    EXPECT_EQ(zv::ProfileGetString(L"S", L"k", L"", nullptr, 5, W(path).c_str()), 0u);
-}
 
 TEST_F(ProfileRead, FileChangedByAnotherProgramIsSeen)
 {
