@@ -32,8 +32,7 @@ Step Put(const wchar_t* section, const wchar_t* key, const wchar_t* value)
     return {Step::kString, section, key, value, {}};
 }
 // The lines as written in the literal, with its closing null: "a=1\0" is one line.
-template <std::size_t N>
-Step Lines(const wchar_t* section, const wchar_t (&lines)[N])
+template <std::size_t N> Step Lines(const wchar_t* section, const wchar_t (&lines)[N])
 {
     return {Step::kSection, section, nullptr, nullptr, std::wstring(lines, N)};
 }
@@ -72,10 +71,7 @@ const WriteCase kWrites[] = {
      {Put(L"S", L"name", L"Jörg \U0001F600"), Read(L"S", L"name", L"Jörg \U0001F600")},
      U(L"[S]\r\nname=Jörg \U0001F600\r\n")},
     {"Utf8LineFeedsKept", "[S]\nk=1\n", {Put(L"S", L"n", L"é")}, "[S]\nk=1\nn=\xC3\xA9\n"},
-    {"Utf8MarkKept",
-     "\xEF\xBB\xBF[S]\r\nk=1\r\n",
-     {Put(L"S", L"n", L"é")},
-     "\xEF\xBB\xBF[S]\r\nk=1\r\nn=\xC3\xA9\r\n"},
+    {"Utf8MarkKept", "\xEF\xBB\xBF[S]\r\nk=1\r\n", {Put(L"S", L"n", L"é")}, "\xEF\xBB\xBF[S]\r\nk=1\r\nn=\xC3\xA9\r\n"},
     {"CodePageAndCarriageReturnsKept", "[S]\rk=\xF6\r", {Put(L"S", L"n", L"é")}, "[S]\rk=\xF6\rn=\xE9\r"},
     {"MissingLastLineEndAdded", "[S]\r\nk=1", {Put(L"S", L"n", L"é")}, "[S]\r\nk=1\r\nn=\xC3\xA9\r\n"},
     {"UnknownBytesKeptUnmappableWrittenAsQuestionMark",
@@ -109,8 +105,7 @@ const WriteCase kWrites[] = {
      {Read(L"A", L"k", L"1"), Read(L"A", L"only", L"<default>"), Put(L"A", L"new", L"n"), Read(L"B", L"k", L"2"),
       Read(L"a", L"NEW", L"n"), Put(L"A", nullptr, nullptr), Read(L"A", L"k", L"3"), Read(L"A", L"only", L"dup"),
       Put(L"", L"top2", L"t"), Put(L"B", L"k", nullptr), Read(L"B", L"k", L"<default>"), Read(L"", L"top2", L"t"),
-      Read(L"", L"top", L"<default>"), Lines(L"B", L"x=1\0y=2\0"), Read(L"a", L"k", L"3"),
-      Read(L"b", L"y", L"2")},
+      Read(L"", L"top", L"<default>"), Lines(L"B", L"x=1\0y=2\0"), Read(L"a", L"k", L"3"), Read(L"b", L"y", L"2")},
      U(L"top=0\r\n[B]\r\nx=1\r\ny=2\r\n[a]\r\nk=3\r\nonly=dup\r\n[]\r\ntop2=t\r\n")},
     {"DuplicateSectionTakesOverWhenTheFirstGoes",
      U(L"[A]\r\nk=1\r\n[B]\r\nb=0\r\n[ a ]\r\nk=2\r\n"),
@@ -148,8 +143,7 @@ const WriteCase kWrites[] = {
     // one after the other come out latest first.
     {"NewCommentsGoAfterTheLastKey",
      U(L""),
-     {Put(L"S", L"z", L""), Put(L"S", L";y", L""), Put(L"S", L"a", L""), Put(L"S", L";b", L""),
-      Put(L"S", L";c", L"")},
+     {Put(L"S", L"z", L""), Put(L"S", L";y", L""), Put(L"S", L"a", L""), Put(L"S", L";b", L""), Put(L"S", L";c", L"")},
      U(L"[S]\r\nz=\r\na=\r\n;c=\r\n;b=\r\n;y=\r\n")},
     {"DeletedSectionsKeepTheirComments",
      U(L";c0\r\n[S]\r\n;c1\r\nk=1\r\n[T]\r\n;c2\r\n"),
@@ -158,8 +152,8 @@ const WriteCase kWrites[] = {
     {"EmptyNameWritesAnEmptyHeader", U(L""), {Put(L"", L"key", L"v")}, U(L"[]\r\nkey=v\r\n")},
     {"EmptyNameLeavesLinesBeforeFirstSection",
      U(L"pre=1\r\n[]\r\nk=v\r\n[S]\r\ns=1\r\n"),
-     {Put(L"", nullptr, nullptr), Put(L"", L"pre", nullptr), Put(L"", nullptr, nullptr),
-      Lines(L"", L"c=2\0"), Read(L"", L"c", L"2")},
+     {Put(L"", nullptr, nullptr), Put(L"", L"pre", nullptr), Put(L"", nullptr, nullptr), Lines(L"", L"c=2\0"),
+      Read(L"", L"c", L"2")},
      U(L"pre=1\r\n[S]\r\ns=1\r\n[]\r\nc=2\r\n")},
 };
 
