@@ -17,6 +17,17 @@ CFile::~CFile()
     Abort();
 }
 
+CString CFile::GetFileName() const
+{
+    const int cut = m_strFileName.ReverseFind(zv::os::kSeparator);
+    return m_strFileName.Mid(cut + 1);
+}
+
+CString CFile::GetFilePath() const
+{
+    return m_strFileName;
+}
+
 namespace zv::os {
 
 ReadResult ReadRegularFile(LPCWSTR path, std::string& bytes)

@@ -133,17 +133,6 @@ std::uint64_t CFile::GetLength() const
                : 0;
 }
 
-CString CFile::GetFileName() const
-{
-    const int cut = m_strFileName.ReverseFind(zv::os::kSeparator);
-    return m_strFileName.Mid(cut + 1);
-}
-
-CString CFile::GetFilePath() const
-{
-    return m_strFileName;
-}
-
 void CFile::Close()
 {
     if (m_hFile == INVALID_HANDLE_VALUE)
