@@ -175,10 +175,11 @@ void ReadRecord::Saved(const std::vector<std::pair<CString, CString>>& writtenAs
 {
     for (const auto& [section, key] : writtenAsRead)
         Forget(section, key);
-    for (auto& [section, record] : m_sections) {
-        if (!record.fileTexts.empty())
-            record.own.ForEach([&record](const CString& key) { record.fileTexts.erase(key); });
-        record.own.Clear();
+    for (auto& entry : m_sections) {
+        auto& texts = entry.second.fileTexts;
+        if (!texts.empty())
+            entry.second.own.ForEach([&texts](const CString& key) { texts.erase(key); });
+        entry.second.own.Clear();
     }
 }
 
