@@ -26,15 +26,18 @@ zv_ensure_packages() {
 }
 
 # rapidjson-dev: the JSON fuzz target, replayed among the tests, reads every
-# text with RapidJSON as well, as the reference for what it holds. help2man
+# text with RapidJSON as well, as the reference for what it holds.
+# nlohmann-json3-dev (header only) reads zvenv's JSON output in the host's
+# tests, in the Linux and the Windows build alike. help2man
 # makes zvenv's manual page, doxygen the API reference (a test checks it is
 # complete), clang-format the format check, strace the full-disk tests.
 ZV_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libjsoncpp-dev libgcrypt20-dev zlib1g-dev
-    rapidjson-dev help2man doxygen clang-format strace)
+    rapidjson-dev nlohmann-json3-dev help2man doxygen clang-format strace)
 
 # The readers the benchmarks compare the library with (bench/, the bench
-# preset and scripts/perf.sh); jsoncpp and RapidJSON, above, are two more.
-ZV_BENCH_PACKAGES=(nlohmann-json3-dev libsimpleini-dev)
+# preset and scripts/perf.sh); jsoncpp, RapidJSON and nlohmann-json, above,
+# are three more.
+ZV_BENCH_PACKAGES=(libsimpleini-dev)
 
 # clang with libFuzzer and the sanitizer runtimes, and the symbolizer for
 # readable reports: the fuzz targets need them (scripts/fuzz.sh).

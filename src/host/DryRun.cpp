@@ -152,7 +152,7 @@ void DryRun::Report(const Context& ctx) const
             // A new folder once, not each folder below it.
             const std::string parent = ParentOf(entry.first);
             if (old == before.end() && (parent.empty() || before.count(parent))) {
-                Print("would create the folder " + Narrow(real) + "/");
+                Print("would create the folder " + Narrow(real + CString(zv::os::kSeparator)));
                 any = true;
             }
             continue;
@@ -181,7 +181,8 @@ void DryRun::Report(const Context& ctx) const
         const std::string parent = ParentOf(entry.first);
         if (!parent.empty() && !after.count(parent))
             continue;
-        Print("would delete " + Narrow(Native(m_root, entry.first)) + (entry.second ? "/" : ""));
+        const CString path = Native(m_root, entry.first);
+        Print("would delete " + Narrow(entry.second ? path + CString(zv::os::kSeparator) : path));
         any = true;
     }
     if (!any)

@@ -2,12 +2,12 @@
 // that did not reach the disk, run as a process on application roots.
 #include "HostRun.h"
 
-#include <json/json.h>
+#include <nlohmann/json.hpp>
 
 #include <ctime>
 #include <filesystem>
-#include <memory>
 #include <regex>
+#include <set>
 
 namespace fs = std::filesystem;
 using zvtest::Contains;
@@ -20,6 +20,32 @@ namespace {
 using HostDoc = zvtest::HostTest;
 
 const char kText[] = "Größe été \xF0\x9F\x98\x80";
+
+// What a strict reader finds wrong with a JSON text (a scalar alone is one),
+// empty when nothing: bytes that are not UTF-8, comments, anything after the
+// value, and a member named twice in one object.
+std::string JsonFault(const std::string& text)
+{
+    using Event = nlohmann::json::parse_event_t;
+    std::vector<std::set<std::string>> objects;
+    std::string fault;
+    const auto seen = [&](int, Event event, nlohmann::json& parsed) {
+        if (event == Event::object_start)
+            objects.emplace_back();
+        else if (event == Event::object_end)
+            objects.pop_back();
+        else if (event == Event::key && !objects.back().insert(parsed.get<std::string>()).second)
+            fault = "the member " + parsed.dump() + " is named twice";
+        return true;
+    };
+    try {
+        if (nlohmann::json::parse(text, seen).is_discarded())
+            return "no value";
+    } catch (const nlohmann::json::parse_error& e) {
+        return e.what();
+    }
+    return fault;
+}
 
 } // namespace
 
@@ -58,15 +84,7 @@ TEST_F(HostDoc, JsonOutputIsValidUtf8Json)
         args.insert(args.end(), command.begin(), command.end());
         const HostResult r = Run(args);
         ASSERT_EQ(r.status, 0) << command[0] << r.err;
-        Json::CharReaderBuilder builder;
-        Json::CharReaderBuilder::strictMode(&builder.settings_);
-        builder.settings_["strictRoot"] = false; // a value alone is JSON text too
-        const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-        Json::Value value;
-        std::string error;
-        EXPECT_TRUE(reader->parse(r.out.data(), r.out.data() + r.out.size(), &value, &error))
-            << command[0] << ": " << error << "\n"
-            << r.out;
+        EXPECT_EQ(JsonFault(r.out), "") << command[0] << "\n" << r.out;
     }
     EXPECT_TRUE(Contains(Run({"--format", "json", "dump", "layout"}).out, std::string("\"title\": \"") + kText));
 }
@@ -96,7 +114,7 @@ TEST_F(HostDoc, ExportAndImportRoundTrip)
     ASSERT_EQ(Run({"ini", "set", "trade", "Main", "Title", kText}).status, 0);
     ASSERT_EQ(Run({"json", "set", "layout", "fonts", "face", kText}).status, 0);
     for (const char* doc : {"trade", "layout"}) {
-        const std::string file = root.path() + "/" + doc + ".txt";
+        const std::string file = root / (std::string(doc) + ".txt");
         HostResult r = Run({"export", doc, file});
         ASSERT_EQ(r.status, 0) << r.err;
         const std::string text = ReadFile(file);
@@ -185,35 +203,38 @@ TEST_F(HostDoc, ResetRestoresTheDefaultAndKeepsTheOldFile)
 // A dry run leaves every byte of the root as it was and says what it would write.
 TEST_F(HostDoc, DryRunWritesNothingAndShowsWhatWouldBeWritten)
 {
-    zvtest::WriteFile(root.path() + "/in.ini", "[Main]\nTitle=Imported\n");
-    const std::string user = root.user();
+    const std::string in = root / "in.ini";
+    const std::string out = root / "out.ini";
+    zvtest::WriteFile(in, "[Main]\nTitle=Imported\n");
+    const auto user = [this](const std::string& name) { return User(name); };
     const struct {
         std::vector<std::string> args;
         std::string out;
     } table[] = {
         {{"user", "set", "dave"},
-         "user-id    dave\nuser-dir   " + user + "dave/\nsetting    " + user + "dave/envsetting.ini\nwould create " +
-             user + ".zvenv-host.ini:\n  + [Host] User=dave\n  + [Host] Encrypt=0\nwould create the folder " + user +
-             "dave/\nwould create " + user + "dave/envsetting.ini, a copy of " + Sys("envsetting.ini") + "\n"},
+         "user-id    dave\nuser-dir   " + user("dave/") + "\nsetting    " + user("dave/envsetting.ini") +
+             "\nwould create " + user(".zvenv-host.ini") +
+             ":\n  + [Host] User=dave\n  + [Host] Encrypt=0\nwould create the folder " + user("dave/") +
+             "\nwould create " + user("dave/envsetting.ini") + ", a copy of " + Sys("envsetting.ini") + "\n"},
         {{"ini", "get", "trade", "Main", "Title"},
-         "Trade\nwould create " + user + "trade.ini, a copy of " + Sys("trade.ini") + "\n"},
+         "Trade\nwould create " + user("trade.ini") + ", a copy of " + Sys("trade.ini") + "\n"},
         {{"ini", "set", "trade", "Main", "Title", "X"},
-         "would create " + user + "trade.ini, from " + Sys("trade.ini") +
+         "would create " + user("trade.ini") + ", from " + Sys("trade.ini") +
              " with changes:\n  - [Main] Title=Trade\n  + [Main] Title=X\n"},
         {{"json", "set", "layout", "columns", "5"},
-         "would create " + user + "layout.json, from " + Sys("layout.json") +
+         "would create " + user("layout.json") + ", from " + Sys("layout.json") +
              " with changes:\n  - .columns = 3\n  + .columns = 5\n"},
-        {{"json", "set", "orders", "a", "1"}, "would create " + user + "orders.json:\n  + .a = \"1\"\n"},
-        {{"import", "trade", root.path() + "/in.ini"},
-         "imported " + root.path() + "/in.ini into " + user + "trade.ini\nwould create " + user + "trade.ini, from " +
+        {{"json", "set", "orders", "a", "1"}, "would create " + user("orders.json") + ":\n  + .a = \"1\"\n"},
+        {{"import", "trade", in},
+         "imported " + in + " into " + user("trade.ini") + "\nwould create " + user("trade.ini") + ", from " +
              Sys("trade.ini") +
              " with changes:\n  - [Main] Title=Trade\n  + [Main] Title=Imported\n"
              "  - [Main] RefreshSeconds=5\n  - [Main] Background=240,240,240\n  - [Main] Bounds=0,0,800,600\n"
              "  - [Columns] count=3\n  - [Columns] Item1=Symbol\n  - [Columns] Item2=Price\n"
              "  - [Columns] Item3=Volume\n"},
-        {{"export", "trade", root.path() + "/out.ini"},
-         "would write " + root.path() + "/out.ini (174 bytes)\nwould create " + user + "trade.ini, a copy of " +
-             Sys("trade.ini") + "\n"},
+        {{"export", "trade", out},
+         "would write " + out + " (174 bytes)\nwould create " + user("trade.ini") + ", a copy of " + Sys("trade.ini") +
+             "\n"},
         {{"paths"}, ""},
     };
     for (const auto& c : table) {
@@ -227,19 +248,20 @@ TEST_F(HostDoc, DryRunWritesNothingAndShowsWhatWouldBeWritten)
         else
             EXPECT_TRUE(Contains(r.out, "root       " + root.root() + "\n")) << "the copy is not shown";
         EXPECT_EQ(zvtest::Snapshot(root.path()), before) << c.args[0];
-        EXPECT_FALSE(zvtest::PathExists(root.path() + "/out.ini"));
+        EXPECT_FALSE(zvtest::PathExists(out));
     }
     // On a root in use: a reset keeps the old file; clearing the user deletes the host's file.
     ASSERT_EQ(Run({"user", "set", "erin"}).status, 0);
     ASSERT_EQ(Run({"ini", "set", "trade", "Main", "Title", "Mine"}).status, 0);
     const std::string before = zvtest::Snapshot(root.path());
     HostResult r = Run({"--dry-run", "reset", "trade"});
-    EXPECT_TRUE(std::regex_search(r.out, std::regex("would create " + user + "erin/trade\\.ini\\.reset-\\d+T\\d+Z:")))
+    EXPECT_TRUE(std::regex_search(
+        r.out, std::regex("would create " + zvtest::Pattern(user("erin/trade.ini.reset-")) + "\\d+T\\d+Z:")))
         << r.out;
-    EXPECT_TRUE(
-        Contains(r.out, "would change " + user + "erin/trade.ini:\n  - [Main] Title=Mine\n  + [Main] Title=Trade\n"));
+    EXPECT_TRUE(Contains(r.out, "would change " + user("erin/trade.ini") +
+                                    ":\n  - [Main] Title=Mine\n  + [Main] Title=Trade\n"));
     r = Run({"--dry-run", "user", "clear"});
-    EXPECT_EQ(r.out, "no current user\nwould delete " + user + ".zvenv-host.ini\n");
+    EXPECT_EQ(r.out, "no current user\nwould delete " + user(".zvenv-host.ini") + "\n");
     r = Run({"--dry-run", "ini", "get", "trade", "Main", "Title"});
     EXPECT_EQ(r.out, "Mine\nnothing would change\n");
     EXPECT_EQ(zvtest::Snapshot(root.path()), before);
@@ -247,12 +269,13 @@ TEST_F(HostDoc, DryRunWritesNothingAndShowsWhatWouldBeWritten)
 
 TEST_F(HostDoc, ADryRunThatCannotCopyTheRootSaysSo)
 {
+    ZVTEST_LINUX_ONLY("a file that permissions keep from another user");
     ASSERT_EQ(Run({"user", "set", "alice"}).status, 0);
     zvtest::OpenToEveryone(root);
     fs::permissions(User("alice/envsetting.ini"), fs::perms::owner_read | fs::perms::owner_write);
     const HostResult r = Run({"--dry-run", "ini", "get", "trade", "Main", "Title"}, zvtest::Unprivileged());
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Contains(r.err, "zvenv: cannot copy " + root.path() + "/user for the dry run: Permission denied"))
+    EXPECT_TRUE(Contains(r.err, "zvenv: cannot copy " + root / "user" + " for the dry run: Permission denied"))
         << r.err;
     EXPECT_EQ(r.out, "");
 }
@@ -269,6 +292,7 @@ struct SaveFault {
 // A change that does not reach the disk is reported with the file and the
 // system's reason, and the exit status is 1. The full disk is a failed flush,
 // injected with strace; the read-only folder is met by an unprivileged user.
+// Both are Linux only: on Windows only the folder in the way is run.
 void ExpectReported(const std::vector<SaveFault>& table)
 {
     const std::vector<std::string> fullDisk{
@@ -276,9 +300,13 @@ void ExpectReported(const std::vector<SaveFault>& table)
     for (const auto& c : table) {
         zvtest::AppRoot fresh;
         zvtest::CopySamples(fresh);
-        const auto user = [&](const std::string& name) { return fresh.user() + name; };
+        const auto user = [&](const std::string& name) { return fresh / ("user/" + name); };
         zvtest::RunOptions options;
         const std::string fault = c.fault;
+#ifdef _WIN32
+        if (fault != "folder in the way")
+            continue;
+#endif
         if (fault == "folder in the way") {
             zvtest::MakeFolders(user(c.file));
         } else {

@@ -121,21 +121,23 @@ TEST_F(HostJson, AnInvalidDocumentWithoutDefaultIsReported)
 
 TEST_F(HostJson, CheckValidatesFilesAndDescribesProblems)
 {
-    zvtest::WriteFile(root.path() + "/good.json", "{ \"a\" : [1, 2] // comment\n}");
-    HostResult r = Run({"json", "check", root.path() + "/good.json"});
+    const std::string good = root / "good.json";
+    zvtest::WriteFile(good, "{ \"a\" : [1, 2] // comment\n}");
+    HostResult r = Run({"json", "check", good});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, root.path() + "/good.json: valid\n");
-    r = Run({"--format", "json", "json", "check", root.path() + "/good.json"});
+    EXPECT_EQ(r.out, good + ": valid\n");
+    r = Run({"--format", "json", "json", "check", good});
     EXPECT_EQ(r.out,
-              "{\n  \"file\": \"" + root.path() + "/good.json\",\n  \"valid\": true,\n  \"description\": \"\"\n}\n");
+              "{\n  \"file\": \"" + zvtest::JsonPath(good) + "\",\n  \"valid\": true,\n  \"description\": \"\"\n}\n");
 
-    zvtest::WriteFile(root.path() + "/bad.json", zvtest::Utf16(L"{\r\n  \"a\" : ,\r\n}"));
-    r = Run({"json", "check", root.path() + "/bad.json"});
+    const std::string bad = root / "bad.json";
+    zvtest::WriteFile(bad, zvtest::Utf16(L"{\r\n  \"a\" : ,\r\n}"));
+    r = Run({"json", "check", bad});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.out, "bad.json: not valid\n")) << r.out;
-    EXPECT_GT(r.out.size(), std::string(root.path() + "/bad.json: not valid\n").size()) << "no description";
+    EXPECT_GT(r.out.size(), std::string(bad + ": not valid\n").size()) << "no description";
 
-    r = Run({"json", "check", root.path() + "/missing.json"});
+    r = Run({"json", "check", root / "missing.json"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.err, "cannot read"));
     r = Run({"json", "check", root.user()});
@@ -153,8 +155,8 @@ TEST(HostWithoutValidator, JsonIsUnavailableAndSaysSo)
     r = zvtest::RunHost(root, {"json", "check", root.system() + "layout.json"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.err, "validator module")) << r.err;
-    zvtest::WriteFile(root.path() + "/in.json", "{}");
-    r = zvtest::RunHost(root, {"import", "layout", root.path() + "/in.json"});
+    zvtest::WriteFile(root / "in.json", "{}");
+    r = zvtest::RunHost(root, {"import", "layout", root / "in.json"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.err, "validator module")) << r.err;
     // The INI side does not need it.

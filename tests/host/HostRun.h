@@ -33,6 +33,12 @@ struct RunOptions {
     std::vector<std::string> wrapper;
 };
 HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, const RunOptions& options = {});
+// Runs a program with its standard streams in files named after scratch
+// (scratch + ".out"...), removed afterwards; one that runs a minute is ended.
+HostResult RunProcess(const std::string& exe, const std::vector<std::string>& args, const RunOptions& options,
+                      const std::string& scratch);
+// The built zvenv, as an absolute path in the system's form.
+std::string HostExe();
 inline RunOptions WithInput(std::string text)
 {
     RunOptions options;
@@ -68,8 +74,9 @@ protected:
     {
         return RunTool(root, args, options);
     }
-    std::string Sys(const std::string& name) const { return root.system() + name; }
-    std::string User(const std::string& name) const { return root.user() + name; }
+    // Paths under system/ and user/, given with '/', in the system's form.
+    std::string Sys(const std::string& name) const { return root / ("system/" + name); }
+    std::string User(const std::string& name) const { return root / ("user/" + name); }
 
     AppRoot root;
 };
@@ -77,6 +84,28 @@ protected:
 inline bool Contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
+}
+
+// A text as a regular expression that matches only it (a path with its
+// dots, and its backslashes on Windows).
+inline std::string Pattern(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos)
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+// A path as zvenv's JSON output writes it: backslashes escaped.
+inline std::string JsonPath(const std::string& path)
+{
+    std::string out;
+    for (char c : path)
+        out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return out;
 }
 
 } // namespace zvtest
