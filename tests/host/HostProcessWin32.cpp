@@ -11,25 +11,6 @@ namespace fs = std::filesystem;
 namespace zvtest {
 namespace {
 
-// A command-line word as the C runtime splits it again: quoted, with the
-// backslashes before a quote (or the closing one) doubled.
-std::wstring Quoted(const std::wstring& word)
-{
-    std::wstring out = L"\"";
-    std::size_t slashes = 0;
-    for (wchar_t c : word) {
-        if (c == L'\\') {
-            ++slashes;
-            continue;
-        }
-        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-        slashes = 0;
-        out += c;
-    }
-    out.append(slashes * 2, L'\\');
-    return out + L"\"";
-}
-
 HANDLE OpenInherited(const std::string& path, bool write)
 {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -52,9 +33,9 @@ HostResult RunProcess(const std::string& exe, const std::vector<std::string>& ar
     HostResult result;
     const HANDLE streams[] = {OpenInherited(inFile, false), OpenInherited(outFile, true), OpenInherited(errFile, true)};
     const std::wstring program = fs::u8path(exe).wstring();
-    std::wstring commandLine = Quoted(program);
+    std::wstring commandLine = QuotedArgument(program);
     for (const std::string& a : args)
-        commandLine += L" " + Quoted(fs::u8path(a).wstring());
+        commandLine += L" " + QuotedArgument(fs::u8path(a).wstring());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

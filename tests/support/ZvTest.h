@@ -111,6 +111,12 @@ std::string Utf16(const std::wstring& text, bool bom = true);
 std::string ExecutablePath();
 std::string ExecutableFolder();
 
+#ifdef _WIN32
+// A command-line word quoted so that the C runtime splits it out again
+// unchanged: backslashes before a quote, or before the closing one, doubled.
+std::wstring QuotedArgument(const std::wstring& word);
+#endif
+
 } // namespace zvtest
 
 // A test, or the part of one, that needs what only the Linux runs offer

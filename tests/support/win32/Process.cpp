@@ -17,24 +17,6 @@ std::wstring Widen(const std::string& text)
     return fs::u8path(text).wstring();
 }
 
-// A command-line word as the C runtime splits it again.
-std::wstring Quoted(const std::wstring& word)
-{
-    std::wstring out = L"\"";
-    std::size_t slashes = 0;
-    for (wchar_t c : word) {
-        if (c == L'\\') {
-            ++slashes;
-            continue;
-        }
-        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-        slashes = 0;
-        out += c;
-    }
-    out.append(slashes * 2, L'\\');
-    return out + L"\"";
-}
-
 std::mutex g_environmentMutex;
 
 // The child inherits this process's environment with the variables set for
@@ -42,7 +24,7 @@ std::mutex g_environmentMutex;
 Process Create(const std::wstring& exe, const std::wstring& arguments,
                const std::vector<std::pair<std::string, std::string>>& env)
 {
-    std::wstring commandLine = Quoted(exe) + L" " + arguments;
+    std::wstring commandLine = QuotedArgument(exe) + L" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -66,6 +48,23 @@ Process Create(const std::wstring& exe, const std::wstring& arguments,
 }
 
 } // namespace
+
+std::wstring QuotedArgument(const std::wstring& word)
+{
+    std::wstring out = L"\"";
+    std::size_t slashes = 0;
+    for (wchar_t c : word) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+        slashes = 0;
+        out += c;
+    }
+    out.append(slashes * 2, L'\\');
+    return out + L"\"";
+}
 
 std::string ExecutablePath()
 {
