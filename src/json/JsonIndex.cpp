@@ -24,8 +24,8 @@ bool Live(const Slot& slot)
     return slot.place != kNotFound && slot.place != NameIndex::kRemoved;
 }
 
-// The slot that holds name, or kNotFound.
-std::uint32_t Locate(const ChildList* list, std::wstring_view name, std::uint32_t hash)
+// The first live slot of hash whose member satisfies matches, or kNotFound.
+template <typename Matches> std::uint32_t Probe(const ChildList* list, std::uint32_t hash, Matches matches)
 {
     const NameIndex& index = *list->index;
     const std::uint32_t mask = static_cast<std::uint32_t>(index.slots.size()) - 1;
@@ -33,23 +33,21 @@ std::uint32_t Locate(const ChildList* list, std::wstring_view name, std::uint32_
         const Slot& slot = index.slots[at];
         if (slot.place == kNotFound)
             return kNotFound;
-        if (slot.hash == hash && slot.place != NameIndex::kRemoved && NameAt(list, slot.place) == name)
+        if (slot.hash == hash && slot.place != NameIndex::kRemoved && matches(slot.place))
             return at;
     }
+}
+
+// The slot that holds name, or kNotFound.
+std::uint32_t Locate(const ChildList* list, std::wstring_view name, std::uint32_t hash)
+{
+    return Probe(list, hash, [&](std::uint32_t place) { return NameAt(list, place) == name; });
 }
 
 // The slot that points at member among those of hash, or kNotFound.
 std::uint32_t LocateMember(const ChildList* list, const Handle* member, std::uint32_t hash)
 {
-    const NameIndex& index = *list->index;
-    const std::uint32_t mask = static_cast<std::uint32_t>(index.slots.size()) - 1;
-    for (std::uint32_t at = hash & mask;; at = (at + 1) & mask) {
-        const Slot& slot = index.slots[at];
-        if (slot.place == kNotFound)
-            return kNotFound;
-        if (slot.hash == hash && slot.place != NameIndex::kRemoved && list->items[slot.place] == member)
-            return at;
-    }
+    return Probe(list, hash, [&](std::uint32_t place) { return list->items[place] == member; });
 }
 
 void Resize(NameIndex& index, std::size_t size)
