@@ -6,39 +6,7 @@ set(lib ${prefix}/${ZV_LIBDIR})
 file(REMOVE_RECURSE ${work})
 file(MAKE_DIRECTORY ${work})
 
-function(zv_run)
-  cmake_parse_arguments(ARG "" "OUTPUT;WORKING_DIRECTORY" "COMMAND;ENV" ${ARGN})
-  if(NOT ARG_WORKING_DIRECTORY)
-    set(ARG_WORKING_DIRECTORY ${work})
-  endif()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${ARG_ENV} ${ARG_COMMAND}
-                  WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY}
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    string(REPLACE ";" " " shown "${ARG_COMMAND}")
-    message(FATAL_ERROR "failed (${rc}): ${shown}\n${out}\n${err}")
-  endif()
-  if(ARG_OUTPUT)
-    set(${ARG_OUTPUT} "${out}" PARENT_SCOPE)
-  endif()
-endfunction()
-
-function(zv_expect_match text regex what)
-  if(NOT text MATCHES "${regex}")
-    message(FATAL_ERROR "${what}: expected to match '${regex}', got:\n${text}")
-  endif()
-endfunction()
-
-# The bytes of a file as hexadecimal text, and the UTF-16LE form of an ASCII text.
-function(zv_hex file var)
-  file(READ ${file} hex HEX)
-  set(${var} "${hex}" PARENT_SCOPE)
-endfunction()
-function(zv_utf16_hex text var)
-  string(HEX "${text}" ascii)
-  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "\\100" wide "${ascii}")
-  set(${var} "${wide}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/InstallHelpers.cmake)
 
 zv_run(COMMAND ${CMAKE_COMMAND} --install ${ZV_BUILD_DIR} --prefix ${prefix})
 
