@@ -365,7 +365,7 @@ void RunIni(int keys, Recorder& out)
     // file every time; it is not timed here.)
     out.Add(Measure(
                 [&] {
-                    zv::os::DeleteFile(doc->GetPath());
+                    zv::os::RemoveFile(doc->GetPath());
                     doc->Clear();
                 },
                 [&] {
@@ -379,7 +379,7 @@ void RunIni(int keys, Recorder& out)
         CSimpleIniA simple;
         out.Add(Measure(
                     [&] {
-                        zv::os::DeleteFile(doc->GetPath());
+                        zv::os::RemoveFile(doc->GetPath());
                         simple.Reset();
                         simple.SetUnicode(true);
                     },
