@@ -184,26 +184,39 @@ void ReadAllNlohmann(const nlohmann::json& root, Tally& t)
     }
 }
 
+// The write of CTqEnvJson::Save: a temporary file, synced, renamed over the
+// document.
+void WriteDurably(const CString& path, const std::string& bytes)
+{
+    Expect(zv::os::WriteFileAtomic(path, bytes.data(), bytes.size()), "cannot save");
+}
+
 double Seconds(const std::chrono::steady_clock::time_point& start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// One implementation's steps, each timed on every run.
+// One implementation's steps, each timed on every run. save writes as the
+// document class does (temporary file, fsync, rename); savePlain, where
+// given, is the same save with a truncating rewrite in place and no sync,
+// as programs using the peers usually write.
 struct Steps {
-    std::function<void()> load, readAll, readOne, change, save, drop;
+    std::function<void()> load, readAll, readOne, change, save, savePlain, drop;
 };
 
-const char* const kSteps[] = {"load", "read_all", "read_one", "change", "save"};
+constexpr int kStepCount = 6;
+const char* const kSteps[kStepCount] = {"load", "read_all", "read_one", "change", "save", "save_plain"};
 
 void Run(const std::string& impl, long size, int runs, const std::function<void()>& restore, Steps steps, Recorder& out)
 {
-    std::vector<double> times[5], cpu[5], user[5];
+    std::vector<double> times[kStepCount], cpu[kStepCount], user[kStepCount];
     for (int r = 0; r < runs; ++r) {
         restore();
-        const std::function<void()>* order[] = {&steps.load, &steps.readAll, &steps.readOne, &steps.change,
-                                                &steps.save};
-        for (int s = 0; s < 5; ++s) {
+        const std::function<void()>* order[kStepCount] = {&steps.load,   &steps.readAll, &steps.readOne,
+                                                          &steps.change, &steps.save,    &steps.savePlain};
+        for (int s = 0; s < kStepCount; ++s) {
+            if (!*order[s])
+                continue;
             const int calls = s == 2 ? kReadOneCalls : 1;
             // The calls of "read one" are made once untimed, as the INI rows
             // read their key once first: the first search of an object builds
@@ -220,7 +233,9 @@ void Run(const std::string& impl, long size, int runs, const std::function<void(
         }
         steps.drop();
     }
-    for (int s = 0; s < 5; ++s) {
+    for (int s = 0; s < kStepCount; ++s) {
+        if (times[s].empty())
+            continue;
         Figure f;
         f.seconds = Median(times[s]);
         f.cpuSeconds = Median(cpu[s]);
@@ -398,12 +413,14 @@ void RunJson(long textSize, Recorder& out)
             for (JsonIterator it = JsonBegin(root), end = JsonEnd(root); it != end; ++it)
                 JsonSetInt(Member(*it, L"id"), ++i);
         };
-        s.save = [&] {
+        const auto engineText = [&] {
             wchar_t* written = JsonWriteFormatted(root);
-            const std::string bytes = zv::envjson::EncodeDocumentFile(written);
+            std::string bytes = zv::envjson::EncodeDocumentFile(written);
             JsonFreeString(written);
-            Expect(zv::os::WriteFileAtomic(wpath, bytes.data(), bytes.size()), "cannot save");
+            return bytes;
         };
+        s.save = [&] { WriteDurably(wpath, engineText()); };
+        s.savePlain = [&] { WriteBytes(path, engineText()); };
         s.drop = [&] {
             JsonDeleteNode(root);
             root = nullptr;
@@ -434,11 +451,13 @@ void RunJson(long textSize, Recorder& out)
             for (Json::Value& record : root)
                 record["id"] = ++i;
         };
-        s.save = [&] {
+        const auto jsoncppText = [&] {
             Json::StreamWriterBuilder builder;
             builder["indentation"] = "\t";
-            WriteBytes(path, Utf8ToUtf16le(Json::writeString(builder, root)));
+            return Utf8ToUtf16le(Json::writeString(builder, root));
         };
+        s.save = [&] { WriteDurably(wpath, jsoncppText()); };
+        s.savePlain = [&] { WriteBytes(path, jsoncppText()); };
         s.drop = [&] { root = Json::Value(); };
         Run("jsoncpp", textSize, runs, restore, s, out);
         tallies.push_back(t);
@@ -459,7 +478,8 @@ void RunJson(long textSize, Recorder& out)
             for (auto& record : root)
                 record["id"] = ++i;
         };
-        s.save = [&] { WriteBytes(path, Utf8ToUtf16le(root.dump(1, '\t'))); };
+        s.save = [&] { WriteDurably(wpath, Utf8ToUtf16le(root.dump(1, '\t'))); };
+        s.savePlain = [&] { WriteBytes(path, Utf8ToUtf16le(root.dump(1, '\t'))); };
         s.drop = [&] { root = nlohmann::json(); };
         Run("nlohmann-json", textSize, runs, restore, s, out);
         tallies.push_back(t);
