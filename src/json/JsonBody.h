@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,30 +78,151 @@ struct ChildList {
     ~ChildList() { delete index; }
 };
 
+// A node's name or value: a slice of the document's stripped text (the body
+// then holds a reference to that text in its source), a literal of static
+// storage, or a buffer of its own from the C allocator. A slice costs no
+// allocation, which is what most names and unread values are.
+class BodyText {
+public:
+    BodyText() = default;
+    BodyText(const BodyText& other) { CopyFrom(other); }
+    BodyText& operator=(const BodyText& other)
+    {
+        if (this != &other) {
+            Free();
+            CopyFrom(other);
+        }
+        return *this;
+    }
+    ~BodyText() { Free(); }
+    BodyText& operator=(std::wstring_view text)
+    {
+        Assign(text);
+        return *this;
+    }
+
+    std::wstring_view View() const { return std::wstring_view(m_data ? m_data : L"", m_length); }
+    operator std::wstring_view() const { return View(); }
+    bool empty() const { return m_length == 0; }
+    friend bool operator==(const BodyText& a, const BodyText& b) { return a.View() == b.View(); }
+    const wchar_t* data() const { return m_data; }
+    std::uint32_t size() const { return m_length; }
+    bool IsSlice() const { return m_kind == kSlice; }
+
+    // A copy of text in a buffer of its own.
+    void Assign(std::wstring_view text);
+    // Text that outlives the body: a string literal.
+    void AssignStatic(std::wstring_view literal) { Set(literal.data(), literal.size(), kStatic); }
+    // Text inside the stripped text that the body's source holds.
+    void AssignSlice(const wchar_t* at, std::uint32_t length) { Set(at, length, kSlice); }
+    void Clear() { Set(nullptr, 0, kStatic); }
+
+private:
+    enum Kind : std::uint8_t { kStatic, kSlice, kOwned };
+    void Set(const wchar_t* at, std::size_t length, Kind kind)
+    {
+        Free();
+        m_data = at;
+        m_length = static_cast<std::uint32_t>(length);
+        m_kind = kind;
+    }
+    void Free()
+    {
+        if (m_kind == kOwned)
+            std::free(const_cast<wchar_t*>(m_data));
+        m_kind = kStatic;
+    }
+    void CopyFrom(const BodyText& other)
+    {
+        if (other.m_kind == kOwned) {
+            Assign(other.View());
+            return;
+        }
+        m_data = other.m_data;
+        m_length = other.m_length;
+        m_kind = other.m_kind;
+    }
+
+    const wchar_t* m_data = nullptr;
+    std::uint32_t m_length = 0;
+    Kind m_kind = kStatic;
+};
+
+// A node's comment, with no storage when there is none: most nodes have none.
+class NodeComment {
+public:
+    NodeComment() = default;
+    NodeComment(const NodeComment& other) { *this = other; }
+    NodeComment(NodeComment&&) noexcept = default;
+    NodeComment& operator=(const NodeComment& other)
+    {
+        if (this != &other)
+            m_text = other.empty() ? nullptr : std::make_unique<std::wstring>(*other.m_text);
+        return *this;
+    }
+    NodeComment& operator=(NodeComment&&) noexcept = default;
+    NodeComment& operator=(std::wstring_view text)
+    {
+        if (text.empty())
+            m_text.reset();
+        else
+            Text().assign(text);
+        return *this;
+    }
+
+    bool empty() const { return !m_text || m_text->empty(); }
+    const std::wstring& Get() const { return m_text ? *m_text : None(); }
+    operator const std::wstring&() const { return Get(); }
+    friend bool operator==(const NodeComment& a, const NodeComment& b)
+    {
+        return a.Get() == b.Get();
+    }
+    friend std::wstring operator+(const wchar_t* left, const NodeComment& right)
+    {
+        return left + right.Get();
+    }
+    // The text, made empty first when there is none.
+    std::wstring& Text()
+    {
+        if (!m_text)
+            m_text = std::make_unique<std::wstring>();
+        return *m_text;
+    }
+
+private:
+    static const std::wstring& None()
+    {
+        static const std::wstring none;
+        return none;
+    }
+    std::unique_ptr<std::wstring> m_text;
+};
+
 struct NodeBody {
+    std::uint32_t refs = 1;
+    // How deep the node stands: 1 for a root, one more for each container
+    // around it. A container may not stand deeper than kMaxDepth.
+    std::uint32_t level = 1;
+    std::uint32_t bracket = 0; // unread arrays and objects: their BracketPair
     JsonNodeType type = JsonNull;
     bool nameEscaped = false;
     bool valueEscaped = false;
     bool fetched = true;
-    std::uint32_t refs = 1;
-    std::wstring name;
-    std::wstring value;
-    std::wstring comment;
-    ChildList* children = nullptr; // arrays and objects only
-    // While unread, the value text is this slice of the document's stripped
-    // text. Fetching turns it into value or children and drops the slice,
-    // except for numbers and strings without escapes, whose value is the
-    // slice itself (a string's without its quotes).
-    StrippedText* source = nullptr;
-    std::uint32_t offset = 0;
-    std::uint32_t length = 0;
-    std::uint32_t bracket = 0; // unread arrays and objects: their BracketPair
-    // How deep the node stands: 1 for a root, one more for each container
-    // around it. A container may not stand deeper than kMaxDepth.
-    std::uint32_t level = 1;
     // A body made together with a handle shares one allocation with it.
-    void* block = nullptr;  // that allocation, or null for a body of its own
-    Handle* host = nullptr; // the handle of the block while that handle lives
+    bool inBlock = false;
+    // A name as the file had it (no escapes) stays a slice of the document's
+    // text until the member is renamed.
+    BodyText name;
+    // While unread, the value is a slice of the document's stripped text.
+    // Fetching turns it into a value of its own or children and drops the
+    // slice, except for numbers and strings without escapes, whose value is
+    // the slice itself (a string's without its quotes).
+    BodyText value;
+    // Held while the name or the value is a slice of it.
+    StrippedText* source = nullptr;
+    NodeComment comment;
+    ChildList* children = nullptr; // arrays and objects only
+    Handle* host = nullptr;        // the handle of the block while that handle lives
 };
 
 struct Handle {
@@ -122,15 +244,24 @@ inline bool IsContainer(JsonNodeType type)
 // The value text as the node model defines it: the slice, or the value.
 inline std::wstring_view ValueText(const NodeBody* body)
 {
-    if (body->source)
-        return std::wstring_view(body->source->text + body->offset, body->length);
-    return body->value;
+    return body->value.View();
 }
+
+// Where the unread value of body starts in its source's text.
+inline std::uint32_t SliceOffset(const NodeBody* body)
+{
+    return static_cast<std::uint32_t>(body->value.data() - body->source->text);
+}
+
 
 // Node model (JsonNode.cpp).
 // A new handle to a new body of the given type, in one allocation.
 Handle* NewNode(JsonNodeType type);
 void ReleaseSource(StrippedText* source);
+// Gives body a reference to source for slices of it, unless it holds one.
+void HoldSource(NodeBody* body, StrippedText* source);
+// Lets go of body's source when neither its name nor its value is a slice.
+void ReleaseUnusedSource(NodeBody* body);
 void ReleaseBody(NodeBody* body);
 void ReleaseHandle(Handle* handle);
 void AppendChild(NodeBody* parent, Handle* child);

@@ -8,9 +8,9 @@ namespace {
 
 using Slot = NameIndex::Slot;
 
-const std::wstring& NameAt(const ChildList* list, std::uint32_t place)
+std::wstring_view NameAt(const ChildList* list, std::uint32_t place)
 {
-    return static_cast<Handle*>(list->items[place])->body->name;
+    return static_cast<Handle*>(list->items[place])->body->name.View();
 }
 
 std::uint32_t HashOf(std::wstring_view name)
@@ -89,7 +89,7 @@ void Build(ChildList* list)
     list->index = new NameIndex;
     list->index->slots.assign(size, Slot{0, kNotFound});
     for (std::uint32_t i = 0; i < list->count; ++i) {
-        const std::wstring& name = NameAt(list, i);
+        const std::wstring_view name = NameAt(list, i);
         const std::uint32_t hash = HashOf(name);
         if (Locate(list, name, hash) == kNotFound)
             Insert(*list->index, hash, i);
@@ -134,7 +134,7 @@ void IndexAppended(ChildList* list, std::uint32_t place)
 {
     if (!list->index)
         return;
-    const std::wstring& name = NameAt(list, place);
+    const std::wstring_view name = NameAt(list, place);
     const std::uint32_t hash = HashOf(name);
     if (Locate(list, name, hash) == kNotFound)
         Insert(*list->index, hash, place);
@@ -144,7 +144,7 @@ void IndexErasing(ChildList* list, std::uint32_t place)
 {
     if (!list->index)
         return;
-    const std::wstring& name = NameAt(list, place);
+    const std::wstring_view name = NameAt(list, place);
     const std::uint32_t slot = Locate(list, name, HashOf(name));
     if (slot != kNotFound && list->index->slots[slot].place == place)
         PassOn(list, slot, place, name);
@@ -172,7 +172,7 @@ void IndexRenamed(Handle* member, std::wstring_view oldName)
         if (place == kNotFound)
             return;
     }
-    const std::wstring& name = member->body->name;
+    const std::wstring_view name = member->body->name.View();
     const std::uint32_t hash = HashOf(name);
     const std::uint32_t slot = Locate(list, name, hash);
     if (slot == kNotFound)

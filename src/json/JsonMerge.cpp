@@ -39,14 +39,12 @@ bool IsObject(NodeBody* body)
 // is compared by reading it.
 bool SameText(const NodeBody* a, const NodeBody* b)
 {
-    if (!a->source || !b->source || a->fetched != b->fetched)
+    if (!a->value.IsSlice() || !b->value.IsSlice() || a->fetched != b->fetched)
         return false;
     if (IsContainer(a->type) && a->fetched)
         return false; // a read container's value is its children, not its text
-    if (a->source == b->source && a->offset == b->offset && a->length == b->length)
-        return true;
-    return a->length == b->length &&
-           std::wmemcmp(a->source->text + a->offset, b->source->text + b->offset, a->length) == 0;
+    const std::wstring_view x = a->value.View(), y = b->value.View();
+    return x.size() == y.size() && (x.data() == y.data() || std::wmemcmp(x.data(), y.data(), x.size()) == 0);
 }
 
 bool SameBody(NodeBody* a, NodeBody* b)
@@ -79,7 +77,7 @@ bool SameBody(NodeBody* a, NodeBody* b)
         for (std::uint32_t i = 0; i < count; ++i) {
             NodeBody* bx = BodyAt(cx, i);
             NodeBody* by = BodyAt(cy, i);
-            if (x->type == JsonObject && bx->name != by->name)
+            if (x->type == JsonObject && bx->name.View() != by->name.View())
                 return false;
             pending.emplace_back(bx, by);
         }
@@ -110,7 +108,7 @@ std::vector<MemberKey> KeysOf(const ChildList* list, MemberIndex& index)
     keys.reserve(list->count);
     index.reserve(list->count);
     for (std::uint32_t i = 0; i < list->count; ++i) {
-        MemberKey key{BodyAt(list, i)->name, 0};
+        MemberKey key{BodyAt(list, i)->name.View(), 0};
         while (!index.emplace(key, i).second)
             ++key.nth; // names repeat seldom
         keys.push_back(key);
@@ -124,7 +122,7 @@ bool SameNames(const ChildList* a, const ChildList* b)
     if (a->count != b->count)
         return false;
     for (std::uint32_t i = 0; i < a->count; ++i)
-        if (BodyAt(a, i)->name != BodyAt(b, i)->name)
+        if (BodyAt(a, i)->name.View() != BodyAt(b, i)->name.View())
             return false;
     return true;
 }
@@ -200,7 +198,8 @@ private:
     {
         NodeBody* old = mine->body;
         NodeBody* fresh = OwnedCopyBody(theirs);
-        fresh->name = old->name;
+        // The copy holds no document text, so the name is copied too.
+        fresh->name.Assign(old->name.View());
         fresh->nameEscaped = old->nameEscaped;
         mine->body = fresh;
         if (IsContainer(old->type) && old->fetched && old->children)

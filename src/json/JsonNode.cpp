@@ -3,6 +3,7 @@
 #include "json/JsonGrammar.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -25,12 +26,12 @@ struct NodeBlock {
 // leaves that to the handle it shares a block with.
 void DisposeBody(NodeBody* body)
 {
-    if (!body->block) {
+    if (!body->inBlock) {
         delete body;
         return;
     }
     Handle* host = body->host;
-    auto* block = static_cast<NodeBlock*>(body->block);
+    auto* block = reinterpret_cast<NodeBlock*>(reinterpret_cast<unsigned char*>(body) - offsetof(NodeBlock, body));
     body->~NodeBody();
     if (host)
         host->hosted = nullptr;
@@ -57,7 +58,7 @@ Handle* NewNode(JsonNodeType type)
 {
     auto* block = new NodeBlock;
     NodeBody* body = new (block->body) NodeBody;
-    body->block = block;
+    body->inBlock = true;
     body->host = &block->handle;
     body->type = type;
     if (IsContainer(type))
@@ -69,19 +70,48 @@ Handle* NewNode(JsonNodeType type)
     return handle;
 }
 
+void BodyText::Assign(std::wstring_view text)
+{
+    if (text.empty()) {
+        Clear();
+        return;
+    }
+    auto* copy = static_cast<wchar_t*>(std::malloc(text.size() * sizeof(wchar_t)));
+    if (!copy)
+        throw std::bad_alloc();
+    std::wmemcpy(copy, text.data(), text.size());
+    Set(copy, text.size(), kOwned);
+}
+
 void ReleaseSource(StrippedText* source)
 {
     if (source && --source->refs == 0)
         delete source;
 }
 
+void HoldSource(NodeBody* body, StrippedText* source)
+{
+    if (body->source)
+        return;
+    body->source = source;
+    ++source->refs;
+}
+
+void ReleaseUnusedSource(NodeBody* body)
+{
+    if (!body->source || body->name.IsSlice() || body->value.IsSlice())
+        return;
+    ReleaseSource(body->source);
+    body->source = nullptr;
+}
+
 namespace {
 
 void DropSlice(NodeBody* body)
 {
-    ReleaseSource(body->source);
-    body->source = nullptr;
-    body->offset = body->length = 0;
+    if (body->value.IsSlice())
+        body->value.Clear();
+    ReleaseUnusedSource(body);
 }
 
 // Releases every child handle of the list and frees the list. Bodies that
@@ -140,8 +170,6 @@ void CopyFields(const NodeBody* from, NodeBody* to)
     to->source = from->source;
     if (to->source)
         ++to->source->refs;
-    to->offset = from->offset;
-    to->length = from->length;
     to->bracket = from->bracket;
     to->level = from->level;
 }
@@ -240,16 +268,18 @@ NodeBody* KeepCopyBody(NodeBody* from)
 
 namespace {
 
-// A copy of one read body that holds its value itself instead of a slice of
-// the document's text.
+// A copy of one read body that holds its name and value itself instead of
+// slices of the document's text.
 void CopyOwned(NodeBody* from, NodeBody* to)
 {
     CopyFields(from, to);
     if (to->source) {
-        to->value.assign(ValueText(from));
+        if (to->value.IsSlice())
+            to->value.Assign(from->value.View());
+        if (to->name.IsSlice())
+            to->name.Assign(from->name.View());
         ReleaseSource(to->source);
         to->source = nullptr;
-        to->offset = to->length = 0;
     }
 }
 
@@ -349,14 +379,14 @@ void PlaceAt(Handle* handle, std::uint32_t level)
     }
 }
 
-void SetScalar(Handle* handle, JsonNodeType type, std::wstring value, bool escaped)
+void SetScalar(Handle* handle, JsonNodeType type, std::wstring_view value, bool escaped)
 {
     MakeUnique(handle, false);
     NodeBody* body = handle->body;
     DropChildren(body);
+    body->value.Assign(value);
     DropSlice(body);
     body->type = type;
-    body->value = std::move(value);
     body->valueEscaped = escaped;
     body->fetched = true;
 }
@@ -433,7 +463,7 @@ void BecomeNull(NodeBody* body)
     DropChildren(body);
     DropSlice(body);
     body->type = JsonNull;
-    body->value = L"null";
+    body->value.AssignStatic(L"null");
     body->fetched = true;
 }
 
@@ -449,15 +479,14 @@ void Fetch(NodeBody* body)
             body->fetched = true;
             if (inner.find(L'\\') == std::wstring_view::npos) {
                 // Nothing to resolve: the value stays in the document's text.
-                ++body->offset;
-                body->length -= 2;
+                body->value.AssignSlice(inner.data(), static_cast<std::uint32_t>(inner.size()));
                 body->valueEscaped = false;
                 break;
             }
             std::wstring value;
             body->valueEscaped = Unescape(inner, value);
-            body->value = std::move(value);
-            DropSlice(body);
+            body->value.Assign(value);
+            ReleaseUnusedSource(body);
         } else {
             BecomeNull(body);
         }
@@ -469,7 +498,7 @@ void Fetch(NodeBody* body)
     case JsonObject: {
         const wchar_t open = body->type == JsonArray ? L'[' : L'{';
         const wchar_t close = body->type == JsonArray ? L']' : L'}';
-        if (text.size() >= 2 && text.front() == open && text.back() == close && body->source)
+        if (text.size() >= 2 && text.front() == open && text.back() == close && body->value.IsSlice())
             SplitChildren(body);
         else
             BecomeNull(body);
@@ -501,8 +530,8 @@ JsonNode JsonNewString(const wchar_t* name, const wchar_t* value)
 {
     Handle* handle = NewNode(JsonString);
     NodeBody* body = handle->body;
-    body->name = name ? name : L"";
-    body->value = value ? value : L"";
+    body->name.Assign(name ? name : L"");
+    body->value.Assign(value ? value : L"");
     body->nameEscaped = body->valueEscaped = true;
     return handle;
 }
@@ -532,7 +561,7 @@ int JsonGetSize(JsonNode node)
 
 wchar_t* JsonGetName(JsonNode node, std::size_t* length)
 {
-    return CopyText(node ? AsHandle(node)->body->name : std::wstring_view(), length);
+    return CopyText(node ? AsHandle(node)->body->name.View() : std::wstring_view(), length);
 }
 
 wchar_t* JsonGetString(JsonNode node, std::size_t* length)
@@ -566,9 +595,10 @@ void JsonSetName(JsonNode node, const wchar_t* name)
     std::wstring old;
     const bool indexed = handle->owner && handle->owner->index;
     if (indexed)
-        old = handle->body->name;
-    handle->body->name = name ? name : L"";
+        old = handle->body->name.View();
+    handle->body->name.Assign(name ? name : L"");
     handle->body->nameEscaped = true;
+    ReleaseUnusedSource(handle->body);
     if (indexed)
         IndexRenamed(handle, old);
 }
@@ -576,7 +606,7 @@ void JsonSetName(JsonNode node, const wchar_t* name)
 void JsonSetString(JsonNode node, const wchar_t* value)
 {
     if (node)
-        SetScalar(AsHandle(node), JsonString, value ? value : L"", true);
+        SetScalar(AsHandle(node), JsonString, value ? std::wstring_view(value) : std::wstring_view(), true);
 }
 
 void JsonSetInt(JsonNode node, std::int32_t value)
@@ -665,7 +695,7 @@ JsonIterator JsonFindChild(JsonNode node, const wchar_t* name)
         return place == kNotFound ? EndOf(list) : list->items + place;
     }
     for (std::uint32_t i = 0; i < list->count; ++i) {
-        if (static_cast<Handle*>(list->items[i])->body->name == wanted)
+        if (static_cast<Handle*>(list->items[i])->body->name.View() == wanted)
             return list->items + i;
     }
     return EndOf(list);
@@ -710,7 +740,11 @@ JsonNode JsonAsArray(JsonNode node)
             copy->type = JsonArray;
             // The clone's children are fresh bodies of their own already.
             for (std::uint32_t i = 0; i < copy->children->count; ++i)
-                static_cast<Handle*>(copy->children->items[i])->body->name.clear();
+            {
+                NodeBody* child = static_cast<Handle*>(copy->children->items[i])->body;
+                child->name.Clear();
+                ReleaseUnusedSource(child);
+            }
             DropIndex(copy->children);
             return new Handle{copy};
         }

@@ -135,9 +135,14 @@ std::uint32_t CommentLength(const wchar_t* text, std::uint32_t mark)
 // Appends the comments standing at position to comment, joined by line
 // feeds, and one line feed before them when comment holds text already;
 // returns the position after them. The writer puts a node's whole comment in
-// one run of comments, which this reads back exactly.
-std::uint32_t CollectComments(const wchar_t* text, std::uint32_t position, std::uint32_t end, std::wstring& comment)
+// one run of comments, which this reads back exactly. comment is made when
+// the first one comes: most nodes have none.
+std::uint32_t CollectComments(const wchar_t* text, std::uint32_t position, std::uint32_t end,
+                              NodeComment& into)
 {
+    if (position >= end || text[position] != kCommentMark)
+        return position;
+    std::wstring& comment = into.Text();
     bool joined = !comment.empty();
     while (position < end && text[position] == kCommentMark) {
         const std::uint32_t length = CommentLength(text, position);
@@ -164,15 +169,15 @@ std::uint32_t StringEnd(const wchar_t* text, std::uint32_t position, std::uint32
 class Splitter {
 public:
     explicit Splitter(NodeBody* body)
-        : m_body(body), m_source(body->source), m_text(body->source->text), m_position(body->offset + 1),
-          m_end(body->offset + body->length - 1), m_cursor(body->bracket + 1)
+        : m_body(body), m_source(body->source), m_text(body->source->text), m_position(SliceOffset(body) + 1),
+          m_end(SliceOffset(body) + body->value.size() - 1), m_cursor(body->bracket + 1)
     {
     }
 
     void Run()
     {
         const bool object = m_body->type == JsonObject;
-        std::wstring pending;
+        NodeComment pending;
         for (;;) {
             m_position = CollectComments(m_text, m_position, m_end, pending);
             if (m_position == m_end)
@@ -181,7 +186,6 @@ public:
             NodeBody* child = handle->body;
             child->level = m_body->level + 1;
             child->comment = std::move(pending);
-            pending.clear();
             if (object)
                 ReadName(child);
             ReadValue(child);
@@ -192,9 +196,10 @@ public:
             ++m_position; // the comma
         }
         if (!pending.empty()) {
-            if (!m_body->comment.empty())
-                m_body->comment += L'\n';
-            m_body->comment += pending;
+            std::wstring& comment = m_body->comment.Text();
+            if (!comment.empty())
+                comment += L'\n';
+            comment += pending.Get();
         }
     }
 
@@ -203,7 +208,16 @@ private:
     {
         const std::uint32_t start = m_position;
         m_position = StringEnd(m_text, start, m_end);
-        child->nameEscaped = Unescape(std::wstring_view(m_text + start + 1, m_position - start - 2), child->name);
+        const std::wstring_view name(m_text + start + 1, m_position - start - 2);
+        if (name.find(L'\\') == std::wstring_view::npos) {
+            // As the file has it: the name stays in the document's text.
+            child->name.AssignSlice(name.data(), static_cast<std::uint32_t>(name.size()));
+            HoldSource(child, m_source);
+        } else {
+            std::wstring unescaped;
+            child->nameEscaped = Unescape(name, unescaped);
+            child->name.Assign(unescaped);
+        }
         m_position = CollectComments(m_text, m_position, m_end, child->comment);
         ++m_position; // the colon
         m_position = CollectComments(m_text, m_position, m_end, child->comment);
@@ -251,16 +265,14 @@ private:
     {
         child->type = type;
         child->fetched = false;
-        child->source = m_source;
-        ++m_source->refs;
-        child->offset = start;
-        child->length = m_position - start;
+        HoldSource(child, m_source);
+        child->value.AssignSlice(m_text + start, m_position - start);
     }
 
     static void Literal(NodeBody* child, JsonNodeType type, const wchar_t* text)
     {
         child->type = type;
-        child->value = text;
+        child->value.AssignStatic(text);
     }
 
     NodeBody* m_body;
@@ -291,7 +303,7 @@ Handle* ParseDocument(const wchar_t* text)
     stripped->text[length] = 0;
 
     const wchar_t* strippedText = stripped->text;
-    std::wstring comment;
+    NodeComment comment;
     const std::uint32_t start = CollectComments(strippedText, 0, length, comment);
     const BracketPair& root = stripped->brackets.front();
     CollectComments(strippedText, root.close + 1, length, comment);
@@ -300,23 +312,20 @@ Handle* ParseDocument(const wchar_t* text)
     NodeBody* body = handle->body;
     body->fetched = false;
     body->comment = std::move(comment);
-    body->offset = start;
-    body->length = root.close + 1 - start;
     body->bracket = 0;
     body->source = stripped.release();
+    body->value.AssignSlice(strippedText + start, root.close + 1 - start);
     return handle;
 }
 
 void SplitChildren(NodeBody* body)
 {
-    StrippedText* source = body->source;
     if (!body->children)
         body->children = new ChildList;
     Splitter(body).Run();
     body->fetched = true;
-    body->source = nullptr;
-    body->offset = body->length = 0;
-    ReleaseSource(source);
+    body->value.Clear();
+    ReleaseUnusedSource(body);
 }
 
 std::uint32_t SliceHeight(const NodeBody* body)
@@ -324,7 +333,7 @@ std::uint32_t SliceHeight(const NodeBody* body)
     const wchar_t* text = body->source->text;
     std::uint32_t depth = 0;
     std::uint32_t height = 0;
-    for (std::uint32_t i = body->offset, end = body->offset + body->length; i < end; ++i) {
+    for (std::uint32_t i = SliceOffset(body), end = i + body->value.size(); i < end; ++i) {
         switch (text[i]) {
         case L'"':
             i = StringEnd(text, i, end) - 1;

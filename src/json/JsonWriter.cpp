@@ -226,10 +226,10 @@ void WriteNode(OutputText& out, NodeBody* body, std::uint32_t depth, bool member
     if (IsContainer(body->type))
         Fetch(body);
     if (!body->comment.empty())
-        AppendComment(out, body->comment, depth);
+        AppendComment(out, body->comment.Get(), depth);
     if (member) {
         out.Append(L'"');
-        AppendEscaped(out, body->name);
+        AppendEscaped(out, body->name.View());
         out.Append(L"\" : ", 4);
     }
     switch (body->type) {
