@@ -208,8 +208,10 @@ struct NodeBody {
     bool nameEscaped = false;
     bool valueEscaped = false;
     bool fetched = true;
-    // A body made together with a handle shares one allocation with it.
+    // A body made together with a handle shares one allocation with it; the
+    // block is freed with the second of the two.
     bool inBlock = false;
+    bool blockHandleAlive = false;
     // A name as the file had it (no escapes) stays a slice of the document's
     // text until the member is renamed.
     BodyText name;
@@ -222,14 +224,13 @@ struct NodeBody {
     StrippedText* source = nullptr;
     NodeComment comment;
     ChildList* children = nullptr; // arrays and objects only
-    Handle* host = nullptr;        // the handle of the block while that handle lives
 };
 
 struct Handle {
     NodeBody* body;
-    NodeBody* hosted = nullptr; // the body of this handle's block while it lives
-    bool inBlock = false;
     ChildList* owner = nullptr; // the list that holds this handle, if any
+    bool inBlock = false;
+    bool blockBodyAlive = false; // in a block: the body made with it still lives
 };
 
 inline Handle* AsHandle(JsonNode node)

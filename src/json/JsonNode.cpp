@@ -16,11 +16,17 @@ namespace {
 
 // A handle and the body it was made with, allocated together: most handles
 // keep their first body for life, and a reader of one then finds the other
-// next to it. Either may go first; the block is freed with the second.
+// next to it. Either may go first; the block is freed with the second. Each
+// finds the other by its place in the block, so neither holds a pointer.
 struct NodeBlock {
     Handle handle;
     alignas(NodeBody) unsigned char body[sizeof(NodeBody)];
 };
+
+NodeBlock* BlockOf(NodeBody* body)
+{
+    return reinterpret_cast<NodeBlock*>(reinterpret_cast<unsigned char*>(body) - offsetof(NodeBlock, body));
+}
 
 // Destroys a body whose contents are released and frees its memory, or
 // leaves that to the handle it shares a block with.
@@ -30,11 +36,11 @@ void DisposeBody(NodeBody* body)
         delete body;
         return;
     }
-    Handle* host = body->host;
-    auto* block = reinterpret_cast<NodeBlock*>(reinterpret_cast<unsigned char*>(body) - offsetof(NodeBlock, body));
+    NodeBlock* block = BlockOf(body);
+    const bool handleAlive = body->blockHandleAlive;
     body->~NodeBody();
-    if (host)
-        host->hosted = nullptr;
+    if (handleAlive)
+        block->handle.blockBodyAlive = false;
     else
         delete block;
 }
@@ -45,11 +51,13 @@ void DisposeHandle(Handle* handle)
         delete handle;
         return;
     }
-    if (handle->hosted) {
-        handle->hosted->host = nullptr; // the body, still referenced, frees the block
+    auto* block = reinterpret_cast<NodeBlock*>(handle);
+    if (handle->blockBodyAlive) {
+        // The body, still referenced, frees the block.
+        std::launder(reinterpret_cast<NodeBody*>(block->body))->blockHandleAlive = false;
         return;
     }
-    delete reinterpret_cast<NodeBlock*>(handle);
+    delete block;
 }
 
 } // namespace
@@ -59,14 +67,14 @@ Handle* NewNode(JsonNodeType type)
     auto* block = new NodeBlock;
     NodeBody* body = new (block->body) NodeBody;
     body->inBlock = true;
-    body->host = &block->handle;
+    body->blockHandleAlive = true;
     body->type = type;
     if (IsContainer(type))
         body->children = new ChildList;
     Handle* handle = &block->handle;
     handle->body = body;
-    handle->hosted = body;
     handle->inBlock = true;
+    handle->blockBodyAlive = true;
     return handle;
 }
 
