@@ -242,7 +242,7 @@ inline bool IsContainer(JsonNodeType type)
     return type == JsonArray || type == JsonObject;
 }
 
-// The value text as the node model defines it: the slice, or the value.
+// The value text as the node model defines it, wherever it is kept.
 inline std::wstring_view ValueText(const NodeBody* body)
 {
     return body->value.View();
