@@ -3,8 +3,10 @@
 #include "json/JsonGrammar.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwchar>
 #include <memory>
+#include <new>
 
 namespace zv::json {
 
@@ -162,6 +164,68 @@ std::uint32_t StringEnd(const wchar_t* text, std::uint32_t position, std::uint32
     return static_cast<std::uint32_t>(quote - text) + 1;
 }
 
+// Holds the first children of a list being read, so that a list of a few
+// children gets exactly as many slots: most read lists never grow. Past
+// kHeld children the list takes them and grows as usual.
+class FirstChildren {
+public:
+    explicit FirstChildren(NodeBody* parent)
+        : m_parent(parent),
+          m_holding(!parent->children->items && parent->children->count == 0 && !parent->children->index)
+    {
+    }
+    FirstChildren(const FirstChildren&) = delete;
+    FirstChildren& operator=(const FirstChildren&) = delete;
+    // Holds handles only when the reading stopped half-way on an exception.
+    ~FirstChildren()
+    {
+        for (std::uint32_t i = 0; i < m_count; ++i)
+            ReleaseHandle(m_held[i]);
+    }
+
+    void Add(Handle* child)
+    {
+        if (m_holding && m_count == kHeld)
+            MoveToList(2 * kHeld);
+        if (!m_holding) {
+            AppendChild(m_parent, child);
+            return;
+        }
+        m_held[m_count++] = child;
+    }
+
+    void Finish()
+    {
+        if (m_holding && m_count)
+            MoveToList(m_count);
+    }
+
+private:
+    static constexpr std::uint32_t kHeld = 16;
+
+    void MoveToList(std::uint32_t capacity)
+    {
+        auto* items = static_cast<void**>(std::malloc(capacity * sizeof(void*)));
+        if (!items)
+            throw std::bad_alloc();
+        ChildList* list = m_parent->children;
+        for (std::uint32_t i = 0; i < m_count; ++i) {
+            m_held[i]->owner = list;
+            items[i] = m_held[i];
+        }
+        list->items = items;
+        list->count = m_count;
+        list->capacity = capacity;
+        m_count = 0;
+        m_holding = false;
+    }
+
+    NodeBody* m_parent;
+    Handle* m_held[kHeld];
+    std::uint32_t m_count = 0;
+    bool m_holding;
+};
+
 // Reads the children of one unread container. Every comment joins a node:
 // comments before a member or element, and those between its parts, belong
 // to it; comments after the last one (after a trailing comma, or in an empty
@@ -178,6 +242,7 @@ public:
     {
         const bool object = m_body->type == JsonObject;
         NodeComment pending;
+        FirstChildren children(m_body);
         for (;;) {
             m_position = CollectComments(m_text, m_position, m_end, pending);
             if (m_position == m_end)
@@ -189,12 +254,13 @@ public:
             if (object)
                 ReadName(child);
             ReadValue(child);
-            AppendChild(m_body, handle);
+            children.Add(handle);
             m_position = CollectComments(m_text, m_position, m_end, child->comment);
             if (m_position == m_end)
                 break;
             ++m_position; // the comma
         }
+        children.Finish();
         if (!pending.empty()) {
             std::wstring& comment = m_body->comment.Text();
             if (!comment.empty())
