@@ -5,6 +5,8 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 
@@ -68,6 +70,10 @@ const WriteCase kWrites[] = {
     {"Utf8LineFeedsKept", "[S]\nk=1\n", {Put(L"S", L"n", L"é")}, "[S]\nk=1\nn=\xC3\xA9\n"},
     {"CodePageAndCarriageReturnsKept", "[S]\rk=\xF6\r", {Put(L"S", L"n", L"é")}, "[S]\rk=\xF6\rn=\xE9\r"},
     {"MissingLastLineEndAdded", "[S]\r\nk=1", {Put(L"S", L"n", L"é")}, "[S]\r\nk=1\r\nn=\xC3\xA9\r\n"},
+    {"UntouchedLastLineKeepsItsMissingLineEnd",
+     "[S]\r\nk=1\r\n[T]\r\nt=1",
+     {Put(L"S", L"k", L"2")},
+     "[S]\r\nk=2\r\n[T]\r\nt=1"},
     {"UnknownBytesKeptUnmappableWrittenAsQuestionMark",
      "[S]\r\nraw=\x81\x8D\xFF\r\n",
      {Put(L"S", L"k", L"\u4e2d")},
@@ -196,6 +202,18 @@ TEST_F(ProfileWrite, FailsAndChangesNothingWhereItCannotWrite)
     EXPECT_EQ(zvtest::WaitFor(child), 0) << "an unwritable folder's file was written";
     EXPECT_EQ(zvtest::ReadFile(path), U(L"[S]\r\nk=1\r\n"));
 #endif
+}
+
+// Deleting a key or a section that is not there leaves the file alone, not
+// even replaced by the same bytes.
+TEST_F(ProfileWrite, DeletingWhatIsNotThereLeavesTheFile)
+{
+    zvtest::WriteFile(path, U(L"[S]\r\nk=1\r\n"));
+    const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(path, hourAgo);
+    EXPECT_TRUE(Set(L"S", L"none", nullptr));
+    EXPECT_TRUE(Set(L"None", nullptr, nullptr));
+    EXPECT_EQ(std::filesystem::last_write_time(path), hourAgo);
 }
 
 TEST_F(ProfileWrite, KeepsPermissions)
