@@ -212,6 +212,7 @@ TEST_F(ProfileWrite, DeletingWhatIsNotThereLeavesTheFile)
     const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
     std::filesystem::last_write_time(path, hourAgo);
     EXPECT_TRUE(Set(L"S", L"none", nullptr));
+    EXPECT_TRUE(Set(L"None", L"k", nullptr));
     EXPECT_TRUE(Set(L"None", nullptr, nullptr));
     EXPECT_EQ(std::filesystem::last_write_time(path), hourAgo);
 }
