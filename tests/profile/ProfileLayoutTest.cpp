@@ -1,7 +1,5 @@
 #include "ProfileTestUtil.h"
 
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <random>
 #include <string>
@@ -14,23 +12,10 @@ namespace {
 
 using namespace profiletest;
 
-class ProfileLayout : public ::testing::Test {
-protected:
-    void SetUp() override { zv::ClearProfileCache(); }
-    BOOL Set(const wchar_t* section, const wchar_t* key, const wchar_t* value)
-    {
-        return zv::ProfileWriteString(section, key, value, W(path).c_str());
-    }
-    std::string Bytes() const { return zvtest::ReadFile(path); }
-    zvtest::TempDir dir;
-    std::string path = dir / "a.ini";
-};
+using ProfileLayout = InFolder<>;
 
-// After any write, what this process reads from its parsed copy is what a
-// fresh parse of the written bytes gives, in every encoding: a random run
-// of writes with line breaks, comment and header look-alikes, byte-order
-// marks, surrogates and characters a code page lacks, each compared with a
-// fresh parse of a copy of the file; every fourth round inside a batch.
+// What a reader sees of a file: the section names, and the lines, key names
+// and some values of some sections.
 std::wstring Listing(const std::wstring& file)
 {
     static const wchar_t* const kSections[] = {L"S", L"", L"T", L"a", L"[x", L";c", L"U", L"V"};
@@ -52,9 +37,16 @@ std::wstring Listing(const std::wstring& file)
     return out;
 }
 
+// After any write, what this process reads from its parsed copy is what a
+// fresh parse of the written bytes gives, in every encoding: writes with line
+// breaks, comment and header look-alikes, byte-order marks, surrogates and
+// characters a code page lacks, and runs of new keys that are indexed where
+// they are inserted (into a duplicate section, the empty name, around
+// comments and blank lines), each compared with a fresh parse of a copy of
+// the file; every fourth round inside a batch.
 TEST_F(ProfileLayout, ParsedCopyIsAFreshParseAfterEveryWrite)
 {
-    static const wchar_t* const kSections[] = {L"S", L"s", L"", L" ", L"T", L"a]b", L"[x", L";c", L"U\r\nV"};
+    static const wchar_t* const kSections[] = {L"S", L"s", L"A", L"", L" ", L"T", L"a]b", L"[x", L";c", L"U\r\nV"};
     static const wchar_t* const kKeys[] = {L"k", L"K", L";k", L" ;k", L"a=b", L"[h]", L"x\ny", L"", L"\u00e9"};
     // Plain values most of the time, so that what a line break or a
     // surrogate would re-read is not always re-read anyway.
@@ -67,11 +59,12 @@ TEST_F(ProfileLayout, ParsedCopyIsAFreshParseAfterEveryWrite)
         "\xEF\xBB\xBF[S]\r\nk=1\r\n",
         "[S]\r\nk=\xE9\r\n", // not UTF-8: Windows-1252
         "",
+        zvtest::Utf16(L"pre=0\r\n[A]\r\n;note\r\na=1\r\n\r\n[B]\r\n[A]\r\nx=dup\r\n[C]\r\nc=1\r\n"),
     };
     int round = 0;
     auto compare = [&](const std::wstring& cached, const std::string& what) {
         const std::string copy = dir / ("fresh" + std::to_string(round++) + ".ini");
-        zvtest::WriteFile(copy, Bytes());
+        zvtest::WriteFile(copy, zvtest::ReadFile(path));
         ASSERT_EQ(cached, Listing(W(copy))) << what << " (round " << round << ")";
     };
 
@@ -84,7 +77,7 @@ TEST_F(ProfileLayout, ParsedCopyIsAFreshParseAfterEveryWrite)
                 zvtest::WriteFile(path, starts[s]);
                 zv::ClearProfileCache();
                 Set(place == 0 ? text : L"S", place == 1 ? text : L"k", place == 2 ? text : L"v");
-                compare(Listing(W(path)), "start " + std::to_string(s) + ", place " + std::to_string(place));
+                compare(Listing(file), "start " + std::to_string(s) + ", place " + std::to_string(place));
             }
         }
     }
@@ -93,19 +86,21 @@ TEST_F(ProfileLayout, ParsedCopyIsAFreshParseAfterEveryWrite)
     std::mt19937 random(2024);
     auto pick = [&](const auto& list) { return list[random() % std::size(list)]; };
     auto value = [&] { return random() % 4 == 0 ? pick(kOddValues) : pick(kPlainValues); };
+    std::wstring numbered;
+    auto key = [&] { return random() % 2 ? pick(kKeys) : (numbered = L"n" + std::to_wstring(random() % 40)).c_str(); };
     for (const std::string& start : starts) {
         zvtest::WriteFile(path, start);
         zv::ClearProfileCache();
-        for (int op = 0; op < 32; ++op) {
+        for (int op = 0; op < 64; ++op) {
             std::unique_ptr<zv::ProfileBatch> batch;
             if (op % 4 == 3)
-                batch = std::make_unique<zv::ProfileBatch>(W(path).c_str());
+                batch = std::make_unique<zv::ProfileBatch>(file.c_str());
             std::string done;
             for (int i = 0; i < (batch ? 4 : 1); ++i) {
                 const wchar_t* section = pick(kSections);
                 switch (random() % 6) {
                 case 0:
-                    Set(section, pick(kKeys), nullptr);
+                    Set(section, key(), nullptr);
                     done += " delete key";
                     break;
                 case 1:
@@ -114,16 +109,16 @@ TEST_F(ProfileLayout, ParsedCopyIsAFreshParseAfterEveryWrite)
                     break;
                 case 2: {
                     const std::wstring lines = std::wstring(pick(kKeys)) + L"=" + value() + L'\0' + L"b=2" + L'\0';
-                    zv::ProfileWriteSection(section, lines.c_str(), W(path).c_str());
+                    zv::ProfileWriteSection(section, lines.c_str(), file.c_str());
                     done += " write section";
                     break;
                 }
                 default:
-                    Set(section, pick(kKeys), value());
+                    Set(section, key(), value());
                     done += " write";
                 }
             }
-            const std::wstring cached = Listing(W(path));
+            const std::wstring cached = Listing(file);
             batch.reset();
             compare(cached, "after" + done);
         }

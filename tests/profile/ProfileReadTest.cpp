@@ -1,18 +1,14 @@
 #include "ProfileTestUtil.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <ostream>
 
+// Reads the comparison under wine (tests/wine/scripts) cannot check, because
+// the reference differs from Windows there or the script cannot make the file,
+// and one row of each rule it does check, for builds without wine.
 namespace {
 
 using namespace profiletest;
-
-std::string U(const std::wstring& text)
-{
-    return zvtest::Utf16(text);
-}
 
 // One read of one file: the file's bytes, the names asked, the value read.
 struct ReadCase {
@@ -29,28 +25,19 @@ void PrintTo(const ReadCase& c, std::ostream* os)
     *os << c.name;
 }
 
-const std::wstring kNames = L"[Main]\r\n  Title  =  Trading Desk  \r\nPORT=8080\r\n[ Spaced ]\r\nk=v\r\n"
-                            L"[\U00010400\u00e9]\r\n\U00010401=beyond\r\n";
-const std::wstring kQuotes = L"[S]\r\na=\"quoted\"\r\nb='single'\r\nc=\"mismatched'\r\nd=\"\r\ne=\" inner \"\r\n";
+const std::wstring kNames =
+    L"[Main]\r\n  Title  =  Trading Desk  \r\nPORT=8080\r\n[\U00010400\u00e9]\r\n\U00010401=beyond\r\n";
 const std::wstring kNotKeys = L"orphan=before sections\r\n; comment=not a key\r\n[S]\r\njust text\r\n;k=commented\r\n"
                               L"k=real\r\n\r\n[S]\r\nk=second section\r\nonly=here\r\n";
 const std::wstring kEmptyHeader = L"k=before\r\n[S]\r\nk=s\r\n[]\r\nk=empty\r\n";
 
 const ReadCase kReads[] = {
     {"SectionCaseIgnoredValueBlanksCut", U(kNames), L"main", L"title", L"Trading Desk"},
-    {"KeyCaseIgnored", U(kNames), L"MAIN", L"port", L"8080"},
-    {"BlanksAroundAskedKeyIgnored", U(kNames), L"Main", L" Port ", L"8080"},
-    {"BlanksInsideHeaderIgnored", U(kNames), L"spaced", L"K", L"v"},
+    {"BlanksAroundAskedKeyIgnored", U(kNames), L"MAIN", L" Port ", L"8080"},
     {"CharacterBeyondBmpFoldsWhole", U(kNames), L"\U00010428\u00c9", L"\U00010429", L"beyond"},
-    {"MissingKeyGivesDefault", U(kNames), L"Main", L"Missing", L"<default>"},
     {"TrailingSpacesOfDefaultCut", U(kNames), L"Main", L"Missing", L"padded", L"padded  "},
-    {"NullDefaultIsEmpty", U(kNames), L"Main", L"Missing", L"", nullptr},
-    {"OnlySpacesCutFromDefault", U(kNames), L"Main", L"Missing", L"tab\t", L"tab\t"},
-    {"DoubleQuotesStripped", U(kQuotes), L"S", L"a", L"quoted"},
-    {"SingleQuotesStripped", U(kQuotes), L"S", L"b", L"single"},
-    {"MismatchedQuotesKept", U(kQuotes), L"S", L"c", L"\"mismatched'"},
-    {"LoneQuoteKept", U(kQuotes), L"S", L"d", L"\""},
-    {"BlanksInsideQuotesKept", U(kQuotes), L"S", L"e", L" inner "},
+    {"DoubleQuotesStripped", U(L"[S]\r\na=\"quoted\"\r\n"), L"S", L"a", L"quoted"},
+    {"MismatchedQuotesKept", U(L"[S]\r\nc=\"mismatched'\r\n"), L"S", L"c", L"\"mismatched'"},
     {"FirstSectionOfANameWins", U(kNotKeys), L"S", L"k", L"real"},
     {"DuplicateSectionNotLookedInto", U(kNotKeys), L"S", L"only", L"<default>"},
     {"LineWithoutEqualsIsNoKey", U(kNotKeys), L"S", L"just text", L"<default>"},
@@ -67,7 +54,6 @@ const ReadCase kReads[] = {
     {"BlankNameReadsEmptyHeader", U(kEmptyHeader), L" ", L"k", L"empty"},
     {"EmptyNameWithoutHeaderReadsNothing", U(L"k=before\r\n[S]\r\nk=s\r\n"), L"", L"k", L"<default>"},
     {"BlankNameWithoutHeaderReadsNothing", U(L"k=before\r\n[S]\r\nk=s\r\n"), L" ", L"k", L"<default>"},
-    {"Utf16File", U(L"[S]\r\nname=Jörg\r\n"), L"S", L"name", L"Jörg"},
     {"Utf8WithMark", "\xEF\xBB\xBF[S]\r\nname=J\xC3\xB6rg\r\n", L"S", L"name", L"Jörg"},
     {"Utf8WithLineFeeds", "[S]\nname=J\xC3\xB6rg\n", L"S", L"name", L"Jörg"},
     {"CodePageWithCarriageReturns", "[S]\rname=J\xF6rg\r", L"S", L"name", L"Jörg"},
@@ -75,12 +61,7 @@ const ReadCase kReads[] = {
     {"NulEndsValueOddByteDropped", std::string("\xFF\xFE[\0S\0]\0\n\0k\0=\0v\0\0\0x", 19), L"S", L"k", L"v"},
 };
 
-class ProfileReads : public ::testing::TestWithParam<ReadCase> {
-protected:
-    void SetUp() override { zv::ClearProfileCache(); }
-    zvtest::TempDir dir;
-    std::string path = dir / "a.ini";
-};
+using ProfileReads = InFolder<::testing::TestWithParam<ReadCase>>;
 
 TEST_P(ProfileReads, ReadsTheValue)
 {
@@ -116,33 +97,23 @@ void PrintTo(const BufferCase& c, std::ostream* os)
 
 const wchar_t kThree[] = L"[First]\r\nalpha=1\r\nbeta=2\r\n[Second]\r\n[Third]\r\n";
 const wchar_t kShort[] = L"[S]\r\nab=1\r\nc=2\r\n[T]\r\n";
-const wchar_t kEmptyFirst[] = L"pre=1\r\n[]\r\nk=v\r\n[S]\r\ns=1\r\n[T]\r\n";
+const wchar_t kEmptyFirst[] = L"pre=1\r\n[]\r\n;c\r\nbare\r\nk=v\r\n[S]\r\ns=1\r\n[T]\r\n";
 const wchar_t kValue[] = L"[S]\r\nk=abcdef\r\n";
 using B = BufferCase;
 
 const BufferCase kBuffers[] = {
-    {"KeyListSkipsCommentsAndDuplicates", kNotKeys.c_str(), B::kKeys, L"S", 256, 2, {L"k\0\0", 3}},
-    {"LineListKeepsLinesWithoutEquals", kNotKeys.c_str(), B::kLines, L"S", 256, 17, {L"just text\0k=real\0\0", 18}},
-    {"EmptyNameLinesAreThoseOfEmptyHeader", kEmptyFirst, B::kLines, L"", 64, 4, {L"k=v\0\0", 5}},
+    {"EmptyNameLinesAreThoseOfEmptyHeader", kEmptyFirst, B::kLines, L"", 64, 9, {L"bare\0k=v\0\0", 10}},
     {"EmptyNameKeysAreThoseOfEmptyHeader", kEmptyFirst, B::kKeys, L"", 64, 2, {L"k\0\0", 3}},
     {"EmptyNameNotAmongSectionNames", kEmptyFirst, B::kNames, nullptr, 64, 4, {L"S\0T\0\0", 5}},
-    {"SectionNames", kThree, B::kNames, nullptr, 64, 19, {L"First\0Second\0Third\0\0", 20}},
     {"NullSectionListsSectionNames", kThree, B::kKeys, nullptr, 64, 19, {L"First\0Second\0Third\0\0", 20}},
     {"NamesCutInsideAnItem", kThree, B::kNames, nullptr, 9, 7, {L"First\0S\0\0", 9}},
-    {"KeysOfASection", kThree, B::kKeys, L"First", 64, 11, {L"alpha\0beta\0\0", 12}},
     {"LinesCut", kThree, B::kLines, L"First", 8, 6, {}},
-    {"SectionWithoutLines", kThree, B::kLines, L"Second", 64, 0, {L"\0\0", 2}},
     {"NoBufferNoNames", kThree, B::kNames, nullptr, 0, 0, {}},
-    {"KeysFillingTheBufferAreCut", kShort, B::kKeys, L"S", 6, 4, {L"ab\0c\0\0", 6}},
-    {"KeysWithRoomToSpare", kShort, B::kKeys, L"S", 7, 5, {}},
-    {"NamesFillingTheBufferAreCut", kShort, B::kNames, nullptr, 5, 3, {}},
-    {"NamesWithRoomToSpare", kShort, B::kNames, nullptr, 6, 4, {}},
-    {"LinesFillingTheBufferAreCut", kShort, B::kLines, L"S", 10, 8, {}},
-    {"LinesWithRoomToSpare", kShort, B::kLines, L"S", 11, 9, {}},
+    // A list filled to its last place before the cut item wrote that item
+    // past the buffer.
     {"KeysCutAtAnItemEndGetOneNull", kShort, B::kKeys, L"S", 5, 3, {L"ab\0\0#", 5}},
     {"NamesCutAtAnItemEndGetTwoNulls", kShort, B::kNames, nullptr, 4, 2, {L"S\0\0\0#", 5}},
     {"ValueCut", kValue, B::kValue, L"S", 4, 3, {L"abc\0", 4}, L"k"},
-    {"ValueWithRoomToSpare", kValue, B::kValue, L"S", 7, 6, {L"abcdef\0", 7}, L"k"},
     {"ValueIntoNoBuffer", kValue, B::kValue, L"S", 0, 0, {}, L"k"},
     {"DefaultCut", kValue, B::kValue, L"S", 5, 4, {L"defa\0", 5}, L"x", L"defaultvalue"},
 };
@@ -161,60 +132,39 @@ DWORD ReadInto(const BufferCase& c, const std::wstring& file, wchar_t* buffer, D
     }
 }
 
-class ProfileBuffers : public ::testing::TestWithParam<BufferCase> {
-protected:
-    void SetUp() override { zv::ClearProfileCache(); }
-    zvtest::TempDir dir;
-    std::string path = dir / "a.ini";
-};
+using ProfileBuffers = InFolder<::testing::TestWithParam<BufferCase>>;
 
+// The row's size, then every size up to 11: nothing lands past the buffer,
+// and no buffer reads nothing.
 TEST_P(ProfileBuffers, FillsTheBuffer)
 {
     const BufferCase& c = GetParam();
     zvtest::WriteFile(path, zvtest::Utf16(c.file));
     wchar_t buffer[300];
     wmemset(buffer, L'#', 300);
-    EXPECT_EQ(ReadInto(c, W(path), buffer, c.size), c.returned);
+    EXPECT_EQ(ReadInto(c, file, buffer, c.size), c.returned);
     EXPECT_EQ(std::wstring(buffer, c.start.size()), c.start);
     EXPECT_EQ(buffer[c.size], L'#') << "nothing past the buffer";
-}
-
-// Whatever the size, nothing lands past the buffer; no buffer reads nothing.
-TEST_P(ProfileBuffers, NeverWritesPastTheBuffer)
-{
-    const BufferCase& c = GetParam();
-    zvtest::WriteFile(path, zvtest::Utf16(c.file));
-    wchar_t buffer[16];
     for (DWORD size = 0; size < 12; ++size) {
         wmemset(buffer, L'#', 16);
-        ReadInto(c, W(path), buffer, size);
+        ReadInto(c, file, buffer, size);
         EXPECT_EQ(buffer[size], L'#') << "size " << size;
     }
-    EXPECT_EQ(ReadInto(c, W(path), nullptr, 5), 0u);
+    EXPECT_EQ(ReadInto(c, file, nullptr, 5), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProfileBuffers, ::testing::ValuesIn(kBuffers),
                          [](const ::testing::TestParamInfo<BufferCase>& info) { return std::string(info.param.name); });
 
-class ProfileRead : public ::testing::Test {
-protected:
-    void SetUp() override { zv::ClearProfileCache(); }
-    std::string Write(const std::wstring& text)
-    {
-        zvtest::WriteFile(path, zvtest::Utf16(text));
-        return path;
-    }
-    zvtest::TempDir dir;
-    std::string path = dir / "a.ini";
-};
+using ProfileRead = InFolder<>;
 
 TEST_F(ProfileRead, FileChangedByAnotherProgramIsSeen)
 {
-    Write(L"[S]\r\nk=old\r\n");
+    zvtest::WriteFile(path, U(L"[S]\r\nk=old\r\n"));
     EXPECT_EQ(Get(path, L"S", L"k"), L"old");
-    Write(L"[S]\r\nk=new value\r\n");
+    zvtest::WriteFile(path, U(L"[S]\r\nk=new value\r\n"));
     EXPECT_EQ(Get(path, L"S", L"k"), L"new value") << "a different size or time invalidates the copy";
-    zvtest::WriteFile(path + ".tmp", zvtest::Utf16(L"[S]\r\nk=new_value\r\n"));
+    zvtest::WriteFile(path + ".tmp", U(L"[S]\r\nk=new_value\r\n"));
     std::filesystem::rename(path + ".tmp", path);
     EXPECT_EQ(Get(path, L"S", L"k"), L"new_value") << "a replaced file is another file";
 }
@@ -225,16 +175,7 @@ TEST_F(ProfileRead, BadFilesReadAsDefaults)
     EXPECT_EQ(Get(dir.path(), L"S", L"k"), L"<default>") << "a folder";
     zvtest::WriteFile(dir / "file", "x");
     EXPECT_EQ(Get(dir / "file/below.ini", L"S", L"k"), L"<default>");
-
-    std::string garbage;
-    unsigned seed = 42;
-    for (int i = 0; i < 100000; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        garbage += static_cast<char>(seed >> 16);
-    }
-    zvtest::WriteFile(path, garbage);
-    Get(path, L"S", L"k"); // must neither crash nor hang
-    zvtest::WriteFile(path, zvtest::Utf16(L"[S]\r\nk=" + std::wstring(10 * 1024 * 1024, L'x') + L"\r\n"));
+    zvtest::WriteFile(path, U(L"[S]\r\nk=" + std::wstring(10 * 1024 * 1024, L'x') + L"\r\n"));
     EXPECT_EQ(Get(path, L"S", L"k").size(), 1023u);
 }
 

@@ -12,17 +12,18 @@
 //   put ENC TEXT                the file's bytes: ENC is utf16 (with mark),
 //                               utf8bom, utf8 or bytes (one byte a character)
 //   rm                          remove the file
-//   get SEC KEY DEF SIZE        GetPrivateProfileStringW
-//   sect SEC SIZE               GetPrivateProfileSectionW
-//   names SIZE                  GetPrivateProfileSectionNamesW
+//   get SEC KEY DEF SIZE...     GetPrivateProfileStringW
+//   sect SEC SIZE...            GetPrivateProfileSectionW
+//   names SIZE...               GetPrivateProfileSectionNamesW
 //   write SEC KEY VALUE         WritePrivateProfileStringW
 //   wsect SEC LINES             WritePrivateProfileSectionW (LINES holds \0
 //                               between lines; the final nulls are added)
 //   dump                        the file's bytes in hexadecimal
 // Arguments are "quoted" with the escapes \\ \" \0 \r \n \t \xHH \uHHHH, ~
-// stands for a null pointer, and sizes are decimal. A line starting with '?'
-// is performed and printed with a leading '?': its result is a known
-// difference and is not compared.
+// stands for a null pointer, and sizes are decimal; a read given several
+// sizes runs (and prints) once for each. A line starting with '?' is
+// performed and printed with a leading '?': its result is a known difference
+// and is not compared.
 
 #ifdef _WIN32
 #include <windows.h>
@@ -31,14 +32,14 @@
 #include <zvenv/platform/Profile.h>
 #endif
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
-#include <sstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,90 +48,56 @@ namespace {
 struct Arg {
     bool null = false;
     std::wstring text;
+    std::size_t start = 0; // where the word starts in its line
     const wchar_t* ptr() const { return null ? nullptr : text.c_str(); }
 };
 
-int HexValue(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
-// Splits a script line into its words; a quoted word keeps its escapes
+// Splits a script line into its words; a quoted word has its escapes
 // decoded. Returns false on a malformed line.
 bool SplitLine(const std::string& line, std::vector<Arg>& words)
 {
-    std::size_t i = 0;
-    while (i < line.size()) {
+    static const std::string kEscapes("0\0r\rn\nt\t", 8); // each escape, then what it stands for
+    for (std::size_t i = 0; i < line.size();) {
         if (line[i] == ' ' || line[i] == '\t') {
             ++i;
             continue;
         }
         Arg arg;
-        if (line[i] == '"') {
-            ++i;
-            while (i < line.size() && line[i] != '"') {
-                char c = line[i++];
-                if (c != '\\') {
-                    arg.text += static_cast<wchar_t>(static_cast<unsigned char>(c));
-                    continue;
-                }
-                if (i >= line.size())
-                    return false;
-                char e = line[i++];
-                int digits = 0;
-                switch (e) {
-                case '0':
-                    arg.text += L'\0';
-                    break;
-                case 'r':
-                    arg.text += L'\r';
-                    break;
-                case 'n':
-                    arg.text += L'\n';
-                    break;
-                case 't':
-                    arg.text += L'\t';
-                    break;
-                case 'x':
-                    digits = 2;
-                    break;
-                case 'u':
-                    digits = 4;
-                    break;
-                default:
-                    arg.text += static_cast<wchar_t>(e);
-                    break;
-                }
-                if (digits) {
-                    unsigned value = 0;
-                    for (int d = 0; d < digits; ++d) {
-                        if (i >= line.size() || HexValue(static_cast<wchar_t>(line[i])) < 0)
-                            return false;
-                        value = value * 16 + static_cast<unsigned>(HexValue(static_cast<wchar_t>(line[i++])));
-                    }
-                    arg.text += static_cast<wchar_t>(value);
-                }
+        arg.start = i;
+        if (line[i] != '"') {
+            const std::size_t end = std::min(line.find_first_of(" \t", i), line.size());
+            arg.null = line.compare(i, end - i, "~") == 0;
+            if (!arg.null)
+                arg.text.assign(line.begin() + static_cast<std::ptrdiff_t>(i),
+                                line.begin() + static_cast<std::ptrdiff_t>(end));
+            i = end;
+            words.push_back(arg);
+            continue;
+        }
+        for (++i; i < line.size() && line[i] != '"';) {
+            const char c = line[i++];
+            if (c != '\\') {
+                arg.text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+                continue;
             }
             if (i >= line.size())
                 return false;
-            ++i;
-        } else {
-            std::size_t end = line.find_first_of(" \t", i);
-            if (end == std::string::npos)
-                end = line.size();
-            std::string word = line.substr(i, end - i);
-            i = end;
-            if (word == "~")
-                arg.null = true;
-            else
-                arg.text.assign(word.begin(), word.end());
+            const char e = line[i++];
+            const std::size_t digits = e == 'x' ? 2 : e == 'u' ? 4 : 0, named = kEscapes.find(e);
+            if (digits == 0) {
+                arg.text += named % 2 == 0 ? static_cast<wchar_t>(kEscapes[named + 1]) : static_cast<wchar_t>(e);
+                continue;
+            }
+            if (i + digits > line.size() ||
+                !std::all_of(line.begin() + static_cast<std::ptrdiff_t>(i),
+                             line.begin() + static_cast<std::ptrdiff_t>(i + digits),
+                             [](char h) { return std::isxdigit(static_cast<unsigned char>(h)); }))
+                return false;
+            arg.text += static_cast<wchar_t>(std::stoul(line.substr(i, digits), nullptr, 16));
+            i += digits;
         }
+        if (i++ >= line.size())
+            return false;
         words.push_back(arg);
     }
     return true;
@@ -139,22 +106,17 @@ bool SplitLine(const std::string& line, std::vector<Arg>& words)
 std::string Escape(const wchar_t* text, std::size_t count)
 {
     std::string out;
-    char hex[24];
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned long c = static_cast<unsigned long>(text[i]);
+        const char* named = c == 0 ? "\\0" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\t' ? "\\t" : nullptr;
+        char hex[24];
         if (c == '\\' || c == '"') {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c >= 0x20 && c < 0x7F) {
             out += static_cast<char>(c);
-        } else if (c == 0) {
-            out += "\\0";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
+        } else if (named) {
+            out += named;
         } else {
             std::snprintf(hex, sizeof hex, "\\u%04lX", c);
             out += hex;
@@ -163,58 +125,33 @@ std::string Escape(const wchar_t* text, std::size_t count)
     return out;
 }
 
-std::string ReadBytes(const std::string& path, bool& exists)
-{
-    std::ifstream in(path, std::ios::binary);
-    exists = static_cast<bool>(in);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-void AppendUtf8(std::string& out, unsigned long c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// The bytes of a script's file text in the named encoding.
+// The bytes of a script's file text in the named encoding (UTF-8 of the
+// basic plane only: the scripts' escapes reach no further).
 bool Encode(const std::wstring& encoding, const std::wstring& text, std::string& bytes)
 {
-    bytes.clear();
-    if (encoding == L"utf16") {
-        bytes = "\xFF\xFE";
-        for (wchar_t c : text) {
-            bytes += static_cast<char>(static_cast<unsigned long>(c) & 0xFF);
-            bytes += static_cast<char>((static_cast<unsigned long>(c) >> 8) & 0xFF);
-        }
-    } else if (encoding == L"utf8" || encoding == L"utf8bom") {
-        if (encoding == L"utf8bom")
-            bytes = "\xEF\xBB\xBF";
-        for (wchar_t c : text)
-            AppendUtf8(bytes, static_cast<unsigned long>(c));
-    } else if (encoding == L"bytes") {
-        for (wchar_t c : text) {
-            if (static_cast<unsigned long>(c) > 0xFF)
+    const bool utf16 = encoding == L"utf16", single = encoding == L"bytes";
+    bytes = utf16 ? "\xFF\xFE" : encoding == L"utf8bom" ? "\xEF\xBB\xBF" : "";
+    auto put = [&](unsigned long b) { bytes += static_cast<char>(b & 0xFF); };
+    for (wchar_t wc : text) {
+        const unsigned long c = static_cast<unsigned long>(wc);
+        if (utf16 || single) {
+            put(c);
+            if (utf16)
+                put(c >> 8);
+            if (single && c > 0xFF)
                 return false;
-            bytes += static_cast<char>(c);
+        } else if (c < 0x80) {
+            put(c);
+        } else if (c < 0x800) {
+            put(0xC0 | (c >> 6));
+            put(0x80 | (c & 0x3F));
+        } else {
+            put(0xE0 | (c >> 12));
+            put(0x80 | ((c >> 6) & 0x3F));
+            put(0x80 | (c & 0x3F));
         }
-    } else {
-        return false;
     }
-    return true;
+    return utf16 || single || encoding == L"utf8" || encoding == L"utf8bom";
 }
 
 constexpr wchar_t kFill = L'#';
@@ -231,35 +168,26 @@ struct Buffer {
     std::string Shown(DWORD result, bool list) const
     {
         // An empty list is only its first null.
-        std::size_t end = static_cast<std::size_t>(result) + (list && result > 0 ? 2 : 1);
-        if (end > size)
-            end = size;
+        const std::size_t end = std::min<std::size_t>(result + (list && result > 0 ? 2 : 1), size);
         std::string shown =
             std::to_string(static_cast<unsigned long>(result)) + " \"" + Escape(data.data(), end) + "\"";
-        if (data[size] != kFill)
-            shown += " OVERRUN";
-        return shown;
+        return data[size] != kFill ? shown + " OVERRUN" : shown;
     }
     unsigned long size;
     std::vector<wchar_t> data;
 };
 
-std::string Hex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
-
 std::string Dump(const std::string& path)
 {
-    bool exists = false;
-    const std::string bytes = ReadBytes(path, exists);
-    return exists ? "file " + Hex(bytes) : "file missing";
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return "file missing";
+    std::string out = "file ";
+    for (auto b = std::istreambuf_iterator<char>(in); b != std::istreambuf_iterator<char>(); ++b) {
+        out += "0123456789ABCDEF"[static_cast<unsigned char>(*b) >> 4];
+        out += "0123456789ABCDEF"[static_cast<unsigned char>(*b) & 15];
+    }
+    return out;
 }
 
 std::wstring Widen(const std::string& text)
@@ -267,17 +195,49 @@ std::wstring Widen(const std::string& text)
     return std::wstring(text.begin(), text.end());
 }
 
-void ForgetCachedCopies()
+// Removes the file, or gives it new bytes. A file rewritten in place within
+// one clock tick keeps its size and time: the script's own changes must not
+// be hidden by a parsed copy.
+void Replace(const std::string& path, const std::string* bytes)
 {
+    if (bytes)
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
+    else
+        std::remove(path.c_str());
 #ifndef _WIN32
-    // A file rewritten in place within one clock tick keeps its size and
-    // time; the script's own writes must not be hidden by a parsed copy.
     zv::ClearProfileCache();
 #endif
 }
 
+// Performs one operation of a script (its words w, at most one size each)
+// and returns what is printed for it.
+std::string Perform(const std::vector<Arg>& w, const std::wstring& file)
+{
+    const std::wstring& op = w[0].text;
+    if (op == L"get" || op == L"sect" || op == L"names") {
+        Buffer buf(w.back().text);
+        DWORD got = 0;
+        if (op == L"get")
+            got = GetPrivateProfileStringW(w[1].ptr(), w[2].ptr(), w[3].ptr(), buf.data.data(), buf.size, file.c_str());
+        else if (op == L"sect")
+            got = GetPrivateProfileSectionW(w[1].ptr(), buf.data.data(), buf.size, file.c_str());
+        else
+            got = GetPrivateProfileSectionNamesW(buf.data.data(), buf.size, file.c_str());
+        return buf.Shown(got, op != L"get" || !w[1].ptr() || !w[2].ptr());
+    }
+    if (op == L"write")
+        return WritePrivateProfileStringW(w[1].ptr(), w[2].ptr(), w[3].ptr(), file.c_str()) ? "ok" : "fail";
+    const std::wstring lines = w[2].text + L'\0' + L'\0';
+    return WritePrivateProfileSectionW(w[1].ptr(), w[2].null ? nullptr : lines.c_str(), file.c_str()) ? "ok" : "fail";
+}
+
 int Run(const std::string& scriptPath, const std::string& filePath)
 {
+    // The arguments of each operation; a read may be given more sizes.
+    static const std::map<std::wstring, std::size_t> kArguments = {{L"seq", 1},   {L"put", 2},   {L"rm", 0},
+                                                                   {L"get", 4},   {L"sect", 2},  {L"names", 1},
+                                                                   {L"write", 3}, {L"wsect", 2}, {L"dump", 0}};
     std::ifstream script(scriptPath);
     if (!script) {
         std::fprintf(stderr, "cannot read %s\n", scriptPath.c_str());
@@ -285,90 +245,41 @@ int Run(const std::string& scriptPath, const std::string& filePath)
     }
     const std::wstring file = Widen(filePath);
     std::string line;
-    int number = 0;
-    while (std::getline(script, line)) {
-        ++number;
+    for (int number = 1; std::getline(script, line); ++number) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (line.empty() || line[0] == '#')
             continue;
-        std::string marker;
-        if (line[0] == '?') {
-            marker = "?";
-            line.erase(0, 1);
-        }
+        const std::string marker = line[0] == '?' ? "?" : "";
+        line.erase(0, marker.size());
         std::vector<Arg> w;
-        if (!SplitLine(line, w) || w.empty()) {
+        const auto known = SplitLine(line, w) && !w.empty() ? kArguments.find(w[0].text) : kArguments.end();
+        const std::wstring op = known == kArguments.end() ? L"" : known->first;
+        const std::size_t sizeAt = op.empty() ? 0 : known->second;
+        const bool read = op == L"get" || op == L"sect" || op == L"names";
+        std::string bytes;
+        if (op.empty() || w.size() < sizeAt + 1 || (w.size() > sizeAt + 1 && !read) ||
+            (op == L"put" && !Encode(w[1].text, w[2].text, bytes))) {
             std::fprintf(stderr, "%s:%d: malformed line\n", scriptPath.c_str(), number);
             return 2;
         }
-        const std::wstring op = w[0].text;
-        auto need = [&](std::size_t count) {
-            if (w.size() == count + 1)
-                return true;
-            std::fprintf(stderr, "%s:%d: %s takes %zu arguments\n", scriptPath.c_str(), number, line.c_str(), count);
-            return false;
-        };
-        std::string result;
-        if (op == L"seq") {
-            if (!need(1))
-                return 2;
-            std::remove(filePath.c_str());
-            ForgetCachedCopies();
+        if (op == L"seq" || op == L"rm" || op == L"put")
+            Replace(filePath, op == L"put" ? &bytes : nullptr);
+        if (op == L"seq")
             std::printf("seq %s\n", line.substr(4).c_str());
-            continue;
-        } else if (op == L"put") {
-            std::string bytes;
-            if (!need(2) || !Encode(w[1].text, w[2].text, bytes)) {
-                std::fprintf(stderr, "%s:%d: bad put\n", scriptPath.c_str(), number);
-                return 2;
+        else if (op == L"dump")
+            std::printf("%s%s -> %s\n", marker.c_str(), line.c_str(), Dump(filePath).c_str());
+        else if (op != L"rm" && op != L"put")
+            // A read of several sizes prints a line for each, as if written one by one.
+            for (std::size_t size = sizeAt; size < w.size(); ++size) {
+                std::vector<Arg> one(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(sizeAt));
+                one.push_back(w[size]);
+                const std::string shown =
+                    w.size() == sizeAt + 1
+                        ? line
+                        : line.substr(0, w[sizeAt].start) + std::string(one.back().text.begin(), one.back().text.end());
+                std::printf("%s%s -> %s\n", marker.c_str(), shown.c_str(), Perform(one, file).c_str());
             }
-            WriteBytes(filePath, bytes);
-            ForgetCachedCopies();
-            continue;
-        } else if (op == L"rm") {
-            std::remove(filePath.c_str());
-            ForgetCachedCopies();
-            continue;
-        } else if (op == L"get") {
-            if (!need(4))
-                return 2;
-            Buffer buf(w[4].text);
-            const DWORD got =
-                GetPrivateProfileStringW(w[1].ptr(), w[2].ptr(), w[3].ptr(), buf.data.data(), buf.size, file.c_str());
-            result = buf.Shown(got, !w[1].ptr() || !w[2].ptr());
-        } else if (op == L"sect") {
-            if (!need(2))
-                return 2;
-            Buffer buf(w[2].text);
-            const DWORD got = GetPrivateProfileSectionW(w[1].ptr(), buf.data.data(), buf.size, file.c_str());
-            result = buf.Shown(got, true);
-        } else if (op == L"names") {
-            if (!need(1))
-                return 2;
-            Buffer buf(w[1].text);
-            const DWORD got = GetPrivateProfileSectionNamesW(buf.data.data(), buf.size, file.c_str());
-            result = buf.Shown(got, true);
-        } else if (op == L"write") {
-            if (!need(3))
-                return 2;
-            const BOOL ok = WritePrivateProfileStringW(w[1].ptr(), w[2].ptr(), w[3].ptr(), file.c_str());
-            result = ok ? "ok" : "fail";
-        } else if (op == L"wsect") {
-            if (!need(2))
-                return 2;
-            std::wstring lines = w[2].text;
-            lines += L'\0';
-            lines += L'\0';
-            const BOOL ok = WritePrivateProfileSectionW(w[1].ptr(), w[2].null ? nullptr : lines.c_str(), file.c_str());
-            result = ok ? "ok" : "fail";
-        } else if (op == L"dump") {
-            result = Dump(filePath);
-        } else {
-            std::fprintf(stderr, "%s:%d: unknown operation\n", scriptPath.c_str(), number);
-            return 2;
-        }
-        std::printf("%s%s -> %s\n", marker.c_str(), line.c_str(), result.c_str());
     }
     return 0;
 }
@@ -441,24 +352,14 @@ private:
                 header = free ? "; note" : "";
             if (header.empty())
                 continue;
-            std::string line;
-            switch (Next(7)) {
-            case 0:
-                line = header;
-                break;
-            case 1:
-                line = free ? "; note" : header;
-                break;
-            case 2:
-                line = m_free ? "" : header;
-                break;
-            case 3:
-                line = free ? "bare line" : header;
-                break;
-            default:
-                line = FileKey() + (m_free && Next(2) ? " = " : "=") + Value();
-                break;
-            }
+            // A header, or in a free place a comment, a blank or a bare line
+            // instead; a key line three times in seven.
+            static const char* const kOthers[] = {nullptr, "; note", "", "bare line"};
+            const unsigned long kind = Next(7);
+            const bool other[] = {false, free, m_free, free};
+            const std::string line = kind >= 4     ? FileKey() + (m_free && Next(2) ? " = " : "=") + Value()
+                                     : other[kind] ? kOthers[kind]
+                                                   : header;
             if (line == header && header.front() == '[') {
                 headers += folded;
                 inSection = true;
@@ -485,31 +386,22 @@ private:
     }
     std::string Operation()
     {
-        switch (Next(12)) {
-        case 0:
-        case 1:
-        case 2:
-        case 4:
+        const unsigned long kind = Next(12);
+        if (kind <= 4 && kind != 3)
             return "write " + Quote(Section()) + " " + Quote(Key()) + " " + Quote(Value());
-        case 3:
+        if (kind == 3)
             return Next(4) == 0 ? "write " + Quote(Section()) + " ~ ~"
                                 : "write " + Quote(Section()) + " " + Quote(Key()) + " ~";
-        case 5:
+        if (kind == 5)
             return "wsect " + Quote(Section()) + " " +
                    Quote(Pick({"a=1", "a=1\\0b=2", "", m_free ? "c=3\\0;d=4" : "c=3\\0d=4"}));
-        case 6:
-        case 7:
+        if (kind <= 7)
             return "get " + Quote(Section()) + " " + Quote(Key()) + " " + Quote(Pick({"def", "", " pad "})) + " " +
                    Size();
-        case 8:
+        if (kind == 8)
             return ListOp("get " + Quote(Section()) + " ~ \"\"", Size());
-        case 9:
-            return ListOp("get ~ ~ \"\"", Size());
-        case 10:
-            return ListOp("sect " + Quote(Section()), Size());
-        default:
-            return ListOp("names", Size());
-        }
+        return kind == 9 ? ListOp("get ~ ~ \"\"", Size())
+                         : ListOp(kind == 10 ? "sect " + Quote(Section()) : "names", Size());
     }
 
     unsigned long long m_state;
