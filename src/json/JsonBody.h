@@ -173,14 +173,8 @@ public:
     bool empty() const { return !m_text || m_text->empty(); }
     const std::wstring& Get() const { return m_text ? *m_text : None(); }
     operator const std::wstring&() const { return Get(); }
-    friend bool operator==(const NodeComment& a, const NodeComment& b)
-    {
-        return a.Get() == b.Get();
-    }
-    friend std::wstring operator+(const wchar_t* left, const NodeComment& right)
-    {
-        return left + right.Get();
-    }
+    friend bool operator==(const NodeComment& a, const NodeComment& b) { return a.Get() == b.Get(); }
+    friend std::wstring operator+(const wchar_t* left, const NodeComment& right) { return left + right.Get(); }
     // The text, made empty first when there is none.
     std::wstring& Text()
     {
@@ -254,7 +248,6 @@ inline std::uint32_t SliceOffset(const NodeBody* body)
     return static_cast<std::uint32_t>(body->value.data() - body->source->text);
 }
 
-
 // Node model (JsonNode.cpp).
 // A new handle to a new body of the given type, in one allocation.
 Handle* NewNode(JsonNodeType type);
@@ -268,6 +261,11 @@ void ReleaseHandle(Handle* handle);
 void AppendChild(NodeBody* parent, Handle* child);
 void BecomeNull(NodeBody* body);
 void Fetch(NodeBody* body);
+// Copies (JsonCopy.cpp).
+// The fields of from, with a reference to its text, without its children.
+void CopyFields(const NodeBody* from, NodeBody* to);
+// A private copy of a body and of the whole subtree below it.
+NodeBody* CloneBody(const NodeBody* from);
 // A body to keep beside the original (JsonKeepCopy), with one reference for
 // the caller: the original itself for a scalar or an unread subtree.
 NodeBody* KeepCopyBody(NodeBody* from);
