@@ -79,15 +79,6 @@ std::vector<std::wstring> ListItems(const wchar_t* out, unsigned long used)
     return items;
 }
 
-const std::wstring& FilePath()
-{
-    static const std::wstring path = [] {
-        const std::string file = zvfuzz::ScratchFolder() + "/arrays.ini";
-        return std::wstring(file.begin(), file.end());
-    }();
-    return path;
-}
-
 int HexValue(wchar_t c)
 {
     const wchar_t* const digits = L"0123456789abcdef";
@@ -187,14 +178,14 @@ void CheckArrays(zvfuzz::FuzzInput& in, const IniProbe& ini)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     zvfuzz::FuzzInput in(data, size);
-    const std::string bytes = in.TakeDocument();
-    const std::wstring text = zvfuzz::DecodeText(bytes);
+    const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
 
     // Through a file: a value is one line, so it is cut at the first line end.
     std::wstring value = text.substr(0, text.find_first_of(L"\r\n"));
     if (value.size() > 512)
         value.resize(512);
-    const IniProbe ini(FilePath().c_str());
+    static const std::string file = zvfuzz::ScratchFolder() + "/arrays.ini";
+    const IniProbe ini(std::wstring(file.begin(), file.end()).c_str());
     zv::ClearProfileCache();
     ini.DeleteSection(L"s");
     if (!ini.WriteString(L"s", L"v", value.c_str()))
