@@ -1,8 +1,8 @@
-// CTqIni's array splitting and data-block decoding on hostile values. The
-// input's head is the value (UTF-8, or UTF-16 after a 0xFF 0xFE mark), its
-// tail picks delimiters, trimming and buffer sizes. Every buffer is allocated
-// at exactly the room the call is told plus its null, so a write past it is
-// caught.
+// CTqIni's array splitting and data-block decoding on hostile values, read
+// back through a file. The input's head is the value (UTF-8, or UTF-16 after
+// a 0xFF 0xFE mark), its tail picks delimiters, trimming and buffer sizes.
+// Every buffer is allocated at exactly the room the call is told plus its
+// null, so a write past it is caught.
 #include <zvenv/CTqIni.h>
 #include <zvenv/platform/CStringArray.h>
 #include <zvenv/platform/Profile.h>
@@ -10,8 +10,9 @@
 
 #include "FuzzInput.h"
 
-#include <cstdlib>
+#include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,10 +21,9 @@ using zvfuzz::Check;
 
 namespace {
 
-// Reaches the protected splitting and trimming helpers.
+// Reaches the protected trimming helper.
 class IniProbe : public CTqIni {
 public:
-    using CTqIni::__StringSplit;
     using CTqIni::__TrimString;
     using CTqIni::CTqIni;
 };
@@ -79,54 +79,11 @@ std::vector<std::wstring> ListItems(const wchar_t* out, unsigned long used)
     return items;
 }
 
-void CheckSplit(zvfuzz::FuzzInput& in, const std::wstring& text)
-{
-    const wchar_t* delimiter = in.Pick(kDelimiters);
-    const int trim = in.Flag();
-    const std::vector<std::wstring> expected = ExpectedItems(text, delimiter, trim);
-
-    // A room large enough for everything: the items come out whole. A room
-    // of n characters is a buffer of n + 1, as every buffer form has it.
-    const unsigned long full = static_cast<unsigned long>(text.size() + 2);
-    std::unique_ptr<wchar_t[]> out(new wchar_t[full + 1]);
-    const unsigned long used = IniProbe::__StringSplit(text.c_str(), out.get(), full, delimiter, trim);
-    Check(used <= full, "split result beyond its room");
-    Check(out[used] == 0, "split list does not end in a null");
-    Check(ListItems(out.get(), used) == expected, "split items differ", text);
-
-    // Any smaller room: nothing is written past it, the result stays inside,
-    // and the list still ends (after the one item when nothing is split).
-    const unsigned long room = in.Range(1, full);
-    std::unique_ptr<wchar_t[]> small(new wchar_t[room + 1]);
-    const unsigned long cut = IniProbe::__StringSplit(text.c_str(), small.get(), room, delimiter, trim);
-    Check(cut <= room, "cut split result beyond its room");
-    Check(small[cut] == 0, "cut split list does not end in a null");
-    if (delimiter && !*delimiter && cut > 0)
-        Check(small[cut + 1] == 0, "cut whole value is not ended as a list");
-    const std::vector<std::wstring> cutItems = ListItems(small.get(), cut);
-    Check(cutItems.size() <= expected.size(), "cut split gave more items");
-    for (std::size_t i = 0; i < cutItems.size(); ++i)
-        Check(expected[i].compare(0, cutItems[i].size(), cutItems[i]) == 0, "cut item is no prefix of its item");
-}
-
-const std::wstring& FilePath()
-{
-    static const std::wstring path = [] {
-        const std::string file = zvfuzz::ScratchFolder() + "/arrays.ini";
-        return std::wstring(file.begin(), file.end());
-    }();
-    return path;
-}
-
 int HexValue(wchar_t c)
 {
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
+    const wchar_t* const digits = L"0123456789abcdef";
+    const wchar_t* at = c ? std::wcschr(digits, static_cast<wchar_t>(std::towlower(c))) : nullptr;
+    return at ? static_cast<int>(at - digits) : -1;
 }
 
 void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstring& value)
@@ -147,29 +104,20 @@ void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstr
     Check(got == std::min(available, size), "data block length");
     Check(std::equal(buffer.get(), buffer.get() + got, bytes.begin() + (got ? offset : 0)), "data block bytes");
 
-    // A point takes the first 8 bytes, a rectangle the first 16; a shorter
-    // block gives the default.
-    const POINT defPoint{-7, 7};
-    const POINT point = ini.GetPoint(L"s", L"v", defPoint);
-    if (bytes.size() >= 8) {
-        unsigned char back[8];
-        ini.WritePoint(L"s", L"p", point);
-        Check(ini.GetDataBlock(L"s", L"p", back, 8, 0) == 8 && std::equal(back, back + 8, bytes.begin()),
-              "point does not round-trip");
-    } else {
-        Check(point.x == defPoint.x && point.y == defPoint.y, "point of a short block is not the default");
-    }
-    const RECT defRect{1, 2, 3, 4};
-    const RECT rect = ini.GetRect(L"s", L"v", defRect);
-    if (bytes.size() >= 16) {
+    // A point takes the first 8 bytes, a rectangle the first 16, written
+    // back as the same bytes; a shorter block gives the default.
+    const POINT defPoint{-7, 7}, point = ini.GetPoint(L"s", L"v", defPoint);
+    const RECT defRect{1, 2, 3, 4}, rect = ini.GetRect(L"s", L"v", defRect);
+    ini.WritePoint(L"s", L"p", point);
+    ini.WriteRect(L"s", L"r", rect);
+    const auto rewritten = [&](const wchar_t* key, std::size_t count, const void* shape, const void* def) {
         unsigned char back[16];
-        ini.WriteRect(L"s", L"r", rect);
-        Check(ini.GetDataBlock(L"s", L"r", back, 16, 0) == 16 && std::equal(back, back + 16, bytes.begin()),
-              "rectangle does not round-trip");
-    } else {
-        Check(rect.left == 1 && rect.top == 2 && rect.right == 3 && rect.bottom == 4,
-              "rectangle of a short block is not the default");
-    }
+        if (bytes.size() < count)
+            return std::memcmp(shape, def, count) == 0;
+        return ini.GetDataBlock(L"s", key, back, 16, 0) == count && std::equal(back, back + count, bytes.begin());
+    };
+    Check(rewritten(L"p", 8, &point, &defPoint), "point does not round-trip or is not the default");
+    Check(rewritten(L"r", 16, &rect, &defRect), "rectangle does not round-trip or is not the default");
 
     // Whatever bytes are stored and appended read back in order.
     std::vector<unsigned char> first(in.Range(0, 8)), second(in.Range(0, 8));
@@ -187,38 +135,42 @@ void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstr
     Check(std::equal(first.begin(), first.end(), back.begin()), "appended block bytes");
 }
 
-void CheckArrays(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstring& value)
+void CheckArrays(zvfuzz::FuzzInput& in, const IniProbe& ini)
 {
     // What the file gives back is the trimmed, unquoted value; split that.
     const std::wstring stored = ini.GetString(L"s", L"v", L"").GetString();
     const wchar_t* delimiter = in.Pick(kDelimiters);
     const int trim = in.Flag();
+    const std::vector<std::wstring> expected = ExpectedItems(stored, delimiter, trim);
 
+    // Any room: nothing is written past it, the result stays inside, the
+    // list ends (after the one item when nothing is split), and a cut item is
+    // a prefix of its item. A split list fits the very room the size query
+    // answered; a value taken whole is cut to one character less than its room.
     const unsigned long needed = ini.GetArray(L"s", L"v", nullptr, 0, delimiter, trim);
     const unsigned long size = in.Range(0, static_cast<std::uint32_t>(needed + 3));
     std::unique_ptr<wchar_t[]> buffer(new wchar_t[size + 1]);
     const unsigned long got = ini.GetArray(L"s", L"v", size == 0 ? nullptr : buffer.get(), size, delimiter, trim);
+    const bool split = !delimiter || *delimiter;
     if (size > 0) {
         Check(got <= size, "array result beyond its buffer");
         Check(buffer[got] == 0, "array list does not end in a null");
-        ListItems(buffer.get(), got);
-    }
-    // A split list fits the very room the size query answered; a value taken
-    // whole is cut to one character less than its room.
-    const bool split = !delimiter || *delimiter;
-    if (size > needed || (split && size == needed && size > 0)) {
-        Check(got == needed, "array size query differs from the split");
-        Check(ListItems(buffer.get(), got) == ExpectedItems(stored, delimiter, trim), "array items differ");
+        Check(split || got == 0 || buffer[got + 1] == 0, "cut whole value is not ended as a list");
+        const std::vector<std::wstring> items = ListItems(buffer.get(), got);
+        Check(items.size() <= expected.size(), "cut array gave more items");
+        for (std::size_t i = 0; i < items.size(); ++i)
+            Check(expected[i].compare(0, items[i].size(), items[i]) == 0, "cut item is no prefix of its item");
+        if (size > needed || (split && size == needed))
+            Check(got == needed && items == expected, "array differs from the split", stored);
     }
 
     CStringArray items;
     items.Add(L"stale");
     ini.GetArray(L"s", L"v", &items, delimiter, 0);
-    const std::vector<std::wstring> expected = ExpectedItems(stored, delimiter, true);
-    Check(items.GetSize() == static_cast<int>(expected.size()), "array item count", stored);
+    const std::vector<std::wstring> trimmed = ExpectedItems(stored, delimiter, true);
+    Check(items.GetSize() == static_cast<int>(trimmed.size()), "array item count", stored);
     for (int i = 0; i < items.GetSize(); ++i)
-        Check(items.GetAt(i).GetString() == expected[static_cast<std::size_t>(i)], "array item");
-    (void)value;
+        Check(items.GetAt(i).GetString() == trimmed[static_cast<std::size_t>(i)], "array item");
 }
 
 } // namespace
@@ -226,21 +178,19 @@ void CheckArrays(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstring&
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     zvfuzz::FuzzInput in(data, size);
-    const std::string bytes = in.TakeDocument();
-    const std::wstring text = zvfuzz::DecodeText(bytes);
-
-    CheckSplit(in, text);
+    const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
 
     // Through a file: a value is one line, so it is cut at the first line end.
     std::wstring value = text.substr(0, text.find_first_of(L"\r\n"));
     if (value.size() > 512)
         value.resize(512);
-    const IniProbe ini(FilePath().c_str());
+    static const std::string file = zvfuzz::ScratchFolder() + "/arrays.ini";
+    const IniProbe ini(std::wstring(file.begin(), file.end()).c_str());
     zv::ClearProfileCache();
     ini.DeleteSection(L"s");
     if (!ini.WriteString(L"s", L"v", value.c_str()))
         zvfuzz::Fail("write failed");
-    CheckArrays(in, ini, value);
+    CheckArrays(in, ini);
     CheckDataBlocks(in, ini, ini.GetString(L"s", L"v", L"").GetString());
     return 0;
 }

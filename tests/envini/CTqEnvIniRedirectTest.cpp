@@ -4,7 +4,6 @@
 #include "EnvIniTestUtil.h"
 
 #include <ostream>
-#include <utility>
 
 using namespace envinitest;
 
@@ -18,21 +17,17 @@ const std::wstring kSystemText = L"; shipped\r\n[S]\r\nk=system\r\nonly=shipped\
 const std::wstring kUserText = L"[S]\r\nk=user\r\nmine=1\r\n";
 
 // A reload with unsaved changes (a value and an ordered array): the files
-// before, the flag, what the document reads afterwards, and the file that
-// must hold given bytes (or be gone) afterwards.
+// before, what S/k, S/mine and S/only read afterwards ("" when not checked)
+// and the file that must hold given bytes (or be gone) afterwards.
 struct ReloadCase {
-    const char* name; // what the row guards
-    bool systemCopy;  // a shipped app.ini in the system folder
-    bool userFile;    // the user's app.ini before the start
+    const char* name;
+    bool systemCopy, userFile; // a shipped app.ini, the user's app.ini before the start
     BOOL systemDocument;
     bool removeUserCopy; // the user's copy is taken away before the reload
     int flag;
-    // What S/k, S/mine and S/only read afterwards (nullptr: not checked).
-    const wchar_t* k;
-    const wchar_t* mine;
-    const wchar_t* only;
+    const wchar_t* reads[3];
     enum Folder { kUser, kSystem } folder;
-    enum Bytes { kNone, kSystemText, kUserText } bytes;
+    const std::wstring* bytes;
 };
 
 void PrintTo(const ReloadCase& c, std::ostream* os)
@@ -42,14 +37,35 @@ void PrintTo(const ReloadCase& c, std::ostream* os)
 
 using R = ReloadCase;
 const ReloadCase kReloads[] = {
-    {"FlagOneReplacesTheUserFileByTheSystemCopy", true, true, 0, false, 1, L"system", L"-", L"shipped", R::kUser,
-     R::kSystemText},
-    {"FlagOneWithoutASystemCopyLeavesNoFile", false, true, 0, false, 1, L"-", L"-", L"-", R::kUser, R::kNone},
-    {"FlagOneWithoutAUserFileCopiesNothing", true, false, 0, true, 1, nullptr, nullptr, nullptr, R::kUser, R::kNone},
-    {"FlagOneOnASystemDocumentKeepsTheShippedFile", true, false, 1, false, 1, L"system", L"-", L"shipped", R::kSystem,
-     R::kSystemText},
-    {"FlagZeroDropsUnsavedChangesAndLeavesTheFile", false, true, 0, false, 0, L"user", L"1", L"-", R::kUser,
-     R::kUserText},
+    {"FlagOneReplacesTheUserFileByTheSystemCopy",
+     true,
+     true,
+     0,
+     false,
+     1,
+     {L"system", L"-", L"shipped"},
+     R::kUser,
+     &kSystemText},
+    {"FlagOneWithoutASystemCopyLeavesNoFile", false, true, 0, false, 1, {L"-", L"-", L"-"}, R::kUser, nullptr},
+    {"FlagOneWithoutAUserFileCopiesNothing", true, false, 0, true, 1, {L"", L"", L""}, R::kUser, nullptr},
+    {"FlagOneOnASystemDocumentKeepsTheShippedFile",
+     true,
+     false,
+     1,
+     false,
+     1,
+     {L"system", L"-", L"shipped"},
+     R::kSystem,
+     &kSystemText},
+    {"FlagZeroDropsUnsavedChangesAndLeavesTheFile",
+     false,
+     true,
+     0,
+     false,
+     0,
+     {L"user", L"1", L"-"},
+     R::kUser,
+     &kUserText},
 };
 
 class EnvIniReload : public ::testing::TestWithParam<ReloadCase> {};
@@ -65,19 +81,14 @@ TEST_P(EnvIniReload, Reloads)
             zvtest::WriteFile(root.user() + "app.ini", zvtest::Utf16(kUserText));
         ASSERT_EQ(zvtest::RunInRoot(root, false), 0);
         const std::string file = (c.folder == R::kUser ? root.user() : root.system()) + "app.ini";
-        if (c.bytes == R::kNone) {
-            EXPECT_FALSE(zvtest::PathExists(file));
-        } else {
-            EXPECT_EQ(zvtest::ReadFile(file), zvtest::Utf16(c.bytes == R::kSystemText ? kSystemText : kUserText));
-        }
+        EXPECT_EQ(zvtest::ReadFile(file), c.bytes ? zvtest::Utf16(*c.bytes) : "");
+        EXPECT_EQ(zvtest::PathExists(file), c.bytes != nullptr);
         return;
     }
     CTqEnvIni* doc = fnTqEnvMgr()->GetEnvIni(c.systemDocument ? L"APP.ini" : L"app.ini", c.systemDocument);
     ASSERT_NE(doc, nullptr);
-    if (!c.systemDocument) {
-        EXPECT_EQ(doc->GetPath(), CString(W(zvtest::ChildRoot() + "user" + zvtest::kSeparator + "app.ini")));
-    }
     if (c.removeUserCopy) { // the manager seeded the user's copy; take it away again
+        EXPECT_EQ(doc->GetPath(), CString(W(zvtest::ChildRoot() + "user" + zvtest::kSeparator + "app.ini")));
         ASSERT_TRUE(zv::os::RemoveFile(doc->GetPath()));
     }
     doc->SetString(L"S", L"k", L"unsaved");
@@ -85,23 +96,23 @@ TEST_P(EnvIniReload, Reloads)
     doc->SetOrderArray(L"List", items, L"I%d", 0);
     EXPECT_EQ(doc->ReloadFile(c.flag), 1);
     EXPECT_EQ(doc->IsDirty(), 1) << "reloading leaves the flag";
-    const std::pair<const wchar_t*, const wchar_t*> reads[] = {{L"k", c.k}, {L"mine", c.mine}, {L"only", c.only}};
-    for (const auto& [key, expected] : reads) {
-        if (expected) {
-            EXPECT_EQ(doc->GetString(L"S", key, L"-"), CString(expected)) << "S/" << key;
+    const wchar_t* const keys[] = {L"k", L"mine", L"only"};
+    for (int i = 0; i < 3; ++i) {
+        if (*c.reads[i]) {
+            EXPECT_EQ(doc->GetString(L"S", keys[i], L"-"), CString(c.reads[i])) << "S/" << keys[i];
         }
     }
-    CStringArray got;
-    doc->GetOrderArray(L"List", got, L"", L"I%d", 0);
-    EXPECT_EQ(got.GetSize(), 0) << "the unsaved array is dropped";
-    if (c.removeUserCopy) {
-        EXPECT_FALSE(zv::os::FileExists(doc->GetPath()));
-    }
+    doc->GetOrderArray(L"List", items, L"", L"I%d", 0);
+    EXPECT_EQ(items.GetSize(), 0) << "the unsaved array is dropped";
 }
 
 INSTANTIATE_TEST_SUITE_P(Flags, EnvIniReload, ::testing::ValuesIn(kReloads),
                          [](const ::testing::TestParamInfo<ReloadCase>& info) { return std::string(info.param.name); });
 
+// Redirected to the user id's folder, a document keeps its cache and flag,
+// copies nothing, reads missing keys from the new (missing) file, and its
+// save writes a new UTF-16 file there and leaves the old one; without a user
+// id the user folder itself is the target.
 TEST(EnvIniRedirect, SaveAfterRedirectWritesANewUtf16FileAndKeepsTheOldOne)
 {
     if (!zvtest::InChild()) {
@@ -111,40 +122,26 @@ TEST(EnvIniRedirect, SaveAfterRedirectWritesANewUtf16FileAndKeepsTheOldOne)
         EXPECT_EQ(zvtest::ReadFile(root.user() + "app.ini"), zvtest::Utf16(kUserText));
         EXPECT_EQ(zvtest::ReadFile(root.user() + "alice/app.ini"),
                   zvtest::Utf16(L"[S]\r\nk=user\r\nadded=1\r\n[O]\r\ncount=1\r\nI0=x\r\n"));
+        EXPECT_EQ(zvtest::ReadFile(root.user() + "moved.ini"), zvtest::Utf16(L"[S]\r\nk=v\r\n"));
         return;
     }
+    CTqEnvIni* moved = fnTqEnvMgr()->GetEnvIni(L"moved.ini", 1);
+    moved->SetString(L"S", L"k", L"v");
+    EXPECT_EQ(moved->ChangeSavePathToUserIdPath(), 1);
+    moved->Save();
+
     CTqEnvIni* doc = fnTqEnvMgr()->GetEnvIni(L"app.ini");
-    ASSERT_NE(doc, nullptr);
     EXPECT_EQ(doc->GetString(L"S", L"k", L""), CString(L"user"));
     doc->SetInt(L"S", L"added", 1);
     CStringArray items = Array({L"x"});
     doc->SetOrderArray(L"O", items, L"I%d", 0);
     fnTqEnvMgr()->SetUserID(L"alice");
-    const CString userFolder = fnTqEnvMgr()->GetUserIdPath(L"");
     EXPECT_EQ(doc->ChangeSavePathToUserIdPath(), 1);
-    EXPECT_EQ(doc->GetPath(), userFolder + L"app.ini");
+    EXPECT_EQ(doc->GetPath(), fnTqEnvMgr()->GetUserIdPath(L"") + L"app.ini");
     EXPECT_EQ(doc->IsDirty(), 1) << "the flag is kept";
     EXPECT_FALSE(zv::os::FileExists(doc->GetPath())) << "nothing is copied";
-    // Keys not cached now come from the new, missing file: the defaults.
     EXPECT_EQ(doc->GetString(L"S", L"mine", L"none"), CString(L"none"));
     doc->DeleteKey(L"S", L"mine");
-    doc->Save();
-}
-
-TEST(EnvIniRedirect, WithoutAUserIdTheUserFolderItselfIsTheTarget)
-{
-    if (!zvtest::InChild()) {
-        zvtest::AppRoot root;
-        zvtest::MakeFolders(root.path() + "/data");
-        ASSERT_EQ(zvtest::RunInRoot(root, false), 0);
-        EXPECT_EQ(zvtest::ReadFile(root.user() + "moved.ini"), zvtest::Utf16(L"[S]\r\nk=v\r\n"));
-        return;
-    }
-    CTqEnvIni* doc = fnTqEnvMgr()->GetEnvIni(L"moved.ini", 1);
-    ASSERT_NE(doc, nullptr);
-    doc->SetString(L"S", L"k", L"v");
-    EXPECT_EQ(doc->ChangeSavePathToUserIdPath(), 1);
-    EXPECT_EQ(doc->GetPath(), CString(W(zvtest::ChildRoot() + "user" + zvtest::kSeparator + "moved.ini")));
     doc->Save();
 }
 

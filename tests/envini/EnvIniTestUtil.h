@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,18 @@ protected:
     }
     void Seed(const std::wstring& text) { zvtest::WriteFile(path, zvtest::Utf16(text)); }
     std::wstring Text() const { return FileText(path); }
+    std::wstring Saved()
+    {
+        doc.Save();
+        return Text();
+    }
+    // Another document over the same file.
+    std::unique_ptr<CTqEnvIni> Again() const
+    {
+        auto other = std::make_unique<CTqEnvIni>();
+        BindPath(*other, path);
+        return other;
+    }
 
     zvtest::TempDir dir;
     std::string path = dir / "doc.ini";
