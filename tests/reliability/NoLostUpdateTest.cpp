@@ -16,26 +16,43 @@ constexpr int kHosts = 8;
 constexpr int kRounds = 60;
 constexpr int kKeysEach = 6;
 
-// Each round a host changes one of its own keys and saves (now and then after
-// dropping what it has read); the odd hosts read every host's keys first, so
-// that keys only read and keys never read are both in play.
+// Each round a host changes one of its own keys of the document ZVTEST_DOC
+// and saves (now and then after dropping what it has read); the odd hosts
+// read every host's keys first, so that keys only read and keys never read
+// are both in play.
 TEST(NoLostUpdate, Host)
 {
     ZVTEST_CHILD_OF("ProcessesChangingDifferentKeysLoseNothing");
-    const int me = EnvInt("ZVTEST_WRITER");
+    const int me = EnvInt("ZVTEST_WRITER"), rounds = EnvInt("ZVTEST_ROUNDS");
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
-    CTqEnvIni* ini = mgr.GetEnvIni(L"shared");
     WaitForGo();
-    for (int round = 1; round <= kRounds; ++round) {
+    CTqEnvIni* ini = mgr.GetEnvIni(CString(zvtest::GetEnv("ZVTEST_DOC").c_str()));
+    for (int round = 1; round <= rounds; ++round) {
         if (round % 10 == 0)
             ini->ReloadFile(0);
         for (int w = 0; w < kHosts && me % 2; ++w)
             for (int k = 0; k < kKeysEach; ++k)
-                ini->GetInt(L"S", Key(w, k), -1);
-        ini->SetInt(L"S", Key(me, round % kKeysEach), round);
+                ini->GetInt(L"Main", Key(w, k), -1);
+        ini->SetInt(L"Main", Key(me, round % kKeysEach), round);
         mgr.SaveAll();
         ASSERT_EQ(ini->IsDirty(), 0);
     }
+}
+
+// Runs hosts on the document until done; the keys the file lost.
+int LostKeys(const zvtest::AppRoot& root, const char* doc, int hosts, int rounds)
+{
+    zvtest::SetEnv("ZVTEST_DOC", doc);
+    zvtest::SetEnv("ZVTEST_ROUNDS", std::to_string(rounds));
+    for (zvtest::Process pid : StartTogether(root, "NoLostUpdate.Host", hosts))
+        EXPECT_EQ(zvtest::WaitFor(pid), 0);
+    zv::ClearProfileCache();
+    CTqIni file(CString((root.user() + doc + ".ini").c_str()));
+    int lost = 0;
+    for (int w = 0; w < hosts; ++w)
+        for (int k = 0; k < kKeysEach; ++k) // the host's last round that changed the key
+            lost += file.GetInt(L"Main", Key(w, k), -1) != rounds - ((rounds - k) % kKeysEach);
+    return lost;
 }
 
 TEST(NoLostUpdate, ProcessesChangingDifferentKeysLoseNothing)
@@ -44,15 +61,7 @@ TEST(NoLostUpdate, ProcessesChangingDifferentKeysLoseNothing)
         GTEST_SKIP();
     zvtest::AppRoot root;
     zvtest::PlaceInRoot(root, false);
-    for (zvtest::Process pid : StartTogether(root, "NoLostUpdate.Host", kHosts))
-        EXPECT_EQ(zvtest::WaitFor(pid), 0);
-    zv::ClearProfileCache();
-    CTqIni file(CString((root.user() + "shared.ini").c_str()));
-    int lost = 0;
-    for (int w = 0; w < kHosts; ++w)
-        for (int k = 0; k < kKeysEach; ++k) // the host's last round that changed the key
-            lost += file.GetInt(L"S", Key(w, k), -1) != kRounds - ((kRounds - k) % kKeysEach);
-    EXPECT_EQ(lost, 0) << "of " << kHosts * kKeysEach << " keys";
+    EXPECT_EQ(LostKeys(root, "shared", kHosts, kRounds), 0) << "of " << kHosts * kKeysEach << " keys";
 }
 
 constexpr int kMembers = 5;
@@ -114,22 +123,8 @@ TEST(NoLostUpdate, ProcessesChangingDifferentMembersLoseNothing)
     EXPECT_EQ(JsonInts(root.user() + "shared.json", Members(kHosts)), std::vector<int>(kHosts * kMembers, kJsonRounds));
 }
 
-constexpr int kSeedKeys = 25;
-
-// One of four hosts that seed the same missing user file together and then
-// change their own keys.
-TEST(Seeding, Host)
-{
-    ZVTEST_CHILD_OF("RacedByFourProcessesLosesNoKey");
-    const int me = EnvInt("ZVTEST_WRITER");
-    CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
-    WaitForGo();
-    CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
-    for (int k = 0; k < kSeedKeys; ++k)
-        ini->SetInt(L"Main", Key(me, k), k);
-    mgr.SaveAll();
-}
-
+// Four hosts seed the same missing user file together, then change their
+// own keys.
 TEST(Seeding, RacedByFourProcessesLosesNoKey)
 {
     if (zvtest::InChild())
@@ -140,16 +135,10 @@ TEST(Seeding, RacedByFourProcessesLosesNoKey)
     int lost = 0;
     for (int round = 0; round < 10; ++round) {
         fs::remove(root.user() + "trade.ini");
-        for (zvtest::Process pid : StartTogether(root, "Seeding.Host", 4))
-            EXPECT_EQ(zvtest::WaitFor(pid), 0);
-        zv::ClearProfileCache();
-        CTqIni file(CString((root.user() + "trade.ini").c_str()));
-        lost += file.GetInt(L"Main", L"qty", 0) != 5;
-        for (int w = 0; w < 4; ++w)
-            for (int k = 0; k < kSeedKeys; ++k)
-                lost += file.GetInt(L"Main", Key(w, k), -1) != k;
+        lost += LostKeys(root, "trade", 4, kKeysEach);
+        lost += CTqIni(CString((root.user() + "trade.ini").c_str())).GetInt(L"Main", L"qty", 0) != 5;
     }
-    EXPECT_EQ(lost, 0) << "of 10 rounds of 4 x " << kSeedKeys << " keys and the shipped one";
+    EXPECT_EQ(lost, 0) << "of 10 rounds of 4 x " << kKeysEach << " keys and the shipped one";
 }
 
 // A new user's first start: the setting file and two documents seeded, a
