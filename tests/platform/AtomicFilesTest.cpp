@@ -97,18 +97,6 @@ TEST(AtomicFiles, ReplacementRespectsTheFilesOwner)
 #endif
 }
 
-TEST(AtomicFiles, NewFileNeverReplacesOne)
-{
-    zvtest::TempDir dir;
-    EXPECT_TRUE(zv::os::CreateNewFile(W(dir / "n"), "first", 5));
-    EXPECT_FALSE(zv::os::CreateNewFile(W(dir / "n"), "second", 6));
-    EXPECT_EQ(zv::os::GetLastError(), zvtest::kErrorExists);
-    EXPECT_FALSE(zv::os::CopyFileTo(W(dir / "n"), W(dir / "n"), true));
-    EXPECT_EQ(ReadFile(dir / "n"), "first");
-    EXPECT_FALSE(zv::os::CreateNewFile(W(dir / "none/n"), "x", 1));
-    EXPECT_EQ(zv::os::ListFolder(W(dir.path())).size(), 1u) << "no temporary file left";
-}
-
 std::string Big(char fill)
 {
     return std::string(256 * 1024, fill);

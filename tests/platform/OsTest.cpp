@@ -61,39 +61,35 @@ TEST(PathResolution, MissingMiddleFolderKeepsTheGivenSpelling)
     }
 }
 
-TEST(FileOperations, CopyHonoursFailIfExists)
+// Copies, moves and deletions never replace or remove what they must not.
+TEST(FileOperations, NothingIsReplacedUnasked)
 {
     TempDir dir;
     WriteFile(dir / "a", "new");
     WriteFile(dir / "b", "old");
+    zvtest::MakeFolders(dir / "f");
+    EXPECT_FALSE(zv::os::MovePath(W(dir / "a"), W(dir / "b")));
     EXPECT_FALSE(zv::os::CopyFileTo(W(dir / "a"), W(dir / "b"), true));
     EXPECT_EQ("old", ReadFile(dir / "b"));
     EXPECT_TRUE(zv::os::CopyFileTo(W(dir / "a"), W(dir / "b"), false));
     EXPECT_EQ("new", ReadFile(dir / "b"));
     EXPECT_FALSE(zv::os::CopyFileTo(W(dir / "missing"), W(dir / "c"), false));
-    EXPECT_FALSE(zvtest::PathExists(dir / "c"));
-}
-
-TEST(FileOperations, MoveFailsWhenTheTargetExists)
-{
-    TempDir dir;
-    WriteFile(dir / "a", "A");
-    WriteFile(dir / "b", "B");
-    EXPECT_FALSE(zv::os::MovePath(W(dir / "a"), W(dir / "b")));
-    EXPECT_EQ("B", ReadFile(dir / "b"));
     EXPECT_TRUE(zv::os::MovePath(W(dir / "a"), W(dir / "c")));
-    EXPECT_EQ("A", ReadFile(dir / "c"));
+    EXPECT_EQ("new", ReadFile(dir / "c"));
     EXPECT_FALSE(zvtest::PathExists(dir / "a"));
-}
-
-TEST(FileOperations, DeleteRefusesFolders)
-{
-    TempDir dir;
-    zvtest::MakeFolders(dir / "f");
     EXPECT_FALSE(zv::os::RemoveFile(W(dir / "f")));
-    EXPECT_TRUE(zv::os::FolderExists(W(dir / "f")));
     EXPECT_FALSE(zv::os::FileExists(W(dir / "f")));
+    EXPECT_TRUE(zv::os::FolderExists(W(dir / "f")));
     EXPECT_FALSE(zv::os::RemoveFile(nullptr));
+    EXPECT_NE(0, zv::os::CreateFolders(W(dir / "c/sub")));
+    EXPECT_EQ(0, zv::os::CreateFolders(W(dir.path())));
+    EXPECT_TRUE(zv::os::CreateNewFile(W(dir / "n"), "first", 5));
+    EXPECT_FALSE(zv::os::CreateNewFile(W(dir / "n"), "second", 6));
+    EXPECT_EQ(zv::os::GetLastError(), zvtest::kErrorExists);
+    EXPECT_FALSE(zv::os::CopyFileTo(W(dir / "n"), W(dir / "n"), true));
+    EXPECT_EQ(ReadFile(dir / "n"), "first");
+    EXPECT_FALSE(zv::os::CreateNewFile(W(dir / "none/n"), "x", 1));
+    EXPECT_EQ(zv::os::ListFolder(W(dir.path())).size(), 4u) << "no temporary file left";
 }
 
 // A replacement keeps what the system keeps of a file besides its bytes:
@@ -123,14 +119,6 @@ TEST(FileOperations, AtomicWriteKeepsPermissionsAndFailsCleanly)
     EXPECT_FALSE(zv::os::WriteFileAtomic(W(dir / "s.ini/x"), "x", 1));
     EXPECT_EQ("new", ReadFile(dir / "s.ini"));
     EXPECT_EQ(2u, zv::os::ListFolder(W(dir.path())).size()); // no temporary file left
-}
-
-TEST(FileOperations, CreateFoldersUnderAFileFails)
-{
-    TempDir dir;
-    WriteFile(dir / "file", "x");
-    EXPECT_NE(0, zv::os::CreateFolders(W(dir / "file/sub")));
-    EXPECT_EQ(0, zv::os::CreateFolders(W(dir.path())));
 }
 
 TEST(FolderListing, GivesNamesKindsAndTimes)
