@@ -4,8 +4,6 @@
 #include <zvenv/CTqIni.h>
 #include <zvenv/platform/Profile.h>
 
-#include <random>
-
 using reliability::Key;
 
 namespace {
@@ -61,23 +59,12 @@ TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
     zvtest::WriteFile(root.system() + "trade.ini", zvtest::Utf16(iniText));
     zvtest::WriteFile(root.system() + "layout.json", zvtest::Utf16(jsonText + L"\r\n}"));
     zvtest::PlaceInRoot(root);
-    std::mt19937 random(20261206);
-    int iniLast = 0, jsonLast = 0, progressed = 0;
-#ifdef _WIN32
-    constexpr int kRounds = 60; // a process starts in a tenth of a second under wine
-#else
-    constexpr int kRounds = 300;
-#endif
-    for (int round = 0; round < kRounds; ++round) {
-        std::filesystem::remove(root.root() + "ready");
-        const zvtest::Process writer = zvtest::StartInRoot(root, "DocumentCrash.Writer");
-        // Mostly killed while saving, sometimes while starting up.
-        for (int wait = 0; round % 10 && wait < 5000 && !zvtest::PathExists(root.root() + "ready"); ++wait)
-            zvtest::SleepMs(1);
-        zvtest::SleepMs(std::uniform_int_distribution<int>(0, 40)(random));
-        zvtest::Kill(writer);
+    int iniLast = 0, jsonLast = 0, progressed = 0, rounds = 0;
+    // Mostly killed while saving, sometimes while starting up.
+    reliability::KillRepeatedly(root, "DocumentCrash.Writer", 40, [&](int round) {
+        ++rounds;
         if (!zvtest::PathExists(root.user() + "layout.json"))
-            continue; // killed before both documents were seeded
+            return; // killed before both documents were seeded
         zv::ClearProfileCache();
         CTqIni file(CString((root.user() + "trade.ini").c_str()));
         std::vector<int> iniValues;
@@ -91,8 +78,8 @@ TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
         progressed += ini > iniLast;
         iniLast = ini;
         jsonLast = json;
-    }
-    EXPECT_GE(progressed, kRounds / 10) << "the writer got to save in a good share of the rounds";
+    });
+    EXPECT_GE(progressed, rounds / 10) << "the writer got to save in a good share of the rounds";
     EXPECT_GT(jsonLast, 0) << "the user's JSON file was never replaced by the shipped default";
 }
 

@@ -5,7 +5,6 @@
 #include <zvenv/platform/Profile.h>
 
 #include <chrono>
-#include <random>
 
 namespace fs = std::filesystem;
 using namespace reliability;
@@ -222,20 +221,8 @@ TEST(Seeding, RandomKillsLeaveNoBareFile)
     zvtest::AppRoot root;
     Ship(root);
     zvtest::PlaceInRoot(root);
-    std::mt19937 random(20261207);
-#ifdef _WIN32
-    constexpr int kKillRounds = 60; // a start costs a tenth of a second under wine
-#else
-    constexpr int kKillRounds = 300;
-#endif
-    for (int round = 0; round < kKillRounds; ++round) {
-        fs::remove(root.root() + "ready");
-        const zvtest::Process host = zvtest::StartInRoot(root, "Seeding.ManyNewUsers");
-        for (int wait = 0; wait < 5000 && !zvtest::PathExists(root.root() + "ready"); ++wait)
-            zvtest::SleepMs(1);
-        zvtest::SleepMs(std::uniform_int_distribution<int>(0, 20)(random));
-        zvtest::Kill(host);
-    }
+    int rounds = 0;
+    KillRepeatedly(root, "Seeding.ManyNewUsers", 20, [&](int) { ++rounds; });
     int files = 0, broken = 0;
     for (const auto& user : fs::directory_iterator(root.user()))
         for (std::size_t f = 0; f < std::size(kShipped); ++f) {
@@ -244,7 +231,7 @@ TEST(Seeding, RandomKillsLeaveNoBareFile)
             broken += zvtest::PathExists(path) && zvtest::ReadFile(path) != kShipped[f];
         }
     EXPECT_EQ(broken, 0) << "of " << files << " seeded files";
-    EXPECT_GE(files, kKillRounds / 3) << "the hosts got to seed";
+    EXPECT_GE(files, rounds / 3) << "the hosts got to seed";
 }
 
 } // namespace

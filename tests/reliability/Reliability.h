@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,29 @@ inline std::vector<zvtest::Process> StartTogether(const zvtest::AppRoot& root, c
     zvtest::UnsetEnv("ZVTEST_WRITER");
     zvtest::WriteFile(root.root() + "go", "");
     return children;
+}
+
+// Starts the test's child in root again and again and kills it a random time
+// (up to maxDelayMs) after it wrote root/ready (after its start in every
+// tenth round); check(round) then looks at what it left.
+template <typename Check>
+void KillRepeatedly(const zvtest::AppRoot& root, const std::string& test, int maxDelayMs, Check check)
+{
+#ifdef _WIN32
+    constexpr int kRounds = 60; // a process starts in a tenth of a second under wine
+#else
+    constexpr int kRounds = 300;
+#endif
+    std::mt19937 random(20261206);
+    for (int round = 0; round < kRounds; ++round) {
+        std::filesystem::remove(root.root() + "ready");
+        const zvtest::Process child = zvtest::StartInRoot(root, test);
+        for (int wait = 0; round % 10 && wait < 5000 && !zvtest::PathExists(root.root() + "ready"); ++wait)
+            zvtest::SleepMs(1);
+        zvtest::SleepMs(std::uniform_int_distribution<int>(0, maxDelayMs)(random));
+        zvtest::Kill(child);
+        check(round);
+    }
 }
 
 inline void WaitForGo()
