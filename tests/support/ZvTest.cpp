@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -114,6 +116,11 @@ std::vector<std::string> KillAt(const std::string& syscall, int n, const char* s
     const std::string options = "ASAN_OPTIONS=" + (asan.empty() ? std::string() : asan + ":") + "detect_leaks=0";
     const std::string inject = "inject=" + syscall + ":signal=" + signal + ":when=" + std::to_string(n);
     return {"strace", "-f", "-qq", "-o", "/dev/null", "-E", options, "-e", "trace=" + syscall, "-e", inject};
+}
+
+void SleepMs(int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 std::string GetEnv(const std::string& name)

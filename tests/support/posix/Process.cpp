@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,13 +71,6 @@ void SetEnv(const std::string& name, const std::string& value)
 void UnsetEnv(const std::string& name)
 {
     unsetenv(name.c_str());
-}
-
-void SleepMs(int milliseconds)
-{
-    timespec ts{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
 }
 
 } // namespace zvtest

@@ -118,9 +118,4 @@ void UnsetEnv(const std::string& name)
     _putenv_s(name.c_str(), "");
 }
 
-void SleepMs(int milliseconds)
-{
-    ::Sleep(static_cast<DWORD>(milliseconds));
-}
-
 } // namespace zvtest
