@@ -139,7 +139,7 @@ endif()
 # The consumer through the CMake package, as a host in <app>/bin with the
 # sample defaults in <app>/system and no validator module next to it, so the
 # library must find the module next to itself.
-set(package -G ${ZV_GENERATOR} -DCMAKE_CXX_COMPILER=${ZV_CXX} -DCMAKE_PREFIX_PATH=${prefix})
+set(package -G ${ZV_GENERATOR} -DCMAKE_CXX_COMPILER=${ZV_CXX} -DZvEnvMgr_DIR=${lib}/cmake/ZvEnvMgr)
 if(ZV_WINDOWS)
   list(APPEND package -DCMAKE_TOOLCHAIN_FILE=${ZV_TOOLCHAIN})
 endif()
