@@ -17,47 +17,39 @@
 
 #include <zvenv/platform/Text.h>
 
-// Hands out the control values of one fuzz input. The targets take their
-// choices from the input's tail and leave the head as the document under
-// test, so a plain file dropped into a corpus is already a useful seed. When
-// the tail runs out the choices continue from a generator seeded by the whole
-// input, so short inputs still drive every operation and stay reproducible.
+// The control values of one fuzz input come from its tail and the head is
+// the document under test, so a plain file dropped into a corpus is already a
+// useful seed; when the tail runs out, a generator seeded by the whole input
+// goes on, so short inputs still drive every operation reproducibly.
 namespace zvfuzz {
 
 // A document as text: UTF-16LE after a mark, UTF-8 (stray bytes as
 // Windows-1252) otherwise, cut at its first null as a C string is.
 inline std::wstring DecodeText(const std::string& bytes)
 {
-    std::wstring text;
     if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0)
-        text = zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
-    else
-        text = zv::text::DecodeUtf8Lenient(bytes);
-    return text.c_str();
+        return zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2).c_str();
+    return zv::text::DecodeUtf8Lenient(bytes).c_str();
 }
 
 class FuzzInput {
 public:
     FuzzInput(const std::uint8_t* data, std::size_t size) : m_data(data), m_end(size)
     {
-        // FNV-1a of the whole input seeds the fallback generator.
-        std::uint64_t hash = 1469598103934665603ull;
-        for (std::size_t i = 0; i < size; ++i)
-            hash = (hash ^ data[i]) * 1099511628211ull;
-        m_state = hash | 1;
+        for (std::size_t i = 0; i < size; ++i) // FNV-1a
+            m_state = (m_state ^ data[i]) * 1099511628211ull;
+        m_state |= 1;
     }
 
-    // Splits the input: the last byte says how many bytes before it are
-    // control bytes; everything in front of them is the document.
+    // The last byte says how many bytes before it are control bytes; what is
+    // in front of them is the document.
     std::string TakeDocument()
     {
         if (m_end == 0)
             return {};
         --m_end;
-        const std::size_t control = std::min<std::size_t>(m_data[m_end], m_end);
-        const std::size_t documentEnd = m_end - control;
-        m_begin = documentEnd;
-        return std::string(reinterpret_cast<const char*>(m_data), documentEnd);
+        m_begin = m_end - std::min<std::size_t>(m_data[m_end], m_end);
+        return std::string(reinterpret_cast<const char*>(m_data), m_begin);
     }
 
     std::uint8_t Byte()
@@ -73,11 +65,10 @@ public:
     // A value in [low, high], both included.
     std::uint32_t Range(std::uint32_t low, std::uint32_t high)
     {
-        const std::uint64_t span = static_cast<std::uint64_t>(high) - low + 1;
         std::uint32_t value = 0;
         for (int i = 0; i < 4; ++i)
             value = (value << 8) | Byte();
-        return low + static_cast<std::uint32_t>(value % span);
+        return low + static_cast<std::uint32_t>(value % (static_cast<std::uint64_t>(high) - low + 1));
     }
 
     bool Flag() { return (Byte() & 1) != 0; }
@@ -87,11 +78,9 @@ public:
     // A text of up to maxLength characters drawn from the alphabet.
     std::wstring Text(const wchar_t* alphabet, std::size_t maxLength)
     {
-        const std::size_t count = std::wcslen(alphabet);
-        const std::size_t length = Range(0, static_cast<std::uint32_t>(maxLength));
-        std::wstring text;
-        for (std::size_t i = 0; i < length; ++i)
-            text += alphabet[Range(0, static_cast<std::uint32_t>(count - 1))];
+        std::wstring text(Range(0, static_cast<std::uint32_t>(maxLength)), L' ');
+        for (wchar_t& c : text)
+            c = alphabet[Range(0, static_cast<std::uint32_t>(std::wcslen(alphabet) - 1))];
         return text;
     }
 
@@ -99,24 +88,17 @@ private:
     const std::uint8_t* m_data;
     std::size_t m_begin = 0;
     std::size_t m_end;
-    std::uint64_t m_state;
+    std::uint64_t m_state = 1469598103934665603ull;
 };
 
 // Reports a broken property with the values involved and stops the run, so
-// libFuzzer keeps the input that caused it.
+// that libFuzzer keeps the input.
 [[noreturn]] inline void Fail(const char* what, const std::wstring& detail = {})
 {
-    std::fprintf(stderr, "property broken: %s\n", what);
-    if (!detail.empty()) {
-        std::fprintf(stderr, "  detail: ");
-        for (wchar_t c : detail) {
-            if (c >= 0x20 && c < 0x7f)
-                std::fputc(static_cast<int>(c), stderr);
-            else
-                std::fprintf(stderr, "\\u{%x}", static_cast<unsigned>(c));
-        }
-        std::fputc('\n', stderr);
-    }
+    std::fprintf(stderr, "property broken: %s\n  detail: ", what);
+    for (wchar_t c : detail)
+        std::fprintf(stderr, c >= 0x20 && c < 0x7f ? "%c" : "\\u{%x}", static_cast<unsigned>(c));
+    std::fputc('\n', stderr);
     std::abort();
 }
 
@@ -126,34 +108,27 @@ inline void Check(bool condition, const char* what, const std::wstring& detail =
         Fail(what, detail);
 }
 
-// A folder of the target's own for the files it writes, removed when the run
-// ends. A memory file system, when there is one, spares the disk the flushes
-// of every atomic write.
+// A folder of the target's own for the files it writes (in memory where the
+// system has a memory file system, sparing the disk the flushes of every
+// atomic write), removed when the run ends.
 inline const std::string& ScratchFolder()
 {
-    // Never destroyed, so the removal at exit still finds the name.
-    static const std::string* folder = [] {
+    static const std::string* folder = [] { // never destroyed: the removal at exit needs it
 #ifdef _WIN32
-        std::random_device seed;
-        auto* name =
-            new std::string((std::filesystem::temp_directory_path() / ("zvfuzz-" + std::to_string(seed()))).string());
+        auto* name = new std::string(
+            (std::filesystem::temp_directory_path() / ("zvfuzz-" + std::to_string(std::random_device()()))).string());
         if (!std::filesystem::create_directory(*name))
-            std::abort();
 #else
-        auto* name =
-            new std::string(std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/zvfuzz-XXXXXX");
+        auto* name = new std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm/zvfuzz-XXXXXX" : "/tmp/zvfuzz-XXXXXX");
         if (!mkdtemp(&(*name)[0]))
-            std::abort();
 #endif
+            std::abort();
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(*folder, ignored);
+        });
         return name;
     }();
-    static const bool removedAtExit = [] {
-        return std::atexit([] {
-                   std::error_code ignored;
-                   std::filesystem::remove_all(*folder, ignored);
-               }) == 0;
-    }();
-    (void)removedAtExit;
     return *folder;
 }
 

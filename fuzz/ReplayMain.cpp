@@ -1,6 +1,6 @@
-// Replays fuzz inputs without libFuzzer: every file named on the command line,
-// and every file inside a folder named there, goes through the target once.
-// Built by the normal compilers, so the corpora serve as regression tests.
+// Replays fuzz inputs without libFuzzer, so that the normal compilers run the
+// corpora as regression tests: every file named on the command line, and every
+// file inside a folder named there, goes through the target once.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,37 +12,25 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-
-void RunFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
-    std::size_t count = 0;
+    namespace fs = std::filesystem;
+    std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path(argv[i]);
-        if (std::filesystem::is_directory(path)) {
-            std::vector<std::filesystem::path> files;
-            for (const auto& entry : std::filesystem::directory_iterator(path))
-                if (entry.is_regular_file())
-                    files.push_back(entry.path());
-            std::sort(files.begin(), files.end());
-            for (const auto& file : files) {
-                RunFile(file);
-                ++count;
-            }
-        } else {
-            RunFile(path);
-            ++count;
+        if (!fs::is_directory(argv[i])) {
+            files.emplace_back(argv[i]);
+            continue;
         }
+        for (const auto& entry : fs::directory_iterator(argv[i]))
+            if (entry.is_regular_file())
+                files.push_back(entry.path());
     }
-    std::printf("replayed %zu inputs\n", count);
-    return count > 0 ? 0 : 1;
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+    std::printf("replayed %zu inputs\n", files.size());
+    return files.empty() ? 1 : 0;
 }

@@ -7,8 +7,9 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#ifndef _WIN32
-#include <csignal>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -23,26 +24,46 @@ CString W(const std::string& utf8)
     return CString(utf8.c_str());
 }
 
-// A file nobody may write (read-only: no write permission on POSIX, which
-// stops root too, the read-only attribute on Windows, which stops an
-// administrator) is neither replaced nor created anew; the system's reason
-// is the last error.
-TEST(AtomicFiles, ReadOnlyFileIsNotReplaced)
+// A replacement keeps what the system keeps of a file besides its bytes: its
+// permissions on POSIX, its attributes (hidden, not indexed) on Windows. A
+// file nobody may write (no write permission on POSIX, which stops root too,
+// the read-only attribute on Windows, which stops an administrator) is
+// neither replaced nor created anew, with the system's reason as last error.
+TEST(AtomicFiles, ReplacementKeepsAttributesAndRefusesReadOnlyFiles)
 {
     namespace fs = std::filesystem;
     zvtest::TempDir dir;
-    const std::string path = dir / "a.ini";
+    const std::string path = dir / "s.ini";
     WriteFile(path, "old");
+#ifdef _WIN32
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN;
+    ASSERT_TRUE(SetFileAttributesW(W(path), kept));
+    EXPECT_TRUE(zv::os::WriteFileAtomic(W(path), "new", 3));
+    EXPECT_EQ(kept, GetFileAttributesW(W(path)) & kept);
+#else
+    chmod(path.c_str(), 0640);
+    EXPECT_TRUE(zv::os::WriteFileAtomic(W(path), "new", 3));
+    struct stat st;
+    ASSERT_EQ(0, stat(path.c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 07777);
+#endif
+    EXPECT_EQ(ReadFile(path), "new");
+    // A folder that does not exist, a target that is a folder, a path under a file.
+    EXPECT_FALSE(zv::os::WriteFileAtomic(W(dir / "none/x"), "x", 1));
+    zvtest::MakeFolders(dir / "folder");
+    EXPECT_FALSE(zv::os::WriteFileAtomic(W(dir / "folder"), "x", 1));
+    EXPECT_FALSE(zv::os::WriteFileAtomic(W(dir / "s.ini/x"), "x", 1));
+    EXPECT_EQ(2u, zv::os::ListFolder(W(dir.path())).size()); // no temporary file left
+
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    EXPECT_FALSE(zv::os::WriteFileAtomic(W(path), "new", 3));
+    EXPECT_FALSE(zv::os::WriteFileAtomic(W(path), "other", 5));
     EXPECT_EQ(zv::os::GetLastError(), zvtest::kErrorAccessDenied);
     EXPECT_FALSE(zv::os::CopyFileTo(W(path), W(path), false));
     EXPECT_TRUE(zv::os::IsWriteProtected(W(path)));
-    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(ReadFile(path), "new");
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_FALSE(zv::os::IsWriteProtected(W(path)));
-    EXPECT_TRUE(zv::os::WriteFileAtomic(W(path), "new", 3));
-    EXPECT_EQ(ReadFile(path), "new");
+    EXPECT_TRUE(zv::os::WriteFileAtomic(W(path), "other", 5));
 }
 
 #ifndef _WIN32
@@ -95,18 +116,6 @@ TEST(AtomicFiles, ReplacementRespectsTheFilesOwner)
     EXPECT_EQ(Stat(path).st_gid, 65534u);
     EXPECT_EQ(Stat(path).st_mode & 07777, 0640u);
 #endif
-}
-
-TEST(AtomicFiles, NewFileNeverReplacesOne)
-{
-    zvtest::TempDir dir;
-    EXPECT_TRUE(zv::os::CreateNewFile(W(dir / "n"), "first", 5));
-    EXPECT_FALSE(zv::os::CreateNewFile(W(dir / "n"), "second", 6));
-    EXPECT_EQ(zv::os::GetLastError(), zvtest::kErrorExists);
-    EXPECT_FALSE(zv::os::CopyFileTo(W(dir / "n"), W(dir / "n"), true));
-    EXPECT_EQ(ReadFile(dir / "n"), "first");
-    EXPECT_FALSE(zv::os::CreateNewFile(W(dir / "none/n"), "x", 1));
-    EXPECT_EQ(zv::os::ListFolder(W(dir.path())).size(), 1u) << "no temporary file left";
 }
 
 std::string Big(char fill)

@@ -7,7 +7,6 @@
 namespace {
 
 using zvtest::ReadFile;
-using zvtest::TempDir;
 using zvtest::WriteFile;
 
 CString W(const std::string& utf8)
@@ -15,9 +14,9 @@ CString W(const std::string& utf8)
     return CString(utf8.c_str());
 }
 
-TEST(CFileOpen, CreateWithoutTruncateKeepsContent)
+TEST(CFile, OpensReadsAndWritesAsAsked)
 {
-    TempDir dir;
+    zvtest::TempDir dir;
     WriteFile(dir / "Doc.json", "abcdef");
     CFile f;
     ASSERT_TRUE(f.Open(W(dir / "doc.JSON"), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite));
@@ -27,14 +26,20 @@ TEST(CFileOpen, CreateWithoutTruncateKeepsContent)
     f.Flush();
     f.Close();
     EXPECT_EQ("XYcdef", ReadFile(dir / "Doc.json"));
+    ASSERT_TRUE(f.Open(W(dir / "Doc.json"), CFile::modeRead | CFile::shareDenyNone));
+    char buf[8] = {};
+    EXPECT_EQ(6u, f.Read(buf, sizeof buf));
+    EXPECT_EQ(0u, f.Read(buf, sizeof buf));
+    EXPECT_STREQ("XYcdef", buf);
+    f.Close();
     ASSERT_TRUE(f.Open(W(dir / "Doc.json"), CFile::modeCreate | CFile::modeWrite));
     f.Close();
     EXPECT_EQ("", ReadFile(dir / "Doc.json"));
 }
 
-TEST(CFileOpen, FailuresReportWithoutThrowing)
+TEST(CFile, FailuresReportTheirCause)
 {
-    TempDir dir;
+    zvtest::TempDir dir;
     zvtest::MakeFolders(dir / "folder");
     CFile f;
     CFileException error;
@@ -44,23 +49,6 @@ TEST(CFileOpen, FailuresReportWithoutThrowing)
     EXPECT_EQ(CFileException::accessDenied, error.m_cause);
     EXPECT_FALSE(f.Open(nullptr, CFile::modeRead));
     EXPECT_EQ(INVALID_HANDLE_VALUE, f.m_hFile);
-}
-
-TEST(CFileRead, ReadsToTheEnd)
-{
-    TempDir dir;
-    WriteFile(dir / "a", "hello");
-    CFile f;
-    ASSERT_TRUE(f.Open(W(dir / "a"), CFile::modeRead | CFile::shareDenyNone));
-    char buf[8] = {};
-    EXPECT_EQ(5u, f.Read(buf, sizeof buf));
-    EXPECT_EQ(0u, f.Read(buf, sizeof buf));
-    EXPECT_STREQ("hello", buf);
-}
-
-TEST(CFileRename, ThrowsWhenTheTargetExistsOrTheSourceIsMissing)
-{
-    TempDir dir;
     WriteFile(dir / "a", "A");
     WriteFile(dir / "b", "B");
     EXPECT_THROW(CFile::Rename(W(dir / "a"), W(dir / "b")), CFileException);

@@ -1,12 +1,8 @@
-#include "ZvTest.h"
+#include "Reliability.h"
 
 #include <zvenv/CTqEnvMgr.h>
 #include <zvenv/platform/Os.h>
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <functional>
 #ifndef _WIN32
 #include <cerrno>
 #include <csignal>
@@ -15,27 +11,32 @@
 #endif
 
 namespace fs = std::filesystem;
+using reliability::RanInRoot;
 
 namespace {
-
-// Runs the rest of the test in a child placed in a fresh application root
-// with a shipped INI and JSON default; true in the parent.
-bool RanInRoot(const std::function<void(const zvtest::AppRoot&)>& prepare = nullptr)
-{
-    if (zvtest::InChild())
-        return false;
-    zvtest::AppRoot root;
-    zvtest::WriteFile(root.system() + "trade.ini", zvtest::Utf16(L"[Main]\r\nqty=5\r\n"));
-    zvtest::WriteFile(root.system() + "layout.json", zvtest::Utf16(L"{\r\n\t\"width\" : 640\r\n}"));
-    if (prepare)
-        prepare(root);
-    EXPECT_EQ(zvtest::RunInRoot(root), 0) << "the test failed in its application root";
-    return true;
-}
 
 std::string Root()
 {
     return zvtest::ChildRoot();
+}
+
+// Drops to uid and gid 65534 where the tests run as root, which any
+// permission would let through.
+void BecomeNobody()
+{
+#ifndef _WIN32
+    if (geteuid() == 0) {
+        ASSERT_EQ(setgid(65534), 0);
+        ASSERT_EQ(setuid(65534), 0);
+    }
+#endif
+}
+
+void OpenToAll(const std::string& folder)
+{
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+    fs::permissions(folder, fs::perms::all, fs::perm_options::add);
 }
 
 TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
@@ -85,10 +86,9 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
 #endif
 }
 
-// A file this process may not write, read-only or another user's: Save
-// fails with the reason and keeps the document dirty, and ReloadFile(1)
-// neither replaces nor deletes it. The tests run as root, so the other
-// user's case runs as uid 65534.
+// A file this process may not write, read-only or another user's (run as
+// uid 65534): Save fails with the reason and keeps the document dirty, and
+// ReloadFile(1) neither replaces nor deletes it.
 void WriteProtectedFilesAreNotReplaced(bool otherUser)
 {
     const std::string iniText = zvtest::Utf16(L"[Main]\r\nqty=6\r\n");
@@ -97,21 +97,13 @@ void WriteProtectedFilesAreNotReplaced(bool otherUser)
     if (RanInRoot([&](const zvtest::AppRoot& root) {
             zvtest::WriteFile(root.user() + "trade.ini", iniText);
             zvtest::WriteFile(root.user() + "layout.json", jsonText);
-            if (otherUser)
-                for (const auto& entry : fs::recursive_directory_iterator(root.path()))
-                    if (entry.is_directory())
-                        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+            OpenToAll(root.path());
             for (const char* file : {"trade.ini", "layout.json"})
                 fs::permissions(root.user() + file, otherUser ? readable | fs::perms::owner_write : readable);
-            fs::permissions(root.path(), fs::perms::all, fs::perm_options::add);
         }))
         return;
-#ifndef _WIN32
-    if (otherUser && geteuid() == 0) {
-        ASSERT_EQ(setgid(65534), 0);
-        ASSERT_EQ(setuid(65534), 0);
-    }
-#endif
+    if (otherUser)
+        BecomeNobody();
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
     CTqEnvJson* json = mgr.GetJson(L"layout");
@@ -189,24 +181,16 @@ TEST(Faults, FileReplacedByAFolder)
     EXPECT_TRUE(fs::is_directory(Root() + "user/layout.json"));
 }
 
-// Run as an unprivileged user where the tests run as root, so that the
-// system folder really cannot be read.
+// As uid 65534, so that the system folder really cannot be read.
 TEST(Faults, UnreadableSystemFolder)
 {
     ZVTEST_LINUX_ONLY("an unreadable folder needs another user (ACLs on Windows, which wine does not enforce)");
     if (RanInRoot([](const zvtest::AppRoot& root) {
-            for (const auto& entry : fs::recursive_directory_iterator(root.path()))
-                fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
-            fs::permissions(root.path(), fs::perms::all, fs::perm_options::add);
+            OpenToAll(root.path());
             fs::permissions(root.system(), fs::perms::none);
         }))
         return;
-#ifndef _WIN32
-    if (geteuid() == 0) {
-        ASSERT_EQ(setgid(65534), 0);
-        ASSERT_EQ(setuid(65534), 0);
-    }
-#endif
+    BecomeNobody();
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
     ASSERT_NE(ini, nullptr);

@@ -8,7 +8,4 @@ out=$(setpriv --reuid=65534 --regid=65534 --clear-groups bash -c \
     'source "$1/scripts/deps.sh"; zv_ensure_packages zz-not-a-package' test.sh "$1" 2>&1)
 status=$?
 expected="test.sh installs Debian packages and needs root (or sudo): run it as root, or install sudo."
-if [ $status -eq 0 ] || [[ $out != "$expected"* ]]; then
-    echo "expected exit status 1 and '$expected', got $status: $out"
-    exit 1
-fi
+[ $status -ne 0 ] && [[ $out == "$expected"* ]] || { echo "expected exit status 1 and '$expected', got $status: $out"; exit 1; }

@@ -8,29 +8,27 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
 namespace zvtest {
 
+// Starts args[0] with the arguments after it and the variables added to the
+// environment (in posix/ and win32/).
+Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env);
+
 TempDir::TempDir()
 {
     std::random_device seed;
-    std::mt19937_64 random(seed() ^
-                           static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-    const char* digits = "abcdefghijklmnopqrstuvwxyz0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = "zvtest-";
-        for (int i = 0; i < 8; ++i)
-            name += digits[random() % 36];
-        const fs::path folder = fs::temp_directory_path() / name;
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+        const fs::path folder = fs::temp_directory_path() / ("zvtest-" + std::to_string(seed()));
         std::error_code ec;
-        if (fs::create_directory(folder, ec)) {
+        if (fs::create_directory(folder, ec))
             m_path = fs::path(folder).make_preferred().u8string();
-            return;
-        }
     }
-    throw std::runtime_error("no temporary folder could be made");
+    if (m_path.empty())
+        throw std::runtime_error("no temporary folder could be made");
 }
 
 TempDir::~TempDir()
@@ -65,25 +63,32 @@ std::string ExecutableFolder()
 
 void PlaceInRoot(const AppRoot& root, bool withValidator)
 {
-    const fs::path self = fs::u8path(ExecutablePath());
-    fs::copy_file(self, fs::u8path(root.bin()) / self.filename(), fs::copy_options::overwrite_existing);
     // The project's shared libraries go along, as an installed host has them
     // next to it; the validator module only when asked for.
-    for (const auto& entry : fs::directory_iterator(self.parent_path())) {
-        const std::string name = entry.path().filename().string();
+    for (const auto& entry : fs::directory_iterator(fs::u8path(ExecutableFolder()))) {
+        const std::string name = entry.path().filename().u8string();
 #ifdef _WIN32
-        if (entry.path().extension() != ".dll")
-            continue;
-        if (name == "JSONLint.dll" && !withValidator)
-            continue;
+        const bool library = entry.path().extension() == ".dll", validator = name == "JSONLint.dll";
 #else
-        if (name.rfind("lib", 0) != 0 || name.find(".so") == std::string::npos)
-            continue;
-        if (name.rfind("libJSONLint.", 0) == 0 && !withValidator)
-            continue;
+        const bool library = name.rfind("lib", 0) == 0 && name.find(".so") != std::string::npos;
+        const bool validator = name.rfind("libJSONLint.", 0) == 0;
 #endif
-        fs::copy_file(entry.path(), fs::u8path(root.bin()) / name, fs::copy_options::overwrite_existing);
+        if ((library && (withValidator || !validator)) || entry.path() == fs::u8path(ExecutablePath()))
+            fs::copy_file(entry.path(), fs::u8path(root.bin()) / name, fs::copy_options::overwrite_existing);
     }
+}
+
+Process StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper)
+{
+    std::vector<std::string> args = wrapper;
+    args.push_back((fs::u8path(root.bin()) / fs::u8path(ExecutablePath()).filename()).u8string());
+    args.insert(args.end(), {"--gtest_filter=" + testName, "--gtest_brief=1"});
+    return Start(args, {{"ZVTEST_CHILD_ROOT", root.root()}});
+}
+
+Process StartSelf(const std::string& testName, const std::vector<std::pair<std::string, std::string>>& env)
+{
+    return Start({ExecutablePath(), "--gtest_filter=" + testName, "--gtest_brief=1"}, env);
 }
 
 int RunInRoot(const AppRoot& root, bool withValidator)
@@ -111,6 +116,11 @@ std::vector<std::string> KillAt(const std::string& syscall, int n, const char* s
     const std::string options = "ASAN_OPTIONS=" + (asan.empty() ? std::string() : asan + ":") + "detect_leaks=0";
     const std::string inject = "inject=" + syscall + ":signal=" + signal + ":when=" + std::to_string(n);
     return {"strace", "-f", "-qq", "-o", "/dev/null", "-E", options, "-e", "trace=" + syscall, "-e", inject};
+}
+
+void SleepMs(int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 std::string GetEnv(const std::string& name)
@@ -147,15 +157,14 @@ void MakeFolders(const std::string& path)
 std::string Utf16(const std::wstring& text, bool bom)
 {
     std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();
+    const auto put = [&out](unsigned long unit) {
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>(unit >> 8 & 0xFF);
+    };
     for (wchar_t ch : text) {
-        auto cp = static_cast<unsigned long>(ch);
-        auto put = [&](unsigned long u) {
-            out.push_back(static_cast<char>(u & 0xFF));
-            out.push_back(static_cast<char>((u >> 8) & 0xFF));
-        };
+        const auto cp = static_cast<unsigned long>(ch);
         if (cp >= 0x10000) {
-            cp -= 0x10000;
-            put(0xD800 + (cp >> 10));
+            put(0xD800 + ((cp - 0x10000) >> 10));
             put(0xDC00 + (cp & 0x3FF));
         } else {
             put(cp);

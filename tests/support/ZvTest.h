@@ -5,20 +5,17 @@
 #include <utility>
 #include <vector>
 
-// Helpers for tests that work on real files: temporary folders, application
-// roots and child processes, on POSIX and on Windows.
+// Helpers for tests on real files and processes, on POSIX and on Windows.
+// Paths are UTF-8, with the system's separator as in the library's paths.
 namespace zvtest {
 
-// The separator of the paths these helpers build: the system's own, as in
-// the paths the library returns.
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
 #else
 constexpr char kSeparator = '/';
 #endif
 
-// A fresh folder under the system's temporary folder, removed with all its
-// contents when the object goes away.
+// A fresh temporary folder, removed with its contents at the end.
 class TempDir {
 public:
     TempDir();
@@ -34,9 +31,7 @@ private:
     std::string m_path;
 };
 
-// An application root in a temporary folder: <root>/bin, <root>/system and
-// <root>/user exist. RunInRoot starts the current test again from
-// <root>/bin, so that the library sees this root as its own.
+// An application root: <root>/bin, <root>/system and <root>/user exist.
 class AppRoot : public TempDir {
 public:
     AppRoot();
@@ -48,51 +43,44 @@ public:
 
 // The system's error codes the library leaves as its last error.
 #ifdef _WIN32
-constexpr unsigned long kErrorAccessDenied = 5; // ERROR_ACCESS_DENIED, also for a folder in a file's place
-constexpr unsigned long kErrorExists = 80;      // ERROR_FILE_EXISTS
-constexpr unsigned long kErrorNoFolder = 3;     // ERROR_PATH_NOT_FOUND
+constexpr unsigned long kErrorAccessDenied = 5; // also for a folder in a file's place
+constexpr unsigned long kErrorExists = 80;
+constexpr unsigned long kErrorNoFolder = 3;
 constexpr unsigned long kErrorIsFolder = 5;
 #else
-constexpr unsigned long kErrorAccessDenied = 13; // EACCES
-constexpr unsigned long kErrorExists = 17;       // EEXIST
-constexpr unsigned long kErrorNoFolder = 2;      // ENOENT
-constexpr unsigned long kErrorIsFolder = 21;     // EISDIR
+constexpr unsigned long kErrorAccessDenied = 13;
+constexpr unsigned long kErrorExists = 17;
+constexpr unsigned long kErrorNoFolder = 2;
+constexpr unsigned long kErrorIsFolder = 21;
 #endif
 
-// A started child process: its id on POSIX, its handle on Windows.
+// A child process: its id on POSIX, its handle on Windows.
 using Process = std::intptr_t;
-// The status WaitFor gives for a child that Kill ended (or that a KILL
-// signal ended on POSIX): 128 + 9.
+// WaitFor's status of a child that Kill (or a KILL signal) ended.
 constexpr int kKilled = 137;
 
-// Runs the current test in a child process whose executable is a copy of
-// this one placed in root.bin() with the project's shared libraries beside
-// it; the validator module is copied next to it when withValidator is true.
-// Returns the child's exit status: 0 when the test passed there. In the
-// child, InChild() is true and ChildRoot() is the root folder with a
-// trailing separator.
+// RunInRoot runs the current test again in a child: a copy of this program
+// in root.bin() with the project's shared libraries (and the validator
+// module when withValidator) beside it, so that the library takes root as
+// its own. It returns the child's exit status, 0 when the test passed there.
+// In the child InChild() is true and ChildRoot() is the root with a trailing
+// separator. PlaceInRoot and StartInRoot are its two halves; wrapper is a
+// command that runs the child's command line (KillAt's, POSIX only).
 int RunInRoot(const AppRoot& root, bool withValidator = true);
 bool InChild();
 std::string ChildRoot();
-// The parts of RunInRoot: copy the executable (and libraries) into the root,
-// start the named test there without waiting, wait for a started child.
 void PlaceInRoot(const AppRoot& root, bool withValidator = true);
-// wrapper, when given, is a command that runs the test's command line
-// (KillAt gives one; POSIX only).
 Process StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper = {});
-// Starts this executable where it is, running one test, with the variables
-// added to its environment.
+// This program where it is, running one test, with the variables added.
 Process StartSelf(const std::string& testName, const std::vector<std::pair<std::string, std::string>>& env = {});
-// The child's exit code, or 128 + the signal that ended it.
+// The child's exit code, or 128 + the signal that ended it; with a time
+// limit, false (and the child killed) when it had not ended by then.
 int WaitFor(Process child);
-// As WaitFor, for at most the given time: false, and the child killed, when
-// it had not ended by then.
 bool WaitFor(Process child, int milliseconds, int& status);
-// Ends the child at once and waits for it.
-void Kill(Process child);
-// A wrapper for StartInRoot (Linux): strace delivers the signal (KILL, or
-// STOP to hold a process where it is) to the process tree when it makes its
-// n-th call of the syscall, before the call runs.
+void Kill(Process child); // and waits for it
+// A wrapper for StartInRoot (Linux): strace sends the signal (KILL, or STOP
+// to hold the process) to the process tree at the n-th call of the syscall,
+// before the call runs.
 std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal = "KILL");
 
 void SetEnv(const std::string& name, const std::string& value);
@@ -100,28 +88,25 @@ void UnsetEnv(const std::string& name);
 std::string GetEnv(const std::string& name); // empty when not set
 void SleepMs(int milliseconds);
 
-// Files, by paths in UTF-8.
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path); // empty when missing
 bool PathExists(const std::string& path);
 void MakeFolders(const std::string& path);
 // UTF-16LE bytes of a text, with the byte-order mark when bom is true.
 std::string Utf16(const std::wstring& text, bool bom = true);
-// The running test executable, and its folder (the build's bin folder).
+// The running test program, and its folder (the build's bin folder).
 std::string ExecutablePath();
 std::string ExecutableFolder();
 
 #ifdef _WIN32
-// A command-line word quoted so that the C runtime splits it out again
-// unchanged: backslashes before a quote, or before the closing one, doubled.
+// A command-line word quoted so that the C runtime splits it out unchanged.
 std::wstring QuotedArgument(const std::wstring& word);
 #endif
 
 } // namespace zvtest
 
-// A test, or the part of one, that needs what only the Linux runs offer
-// (fork, strace's kill points, user ids, resource limits) is skipped on
-// Windows with its reason; the Windows runs count these skips.
+// Skips a test, or the rest of one, that needs what only Linux offers (fork,
+// strace's kill points, user ids, resource limits) on Windows, with its reason.
 #ifdef _WIN32
 #define ZVTEST_LINUX_ONLY(reason) GTEST_SKIP() << "Linux only: " << reason
 #else

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <type_traits>
 
 static_assert(std::is_same_v<LONG, long> && std::is_same_v<DWORD, unsigned long> && std::is_same_v<BOOL, int>);
@@ -19,30 +18,18 @@ static_assert(std::is_base_of_v<tagPOINT, CPoint> && std::is_base_of_v<tagSIZE, 
 static_assert(sizeof(CRect) == sizeof(RECT) && sizeof(CPoint) == sizeof(POINT));
 static_assert(std::is_same_v<decltype(POINT::x), LONG>);
 
-namespace {
-
-std::wstring WidePath(const std::string& path)
-{
-    return std::wstring(path.begin(), path.end());
-}
-
 TEST(WindowsHeadersFirst, PlatformTypesAndTheEngineBesideKernel32)
 {
-    const CRect rect(1, 2, 30, 40);
-    const RECT& platform = rect;
+    const RECT& platform = CRect(1, 2, 30, 40);
     EXPECT_EQ(29, platform.right - platform.left);
-    EXPECT_EQ(RGB(1, 2, 3), static_cast<COLORREF>(0x030201));
     EXPECT_EQ(GetGValue(RGB(1, 2, 3)), 2);
-
     zvtest::TempDir dir;
-    const std::wstring file = WidePath(dir / "oracle.ini");
-    ASSERT_TRUE(zv::ProfileWriteString(L"Main", L"Title", L" \"Trade\" ", file.c_str()));
+    const CString file((dir / "oracle.ini").c_str());
+    ASSERT_TRUE(zv::ProfileWriteString(L"Main", L"Title", L" \"Trade\" ", file));
     wchar_t value[64] = {};
-    EXPECT_EQ(5u, GetPrivateProfileStringW(L"main", L"TITLE", L"", value, 64, file.c_str()));
+    EXPECT_EQ(5u, GetPrivateProfileStringW(L"main", L"TITLE", L"", value, 64, file));
     EXPECT_STREQ(L"Trade", value);
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Main", L"Count", L"7", file.c_str()));
-    EXPECT_EQ(1u, zv::ProfileGetString(L"MAIN", L"count", L"", value, 64, file.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"Main", L"Count", L"7", file));
+    EXPECT_EQ(1u, zv::ProfileGetString(L"MAIN", L"count", L"", value, 64, file));
     EXPECT_STREQ(L"7", value);
 }
-
-} // namespace

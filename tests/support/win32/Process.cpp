@@ -19,26 +19,28 @@ std::wstring Widen(const std::string& text)
 
 std::mutex g_environmentMutex;
 
+} // namespace
+
 // The child inherits this process's environment with the variables set for
 // the moment of its creation.
-Process Create(const std::wstring& exe, const std::wstring& arguments,
-               const std::vector<std::pair<std::string, std::string>>& env)
+Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env)
 {
-    std::wstring commandLine = QuotedArgument(exe) + L" " + arguments;
+    std::wstring commandLine;
+    for (const std::string& arg : args)
+        commandLine += (commandLine.empty() ? L"" : L" ") + QuotedArgument(Widen(arg));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     std::lock_guard<std::mutex> lock(g_environmentMutex);
     std::vector<std::pair<std::wstring, std::wstring>> saved;
     for (const auto& [name, value] : env) {
-        const std::wstring wideName = Widen(name);
         wchar_t old[32768];
-        const DWORD n = GetEnvironmentVariableW(wideName.c_str(), old, 32768);
-        saved.emplace_back(wideName, n ? std::wstring(old, n) : std::wstring());
-        SetEnvironmentVariableW(wideName.c_str(), Widen(value).c_str());
+        const DWORD n = GetEnvironmentVariableW(Widen(name).c_str(), old, 32768);
+        saved.emplace_back(Widen(name), n ? std::wstring(old, n) : std::wstring());
+        SetEnvironmentVariableW(Widen(name).c_str(), Widen(value).c_str());
     }
-    const BOOL created =
-        CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+    const BOOL created = CreateProcessW(Widen(args[0]).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &info);
     for (const auto& [name, value] : saved)
         SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
     if (!created)
@@ -46,8 +48,6 @@ Process Create(const std::wstring& exe, const std::wstring& arguments,
     CloseHandle(info.hThread);
     return reinterpret_cast<Process>(info.hProcess);
 }
-
-} // namespace
 
 std::wstring QuotedArgument(const std::wstring& word)
 {
@@ -73,20 +73,6 @@ std::string ExecutablePath()
     return fs::path(std::wstring(buffer, n)).u8string();
 }
 
-Process StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper)
-{
-    if (!wrapper.empty())
-        return 0; // strace's kill points exist only on Linux
-    const fs::path copy = fs::u8path(root.bin()) / fs::u8path(ExecutablePath()).filename();
-    return Create(copy.wstring(), Widen("--gtest_filter=" + testName + " --gtest_brief=1"),
-                  {{"ZVTEST_CHILD_ROOT", root.root()}});
-}
-
-Process StartSelf(const std::string& testName, const std::vector<std::pair<std::string, std::string>>& env)
-{
-    return Create(Widen(ExecutablePath()), Widen("--gtest_filter=" + testName + " --gtest_brief=1"), env);
-}
-
 int WaitFor(Process child)
 {
     int status = -1;
@@ -97,20 +83,17 @@ int WaitFor(Process child)
 bool WaitFor(Process child, int milliseconds, int& status)
 {
     const HANDLE process = reinterpret_cast<HANDLE>(child);
-    if (!process) {
-        status = 127;
-        return true;
-    }
-    if (WaitForSingleObject(process, milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0) {
-        TerminateProcess(process, kKilled);
-        WaitForSingleObject(process, INFINITE);
-        CloseHandle(process);
+    DWORD code = 127; // it could not be started
+    if (process &&
+        WaitForSingleObject(process, milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0) {
+        Kill(child);
         status = kKilled;
         return false;
     }
-    DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
+    if (process) {
+        GetExitCodeProcess(process, &code);
+        CloseHandle(process);
+    }
     status = static_cast<int>(code);
     return true;
 }
@@ -129,14 +112,10 @@ void SetEnv(const std::string& name, const std::string& value)
 {
     _putenv_s(name.c_str(), value.c_str());
 }
+
 void UnsetEnv(const std::string& name)
 {
     _putenv_s(name.c_str(), "");
-}
-
-void SleepMs(int milliseconds)
-{
-    ::Sleep(static_cast<DWORD>(milliseconds));
 }
 
 } // namespace zvtest

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "ZvTest.h"
+
+#include "json/Json.h"
+
+#include <zvenv/platform/CString.h>
+#include <zvenv/platform/Text.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cwchar>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+// The parent's side of a test whose child does the work: the child skips
+// itself when run directly.
+#define ZVTEST_CHILD_OF(parent)                                                                                        \
+    if (!zvtest::InChild())                                                                                            \
+    GTEST_SKIP() << "runs as a child of " parent
+
+namespace reliability {
+
+// The shipped defaults of the application roots of these tests.
+const std::wstring kShippedIni = L"[Main]\r\nqty=5\r\n";
+const std::wstring kShippedJson = L"{\r\n\t\"width\" : 640\r\n}";
+const std::wstring kTemplate = L"[User]\r\ntheme=dark\r\n";
+
+inline void Ship(const zvtest::AppRoot& root)
+{
+    zvtest::WriteFile(root.system() + "trade.ini", zvtest::Utf16(kShippedIni));
+    zvtest::WriteFile(root.system() + "layout.json", zvtest::Utf16(kShippedJson));
+    zvtest::WriteFile(root.system() + "envsetting.ini", zvtest::Utf16(kTemplate));
+}
+
+// Runs the rest of the test in a child placed in a fresh application root
+// with the shipped defaults (and what prepare adds); true in the parent.
+template <typename Prepare> bool RanInRoot(Prepare prepare)
+{
+    if (zvtest::InChild())
+        return false;
+    zvtest::AppRoot root;
+    Ship(root);
+    prepare(root);
+    EXPECT_EQ(zvtest::RunInRoot(root), 0) << "the test failed in its application root";
+    return true;
+}
+
+inline bool RanInRoot()
+{
+    return RanInRoot([](const zvtest::AppRoot&) {});
+}
+
+inline CString Key(int owner, int k)
+{
+    CString text;
+    text.Format(L"w%dk%d", owner, k);
+    return text;
+}
+
+inline int EnvInt(const char* name)
+{
+    return std::atoi(zvtest::GetEnv(name).c_str());
+}
+
+// Starts count children of the test, each with ZVTEST_WRITER set to its
+// index; they hold in WaitForGo until all are started.
+inline std::vector<zvtest::Process> StartTogether(const zvtest::AppRoot& root, const std::string& test, int count)
+{
+    std::filesystem::remove(root.root() + "go");
+    std::vector<zvtest::Process> children;
+    for (int w = 0; w < count; ++w) {
+        zvtest::SetEnv("ZVTEST_WRITER", std::to_string(w));
+        children.push_back(zvtest::StartInRoot(root, test));
+    }
+    zvtest::UnsetEnv("ZVTEST_WRITER");
+    zvtest::WriteFile(root.root() + "go", "");
+    return children;
+}
+
+// Starts the test's child in root again and again and kills it a random time
+// (up to maxDelayMs) after it wrote root/ready (after its start in every
+// tenth round); check(round) then looks at what it left.
+template <typename Check>
+void KillRepeatedly(const zvtest::AppRoot& root, const std::string& test, int maxDelayMs, Check check)
+{
+#ifdef _WIN32
+    constexpr int kRounds = 60; // a process starts in a tenth of a second under wine
+#else
+    constexpr int kRounds = 300;
+#endif
+    std::mt19937 random(20261206);
+    for (int round = 0; round < kRounds; ++round) {
+        std::filesystem::remove(root.root() + "ready");
+        const zvtest::Process child = zvtest::StartInRoot(root, test);
+        for (int wait = 0; round % 10 && wait < 5000 && !zvtest::PathExists(root.root() + "ready"); ++wait)
+            zvtest::SleepMs(1);
+        zvtest::SleepMs(std::uniform_int_distribution<int>(0, maxDelayMs)(random));
+        zvtest::Kill(child);
+        check(round);
+    }
+}
+
+inline void WaitForGo()
+{
+    for (int wait = 0; wait < 10000 && !zvtest::PathExists(zvtest::ChildRoot() + "go"); ++wait)
+        zvtest::SleepMs(1);
+}
+
+// The numbers the named members of a JSON file hold (-1 where missing); empty
+// when the file does not parse.
+inline std::vector<int> JsonInts(const std::string& path, const std::vector<CString>& names)
+{
+    const std::string bytes = zvtest::ReadFile(path);
+    JsonNode root = JsonParse(zv::text::DecodeJsonFile(bytes.data(), bytes.size()).c_str());
+    if (!root)
+        return {};
+    std::vector<int> values;
+    for (const CString& name : names) {
+        JsonIterator it = JsonFindChild(root, name);
+        wchar_t* text = it != JsonEnd(root) ? JsonGetString(*it) : nullptr;
+        values.push_back(text ? static_cast<int>(std::wcstol(text, nullptr, 10)) : -1);
+        JsonFreeString(text);
+    }
+    JsonDeleteNode(root);
+    return values;
+}
+
+} // namespace reliability
