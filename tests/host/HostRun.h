@@ -61,7 +61,7 @@ std::string JsonPath(const std::string& path);
 // One command and what it must give. out is the whole standard output, a
 // part of it after a leading "...", or anything (kAny); err is a part of
 // standard error, which must be empty when err is and the command succeeds.
-// A failure's message is a line starting with "zvenv: ".
+// The message of a failure with err is a line starting with "zvenv: ".
 inline const std::string kAny = "(any)";
 struct Step {
     Step(std::vector<std::string> args, int status = 0, std::string out = kAny, std::string err = "",
