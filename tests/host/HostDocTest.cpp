@@ -84,23 +84,12 @@ TEST_F(HostDoc, JsonOutputIsValidUtf8Json)
     Steps({{"user set alice"},
            {{"ini", "set", "trade", "Main", "Title", kText}},
            {{"json", "set", "layout", "title", kText}}});
-    for (const std::vector<std::string>& command :
-         std::vector<std::vector<std::string>>{{"paths"},
-                                               {"user"},
-                                               {"users"},
-                                               {"dump", "trade"},
-                                               {"dump", "layout"},
-                                               {"diff", "trade"},
-                                               {"diff", "layout"},
-                                               {"ini", "get", "trade", "Main", "Title"},
-                                               {"ini", "list", "trade", "Main"},
-                                               {"json", "get", "layout", "panels"},
-                                               {"json", "list", "layout", "window"}}) {
-        std::vector<std::string> args{"--format", "json"};
-        args.insert(args.end(), command.begin(), command.end());
-        const HostResult r = Run(args);
-        ASSERT_EQ(r.status, 0) << command[0] << r.err;
-        EXPECT_EQ(JsonFault(r.out), "") << command[0] << "\n" << r.out;
+    for (const char* command :
+         {"paths", "user", "users", "dump trade", "dump layout", "diff trade", "diff layout",
+          "ini get trade Main Title", "ini list trade Main", "json get layout panels", "json list layout window"}) {
+        const HostResult r = Run(zvtest::Step((std::string("--format json ") + command).c_str()).args);
+        ASSERT_EQ(r.status, 0) << command << r.err;
+        EXPECT_EQ(JsonFault(r.out), "") << command << "\n" << r.out;
     }
     EXPECT_TRUE(Contains(Run({"--format", "json", "dump", "layout"}).out, std::string("\"title\": \"") + kText));
 }

@@ -41,14 +41,9 @@ void CopySamples(const AppRoot& root)
 {
     // File by file: a recursive fs::copy of the folder left system/ empty
     // in the mingw build.
-    const fs::path from = fs::absolute(fs::u8path(ZV_SAMPLE_SYSTEM));
-    for (const auto& entry : fs::recursive_directory_iterator(from)) {
-        const fs::path to = fs::u8path(root.system()) / fs::relative(entry.path(), from);
-        if (entry.is_directory())
-            fs::create_directories(to);
-        else
-            fs::copy_file(entry.path(), to, fs::copy_options::overwrite_existing);
-    }
+    for (const auto& entry : fs::directory_iterator(fs::absolute(fs::u8path(ZV_SAMPLE_SYSTEM))))
+        fs::copy_file(entry.path(), fs::u8path(root.system()) / entry.path().filename(),
+                      fs::copy_options::overwrite_existing);
 }
 
 HostResult RunHost(const AppRoot& root, const std::vector<std::string>& args)
@@ -61,8 +56,7 @@ HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, co
     std::vector<std::string> all(options.wrapper.begin() + (options.wrapper.empty() ? 0 : 1), options.wrapper.end());
     if (!options.wrapper.empty())
         all.push_back(HostExe());
-    if (options.withRoot)
-        all.insert(all.end(), {"--root", root.path()});
+    all.insert(all.end(), {"--root", root.path()});
     all.insert(all.end(), args.begin(), args.end());
     return RunProcess(options.wrapper.empty() ? HostExe() : options.wrapper.front(), all, options, root.path());
 }

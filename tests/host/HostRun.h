@@ -22,7 +22,6 @@ struct HostResult {
 struct RunOptions {
     std::string input;         // standard input
     bool unprivileged = false; // as uid and gid 65534, for tests of file permissions
-    bool withRoot = true;      // --root <root> before the arguments
     // A program that runs zvenv (strace with its options, say), placed before it.
     std::vector<std::string> wrapper;
 };
