@@ -4,76 +4,55 @@
 
 #include <zvenv/ZvUtil.h>
 
+#include <tuple>
+
 using namespace zvtest;
 
 namespace {
 
-void WriteHtmlIni(const AppRoot& root)
+TEST(ManagerStartup, RootModuleAndValidatorWithoutHtmlIni)
 {
-    WriteFile(root.system() + "html.ini", Utf16(L"[Main]\r\ntitle=Start\r\n"));
-}
-
-TEST(ManagerStartup, RootIsTheParentOfTheExecutableFolder)
-{
-    if (RanInRoot(WriteHtmlIni))
+    if (RanInRoot())
         return;
     EXPECT_EQ(Narrow(Mgr().GetRootPath()), Root());
     EXPECT_EQ(Narrow(Mgr().GetModulePath()), Root() + "bin");
     EXPECT_EQ(CTqEnvMgr::GetInstance(), fnTqEnvMgr()) << "one instance";
+    EXPECT_EQ(Mgr().GetMemIni(L"html.ini"), nullptr) << "a missing html.ini is no error";
+    EXPECT_NE(g_hJsonLint, nullptr);
+    EXPECT_NE(g_pfnJsonCppParse, nullptr);
 }
 
 TEST(ManagerStartup, LoadsHtmlIniOnceAndKeepsTheHostValues)
 {
-    if (RanInRoot(WriteHtmlIni))
+    if (RanInRoot(
+            [](const AppRoot& root) { WriteFile(root.system() + "html.ini", Utf16(L"[Main]\r\ntitle=Start\r\n")); }))
         return;
     CTqEnvMgr& mgr = Mgr();
-    void* memIni = mgr.GetMemIni(L"html.ini");
-    ASSERT_NE(memIni, nullptr) << "start-up loaded html.ini";
-    CString title;
-    EXPECT_TRUE(TQ_UT_ENV_GetMemIniString(memIni, L"main", L"TITLE", L"", title));
-    EXPECT_STREQ(title, L"Start");
-
+    const auto title = [&] {
+        CString text;
+        TQ_UT_ENV_GetMemIniString(mgr.GetMemIni(L"html.ini"), L"main", L"TITLE", L"", text);
+        return text.ToUtf8();
+    };
+    EXPECT_EQ(title(), "Start");
     // A later GetInstance does not read html.ini again: the cache keeps the old text.
     WriteFile(Root() + "system/html.ini", Utf16(L"[Main]\r\ntitle=Changed\r\n"));
     CTqEnvMgr::GetInstance();
-    TQ_UT_ENV_GetMemIniString(mgr.GetMemIni(L"html.ini"), L"Main", L"title", L"", title);
-    EXPECT_STREQ(title, L"Start");
+    EXPECT_EQ(title(), "Start");
     EXPECT_EQ(mgr.ReadMemIni((Wide(Root()) + L"system/html.ini").c_str(), 1), 1);
-    TQ_UT_ENV_GetMemIniString(mgr.GetMemIni(L"html.ini"), L"Main", L"title", L"", title);
-    EXPECT_STREQ(title, L"Changed");
+    EXPECT_EQ(title(), "Changed");
 
-    EXPECT_EQ(mgr.GetChildTitleHeight(), 18);
-    EXPECT_EQ(mgr.GetDlgTitleHeight(), 18);
-    EXPECT_EQ(mgr.GetMockServer(), 0);
+    EXPECT_EQ(std::make_tuple(mgr.GetChildTitleHeight(), mgr.GetDlgTitleHeight(), mgr.GetMockServer()),
+              std::make_tuple(18, 18, 0));
     mgr.SetChildTitleHeight(22);
     mgr.SetDlgTitleHeight(-3);
     mgr.SetMockServer(1);
     mgr.SetMtsResInfoFile(L"res.info");
-    EXPECT_EQ(mgr.GetChildTitleHeight(), 22);
-    EXPECT_EQ(mgr.GetDlgTitleHeight(), -3);
-    EXPECT_EQ(mgr.GetMockServer(), 1);
+    EXPECT_EQ(std::make_tuple(mgr.GetChildTitleHeight(), mgr.GetDlgTitleHeight(), mgr.GetMockServer()),
+              std::make_tuple(22, -3, 1));
     EXPECT_STREQ(mgr.GetMtsResInfoFile(), L"res.info");
     EXPECT_NE(mgr.GetEnvSetting(), nullptr);
-
     mgr.Clear();
     EXPECT_EQ(mgr.GetMemIni(L"html.ini"), nullptr) << "Clear empties the memory INI cache";
-}
-
-TEST(ManagerStartup, MissingHtmlIniIsNoError)
-{
-    if (RanInRoot())
-        return;
-    EXPECT_EQ(Mgr().GetMemIni(L"html.ini"), nullptr);
-    EXPECT_EQ(Narrow(Mgr().GetRootPath()), Root());
-}
-
-TEST(ManagerStartup, ValidatorNextToTheHostIsLoaded)
-{
-    if (RanInRoot())
-        return;
-    CTqEnvMgr::GetInstance();
-    EXPECT_NE(g_hJsonLint, nullptr);
-    EXPECT_NE(g_pfnJsonCppParse, nullptr);
 }
 
 TEST(ManagerStartup, ReleaseBeforeStartCreatesNothing)

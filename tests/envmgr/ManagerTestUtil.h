@@ -6,9 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include <functional>
+#include <string>
 
 namespace zvtest {
 
@@ -17,14 +16,14 @@ namespace zvtest {
 // In the parent this lays out a root, lets prepare fill it, runs the test
 // there and returns true (the caller returns); in the child it returns false
 // and the test body goes on.
-inline bool RanInRoot(const std::function<void(const AppRoot&)>& prepare = nullptr, bool withValidator = true)
+inline bool RanInRoot(const std::function<void(const AppRoot&)>& prepare = nullptr)
 {
     if (InChild())
         return false;
     AppRoot root;
     if (prepare)
         prepare(root);
-    EXPECT_EQ(RunInRoot(root, withValidator), 0) << "the test failed in its application root";
+    EXPECT_EQ(RunInRoot(root), 0) << "the test failed in its application root";
     return true;
 }
 
@@ -32,9 +31,8 @@ inline std::wstring Wide(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
 }
-// Paths the library gives are compared in one form on both systems: with
-// '/' (the library's own separator on Windows is checked by
-// ManagerPaths.PathsUseTheSystemsSeparator).
+// Paths the library gives, with '/' on both systems (the library's own
+// separator is checked by ManagerPaths.FoldersUnderTheRootAreNormalised).
 inline std::string Slashed(std::string text)
 {
     for (char& c : text)

@@ -8,14 +8,23 @@ using namespace zvtest;
 namespace {
 
 const std::wstring kTrade = L"[Main]\r\nqty=5\r\n";
+const std::wstring kLayout = L"{\r\n\t\"width\" : 640\r\n}";
 
 void ShipDefaults(const AppRoot& root)
 {
     WriteFile(root.system() + "trade.ini", Utf16(kTrade));
-    WriteFile(root.system() + "layout.json", Utf16(L"{\r\n\t\"width\" : 640\r\n}"));
+    WriteFile(root.system() + "layout.json", Utf16(kLayout));
 }
 
-TEST(Registry, IniNamesShareOneDocumentWhateverTheirCaseAndExtension)
+// The path of a document under the root, or "null".
+template <typename Doc> std::string PathOf(Doc* doc)
+{
+    return doc ? Narrow(doc->GetPath()).substr(Root().size()) : "null";
+}
+
+// INI names are keyed without case and extension, JSON names with case;
+// names and sub-folders that would leave the root are refused.
+TEST(Registry, NamesAndKeys)
 {
     if (RanInRoot(ShipDefaults))
         return;
@@ -26,228 +35,35 @@ TEST(Registry, IniNamesShareOneDocumentWhateverTheirCaseAndExtension)
     EXPECT_EQ(mgr.GetEnvIni(L"  TRADE  ", 0, L" cfg "), trade);
     EXPECT_EQ(mgr.GetEnvIni(L"trade.cfg", 1, L"cfg"), trade) << "neither extension nor system flag is in the key";
     EXPECT_NE(mgr.GetEnvIni(L"trade", 0, L""), trade);
-
     EXPECT_EQ(mgr.GetEnvIni(L""), mgr.GetEnvSetting());
     EXPECT_EQ(mgr.GetEnvIni(L"envSETTING.ini"), mgr.GetEnvSetting());
+    EXPECT_EQ(PathOf(mgr.GetEnvIni(L".hidden")), "user/.hidden.ini");
 
-    CTqEnvIni* dotted = mgr.GetEnvIni(L".hidden");
-    ASSERT_NE(dotted, nullptr);
-    EXPECT_EQ(Narrow(dotted->GetPath()), Root() + "user/.hidden.ini");
-}
-
-TEST(Registry, UserDocumentsAreSeededButNeverOverwritten)
-{
-    const std::string mine = Utf16(L"[Main]\r\nqty=9\r\n");
-    if (RanInRoot([&](const AppRoot& root) {
-            ShipDefaults(root);
-            WriteFile(root.system() + "other.ini", Utf16(kTrade));
-            WriteFile(root.user() + "other.ini", mine);
-        }))
-        return;
-    CTqEnvMgr& mgr = Mgr();
-    CTqEnvIni* trade = mgr.GetEnvIni(L"trade");
-    EXPECT_EQ(Narrow(trade->GetPath()), Root() + "user/trade.ini");
-    EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), ReadFile(Root() + "system/trade.ini"));
-    EXPECT_EQ(trade->GetInt(L"Main", L"qty", 0), 5);
-
-    EXPECT_EQ(mgr.GetEnvIni(L"other")->GetInt(L"Main", L"qty", 0), 9);
-    EXPECT_EQ(ReadFile(Root() + "user/other.ini"), mine);
-
-    CTqEnvIni* system = mgr.GetEnvIni(L"trade", 1, L"");
-    EXPECT_EQ(system, trade) << "the first request decided the file";
-
-    CTqEnvIni* nested = mgr.GetEnvIni(L"trade", 0, L"desk/left");
-    EXPECT_EQ(Narrow(nested->GetPath()), Root() + "user/desk/left/trade.ini");
-    EXPECT_EQ(nested->GetInt(L"Main", L"qty", 0), 5) << "seeded from the system folder's top";
-
-    CTqEnvIni* none = mgr.GetEnvIni(L"absent");
-    EXPECT_FALSE(PathExists(Root() + "user/absent.ini"));
-    EXPECT_EQ(none->GetInt(L"Main", L"qty", 3), 3);
-}
-
-TEST(Registry, DocumentsOfAUserLiveInTheUsersFolder)
-{
-    if (RanInRoot(ShipDefaults))
-        return;
-    CTqEnvMgr& mgr = Mgr();
-    mgr.SetUserID(L"dave", 1);
-    const std::string stored = Narrow(mgr.GetUserId(1));
-    EXPECT_EQ(Narrow(mgr.GetEnvIni(L"trade")->GetPath()), Root() + "user/" + stored + "/trade.ini");
-    EXPECT_EQ(Narrow(mgr.GetJson(L"layout")->GetPath()), Root() + "user/" + stored + "/layout.json");
-    EXPECT_EQ(Narrow(mgr.GetEnvIni(L"trade", 0, L"cfg")->GetPath()), Root() + "user/" + stored + "/cfg/trade.ini");
-}
-
-TEST(Registry, JsonKeysAreCaseSensitive)
-{
-    if (RanInRoot(ShipDefaults))
-        return;
-    CTqEnvMgr& mgr = Mgr();
     CTqEnvJson* upper = mgr.GetJson(L"Layout");
     CTqEnvJson* lower = mgr.GetJson(L"layout.json");
     ASSERT_NE(upper, nullptr);
-    ASSERT_NE(lower, nullptr);
     EXPECT_NE(upper, lower);
     EXPECT_EQ(mgr.GetJson(L" layout "), lower);
     EXPECT_EQ(mgr.GetJson(L""), nullptr);
     EXPECT_EQ(lower->GetInt(L"width", 0), 640);
-    EXPECT_EQ(Narrow(mgr.GetJson(L"panel.cfg")->GetPath()), Root() + "user/panel.json") << "always a .json file";
-}
+    EXPECT_EQ(PathOf(mgr.GetJson(L"panel.cfg")), "user/panel.json") << "always a .json file";
 
-TEST(Registry, UnreadableUserJsonIsRepairedFromTheDefault)
-{
-    if (RanInRoot([](const AppRoot& root) {
-            ShipDefaults(root);
-            WriteFile(root.user() + "layout.json", Utf16(L"{ \"width\" : "));
-            WriteFile(root.user() + "broken.json", Utf16(L"[1,"));
-        }))
-        return;
-    int copied = -1;
-    CTqEnvJson* layout = Mgr().GetJsonEx(L"layout", copied);
-    EXPECT_EQ(copied, 1);
-    ASSERT_NE(layout->GetJson(), nullptr);
-    EXPECT_EQ(layout->GetInt(L"width", 0), 640);
+    // The INI clone keeps its sub-folder untrimmed, the JSON clone trims both.
+    EXPECT_EQ(PathOf(mgr.GetEnvIniClone(L" trade ", L" cb ")), "system/ cb /trade.ini");
+    EXPECT_EQ(PathOf(mgr.GetJsonClone(L" layout ", L" cb ")), "system/cb/layout.json");
 
-    CTqEnvJson* broken = Mgr().GetJsonEx(L"broken", copied);
-    EXPECT_EQ(copied, 0) << "no default to repair from";
-    EXPECT_EQ(broken->GetJson(), nullptr);
-    EXPECT_EQ(ReadFile(Root() + "user/broken.json"), Utf16(L"[1,")) << "the user's file is left as it was";
-}
+    for (CTqEnvIni* refused :
+         {mgr.GetEnvIni(L"../outside"), mgr.GetEnvIni(L"trade", 0, L"../../x"), mgr.GetEnvIni(L"a.b/../../../c"),
+          mgr.GetEnvIni(L"/etc/passwd"), mgr.GetEnvIni(L"C:evil"), mgr.GetEnvIniClone(L"../x")})
+        EXPECT_EQ(refused, nullptr);
+    for (CTqEnvJson* refused :
+         {mgr.GetJson(L"..\\up"), mgr.GetJson(L"x", 0, L"a/../../.."), mgr.GetJsonClone(L"ok", L"..")})
+        EXPECT_EQ(refused, nullptr);
+    EXPECT_EQ(PathOf(mgr.GetEnvIni(L"sub/name")), "user/sub/name.ini") << "a name with a folder stays inside";
 
-TEST(Registry, SaveAllWritesOnlyDirtyDocumentsAndNeverClones)
-{
-    if (RanInRoot(ShipDefaults))
-        return;
-    CTqEnvMgr& mgr = Mgr();
-    CTqEnvIni* clean = mgr.GetEnvIni(L"trade");
-    clean->GetInt(L"Main", L"qty", 0);
-    const std::string before = ReadFile(Root() + "user/trade.ini");
-    CTqEnvIni* clone = mgr.GetEnvIniClone(L"trade");
-    EXPECT_EQ(Narrow(clone->GetPath()), Root() + "system/trade.ini");
-    EXPECT_NE(clone, clean);
-    EXPECT_EQ(mgr.GetEnvIniClone(L"TRADE.ini"), clone);
-    clone->SetInt(L"Main", L"qty", 77);
-    CTqEnvJson* jsonClone = mgr.GetJsonClone(L"layout");
-    jsonClone->SetInt(L"width", 1);
-
-    CTqEnvIni* changed = mgr.GetEnvIni(L"notes");
-    changed->SetString(L"Main", L"text", L"hello");
-    CTqEnvJson* layout = mgr.GetJson(L"layout");
-    layout->SetInt(L"width", 800);
-    mgr.GetEnvSetting()->SetInt(L"Main", L"x", 1);
-
-    mgr.SaveAll();
-    EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), before);
-    EXPECT_EQ(ReadFile(Root() + "system/trade.ini"), Utf16(kTrade)) << "clones are never saved";
-    EXPECT_EQ(ReadFile(Root() + "system/layout.json"), Utf16(L"{\r\n\t\"width\" : 640\r\n}"));
-    EXPECT_EQ(ReadFile(Root() + "user/notes.ini"), Utf16(L"[Main]\r\ntext=hello\r\n"));
-    EXPECT_EQ(changed->IsDirty(), 0);
-    EXPECT_EQ(layout->IsDirty(), 0);
-    EXPECT_EQ(mgr.GetEnvSetting()->IsDirty(), 0) << "saved (to no file: no user is set)";
-}
-
-TEST(Registry, DeletingAndClearing)
-{
-    if (RanInRoot(ShipDefaults))
-        return;
-    CTqEnvMgr& mgr = Mgr();
-    CTqEnvIni* kept = mgr.GetEnvIni(L"trade");
-    mgr.DeleteIni(L"Trade.ini", L"", 0);
-    EXPECT_TRUE(PathExists(Root() + "user/trade.ini"));
-    CTqEnvIni* again = mgr.GetEnvIni(L"trade");
-    ASSERT_NE(again, nullptr);
-    (void)kept;
-    mgr.DeleteIni(L"trade", L"", 1);
-    EXPECT_FALSE(PathExists(Root() + "user/trade.ini"));
-
-    CTqEnvJson* json = mgr.GetJson(L"layout");
-    ASSERT_NE(json, nullptr);
-    mgr.DeleteJson(L"layout", L"", 1);
-    EXPECT_FALSE(PathExists(Root() + "user/layout.json"));
-    mgr.DeleteJson(L"never", L"", 1);
-
-    mgr.GetEnvIniClone(L"trade");
-    mgr.DeleteCloneIni(L"trade", L"");
-    EXPECT_TRUE(PathExists(Root() + "system/trade.ini")) << "deleting a clone touches no file";
-    mgr.GetJsonClone(L"layout");
-    mgr.DeleteCloneJson(L"layout", L"");
-    EXPECT_TRUE(PathExists(Root() + "system/layout.json"));
-
-    mgr.GetEnvIni(L"a")->SetInt(L"S", L"k", 1);
-    mgr.GetJson(L"b");
-    mgr.Clear();
-    mgr.SaveAll();
-    EXPECT_FALSE(PathExists(Root() + "user/a.ini")) << "cleared documents are gone unsaved";
-}
-
-TEST(Registry, RenamesMoveTheFileAndKeepTheDocumentFindable)
-{
-    if (RanInRoot(ShipDefaults))
-        return;
-    CTqEnvMgr& mgr = Mgr();
-    CTqEnvIni* trade = mgr.GetEnvIni(L"trade", 0, L"cfg");
-    EXPECT_EQ(mgr.ChangeNameIni(L"trade", L"deals", L"cfg"), 1);
-    EXPECT_FALSE(PathExists(Root() + "user/cfg/trade.ini"));
-    EXPECT_EQ(ReadFile(Root() + "user/cfg/deals.ini"), Utf16(kTrade));
-    EXPECT_EQ(Narrow(trade->GetPath()), Root() + "user/cfg/deals.ini");
-    EXPECT_EQ(mgr.GetEnvIni(L"Deals", 0, L"cfg"), trade);
-    EXPECT_EQ(mgr.ChangeNameIni(L"missing", L"x", L"cfg"), 0);
-
-    mgr.GetEnvIni(L"trade", 0, L"cfg"); // seeded again
-    EXPECT_EQ(mgr.ChangeNameIni(L"trade", L"deals", L"cfg"), 0) << "the target exists";
-    EXPECT_TRUE(PathExists(Root() + "user/cfg/trade.ini"));
-
-    CTqEnvJson* layout = mgr.GetJson(L"layout");
-    EXPECT_EQ(mgr.ChangeNameJson(L"layout", L"screen", L""), 1);
-    EXPECT_TRUE(PathExists(Root() + "user/screen.json"));
-    EXPECT_FALSE(PathExists(Root() + "user/layout.json"));
-    EXPECT_EQ(mgr.GetJson(L"screen"), layout);
-    EXPECT_EQ(layout->GetInt(L"width", 0), 640);
-}
-
-TEST(Registry, NamesThatWouldLeaveTheRootAreRefused)
-{
-    if (RanInRoot(ShipDefaults))
-        return;
-    CTqEnvMgr& mgr = Mgr();
-    EXPECT_EQ(mgr.GetEnvIni(L"../outside"), nullptr);
-    EXPECT_EQ(mgr.GetEnvIni(L"trade", 0, L"../../x"), nullptr);
-    EXPECT_EQ(mgr.GetEnvIni(L"a.b/../../../c"), nullptr) << "an extension cannot climb either";
-    EXPECT_EQ(mgr.GetEnvIni(L"/etc/passwd"), nullptr);
-    EXPECT_EQ(mgr.GetEnvIni(L"C:evil"), nullptr);
-    EXPECT_EQ(mgr.GetJson(L"..\\up"), nullptr);
-    EXPECT_EQ(mgr.GetJson(L"x", 0, L"a/../../.."), nullptr);
-    EXPECT_EQ(mgr.GetEnvIniClone(L"../x"), nullptr);
-    EXPECT_EQ(mgr.GetJsonClone(L"ok", L".."), nullptr);
-    mgr.GetEnvIni(L"trade");
-    EXPECT_EQ(mgr.ChangeNameIni(L"trade", L"../../stolen", L""), 0);
-    EXPECT_TRUE(PathExists(Root() + "user/trade.ini"));
-    EXPECT_FALSE(PathExists(Root() + "../stolen.ini"));
-    EXPECT_EQ(Narrow(mgr.GetEnvIni(L"sub/name")->GetPath()).find("user/sub/name.ini"), Root().size())
-        << "a name with a folder stays inside";
-}
-
-} // namespace
-
-namespace {
-
-// The four getters judge the sub-folder as it builds the path: normalised
-// (so a leading separator is dropped, not taken for an absolute path) and cut
-// at a null character (what the system sees). Each returns the path of its
-// document, or "null".
-std::string PathOf(CTqEnvIni* doc)
-{
-    return doc ? Narrow(doc->GetPath()).substr(Root().size()) : "null";
-}
-std::string PathOf(CTqEnvJson* doc)
-{
-    return doc ? Narrow(doc->GetPath()).substr(Root().size()) : "null";
-}
-
-TEST(Registry, GettersJudgeTheSubFolderAsTheyUseIt)
-{
-    if (RanInRoot(ShipDefaults))
-        return;
-    CTqEnvMgr& mgr = Mgr();
+    // The getters judge the sub-folder as they build the path: normalised (a
+    // leading separator dropped, not taken for an absolute path) and cut at a
+    // null character (what the system sees).
     const std::pair<CString, std::string> subs[] = {
         {L"\\cfg", "cfg/"},     {L"/cfg", "cfg/"},  {CString(L"..\0", 3), "null"}, {CString(L"cfg/..\0/x", 9), "null"},
         {L"cfg/.. /x", "null"}, {L"//cfg", "null"},
@@ -265,24 +81,112 @@ TEST(Registry, GettersJudgeTheSubFolderAsTheyUseIt)
     }
     EXPECT_TRUE(PathExists(Root() + "user/cfg/trade.ini")) << "seeded into the sub-folder";
     EXPECT_FALSE(PathExists(Root() + "deals.ini"));
-
     // The key and the path come from the same text: what follows a null is
     // no part of either.
     EXPECT_EQ(mgr.GetEnvIni(CString(L"trade\0/../../x", 14)), mgr.GetEnvIni(L"trade"));
     EXPECT_EQ(mgr.GetJson(CString(L"layout\0x", 8)), mgr.GetJson(L"layout"));
 }
 
-TEST(Registry, IniCloneKeepsItsSubFolderUntrimmed)
+// User documents are seeded from the system folder's top, never overwritten;
+// an unreadable user JSON file is repaired from its default, if there is one.
+TEST(Registry, SeedingAndRepair)
+{
+    const std::string mine = Utf16(L"[Main]\r\nqty=9\r\n");
+    if (RanInRoot([&](const AppRoot& root) {
+            ShipDefaults(root);
+            WriteFile(root.system() + "other.ini", Utf16(kTrade));
+            WriteFile(root.user() + "other.ini", mine);
+            WriteFile(root.user() + "layout.json", Utf16(L"{ \"width\" : "));
+            WriteFile(root.user() + "broken.json", Utf16(L"[1,"));
+        }))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    CTqEnvIni* trade = mgr.GetEnvIni(L"trade");
+    EXPECT_EQ(PathOf(trade), "user/trade.ini");
+    EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), ReadFile(Root() + "system/trade.ini"));
+    EXPECT_EQ(trade->GetInt(L"Main", L"qty", 0), 5);
+    EXPECT_EQ(mgr.GetEnvIni(L"other")->GetInt(L"Main", L"qty", 0), 9);
+    EXPECT_EQ(ReadFile(Root() + "user/other.ini"), mine);
+    EXPECT_EQ(mgr.GetEnvIni(L"trade", 1, L""), trade) << "the first request decided the file";
+    CTqEnvIni* nested = mgr.GetEnvIni(L"trade", 0, L"desk/left");
+    EXPECT_EQ(PathOf(nested), "user/desk/left/trade.ini");
+    EXPECT_EQ(nested->GetInt(L"Main", L"qty", 0), 5);
+    EXPECT_EQ(mgr.GetEnvIni(L"absent")->GetInt(L"Main", L"qty", 3), 3);
+    EXPECT_FALSE(PathExists(Root() + "user/absent.ini"));
+
+    int copied = -1;
+    CTqEnvJson* layout = mgr.GetJsonEx(L"layout", copied);
+    EXPECT_EQ(copied, 1);
+    ASSERT_NE(layout->GetJson(), nullptr);
+    EXPECT_EQ(layout->GetInt(L"width", 0), 640);
+    EXPECT_EQ(mgr.GetJsonEx(L"broken", copied)->GetJson(), nullptr);
+    EXPECT_EQ(copied, 0) << "no default to repair from";
+    EXPECT_EQ(ReadFile(Root() + "user/broken.json"), Utf16(L"[1,")) << "the user's file is left as it was";
+}
+
+TEST(Registry, DocumentsOfAUserLiveInTheUsersFolder)
 {
     if (RanInRoot(ShipDefaults))
         return;
-    EXPECT_EQ(PathOf(Mgr().GetEnvIniClone(L" trade ", L" cb ")), "system/ cb /trade.ini");
-    EXPECT_EQ(PathOf(Mgr().GetJsonClone(L" layout ", L" cb ")), "system/cb/layout.json") << "the JSON clone trims both";
+    CTqEnvMgr& mgr = Mgr();
+    mgr.SetUserID(L"dave", 1);
+    const std::string user = "user/" + Narrow(mgr.GetUserId(1));
+    EXPECT_EQ(PathOf(mgr.GetEnvIni(L"trade")), user + "/trade.ini");
+    EXPECT_EQ(PathOf(mgr.GetJson(L"layout")), user + "/layout.json");
+    EXPECT_EQ(PathOf(mgr.GetEnvIni(L"trade", 0, L"cfg")), user + "/cfg/trade.ini");
 }
 
-// ChangeNameIni names the file newName + ".ini", the new name used whole; a
-// name that differs only in case renames the file in place.
-TEST(Registry, IniRenamesUseTheNewNameWhole)
+TEST(Registry, SaveAllDeleteAndClear)
+{
+    if (RanInRoot(ShipDefaults))
+        return;
+    CTqEnvMgr& mgr = Mgr();
+    CTqEnvIni* clean = mgr.GetEnvIni(L"trade");
+    clean->GetInt(L"Main", L"qty", 0);
+    const std::string before = ReadFile(Root() + "user/trade.ini");
+    CTqEnvIni* clone = mgr.GetEnvIniClone(L"trade");
+    EXPECT_EQ(PathOf(clone), "system/trade.ini");
+    EXPECT_NE(clone, clean);
+    EXPECT_EQ(mgr.GetEnvIniClone(L"TRADE.ini"), clone);
+    clone->SetInt(L"Main", L"qty", 77);
+    mgr.GetJsonClone(L"layout")->SetInt(L"width", 1);
+    CTqEnvIni* changed = mgr.GetEnvIni(L"notes");
+    changed->SetString(L"Main", L"text", L"hello");
+    CTqEnvJson* layout = mgr.GetJson(L"layout");
+    layout->SetInt(L"width", 800);
+    mgr.GetEnvSetting()->SetInt(L"Main", L"x", 1);
+    mgr.SaveAll();
+    EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), before) << "only dirty documents are written";
+    EXPECT_EQ(ReadFile(Root() + "system/trade.ini"), Utf16(kTrade)) << "clones are never saved";
+    EXPECT_EQ(ReadFile(Root() + "system/layout.json"), Utf16(kLayout));
+    EXPECT_EQ(ReadFile(Root() + "user/notes.ini"), Utf16(L"[Main]\r\ntext=hello\r\n"));
+    EXPECT_EQ(changed->IsDirty() + layout->IsDirty(), 0);
+    EXPECT_EQ(mgr.GetEnvSetting()->IsDirty(), 0) << "saved (to no file: no user is set)";
+
+    mgr.DeleteIni(L"Trade.ini", L"", 0);
+    EXPECT_TRUE(PathExists(Root() + "user/trade.ini"));
+    ASSERT_NE(mgr.GetEnvIni(L"trade"), nullptr);
+    mgr.DeleteIni(L"trade", L"", 1);
+    EXPECT_FALSE(PathExists(Root() + "user/trade.ini"));
+    mgr.DeleteJson(L"layout", L"", 1);
+    EXPECT_FALSE(PathExists(Root() + "user/layout.json"));
+    mgr.DeleteJson(L"never", L"", 1);
+    mgr.DeleteCloneIni(L"trade", L"");
+    mgr.DeleteCloneJson(L"layout", L"");
+    EXPECT_TRUE(PathExists(Root() + "system/trade.ini")) << "deleting a clone touches no file";
+    EXPECT_TRUE(PathExists(Root() + "system/layout.json"));
+
+    mgr.GetEnvIni(L"a")->SetInt(L"S", L"k", 1);
+    mgr.GetJson(L"b");
+    mgr.Clear();
+    mgr.SaveAll();
+    EXPECT_FALSE(PathExists(Root() + "user/a.ini")) << "cleared documents are gone unsaved";
+}
+
+// A rename moves the file and keeps the document findable under the new
+// name, used whole (newName + ".ini"); a name that differs only in case
+// renames in place; a taken or climbing name is refused.
+TEST(Registry, Renames)
 {
     if (RanInRoot([](const AppRoot& root) {
             ShipDefaults(root);
@@ -290,19 +194,29 @@ TEST(Registry, IniRenamesUseTheNewNameWhole)
         }))
         return;
     CTqEnvMgr& mgr = Mgr();
-    const std::pair<const wchar_t*, std::string> renames[] = {
-        {L"New.ini", "user/New.ini.ini"},
-        {L"Renamed.cfg", "user/Renamed.cfg.ini"},
-        {L"", "user/.ini"},
-    };
-    for (const auto& [newName, file] : renames) {
+    CTqEnvIni* trade = mgr.GetEnvIni(L"trade", 0, L"cfg");
+    EXPECT_EQ(mgr.ChangeNameIni(L"trade", L"deals", L"cfg"), 1);
+    EXPECT_FALSE(PathExists(Root() + "user/cfg/trade.ini"));
+    EXPECT_EQ(ReadFile(Root() + "user/cfg/deals.ini"), Utf16(kTrade));
+    EXPECT_EQ(PathOf(trade), "user/cfg/deals.ini");
+    EXPECT_EQ(mgr.GetEnvIni(L"Deals", 0, L"cfg"), trade);
+    EXPECT_EQ(mgr.ChangeNameIni(L"missing", L"x", L"cfg"), 0);
+    mgr.GetEnvIni(L"trade", 0, L"cfg"); // seeded again
+    EXPECT_EQ(mgr.ChangeNameIni(L"trade", L"deals", L"cfg"), 0) << "the target exists";
+    EXPECT_TRUE(PathExists(Root() + "user/cfg/trade.ini"));
+    mgr.GetEnvIni(L"trade");
+    EXPECT_EQ(mgr.ChangeNameIni(L"trade", L"../../stolen", L""), 0);
+    EXPECT_FALSE(PathExists(Root() + "../stolen.ini"));
+
+    for (const auto& [newName, file] : {std::pair<const wchar_t*, std::string>{L"New.ini", "user/New.ini.ini"},
+                                        {L"Renamed.cfg", "user/Renamed.cfg.ini"},
+                                        {L"", "user/.ini"}}) {
         CTqEnvIni* doc = mgr.GetEnvIni(L"trade");
         ASSERT_EQ(mgr.ChangeNameIni(L"trade", newName, L""), 1) << file;
         EXPECT_EQ(PathOf(doc), file);
         EXPECT_EQ(ReadFile(Root() + file), Utf16(kTrade)) << file;
         EXPECT_FALSE(PathExists(Root() + "user/trade.ini")) << file;
     }
-
     CTqEnvIni* casey = mgr.GetEnvIni(L"CASEY");
     ASSERT_TRUE(PathExists(Root() + "user/CASEY.ini"));
     EXPECT_EQ(mgr.ChangeNameIni(L"CASEY", L"casey", L""), 1);
@@ -311,17 +225,10 @@ TEST(Registry, IniRenamesUseTheNewNameWhole)
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(Root() + "user")))
         names.insert(entry.path().filename().u8string());
-    EXPECT_EQ(names.count("casey.ini"), 1u) << "the file took the new spelling";
-    EXPECT_EQ(names.count("CASEY.ini"), 0u);
+    EXPECT_EQ(names.count("casey.ini") - names.count("CASEY.ini"), 1u) << "the file took the new spelling";
     EXPECT_EQ(mgr.GetEnvIni(L"casey"), casey);
-}
 
-// Renaming a JSON document to its own name, in any case, keeps its file.
-TEST(Registry, JsonRenameOntoItsOwnFileKeepsIt)
-{
-    if (RanInRoot(ShipDefaults))
-        return;
-    CTqEnvMgr& mgr = Mgr();
+    // A JSON document renamed to its own name, in any case, keeps its file.
     CTqEnvJson* layout = mgr.GetJson(L"layout");
     const std::string bytes = ReadFile(Root() + "user/layout.json");
     ASSERT_FALSE(bytes.empty());
@@ -335,6 +242,12 @@ TEST(Registry, JsonRenameOntoItsOwnFileKeepsIt)
     }
     EXPECT_EQ(mgr.ChangeNameJson(L"Layout", L"", L""), 1) << "an empty name gives .json";
     EXPECT_EQ(ReadFile(Root() + "user/.json"), bytes);
+    CTqEnvJson* again = mgr.GetJson(L"layout");
+    EXPECT_EQ(mgr.ChangeNameJson(L"layout", L"screen", L""), 1);
+    EXPECT_TRUE(PathExists(Root() + "user/screen.json"));
+    EXPECT_FALSE(PathExists(Root() + "user/layout.json"));
+    EXPECT_EQ(mgr.GetJson(L"screen"), again);
+    EXPECT_EQ(again->GetInt(L"width", 0), 640);
 }
 
 } // namespace

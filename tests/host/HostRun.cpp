@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <regex>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -39,14 +41,9 @@ void CopySamples(const AppRoot& root)
 {
     // File by file: a recursive fs::copy of the folder left system/ empty
     // in the mingw build.
-    const fs::path from = fs::absolute(fs::u8path(ZV_SAMPLE_SYSTEM));
-    for (const auto& entry : fs::recursive_directory_iterator(from)) {
-        const fs::path to = fs::u8path(root.system()) / fs::relative(entry.path(), from);
-        if (entry.is_directory())
-            fs::create_directories(to);
-        else
-            fs::copy_file(entry.path(), to, fs::copy_options::overwrite_existing);
-    }
+    for (const auto& entry : fs::directory_iterator(fs::absolute(fs::u8path(ZV_SAMPLE_SYSTEM))))
+        fs::copy_file(entry.path(), fs::u8path(root.system()) / entry.path().filename(),
+                      fs::copy_options::overwrite_existing);
 }
 
 HostResult RunHost(const AppRoot& root, const std::vector<std::string>& args)
@@ -59,8 +56,7 @@ HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, co
     std::vector<std::string> all(options.wrapper.begin() + (options.wrapper.empty() ? 0 : 1), options.wrapper.end());
     if (!options.wrapper.empty())
         all.push_back(HostExe());
-    if (options.withRoot)
-        all.insert(all.end(), {"--root", root.path()});
+    all.insert(all.end(), {"--root", root.path()});
     all.insert(all.end(), args.begin(), args.end());
     return RunProcess(options.wrapper.empty() ? HostExe() : options.wrapper.front(), all, options, root.path());
 }
@@ -95,13 +91,47 @@ void OpenToEveryone(const AppRoot& root)
     fs::permissions(fs::u8path(root.path()), fs::perms::all, fs::perm_options::add);
 }
 
-} // namespace zvtest
-
-namespace zvtest {
-
-void HostTest::SetUp()
+std::string Pattern(const std::string& text)
 {
-    CopySamples(root);
+    std::string out;
+    for (char c : text)
+        out += (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos ? "\\" : "") + std::string(1, c);
+    return out;
+}
+
+std::string JsonPath(const std::string& path)
+{
+    return std::regex_replace(path, std::regex("\\\\"), "\\\\");
+}
+
+Step::Step(const char* line, int status, std::string out, std::string err, std::string input)
+    : Step(std::vector<std::string>(), status, std::move(out), std::move(err), std::move(input))
+{
+    std::istringstream words(line);
+    for (std::string word; words >> word;)
+        args.push_back(word);
+}
+
+void HostTest::Steps(const std::vector<Step>& steps)
+{
+    for (const Step& s : steps) {
+        RunOptions options;
+        options.input = s.input;
+        const HostResult r = Run(s.args, options);
+        std::string shown;
+        for (const std::string& a : s.args)
+            shown += a + " ";
+        EXPECT_EQ(r.status, s.status) << shown << "\n" << r.err;
+        if (s.out.rfind("...", 0) == 0) {
+            EXPECT_TRUE(Contains(r.out, s.out.substr(3))) << shown << "\n" << r.out;
+        } else if (s.out != kAny) {
+            EXPECT_EQ(r.out, s.out) << shown;
+        }
+        EXPECT_TRUE(s.status == 0 && s.err.empty() ? r.err.empty() : Contains(r.err, s.err)) << shown << "\n" << r.err;
+        EXPECT_TRUE(s.status == 0 || s.err.empty() || ("\n" + r.err).find("\nzvenv: ") != std::string::npos)
+            << shown << "\n"
+            << r.err;
+    }
 }
 
 } // namespace zvtest

@@ -2,6 +2,8 @@
 
 #include "ZvTest.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -16,70 +18,33 @@ struct HostResult {
     std::string err;
 };
 
-// A root with the sample defaults in system/ and zvenv in bin/ (the validator
-// module beside it when withValidator).
-void PlaceHost(const AppRoot& root, bool withValidator = true);
-// The sample defaults in <root>/system.
-void CopySamples(const AppRoot& root);
-// The copy in <root>/bin.
-HostResult RunHost(const AppRoot& root, const std::vector<std::string>& args);
-
 // How the built zvenv is run.
 struct RunOptions {
     std::string input;         // standard input
     bool unprivileged = false; // as uid and gid 65534, for tests of file permissions
-    bool withRoot = true;      // --root <root> before the arguments
     // A program that runs zvenv (strace with its options, say), placed before it.
     std::vector<std::string> wrapper;
 };
+
+// A root with the sample defaults in system/ and zvenv in bin/ (the validator
+// module beside it when withValidator).
+void PlaceHost(const AppRoot& root, bool withValidator = true);
+void CopySamples(const AppRoot& root);                                         // the sample defaults in <root>/system
+HostResult RunHost(const AppRoot& root, const std::vector<std::string>& args); // the copy in <root>/bin
 HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, const RunOptions& options = {});
 // Runs a program with its standard streams in files named after scratch
 // (scratch + ".out"...), removed afterwards; one that runs a minute is ended.
 HostResult RunProcess(const std::string& exe, const std::vector<std::string>& args, const RunOptions& options,
                       const std::string& scratch);
-// The built zvenv, as an absolute path in the system's form.
-std::string HostExe();
-inline RunOptions WithInput(std::string text)
-{
-    RunOptions options;
-    options.input = std::move(text);
-    return options;
-}
-inline RunOptions Unprivileged()
-{
-    RunOptions options;
-    options.unprivileged = true;
-    return options;
-}
+std::string HostExe(); // the built zvenv, as an absolute path in the system's form
 
 // The names in a folder, sorted; empty when it cannot be read.
 std::vector<std::string> ListNames(const std::string& folder);
-// Every file under the folder with its bytes, and every folder, as
-// "relative-path\n" + bytes lines: equal snapshots mean nothing changed.
+// Every file under the folder with its bytes, and every folder: equal
+// snapshots mean nothing changed.
 std::string Snapshot(const std::string& folder);
 // Lets every user reach and change everything under the root.
 void OpenToEveryone(const AppRoot& root);
-
-} // namespace zvtest
-
-#include <gtest/gtest.h>
-
-namespace zvtest {
-
-// A root with the sample defaults in system/, worked on through --root.
-class HostTest : public ::testing::Test {
-protected:
-    void SetUp() override;
-    HostResult Run(const std::vector<std::string>& args, const RunOptions& options = {})
-    {
-        return RunTool(root, args, options);
-    }
-    // Paths under system/ and user/, given with '/', in the system's form.
-    std::string Sys(const std::string& name) const { return root / ("system/" + name); }
-    std::string User(const std::string& name) const { return root / ("user/" + name); }
-
-    AppRoot root;
-};
 
 inline bool Contains(const std::string& text, const std::string& part)
 {
@@ -88,24 +53,45 @@ inline bool Contains(const std::string& text, const std::string& part)
 
 // A text as a regular expression that matches only it (a path with its
 // dots, and its backslashes on Windows).
-inline std::string Pattern(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos)
-            out += '\\';
-        out += c;
-    }
-    return out;
-}
-
+std::string Pattern(const std::string& text);
 // A path as zvenv's JSON output writes it: backslashes escaped.
-inline std::string JsonPath(const std::string& path)
-{
+std::string JsonPath(const std::string& path);
+
+// One command and what it must give. out is the whole standard output, a
+// part of it after a leading "...", or anything (kAny); err is a part of
+// standard error, which must be empty when err is and the command succeeds.
+// The message of a failure with err is a line starting with "zvenv: ".
+inline const std::string kAny = "(any)";
+struct Step {
+    Step(std::vector<std::string> args, int status = 0, std::string out = kAny, std::string err = "",
+         std::string input = "")
+        : args(std::move(args)), status(status), out(std::move(out)), err(std::move(err)), input(std::move(input))
+    {
+    }
+    // The arguments as a line of words between single spaces.
+    Step(const char* line, int status = 0, std::string out = kAny, std::string err = "", std::string input = "");
+    std::vector<std::string> args;
+    int status;
     std::string out;
-    for (char c : path)
-        out += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    return out;
-}
+    std::string err;
+    std::string input; // standard input
+};
+
+// A root with the sample defaults in system/, worked on through --root.
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override { CopySamples(root); }
+    HostResult Run(const std::vector<std::string>& args, const RunOptions& options = {})
+    {
+        return RunTool(root, args, options);
+    }
+    // Runs the steps in order, each checked as it ends.
+    void Steps(const std::vector<Step>& steps);
+    // Paths under system/ and user/, given with '/', in the system's form.
+    std::string Sys(const std::string& name) const { return root / ("system/" + name); }
+    std::string User(const std::string& name) const { return root / ("user/" + name); }
+
+    AppRoot root;
+};
 
 } // namespace zvtest

@@ -12,22 +12,17 @@ mkdir -p "$root/system" "$root/user"
 cp "$3"/* "$root/system/"
 failed=0
 
-# Completes the last word of the line given as words; prints the candidates.
-complete_words()
+# check EXPECTED WORD...: completes the last word of the line given as words
+# and compares the candidates.
+check()
 {
+    local expected=$1 got=
+    shift
     COMP_WORDS=("$@")
     COMP_CWORD=$(($# - 1))
     COMPREPLY=()
     _zvenv
-    [[ ${#COMPREPLY[@]} -eq 0 ]] || printf '%s ' "${COMPREPLY[@]}"
-}
-
-check()
-{
-    local expected=$1
-    shift
-    local got
-    got=$(complete_words "$@")
+    [[ ${#COMPREPLY[@]} -eq 0 ]] || got=$(printf '%s ' "${COMPREPLY[@]}")
     if [[ $got != "$expected" ]]; then
         echo "$*<TAB>: expected '$expected', got '$got'"
         failed=1

@@ -6,7 +6,7 @@
 
 namespace {
 
-// A folder text with '/' written as the separator CPath makes.
+// A text with '/' written as the separator CPath makes.
 std::wstring N(std::wstring text)
 {
 #ifdef _WIN32
@@ -17,118 +17,70 @@ std::wstring N(std::wstring text)
     return text;
 }
 
-TEST(CPath, SplitsAWindowsPath)
+// A path's parts in one line: drive|folder|its names|title|extension|file
+// name|arguments, and "|relative" for a relative one.
+std::wstring Parts(CPath& path)
 {
-    CPath path(L"C:\\App\\user\\x\\Trade.ini", 0, 0);
-    EXPECT_STREQ(path.GetDrive(), L"C:");
-    EXPECT_STREQ(path.GetDir(-1), N(L"/App/user/x/").c_str());
-    EXPECT_STREQ(path.GetDir(0), L"App");
-    EXPECT_STREQ(path.GetDir(1), L"user");
-    EXPECT_STREQ(path.GetDir(2), L"x");
-    EXPECT_STREQ(path.GetDir(3), L"");
-    EXPECT_STREQ(path.GetTitle(), L"Trade");
-    EXPECT_STREQ(path.GetExtension(), L".ini");
-    EXPECT_STREQ(path.GetFileName(), L"Trade.ini");
-    EXPECT_FALSE(path.IsRelative());
+    std::wstring names;
+    for (int i = 0; !path.GetDir(i).IsEmpty(); ++i)
+        names += (i ? L"," : L"") + std::wstring(path.GetDir(i).GetString());
+    std::wstring parts = path.GetDrive().str() + L"|" + path.GetDir(-1).str() + L"|" + names + L"|" +
+                         path.GetTitle().str() + L"|" + path.GetExtension().str() + L"|" + path.GetFileName().str() +
+                         L"|" + path.GetArgs().str();
+    return path.IsRelative() ? parts + L"|relative" : parts;
 }
 
-TEST(CPath, SplitsAPosixPath)
+TEST(CPath, SplitsPaths)
 {
-    CPath path(L"/opt/app/user/trader01/layout.json", 0, 0);
-    EXPECT_STREQ(path.GetDrive(), L"");
-    EXPECT_STREQ(path.GetDir(-1), N(L"/opt/app/user/trader01/").c_str());
-    EXPECT_STREQ(path.GetDir(0), L"opt") << "a rooted path lists from its first name";
-    EXPECT_STREQ(path.GetDir(3), L"trader01");
-    EXPECT_STREQ(path.GetFileName(), L"layout.json");
-}
-
-TEST(CPath, MixedSeparatorsBecomeNative)
-{
-    CPath path(L"C:/App\\user/a.ini", 0, 0);
-    EXPECT_STREQ(path.GetDir(-1), N(L"/App/user/").c_str());
-    EXPECT_STREQ(path.GetDir(1), L"user");
-}
-
-TEST(CPath, NetworkAndRelativePaths)
-{
-    CPath network(L"\\\\server\\share\\cfg\\a.ini", 0, 0);
-    EXPECT_STREQ(network.GetDir(-1), N(L"//server/share/cfg/").c_str());
-    EXPECT_STREQ(network.GetDir(0), L"server");
-    EXPECT_STREQ(network.GetDir(2), L"cfg");
-
-    CPath relative(L"user\\x\\a.ini", 0, 0);
-    EXPECT_TRUE(relative.IsRelative());
-    EXPECT_STREQ(relative.GetDir(0), L"user");
-    EXPECT_STREQ(relative.GetDir(1), L"x");
-
-    CPath bare(L"a.ini", 0, 0);
-    EXPECT_FALSE(bare.IsRelative()) << "no folder part is not relative";
-    EXPECT_STREQ(bare.GetDir(-1), L"");
-    EXPECT_STREQ(bare.GetDir(0), L"");
-    EXPECT_STREQ(bare.GetFileName(), L"a.ini");
-}
-
-TEST(CPath, ExtensionsAndDots)
-{
-    EXPECT_STREQ(CPath(L"/a/Trade", 0, 0).GetFileName(), L"Trade");
-    EXPECT_STREQ(CPath(L"/a/Trade", 0, 0).GetExtension(), L"");
-    EXPECT_STREQ(CPath(L"/a/b.c.ini", 0, 0).GetFileName(), L"b.c.ini");
-    EXPECT_STREQ(CPath(L"/a/name.", 0, 0).GetFileName(), L"name") << "a lone dot is no extension";
-    EXPECT_STREQ(CPath(L"/a/.ini", 0, 0).GetFileName(), L"") << "no name, so no extension either";
-    EXPECT_STREQ(CPath(L"/a.d/file", 0, 0).GetExtension(), L"");
-}
-
-TEST(CPath, EmptyAndQuotedPaths)
-{
-    CPath empty(L"", 0, 0);
-    EXPECT_STREQ(empty.GetDir(-1), L"");
-    EXPECT_STREQ(empty.GetDir(0), L"");
-    EXPECT_STREQ(empty.GetFileName(), L"");
-    CPath null(nullptr, 0, 0);
-    EXPECT_STREQ(null.GetFileName(), L"");
-
-    CPath quoted(L"\"/my app/a b.ini\"", 0, 0);
-    EXPECT_STREQ(quoted.GetDir(-1), N(L"/my app/").c_str());
-    EXPECT_STREQ(quoted.GetFileName(), L"a b.ini");
-
-    // Quotes go only as a pair around the whole text; a lone quote is both
-    // the opening and the closing one, so nothing is left of it.
-    const std::pair<const wchar_t*, const wchar_t*> names[] = {
-        {L"\"", L""}, {L"\"\"", L""}, {L"\"a.ini", L"\"a.ini"}, {L"a.ini\"", L"a.ini\""}, {L"\"a.ini\"", L"a.ini"}};
-    for (const auto& [path, fileName] : names) {
-        CPath parts(path, 0, 0);
-        EXPECT_STREQ(parts.GetFileName(), fileName) << std::wstring(path).size();
-        if (!*fileName) {
-            EXPECT_STREQ(parts.GetDir(-1), L"");
-            EXPECT_STREQ(parts.GetExtension(), L"");
-        }
+    const struct {
+        const wchar_t* path;
+        int asFolder;
+        int withArgs;
+        const wchar_t* parts;
+    } cases[] = {
+        {L"C:\\App\\user\\x\\Trade.ini", 0, 0, L"C:|/App/user/x/|App,user,x|Trade|.ini|Trade.ini|"},
+        // A rooted path lists from its first name; mixed separators become native.
+        {L"/opt/app/user/trader01/layout.json", 0, 0,
+         L"|/opt/app/user/trader01/|opt,app,user,trader01|layout|.json|layout.json|"},
+        {L"C:/App\\user/a.ini", 0, 0, L"C:|/App/user/|App,user|a|.ini|a.ini|"},
+        {L"\\\\server\\share\\cfg\\a.ini", 0, 0, L"|//server/share/cfg/|server,share,cfg|a|.ini|a.ini|"},
+        {L"user\\x\\a.ini", 0, 0, L"|user/x/|user,x|a|.ini|a.ini||relative"},
+        // No folder part is not relative.
+        {L"a.ini", 0, 0, L"|||a|.ini|a.ini|"},
+        {L"/a/Trade", 0, 0, L"|/a/|a|Trade||Trade|"},
+        {L"/a/b.c.ini", 0, 0, L"|/a/|a|b.c|.ini|b.c.ini|"},
+        // A lone dot is no extension; no name, no extension either.
+        {L"/a/name.", 0, 0, L"|/a/|a|name||name|"},
+        {L"/a/.ini", 0, 0, L"|/a/|a||||"},
+        {L"/a.d/file", 0, 0, L"|/a.d/|a.d|file||file|"},
+        {L"", 0, 0, L"||||||"},
+        {nullptr, 0, 0, L"||||||"},
+        // Quotes go only as a pair around the whole text; a lone quote is
+        // both the opening and the closing one, so nothing is left of it.
+        {L"\"/my app/a b.ini\"", 0, 0, L"|/my app/|my app|a b|.ini|a b.ini|"},
+        {L"\"", 0, 0, L"||||||"},
+        {L"\"\"", 0, 0, L"||||||"},
+        {L"\"a.ini", 0, 0, L"|||\"a|.ini|\"a.ini|"},
+        {L"a.ini\"", 0, 0, L"|||a|.ini\"|a.ini\"|"},
+        {L"\"a.ini\"", 0, 0, L"|||a|.ini|a.ini|"},
+        {L"\"/my app/zvenv\" ini get trade", 0, 1, L"|/my app/|my app|zvenv||zvenv|ini get trade"},
+        {L"/opt/app/user", 1, 0, L"|/opt/app/user/|opt,app,user||||"},
+    };
+    for (const auto& c : cases) {
+        CPath path(c.path, c.asFolder, c.withArgs);
+        EXPECT_EQ(Parts(path), N(c.parts)) << (c.path ? c.path : L"(null)");
     }
 }
 
-TEST(CPath, ArgumentsAndFolders)
-{
-    CPath withArgs(L"\"/my app/zvenv\" ini get trade", 0, 1);
-    EXPECT_STREQ(withArgs.GetArgs(), L"ini get trade");
-    EXPECT_STREQ(withArgs.GetFileName(), L"zvenv");
-    EXPECT_STREQ(withArgs.GetDir(-1), N(L"/my app/").c_str());
-
-    CPath folder(L"/opt/app/user", 1, 0);
-    EXPECT_STREQ(folder.GetDir(-1), N(L"/opt/app/user/").c_str());
-    EXPECT_STREQ(folder.GetFileName(), L"");
-    EXPECT_STREQ(folder.GetDir(2), L"user");
-}
-
-TEST(CPath, LongPathsAreCutAt260Characters)
+// Long paths are cut at 260 characters; a separator is added only where none ends the text.
+TEST(CPath, LongPathsAndAddBackslash)
 {
     std::wstring longPath = L"/" + std::wstring(300, L'd') + L"/file.ini";
     CPath path(longPath.c_str(), 0, 0);
     EXPECT_STREQ(path.GetPath(), longPath.c_str()) << "the path itself is kept";
     EXPECT_STREQ(path.GetDir(-1), N(L"/").c_str()) << "the cut buffer holds no separator after the first";
     EXPECT_EQ(path.GetTitle().GetLength(), 255) << "a name part holds at most 255 characters";
-}
 
-TEST(CPath, AddBackslash)
-{
     EXPECT_STREQ(CPath::AddBackslash(L"a"), N(L"a/").c_str());
     EXPECT_STREQ(CPath::AddBackslash(L"a/"), L"a/");
     EXPECT_STREQ(CPath::AddBackslash(L"a\\"), L"a\\");

@@ -1,10 +1,14 @@
+// The utility library's file helpers, mapped files and its cache of INI files.
 #include <zvenv/ZvUtil.h>
 
 #include "ZvTest.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -13,31 +17,32 @@ std::wstring W(const std::string& s)
     return std::wstring(s.begin(), s.end());
 }
 
-TEST(UtilFiles, ExistenceTellsFilesFromFolders)
+TEST(UtilFiles, ExistenceAndFolders)
 {
     zvtest::TempDir dir;
     zvtest::WriteFile(dir / "a.ini", "x");
     zvtest::MakeFolders(dir / "sub");
-    EXPECT_TRUE(FILEEXISTS(W(dir / "a.ini").c_str()));
-    EXPECT_TRUE(FILEEXISTS(W(dir / "A.INI").c_str())) << "names are matched without regard to case";
-    EXPECT_FALSE(FILEEXISTS(W(dir / "sub").c_str()));
-    EXPECT_FALSE(FILEEXISTS(W(dir / "missing.ini").c_str()));
-    EXPECT_TRUE(DIRECTORYEXISTS(W(dir / "sub").c_str()));
-    EXPECT_TRUE(DIRECTORYEXISTS(W(dir / "SUB/").c_str()));
-    EXPECT_FALSE(DIRECTORYEXISTS(W(dir / "a.ini").c_str()));
-    EXPECT_FALSE(FILEEXISTS(nullptr));
-    EXPECT_FALSE(FILEEXISTS(L""));
-    EXPECT_FALSE(DIRECTORYEXISTS(nullptr));
-}
+    // Names are matched without regard to case.
+    const struct {
+        const char* name;
+        bool file;
+        bool folder;
+    } paths[] = {{"a.ini", true, false},
+                 {"A.INI", true, false},
+                 {"sub", false, true},
+                 {"SUB/", false, true},
+                 {"missing.ini", false, false}};
+    for (const auto& p : paths) {
+        EXPECT_EQ(FILEEXISTS(W(dir / p.name).c_str()), p.file) << p.name;
+        EXPECT_EQ(DIRECTORYEXISTS(W(dir / p.name).c_str()), p.folder) << p.name;
+    }
+    EXPECT_FALSE(FILEEXISTS(nullptr) || FILEEXISTS(L"") || DIRECTORYEXISTS(nullptr));
 
-TEST(UtilFiles, CreatesEveryMissingFolder)
-{
-    zvtest::TempDir dir;
+    // Every missing folder is created; an existing one is success.
     EXPECT_TRUE(CREATEDIRECTORYS(W(dir / "a/b\\c/").c_str()));
     EXPECT_TRUE(zvtest::PathExists(dir / "a/b/c"));
-    EXPECT_TRUE(CREATEDIRECTORYS(W(dir / "a/b").c_str())) << "an existing folder is success";
-    zvtest::WriteFile(dir / "file", "x");
-    EXPECT_FALSE(CREATEDIRECTORYS(W(dir / "file/below").c_str()));
+    EXPECT_TRUE(CREATEDIRECTORYS(W(dir / "a/b").c_str()));
+    EXPECT_FALSE(CREATEDIRECTORYS(W(dir / "a.ini/below").c_str()));
     EXPECT_FALSE(CREATEDIRECTORYS(nullptr));
 }
 
@@ -53,44 +58,126 @@ TEST(UtilFiles, BoundedCopyAlwaysTerminates)
     EXPECT_EQ(STRCPY(nullptr, 4, L"a"), nullptr);
 }
 
-struct Split {
-    const wchar_t* path;
-    const wchar_t* drive;
-    const wchar_t* folder;
-    const wchar_t* name;
-    const wchar_t* extension;
-};
+// Drive, folder, name and extension in one line, "|" between them.
+std::wstring Split(const wchar_t* path)
+{
+    wchar_t drive[ZV_MAX_DRIVE], folder[ZV_MAX_DIR], name[ZV_MAX_FNAME], extension[ZV_MAX_EXT];
+    SPLITPATH(path, drive, folder, name, extension);
+    return std::wstring(drive) + L"|" + folder + L"|" + name + L"|" + extension;
+}
 
 TEST(UtilFiles, SplitsPathsAsTheRuntimeDoes)
 {
-    const Split cases[] = {
-        {L"C:\\App\\user\\x\\Trade.ini", L"C:", L"\\App\\user\\x\\", L"Trade", L".ini"},
-        {L"/opt/app/system/a.b.json", L"", L"/opt/app/system/", L"a.b", L".json"},
-        {L"dir.d/name", L"", L"dir.d/", L"name", L""},
-        {L"name.", L"", L"", L"name", L"."},
-        {L".hidden", L"", L"", L"", L".hidden"},
-        {L"C:", L"C:", L"", L"", L""},
-        {L"\\\\server\\share\\f.txt", L"", L"\\\\server\\share\\", L"f", L".txt"},
-        {L"", L"", L"", L"", L""},
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:\\App\\user\\x\\Trade.ini", L"C:|\\App\\user\\x\\|Trade|.ini"},
+        {L"/opt/app/system/a.b.json", L"|/opt/app/system/|a.b|.json"},
+        {L"dir.d/name", L"|dir.d/|name|"},
+        {L"name.", L"||name|."},
+        {L".hidden", L"|||.hidden"},
+        {L"C:", L"C:|||"},
+        {L"\\\\server\\share\\f.txt", L"|\\\\server\\share\\|f|.txt"},
+        {L"", L"|||"},
+        {nullptr, L"|||"},
     };
-    for (const Split& c : cases) {
-        wchar_t drive[ZV_MAX_DRIVE], folder[ZV_MAX_DIR], name[ZV_MAX_FNAME], extension[ZV_MAX_EXT];
-        SPLITPATH(c.path, drive, folder, name, extension);
-        EXPECT_STREQ(drive, c.drive) << c.path;
-        EXPECT_STREQ(folder, c.folder) << c.path;
-        EXPECT_STREQ(name, c.name) << c.path;
-        EXPECT_STREQ(extension, c.extension) << c.path;
-    }
-}
-
-TEST(UtilFiles, SplitCutsLongPartsAndAcceptsNullBuffers)
-{
-    std::wstring longName(400, L'n');
+    for (const auto& [path, parts] : cases)
+        EXPECT_EQ(Split(path), parts) << (path ? path : L"(null)");
+    // A long part is cut; a part not wanted needs no buffer.
+    const std::wstring longName(400, L'n');
     wchar_t name[ZV_MAX_FNAME];
     SPLITPATH((L"/a/" + longName + L".ext").c_str(), nullptr, nullptr, name, nullptr);
     EXPECT_EQ(std::wstring(name), longName.substr(0, ZV_MAX_FNAME - 1));
-    SPLITPATH(nullptr, nullptr, nullptr, name, nullptr);
-    EXPECT_STREQ(name, L"");
+}
+
+TEST(MappedFile, ViewsTheBytesOfAnOpenFileOrRefuses)
+{
+    zvtest::TempDir dir;
+    const std::string bytes = zvtest::Utf16(L"{\r\n}");
+    zvtest::WriteFile(dir / "a.json", bytes);
+    zvtest::WriteFile(dir / "empty.json", "");
+    CFile file, empty;
+    ASSERT_TRUE(file.Open(W(dir / "a.json").c_str(), CFile::modeRead | CFile::shareDenyNone));
+    ASSERT_TRUE(empty.Open(W(dir / "empty.json").c_str(), CFile::modeRead));
+    CTqMMF map;
+    EXPECT_FALSE(map.Open(L"empty.json", empty.m_hFile, 2, 0, 0, nullptr, 4, 0, 0));
+    EXPECT_FALSE(map.Open(L"a.json", file.m_hFile, 2, 0, 100, nullptr, 4, 0, 0)) << "past the end";
+    EXPECT_FALSE(map.Open(L"x", INVALID_HANDLE_VALUE, 2, 0, 3, nullptr, 4, 0, 0));
+    EXPECT_EQ(map.GetData(), nullptr);
+    ASSERT_TRUE(map.Open(L"a.json", file.m_hFile, 2, 0, static_cast<DWORD>(file.GetLength()), nullptr, 4, 0, 0));
+    ASSERT_EQ(map.GetLength(), bytes.size());
+    file.Close();
+    EXPECT_EQ(std::memcmp(map.GetData(), bytes.data(), bytes.size()), 0) << "the view outlives the handle";
+    map.Close();
+    EXPECT_EQ(map.GetData(), nullptr);
+}
+
+class MemIni : public ::testing::Test {
+protected:
+    void SetUp() override { TQ_UT_ENV_Clear(); }
+    void TearDown() override { TQ_UT_ENV_Clear(); }
+    static CString Read(void* ini, const wchar_t* section, const wchar_t* key)
+    {
+        CString value;
+        const bool found = TQ_UT_ENV_GetMemIniString(ini, section, key, L"<none>", value);
+        EXPECT_EQ(found, value != L"<none>") << key;
+        return value;
+    }
+    zvtest::TempDir dir;
+    const std::string path = dir / "a.ini";
+};
+
+// The file is read as the profile functions parse it, once: the handle
+// stays, and reading the file again refreshes it.
+TEST_F(MemIni, ReadsRefreshesAndClears)
+{
+    zvtest::WriteFile(path, zvtest::Utf16(L"; shipped\r\n[Main]\r\n Title = \"Trading\" \r\nport=8080\r\n"
+                                          L"no equals sign\r\n[Empty]\r\n[Other]\r\nkey=\r\n"));
+    ASSERT_EQ(TQ_UT_ENV_ReadIniFile(W(path).c_str()), 1);
+    void* ini = TQ_UT_ENV_GetMemIni(W(path).c_str());
+    ASSERT_NE(ini, nullptr);
+    EXPECT_STREQ(Read(ini, L"main", L"TITLE"), L"Trading");
+    EXPECT_STREQ(Read(ini, L"Main", L"port"), L"8080");
+    EXPECT_STREQ(Read(ini, L"Other", L"key"), L"");
+    EXPECT_STREQ(Read(ini, L"Main", L"no equals sign"), L"<none>");
+    EXPECT_STREQ(Read(ini, L"Missing", L"port"), L"<none>");
+
+    zvtest::WriteFile(path, zvtest::Utf16(L"[Main]\r\nport=22\r\n"));
+    EXPECT_STREQ(Read(ini, L"Main", L"port"), L"8080") << "the cache does not follow the file by itself";
+    ASSERT_EQ(TQ_UT_ENV_ReadIniFile(W(path).c_str()), 1);
+    EXPECT_EQ(TQ_UT_ENV_GetMemIni(W(dir / "A.INI").c_str()), ini) << "one entry per file, whatever the spelling";
+    EXPECT_STREQ(Read(ini, L"Main", L"port"), L"22");
+    EXPECT_STREQ(Read(ini, L"Main", L"Title"), L"<none>");
+
+    EXPECT_EQ(TQ_UT_ENV_ReadIniFile(W(dir / "missing.ini").c_str()), 0);
+    EXPECT_EQ(TQ_UT_ENV_GetMemIni(W(dir / "missing.ini").c_str()), nullptr);
+    EXPECT_EQ(TQ_UT_ENV_ReadIniFile(W(dir.path()).c_str()), 0) << "a folder is not an INI file";
+    EXPECT_EQ(TQ_UT_ENV_ReadIniFile(nullptr), 0);
+    EXPECT_EQ(TQ_UT_ENV_GetMemIni(nullptr), nullptr);
+    TQ_UT_ENV_Clear();
+    EXPECT_EQ(TQ_UT_ENV_GetMemIni(W(path).c_str()), nullptr);
+    CString value;
+    EXPECT_FALSE(TQ_UT_ENV_GetMemIniString(ini, L"Main", L"port", L"gone", value)) << "a dropped handle is not read";
+    EXPECT_STREQ(value, L"gone");
+}
+
+TEST_F(MemIni, ReadersAndRefreshersInThreads)
+{
+    zvtest::WriteFile(path, zvtest::Utf16(L"[S]\r\nk=same\r\n"));
+    ASSERT_EQ(TQ_UT_ENV_ReadIniFile(W(path).c_str()), 1);
+    void* ini = TQ_UT_ENV_GetMemIni(W(path).c_str());
+    std::vector<std::thread> threads;
+    std::vector<int> wrong(4, 0);
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 200; ++i) {
+                if (t % 2)
+                    TQ_UT_ENV_ReadIniFile(W(path).c_str());
+                else if (Read(ini, L"S", L"k") != L"same")
+                    ++wrong[t];
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
 } // namespace
