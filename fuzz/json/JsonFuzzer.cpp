@@ -14,6 +14,7 @@
 #include "json/JsonBody.h"
 #include "json/JsonGrammar.h"
 
+#include "JsonTree.h"
 #include "RapidReference.h"
 
 #include <string>
@@ -22,36 +23,10 @@
 extern "C" int JSONCPP_Parse(const wchar_t* text, CString* error, int flag);
 
 using zv::json::kMaxDepth;
+using namespace jsontest;
 using zvfuzz::Check;
 
 namespace {
-
-std::wstring Take(wchar_t* text, std::size_t length)
-{
-    std::wstring copy(text, length);
-    JsonFreeString(text);
-    return copy;
-}
-
-std::wstring ValueOf(JsonNode node)
-{
-    std::size_t length = 0;
-    wchar_t* text = JsonGetString(node, &length);
-    return Take(text, length);
-}
-
-std::wstring NameOf(JsonNode node)
-{
-    std::size_t length = 0;
-    wchar_t* text = JsonGetName(node, &length);
-    return Take(text, length);
-}
-
-std::wstring Write(JsonNode node)
-{
-    wchar_t* text = JsonWriteFormatted(node);
-    return Take(text, std::wcslen(text));
-}
 
 bool Accepted(const std::wstring& text)
 {
@@ -60,41 +35,6 @@ bool Accepted(const std::wstring& text)
     Check(valid == 0 || valid == 1, "validator result is neither 0 nor 1");
     Check(valid == 1 || error.Find(L"Line ") == 0, "rejected without a line and column", error.str());
     return valid == 1;
-}
-
-// The tree as one text: types, names, values, comments, every value read.
-// A value never set reads as the null the writer puts in its place.
-void Render(JsonNode node, bool member, std::wstring& out)
-{
-    JsonNodeType type = JsonGetType(node);
-    const bool container = type == JsonArray || type == JsonObject;
-    const int size = container ? JsonGetSize(node) : 0; // reading may add to the comment
-    std::wstring value = container ? L"" : ValueOf(node);
-    if (!container && type != JsonString && value.empty()) {
-        type = JsonNull;
-        value = L"null";
-    }
-    out += L"<" + zv::json::AsHandle(node)->body->comment + L">";
-    if (member)
-        out += NameOf(node) + L":";
-    out += std::to_wstring(type) + L"=" + value;
-    if (!container)
-        return;
-    out += L"{";
-    for (JsonIterator it = JsonBegin(node), end = JsonEnd(node); it != end; ++it) {
-        Check(*it != nullptr, "a null child");
-        Render(*it, type == JsonObject, out);
-        out += L",";
-    }
-    Check(JsonEnd(node) - JsonBegin(node) == size, "child count differs from the size");
-    out += L"}";
-}
-
-std::wstring Render(JsonNode node)
-{
-    std::wstring out;
-    Render(node, false, out);
-    return out;
 }
 
 void CheckSameValues(JsonNode node, const jsonfuzz::ReferenceNode& reference, const std::wstring& text)
@@ -109,22 +49,22 @@ void CheckSameValues(JsonNode node, const jsonfuzz::ReferenceNode& reference, co
         Check(JsonGetSize(node) == static_cast<int>(reference.children.size()), "a child lost or added", text);
         JsonIterator it = JsonBegin(node);
         for (const Ref& child : reference.children) {
-            Check(reference.kind == Ref::Array || NameOf(*it) == child.name, "a name reads otherwise", text);
+            Check(reference.kind == Ref::Array || Name(*it) == child.name, "a name reads otherwise", text);
             CheckSameValues(*it++, child, text);
         }
         return;
     }
     case Ref::String:
-        Check(type == JsonString && ValueOf(node) == reference.value, "a string reads otherwise", text);
+        Check(type == JsonString && Value(node) == reference.value, "a string reads otherwise", text);
         return;
     case Ref::Number:
         Check(type == JsonNumber, "a number reads as another type", text);
         return;
     case Ref::Boolean:
-        Check(type == JsonBoolean && ValueOf(node) == reference.value, "a boolean reads otherwise", text);
+        Check(type == JsonBoolean && Value(node) == reference.value, "a boolean reads otherwise", text);
         return;
     case Ref::Null:
-        Check(type == JsonNull && ValueOf(node) == L"null", "a null reads otherwise", text);
+        Check(type == JsonNull && Value(node) == L"null", "a null reads otherwise", text);
         return;
     }
 }
