@@ -39,20 +39,21 @@ inline std::wstring Write(JsonNode node)
 // Objects {name:value,...}, arrays [...], strings in double quotes as they
 // read (nothing escaped but U+0000, shown as \0), numbers and literals as
 // their text (a value never set as the null the writer puts in its place), a
-// comment as /*text*/ before its node. Every name and value is read whole.
-inline std::wstring Render(JsonNode node, bool member = false)
+// comment as /*text*/ before its node (unless left out). Every name and
+// value is read whole.
+inline std::wstring Render(JsonNode node, bool member = false, bool comments = true)
 {
     const JsonNodeType type = JsonGetType(node);
     const bool container = type == JsonArray || type == JsonObject;
     const int size = container ? JsonGetSize(node) : 0; // reading may add to the comment
     const std::wstring& comment = zv::json::AsHandle(node)->body->comment;
-    std::wstring out = comment.empty() ? L"" : L"/*" + comment + L"*/";
+    std::wstring out = comment.empty() || !comments ? L"" : L"/*" + comment + L"*/";
     if (member)
         out += Name(node) + L":";
     if (container) {
         out += type == JsonArray ? L"[" : L"{";
         for (int i = 0; i < size; ++i)
-            out += (i ? L"," : L"") + Render(JsonBegin(node)[i], type == JsonObject);
+            out += (i ? L"," : L"") + Render(JsonBegin(node)[i], type == JsonObject, comments);
         return out + (type == JsonArray ? L"]" : L"}");
     }
     std::wstring value;
