@@ -203,20 +203,4 @@ TEST_F(JsonGrammar, RejectedTextsAreRejectedByBothWithTheirPlace)
     }
 }
 
-TEST(JsonLazyReading, ValuesStayUnreadUntilAskedFor)
-{
-    Document root(L"{\"a\":1,\"o\":{\"x\":[2]},\"s\":\"a\\\"b\"}");
-    const auto fetched = [](JsonNode node) { return zv::json::AsHandle(node)->body->fetched; };
-    EXPECT_FALSE(fetched(root));
-    ASSERT_EQ(3, JsonGetSize(root));
-    JsonNode o = Member(root, L"o");
-    JsonNode s = Member(root, L"s");
-    EXPECT_FALSE(fetched(o));
-    EXPECT_FALSE(fetched(s));
-    EXPECT_EQ(L"a\"b", Value(s));
-    EXPECT_TRUE(zv::json::AsHandle(s)->body->valueEscaped);
-    EXPECT_EQ(1, JsonGetSize(o));
-    EXPECT_FALSE(fetched(Member(o, L"x")));
-}
-
 } // namespace
