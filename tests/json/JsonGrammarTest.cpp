@@ -72,6 +72,9 @@ const Accepted kAccepted[] = {
     {__LINE__, L"/* a\r\n b */ // c\r\r\n[]", L"/* a\n b \n c*/[]"},
     {__LINE__, L"/* a\r*/[]", L"/* a\r*/[]"},
     {__LINE__, L"// end of text\r\n[] //", L"/* end of text\n*/[]"},
+    // A run of more than 32 characters is copied whole.
+    {__LINE__, L"[\"a run of text longer than thirty-two characters\"]",
+     L"[\"a run of text longer than thirty-two characters\"]"},
     {__LINE__, L"[\"caf\u00e9\", \"\xD800\"] // \u00fcber \U0001F600",
      L"/* \u00fcber \U0001F600*/[\"caf\u00e9\",\"\xD800\"]"},
 };
@@ -81,6 +84,7 @@ const Rejected kRejected[] = {
     {__LINE__, L"   ", L"Line 1, Column 4"},
     {__LINE__, L"\n\n", L"Line 3, Column 1"},
     {__LINE__, L"// only a comment", L"Line 1, Column 18"},
+    {__LINE__, L"/* open", L"Line 1, Column 1", L"no closing */"},
     {__LINE__, L"12", L"Line 1, Column 1", L"'1' where the document should start"},
     {__LINE__, L"\"text\"", L"Line 1, Column 1"},
     {__LINE__, L"true", L"Line 1, Column 1"},
@@ -134,9 +138,11 @@ const Rejected kRejected[] = {
     {__LINE__, L"[True]", L"Line 1, Column 2"},
     {__LINE__, L"[NULL]", L"Line 1, Column 2"},
     {__LINE__, L"[nul]", L"Line 1, Column 2"},
+    {__LINE__, L"[fals]", L"Line 1, Column 2"},
     {__LINE__, L"[truex]", L"Line 1, Column 6"},
     // Strings and escapes.
     {__LINE__, L"[\"abc", L"Line 1, Column 2", L"no closing double quote"},
+    {__LINE__, L"[\"abc\\", L"Line 1, Column 2", L"no closing double quote"},
     {__LINE__, L"[\"abc\\\"]", L"Line 1, Column 2"},
     {__LINE__, L"[\"a\\x41\"]", L"Line 1, Column 4"},
     {__LINE__, L"[\"a\\v\"]", L"Line 1, Column 4", L"unknown escape \\v"},
