@@ -14,6 +14,7 @@
 #include "json/JsonBody.h"
 #include "json/JsonGrammar.h"
 
+#include "JsonTree.h"
 #include "RapidReference.h"
 
 #include <string>
@@ -22,36 +23,10 @@
 extern "C" int JSONCPP_Parse(const wchar_t* text, CString* error, int flag);
 
 using zv::json::kMaxDepth;
+using namespace jsontest;
 using zvfuzz::Check;
 
 namespace {
-
-std::wstring Take(wchar_t* text, std::size_t length)
-{
-    std::wstring copy(text, length);
-    JsonFreeString(text);
-    return copy;
-}
-
-std::wstring ValueOf(JsonNode node)
-{
-    std::size_t length = 0;
-    wchar_t* text = JsonGetString(node, &length);
-    return Take(text, length);
-}
-
-std::wstring NameOf(JsonNode node)
-{
-    std::size_t length = 0;
-    wchar_t* text = JsonGetName(node, &length);
-    return Take(text, length);
-}
-
-std::wstring Write(JsonNode node)
-{
-    wchar_t* text = JsonWriteFormatted(node);
-    return Take(text, std::wcslen(text));
-}
 
 bool Accepted(const std::wstring& text)
 {
@@ -60,73 +35,6 @@ bool Accepted(const std::wstring& text)
     Check(valid == 0 || valid == 1, "validator result is neither 0 nor 1");
     Check(valid == 1 || error.Find(L"Line ") == 0, "rejected without a line and column", error.str());
     return valid == 1;
-}
-
-// The tree as one text: types, names, values, comments, every value read.
-// A value never set reads as the null the writer puts in its place.
-void Render(JsonNode node, bool member, std::wstring& out)
-{
-    JsonNodeType type = JsonGetType(node);
-    const bool container = type == JsonArray || type == JsonObject;
-    const int size = container ? JsonGetSize(node) : 0; // reading may add to the comment
-    std::wstring value = container ? L"" : ValueOf(node);
-    if (!container && type != JsonString && value.empty()) {
-        type = JsonNull;
-        value = L"null";
-    }
-    out += L"<" + zv::json::AsHandle(node)->body->comment + L">";
-    if (member)
-        out += NameOf(node) + L":";
-    out += std::to_wstring(type) + L"=" + value;
-    if (!container)
-        return;
-    out += L"{";
-    for (JsonIterator it = JsonBegin(node), end = JsonEnd(node); it != end; ++it) {
-        Check(*it != nullptr, "a null child");
-        Render(*it, type == JsonObject, out);
-        out += L",";
-    }
-    Check(JsonEnd(node) - JsonBegin(node) == size, "child count differs from the size");
-    out += L"}";
-}
-
-std::wstring Render(JsonNode node)
-{
-    std::wstring out;
-    Render(node, false, out);
-    return out;
-}
-
-void CheckSameValues(JsonNode node, const jsonfuzz::ReferenceNode& reference, const std::wstring& text)
-{
-    using Ref = jsonfuzz::ReferenceNode;
-    const JsonNodeType type = JsonGetType(node);
-    switch (reference.kind) {
-    case Ref::Object:
-    case Ref::Array: {
-        Check(type == (reference.kind == Ref::Object ? JsonObject : JsonArray), "a container reads as another type",
-              text);
-        Check(JsonGetSize(node) == static_cast<int>(reference.children.size()), "a child lost or added", text);
-        JsonIterator it = JsonBegin(node);
-        for (const Ref& child : reference.children) {
-            Check(reference.kind == Ref::Array || NameOf(*it) == child.name, "a name reads otherwise", text);
-            CheckSameValues(*it++, child, text);
-        }
-        return;
-    }
-    case Ref::String:
-        Check(type == JsonString && ValueOf(node) == reference.value, "a string reads otherwise", text);
-        return;
-    case Ref::Number:
-        Check(type == JsonNumber, "a number reads as another type", text);
-        return;
-    case Ref::Boolean:
-        Check(type == JsonBoolean && ValueOf(node) == reference.value, "a boolean reads otherwise", text);
-        return;
-    case Ref::Null:
-        Check(type == JsonNull && ValueOf(node) == L"null", "a null reads otherwise", text);
-        return;
-    }
 }
 
 // Text the writer produced is accepted and reads back to the same tree, and
@@ -236,17 +144,6 @@ void Edit(zvfuzz::FuzzInput& in, JsonNode root)
     }
 }
 
-// The number of opening brackets bounds a text's depth; RapidJSON, which has
-// no limit of its own and frees its tree recursively, reads only texts that
-// cannot nest deeper than the limit.
-bool ShallowEnough(const std::wstring& text)
-{
-    std::size_t opening = 0;
-    for (wchar_t c : text)
-        opening += c == L'[' || c == L'{';
-    return opening <= kMaxDepth;
-}
-
 void CheckText(const std::wstring& text, zvfuzz::FuzzInput& in)
 {
     const bool valid = Accepted(text);
@@ -258,10 +155,11 @@ void CheckText(const std::wstring& text, zvfuzz::FuzzInput& in)
     // RapidJSON, given comments and trailing commas, says what the text
     // holds; it also takes other roots and rejects some texts the grammar
     // takes (raw control characters in strings, lone escaped surrogates).
-    jsonfuzz::ReferenceNode reference;
-    if (ShallowEnough(text) && jsonfuzz::ReadReference(text, reference)) {
+    std::wstring reference;
+    if (jsonfuzz::ReadReference(text, kMaxDepth, reference)) {
         Check(root != nullptr, "the engine refuses a document RapidJSON reads", text);
-        CheckSameValues(root, reference, text);
+        Check(Render(root, false, false) == reference, "the engine reads other values than RapidJSON",
+              Render(root, false, false) + L" / " + reference);
     }
     if (!root)
         return;

@@ -2,8 +2,9 @@
 // arithmetic on its null start before it first allocates.
 #include "RapidReference.h"
 
-#include <rapidjson/document.h>
+#include <rapidjson/reader.h>
 
+#include <algorithm>
 #include <type_traits>
 
 namespace jsonfuzz {
@@ -12,45 +13,91 @@ namespace {
 
 // RapidJSON reads the wide text directly, whichever width wchar_t has.
 using Wide = std::conditional_t<sizeof(wchar_t) == 4, rapidjson::UTF32<wchar_t>, rapidjson::UTF16<wchar_t>>;
-using Value = rapidjson::GenericValue<Wide>;
 
-void Convert(const Value& from, ReferenceNode& to)
-{
-    if (from.IsObject()) {
-        to.kind = ReferenceNode::Object;
-        for (const auto& member : from.GetObject()) {
-            to.children.emplace_back();
-            to.children.back().name.assign(member.name.GetString(), member.name.GetStringLength());
-            Convert(member.value, to.children.back());
-        }
-    } else if (from.IsArray()) {
-        to.kind = ReferenceNode::Array;
-        for (const Value& element : from.GetArray()) {
-            to.children.emplace_back();
-            Convert(element, to.children.back());
-        }
-    } else if (from.IsString()) {
-        to.kind = ReferenceNode::String;
-        to.value.assign(from.GetString(), from.GetStringLength());
-    } else if (from.IsNumber()) {
-        to.kind = ReferenceNode::Number;
-    } else if (from.IsBool()) {
-        to.kind = ReferenceNode::Boolean;
-        to.value = from.GetBool() ? L"true" : L"false";
+// Events to text: a value that follows another in its container is preceded
+// by a comma. Numbers are taken as they are spelt from the text, where the
+// stream still stands at their start (the text RapidJSON hands over for them
+// is garbled when characters are wide).
+class Renderer : public rapidjson::BaseReaderHandler<Wide, Renderer> {
+public:
+    Renderer(const std::wstring& text, const rapidjson::GenericStringStream<Wide>& stream)
+        : m_text(text), m_stream(stream)
+    {
     }
-}
+    std::wstring out;
+    std::size_t depth = 0, deepest = 0;
+    bool rootIsContainer = false;
+
+    bool Default() { return false; } // numbers are parsed as text, never as values
+    bool Null() { return Scalar(L"null"); }
+    bool Bool(bool value) { return Scalar(value ? L"true" : L"false"); }
+    bool RawNumber(const wchar_t*, rapidjson::SizeType length, bool)
+    {
+        return Scalar(m_text.substr(m_stream.Tell(), length));
+    }
+    bool String(const wchar_t* text, rapidjson::SizeType length, bool)
+    {
+        std::wstring value;
+        for (rapidjson::SizeType i = 0; i < length; ++i)
+            value += text[i] ? std::wstring(1, text[i]) : std::wstring(L"\\0");
+        return Scalar(L"\"" + value + L"\"");
+    }
+    bool Key(const wchar_t* text, rapidjson::SizeType length, bool)
+    {
+        Separate();
+        out += std::wstring(text, length) + L":";
+        m_named = true;
+        return true;
+    }
+    bool StartObject() { return Open(L'{'); }
+    bool StartArray() { return Open(L'['); }
+    bool EndObject(rapidjson::SizeType) { return Close(L'}'); }
+    bool EndArray(rapidjson::SizeType) { return Close(L']'); }
+
+private:
+    void Separate()
+    {
+        if (!m_named && !out.empty() && out.back() != L'[' && out.back() != L'{')
+            out += L',';
+        m_named = false;
+    }
+    bool Scalar(const std::wstring& text)
+    {
+        Separate();
+        out += text;
+        return depth > 0;
+    }
+    bool Open(wchar_t bracket)
+    {
+        Separate();
+        rootIsContainer = rootIsContainer || out.empty();
+        out += bracket;
+        deepest = std::max(deepest, ++depth);
+        return true;
+    }
+    bool Close(wchar_t bracket)
+    {
+        out += bracket;
+        --depth;
+        return true;
+    }
+    const std::wstring& m_text;
+    const rapidjson::GenericStringStream<Wide>& m_stream;
+    bool m_named = false;
+};
 
 } // namespace
 
-bool ReadReference(const std::wstring& text, ReferenceNode& root)
+bool ReadReference(const std::wstring& text, std::size_t depthLimit, std::wstring& rendered)
 {
-    rapidjson::GenericDocument<Wide> document;
-    constexpr unsigned kFlags =
-        rapidjson::kParseCommentsFlag | rapidjson::kParseTrailingCommasFlag | rapidjson::kParseIterativeFlag;
-    document.Parse<kFlags>(text.c_str());
-    if (document.HasParseError() || !(document.IsObject() || document.IsArray()))
+    constexpr unsigned kFlags = rapidjson::kParseCommentsFlag | rapidjson::kParseTrailingCommasFlag |
+                                rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
+    rapidjson::GenericReader<Wide, Wide> reader;
+    rapidjson::GenericStringStream<Wide> stream(text.c_str());
+    Renderer renderer(text, stream);
+    if (reader.Parse<kFlags>(stream, renderer).IsError() || !renderer.rootIsContainer || renderer.deepest > depthLimit)
         return false;
-    Convert(document, root);
+    rendered = renderer.out;
     return true;
 }
 

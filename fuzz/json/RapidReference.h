@@ -1,21 +1,13 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
-// What RapidJSON reads from a text, given comments and trailing commas, as a
-// plain tree: the reference the engine's reading is compared with.
 namespace jsonfuzz {
 
-struct ReferenceNode {
-    enum Kind { Null, String, Number, Boolean, Array, Object } kind = Null;
-    std::wstring name;  // members only
-    std::wstring value; // strings; "true" or "false" for booleans
-    std::vector<ReferenceNode> children;
-};
-
-// False when RapidJSON refuses the text or its root is no array or object.
-// The text must not nest deeper than RapidJSON's recursion can free.
-bool ReadReference(const std::wstring& text, ReferenceNode& root);
+// What RapidJSON reads from a text, given comments and trailing commas, in
+// the form of jsontest::Render without comments: the reference the engine's
+// reading is compared with. False when RapidJSON refuses the text, when its
+// root is no array or object, or when it nests deeper than depthLimit.
+bool ReadReference(const std::wstring& text, std::size_t depthLimit, std::wstring& rendered);
 
 } // namespace jsonfuzz

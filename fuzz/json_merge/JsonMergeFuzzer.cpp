@@ -11,6 +11,7 @@
 #include <zvenv/platform/Text.h>
 
 #include "FuzzInput.h"
+#include "JsonTree.h"
 #include "json/Json.h"
 #include "json/JsonMerge.h"
 
@@ -21,17 +22,11 @@
 
 extern "C" int JSONCPP_Parse(const wchar_t* text, CString* error, int flag);
 
+using namespace jsontest;
 using zvfuzz::Check;
 using zvfuzz::FuzzInput;
 
 namespace {
-
-std::wstring Take(wchar_t* text)
-{
-    std::wstring copy = text ? text : L"";
-    JsonFreeString(text);
-    return copy;
-}
 
 // The containers reached by walking down from the root, reading as a host
 // does, so that the reads themselves vary.
@@ -44,7 +39,7 @@ std::vector<JsonNode> Walk(JsonNode root, FuzzInput& in)
         if (size == 0)
             break;
         JsonNode child = JsonBegin(node)[in.Range(0, static_cast<std::uint32_t>(size - 1))];
-        Take(JsonGetString(child));
+        Value(child);
         if (JsonGetType(child) != JsonArray && JsonGetType(child) != JsonObject)
             break;
         found.push_back(child);
@@ -60,10 +55,10 @@ std::wstring Canonical(JsonNode node)
 {
     const JsonNodeType type = JsonGetType(node);
     if (type != JsonArray && type != JsonObject)
-        return std::to_wstring(type) + L":" + Take(JsonGetString(node));
+        return std::to_wstring(type) + L":" + Value(node);
     std::vector<std::pair<std::wstring, std::wstring>> members;
     for (JsonIterator it = JsonBegin(node), end = JsonEnd(node); it != end; ++it)
-        members.emplace_back(type == JsonObject ? Take(JsonGetName(*it)) : std::wstring(), Canonical(*it));
+        members.emplace_back(type == JsonObject ? Name(*it) : std::wstring(), Canonical(*it));
     if (type == JsonObject)
         std::stable_sort(members.begin(), members.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -100,7 +95,7 @@ bool Change(JsonNode root, FuzzInput& in)
             break;
         case 2:
             if (child) {
-                JsonErase(node, JsonFindChild(node, Take(JsonGetName(child)).c_str()));
+                JsonErase(node, JsonFindChild(node, Name(child).c_str()));
                 changed = true;
             }
             break;
@@ -174,8 +169,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     JsonMergeTheirs(mine, theirs, theirs, detached);
     Check(Canonical(mine) == merged, "a second merge of the same version changed the tree");
     for (JsonNode handle : handles) {
-        Take(JsonGetName(handle));
-        Take(JsonGetString(handle));
+        Name(handle);
+        Value(handle);
         JsonGetSize(handle);
     }
     JsonDeleteNode(detached);

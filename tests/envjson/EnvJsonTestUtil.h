@@ -5,8 +5,8 @@
 #include <zvenv/platform/Message.h>
 #include <zvenv/platform/Text.h>
 
+#include "../json/JsonTree.h"
 #include "ZvTest.h"
-#include "json/Json.h"
 
 #include <gtest/gtest.h>
 
@@ -69,10 +69,7 @@ inline CTqEnvJson* OpenText(const std::string& name, const std::wstring& text)
 
 inline std::wstring TreeText(CTqEnvJson* doc)
 {
-    wchar_t* text = JsonWriteFormatted(doc->GetJson());
-    std::wstring result = text ? text : L"";
-    JsonFreeString(text);
-    return result;
+    return jsontest::Write(doc->GetJson());
 }
 
 // The first member named key of a node (the root for null), or null.
@@ -94,11 +91,9 @@ inline void ReplaceFile(const std::string& path, const std::string& bytes)
 inline std::wstring TextTree(const std::wstring& text)
 {
     JsonNode root = JsonParse(text.c_str());
-    wchar_t* written = JsonWriteFormatted(root);
-    std::wstring result = written ? written : L"";
-    JsonFreeString(written);
+    const std::wstring written = jsontest::Write(root);
     JsonDeleteNode(root);
-    return result;
+    return written;
 }
 inline std::wstring FileTree(const std::string& path)
 {

@@ -7,72 +7,47 @@
 
 namespace {
 
-using jsontest::LoadValidator;
+using namespace jsontest;
 
-struct Verdict {
-    int result;
-    std::wstring description;
-};
-
-Verdict Check(const std::wstring& text)
+TEST(JsonLint, ContractOfTheModule)
 {
-    CString error;
-    const int result = LoadValidator()(text.c_str(), &error, 1);
-    return {result, error.str()};
-}
-
-class JsonLint : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_NE(nullptr, LoadValidator()) << "libJSONLint.so next to the test executable"; }
-};
-
-TEST_F(JsonLint, IsFoundUnderThePlatformNameNextToTheExecutable)
-{
-    // SetUp has loaded it from there and found its entry point.
+    const JsonCppParseFn validate = LoadValidator();
+    ASSERT_NE(nullptr, validate) << "found under the platform's name next to the test executable";
 #ifdef _WIN32
     EXPECT_EQ(CString(L"JSONLint.dll"), zv::os::ModuleFileName(L"JSONLint"));
 #else
     EXPECT_EQ(CString(L"libJSONLint.so"), zv::os::ModuleFileName(L"JSONLint"));
 #endif
-}
-
-TEST_F(JsonLint, NullPointersAreSurvived)
-{
-    EXPECT_EQ(1, LoadValidator()(L"[]", nullptr, 1));
-    EXPECT_EQ(0, LoadValidator()(L"[", nullptr, 1));
+    // Null pointers are survived.
+    EXPECT_EQ(1, validate(L"[]", nullptr, 1));
+    EXPECT_EQ(0, validate(L"[", nullptr, 1));
     CString error;
-    EXPECT_EQ(0, LoadValidator()(nullptr, &error, 1));
+    EXPECT_EQ(0, validate(nullptr, &error, 1));
     EXPECT_FALSE(error.IsEmpty());
-}
 
-TEST_F(JsonLint, LoneSurrogatesAndCodesBeyondUnicode)
-{
-    const wchar_t high = static_cast<wchar_t>(0xD800);
-    const wchar_t low = static_cast<wchar_t>(0xDFFF);
-    EXPECT_EQ(1, Check({L'[', L'"', high, L'x', low, L'"', L']'}).result);
-    EXPECT_EQ(1, Check({L'/', L'/', high, L'\n', L'[', L']'}).result);
-    // Codes beyond Unicode exist only where wchar_t holds 32 bits.
-    if constexpr (sizeof(wchar_t) == 4) {
-        const auto beyond = static_cast<wchar_t>(0x7FFFFFFF);
-        EXPECT_EQ(1, Check({L'[', L'"', beyond, L'"', L']'}).result);
-        EXPECT_EQ(1, Check({L'/', L'/', beyond, L'\n', L'[', L']'}).result);
-        const Verdict outside = Check({L'[', L'1', L',', beyond, L']'});
-        EXPECT_EQ(0, outside.result);
-        EXPECT_EQ(0u, outside.description.find(L"Line 1, Column 4: U+7FFFFFFF where a value or ']' should stand"));
-    }
-}
-
-TEST_F(JsonLint, HugeTextIsCheckedToItsLastCharacter)
-{
+    // A huge text is checked to its last character.
     std::wstring text = L"[";
     for (int i = 0; i < 25000; ++i)
         text += L"{\"k\" : \"value\", \"n\" : [1, 2.5, true]},\n";
-    text += L"null]";
-    EXPECT_EQ(1, Check(text).result);
-    text.replace(text.size() - 5, 4, L"nul ");
-    const Verdict verdict = Check(text);
-    EXPECT_EQ(0, verdict.result);
-    EXPECT_EQ(0u, verdict.description.find(L"Line 25001, Column 1:")) << verdict.description.size();
+    EXPECT_EQ(1, Validate(text + L"null]").result);
+    EXPECT_EQ(0u, Validate(text + L"nul ]").description.find(L"Line 25001, Column 1:"));
+}
+
+TEST(JsonLint, LoneSurrogatesAndCodesBeyondUnicode)
+{
+    ASSERT_NE(nullptr, LoadValidator());
+    const wchar_t high = static_cast<wchar_t>(0xD800);
+    const wchar_t low = static_cast<wchar_t>(0xDFFF);
+    EXPECT_EQ(1, Validate({L'[', L'"', high, L'x', low, L'"', L']'}).result);
+    EXPECT_EQ(1, Validate({L'/', L'/', high, L'\n', L'[', L']'}).result);
+    // Codes beyond Unicode exist only where wchar_t holds 32 bits.
+    if constexpr (sizeof(wchar_t) == 4) {
+        const auto beyond = static_cast<wchar_t>(0x7FFFFFFF);
+        EXPECT_EQ(1, Validate({L'[', L'"', beyond, L'"', L']'}).result);
+        EXPECT_EQ(1, Validate({L'/', L'/', beyond, L'\n', L'[', L']'}).result);
+        EXPECT_EQ(0u, Validate({L'[', L'1', L',', beyond, L']'})
+                          .description.find(L"Line 1, Column 4: U+7FFFFFFF where a value or ']' should stand"));
+    }
 }
 
 } // namespace

@@ -3,9 +3,8 @@
 // (16 bits, run under the reference loader); both must print the same lines,
 // every character shown by its code point, so that nothing depends on one
 // wchar_t holding a whole character.
+#include "../json/JsonTree.h"
 #include "jsonlint/GrammarDescription.h"
-#include "json/Json.h"
-#include "json/JsonBody.h"
 #include "json/JsonGrammar.h"
 
 #include <cstdint>
@@ -40,35 +39,6 @@ std::string Show(const std::wstring& text)
     return out;
 }
 
-std::wstring Take(wchar_t* text, std::size_t length)
-{
-    std::wstring copy(text, length);
-    JsonFreeString(text);
-    return copy;
-}
-
-void Render(JsonNode node, bool member, std::wstring& out)
-{
-    const JsonNodeType type = JsonGetType(node);
-    const bool container = type == JsonArray || type == JsonObject;
-    const int size = container ? JsonGetSize(node) : 0;
-    out += L"<" + zv::json::AsHandle(node)->body->comment + L">";
-    std::size_t length = 0;
-    if (member) {
-        wchar_t* name = JsonGetName(node, &length);
-        out += Take(name, length) + L":";
-    }
-    if (!container) {
-        wchar_t* value = JsonGetString(node, &length);
-        out += std::to_wstring(type) + L"=" + Take(value, length);
-        return;
-    }
-    out += type == JsonArray ? L"[" : L"{";
-    for (int i = 0; i < size; ++i)
-        Render(JsonBegin(node)[i], type == JsonObject, out);
-    out += type == JsonArray ? L"]" : L"}";
-}
-
 void Check(const std::wstring& text)
 {
     zv::json::NullGrammarSink sink;
@@ -80,12 +50,8 @@ void Check(const std::wstring& text)
         std::printf("  engine refuses\n");
         return;
     }
-    std::wstring tree;
-    Render(root, false, tree);
-    wchar_t* written = JsonWriteFormatted(root);
-    std::printf("  tree %s\n  written %s\n", Show(tree.size() > 300 ? tree.substr(0, 300) : tree).c_str(),
-                Show(written).c_str());
-    JsonFreeString(written);
+    const std::wstring tree = jsontest::Render(root);
+    std::printf("  tree %s\n  written %s\n", Show(tree.substr(0, 300)).c_str(), Show(jsontest::Write(root)).c_str());
     JsonDeleteNode(root);
 }
 
@@ -117,9 +83,7 @@ int main()
     // surrogate and control characters, written and read back.
     JsonNode root = JsonNewNode(JsonObject);
     JsonPushBack(root, JsonNewString(L"\U0001F600", L"\U0001F600 \xD800 \t\n\x01"));
-    wchar_t* written = JsonWriteFormatted(root);
-    Check(written);
-    JsonFreeString(written);
+    Check(jsontest::Write(root));
     JsonDeleteNode(root);
     return 0;
 }

@@ -1,0 +1,67 @@
+#pragma once
+// A tree read whole into one line of text, for the tests, the fuzz targets
+// and the program compared at both widths of wchar_t: only the engine's
+// interface and the node body, nothing of the test frameworks.
+#include "json/Json.h"
+#include "json/JsonBody.h"
+
+#include <string>
+
+namespace jsontest {
+
+// Takes an engine string of the given length (a C string without one), frees
+// it and returns its text.
+inline std::wstring Take(wchar_t* text, std::size_t length = std::wstring::npos)
+{
+    std::wstring copy = !text ? L"" : length == std::wstring::npos ? text : std::wstring(text, length);
+    JsonFreeString(text);
+    return copy;
+}
+
+// A name or value whole, U+0000 included.
+inline std::wstring Name(JsonNode node)
+{
+    std::size_t length = 0;
+    wchar_t* text = JsonGetName(node, &length);
+    return Take(text, length);
+}
+inline std::wstring Value(JsonNode node)
+{
+    std::size_t length = 0;
+    wchar_t* text = JsonGetString(node, &length);
+    return Take(text, length);
+}
+inline std::wstring Write(JsonNode node)
+{
+    return Take(JsonWriteFormatted(node));
+}
+
+// Objects {name:value,...}, arrays [...], strings in double quotes as they
+// read (nothing escaped but U+0000, shown as \0), numbers and literals as
+// their text (a value never set as the null the writer puts in its place), a
+// comment as /*text*/ before its node (unless left out). Every name and
+// value is read whole.
+inline std::wstring Render(JsonNode node, bool member = false, bool comments = true)
+{
+    const JsonNodeType type = JsonGetType(node);
+    const bool container = type == JsonArray || type == JsonObject;
+    const int size = container ? JsonGetSize(node) : 0; // reading may add to the comment
+    const std::wstring& comment = zv::json::AsHandle(node)->body->comment;
+    std::wstring out = comment.empty() || !comments ? L"" : L"/*" + comment + L"*/";
+    if (member)
+        out += Name(node) + L":";
+    if (container) {
+        out += type == JsonArray ? L"[" : L"{";
+        for (int i = 0; i < size; ++i)
+            out += (i ? L"," : L"") + Render(JsonBegin(node)[i], type == JsonObject, comments);
+        return out + (type == JsonArray ? L"]" : L"}");
+    }
+    std::wstring value;
+    for (wchar_t c : Value(node))
+        value += c ? std::wstring(1, c) : std::wstring(L"\\0");
+    if (type == JsonString)
+        return out + L"\"" + value + L"\"";
+    return out + (value.empty() ? L"null" : value);
+}
+
+} // namespace jsontest
