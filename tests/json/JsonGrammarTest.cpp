@@ -137,7 +137,7 @@ const Rejected kRejected[] = {
     // Literals are exact.
     {__LINE__, L"[True]", L"Line 1, Column 2"},
     {__LINE__, L"[NULL]", L"Line 1, Column 2"},
-    {__LINE__, L"[nul]", L"Line 1, Column 2"},
+    {__LINE__, L"[nul]", L"Line 1, Column 2", L"'n' where a value should stand"},
     {__LINE__, L"[fals]", L"Line 1, Column 2"},
     {__LINE__, L"[truex]", L"Line 1, Column 6"},
     // Strings and escapes.
