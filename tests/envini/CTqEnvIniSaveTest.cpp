@@ -184,6 +184,12 @@ TEST_F(EnvIniSave, OnlyChangesAreWrittenOverAnotherProgramsChanges)
              d.Save();
          },
          L"S", L"k", L"2", L"[S]\r\nk=2\r\nj=9\r\n"},
+        {"a default the document saved stays deleted when the other deletes it", L"[S]\r\n",
+         [](CTqEnvIni& d) {
+             d.GetString(L"S", L"m", L"7");
+             d.Save();
+         },
+         L"S", L"m", nullptr, L"[S]\r\nj=9\r\n"},
         {"a value written through is not written back over the other's", L"[S]\r\n",
          [](CTqEnvIni& d) { d.SetString(L"S", L"k", L"5", 1); }, L"S", L"k", L"2", L"[S]\r\nk=2\r\nj=9\r\n"},
         {"an ordered array read and changed by the other keeps the other's elements",
