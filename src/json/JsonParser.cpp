@@ -139,8 +139,7 @@ std::uint32_t CommentLength(const wchar_t* text, std::uint32_t mark)
 // returns the position after them. The writer puts a node's whole comment in
 // one run of comments, which this reads back exactly. comment is made when
 // the first one comes: most nodes have none.
-std::uint32_t CollectComments(const wchar_t* text, std::uint32_t position, std::uint32_t end,
-                              NodeComment& into)
+std::uint32_t CollectComments(const wchar_t* text, std::uint32_t position, std::uint32_t end, NodeComment& into)
 {
     if (position >= end || text[position] != kCommentMark)
         return position;
