@@ -41,6 +41,31 @@ bool KeepsOwnCopy(const NodeBody* body)
     return IsContainer(body->type) && body->fetched && body->children;
 }
 
+// Fills the child lists of a copy from the top down: child(original) gives the
+// handle for each child of an original list. The list of a copied body whose
+// original has one is filled in turn; a body shared with the original keeps
+// its own. Lists get exactly as many slots as there are children.
+template <typename Body, typename Child> void CopyLists(Body* from, NodeBody* root, Child child)
+{
+    if (!from->children)
+        return;
+    std::vector<std::pair<Body*, NodeBody*>> pending{{from, root}};
+    while (!pending.empty()) {
+        auto [source, target] = pending.back();
+        pending.pop_back();
+        target->children = new ChildList;
+        if (!ReserveLike(source->children, target->children))
+            continue;
+        for (std::uint32_t i = 0; i < source->children->count; ++i) {
+            Body* original = static_cast<Handle*>(source->children->items[i])->body;
+            Handle* handle = child(original);
+            Place(target->children, i, handle);
+            if (handle->body != original && original->children)
+                pending.emplace_back(original, handle->body);
+        }
+    }
+}
+
 } // namespace
 
 void CopyFields(const NodeBody* from, NodeBody* to)
@@ -65,26 +90,11 @@ NodeBody* CloneBody(const NodeBody* from)
 {
     auto* root = new NodeBody;
     CopyFields(from, root);
-    if (!from->children)
-        return root;
-    std::vector<std::pair<const NodeBody*, NodeBody*>> pending{{from, root}};
-    while (!pending.empty()) {
-        auto [source, target] = pending.back();
-        pending.pop_back();
-        const std::uint32_t count = source->children->count;
-        target->children = new ChildList;
-        if (!ReserveLike(source->children, target->children))
-            continue;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const NodeBody* child = static_cast<Handle*>(source->children->items[i])->body;
-            Handle* handle = NewNode(JsonNull);
-            NodeBody* copy = handle->body;
-            CopyFields(child, copy); // a container's list comes when it is taken from pending
-            Place(target->children, i, handle);
-            if (child->children)
-                pending.emplace_back(child, copy);
-        }
-    }
+    CopyLists(from, root, [](const NodeBody* child) {
+        Handle* handle = NewNode(JsonNull);
+        CopyFields(child, handle->body);
+        return handle;
+    });
     return root;
 }
 
@@ -96,29 +106,16 @@ NodeBody* KeepCopyBody(NodeBody* from)
     }
     auto* root = new NodeBody;
     CopyFields(from, root);
-    root->children = new ChildList;
-    std::vector<std::pair<const NodeBody*, NodeBody*>> pending{{from, root}};
-    while (!pending.empty()) {
-        auto [source, target] = pending.back();
-        pending.pop_back();
-        const std::uint32_t count = source->children->count;
-        if (!ReserveLike(source->children, target->children))
-            continue;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            NodeBody* child = static_cast<Handle*>(source->children->items[i])->body;
-            NodeBody* copy = child;
-            if (KeepsOwnCopy(child)) {
-                copy = new NodeBody;
-                CopyFields(child, copy);
-                copy->children = new ChildList;
-                pending.emplace_back(child, copy);
-            } else {
-                ++child->refs;
-            }
-            auto* handle = new Handle{copy};
-            Place(target->children, i, handle);
+    CopyLists(from, root, [](NodeBody* child) {
+        NodeBody* copy = child;
+        if (KeepsOwnCopy(child)) {
+            copy = new NodeBody;
+            CopyFields(child, copy);
+        } else {
+            ++child->refs;
         }
-    }
+        return new Handle{copy};
+    });
     return root;
 }
 
@@ -146,28 +143,12 @@ NodeBody* OwnedCopyBody(NodeBody* from)
     Fetch(from);
     auto* root = new NodeBody;
     CopyOwned(from, root);
-    if (!from->children)
-        return root;
-    root->children = new ChildList;
-    std::vector<std::pair<NodeBody*, NodeBody*>> pending{{from, root}};
-    while (!pending.empty()) {
-        auto [source, target] = pending.back();
-        pending.pop_back();
-        const std::uint32_t count = source->children->count;
-        if (!ReserveLike(source->children, target->children))
-            continue;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            NodeBody* child = static_cast<Handle*>(source->children->items[i])->body;
-            Fetch(child);
-            Handle* handle = NewNode(JsonNull);
-            CopyOwned(child, handle->body);
-            Place(target->children, i, handle);
-            if (child->children) {
-                handle->body->children = new ChildList;
-                pending.emplace_back(child, handle->body);
-            }
-        }
-    }
+    CopyLists(from, root, [](NodeBody* child) {
+        Fetch(child);
+        Handle* handle = NewNode(JsonNull);
+        CopyOwned(child, handle->body);
+        return handle;
+    });
     return root;
 }
 
