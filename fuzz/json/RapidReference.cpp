@@ -92,7 +92,11 @@ bool ReadReference(const std::wstring& text, std::size_t depthLimit, std::wstrin
 {
     constexpr unsigned kFlags = rapidjson::kParseCommentsFlag | rapidjson::kParseTrailingCommasFlag |
                                 rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
-    rapidjson::GenericReader<Wide, Wide> reader;
+    // With numbers read as text and wide characters, RapidJSON transcodes a
+    // number from its own stack onto the same stack; were the stack to grow
+    // meanwhile, it would read freed memory. A stack that never grows for
+    // this text (a number's bytes and wide copy, and the levels) avoids it.
+    rapidjson::GenericReader<Wide, Wide> reader(nullptr, 16 * text.size() + 1024);
     rapidjson::GenericStringStream<Wide> stream(text.c_str());
     Renderer renderer(text, stream);
     if (reader.Parse<kFlags>(stream, renderer).IsError() || !renderer.rootIsContainer || renderer.deepest > depthLimit)
