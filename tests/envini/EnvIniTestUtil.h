@@ -15,6 +15,8 @@
 
 namespace envinitest {
 
+using Strings = std::vector<std::wstring>;
+
 // Points a document at a file, as the manager does when it hands one out.
 void BindPath(CTqEnvIni& doc, const std::string& path);
 
@@ -23,7 +25,7 @@ inline std::wstring W(const std::string& s)
     return std::wstring(s.begin(), s.end());
 }
 
-// The text of a UTF-16LE file after its mark; empty when missing.
+// The text of a UTF-16LE file after its mark.
 inline std::wstring FileText(const std::string& path)
 {
     const std::string bytes = zvtest::ReadFile(path);
@@ -32,15 +34,15 @@ inline std::wstring FileText(const std::string& path)
     return zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
 }
 
-inline std::vector<std::wstring> Items(const CStringArray& items)
+inline Strings Items(const CStringArray& items)
 {
-    std::vector<std::wstring> out;
+    Strings out;
     for (const CString& item : items)
         out.push_back(item.str());
     return out;
 }
 
-inline CStringArray Array(const std::vector<std::wstring>& items)
+inline CStringArray Array(const Strings& items)
 {
     CStringArray out;
     for (const auto& item : items)
