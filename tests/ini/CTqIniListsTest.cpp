@@ -1,7 +1,6 @@
 #include "IniTestUtil.h"
 
 #include <algorithm>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -56,9 +55,8 @@ TEST_F(IniLists, KeysAndSections)
     EXPECT_EQ(ini.GetKeyLines(L"Big", room.data(), size), size - 2) << "the answer is enough room";
 }
 
-// The array forms read a list whole, yet give what a walk of the buffer
-// form gives, also for files holding null characters in a line: there a
-// null splits the item, and an empty piece ends the list.
+// The array forms read a list whole, yet give what a walk of the buffer form
+// gives, also where a null in a line splits the item or ends the list.
 class IniListForms : public IniTest, public ::testing::WithParamInterface<const wchar_t*> {};
 
 TEST_P(IniListForms, ArraysListWhatTheBufferFormHolds)
@@ -109,8 +107,8 @@ TEST(CTqIniParse, WalksDoubleNullLists)
     EXPECT_EQ(CTqIni::ParseDNTString(L"a\0", nullptr, &seen), 0);
 }
 
-// Decoding, sizes and appending of data blocks are fuzzed (fuzz_ini_arrays);
-// these are the text form and the refusals.
+// Data blocks and splitting are fuzzed (fuzz_ini_arrays); these are the text
+// forms and the refusals.
 TEST_F(IniLists, DataBlocksAndJoinedArrays)
 {
     ASSERT_TRUE(ini.WritePoint(L"S", L"p", POINT{1, -1}));
@@ -130,32 +128,6 @@ TEST_F(IniLists, DataBlocksAndJoinedArrays)
     ASSERT_TRUE(ini.WriteArray(L"S", L"w", &xyz, -1, L";"));
     EXPECT_STREQ(ini.GetString(L"S", L"w"), L"x;y;z");
     EXPECT_EQ(ini.WriteArray(L"S", L"w", nullptr, -1, L";"), 0);
-}
-
-// A list split into a room of n characters takes out[0] to out[n]: the items
-// with their nulls use at most n, the null ending the list follows, and the
-// result is what the items used. fuzz_ini_arrays checks these bounds on any
-// value; the rows pin which part of a cut item is kept.
-TEST_F(IniLists, SplitListsEndWithinTheirRoom)
-{
-    struct Access : CTqIni {
-        using CTqIni::__StringSplit;
-    };
-    const std::tuple<const wchar_t*, const wchar_t*, unsigned long, Strings> cases[] = {
-        {L"ab,cd", L",", 7, {L"ab", L"cd"}}, {L"ab,cd", L",", 6, {L"ab", L"cd"}}, {L"ab,cd", L",", 5, {L"ab", L"c"}},
-        {L"ab,cd", L",", 3, {L"ab"}},        {L"ab,cd", L",", 2, {L"a"}},         {L"ab,cd", L",", 1, {}},
-        {L"abcdef", L"", 7, {L"abcdef"}},    {L"abcdef", L"", 6, {L"abcde"}},     {L"abcdef", L"", 1, {}},
-    };
-    for (const auto& [text, delimiter, room, items] : cases) {
-        std::vector<wchar_t> out(room + 2, L'#');
-        const unsigned long used = Access::__StringSplit(text, out.data(), room, delimiter, 1);
-        EXPECT_EQ(Items(out.data()), items) << text << " in " << room;
-        std::size_t walked = 0;
-        for (const std::wstring& item : items)
-            walked += item.size() + 1;
-        EXPECT_EQ(out[room + 1], L'#') << "nothing past out[room]: " << text << " in " << room;
-        EXPECT_EQ(used, *delimiter || items.empty() ? walked : walked - 1) << text << " in " << room;
-    }
 }
 
 TEST_F(IniLists, CopyingMovingAndDeleting)
