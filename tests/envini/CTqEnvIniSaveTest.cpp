@@ -79,6 +79,13 @@ TEST_F(EnvIniTest, SaveWritesOnlyChangesOverAnotherProgramsChanges)
     const auto readK = [](CTqEnvIni& d) { d.GetInt(L"S", L"k", 0); };
     const auto readList = [&](CTqEnvIni& d) { d.GetOrderArray(L"L", items, L"", L"I%d", 0); };
     const auto readM = [](CTqEnvIni& d) { d.GetString(L"S", L"m", L"7"); };
+    const auto setK = [](CTqEnvIni& d) { d.SetInt(L"S", L"k", 5); };
+    const auto thenSave = [](std::function<void(CTqEnvIni&)> first) {
+        return [first](CTqEnvIni& d) {
+            first(d);
+            d.Save();
+        };
+    };
     const Interleaving cases[] = {
         {"a value read and changed by the other keeps the other's", L"[S]\r\nk=1\r\n", readK, L"S", L"k", L"2",
          L"[S]\r\nk=2\r\nj=9\r\n"},
@@ -86,20 +93,11 @@ TEST_F(EnvIniTest, SaveWritesOnlyChangesOverAnotherProgramsChanges)
          L"[S]\r\nm=3\r\nj=9\r\n"},
         {"a value read and deleted by the other stays deleted", L"[S]\r\nk=1\r\nx=0\r\n", readK, L"S", L"k", nullptr,
          L"[S]\r\nx=0\r\nj=9\r\n"},
-        {"a value set through the document wins", L"[S]\r\nk=1\r\n", [](CTqEnvIni& d) { d.SetInt(L"S", L"k", 5); },
-         L"S", L"k", L"2", L"[S]\r\nk=5\r\nj=9\r\n"},
-        {"a value the document saved is its own only until saved", L"[S]\r\n",
-         [](CTqEnvIni& d) {
-             d.SetInt(L"S", L"k", 5);
-             d.Save();
-         },
-         L"S", L"k", L"2", L"[S]\r\nk=2\r\nj=9\r\n"},
-        {"a default the document saved stays deleted when the other deletes it", L"[S]\r\n",
-         [&](CTqEnvIni& d) {
-             readM(d);
-             d.Save();
-         },
-         L"S", L"m", nullptr, L"[S]\r\nj=9\r\n"},
+        {"a value set through the document wins", L"[S]\r\nk=1\r\n", setK, L"S", L"k", L"2", L"[S]\r\nk=5\r\nj=9\r\n"},
+        {"a value the document saved is its own only until saved", L"[S]\r\n", thenSave(setK), L"S", L"k", L"2",
+         L"[S]\r\nk=2\r\nj=9\r\n"},
+        {"a default the document saved stays deleted when the other deletes it", L"[S]\r\n", thenSave(readM), L"S",
+         L"m", nullptr, L"[S]\r\nj=9\r\n"},
         {"a value written through is not written back over the other's", L"[S]\r\n",
          [](CTqEnvIni& d) { d.SetString(L"S", L"k", L"5", 1); }, L"S", L"k", L"2", L"[S]\r\nk=2\r\nj=9\r\n"},
         {"what was read of another file is the document's own", L"[S]\r\nk=1\r\n",

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <zvenv/CTqEnvIni.h>
-#include <zvenv/ZvUtil.h>
 #include <zvenv/platform/Profile.h>
 #include <zvenv/platform/Text.h>
 
@@ -23,15 +22,6 @@ void BindPath(CTqEnvIni& doc, const std::string& path);
 inline std::wstring W(const std::string& s)
 {
     return std::wstring(s.begin(), s.end());
-}
-
-// The text of a UTF-16LE file after its mark.
-inline std::wstring FileText(const std::string& path)
-{
-    const std::string bytes = zvtest::ReadFile(path);
-    if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE") != 0)
-        return L"<not UTF-16LE>";
-    return zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
 }
 
 inline Strings Items(const CStringArray& items)
@@ -59,7 +49,13 @@ protected:
         BindPath(doc, path);
     }
     void Seed(const std::wstring& text) { zvtest::WriteFile(path, zvtest::Utf16(text)); }
-    std::wstring Text() const { return FileText(path); }
+    // The file's text after its UTF-16LE mark.
+    std::wstring Text() const
+    {
+        const std::string bytes = zvtest::ReadFile(path);
+        EXPECT_EQ(bytes.compare(0, 2, "\xFF\xFE"), 0);
+        return zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() < 2 ? 0 : bytes.size() - 2);
+    }
     std::wstring Saved()
     {
         doc.Save();
