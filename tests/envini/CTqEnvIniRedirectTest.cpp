@@ -3,20 +3,16 @@
 
 #include "EnvIniTestUtil.h"
 
-#include <ostream>
-
 using namespace envinitest;
 
 namespace {
 
-// Each case runs again in a child started from <root>/bin of an application
-// root, where the manager takes the root as its own; the parent checks the files.
+// Each case runs again in a child in an application root; the parent checks the files.
 const std::wstring kSystemText = L"; shipped\r\n[S]\r\nk=system\r\nonly=shipped\r\n";
 const std::wstring kUserText = L"[S]\r\nk=user\r\nmine=1\r\n";
 
-// A reload of app.ini with unsaved changes (a value and an ordered array): the
-// files before, what S/k, S/mine and S/only read after ("-" when missing), and
-// what the document's file holds after.
+// A reload of app.ini with an unsaved value and array: the files before, what
+// S/k, S/mine and S/only read after ("-" when missing), the file after.
 struct ReloadCase {
     const char* name;
     bool shipped, userFile, systemDocument, removeUserCopy;
@@ -24,11 +20,6 @@ struct ReloadCase {
     const wchar_t* reads;      // null when not checked
     const std::wstring* bytes; // null when the file is gone
 };
-
-void PrintTo(const ReloadCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 const ReloadCase kReloads[] = {
     {"FlagOneReplacesTheUserFileByTheSystemCopy", 1, 1, 0, 0, 1, L"system - shipped", &kSystemText},
@@ -78,10 +69,7 @@ TEST_P(EnvIniReload, Reloads)
 INSTANTIATE_TEST_SUITE_P(Flags, EnvIniReload, ::testing::ValuesIn(kReloads),
                          [](const ::testing::TestParamInfo<ReloadCase>& info) { return std::string(info.param.name); });
 
-// Redirected to the user id's folder, a document keeps its cache and flag,
-// copies nothing, reads missing keys from the new (missing) file, and its
-// save writes a new UTF-16 file there and leaves the old one; without a user
-// id the user folder itself is the target.
+// Without a user id the user folder itself is the target.
 TEST(EnvIniRedirect, SaveAfterRedirectWritesANewUtf16FileAndKeepsTheOldOne)
 {
     if (!zvtest::InChild()) {

@@ -10,10 +10,8 @@ using namespace envinitest;
 
 namespace {
 
-// A first read sees what another program wrote; right after another read it
-// may skip the check of the file, but never misses what this process changed.
-// The file lies in memory where it can: a sync to disk can outlast that window
-// and so hide a missed write.
+// A first read right after another may skip the file's check, but never misses
+// what this process changed; in memory, so no sync outlasts that window.
 TEST(EnvIniCache, FirstReadsSeeEveryChange)
 {
     const std::string saved = zvtest::GetEnv("TMPDIR");
@@ -55,6 +53,16 @@ TEST_F(EnvIniTest, ReadsWriteNothingAndNamesDifferingInCaseAreTwoEntries)
     EXPECT_EQ(doc.GetInt(L"A", L"n", 7), 7);
     EXPECT_EQ(doc.IsDirty(), 0);
     EXPECT_FALSE(zvtest::PathExists(path)) << "reading neither dirties nor creates the file";
+    std::string garbage(4096, '\0');
+    for (std::size_t i = 0; i < garbage.size(); ++i)
+        garbage[i] = static_cast<char>((i * 7919 + 13) & 0xFF);
+    zvtest::WriteFile(path, garbage);
+    EXPECT_EQ(doc.GetString(L"Nope", L"k", L"d"), CString(L"d")) << "binary garbage reads as defaults";
+    EXPECT_EQ(zvtest::ReadFile(path), garbage) << "reading leaves the file as it is";
+    doc.SetString(L"New", L"k", L"v");
+    doc.Save();
+    EXPECT_EQ(Again()->GetString(L"New", L"k", L""), CString(L"v"));
+
     // Names differing in case are two cache entries over one file key.
     const auto other = Again();
     Seed(L"[A]\r\nk=file\r\n");
@@ -72,25 +80,7 @@ TEST_F(EnvIniTest, ReadsWriteNothingAndNamesDifferingInCaseAreTwoEntries)
     EXPECT_EQ(none.IsDirty(), 0);
 }
 
-TEST_F(EnvIniTest, BinaryGarbageReadsAsDefaultsAndSurvivesASave)
-{
-    std::string garbage(4096, '\0');
-    for (std::size_t i = 0; i < garbage.size(); ++i)
-        garbage[i] = static_cast<char>((i * 7919 + 13) & 0xFF);
-    garbage += std::string("\0\0\0[A]\r\nk=1\xFF\xFE\x00", 15);
-    zvtest::WriteFile(path, garbage);
-    EXPECT_EQ(doc.GetString(L"Nope", L"k", L"d"), CString(L"d"));
-    CStringArray items;
-    doc.GetTreeArray(L"Nope", items, L"", L"|");
-    EXPECT_EQ(items.GetSize(), 0);
-    EXPECT_EQ(zvtest::ReadFile(path), garbage) << "reading leaves the file as it is";
-    doc.SetString(L"New", L"k", L"v");
-    doc.Save();
-    EXPECT_EQ(Again()->GetString(L"New", L"k", L""), CString(L"v"));
-}
-
-// The number conversions are CTqIni's and the C runtime's; these are the
-// document's own: base ten, and the text form it caches.
+// The conversions are CTqIni's; these are the document's: base ten, and the text it caches.
 TEST_F(EnvIniTest, TypedValuesCacheTheirTextForm)
 {
     Seed(L"[N]\r\nhex=0x10\r\ntail=12abc\r\nd=0.1234567\r\n");
@@ -102,7 +92,7 @@ TEST_F(EnvIniTest, TypedValuesCacheTheirTextForm)
     EXPECT_DOUBLE_EQ(doc.GetDouble(L"N", L"d", 0), 0.1234567) << "the first answer is unrounded";
     EXPECT_DOUBLE_EQ(doc.GetDouble(L"N", L"d", 0), 0.123457);
     EXPECT_DOUBLE_EQ(doc.GetDouble(L"N", L"missing", 1.5), 1.5);
-    EXPECT_EQ(doc.GetString(L"N", L"missing", L""), CString(L"1.500000"));
+    EXPECT_EQ(doc.GetString(L"N", L"missing", L""), CString(L"1.500000")) << "the default is cached as text";
 
     CPoint p(3, -4), dp(7, 8);
     CRect r(1, 2, 30, 40), dr;
@@ -156,8 +146,6 @@ TEST_F(EnvIniTest, DirtyFlagFollowsEveryEditAndSave)
     EXPECT_EQ(zvtest::ReadFile(path), before) << "nothing cached, nothing written";
 }
 
-// Write-through and the Ex pair go to the file at once and leave the cache;
-// plain setters wait for Save.
 TEST_F(EnvIniTest, WriteThroughAndTheExPairBypassTheCache)
 {
     Seed(L"[S]\r\nk=old\r\n");
@@ -205,9 +193,7 @@ TEST_F(EnvIniTest, DeleteKeyAndSectionReachCacheAndFileAtOnce)
     EXPECT_EQ(Text(), L"[S]\r\nb=2\r\n[Other]\r\n[L]\r\ncount=1\r\nItem0=x\r\n[Never]\r\nk=1\r\n[P_2]\r\n");
 }
 
-// Clones and assignment take the path, the flag, the cached sections with
-// their records, and what was read of them; assignment keeps the target's
-// other sections. A setting document clones as a plain one.
+// Assignment keeps the target's other sections; a setting document clones as a plain one.
 TEST_F(EnvIniTest, ClonesAndAssignmentCopyWhatTheSourceHolds)
 {
     Seed(L"[S]\r\nk=1\r\n");
@@ -249,9 +235,7 @@ TEST_F(EnvIniTest, ClonesAndAssignmentCopyWhatTheSourceHolds)
 
 using EnvIniThreads = EnvIniTest;
 
-// Eight threads share one document: each writes its own arrays and values
-// (some through to the file), reads the others' and saves now and then.
-// Clean under ThreadSanitizer, the file ends with the last value of each key.
+// Clean under ThreadSanitizer, and the file ends with each key's last value.
 TEST_F(EnvIniThreads, MixedReadsWritesAndSavesEndWithTheLastValueOfEveryKey)
 {
     constexpr int kThreads = 8, kRounds = 200;
