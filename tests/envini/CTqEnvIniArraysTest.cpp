@@ -61,17 +61,14 @@ TEST_F(EnvIniTest, OrderedArraysReadCountAndPatternKeysFromTheFirstIndex)
     doc.GetOrderArray(L"L", items, L"-", L"Item%d", 1);
     EXPECT_EQ(Items(items), Strings({L"x", L"y", L"-"})) << "a missing element key gives the default";
     EXPECT_EQ(doc.IsDirty(), 0);
-    // A later read from memory with another pattern changes what Save writes;
-    // an empty or missing count is saved as zero; a literal percent sign is fine.
+    // A later read with another pattern changes what Save writes.
     doc.GetOrderArray(L"L", items, L"", L"N%d", 5);
     doc.SetOrderArray(L"P", some, L"100%%_%d", 0);
     EXPECT_EQ(Saved(), L"[Zero]\r\ncount=0\r\n[Missing]\r\ncount=0\r\n[L]\r\ncount=3\r\nN5=x\r\nN6=y\r\nN7=-\r\n"
                        L"[P]\r\ncount=2\r\n100%_0=p\r\n100%_1=q\r\n");
 }
 
-// The sub-sections are those the file names; an element is joined with the
-// reading call's delimiter, but Save splits with the section's first one.
-// Two prefixes in one section leave the last visited in it.
+// Save splits with the section's first delimiter; of two prefixes the last visited stays.
 TEST_F(EnvIniTest, TreeArraysReadTheSubSectionsTheFileNames)
 {
     Seed(L"[T]\r\ncount=2\r\n0=T_0\r\n1=X\r\n[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n");
@@ -90,10 +87,7 @@ TEST_F(EnvIniTest, TreeArraysReadTheSubSectionsTheFileNames)
                        L"count=1\r\n0=b\r\n[Q_0]\r\ncount=2\r\n0=c\r\n1=d\r\n");
 }
 
-// Arrays are read whole however long they are (past 65,535 elements), and
-// Save writes back all of it; what bounds a read is the file's size, so a
-// hostile count (or many elements naming one huge sub-section) costs no more
-// than the file does.
+// Past 65,535 elements arrays are read and saved whole; a read is bounded by the file's size.
 TEST_F(EnvIniTest, LongArraysAreReadWholeAndHostileCountsCostNoMoreThanTheFile)
 {
     constexpr int kOrdered = 66000, kTree = 22000;

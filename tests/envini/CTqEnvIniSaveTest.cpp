@@ -27,7 +27,6 @@ TEST_F(EnvIniTest, SaveLayoutOfValuesOrderedAndTreeArraysMatchesTheGoldenFiles)
     doc.SetTreeArray(L"Tree", tree, L"", L"|");
     doc.Save();
     EXPECT_EQ(zvtest::ReadFile(path), Golden("save_layout.ini"));
-    // Again: the array sections move to the end, after their sub-sections.
     doc.Save();
     EXPECT_EQ(zvtest::ReadFile(path), Golden("save_layout_again.ini"));
 
@@ -42,8 +41,7 @@ TEST_F(EnvIniTest, SaveLayoutOfValuesOrderedAndTreeArraysMatchesTheGoldenFiles)
     EXPECT_EQ(zvtest::ReadFile(dir / "tree.ini"), Golden("tree_shrunk.ini"));
 }
 
-// The document stays dirty, so the next SaveAll tries again, and the system's
-// reason is the last error. (A read-only file is Faults.ReadOnlyFilesAreNotReplaced.)
+// Dirty still, so the next SaveAll tries again. (A read-only file: Faults.ReadOnlyFilesAreNotReplaced.)
 TEST_F(EnvIniTest, SaveThatCannotWriteLeavesTheFileAndTheDocumentDirty)
 {
     zvtest::MakeFolders(path); // a folder where the file should be
@@ -61,10 +59,8 @@ TEST_F(EnvIniTest, SaveThatCannotWriteLeavesTheFileAndTheDocumentDirty)
     EXPECT_FALSE(zvtest::PathExists(dir / "no"));
 }
 
-// The document reads or changes the file, another program changes it (sets
-// section/key to value, or deletes it for a null value), the document sets
-// S/j and saves: what was set through the document is written; what it only
-// read is written only where the file still holds what it read.
+// The document reads or sets, another program sets section/key (deletes it for
+// a null value), the document sets S/j and saves.
 struct Interleaving {
     const char* name;
     std::wstring seed;
@@ -114,7 +110,6 @@ TEST_F(EnvIniTest, SaveWritesOnlyChangesOverAnotherProgramsChanges)
          L"[T]\r\ncount=1\r\n0=T_0\r\n[T_0]\r\ncount=1\r\n0=a\r\n[S]\r\n",
          [&](CTqEnvIni& d) { d.GetTreeArray(L"T", items, L"", L"|"); }, L"T_0", L"0", L"A",
          L"[T]\r\ncount=1\r\n0=T_0\r\n[T_0]\r\ncount=1\r\n0=A\r\n[S]\r\nj=9\r\n"},
-        // Where the file still holds what was read, the save is the one it always was.
         {"an unchanged number read is written in the document's form", L"[S]\r\nk= 05\r\n", readK, nullptr, nullptr,
          nullptr, L"[S]\r\nk=5\r\nj=9\r\n"},
         {"a default of a key still missing is written", L"[S]\r\n", readM, nullptr, nullptr, nullptr,
