@@ -1,6 +1,5 @@
-// CTqIni's array splitting and data-block decoding on hostile values, read
-// back through a file: the input's head is the value, its tail picks
-// delimiters, trimming and buffer sizes, each buffer just the room told.
+// CTqIni's array splitting and data blocks on hostile values against a model;
+// the input's tail picks delimiters, trimming and buffer sizes.
 #include <zvenv/CTqIni.h>
 #include <zvenv/platform/CStringArray.h>
 #include <zvenv/platform/Profile.h>
@@ -19,7 +18,6 @@ using zvfuzz::Check;
 
 namespace {
 
-// Reaches the protected trimming helper.
 class IniProbe : public CTqIni {
 public:
     using CTqIni::__TrimString;
@@ -36,8 +34,7 @@ std::wstring Trimmed(std::wstring text)
     return std::wstring(text.c_str());
 }
 
-// The pieces of an uncut split: the text between delimiters found left to
-// right, trimmed if asked, empty pieces dropped.
+// The pieces of an uncut split, trimmed if asked, empty ones dropped.
 std::vector<std::wstring> ExpectedItems(const std::wstring& text, const wchar_t* delimiter, bool trim)
 {
     std::vector<std::wstring> items;
@@ -61,7 +58,6 @@ std::vector<std::wstring> ExpectedItems(const std::wstring& text, const wchar_t*
     return items;
 }
 
-// Walks a list the splitting produced, never past `used`.
 std::vector<std::wstring> ListItems(const wchar_t* out, unsigned long used)
 {
     std::vector<std::wstring> items;
@@ -95,8 +91,7 @@ void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstr
     Check(got == std::min(available, size), "data block length");
     Check(std::equal(buffer.get(), buffer.get() + got, bytes.begin() + (got ? offset : 0)), "data block bytes");
 
-    // A point takes the first 8 bytes, a rectangle the first 16, written
-    // back as the same bytes; a shorter block gives the default.
+    // A point takes the first 8 bytes, a rectangle 16; a shorter block gives the default.
     const POINT defPoint{-7, 7}, point = ini.GetPoint(L"s", L"v", defPoint);
     const RECT defRect{1, 2, 3, 4}, rect = ini.GetRect(L"s", L"v", defRect);
     ini.WritePoint(L"s", L"p", point);
@@ -110,7 +105,6 @@ void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstr
     Check(rewritten(L"p", 8, &point, &defPoint), "point does not round-trip or is not the default");
     Check(rewritten(L"r", 16, &rect, &defRect), "rectangle does not round-trip or is not the default");
 
-    // Whatever bytes are stored and appended read back in order.
     std::vector<unsigned char> first(in.Range(0, 8)), second(in.Range(0, 8));
     for (auto& b : first)
         b = in.Byte();
@@ -128,16 +122,13 @@ void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstr
 
 void CheckArrays(zvfuzz::FuzzInput& in, const IniProbe& ini)
 {
-    // What the file gives back is the trimmed, unquoted value; split that.
     const std::wstring stored = ini.GetString(L"s", L"v", L"").GetString();
     const wchar_t* delimiter = in.Pick(kDelimiters);
     const int trim = in.Flag();
     const std::vector<std::wstring> expected = ExpectedItems(stored, delimiter, trim);
 
-    // Any room: nothing is written past it and the list ends within it. Each
-    // item is cut to what is left less its null until no character and null
-    // fit; a value taken whole is cut to one character less than its room.
-    // The size query answers the room that holds the whole list.
+    // Each item is cut to what is left less its null until no character and
+    // null fit; a value taken whole is cut to one character less than its room.
     const unsigned long needed = ini.GetArray(L"s", L"v", nullptr, 0, delimiter, trim);
     const unsigned long size = in.Range(0, static_cast<std::uint32_t>(needed + 3));
     std::unique_ptr<wchar_t[]> buffer(new wchar_t[size + 1]);
@@ -172,7 +163,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zvfuzz::FuzzInput in(data, size);
     const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
 
-    // Through a file: a value is one line, so it is cut at the first line end.
     std::wstring value = text.substr(0, text.find_first_of(L"\r\n"));
     if (value.size() > 512)
         value.resize(512);
