@@ -29,16 +29,6 @@ TEST_F(EnvIniTest, SaveLayoutOfValuesOrderedAndTreeArraysMatchesTheGoldenFiles)
     EXPECT_EQ(zvtest::ReadFile(path), Golden("save_layout.ini"));
     doc.Save();
     EXPECT_EQ(zvtest::ReadFile(path), Golden("save_layout_again.ini"));
-
-    // A shrunk tree array leaves its former sub-sections in the file.
-    CTqEnvIni shrinking;
-    BindPath(shrinking, dir / "tree.ini");
-    CStringArray three = Array({L"a|b", L"c", L"d"}), two = Array({L"a", L"c"});
-    shrinking.SetTreeArray(L"Tree", three, L"", L"|");
-    shrinking.Save();
-    shrinking.SetTreeArray(L"Tree", two, L"", L"|");
-    shrinking.Save();
-    EXPECT_EQ(zvtest::ReadFile(dir / "tree.ini"), Golden("tree_shrunk.ini"));
 }
 
 // Dirty still, so the next SaveAll tries again. (A read-only file: Faults.ReadOnlyFilesAreNotReplaced.)

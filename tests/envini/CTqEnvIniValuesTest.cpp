@@ -114,16 +114,26 @@ TEST_F(EnvIniTest, TypedValuesCacheTheirTextForm)
     EXPECT_EQ(again->GetStringEx(L"N", L"hex", L""), CString(L"0")) << "a number read is saved as cached";
 }
 
-TEST_F(EnvIniTest, DirtyFlagFollowsEveryEditAndSave)
+// Write-through and the Ex pair go to the file at once, past the cache and the flag.
+TEST_F(EnvIniTest, WriteThroughTheExPairAndTheDirtyFlag)
 {
-    Seed(L"[S]\r\nk=1\r\n");
-    doc.GetString(L"S", L"k", L"");
-    doc.GetStringEx(L"S", L"k", L"");
-    doc.SetStringEx(L"S", L"x", L"ex");
-    doc.SetInt(L"S", L"k", 2, 1);
-    CStringArray items = Array({L"a"});
+    Seed(L"[S]\r\nk=old\r\n");
+    EXPECT_EQ(doc.GetString(L"S", L"k", L""), CString(L"old"));
+    doc.SetStringEx(L"S", L"k", L"new");
+    doc.SetString(L"S", L"now", L"v", 1);
+    CStringArray items = Array({L"a", L"b"});
     doc.SetArray(L"S", L"arr", items, L",", 1);
-    EXPECT_EQ(doc.IsDirty(), 0) << "getters, the Ex pair and write-through leave the flag";
+    EXPECT_EQ(doc.IsDirty(), 0);
+    doc.SetString(L"S", L"j", L"memory");
+    EXPECT_EQ(Text(), L"[S]\r\nk=new\r\nnow=v\r\narr=a,b\r\n");
+    EXPECT_EQ(doc.GetString(L"S", L"k", L""), CString(L"old"));
+    EXPECT_EQ(doc.GetStringEx(L"S", L"j", L"d"), CString(L"d")) << "unsaved changes are not in the file";
+    doc.SetStringEx(L"S", L"j", L"late");
+    EXPECT_EQ(doc.GetStringEx(L"S", L"missing", L"d"), CString(L"d"));
+    doc.SetStringEx(L"S", L"missing", L"late");
+    EXPECT_EQ(doc.GetString(L"S", L"missing", L"d"), CString(L"late")) << "the Ex read cached nothing";
+    EXPECT_EQ(Saved(), L"[S]\r\nk=old\r\nnow=v\r\narr=a,b\r\nj=memory\r\nmissing=late\r\n");
+
     const std::function<void()> edits[] = {
         [&] { doc.SetInt(L"S", L"k", 3); },
         [&] { doc.SetArray(L"S", L"arr", items, L","); },
@@ -133,10 +143,10 @@ TEST_F(EnvIniTest, DirtyFlagFollowsEveryEditAndSave)
         [&] { doc.DeleteSection(L"NeverRead"); },
     };
     for (const auto& edit : edits) {
+        EXPECT_EQ(doc.IsDirty(), 0);
         edit();
         EXPECT_EQ(doc.IsDirty(), 1) << "edit " << &edit - edits;
         doc.Save();
-        EXPECT_EQ(doc.IsDirty(), 0);
     }
     doc.SetInt(L"S", L"k", 4);
     const std::string before = zvtest::ReadFile(path);
@@ -144,23 +154,6 @@ TEST_F(EnvIniTest, DirtyFlagFollowsEveryEditAndSave)
     EXPECT_EQ(doc.IsDirty(), 1) << "Clear keeps the flag";
     doc.Save();
     EXPECT_EQ(zvtest::ReadFile(path), before) << "nothing cached, nothing written";
-}
-
-TEST_F(EnvIniTest, WriteThroughAndTheExPairBypassTheCache)
-{
-    Seed(L"[S]\r\nk=old\r\n");
-    EXPECT_EQ(doc.GetString(L"S", L"k", L""), CString(L"old"));
-    doc.SetStringEx(L"S", L"k", L"new");
-    doc.SetString(L"S", L"now", L"v", 1);
-    doc.SetString(L"S", L"j", L"memory");
-    EXPECT_EQ(Text(), L"[S]\r\nk=new\r\nnow=v\r\n");
-    EXPECT_EQ(doc.GetString(L"S", L"k", L""), CString(L"old"));
-    EXPECT_EQ(doc.GetStringEx(L"S", L"j", L"d"), CString(L"d")) << "unsaved changes are not in the file";
-    doc.SetStringEx(L"S", L"j", L"late");
-    EXPECT_EQ(doc.GetStringEx(L"S", L"missing", L"d"), CString(L"d"));
-    doc.SetStringEx(L"S", L"missing", L"late");
-    EXPECT_EQ(doc.GetString(L"S", L"missing", L"d"), CString(L"late")) << "the Ex read cached nothing";
-    EXPECT_EQ(Saved(), L"[S]\r\nk=old\r\nnow=v\r\nj=memory\r\nmissing=late\r\n");
 }
 
 TEST_F(EnvIniTest, DeleteKeyAndSectionReachCacheAndFileAtOnce)
