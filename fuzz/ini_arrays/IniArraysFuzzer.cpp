@@ -18,20 +18,14 @@ using zvfuzz::Check;
 
 namespace {
 
-class IniProbe : public CTqIni {
-public:
-    using CTqIni::__TrimString;
-    using CTqIni::CTqIni;
-};
-
 const wchar_t* const kDelimiters[] = {nullptr, L"",  L",",  L";",   L"::",        L"ab",
                                       L"aa",   L" ", L"\t", L",;,", L"\U0001F600"};
 
-std::wstring Trimmed(std::wstring text)
+std::wstring Trimmed(const std::wstring& text)
 {
-    text.push_back(0);
-    IniProbe::__TrimString(&text[0]);
-    return std::wstring(text.c_str());
+    const std::size_t first = text.find_first_not_of(L" \t\r\n");
+    return first == std::wstring::npos ? std::wstring()
+                                       : text.substr(first, text.find_last_not_of(L" \t\r\n") + 1 - first);
 }
 
 // The pieces of an uncut split, trimmed if asked, empty ones dropped.
@@ -73,7 +67,7 @@ int HexValue(wchar_t c)
     return at ? static_cast<int>(at - digits) : -1;
 }
 
-void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstring& value)
+void CheckDataBlocks(zvfuzz::FuzzInput& in, const CTqIni& ini, const std::wstring& value)
 {
     bool hex = true;
     for (wchar_t c : value)
@@ -120,7 +114,7 @@ void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstr
     Check(std::equal(first.begin(), first.end(), back.begin()), "appended block bytes");
 }
 
-void CheckArrays(zvfuzz::FuzzInput& in, const IniProbe& ini)
+void CheckArrays(zvfuzz::FuzzInput& in, const CTqIni& ini)
 {
     const std::wstring stored = ini.GetString(L"s", L"v", L"").GetString();
     const wchar_t* delimiter = in.Pick(kDelimiters);
@@ -167,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (value.size() > 512)
         value.resize(512);
     static const std::string file = zvfuzz::ScratchFolder() + "/arrays.ini";
-    const IniProbe ini(std::wstring(file.begin(), file.end()).c_str());
+    const CTqIni ini(std::wstring(file.begin(), file.end()).c_str());
     zv::ClearProfileCache();
     ini.DeleteSection(L"s");
     if (!ini.WriteString(L"s", L"v", value.c_str()))
