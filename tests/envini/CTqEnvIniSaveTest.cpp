@@ -8,11 +8,6 @@ using namespace envinitest;
 
 namespace {
 
-std::string Golden(const std::string& name)
-{
-    return zvtest::ReadFile(std::string(ZV_ENVINI_GOLDEN) + "/" + name);
-}
-
 TEST_F(EnvIniTest, SaveLayoutOfValuesOrderedAndTreeArraysMatchesTheGoldenFiles)
 {
     Seed(L"; shipped settings\r\n[Main]\r\nb=2\r\n[List]\r\nold=1\r\n[Empty]\r\n[Tree]\r\nstale=1\r\n");
@@ -26,9 +21,9 @@ TEST_F(EnvIniTest, SaveLayoutOfValuesOrderedAndTreeArraysMatchesTheGoldenFiles)
     doc.SetOrderArray(L"List", list, L"Item%d", 1);
     doc.SetTreeArray(L"Tree", tree, L"", L"|");
     doc.Save();
-    EXPECT_EQ(zvtest::ReadFile(path), Golden("save_layout.ini"));
+    EXPECT_EQ(zvtest::ReadFile(path), zvtest::ReadFile(ZV_ENVINI_GOLDEN "/save_layout.ini"));
     doc.Save();
-    EXPECT_EQ(zvtest::ReadFile(path), Golden("save_layout_again.ini"));
+    EXPECT_EQ(zvtest::ReadFile(path), zvtest::ReadFile(ZV_ENVINI_GOLDEN "/save_layout_again.ini"));
 }
 
 // Dirty still, so the next SaveAll tries again. (A read-only file: Faults.ReadOnlyFilesAreNotReplaced.)

@@ -40,7 +40,6 @@ inline CStringArray Array(const Strings& items)
     return out;
 }
 
-// A document bound to doc.ini in a fresh folder.
 class EnvIniTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -61,7 +60,6 @@ protected:
         doc.Save();
         return Text();
     }
-    // Another document over the same file.
     std::unique_ptr<CTqEnvIni> Again() const
     {
         auto other = std::make_unique<CTqEnvIni>();
