@@ -1,8 +1,5 @@
-// CTqIni's array splitting and data-block decoding on hostile values, read
-// back through a file. The input's head is the value (UTF-8, or UTF-16 after
-// a 0xFF 0xFE mark), its tail picks delimiters, trimming and buffer sizes.
-// Every buffer is allocated at exactly the room the call is told plus its
-// null, so a write past it is caught.
+// CTqIni's array splitting and data blocks on hostile values against a model;
+// the input's tail picks delimiters, trimming and buffer sizes.
 #include <zvenv/CTqIni.h>
 #include <zvenv/platform/CStringArray.h>
 #include <zvenv/platform/Profile.h>
@@ -21,26 +18,17 @@ using zvfuzz::Check;
 
 namespace {
 
-// Reaches the protected trimming helper.
-class IniProbe : public CTqIni {
-public:
-    using CTqIni::__TrimString;
-    using CTqIni::CTqIni;
-};
-
 const wchar_t* const kDelimiters[] = {nullptr, L"",  L",",  L";",   L"::",        L"ab",
                                       L"aa",   L" ", L"\t", L",;,", L"\U0001F600"};
 
-std::wstring Trimmed(std::wstring text)
+std::wstring Trimmed(const std::wstring& text)
 {
-    text.push_back(0);
-    IniProbe::__TrimString(&text[0]);
-    return std::wstring(text.c_str());
+    const std::size_t first = text.find_first_not_of(L" \t\r\n");
+    return first == std::wstring::npos ? std::wstring()
+                                       : text.substr(first, text.find_last_not_of(L" \t\r\n") + 1 - first);
 }
 
-// The pieces the splitting must give when nothing is cut: the text between
-// non-overlapping delimiters found left to right, trimmed if asked, empty
-// pieces dropped.
+// The pieces of an uncut split, trimmed if asked, empty ones dropped.
 std::vector<std::wstring> ExpectedItems(const std::wstring& text, const wchar_t* delimiter, bool trim)
 {
     std::vector<std::wstring> items;
@@ -64,18 +52,11 @@ std::vector<std::wstring> ExpectedItems(const std::wstring& text, const wchar_t*
     return items;
 }
 
-// Walks a list the splitting produced, never past `used`.
 std::vector<std::wstring> ListItems(const wchar_t* out, unsigned long used)
 {
     std::vector<std::wstring> items;
-    unsigned long at = 0;
-    while (at < used && out[at]) {
-        const wchar_t* item = out + at;
-        const std::size_t length = wcsnlen(item, used - at);
-        Check(at + length < used || (at + length == used && out[used] == 0), "item runs past the list");
-        items.emplace_back(item, length);
-        at += static_cast<unsigned long>(length) + 1;
-    }
+    for (unsigned long at = 0; at < used && out[at]; at += static_cast<unsigned long>(items.back().size()) + 1)
+        items.emplace_back(out + at, wcsnlen(out + at, used - at));
     return items;
 }
 
@@ -86,7 +67,7 @@ int HexValue(wchar_t c)
     return at ? static_cast<int>(at - digits) : -1;
 }
 
-void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstring& value)
+void CheckDataBlocks(zvfuzz::FuzzInput& in, const CTqIni& ini, const std::wstring& value)
 {
     bool hex = true;
     for (wchar_t c : value)
@@ -104,8 +85,7 @@ void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstr
     Check(got == std::min(available, size), "data block length");
     Check(std::equal(buffer.get(), buffer.get() + got, bytes.begin() + (got ? offset : 0)), "data block bytes");
 
-    // A point takes the first 8 bytes, a rectangle the first 16, written
-    // back as the same bytes; a shorter block gives the default.
+    // A point takes the first 8 bytes, a rectangle 16; a shorter block gives the default.
     const POINT defPoint{-7, 7}, point = ini.GetPoint(L"s", L"v", defPoint);
     const RECT defRect{1, 2, 3, 4}, rect = ini.GetRect(L"s", L"v", defRect);
     ini.WritePoint(L"s", L"p", point);
@@ -119,7 +99,6 @@ void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstr
     Check(rewritten(L"p", 8, &point, &defPoint), "point does not round-trip or is not the default");
     Check(rewritten(L"r", 16, &rect, &defRect), "rectangle does not round-trip or is not the default");
 
-    // Whatever bytes are stored and appended read back in order.
     std::vector<unsigned char> first(in.Range(0, 8)), second(in.Range(0, 8));
     for (auto& b : first)
         b = in.Byte();
@@ -135,33 +114,31 @@ void CheckDataBlocks(zvfuzz::FuzzInput& in, const IniProbe& ini, const std::wstr
     Check(std::equal(first.begin(), first.end(), back.begin()), "appended block bytes");
 }
 
-void CheckArrays(zvfuzz::FuzzInput& in, const IniProbe& ini)
+void CheckArrays(zvfuzz::FuzzInput& in, const CTqIni& ini)
 {
-    // What the file gives back is the trimmed, unquoted value; split that.
     const std::wstring stored = ini.GetString(L"s", L"v", L"").GetString();
     const wchar_t* delimiter = in.Pick(kDelimiters);
     const int trim = in.Flag();
     const std::vector<std::wstring> expected = ExpectedItems(stored, delimiter, trim);
 
-    // Any room: nothing is written past it, the result stays inside, the
-    // list ends (after the one item when nothing is split), and a cut item is
-    // a prefix of its item. A split list fits the very room the size query
-    // answered; a value taken whole is cut to one character less than its room.
+    // Each item is cut to what is left less its null until no character and
+    // null fit; a value taken whole is cut to one character less than its room.
     const unsigned long needed = ini.GetArray(L"s", L"v", nullptr, 0, delimiter, trim);
     const unsigned long size = in.Range(0, static_cast<std::uint32_t>(needed + 3));
     std::unique_ptr<wchar_t[]> buffer(new wchar_t[size + 1]);
     const unsigned long got = ini.GetArray(L"s", L"v", size == 0 ? nullptr : buffer.get(), size, delimiter, trim);
     const bool split = !delimiter || *delimiter;
     if (size > 0) {
-        Check(got <= size, "array result beyond its buffer");
-        Check(buffer[got] == 0, "array list does not end in a null");
+        std::vector<std::wstring> cut;
+        unsigned long used = 0;
+        for (std::size_t i = 0; i < expected.size() && used + 1 < size; ++i) {
+            cut.push_back(expected[i].substr(0, size - used - 1));
+            used += static_cast<unsigned long>(cut.back().size()) + split;
+        }
+        Check(got == used && buffer[got] == 0, "array list length", stored);
         Check(split || got == 0 || buffer[got + 1] == 0, "cut whole value is not ended as a list");
-        const std::vector<std::wstring> items = ListItems(buffer.get(), got);
-        Check(items.size() <= expected.size(), "cut array gave more items");
-        for (std::size_t i = 0; i < items.size(); ++i)
-            Check(expected[i].compare(0, items[i].size(), items[i]) == 0, "cut item is no prefix of its item");
-        if (size > needed || (split && size == needed))
-            Check(got == needed && items == expected, "array differs from the split", stored);
+        Check(ListItems(buffer.get(), got) == cut, "array differs from the split", stored);
+        Check(size < needed + !split || got == needed, "size query", stored);
     }
 
     CStringArray items;
@@ -180,12 +157,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zvfuzz::FuzzInput in(data, size);
     const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
 
-    // Through a file: a value is one line, so it is cut at the first line end.
     std::wstring value = text.substr(0, text.find_first_of(L"\r\n"));
     if (value.size() > 512)
         value.resize(512);
     static const std::string file = zvfuzz::ScratchFolder() + "/arrays.ini";
-    const IniProbe ini(std::wstring(file.begin(), file.end()).c_str());
+    const CTqIni ini(std::wstring(file.begin(), file.end()).c_str());
     zv::ClearProfileCache();
     ini.DeleteSection(L"s");
     if (!ini.WriteString(L"s", L"v", value.c_str()))

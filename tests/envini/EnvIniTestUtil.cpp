@@ -1,29 +1,21 @@
-// The path setter is the manager's; tests reach it here, and only here.
-#include <cstddef>
-#include <deque>
-#include <functional>
-#include <memory>
-#include <mutex>
-#include <string>
-#include <string_view>
-#include <type_traits>
-#include <vector>
-
-#include <zvenv/CTqIni.h>
-#include <zvenv/platform/CCriticalSection.h>
-#include <zvenv/platform/CMap.h>
-
-#define private public
-#include <zvenv/CTqEnvIni.h>
-#undef private
-
 #include "EnvIniTestUtil.h"
 
 namespace envinitest {
+namespace {
+
+// The path setter is the manager's; an explicit instantiation may name it.
+using PathSetter = void (CTqEnvIni::*)(const wchar_t*);
+PathSetter setter;
+template <PathSetter Set> struct Take {
+    static inline const bool taken = (setter = Set, true);
+};
+template struct Take<&CTqEnvIni::SetPathName>;
+
+} // namespace
 
 void BindPath(CTqEnvIni& doc, const std::string& path)
 {
-    doc.SetPathName(W(path).c_str());
+    (doc.*setter)(W(path).c_str());
 }
 
 } // namespace envinitest

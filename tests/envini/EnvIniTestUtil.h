@@ -1,7 +1,6 @@
 #pragma once
 
 #include <zvenv/CTqEnvIni.h>
-#include <zvenv/ZvUtil.h>
 #include <zvenv/platform/Profile.h>
 #include <zvenv/platform/Text.h>
 
@@ -15,6 +14,8 @@
 
 namespace envinitest {
 
+using Strings = std::vector<std::wstring>;
+
 // Points a document at a file, as the manager does when it hands one out.
 void BindPath(CTqEnvIni& doc, const std::string& path);
 
@@ -23,24 +24,15 @@ inline std::wstring W(const std::string& s)
     return std::wstring(s.begin(), s.end());
 }
 
-// The text of a UTF-16LE file after its mark; empty when missing.
-inline std::wstring FileText(const std::string& path)
+inline Strings Items(const CStringArray& items)
 {
-    const std::string bytes = zvtest::ReadFile(path);
-    if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE") != 0)
-        return L"<not UTF-16LE>";
-    return zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() - 2);
-}
-
-inline std::vector<std::wstring> Items(const CStringArray& items)
-{
-    std::vector<std::wstring> out;
+    Strings out;
     for (const CString& item : items)
         out.push_back(item.str());
     return out;
 }
 
-inline CStringArray Array(const std::vector<std::wstring>& items)
+inline CStringArray Array(const Strings& items)
 {
     CStringArray out;
     for (const auto& item : items)
@@ -48,7 +40,6 @@ inline CStringArray Array(const std::vector<std::wstring>& items)
     return out;
 }
 
-// A document bound to doc.ini in a fresh folder.
 class EnvIniTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -57,13 +48,18 @@ protected:
         BindPath(doc, path);
     }
     void Seed(const std::wstring& text) { zvtest::WriteFile(path, zvtest::Utf16(text)); }
-    std::wstring Text() const { return FileText(path); }
+    // The file's text after its UTF-16LE mark.
+    std::wstring Text() const
+    {
+        const std::string bytes = zvtest::ReadFile(path);
+        EXPECT_EQ(bytes.compare(0, 2, "\xFF\xFE"), 0);
+        return zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() < 2 ? 0 : bytes.size() - 2);
+    }
     std::wstring Saved()
     {
         doc.Save();
         return Text();
     }
-    // Another document over the same file.
     std::unique_ptr<CTqEnvIni> Again() const
     {
         auto other = std::make_unique<CTqEnvIni>();
