@@ -9,10 +9,7 @@
 #include <cmath>
 #include <string>
 
-using zvenv::Args;
-using zvenv::ParseValue;
-using zvenv::Value;
-using zvenv::ValueType;
+using namespace zvenv;
 
 TEST(HostArgs, OptionsWordsAndErrors)
 {
@@ -36,13 +33,13 @@ TEST(HostArgs, OptionsWordsAndErrors)
     EXPECT_TRUE(unknown.WantsHelp());
     EXPECT_EQ(Args({"--system"}, {}).Unknown({"system"}), "");
 
-    const CString wide = zvenv::Wide("Größe \xF0\x9F\x98\x80");
+    const CString wide = Wide("Größe \xF0\x9F\x98\x80");
     EXPECT_EQ(wide.str(), zvtest::Wide(U"Gr\u00f6\u00dfe \U0001F600"));
-    EXPECT_EQ(zvenv::Narrow(wide), "Größe \xF0\x9F\x98\x80");
+    EXPECT_EQ(Narrow(wide), "Größe \xF0\x9F\x98\x80");
 }
 
-// Each text read as its type: the text it is then stored as, or "!" and a
-// part of the reason it was refused. A type's name is exact, "" is string.
+// Each text read as its type: the text stored, or "!" and part of the reason
+// it was refused. A type's name is exact, "" is string.
 TEST(HostValues, SpellingsAreAcceptedOnlyWhenWhole)
 {
     const struct {
@@ -80,9 +77,9 @@ TEST(HostValues, SpellingsAreAcceptedOnlyWhenWhole)
         ValueType type = ValueType::Null;
         Value v;
         std::string reason = "!type";
-        const bool typed = zvenv::ParseValueType(c.type, type);
+        const bool typed = ParseValueType(c.type, type);
         if (typed && ParseValue(type, c.text, v, reason))
-            EXPECT_EQ(zvenv::Narrow(zvenv::StoredText(v)), c.stored) << c.type << " " << c.text;
+            EXPECT_EQ(Narrow(StoredText(v)), c.stored) << c.type << " " << c.text;
         else
             EXPECT_TRUE(c.stored[0] == '!' && !reason.empty() && reason.find(c.stored + 1) != std::string::npos)
                 << c.type << " " << c.text << ": " << reason;
@@ -93,22 +90,21 @@ TEST(HostValues, SpellingsAreAcceptedOnlyWhenWhole)
     ASSERT_TRUE(ParseValue(ValueType::Rgb, "255,128,0", v, reason));
     EXPECT_EQ(v.rgb, 0x0080FFul);
     // Doubles print short and read back exactly.
-    EXPECT_EQ(zvenv::Narrow(zvenv::FormatDouble(-3)), "-3");
+    EXPECT_EQ(Narrow(FormatDouble(-3)), "-3");
     for (double d : {0.1, 1.0 / 3, 1e-300, 123456789.123456789}) {
-        const std::string text = zvenv::Narrow(zvenv::FormatDouble(d));
+        const std::string text = Narrow(FormatDouble(d));
         EXPECT_EQ(std::strtod(text.c_str(), nullptr), d) << text;
     }
 }
 
-// The host reads the types of JSON documents from their text: everything the
-// library's files hold (comments included) must read, and the output it
-// writes must be JSON that any reader takes.
+// The host reads the types of JSON documents from their text: what the
+// library's files hold (comments included) must read.
 TEST(HostJsonText, WhatReadsAndWhatDoesNot)
 {
     const struct {
         const wchar_t* text;
         bool read;
-        const char* written; // the value written back on one line
+        const char* written; // on one line
     } cases[] = {
         {L"{}", true, "{}"},
         {L" [ 1 , -2.5e3, true, false, null ] ", true, "[1,-2.5e3,true,false,null]"},
@@ -135,17 +131,16 @@ TEST(HostJsonText, WhatReadsAndWhatDoesNot)
         {L"{a:1}", false, ""},
     };
     for (const auto& c : cases) {
-        zvenv::JsonValue value;
+        JsonValue value;
         std::string error;
-        EXPECT_EQ(zvenv::ParseJson(c.text, value, error), c.read) << zvenv::Narrow(CString(c.text));
+        EXPECT_EQ(ParseJson(c.text, value, error), c.read) << Narrow(CString(c.text));
         if (c.read)
-            EXPECT_EQ(zvenv::WriteJson(value, false), c.written);
+            EXPECT_EQ(WriteJson(value, false), c.written);
         else
             EXPECT_EQ(error.rfind("line ", 0), 0u) << error;
     }
-    // Nesting as deep as the library reads, and no deeper.
-    zvenv::JsonValue value;
+    JsonValue value;
     std::string error;
-    EXPECT_TRUE(zvenv::ParseJson(std::wstring(1000, L'[') + std::wstring(1000, L']'), value, error)) << error;
-    EXPECT_FALSE(zvenv::ParseJson(std::wstring(1001, L'[') + std::wstring(1001, L']'), value, error));
+    EXPECT_TRUE(ParseJson(std::wstring(1000, L'[') + std::wstring(1000, L']'), value, error)) << error;
+    EXPECT_FALSE(ParseJson(std::wstring(1001, L'[') + std::wstring(1001, L']'), value, error));
 }

@@ -10,29 +10,42 @@ namespace fs = std::filesystem;
 
 namespace zvtest {
 
+namespace {
+
 std::string HostExe()
 {
     return fs::absolute(fs::u8path(ZV_HOST_EXE)).make_preferred().u8string();
 }
 
+HostResult RunProcess(const std::string& exe, const std::vector<std::string>& args, const RunOptions& options,
+                      const std::string& streams)
+{
+    WriteFile(streams + kStreams[0], options.input);
+    HostResult result;
+    result.status = Spawn(exe, args, options, streams);
+    result.out = ReadFile(streams + kStreams[1]);
+    result.err = ReadFile(streams + kStreams[2]);
+    for (const char* stream : kStreams)
+        fs::remove(fs::u8path(streams + stream));
+    return result;
+}
+
+} // namespace
+
 void PlaceHost(const AppRoot& root, bool withValidator)
 {
     const fs::path exe = fs::u8path(HostExe());
     fs::copy_file(exe, fs::u8path(root.bin()) / exe.filename(), fs::copy_options::overwrite_existing);
-    // The project's shared libraries go beside it, as installed.
     for (const auto& entry : fs::directory_iterator(exe.parent_path())) {
         const std::string name = entry.path().filename().string();
 #ifdef _WIN32
-        if (entry.path().extension() != ".dll" || (name == "JSONLint.dll" && !withValidator))
-            continue;
+        const bool library = entry.path().extension() == ".dll";
 #else
-        if (name.rfind("lib", 0) != 0 || name.find(".so") == std::string::npos)
-            continue;
-        if (name.rfind("libJSONLint.", 0) == 0 && !withValidator)
-            continue;
+        const bool library = name.rfind("lib", 0) == 0 && name.find(".so") != std::string::npos;
 #endif
-        fs::copy(entry.path(), fs::u8path(root.bin()) / name,
-                 fs::copy_options::overwrite_existing | fs::copy_options::copy_symlinks);
+        if (library && (withValidator || name.find("JSONLint") == std::string::npos))
+            fs::copy(entry.path(), fs::u8path(root.bin()) / name,
+                     fs::copy_options::overwrite_existing | fs::copy_options::copy_symlinks);
     }
     CopySamples(root);
 }
@@ -128,9 +141,7 @@ void HostTest::Steps(const std::vector<Step>& steps)
             EXPECT_EQ(r.out, s.out) << shown;
         }
         EXPECT_TRUE(s.status == 0 && s.err.empty() ? r.err.empty() : Contains(r.err, s.err)) << shown << "\n" << r.err;
-        EXPECT_TRUE(s.status == 0 || s.err.empty() || ("\n" + r.err).find("\nzvenv: ") != std::string::npos)
-            << shown << "\n"
-            << r.err;
+        EXPECT_TRUE(s.status == 0 || s.err.empty() || Contains("\n" + r.err, "\nzvenv: ")) << shown << "\n" << r.err;
     }
 }
 
