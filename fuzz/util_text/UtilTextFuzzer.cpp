@@ -67,6 +67,7 @@ void CheckPath(zvfuzz::FuzzInput& in, const std::wstring& text)
     const CString extension = path.GetExtension();
     const CString fileName = path.GetFileName();
     Check(extension.IsEmpty() || extension[0] == L'.', "extension without its dot");
+    Check(withArgs || fileName == path.GetTitle() + extension, "title and extension are not the file name", text);
     if (asFolder)
         Check(path.GetTitle().IsEmpty(), "a folder path with a file name");
 

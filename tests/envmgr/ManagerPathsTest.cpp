@@ -11,8 +11,8 @@ std::string Folders(const CString& path)
     return Narrow(path).substr(Root().size());
 }
 
-// Text that deflate shortens little (six bits a character): at 200
-// characters its encrypted form is longer than a folder name may be.
+// Text that deflate shortens little: at 200 characters its encrypted form is
+// longer than a folder name may be.
 std::wstring Incompressible(std::size_t length)
 {
     std::wstring text;
@@ -36,9 +36,7 @@ TEST(ManagerPaths, FoldersUnderTheRootAreNormalised)
         EXPECT_NE(path.Find(static_cast<wchar_t>(kSeparator)), -1) << path.ToUtf8();
     }
     wchar_t empty[] = L"", cfg[] = L"cfg", nested[] = L"/cfg/x", back[] = L"\\cfg", slash[] = L"/";
-    // Plain getters create nothing; the user's folders are created, a
-    // sub-folder of the user's is not used while no user is set, and text
-    // that climbs out is still returned but creates nothing.
+    // Only the user's folders are created, and none that climbs out.
     const std::pair<CString, std::string> paths[] = {
         {mgr.GetRuntimePath(empty, 7), ""},
         {mgr.GetRuntimePath(cfg, 0), "cfg/"},
@@ -72,13 +70,12 @@ TEST(ManagerPaths, FoldersUnderTheRootAreNormalised)
     // The host's image folder: an absolute one as given, a stored one under the root.
     EXPECT_STREQ(mgr.GetMtsImagePath(L"/abs/pics", L"x"), L"/abs/pics");
     mgr.SetMtsImagePath(L"skins\\dark");
-    EXPECT_STREQ(mgr.GetMtsImagePath(), L"skins\\dark");
     EXPECT_EQ(Folders(mgr.GetMtsImagePath(L"ignored")), "skins/dark/");
     EXPECT_STREQ(mgr.GetMtsImagePath(L"", L"x"), L"skins\\dark") << "the stored text, not under the root";
 }
 
 // An encrypted id keeps its setting file under the id as passed, its
-// documents under the ciphertext; an existing setting file is kept.
+// documents under the ciphertext.
 TEST(ManagerPaths, SettingFilesOfPlainAndEncryptedUsers)
 {
     const std::string own = Utf16(L"[Main]\r\nlang=fr\r\n; mine\r\n");
@@ -107,10 +104,8 @@ TEST(ManagerPaths, SettingFilesOfPlainAndEncryptedUsers)
     EXPECT_STREQ(mgr.GetUserId(0), L"bob") << "a plain id reads back as itself";
 }
 
-// A user id names a folder twice: as passed (the setting folder) and, when
-// encrypted, as its ciphertext (the documents' folder). An id that cannot do
-// both, or would leave the root, is refused everywhere alike: the current
-// user stays and nothing is created.
+// An id that cannot name both folders, or would leave the root, is refused
+// everywhere alike: the current user stays and nothing is created.
 TEST(ManagerPaths, UserIdsThatNameNoFolderAreRefused)
 {
     if (RanInRoot())
@@ -147,7 +142,6 @@ TEST(ManagerPaths, UserIdsThatNameNoFolderAreRefused)
     EXPECT_STREQ(mgr.GetUserId(0), longest.c_str()) << "142 bytes always fit";
     EXPECT_EQ(Folders(mgr.GetOtherUserIdPath(longest.c_str(), L"")), "user/" + Narrow(mgr.GetUserId(1)) + "/");
 
-    // The empty id is encrypted like any other: its ciphertext names the folder.
     mgr.SetUserID(L"", 1);
     CString expected;
     TQ_UT_EncryptSD(L"", expected);

@@ -65,8 +65,7 @@ TEST(OtherUsers, ListsUsersHoldingTheFileExceptTheCurrentOne)
     // Folders that are no ciphertext are listed by their own names; plain files never.
     EXPECT_EQ(Others(L""), (Names{"ann", "cid", "empty", "eva", "plainname"}));
     EXPECT_EQ(Others(L"nothing.ini"), Names{"fail"});
-    // Names match without regard to case beyond ASCII, whatever the process
-    // locale (the tests run in the C locale).
+    // Without regard to case beyond ASCII, in the C locale.
     EXPECT_EQ(Others(L"\u00e4rger.ini"), Names{"eva"});
 }
 

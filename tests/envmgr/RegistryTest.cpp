@@ -22,8 +22,7 @@ template <typename Doc> std::string PathOf(Doc* doc)
     return doc ? Narrow(doc->GetPath()).substr(Root().size()) : "null";
 }
 
-// INI names are keyed without case and extension, JSON names with case;
-// names and sub-folders that would leave the root are refused.
+// INI names are keyed without case and extension, JSON names with case.
 TEST(Registry, NamesAndKeys)
 {
     if (RanInRoot(ShipDefaults))
@@ -61,9 +60,7 @@ TEST(Registry, NamesAndKeys)
         EXPECT_EQ(refused, nullptr);
     EXPECT_EQ(PathOf(mgr.GetEnvIni(L"sub/name")), "user/sub/name.ini") << "a name with a folder stays inside";
 
-    // The getters judge the sub-folder as they build the path: normalised (a
-    // leading separator dropped, not taken for an absolute path) and cut at a
-    // null character (what the system sees).
+    // The sub-folder as the path holds it: a leading separator dropped, cut at a null.
     const std::pair<CString, std::string> subs[] = {
         {L"\\cfg", "cfg/"},     {L"/cfg", "cfg/"},  {CString(L"..\0", 3), "null"}, {CString(L"cfg/..\0/x", 9), "null"},
         {L"cfg/.. /x", "null"}, {L"//cfg", "null"},
@@ -81,14 +78,12 @@ TEST(Registry, NamesAndKeys)
     }
     EXPECT_TRUE(PathExists(Root() + "user/cfg/trade.ini")) << "seeded into the sub-folder";
     EXPECT_FALSE(PathExists(Root() + "deals.ini"));
-    // The key and the path come from the same text: what follows a null is
-    // no part of either.
     EXPECT_EQ(mgr.GetEnvIni(CString(L"trade\0/../../x", 14)), mgr.GetEnvIni(L"trade"));
     EXPECT_EQ(mgr.GetJson(CString(L"layout\0x", 8)), mgr.GetJson(L"layout"));
 }
 
-// User documents are seeded from the system folder's top, never overwritten;
-// an unreadable user JSON file is repaired from its default, if there is one.
+// User documents are seeded, never overwritten; an unreadable user JSON file
+// is repaired from its default, if there is one.
 TEST(Registry, SeedingAndRepair)
 {
     const std::string mine = Utf16(L"[Main]\r\nqty=9\r\n");
@@ -183,9 +178,8 @@ TEST(Registry, SaveAllDeleteAndClear)
     EXPECT_FALSE(PathExists(Root() + "user/a.ini")) << "cleared documents are gone unsaved";
 }
 
-// A rename moves the file and keeps the document findable under the new
-// name, used whole (newName + ".ini"); a name that differs only in case
-// renames in place; a taken or climbing name is refused.
+// A rename moves the file, the document found under the new name used whole
+// (newName + ".ini"); a change of case renames in place.
 TEST(Registry, Renames)
 {
     if (RanInRoot([](const AppRoot& root) {
@@ -228,7 +222,6 @@ TEST(Registry, Renames)
     EXPECT_EQ(names.count("casey.ini") - names.count("CASEY.ini"), 1u) << "the file took the new spelling";
     EXPECT_EQ(mgr.GetEnvIni(L"casey"), casey);
 
-    // A JSON document renamed to its own name, in any case, keeps its file.
     CTqEnvJson* layout = mgr.GetJson(L"layout");
     const std::string bytes = ReadFile(Root() + "user/layout.json");
     ASSERT_FALSE(bytes.empty());
