@@ -43,6 +43,13 @@ TEST(ManagerStartup, LoadsHtmlIniOnceAndKeepsTheHostValues)
 
     EXPECT_EQ(std::make_tuple(mgr.GetChildTitleHeight(), mgr.GetDlgTitleHeight(), mgr.GetMockServer()),
               std::make_tuple(18, 18, 0));
+    mgr.SetChildTitleHeight(22);
+    mgr.SetDlgTitleHeight(-3);
+    mgr.SetMockServer(1);
+    mgr.SetMtsResInfoFile(L"res.info");
+    EXPECT_EQ(std::make_tuple(mgr.GetChildTitleHeight(), mgr.GetDlgTitleHeight(), mgr.GetMockServer()),
+              std::make_tuple(22, -3, 1));
+    EXPECT_STREQ(mgr.GetMtsResInfoFile(), L"res.info");
     mgr.Clear();
     EXPECT_EQ(mgr.GetMemIni(L"html.ini"), nullptr) << "Clear empties the memory INI cache";
 }

@@ -73,7 +73,6 @@ TEST(Registry, NamesAndKeys)
         EXPECT_EQ(PathOf(mgr.GetEnvIni(L"trade", 0, sub)), expect("user/", "trade.ini")) << shown;
         EXPECT_EQ(PathOf(mgr.GetEnvIni(L"deals", 1, sub)), expect("system/", "deals.ini")) << shown;
         EXPECT_EQ(PathOf(mgr.GetJson(L"layout", 0, sub)), expect("user/", "layout.json")) << shown;
-        EXPECT_EQ(PathOf(mgr.GetEnvIniClone(L"trade", sub)), expect("system/", "trade.ini")) << shown;
         EXPECT_EQ(PathOf(mgr.GetJsonClone(L"layout", sub)), expect("system/", "layout.json")) << shown;
     }
     EXPECT_TRUE(PathExists(Root() + "user/cfg/trade.ini")) << "seeded into the sub-folder";

@@ -70,7 +70,6 @@ TEST(UtilFiles, SplitsPathsAsTheRuntimeDoes)
 {
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
         {L"C:\\App\\user\\x\\Trade.ini", L"C:|\\App\\user\\x\\|Trade|.ini"},
-        {L"/opt/app/system/a.b.json", L"|/opt/app/system/|a.b|.json"},
         {L"dir.d/name", L"|dir.d/|name|"},
         {L"name.", L"||name|."},
         {L".hidden", L"|||.hidden"},

@@ -49,6 +49,7 @@ TEST(UtilStringToArray, SplitsAtEveryDelimiter)
     } cases[] = {
         {L"a|b|", L"|", {L"a", L"b"}}, // the trailing empty piece is dropped
         {L"|", L"|", {L""}},
+        {L"", L"|", {}},
         {L"aaa", L"aa", {L"", L"a"}}, // matches do not overlap
     };
     CStringArray pieces;

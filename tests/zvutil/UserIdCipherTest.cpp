@@ -27,16 +27,13 @@ TEST(UserIdCipher, RoundTripsEveryKindOfId)
 {
     std::vector<std::wstring> ids = {
         L"trader01",
-        L"trader02",
         L"Trader01",
         L"TRADER01",
         L"trader01 ",
         L"",
-        L" leading and trailing ",
         L"Jörg Müller-Lüdenscheidt",
         L"東京の取引者",
         L"emoji \U0001F600 id",
-        L"a",
         std::wstring(200, L'x'),                                  // 200 characters that compress
         std::wstring(L"x") + static_cast<wchar_t>(0xD800) + L"y", // a lone surrogate
     };
