@@ -118,18 +118,6 @@ TEST(Registry, SeedingAndRepair)
     EXPECT_EQ(ReadFile(Root() + "user/broken.json"), Utf16(L"[1,")) << "the user's file is left as it was";
 }
 
-TEST(Registry, DocumentsOfAUserLiveInTheUsersFolder)
-{
-    if (RanInRoot(ShipDefaults))
-        return;
-    CTqEnvMgr& mgr = Mgr();
-    mgr.SetUserID(L"dave", 1);
-    const std::string user = "user/" + Narrow(mgr.GetUserId(1));
-    EXPECT_EQ(PathOf(mgr.GetEnvIni(L"trade")), user + "/trade.ini");
-    EXPECT_EQ(PathOf(mgr.GetJson(L"layout")), user + "/layout.json");
-    EXPECT_EQ(PathOf(mgr.GetEnvIni(L"trade", 0, L"cfg")), user + "/cfg/trade.ini");
-}
-
 TEST(Registry, SaveAllDeleteAndClear)
 {
     if (RanInRoot(ShipDefaults))

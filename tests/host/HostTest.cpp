@@ -61,6 +61,7 @@ TEST_F(Host, ExitStatusAndMessages)
         {"ini get trade Main Title", 0, "Trade\n"},
         {"ini get trade Main Bounds --type rect", 0, "0,0,800,600\n"},
         {"ini get trade Main Missing", 1, "", "no key [Main] Missing in " + trade},
+        {"ini get trade Main Missing --array", 1, "", "no key [Main] Missing"},
         {"ini get trade Main Missing --type int --default 7", 0, "7\n"},
         {"ini get trade Main Title --type int", 1, "", "'Trade' is not a 32-bit integer"},
         {"ini get trade Nope --ordered Item%d", 1, "", "no section [Nope]"},
