@@ -36,6 +36,13 @@ void CheckStringToArray(zvfuzz::FuzzInput& in, const std::wstring& text)
               "a piece holds the delimiter");
     }
     Check(joined == text || joined + separator == text, "pieces do not rebuild the text", text);
+    // A piece per match, scanned from the left without overlap, and one more
+    // unless the last match ends the text.
+    std::size_t matches = 0, end = 0;
+    for (std::size_t at; !separator.empty() && (at = text.find(separator, end)) != std::wstring::npos; ++matches)
+        end = at + separator.size();
+    Check(text.empty() || separator.empty() || count == static_cast<int>(matches + (end < text.size())),
+          "pieces do not match the delimiters found", text);
 }
 
 bool IsSeparator(wchar_t c)

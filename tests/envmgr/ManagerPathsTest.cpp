@@ -88,6 +88,7 @@ TEST(ManagerPaths, UserIdsThatNameNoFolderAreRefused)
     mgr.SetUserID(L"bob", 0);
     EXPECT_EQ(ReadFile(Root() + "user/bob/envsetting.ini"), own);
     EXPECT_STREQ(mgr.GetUserId(1), L"bob");
+    EXPECT_STREQ(mgr.GetEnvSetting()->GetString(L"Main", L"lang", L""), L"fr");
     // An encrypted id keeps its setting file under the id as passed, its documents under the ciphertext.
     mgr.SetUserID(L"ann", 1);
     const CString ann = mgr.GetUserId(1);

@@ -69,18 +69,4 @@ TEST(CPath, SplitsPaths)
     }
 }
 
-// Long paths are cut at 260 characters; AddBackslash adds '/' when asked
-// (fuzz_util_text checks where it adds one).
-TEST(CPath, LongPathsAndAddBackslash)
-{
-    std::wstring longPath = L"/" + std::wstring(300, L'd') + L"/file.ini";
-    CPath path(longPath.c_str(), 0, 0);
-    EXPECT_STREQ(path.GetPath(), longPath.c_str()) << "the path itself is kept";
-    EXPECT_STREQ(path.GetDir(-1), N(L"/").c_str()) << "the cut buffer holds no separator after the first";
-    EXPECT_EQ(path.GetTitle().GetLength(), 255) << "a name part holds at most 255 characters";
-
-    EXPECT_STREQ(CPath::AddBackslash(L"a"), N(L"a/").c_str());
-    EXPECT_STREQ(CPath::AddBackslash(L"a", 1), L"a/");
-}
-
 } // namespace

@@ -4,7 +4,6 @@
 
 #include <climits>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -36,31 +35,6 @@ TEST(UtilTextForms, WritesReadableFieldsAndReadsThemBack)
     EXPECT_EQ(StringToPoint(nullptr), CPoint(0, 0));
     EXPECT_EQ(StringToRGB(L"300,-5,12"), RGB(255, 0, 12));
     EXPECT_EQ(StringToPoint(L"99999999999,-99999999999"), CPoint(INT_MAX, INT_MIN));
-}
-
-// The empty piece after a last delimiter is dropped (fuzz_util_text checks
-// the rest against a model).
-TEST(UtilStringToArray, SplitsAtEveryDelimiter)
-{
-    const struct {
-        const wchar_t* text;
-        const wchar_t* delimiter;
-        std::vector<std::wstring> pieces;
-    } cases[] = {
-        {L"a|b|", L"|", {L"a", L"b"}}, // the trailing empty piece is dropped
-        {L"|", L"|", {L""}},
-        {L"", L"|", {}},
-        {L"aaa", L"aa", {L"", L"a"}}, // matches do not overlap
-    };
-    CStringArray pieces;
-    pieces.Add(L"left over");
-    for (const auto& c : cases) {
-        EXPECT_EQ(StringToArray(c.text, pieces, c.delimiter), static_cast<int>(c.pieces.size())) << c.text;
-        std::vector<std::wstring> got;
-        for (int i = 0; i < pieces.GetSize(); ++i)
-            got.push_back(pieces[i].str());
-        EXPECT_EQ(got, c.pieces) << c.text;
-    }
 }
 
 } // namespace
