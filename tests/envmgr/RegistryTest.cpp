@@ -77,45 +77,10 @@ TEST(Registry, NamesAndKeys)
     }
     EXPECT_TRUE(PathExists(Root() + "user/cfg/trade.ini")) << "seeded into the sub-folder";
     EXPECT_FALSE(PathExists(Root() + "deals.ini"));
+    EXPECT_EQ(mgr.GetEnvIni(L"absent")->GetInt(L"Main", L"qty", 3), 3);
+    EXPECT_FALSE(PathExists(Root() + "user/absent.ini")) << "no default, nothing written";
     EXPECT_EQ(mgr.GetEnvIni(CString(L"trade\0/../../x", 14)), mgr.GetEnvIni(L"trade"));
     EXPECT_EQ(mgr.GetJson(CString(L"layout\0x", 8)), mgr.GetJson(L"layout"));
-}
-
-// User documents are seeded, never overwritten; an unreadable user JSON file
-// is repaired from its default, if there is one.
-TEST(Registry, SeedingAndRepair)
-{
-    const std::string mine = Utf16(L"[Main]\r\nqty=9\r\n");
-    if (RanInRoot([&](const AppRoot& root) {
-            ShipDefaults(root);
-            WriteFile(root.system() + "other.ini", Utf16(kTrade));
-            WriteFile(root.user() + "other.ini", mine);
-            WriteFile(root.user() + "layout.json", Utf16(L"{ \"width\" : "));
-            WriteFile(root.user() + "broken.json", Utf16(L"[1,"));
-        }))
-        return;
-    CTqEnvMgr& mgr = Mgr();
-    CTqEnvIni* trade = mgr.GetEnvIni(L"trade");
-    EXPECT_EQ(PathOf(trade), "user/trade.ini");
-    EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), ReadFile(Root() + "system/trade.ini"));
-    EXPECT_EQ(trade->GetInt(L"Main", L"qty", 0), 5);
-    EXPECT_EQ(mgr.GetEnvIni(L"other")->GetInt(L"Main", L"qty", 0), 9);
-    EXPECT_EQ(ReadFile(Root() + "user/other.ini"), mine);
-    EXPECT_EQ(mgr.GetEnvIni(L"trade", 1, L""), trade) << "the first request decided the file";
-    CTqEnvIni* nested = mgr.GetEnvIni(L"trade", 0, L"desk/left");
-    EXPECT_EQ(PathOf(nested), "user/desk/left/trade.ini");
-    EXPECT_EQ(nested->GetInt(L"Main", L"qty", 0), 5);
-    EXPECT_EQ(mgr.GetEnvIni(L"absent")->GetInt(L"Main", L"qty", 3), 3);
-    EXPECT_FALSE(PathExists(Root() + "user/absent.ini"));
-
-    int copied = -1;
-    CTqEnvJson* layout = mgr.GetJsonEx(L"layout", copied);
-    EXPECT_EQ(copied, 1);
-    ASSERT_NE(layout->GetJson(), nullptr);
-    EXPECT_EQ(layout->GetInt(L"width", 0), 640);
-    EXPECT_EQ(mgr.GetJsonEx(L"broken", copied)->GetJson(), nullptr);
-    EXPECT_EQ(copied, 0) << "no default to repair from";
-    EXPECT_EQ(ReadFile(Root() + "user/broken.json"), Utf16(L"[1,")) << "the user's file is left as it was";
 }
 
 TEST(Registry, SaveAllDeleteAndClear)
