@@ -44,7 +44,8 @@ TEST(ManagerStartup, LoadsHtmlIniOnceAndKeepsTheHostValues)
 
 TEST(ManagerStartup, ReleaseBeforeStartCreatesNothing)
 {
-    if (RanInRoot())
+    const std::string shipped = Utf16(L"{ \"a\":1 }");
+    if (RanInRoot([&](const AppRoot& root) { WriteFile(root.system() + "clean.json", shipped); }))
         return;
     CTqEnvMgr::ReleaseInstance();
     EXPECT_FALSE(PathExists(Root() + "user/envsetting.ini"));
@@ -55,7 +56,9 @@ TEST(ManagerStartup, ReleaseBeforeStartCreatesNothing)
     CTqEnvIni* ini = Mgr().GetEnvIni(L"after");
     ASSERT_NE(ini, nullptr);
     ini->SetInt(L"S", L"k", 1);
+    ASSERT_NE(Mgr().GetJson(L"clean"), nullptr);
     CTqEnvMgr::ReleaseInstance();
+    EXPECT_EQ(ReadFile(Root() + "user/clean.json"), shipped) << "a document never changed is not written";
     EXPECT_EQ(Mgr().GetEnvIni(L"after"), ini) << "release saves and keeps the registry";
     EXPECT_EQ(ini->IsDirty(), 0);
     EXPECT_TRUE(PathExists(Root() + "user/after.ini"));
