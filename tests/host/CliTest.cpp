@@ -32,10 +32,6 @@ TEST(HostArgs, OptionsWordsAndErrors)
     EXPECT_EQ(unknown.Unknown({"system"}), "--colour --sytem");
     EXPECT_TRUE(unknown.WantsHelp());
     EXPECT_EQ(Args({"--system"}, {}).Unknown({"system"}), "");
-
-    const CString wide = Wide("Größe \xF0\x9F\x98\x80");
-    EXPECT_EQ(wide.str(), zvtest::Wide(U"Gr\u00f6\u00dfe \U0001F600"));
-    EXPECT_EQ(Narrow(wide), "Größe \xF0\x9F\x98\x80");
 }
 
 // Each text read as its type: the text stored, or "!" and part of the reason

@@ -28,12 +28,6 @@ void CopySamples(const AppRoot& root);
 HostResult RunHost(const AppRoot& root, const std::vector<std::string>& args); // the copy in <root>/bin
 HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, const RunOptions& options = {});
 
-// The standard streams are the files streams + kStreams[i], beside the root so
-// that a snapshot does not see them; -1 when the program did not exit.
-inline const char* const kStreams[] = {".in", ".out", ".err"};
-int Spawn(const std::string& exe, const std::vector<std::string>& args, const RunOptions& options,
-          const std::string& streams);
-
 std::vector<std::string> ListNames(const std::string& folder);
 std::string Snapshot(const std::string& folder);
 void OpenToEveryone(const AppRoot& root);
