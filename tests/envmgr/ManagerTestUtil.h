@@ -11,10 +11,8 @@
 
 namespace zvtest {
 
-// Manager tests run in a child process placed in a temporary application
-// root (the one manager of a process sees it as its own). In the parent this
-// lays out the root, lets prepare fill it, runs the test there and returns
-// true; in the child it returns false and the test body goes on.
+// In the parent: lays out a root, lets prepare fill it, runs the test in a
+// child there (its manager's root) and returns true; in the child false.
 inline bool RanInRoot(const std::function<void(const AppRoot&)>& prepare = nullptr)
 {
     if (InChild())

@@ -130,8 +130,7 @@ TEST(Registry, SaveAllDeleteAndClear)
     EXPECT_FALSE(PathExists(Root() + "user/a.ini")) << "cleared documents are gone unsaved";
 }
 
-// A rename moves the file, the document found under the new name used whole
-// (newName + ".ini"); a change of case renames in place.
+// A rename moves the file to newName + ".ini"; a change of case renames in place.
 TEST(Registry, Renames)
 {
     if (RanInRoot([](const AppRoot& root) {

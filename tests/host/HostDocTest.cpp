@@ -1,5 +1,4 @@
-// zvenv's whole-document commands, its dry runs and its reports of saves
-// that did not reach the disk, run as a process on application roots.
+// zvenv's whole-document commands, dry runs and saves that did not reach the disk.
 #include "HostRun.h"
 
 #include <nlohmann/json.hpp>
@@ -213,8 +212,7 @@ TEST_F(HostDoc, ADryRunThatCannotCopyTheRootSaysSo)
     EXPECT_EQ(r.out, "");
 }
 
-// Reported with the file and the system's reason, and nothing changes. The
-// full disk (a failed flush) and the read-only folder are Linux only.
+// Reported with the file and the reason, nothing changed; full disk and read-only folder on Linux only.
 TEST(HostSave, ASaveThatDidNotReachTheDiskIsReported)
 {
     const struct {

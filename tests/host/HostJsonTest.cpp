@@ -1,5 +1,4 @@
-// zvenv's JSON commands, run as a process on application roots; json check
-// reads a file exactly as the library loads a document.
+// zvenv's JSON commands; json check reads a file exactly as the library loads a document.
 #include "HostRun.h"
 
 #include <nlohmann/json.hpp>
@@ -128,9 +127,8 @@ TEST(HostWithoutValidator, JsonIsUnavailableAndSaysSo)
     EXPECT_EQ(RunHost(root, {"ini", "get", "trade", "Main", "Title"}).out, "Trade\n");
 }
 
-// For every framing, a document of system/ loads exactly when check says
-// valid. Only regular files are read: a device would be read for ever, a
-// pipe waited on.
+// For every framing a document loads exactly when check says valid. Only regular
+// files are read: a device would be read for ever, a pipe waited on.
 TEST_F(HostJson, AgreesWithTheLoaderAndRefusesSpecialFiles)
 {
     const std::pair<std::string, bool> cases[] = {

@@ -27,10 +27,8 @@ std::string HostExe()
     return fs::absolute(fs::u8path(ZV_HOST_EXE)).make_preferred().u8string();
 }
 
-// The standard streams are the files streams + kStreams[i], beside the root so
-// that a snapshot does not see them. The program runs by fork and exec, or by
-// CreateProcessW (without a wrapper or another user: those tests skip first);
-// -1 when it did not exit.
+// The standard streams are files beside the root, which a snapshot does not see.
+// -1 when the program did not exit; Windows offers no wrapper or other user.
 const char* const kStreams[] = {".in", ".out", ".err"};
 
 #ifdef _WIN32
@@ -136,8 +134,7 @@ void PlaceHost(const AppRoot& root, bool withValidator)
 
 void CopySamples(const AppRoot& root)
 {
-    // File by file: a recursive fs::copy of the folder left system/ empty
-    // in the mingw build.
+    // File by file: a recursive fs::copy left system/ empty in the mingw build.
     for (const auto& entry : fs::directory_iterator(fs::absolute(fs::u8path(ZV_SAMPLE_SYSTEM))))
         fs::copy_file(entry.path(), fs::u8path(root.system()) / entry.path().filename(),
                       fs::copy_options::overwrite_existing);

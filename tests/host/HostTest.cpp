@@ -1,5 +1,4 @@
-// zvenv run as a process on real application roots: roots, users, exit
-// status and messages, INI documents.
+// zvenv's roots, users, exit status and messages, and INI documents.
 #include "HostRun.h"
 
 #include <regex>

@@ -17,8 +17,7 @@ std::wstring N(std::wstring text)
     return text;
 }
 
-// A path's parts in one line: drive|folder|its names|title|extension|file
-// name|arguments, and "|relative" for a relative one.
+// drive|folder|its names|title|extension|file name|arguments[|relative]
 std::wstring Parts(CPath& path)
 {
     std::wstring names;
@@ -52,8 +51,7 @@ TEST(CPath, SplitsPaths)
         {L"/a/.ini", 0, 0, L"|/a/|a||||"},
         {L"", 0, 0, L"||||||"},
         {nullptr, 0, 0, L"||||||"},
-        // Quotes go only as a pair around the whole text; a lone quote is
-        // both the opening and the closing one, so nothing is left of it.
+        // Quotes go only as a pair around the whole text; a lone quote is both.
         {L"\"/my app/a b.ini\"", 0, 0, L"|/my app/|my app|a b|.ini|a b.ini|"},
         {L"\"", 0, 0, L"||||||"},
         {L"\"\"", 0, 0, L"||||||"},

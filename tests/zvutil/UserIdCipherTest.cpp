@@ -20,10 +20,8 @@ std::wstring RandomText(int length, unsigned seed)
     return text;
 }
 
-// Every id comes back from its encrypted form, which is a name every file
-// system takes (case-insensitive ones included), the same each time and
-// another for every other id. A folder name that is no ciphertext comes back
-// as itself; an id too long for a folder name is refused.
+// An id's ciphertext is a folder name (on case-insensitive systems too), its own
+// and the same each time; other names come back as themselves.
 TEST(UserIdCipher, RoundTripsIdsAndRefusesWhatIsNoCiphertext)
 {
     std::vector<std::wstring> ids = {
