@@ -120,11 +120,7 @@ void PlaceHost(const AppRoot& root, bool withValidator)
     fs::copy_file(exe, fs::u8path(root.bin()) / exe.filename(), fs::copy_options::overwrite_existing);
     for (const auto& entry : fs::directory_iterator(exe.parent_path())) {
         const std::string name = entry.path().filename().string();
-#ifdef _WIN32
-        const bool library = entry.path().extension() == ".dll";
-#else
-        const bool library = name.rfind("lib", 0) == 0 && name.find(".so") != std::string::npos;
-#endif
+        const bool library = entry.path().extension() == ".dll" || name.find(".so") != std::string::npos;
         if (library && (withValidator || name.find("JSONLint") == std::string::npos))
             fs::copy(entry.path(), fs::u8path(root.bin()) / name,
                      fs::copy_options::overwrite_existing | fs::copy_options::copy_symlinks);

@@ -1,5 +1,7 @@
 #include "util/CPath.h"
 
+#include <zvenv/platform/Os.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,11 +11,8 @@ namespace {
 // A text with '/' written as the separator CPath makes.
 std::wstring N(std::wstring text)
 {
-#ifdef _WIN32
     for (wchar_t& c : text)
-        if (c == L'/')
-            c = L'\\';
-#endif
+        c = c == L'/' ? zv::os::kSeparator : c;
     return text;
 }
 
