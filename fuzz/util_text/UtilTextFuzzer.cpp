@@ -1,6 +1,5 @@
-// The utility library's StringToArray and the path splitter CPath on
-// arbitrary text. The input's head is the text (UTF-8, or UTF-16 after a
-// 0xFF 0xFE mark), its tail picks delimiters and flags.
+// StringToArray and CPath on arbitrary text (the input's head, UTF-8 or
+// UTF-16 after a mark); its tail picks delimiters and flags.
 #include <zvenv/ZvUtil.h>
 #include <zvenv/platform/Os.h>
 #include <zvenv/platform/Text.h>
@@ -24,9 +23,8 @@ void CheckStringToArray(zvfuzz::FuzzInput& in, const std::wstring& text)
     const int count = StringToArray(CString(text.c_str()), pieces, delimiter);
     Check(count == pieces.GetSize(), "count differs from the pieces");
     Check(!text.empty() || count == 0, "empty text gave pieces");
-    // Without a delimiter the text is one piece. Otherwise the pieces joined
-    // again give the text, less one delimiter at its end, and no piece holds
-    // the delimiter.
+    // Without a delimiter one piece; else the pieces joined give the text (less
+    // a delimiter at its end) and none holds the delimiter.
     const std::wstring separator = delimiter ? delimiter : L"";
     std::wstring joined;
     for (int i = 0; i < count; ++i) {
@@ -36,6 +34,13 @@ void CheckStringToArray(zvfuzz::FuzzInput& in, const std::wstring& text)
               "a piece holds the delimiter");
     }
     Check(joined == text || joined + separator == text, "pieces do not rebuild the text", text);
+    // A piece per match, scanned from the left without overlap, and one more
+    // unless the last match ends the text.
+    std::size_t matches = 0, end = 0;
+    for (std::size_t at; !separator.empty() && (at = text.find(separator, end)) != std::wstring::npos; ++matches)
+        end = at + separator.size();
+    Check(text.empty() || separator.empty() || count == static_cast<int>(matches + (end < text.size())),
+          "pieces do not match the delimiters found", text);
 }
 
 bool IsSeparator(wchar_t c)
@@ -67,6 +72,7 @@ void CheckPath(zvfuzz::FuzzInput& in, const std::wstring& text)
     const CString extension = path.GetExtension();
     const CString fileName = path.GetFileName();
     Check(extension.IsEmpty() || extension[0] == L'.', "extension without its dot");
+    Check(withArgs || fileName == path.GetTitle() + extension, "title and extension are not the file name", text);
     if (asFolder)
         Check(path.GetTitle().IsEmpty(), "a folder path with a file name");
 
@@ -75,8 +81,7 @@ void CheckPath(zvfuzz::FuzzInput& in, const std::wstring& text)
     const bool plain = !asFolder && !withArgs && text.size() < 200 && text.find(L'"') == std::wstring::npos &&
                        !path.GetTitle().IsEmpty();
     if (plain) {
-        // The drive comes back as it was split off; the rest with native
-        // separators.
+        // The drive as it was, the rest with native separators.
         const std::wstring drive = path.GetDrive().GetString();
         Check(text.compare(0, drive.size(), drive) == 0, "the drive is not where the path starts", text);
         std::wstring expected = text.substr(drive.size());

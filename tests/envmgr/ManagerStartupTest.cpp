@@ -10,18 +10,6 @@ using namespace zvtest;
 
 namespace {
 
-TEST(ManagerStartup, RootModuleAndValidatorWithoutHtmlIni)
-{
-    if (RanInRoot())
-        return;
-    EXPECT_EQ(Narrow(Mgr().GetRootPath()), Root());
-    EXPECT_EQ(Narrow(Mgr().GetModulePath()), Root() + "bin");
-    EXPECT_EQ(CTqEnvMgr::GetInstance(), fnTqEnvMgr()) << "one instance";
-    EXPECT_EQ(Mgr().GetMemIni(L"html.ini"), nullptr) << "a missing html.ini is no error";
-    EXPECT_NE(g_hJsonLint, nullptr);
-    EXPECT_NE(g_pfnJsonCppParse, nullptr);
-}
-
 TEST(ManagerStartup, LoadsHtmlIniOnceAndKeepsTheHostValues)
 {
     if (RanInRoot(
@@ -34,7 +22,7 @@ TEST(ManagerStartup, LoadsHtmlIniOnceAndKeepsTheHostValues)
         return text.ToUtf8();
     };
     EXPECT_EQ(title(), "Start");
-    // A later GetInstance does not read html.ini again: the cache keeps the old text.
+    // A later GetInstance does not read html.ini again.
     WriteFile(Root() + "system/html.ini", Utf16(L"[Main]\r\ntitle=Changed\r\n"));
     CTqEnvMgr::GetInstance();
     EXPECT_EQ(title(), "Start");
@@ -50,28 +38,33 @@ TEST(ManagerStartup, LoadsHtmlIniOnceAndKeepsTheHostValues)
     EXPECT_EQ(std::make_tuple(mgr.GetChildTitleHeight(), mgr.GetDlgTitleHeight(), mgr.GetMockServer()),
               std::make_tuple(22, -3, 1));
     EXPECT_STREQ(mgr.GetMtsResInfoFile(), L"res.info");
-    EXPECT_NE(mgr.GetEnvSetting(), nullptr);
     mgr.Clear();
     EXPECT_EQ(mgr.GetMemIni(L"html.ini"), nullptr) << "Clear empties the memory INI cache";
 }
 
 TEST(ManagerStartup, ReleaseBeforeStartCreatesNothing)
 {
-    if (RanInRoot())
+    const std::string shipped = Utf16(L"{ \"a\":1 }");
+    if (RanInRoot([&](const AppRoot& root) { WriteFile(root.system() + "clean.json", shipped); }))
         return;
     CTqEnvMgr::ReleaseInstance();
     EXPECT_FALSE(PathExists(Root() + "user/envsetting.ini"));
+    EXPECT_EQ(Narrow(Mgr().GetRootPath()), Root());
+    EXPECT_EQ(CTqEnvMgr::GetInstance(), fnTqEnvMgr()) << "one instance";
+    EXPECT_EQ(Mgr().GetMemIni(L"html.ini"), nullptr) << "a missing html.ini is no error";
+    EXPECT_NE(g_pfnJsonCppParse, nullptr);
     CTqEnvIni* ini = Mgr().GetEnvIni(L"after");
     ASSERT_NE(ini, nullptr);
     ini->SetInt(L"S", L"k", 1);
+    ASSERT_NE(Mgr().GetJson(L"clean"), nullptr);
     CTqEnvMgr::ReleaseInstance();
+    EXPECT_EQ(ReadFile(Root() + "user/clean.json"), shipped) << "a document never changed is not written";
     EXPECT_EQ(Mgr().GetEnvIni(L"after"), ini) << "release saves and keeps the registry";
     EXPECT_EQ(ini->IsDirty(), 0);
     EXPECT_TRUE(PathExists(Root() + "user/after.ini"));
 }
 
-// A user file that holds only the byte order mark is as good as missing: the
-// first request fills it from the shipped default.
+// A user file of only the byte order mark is seeded as a missing one.
 TEST(ManagerStartup, AUserFileOfOnlyTheMarkIsSeeded)
 {
     if (RanInRoot([](const AppRoot& root) {

@@ -11,11 +11,8 @@
 
 namespace zvtest {
 
-// Manager tests run in a child process placed in a temporary application
-// root, so that the one manager of that process sees the root as its own.
-// In the parent this lays out a root, lets prepare fill it, runs the test
-// there and returns true (the caller returns); in the child it returns false
-// and the test body goes on.
+// In the parent: lays out a root, lets prepare fill it, runs the test in a
+// child there (its manager's root) and returns true; in the child false.
 inline bool RanInRoot(const std::function<void(const AppRoot&)>& prepare = nullptr)
 {
     if (InChild())
@@ -31,8 +28,7 @@ inline std::wstring Wide(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
 }
-// Paths the library gives, with '/' on both systems (the library's own
-// separator is checked by ManagerPaths.FoldersUnderTheRootAreNormalised).
+// Paths the library gives, with '/' on both systems.
 inline std::string Slashed(std::string text)
 {
     for (char& c : text)

@@ -22,8 +22,7 @@ template <typename Doc> std::string PathOf(Doc* doc)
     return doc ? Narrow(doc->GetPath()).substr(Root().size()) : "null";
 }
 
-// INI names are keyed without case and extension, JSON names with case;
-// names and sub-folders that would leave the root are refused.
+// INI names are keyed without case and extension, JSON names with case.
 TEST(Registry, NamesAndKeys)
 {
     if (RanInRoot(ShipDefaults))
@@ -61,9 +60,7 @@ TEST(Registry, NamesAndKeys)
         EXPECT_EQ(refused, nullptr);
     EXPECT_EQ(PathOf(mgr.GetEnvIni(L"sub/name")), "user/sub/name.ini") << "a name with a folder stays inside";
 
-    // The getters judge the sub-folder as they build the path: normalised (a
-    // leading separator dropped, not taken for an absolute path) and cut at a
-    // null character (what the system sees).
+    // The sub-folder as the path holds it: a leading separator dropped, cut at a null.
     const std::pair<CString, std::string> subs[] = {
         {L"\\cfg", "cfg/"},     {L"/cfg", "cfg/"},  {CString(L"..\0", 3), "null"}, {CString(L"cfg/..\0/x", 9), "null"},
         {L"cfg/.. /x", "null"}, {L"//cfg", "null"},
@@ -76,64 +73,14 @@ TEST(Registry, NamesAndKeys)
         EXPECT_EQ(PathOf(mgr.GetEnvIni(L"trade", 0, sub)), expect("user/", "trade.ini")) << shown;
         EXPECT_EQ(PathOf(mgr.GetEnvIni(L"deals", 1, sub)), expect("system/", "deals.ini")) << shown;
         EXPECT_EQ(PathOf(mgr.GetJson(L"layout", 0, sub)), expect("user/", "layout.json")) << shown;
-        EXPECT_EQ(PathOf(mgr.GetEnvIniClone(L"trade", sub)), expect("system/", "trade.ini")) << shown;
         EXPECT_EQ(PathOf(mgr.GetJsonClone(L"layout", sub)), expect("system/", "layout.json")) << shown;
     }
     EXPECT_TRUE(PathExists(Root() + "user/cfg/trade.ini")) << "seeded into the sub-folder";
     EXPECT_FALSE(PathExists(Root() + "deals.ini"));
-    // The key and the path come from the same text: what follows a null is
-    // no part of either.
+    EXPECT_EQ(mgr.GetEnvIni(L"absent")->GetInt(L"Main", L"qty", 3), 3);
+    EXPECT_FALSE(PathExists(Root() + "user/absent.ini")) << "no default, nothing written";
     EXPECT_EQ(mgr.GetEnvIni(CString(L"trade\0/../../x", 14)), mgr.GetEnvIni(L"trade"));
     EXPECT_EQ(mgr.GetJson(CString(L"layout\0x", 8)), mgr.GetJson(L"layout"));
-}
-
-// User documents are seeded from the system folder's top, never overwritten;
-// an unreadable user JSON file is repaired from its default, if there is one.
-TEST(Registry, SeedingAndRepair)
-{
-    const std::string mine = Utf16(L"[Main]\r\nqty=9\r\n");
-    if (RanInRoot([&](const AppRoot& root) {
-            ShipDefaults(root);
-            WriteFile(root.system() + "other.ini", Utf16(kTrade));
-            WriteFile(root.user() + "other.ini", mine);
-            WriteFile(root.user() + "layout.json", Utf16(L"{ \"width\" : "));
-            WriteFile(root.user() + "broken.json", Utf16(L"[1,"));
-        }))
-        return;
-    CTqEnvMgr& mgr = Mgr();
-    CTqEnvIni* trade = mgr.GetEnvIni(L"trade");
-    EXPECT_EQ(PathOf(trade), "user/trade.ini");
-    EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), ReadFile(Root() + "system/trade.ini"));
-    EXPECT_EQ(trade->GetInt(L"Main", L"qty", 0), 5);
-    EXPECT_EQ(mgr.GetEnvIni(L"other")->GetInt(L"Main", L"qty", 0), 9);
-    EXPECT_EQ(ReadFile(Root() + "user/other.ini"), mine);
-    EXPECT_EQ(mgr.GetEnvIni(L"trade", 1, L""), trade) << "the first request decided the file";
-    CTqEnvIni* nested = mgr.GetEnvIni(L"trade", 0, L"desk/left");
-    EXPECT_EQ(PathOf(nested), "user/desk/left/trade.ini");
-    EXPECT_EQ(nested->GetInt(L"Main", L"qty", 0), 5);
-    EXPECT_EQ(mgr.GetEnvIni(L"absent")->GetInt(L"Main", L"qty", 3), 3);
-    EXPECT_FALSE(PathExists(Root() + "user/absent.ini"));
-
-    int copied = -1;
-    CTqEnvJson* layout = mgr.GetJsonEx(L"layout", copied);
-    EXPECT_EQ(copied, 1);
-    ASSERT_NE(layout->GetJson(), nullptr);
-    EXPECT_EQ(layout->GetInt(L"width", 0), 640);
-    EXPECT_EQ(mgr.GetJsonEx(L"broken", copied)->GetJson(), nullptr);
-    EXPECT_EQ(copied, 0) << "no default to repair from";
-    EXPECT_EQ(ReadFile(Root() + "user/broken.json"), Utf16(L"[1,")) << "the user's file is left as it was";
-}
-
-TEST(Registry, DocumentsOfAUserLiveInTheUsersFolder)
-{
-    if (RanInRoot(ShipDefaults))
-        return;
-    CTqEnvMgr& mgr = Mgr();
-    mgr.SetUserID(L"dave", 1);
-    const std::string user = "user/" + Narrow(mgr.GetUserId(1));
-    EXPECT_EQ(PathOf(mgr.GetEnvIni(L"trade")), user + "/trade.ini");
-    EXPECT_EQ(PathOf(mgr.GetJson(L"layout")), user + "/layout.json");
-    EXPECT_EQ(PathOf(mgr.GetEnvIni(L"trade", 0, L"cfg")), user + "/cfg/trade.ini");
 }
 
 TEST(Registry, SaveAllDeleteAndClear)
@@ -183,9 +130,7 @@ TEST(Registry, SaveAllDeleteAndClear)
     EXPECT_FALSE(PathExists(Root() + "user/a.ini")) << "cleared documents are gone unsaved";
 }
 
-// A rename moves the file and keeps the document findable under the new
-// name, used whole (newName + ".ini"); a name that differs only in case
-// renames in place; a taken or climbing name is refused.
+// A rename moves the file to newName + ".ini"; a change of case renames in place.
 TEST(Registry, Renames)
 {
     if (RanInRoot([](const AppRoot& root) {
@@ -228,7 +173,6 @@ TEST(Registry, Renames)
     EXPECT_EQ(names.count("casey.ini") - names.count("CASEY.ini"), 1u) << "the file took the new spelling";
     EXPECT_EQ(mgr.GetEnvIni(L"casey"), casey);
 
-    // A JSON document renamed to its own name, in any case, keeps its file.
     CTqEnvJson* layout = mgr.GetJson(L"layout");
     const std::string bytes = ReadFile(Root() + "user/layout.json");
     ASSERT_FALSE(bytes.empty());

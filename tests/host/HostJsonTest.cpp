@@ -1,25 +1,15 @@
-// zvenv's JSON commands, run as a process on application roots; json check
-// reads a file exactly as the library loads a document.
+// zvenv's JSON commands; json check reads a file exactly as the library loads a document.
 #include "HostRun.h"
 
-#include <algorithm>
+#include <nlohmann/json.hpp>
 
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
-using zvtest::AppRoot;
-using zvtest::Contains;
-using zvtest::HostResult;
-using zvtest::kAny;
-using zvtest::ReadFile;
-using zvtest::Utf16;
+using namespace zvtest;
 
-namespace {
-
-using HostJson = zvtest::HostTest;
-
-} // namespace
+using HostJson = HostTest;
 
 TEST_F(HostJson, ReadingAndDeleting)
 {
@@ -34,7 +24,7 @@ TEST_F(HostJson, ReadingAndDeleting)
         // A document that is neither there nor shipped is not made up by reading it.
         {"json get orders x", 1, "", "no file at " + User("orders.json")},
     });
-    EXPECT_FALSE(zvtest::PathExists(User("orders.json")));
+    EXPECT_FALSE(PathExists(User("orders.json")));
     EXPECT_EQ(ReadFile(User("layout.json")), ReadFile(Sys("layout.json")));
     Steps({
         {"json delete layout columns"},
@@ -49,14 +39,13 @@ TEST_F(HostJson, ReadingAndDeleting)
     });
 }
 
-// Each set, then the member as the saved file holds it.
 TEST_F(HostJson, SetStoresTheTypeAskedForOrKeepsTheMembersOwn)
 {
     const struct {
         std::vector<std::string> set;
         int status;
-        std::vector<std::string> member; // the path to read back
-        std::string json;                // the member afterwards, as JSON
+        std::vector<std::string> member; // read back afterwards
+        std::string json;
     } table[] = {
         {{"columns", "4"}, 0, {"columns"}, "4"},
         {{"columns", "four"}, 1, {"columns"}, "4"},
@@ -85,37 +74,32 @@ TEST_F(HostJson, SetStoresTheTypeAskedForOrKeepsTheMembersOwn)
         std::vector<std::string> get{"--format", "json", "json", "get", "layout"};
         get.insert(get.end(), c.member.begin(), c.member.end());
         Steps({{args, c.status, ""}});
-        std::string out = Run(get).out;
-        out.erase(std::remove_if(out.begin(), out.end(), [](char ch) { return ch == '\n' || ch == ' '; }), out.end());
-        std::string want = c.json;
-        want.erase(std::remove(want.begin(), want.end(), ' '), want.end());
-        EXPECT_EQ(out, want) << c.set[0] << " " << c.set[1];
+        EXPECT_EQ(nlohmann::json::parse(Run(get).out, nullptr, false), nlohmann::json::parse(c.json))
+            << c.set[0] << " " << c.set[1];
     }
-    // What was stored loads again through the validator.
     Steps({{{"json", "check", User("layout.json")}, 0, User("layout.json") + ": valid\n"}});
     EXPECT_EQ(ReadFile(User("layout.json")).substr(0, 2), "\xFF\xFE");
 }
 
-// An invalid user copy is replaced by the default, the rejected text
-// reported through the message handler (standard error); without a default
-// it is reported and left.
+// An invalid user copy is replaced by the default and reported; without a
+// default it is reported and left.
 TEST_F(HostJson, InvalidDocuments)
 {
-    zvtest::WriteFile(User("layout.json"), zvtest::Utf16(L"{ \"title\" : }"));
-    zvtest::WriteFile(User("orders.json"), zvtest::Utf16(L"[1, 2"));
+    WriteFile(User("layout.json"), Utf16(L"{ \"title\" : }"));
+    WriteFile(User("orders.json"), Utf16(L"[1, 2"));
     Steps({{"json get layout title", 0, "Main screen\n", User("layout.json") + ":json parse error:\n"},
            {"json get orders x", 1, "", "could not load " + User("orders.json")}});
-    EXPECT_EQ(ReadFile(User("orders.json")), zvtest::Utf16(L"[1, 2"));
+    EXPECT_EQ(ReadFile(User("orders.json")), Utf16(L"[1, 2"));
 
     const std::string good = root / "good.json";
     const std::string bad = root / "bad.json";
-    zvtest::WriteFile(good, "{ \"a\" : [1, 2] // comment\n}");
-    zvtest::WriteFile(bad, zvtest::Utf16(L"{\r\n  \"a\" : ,\r\n}"));
+    WriteFile(good, "{ \"a\" : [1, 2] // comment\n}");
+    WriteFile(bad, Utf16(L"{\r\n  \"a\" : ,\r\n}"));
     Steps({
         {{"json", "check", good}, 0, good + ": valid\n"},
         {{"--format", "json", "json", "check", good},
          0,
-         "{\n  \"file\": \"" + zvtest::JsonPath(good) + "\",\n  \"valid\": true,\n  \"description\": \"\"\n}\n"},
+         "{\n  \"file\": \"" + JsonPath(good) + "\",\n  \"valid\": true,\n  \"description\": \"\"\n}\n"},
         {{"json", "check", root / "missing.json"}, 1, "", "cannot read"},
         {{"json", "check", root.user()}, 1, "", "is a folder"},
     });
@@ -128,26 +112,23 @@ TEST_F(HostJson, InvalidDocuments)
 TEST(HostWithoutValidator, JsonIsUnavailableAndSaysSo)
 {
     AppRoot root;
-    zvtest::PlaceHost(root, false);
-    zvtest::WriteFile(root / "in.json", "{}");
+    PlaceHost(root, false);
+    WriteFile(root / "in.json", "{}");
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"json", "get", "layout", "title"},
                                                {"json", "check", root.system() + "layout.json"},
                                                {"import", "layout", root / "in.json"}}) {
-        const HostResult r = zvtest::RunHost(root, args);
+        const HostResult r = RunHost(root, args);
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(Contains(r.err, args[0] == "json" && args[1] == "get" ? "could not load" : "validator module"))
             << r.err;
     }
     // The INI side does not need it.
-    EXPECT_EQ(zvtest::RunHost(root, {"ini", "get", "trade", "Main", "Title"}).out, "Trade\n");
+    EXPECT_EQ(RunHost(root, {"ini", "get", "trade", "Main", "Title"}).out, "Trade\n");
 }
 
-// For every framing, the check's verdict is the loader's: a document of
-// system/ (neither seeded nor repaired) loads exactly when check says valid.
-// Only regular files are read: a device would be read for ever, a pipe waited
-// on (a command that hangs is stopped, and then fails here). Windows has no
-// named pipe in a folder; its device is the null device.
+// For every framing a document loads exactly when check says valid. Only regular
+// files are read: a device would be read for ever, a pipe waited on.
 TEST_F(HostJson, AgreesWithTheLoaderAndRefusesSpecialFiles)
 {
     const std::pair<std::string, bool> cases[] = {
@@ -163,7 +144,7 @@ TEST_F(HostJson, AgreesWithTheLoaderAndRefusesSpecialFiles)
     int n = 0;
     for (const auto& [bytes, valid] : cases) {
         const std::string name = "c" + std::to_string(n++);
-        zvtest::WriteFile(Sys(name + ".json"), bytes);
+        WriteFile(Sys(name + ".json"), bytes);
         Steps({{{"json", "check", Sys(name + ".json")}, valid ? 0 : 1},
                {{"json", "list", name, "--system"}, valid ? 0 : 1, kAny, valid ? "" : "zvenv: "}});
     }

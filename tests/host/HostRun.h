@@ -7,9 +7,7 @@
 #include <string>
 #include <vector>
 
-// Runs zvenv as a process on an application root: the built program with
-// --root, or a copy placed in <root>/bin (with the project's libraries), which
-// takes the folder above it as its root.
+// zvenv run as a process on an application root, with --root or as a copy in <root>/bin.
 namespace zvtest {
 
 struct HostResult {
@@ -18,32 +16,20 @@ struct HostResult {
     std::string err;
 };
 
-// How the built zvenv is run.
 struct RunOptions {
-    std::string input;         // standard input
-    bool unprivileged = false; // as uid and gid 65534, for tests of file permissions
-    // A program that runs zvenv (strace with its options, say), placed before it.
-    std::vector<std::string> wrapper;
+    std::string input;                // standard input
+    bool unprivileged = false;        // as uid and gid 65534
+    std::vector<std::string> wrapper; // a program that runs zvenv (strace with its options)
 };
 
-// A root with the sample defaults in system/ and zvenv in bin/ (the validator
-// module beside it when withValidator).
+// zvenv and the project's libraries in bin/ (the validator only when withValidator), the samples in system/.
 void PlaceHost(const AppRoot& root, bool withValidator = true);
-void CopySamples(const AppRoot& root);                                         // the sample defaults in <root>/system
+void CopySamples(const AppRoot& root);
 HostResult RunHost(const AppRoot& root, const std::vector<std::string>& args); // the copy in <root>/bin
 HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, const RunOptions& options = {});
-// Runs a program with its standard streams in files named after scratch
-// (scratch + ".out"...), removed afterwards; one that runs a minute is ended.
-HostResult RunProcess(const std::string& exe, const std::vector<std::string>& args, const RunOptions& options,
-                      const std::string& scratch);
-std::string HostExe(); // the built zvenv, as an absolute path in the system's form
 
-// The names in a folder, sorted; empty when it cannot be read.
 std::vector<std::string> ListNames(const std::string& folder);
-// Every file under the folder with its bytes, and every folder: equal
-// snapshots mean nothing changed.
 std::string Snapshot(const std::string& folder);
-// Lets every user reach and change everything under the root.
 void OpenToEveryone(const AppRoot& root);
 
 inline bool Contains(const std::string& text, const std::string& part)
@@ -51,16 +37,12 @@ inline bool Contains(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
-// A text as a regular expression that matches only it (a path with its
-// dots, and its backslashes on Windows).
-std::string Pattern(const std::string& text);
-// A path as zvenv's JSON output writes it: backslashes escaped.
+std::string Pattern(const std::string& text); // a regular expression matching only text
 std::string JsonPath(const std::string& path);
 
-// One command and what it must give. out is the whole standard output, a
-// part of it after a leading "...", or anything (kAny); err is a part of
-// standard error, which must be empty when err is and the command succeeds.
-// The message of a failure with err is a line starting with "zvenv: ".
+// A command and what it gives: out is all of standard output, a part after
+// "...", or kAny; err a part of standard error, empty when it is and the
+// command succeeds, after "zvenv: " when it fails.
 inline const std::string kAny = "(any)";
 struct Step {
     Step(std::vector<std::string> args, int status = 0, std::string out = kAny, std::string err = "",
@@ -68,16 +50,14 @@ struct Step {
         : args(std::move(args)), status(status), out(std::move(out)), err(std::move(err)), input(std::move(input))
     {
     }
-    // The arguments as a line of words between single spaces.
     Step(const char* line, int status = 0, std::string out = kAny, std::string err = "", std::string input = "");
     std::vector<std::string> args;
     int status;
     std::string out;
     std::string err;
-    std::string input; // standard input
+    std::string input;
 };
 
-// A root with the sample defaults in system/, worked on through --root.
 class HostTest : public ::testing::Test {
 protected:
     void SetUp() override { CopySamples(root); }
@@ -85,9 +65,7 @@ protected:
     {
         return RunTool(root, args, options);
     }
-    // Runs the steps in order, each checked as it ends.
     void Steps(const std::vector<Step>& steps);
-    // Paths under system/ and user/, given with '/', in the system's form.
     std::string Sys(const std::string& name) const { return root / ("system/" + name); }
     std::string User(const std::string& name) const { return root / ("user/" + name); }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The bash completion of zvenv, loaded by bash and asked for the words of
-# command lines; the root it reads must stay as it was.
+# The bash completion of zvenv asked for the words of command lines; the
+# root it reads must stay as it was.
 #   completion.sh COMPLETION-SCRIPT ZVENV SAMPLE-SYSTEM-FOLDER
 set -u
 # shellcheck disable=SC1090
@@ -12,8 +12,7 @@ mkdir -p "$root/system" "$root/user"
 cp "$3"/* "$root/system/"
 failed=0
 
-# check EXPECTED WORD...: completes the last word of the line given as words
-# and compares the candidates.
+# check EXPECTED WORD...: the candidates for the last word of the line.
 check()
 {
     local expected=$1 got=

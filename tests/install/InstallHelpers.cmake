@@ -1,7 +1,5 @@
-# Helpers of the install tests (included by InstallAndConsume*.cmake, which
-# set `work`): commands that must succeed, expected output, file bytes.
-# Output is read with CR LF folded to LF, so that the Windows programs'
-# lines compare as the Linux ones do.
+# Helpers of InstallAndConsume.cmake (which sets `work`). Output is read with
+# CR LF folded to LF, so that Windows programs' lines compare as Linux ones.
 function(zv_run)
   cmake_parse_arguments(ARG "" "OUTPUT;WORKING_DIRECTORY" "COMMAND;ENV" ${ARGN})
   if(NOT ARG_WORKING_DIRECTORY)
@@ -37,8 +35,8 @@ function(zv_utf16_hex text var)
   set(${var} "${wide}" PARENT_SCOPE)
 endfunction()
 
-# A path as the programs under test print it (drive Z: is this machine's root
-# under wine), and that as a regular expression.
+# A path as the programs print it (Z: is this machine's root under wine), and
+# as a regular expression.
 if(ZV_WINDOWS)
   set(exe .exe)
 endif()

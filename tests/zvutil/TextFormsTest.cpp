@@ -4,12 +4,11 @@
 
 #include <climits>
 #include <string>
-#include <vector>
 
 namespace {
 
-// The fields are written readably and read back; what people type is read
-// leniently: any separator, missing or unreadable fields 0, channels clamped.
+// What people type is read leniently: any separator, missing or unreadable
+// fields 0, channels clamped.
 TEST(UtilTextForms, WritesReadableFieldsAndReadsThemBack)
 {
     EXPECT_STREQ(RGBToString(RGB(255, 128, 0), L","), L"255,128,0");
@@ -36,36 +35,6 @@ TEST(UtilTextForms, WritesReadableFieldsAndReadsThemBack)
     EXPECT_EQ(StringToPoint(nullptr), CPoint(0, 0));
     EXPECT_EQ(StringToRGB(L"300,-5,12"), RGB(255, 0, 12));
     EXPECT_EQ(StringToPoint(L"99999999999,-99999999999"), CPoint(INT_MAX, INT_MIN));
-}
-
-// Every piece between delimiters counts, empty ones too, except the empty
-// piece after a last delimiter; no delimiter (null or empty) gives one piece.
-TEST(UtilStringToArray, SplitsAtEveryDelimiter)
-{
-    const struct {
-        const wchar_t* text;
-        const wchar_t* delimiter;
-        std::vector<std::wstring> pieces;
-    } cases[] = {
-        {L"a|b|", L"|", {L"a", L"b"}},      // the trailing empty piece is dropped
-        {L"a||b", L"|", {L"a", L"", L"b"}}, // an inner empty piece is kept
-        {L"|a", L"|", {L"", L"a"}},         // so is a leading one
-        {L"|", L"|", {L""}},
-        {L"", L"|", {}}, // the target is emptied first
-        {L"one::two:three::", L"::", {L"one", L"two:three"}},
-        {L"a,b", nullptr, {L"a,b"}},
-        {L"a,b", L"", {L"a,b"}},
-        {L"aaa", L"aa", {L"", L"a"}}, // matches do not overlap
-    };
-    CStringArray pieces;
-    pieces.Add(L"left over");
-    for (const auto& c : cases) {
-        EXPECT_EQ(StringToArray(c.text, pieces, c.delimiter), static_cast<int>(c.pieces.size())) << c.text;
-        std::vector<std::wstring> got;
-        for (int i = 0; i < pieces.GetSize(); ++i)
-            got.push_back(pieces[i].str());
-        EXPECT_EQ(got, c.pieces) << c.text;
-    }
 }
 
 } // namespace

@@ -20,31 +20,25 @@ std::wstring RandomText(int length, unsigned seed)
     return text;
 }
 
-// Every id comes back from its encrypted form, which is a name every file
-// system takes (case-insensitive ones included), the same each time and
-// another for every other id.
-TEST(UserIdCipher, RoundTripsEveryKindOfId)
+// An id's ciphertext is a folder name (on case-insensitive systems too), its own
+// and the same each time; other names come back as themselves.
+TEST(UserIdCipher, RoundTripsIdsAndRefusesWhatIsNoCiphertext)
 {
     std::vector<std::wstring> ids = {
         L"trader01",
-        L"trader02",
         L"Trader01",
-        L"TRADER01",
         L"trader01 ",
         L"",
-        L" leading and trailing ",
         L"Jörg Müller-Lüdenscheidt",
-        L"東京の取引者",
         L"emoji \U0001F600 id",
-        L"a",
         std::wstring(200, L'x'),                                  // 200 characters that compress
         std::wstring(L"x") + static_cast<wchar_t>(0xD800) + L"y", // a lone surrogate
     };
     for (unsigned seed = 1; seed < 20; ++seed)
         ids.push_back(RandomText(142, seed)); // the longest id that always fits
     std::set<std::wstring> seen;
+    CString encrypted, again, plain;
     for (const std::wstring& id : ids) {
-        CString encrypted, again, plain;
         ASSERT_TRUE(TQ_UT_EncryptSD(id.c_str(), encrypted)) << id.size();
         ASSERT_TRUE(TQ_UT_EncryptSD(id.c_str(), again));
         EXPECT_EQ(encrypted, again);
@@ -56,29 +50,15 @@ TEST(UserIdCipher, RoundTripsEveryKindOfId)
         EXPECT_TRUE(TQ_UT_DecryptSD(encrypted, plain));
         EXPECT_STREQ(plain, id.c_str());
     }
-}
-
-// A folder name that is no ciphertext comes back as itself; an id too long
-// for a folder name (300 or 200 characters that do not compress) is refused.
-TEST(UserIdCipher, PlainNamesAndIdsTooLong)
-{
-    CString encrypted;
     ASSERT_TRUE(TQ_UT_EncryptSD(L"trader01", encrypted));
     CString tampered = encrypted;
     tampered.SetAt(3, tampered[3] == L'a' ? L'b' : L'a');
-    const CString plainNames[] = {L"trader01",
-                                  L"abcdefghijklmnopqrstuvwxyz234567",
-                                  L"",
-                                  L"UPPER",
-                                  tampered,
-                                  encrypted.Left(encrypted.GetLength() - 1),
-                                  CString(encrypted).MakeUpper()};
-    for (const CString& name : plainNames) {
-        CString plain;
+    for (const CString& name :
+         {CString(L"trader01"), CString(L"abcdefghijklmnopqrstuvwxyz234567"), CString(L""), CString(L"UPPER"), tampered,
+          encrypted.Left(encrypted.GetLength() - 1), CString(encrypted).MakeUpper()}) {
         EXPECT_FALSE(TQ_UT_DecryptSD(name, plain)) << name.ToUtf8();
         EXPECT_EQ(plain, name);
     }
-    CString plain;
     EXPECT_FALSE(TQ_UT_DecryptSD(nullptr, plain));
     for (int length : {300, 200}) {
         encrypted = L"left over";
