@@ -11,17 +11,13 @@ using namespace reliability;
 
 namespace {
 
-constexpr int kHosts = 8;
-constexpr int kRounds = 60;
-constexpr int kKeysEach = 6;
+constexpr int kHosts = 8, kKeysEach = 6, kMembers = 5, kJsonRounds = 40;
 
-// Each round a host changes one of its own keys of the document ZVTEST_DOC
-// and saves (now and then after dropping what it has read); the odd hosts
-// read every host's keys first, so that keys only read and keys never read
-// are both in play.
-TEST(NoLostUpdate, Host)
+// A host's rounds: change one of its own keys of ZVTEST_DOC and save (now
+// and then after dropping what it read); odd hosts read every host's keys
+// first, so keys only read and keys never read are both in play.
+void ChangeOwnKeys()
 {
-    ZVTEST_CHILD_OF("ProcessesChangingDifferentKeysLoseNothing");
     const int me = EnvInt("ZVTEST_WRITER"), rounds = EnvInt("ZVTEST_ROUNDS");
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     WaitForGo();
@@ -43,8 +39,7 @@ int LostKeys(const zvtest::AppRoot& root, const char* doc, int hosts, int rounds
 {
     zvtest::SetEnv("ZVTEST_DOC", doc);
     zvtest::SetEnv("ZVTEST_ROUNDS", std::to_string(rounds));
-    for (zvtest::Process pid : StartTogether(root, "NoLostUpdate.Host", hosts))
-        EXPECT_EQ(zvtest::WaitFor(pid), 0);
+    EXPECT_TRUE(RunTogether(root, hosts));
     zv::ClearProfileCache();
     CTqIni file(CString((root.user() + doc + ".ini").c_str()));
     int lost = 0;
@@ -57,35 +52,30 @@ int LostKeys(const zvtest::AppRoot& root, const char* doc, int hosts, int rounds
 TEST(NoLostUpdate, ProcessesChangingDifferentKeysLoseNothing)
 {
     if (zvtest::InChild())
-        GTEST_SKIP();
+        return ChangeOwnKeys();
     zvtest::AppRoot root;
     zvtest::PlaceInRoot(root, false);
-    EXPECT_EQ(LostKeys(root, "shared", kHosts, kRounds), 0) << "of " << kHosts * kKeysEach << " keys";
+    EXPECT_EQ(LostKeys(root, "shared", kHosts, 60), 0) << "of " << kHosts * kKeysEach << " keys";
 }
 
-constexpr int kMembers = 5;
-constexpr int kJsonRounds = 40;
-
-std::vector<CString> Members(int writers)
+std::vector<CString> Members()
 {
     std::vector<CString> names;
-    for (int w = 0; w < writers; ++w)
+    for (int w = 0; w < kHosts; ++w)
         for (int j = 0; j < kMembers; ++j)
             names.push_back(Key(w, j));
     return names;
 }
 
-// Each round reads every member, changes its own and saves; before each save
-// it checks that the file still holds the values of its previous save (any
-// other value is an update of its that another process's save undid).
-TEST(NoLostUpdate, JsonHost)
+// A host's rounds: read every member, change its own and save; before each
+// save the file must still hold the values of its previous save (any other
+// value is an update of its that another process's save undid).
+void ChangeOwnMembers()
 {
-    ZVTEST_CHILD_OF("ProcessesChangingDifferentMembersLoseNothing");
     const int me = EnvInt("ZVTEST_WRITER");
     CTqEnvJson* doc = CTqEnvMgr::GetInstance()->GetJson(L"shared");
     ASSERT_NE(doc->GetJson(), nullptr);
     const std::string path = doc->GetPath().ToUtf8();
-    const std::vector<CString> names = Members(kHosts);
     int lost = 0, failed = 0, seen = 0;
     WaitForGo();
     for (int round = 1; round <= kJsonRounds; ++round) {
@@ -93,33 +83,30 @@ TEST(NoLostUpdate, JsonHost)
             seen += doc->GetString(doc->GetNodeName(*it), L"").IsEmpty() ? 0 : 1;
         for (int j = 0; j < kMembers; ++j)
             doc->SetInt(Key(me, j), round);
-        const std::vector<int> onDisk = JsonInts(path, names);
+        const std::vector<int> onDisk = JsonInts(path, Members());
         for (int j = 0; j < kMembers && round > 1; ++j)
             lost += onDisk.at(static_cast<std::size_t>(me * kMembers + j)) != round - 1;
         doc->Save();
         failed += doc->IsDirty();
     }
     EXPECT_GT(seen, 0);
-    EXPECT_EQ(lost, 0) << "updates undid by another save";
+    EXPECT_EQ(lost, 0) << "updates undone by another save";
     EXPECT_EQ(failed, 0) << "failed saves";
 }
 
 TEST(NoLostUpdate, ProcessesChangingDifferentMembersLoseNothing)
 {
     if (zvtest::InChild())
-        GTEST_SKIP();
-#ifdef _WIN32
+        return ChangeOwnMembers();
     ZVTEST_LINUX_ONLY("a held file is its stamp on Windows, and under wine a file number is a Linux inode, which "
                       "another writer's replacement can take over at once with the same size and times");
-#endif
     zvtest::AppRoot root;
-    // The user's file exists before the writers start: seeding it together
-    // is the seeding tests' matter.
+    // The file exists before the hosts start: seeding it together is the
+    // seeding tests' matter.
     zvtest::WriteFile(root.user() + "shared.json", zvtest::Utf16(L"{\r\n\t\"title\" : \"shared\"\r\n}"));
     zvtest::PlaceInRoot(root);
-    for (zvtest::Process pid : StartTogether(root, "NoLostUpdate.JsonHost", kHosts))
-        EXPECT_EQ(zvtest::WaitFor(pid), 0);
-    EXPECT_EQ(JsonInts(root.user() + "shared.json", Members(kHosts)), std::vector<int>(kHosts * kMembers, kJsonRounds));
+    EXPECT_TRUE(RunTogether(root, kHosts));
+    EXPECT_EQ(JsonInts(root.user() + "shared.json", Members()), std::vector<int>(kHosts * kMembers, kJsonRounds));
 }
 
 // Four hosts seed the same missing user file together, then change their
@@ -127,7 +114,7 @@ TEST(NoLostUpdate, ProcessesChangingDifferentMembersLoseNothing)
 TEST(Seeding, RacedByFourProcessesLosesNoKey)
 {
     if (zvtest::InChild())
-        GTEST_SKIP();
+        return ChangeOwnKeys();
     zvtest::AppRoot root;
     Ship(root);
     zvtest::PlaceInRoot(root);
@@ -140,52 +127,46 @@ TEST(Seeding, RacedByFourProcessesLosesNoKey)
     EXPECT_EQ(lost, 0) << "of 10 rounds of 4 x " << kKeysEach << " keys and the shipped one";
 }
 
-// A new user's first start: the setting file and two documents seeded, a
-// value changed in each document, everything saved.
-TEST(Seeding, NewUser)
-{
-    ZVTEST_CHILD_OF("KilledAtEveryFlushAndRename");
-    CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
-    mgr.SetUserID(L"newbie", 0);
-    mgr.GetEnvIni(L"trade")->SetInt(L"Main", L"qty", 6);
-    mgr.GetJson(L"layout")->SetInt(L"width", 800);
-    mgr.SaveAll();
-}
-
 const char* const kUserFiles[] = {"envsetting.ini", "trade.ini", "layout.json"};
 const std::string kShipped[] = {zvtest::Utf16(kTemplate), zvtest::Utf16(kShippedIni), zvtest::Utf16(kShippedJson)};
 
-// Killed at each flush and each rename it makes, a new user's first start
+// Killed at each flush and rename it makes, a new user's first start (the
+// setting file and two documents seeded, a value changed in each, saved)
 // leaves every file absent, as shipped or as saved, never a bare mark; the
 // next start completes them.
 TEST(Seeding, KilledAtEveryFlushAndRename)
 {
-    if (zvtest::InChild())
-        GTEST_SKIP();
+    if (zvtest::InChild()) {
+        CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
+        mgr.SetUserID(L"newbie", 0);
+        mgr.GetEnvIni(L"trade")->SetInt(L"Main", L"qty", 6);
+        mgr.GetJson(L"layout")->SetInt(L"width", 800);
+        return mgr.SaveAll();
+    }
     ZVTEST_LINUX_ONLY("strace kills the host at its exact system calls");
     zvtest::AppRoot root;
     Ship(root);
     zvtest::PlaceInRoot(root);
     const std::string folder = root.user() + "newbie/";
-    ASSERT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "Seeding.NewUser")), 0);
+    const auto start = [&](const std::vector<std::string>& wrapper) {
+        return zvtest::WaitFor(zvtest::StartInRoot(root, zvtest::ThisTest(), wrapper));
+    };
+    ASSERT_EQ(start({}), 0);
     std::vector<std::string> saved;
     for (const char* file : kUserFiles)
         saved.push_back(zvtest::ReadFile(folder + file));
     ASSERT_EQ(saved[0], kShipped[0]);
-
     int kills = 0;
     for (const char* syscall : {"fsync", "rename", "renameat2"}) {
         for (int n = 1; n < 20; ++n) {
             fs::remove_all(folder);
-            const int status =
-                zvtest::WaitFor(zvtest::StartInRoot(root, "Seeding.NewUser", zvtest::KillAt(syscall, n)));
+            const int status = start(zvtest::KillAt(syscall, n));
             for (std::size_t f = 0; f < saved.size(); ++f) {
-                const std::string path = folder + kUserFiles[f];
-                const std::string bytes = zvtest::ReadFile(path);
-                EXPECT_TRUE(!zvtest::PathExists(path) || bytes == kShipped[f] || bytes == saved[f])
+                const std::string bytes = zvtest::ReadFile(folder + kUserFiles[f]);
+                EXPECT_TRUE(!zvtest::PathExists(folder + kUserFiles[f]) || bytes == kShipped[f] || bytes == saved[f])
                     << kUserFiles[f] << " after a kill at " << syscall << " " << n << ": " << bytes.size() << " bytes";
             }
-            ASSERT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "Seeding.NewUser")), 0);
+            ASSERT_EQ(start({}), 0);
             for (std::size_t f = 0; f < saved.size(); ++f)
                 EXPECT_EQ(zvtest::ReadFile(folder + kUserFiles[f]), saved[f])
                     << kUserFiles[f] << " after the next start, killed at " << syscall << " " << n;
@@ -197,33 +178,27 @@ TEST(Seeding, KilledAtEveryFlushAndRename)
     EXPECT_EQ(kills, 10) << "three seedings and two saves, each with a flush and a rename";
 }
 
-// New users one after another, until killed.
-TEST(Seeding, ManyNewUsers)
-{
-    ZVTEST_CHILD_OF("RandomKillsLeaveNoBareFile");
-    CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
-    zvtest::WriteFile(zvtest::ChildRoot() + "ready", "");
-    // Names of users no other round took: the time this host started.
-    const auto start = std::chrono::steady_clock::now().time_since_epoch().count();
-    for (int i = 0;; ++i) {
-        mgr.SetUserID(CString(("u" + std::to_string(start) + "_" + std::to_string(i)).c_str()), 0);
-        mgr.GetEnvIni(L"trade");
-        mgr.GetJson(L"layout");
-        mgr.ClearIni();
-        mgr.ClearJson();
-    }
-}
-
+// Hosts that seed new users one after another, killed at random.
 TEST(Seeding, RandomKillsLeaveNoBareFile)
 {
-    if (zvtest::InChild())
-        GTEST_SKIP();
+    if (zvtest::InChild()) {
+        CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
+        zvtest::WriteFile(zvtest::ChildRoot() + "ready", "");
+        // Names of users no other round took: the time this host started.
+        const auto start = std::chrono::steady_clock::now().time_since_epoch().count();
+        for (int i = 0;; ++i) {
+            mgr.SetUserID(CString(("u" + std::to_string(start) + "_" + std::to_string(i)).c_str()), 0);
+            mgr.GetEnvIni(L"trade");
+            mgr.GetJson(L"layout");
+            mgr.ClearIni();
+            mgr.ClearJson();
+        }
+    }
     zvtest::AppRoot root;
     Ship(root);
     zvtest::PlaceInRoot(root);
-    int rounds = 0;
-    KillRepeatedly(root, "Seeding.ManyNewUsers", 20, [&](int) { ++rounds; });
-    int files = 0, broken = 0;
+    int rounds = 0, files = 0, broken = 0;
+    KillRepeatedly(root, 20, [&](int) { ++rounds; });
     for (const auto& user : fs::directory_iterator(root.user()))
         for (std::size_t f = 0; f < std::size(kShipped); ++f) {
             const std::string path = user.path().string() + "/" + kUserFiles[f];

@@ -16,12 +16,6 @@
 #include <string>
 #include <vector>
 
-// The parent's side of a test whose child does the work: the child skips
-// itself when run directly.
-#define ZVTEST_CHILD_OF(parent)                                                                                        \
-    if (!zvtest::InChild())                                                                                            \
-    GTEST_SKIP() << "runs as a child of " parent
-
 namespace reliability {
 
 // The shipped defaults of the application roots of these tests.
@@ -66,26 +60,35 @@ inline int EnvInt(const char* name)
     return std::atoi(zvtest::GetEnv(name).c_str());
 }
 
-// Starts count children of the test, each with ZVTEST_WRITER set to its
-// index; they hold in WaitForGo until all are started.
-inline std::vector<zvtest::Process> StartTogether(const zvtest::AppRoot& root, const std::string& test, int count)
+// Runs count children of this test in root, each with ZVTEST_WRITER set to
+// its index and held in WaitForGo until all are started; true when all
+// passed.
+inline bool RunTogether(const zvtest::AppRoot& root, int count)
 {
     std::filesystem::remove(root.root() + "go");
     std::vector<zvtest::Process> children;
     for (int w = 0; w < count; ++w) {
         zvtest::SetEnv("ZVTEST_WRITER", std::to_string(w));
-        children.push_back(zvtest::StartInRoot(root, test));
+        children.push_back(zvtest::StartInRoot(root, zvtest::ThisTest()));
     }
     zvtest::UnsetEnv("ZVTEST_WRITER");
     zvtest::WriteFile(root.root() + "go", "");
-    return children;
+    bool passed = true;
+    for (zvtest::Process child : children)
+        passed &= zvtest::WaitFor(child) == 0;
+    return passed;
 }
 
-// Starts the test's child in root again and again and kills it a random time
-// (up to maxDelayMs) after it wrote root/ready (after its start in every
-// tenth round); check(round) then looks at what it left.
-template <typename Check>
-void KillRepeatedly(const zvtest::AppRoot& root, const std::string& test, int maxDelayMs, Check check)
+inline void WaitForGo()
+{
+    for (int wait = 0; wait < 10000 && !zvtest::PathExists(zvtest::ChildRoot() + "go"); ++wait)
+        zvtest::SleepMs(1);
+}
+
+// Starts this test's child in root again and again and kills it a random
+// time (up to maxDelayMs) after it wrote root/ready (after its start in
+// every tenth round); check(round) then looks at what it left.
+template <typename Check> void KillRepeatedly(const zvtest::AppRoot& root, int maxDelayMs, Check check)
 {
 #ifdef _WIN32
     constexpr int kRounds = 60; // a process starts in a tenth of a second under wine
@@ -95,19 +98,13 @@ void KillRepeatedly(const zvtest::AppRoot& root, const std::string& test, int ma
     std::mt19937 random(20261206);
     for (int round = 0; round < kRounds; ++round) {
         std::filesystem::remove(root.root() + "ready");
-        const zvtest::Process child = zvtest::StartInRoot(root, test);
+        const zvtest::Process child = zvtest::StartInRoot(root, zvtest::ThisTest());
         for (int wait = 0; round % 10 && wait < 5000 && !zvtest::PathExists(root.root() + "ready"); ++wait)
             zvtest::SleepMs(1);
         zvtest::SleepMs(std::uniform_int_distribution<int>(0, maxDelayMs)(random));
         zvtest::Kill(child);
         check(round);
     }
-}
-
-inline void WaitForGo()
-{
-    for (int wait = 0; wait < 10000 && !zvtest::PathExists(zvtest::ChildRoot() + "go"); ++wait)
-        zvtest::SleepMs(1);
 }
 
 // The numbers the named members of a JSON file hold (-1 where missing); empty

@@ -33,8 +33,7 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    std::error_code ec;
-    // Make everything writable again, so that tests that took rights away clean up.
+    std::error_code ec; // everything writable again, as some tests take rights away
     for (auto it = fs::recursive_directory_iterator(m_path, fs::directory_options::skip_permission_denied, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
@@ -63,8 +62,6 @@ std::string ExecutableFolder()
 
 void PlaceInRoot(const AppRoot& root, bool withValidator)
 {
-    // The project's shared libraries go along, as an installed host has them
-    // next to it; the validator module only when asked for.
     for (const auto& entry : fs::directory_iterator(fs::u8path(ExecutableFolder()))) {
         const std::string name = entry.path().filename().u8string();
 #ifdef _WIN32
@@ -91,11 +88,16 @@ Process StartSelf(const std::string& testName, const std::vector<std::pair<std::
     return Start({ExecutablePath(), "--gtest_filter=" + testName, "--gtest_brief=1"}, env);
 }
 
+std::string ThisTest()
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
+}
+
 int RunInRoot(const AppRoot& root, bool withValidator)
 {
     PlaceInRoot(root, withValidator);
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return WaitFor(StartInRoot(root, std::string(info->test_suite_name()) + "." + info->name()));
+    return WaitFor(StartInRoot(root, ThisTest()));
 }
 
 bool InChild()

@@ -63,6 +63,22 @@ void Kill(Process child)
     WaitFor(child);
 }
 
+void DropToNobody()
+{
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+        _exit(126);
+}
+
+bool AsNobody(const std::function<bool()>& body)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        DropToNobody();
+        _exit(body() ? 0 : 1);
+    }
+    return WaitFor(pid) == 0;
+}
+
 void SetEnv(const std::string& name, const std::string& value)
 {
     setenv(name.c_str(), value.c_str(), 1);

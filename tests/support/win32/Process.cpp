@@ -28,8 +28,7 @@ Process Start(const std::vector<std::string>& args, const std::vector<std::pair<
     std::wstring commandLine;
     for (const std::string& arg : args)
         commandLine += (commandLine.empty() ? L"" : L" ") + QuotedArgument(Widen(arg));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+    STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION info{};
     std::lock_guard<std::mutex> lock(g_environmentMutex);
     std::vector<std::pair<std::wstring, std::wstring>> saved;
@@ -107,6 +106,8 @@ void Kill(Process child)
     WaitForSingleObject(process, INFINITE);
     CloseHandle(process);
 }
+
+void DropToNobody() {}
 
 void SetEnv(const std::string& name, const std::string& value)
 {
