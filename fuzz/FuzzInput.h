@@ -11,9 +11,6 @@
 #include <random>
 #include <string>
 #include <vector>
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 #include <zvenv/platform/Text.h>
 
@@ -91,8 +88,7 @@ private:
     std::uint64_t m_state = 1469598103934665603ull;
 };
 
-// Reports a broken property with the values involved and stops the run, so
-// that libFuzzer keeps the input.
+// Reports a broken property and stops the run, so that libFuzzer keeps the input.
 [[noreturn]] inline void Fail(const char* what, const std::wstring& detail = {})
 {
     std::fprintf(stderr, "property broken: %s\n  detail: ", what);
@@ -114,18 +110,14 @@ inline void Check(bool condition, const char* what, const std::wstring& detail =
 inline const std::string& ScratchFolder()
 {
     static const std::string* folder = [] { // never destroyed: the removal at exit needs it
-#ifdef _WIN32
-        auto* name = new std::string(
-            (std::filesystem::temp_directory_path() / ("zvfuzz-" + std::to_string(std::random_device()()))).string());
-        if (!std::filesystem::create_directory(*name))
-#else
-        auto* name = new std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm/zvfuzz-XXXXXX" : "/tmp/zvfuzz-XXXXXX");
-        if (!mkdtemp(&(*name)[0]))
-#endif
+        namespace fs = std::filesystem;
+        const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+        auto* name = new std::string((base / ("zvfuzz-" + std::to_string(std::random_device()()))).string());
+        if (!fs::create_directory(*name))
             std::abort();
         std::atexit([] {
             std::error_code ignored;
-            std::filesystem::remove_all(*folder, ignored);
+            fs::remove_all(*folder, ignored);
         });
         return name;
     }();

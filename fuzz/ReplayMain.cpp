@@ -15,16 +15,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 int main(int argc, char** argv)
 {
     namespace fs = std::filesystem;
-    std::vector<fs::path> files;
-    for (int i = 1; i < argc; ++i) {
-        if (!fs::is_directory(argv[i])) {
-            files.emplace_back(argv[i]);
-            continue;
-        }
-        for (const auto& entry : fs::directory_iterator(argv[i]))
-            if (entry.is_regular_file())
-                files.push_back(entry.path());
-    }
+    std::vector<fs::path> files(argv + 1, argv + argc);
+    for (int i = 1; i < argc; ++i)
+        if (fs::is_directory(argv[i]))
+            files.insert(files.end(), fs::directory_iterator(argv[i]), fs::directory_iterator());
+    files.erase(std::remove_if(files.begin(), files.end(), [](const fs::path& p) { return fs::is_directory(p); }),
+                files.end());
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files) {
         std::ifstream in(file, std::ios::binary);

@@ -21,14 +21,11 @@ Process Start(const std::vector<std::string>& args, const std::vector<std::pair<
 TempDir::TempDir()
 {
     std::random_device seed;
-    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
-        const fs::path folder = fs::temp_directory_path() / ("zvtest-" + std::to_string(seed()));
-        std::error_code ec;
-        if (fs::create_directory(folder, ec))
-            m_path = fs::path(folder).make_preferred().u8string();
-    }
-    if (m_path.empty())
-        throw std::runtime_error("no temporary folder could be made");
+    fs::path folder;
+    do
+        folder = fs::temp_directory_path() / ("zvtest-" + std::to_string(seed()));
+    while (!fs::create_directory(folder));
+    m_path = folder.make_preferred().u8string();
 }
 
 TempDir::~TempDir()
