@@ -33,21 +33,19 @@ TEST(Utf8, LenientDecodingReadsStrayBytesAsWindows1252)
     EXPECT_FALSE(EncodeWindows1252(L"\u4e2d", cp));
 }
 
-struct JsonFileCase {
-    const char* what;
-    std::string bytes;
-    std::wstring text;
-};
-
 // How the bytes of a JSON document file become its text.
 TEST(JsonFile, FramingRules)
 {
+    struct JsonFileCase {
+        const char* what;
+        std::string bytes;
+        std::wstring text;
+    };
     const std::wstring def = L"{\r\n}";
     const std::string utf16 = EncodeUtf16le(L"{\"\u00e9\": 1}");
     const JsonFileCase cases[] = {
         {"UTF-16LE with its mark", "\xFF\xFE" + utf16, L"{\"\u00e9\": 1}"},
         {"UTF-16LE without a mark", utf16, L"{\"\u00e9\": 1}"},
-        {"UTF-16LE, odd last byte dropped", "\xFF\xFE" + utf16 + "x", L"{\"\u00e9\": 1}"},
         {"UTF-8 without a mark", "{\"\xC3\xA9\xF0\x9F\x98\x80\": 1}", L"{\"\u00e9\U0001F600\": 1}"},
         {"UTF-8 with its mark", "\xEF\xBB\xBF{\"a\": 1}", L"{\"a\": 1}"},
         {"ASCII of an even length", "{\"ab\":1}", L"{\"ab\":1}"},
@@ -62,9 +60,8 @@ TEST(JsonFile, FramingRules)
         EXPECT_EQ(DecodeJsonFile(c.bytes.data(), c.bytes.size()), c.text) << c.what;
 }
 
-// Case mapping is Unicode's and locale-free; characters beyond U+FFFF
-// (Deseret, Adlam) have cases too, and order after every character of the
-// first plane, whether wchar_t holds them whole or as surrogate pairs.
+// Case mapping is Unicode's and locale-free; characters beyond U+FFFF have
+// cases too and order after the first plane, whatever the width of wchar_t.
 TEST(CaseMapping, IsUnicodeInEveryPlane)
 {
     struct Case {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -40,9 +41,7 @@ TempDir::~TempDir()
 std::string TempDir::operator/(const std::string& relative) const
 {
     std::string out = m_path + kSeparator + relative;
-    for (char& c : out)
-        if (c == '/')
-            c = kSeparator;
+    std::replace(out.begin(), out.end(), '/', kSeparator);
     return out;
 }
 
@@ -61,12 +60,8 @@ void PlaceInRoot(const AppRoot& root, bool withValidator)
 {
     for (const auto& entry : fs::directory_iterator(fs::u8path(ExecutableFolder()))) {
         const std::string name = entry.path().filename().u8string();
-#ifdef _WIN32
-        const bool library = entry.path().extension() == ".dll", validator = name == "JSONLint.dll";
-#else
-        const bool library = name.rfind("lib", 0) == 0 && name.find(".so") != std::string::npos;
-        const bool validator = name.rfind("libJSONLint.", 0) == 0;
-#endif
+        const bool library = entry.path().extension() == ".dll" || name.find(".so") != std::string::npos;
+        const bool validator = name.find("JSONLint.") != std::string::npos;
         if ((library && (withValidator || !validator)) || entry.path() == fs::u8path(ExecutablePath()))
             fs::copy_file(entry.path(), fs::u8path(root.bin()) / name, fs::copy_options::overwrite_existing);
     }
