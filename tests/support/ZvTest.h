@@ -60,12 +60,12 @@ using Process = std::intptr_t;
 // WaitFor's status of a child that Kill (or a KILL signal) ended.
 constexpr int kKilled = 137;
 
-// RunInRoot runs the current test again in a child: a copy of this program
-// in root.bin() with the project's shared libraries (and the validator
-// module when withValidator) beside it, so that the library takes root as
-// its own; it returns the child's exit status. In the child InChild() is
-// true and ChildRoot() is the root with a trailing separator. PlaceInRoot
-// and StartInRoot are its two halves; wrapper runs the child's command line.
+// RunInRoot runs the current test again in a child, a copy of this program
+// in root.bin() with the project's libraries (the validator module when
+// withValidator), so that the library takes root as its own; it returns the
+// exit status. In the child InChild() is true and ChildRoot() is the root
+// with a separator. PlaceInRoot and StartInRoot are its halves; wrapper runs
+// the child's command line.
 int RunInRoot(const AppRoot& root, bool withValidator = true);
 bool InChild();
 std::string ChildRoot();
