@@ -41,7 +41,6 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
     signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlim_t hard = limit.rlim_max;
     limit.rlim_cur = 4096; // the soft limit alone, so it can be raised again
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     const CString big(L'x', 300);
@@ -61,7 +60,7 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
     fresh->Save();
     EXPECT_FALSE(zvtest::PathExists(User("fresh.ini"))) << "no file, not even a bare mark";
 
-    limit.rlim_cur = hard;
+    limit.rlim_cur = limit.rlim_max;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     mgr.SaveAll();
     EXPECT_EQ(ini->IsDirty() + json->IsDirty(), 0) << "the next SaveAll tries again";
@@ -69,9 +68,8 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
 #endif
 }
 
-// A file this process may not write, read-only or another user's (run as
-// uid 65534): Save fails with the reason and keeps the document dirty, and
-// ReloadFile(1) neither replaces nor deletes it.
+// A read-only file, or another user's (as uid 65534): Save fails and keeps
+// the document dirty; ReloadFile(1) neither replaces nor deletes the file.
 void WriteProtectedFilesAreNotReplaced(bool otherUser)
 {
     const std::string iniText = zvtest::Utf16(L"[Main]\r\nqty=6\r\n");
@@ -113,8 +111,8 @@ TEST(Faults, OtherUsersFilesAreNotReplaced)
     WriteProtectedFilesAreNotReplaced(true);
 }
 
-// Folders where the user's files should be are left alone; a user folder
-// removed while documents are open keeps what they hold until it is back.
+// Folders in the files' places are left alone; documents whose user folder
+// was removed keep what they hold until it is back.
 TEST(Faults, FilesReplacedByFoldersOrRemoved)
 {
     if (RanInRoot([](const zvtest::AppRoot& root) {

@@ -23,19 +23,16 @@ std::vector<CString> Keys()
 }
 
 // A host's rounds on the documents ZVTEST_DOC: change one of its own INI
-// keys (with ZVTEST_JSON also every JSON member of its own, after reading
-// all) and save, now and then after dropping what it read. Odd hosts read
-// every host's keys first, so keys only read and keys never read are both in
-// play. Before each save the JSON file must hold the host's previous save:
-// any other value is an update of its that another process's save undid.
+// keys (with ZVTEST_JSON all its JSON members) and save. Odd hosts read every
+// key first, so keys only read and keys never read are both in play.
 void ChangeOwnKeys()
 {
-    const int me = EnvInt("ZVTEST_WRITER"), rounds = EnvInt("ZVTEST_ROUNDS");
+    const int me = std::stoi(zvtest::GetEnv("ZVTEST_WRITER")), rounds = std::stoi(zvtest::GetEnv("ZVTEST_ROUNDS"));
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     WaitForGo();
     const CString name(zvtest::GetEnv("ZVTEST_DOC").c_str());
     CTqEnvIni* ini = mgr.GetEnvIni(name);
-    CTqEnvJson* json = EnvInt("ZVTEST_JSON") ? mgr.GetJson(name) : nullptr;
+    CTqEnvJson* json = zvtest::GetEnv("ZVTEST_JSON").empty() ? nullptr : mgr.GetJson(name);
     for (int round = 1; round <= rounds; ++round) {
         if (round % 10 == 0)
             ini->ReloadFile(0);
@@ -87,11 +84,8 @@ TEST(NoLostUpdate, ProcessesChangingDifferentMembersLoseNothing)
 {
     if (zvtest::InChild())
         return ChangeOwnKeys();
-    ZVTEST_LINUX_ONLY("a held file is its stamp on Windows, and under wine a file number is a Linux inode, which "
-                      "another writer's replacement can take over at once with the same size and times");
-    zvtest::AppRoot root;
-    // The file exists before the hosts start: seeding it together is the
-    // seeding tests' matter.
+    ZVTEST_LINUX_ONLY("under wine a file number is an inode that a replacement can take over with the same stamp");
+    zvtest::AppRoot root; // seeding the file together is the seeding tests' matter
     zvtest::WriteFile(root.user() + "shared.json", zvtest::Utf16(L"{\r\n\t\"title\" : \"shared\"\r\n}"));
     zvtest::PlaceInRoot(root);
     zvtest::SetEnv("ZVTEST_JSON", "1");
@@ -100,8 +94,7 @@ TEST(NoLostUpdate, ProcessesChangingDifferentMembersLoseNothing)
     EXPECT_EQ(JsonInts(root.user() + "shared.json", Keys()), std::vector<int>(kHosts * kKeysEach, kJsonRounds));
 }
 
-// Four hosts seed the same missing user file together, then change their
-// own keys.
+// Four hosts seed the same missing user file together.
 TEST(Seeding, RacedByFourProcessesLosesNoKey)
 {
     if (zvtest::InChild())
@@ -118,13 +111,9 @@ TEST(Seeding, RacedByFourProcessesLosesNoKey)
     EXPECT_EQ(lost, 0) << "of 10 rounds of 4 x " << kKeysEach << " keys and the shipped one";
 }
 
-const char* const kUserFiles[] = {"envsetting.ini", "trade.ini", "layout.json"};
-const std::string kShipped[] = {zvtest::Utf16(kTemplate), zvtest::Utf16(kShippedIni), zvtest::Utf16(kShippedJson)};
-
-// Killed at each flush and rename it makes, a new user's first start (the
-// setting file and two documents seeded, a value changed in each, saved)
-// leaves every file absent, as shipped or as saved, never a bare mark; the
-// next start completes them.
+// Killed at each flush and rename of a new user's first start (three files
+// seeded, two changed and saved), each file is absent, as shipped or as saved;
+// the next start completes them.
 TEST(Seeding, KilledAtEveryFlushAndRename)
 {
     if (zvtest::InChild()) {
@@ -144,7 +133,7 @@ TEST(Seeding, KilledAtEveryFlushAndRename)
     };
     ASSERT_EQ(start({}), 0);
     std::vector<std::string> saved;
-    for (const char* file : kUserFiles)
+    for (const char* file : kFiles)
         saved.push_back(zvtest::ReadFile(folder + file));
     ASSERT_EQ(saved[0], kShipped[0]);
     int kills = 0;
@@ -153,14 +142,14 @@ TEST(Seeding, KilledAtEveryFlushAndRename)
             fs::remove_all(folder);
             const int status = start(zvtest::KillAt(syscall, n));
             for (std::size_t f = 0; f < saved.size(); ++f) {
-                const std::string bytes = zvtest::ReadFile(folder + kUserFiles[f]);
-                EXPECT_TRUE(!zvtest::PathExists(folder + kUserFiles[f]) || bytes == kShipped[f] || bytes == saved[f])
-                    << kUserFiles[f] << " after a kill at " << syscall << " " << n << ": " << bytes.size() << " bytes";
+                const std::string bytes = zvtest::ReadFile(folder + kFiles[f]);
+                EXPECT_TRUE(!zvtest::PathExists(folder + kFiles[f]) || bytes == kShipped[f] || bytes == saved[f])
+                    << kFiles[f] << " after a kill at " << syscall << " " << n << ": " << bytes.size() << " bytes";
             }
             ASSERT_EQ(start({}), 0);
             for (std::size_t f = 0; f < saved.size(); ++f)
-                EXPECT_EQ(zvtest::ReadFile(folder + kUserFiles[f]), saved[f])
-                    << kUserFiles[f] << " after the next start, killed at " << syscall << " " << n;
+                EXPECT_EQ(zvtest::ReadFile(folder + kFiles[f]), saved[f])
+                    << kFiles[f] << " after the next start, killed at " << syscall << " " << n;
             if (status != zvtest::kKilled)
                 break;
             ++kills;
@@ -175,7 +164,6 @@ TEST(Seeding, RandomKillsLeaveNoBareFile)
     if (zvtest::InChild()) {
         CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
         zvtest::WriteFile(zvtest::ChildRoot() + "ready", "");
-        // Names of users no other round took: the time this host started.
         const auto start = std::chrono::steady_clock::now().time_since_epoch().count();
         for (int i = 0;; ++i) {
             mgr.SetUserID(CString(("u" + std::to_string(start) + "_" + std::to_string(i)).c_str()), 0);
@@ -192,7 +180,7 @@ TEST(Seeding, RandomKillsLeaveNoBareFile)
     KillRepeatedly(root, 20, [&](int) { ++rounds; });
     for (const auto& user : fs::directory_iterator(root.user()))
         for (std::size_t f = 0; f < std::size(kShipped); ++f) {
-            const std::string path = user.path().string() + "/" + kUserFiles[f];
+            const std::string path = user.path().string() + "/" + kFiles[f];
             files += zvtest::PathExists(path);
             broken += zvtest::PathExists(path) && zvtest::ReadFile(path) != kShipped[f];
         }

@@ -9,9 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cwchar>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,33 +20,28 @@
 namespace reliability {
 
 // The shipped defaults of the application roots of these tests.
-const std::wstring kShippedIni = L"[Main]\r\nqty=5\r\n";
-const std::wstring kShippedJson = L"{\r\n\t\"width\" : 640\r\n}";
-const std::wstring kTemplate = L"[User]\r\ntheme=dark\r\n";
+const char* const kFiles[] = {"envsetting.ini", "trade.ini", "layout.json"};
+const std::string kShipped[] = {zvtest::Utf16(L"[User]\r\ntheme=dark\r\n"), zvtest::Utf16(L"[Main]\r\nqty=5\r\n"),
+                                zvtest::Utf16(L"{\r\n\t\"width\" : 640\r\n}")};
 
 inline void Ship(const zvtest::AppRoot& root)
 {
-    zvtest::WriteFile(root.system() + "trade.ini", zvtest::Utf16(kShippedIni));
-    zvtest::WriteFile(root.system() + "layout.json", zvtest::Utf16(kShippedJson));
-    zvtest::WriteFile(root.system() + "envsetting.ini", zvtest::Utf16(kTemplate));
+    for (std::size_t f = 0; f < std::size(kFiles); ++f)
+        zvtest::WriteFile(root.system() + kFiles[f], kShipped[f]);
 }
 
 // Runs the rest of the test in a child placed in a fresh application root
 // with the shipped defaults (and what prepare adds); true in the parent.
-template <typename Prepare> bool RanInRoot(Prepare prepare)
+inline bool RanInRoot(const std::function<void(const zvtest::AppRoot&)>& prepare = {})
 {
     if (zvtest::InChild())
         return false;
     zvtest::AppRoot root;
     Ship(root);
-    prepare(root);
+    if (prepare)
+        prepare(root);
     EXPECT_EQ(zvtest::RunInRoot(root), 0) << "the test failed in its application root";
     return true;
-}
-
-inline bool RanInRoot()
-{
-    return RanInRoot([](const zvtest::AppRoot&) {});
 }
 
 inline CString Key(int owner, int k)
@@ -53,11 +49,6 @@ inline CString Key(int owner, int k)
     CString text;
     text.Format(L"w%dk%d", owner, k);
     return text;
-}
-
-inline int EnvInt(const char* name)
-{
-    return std::atoi(zvtest::GetEnv(name).c_str());
 }
 
 // Runs count children of this test in root, each with ZVTEST_WRITER set to
@@ -90,13 +81,9 @@ inline void WaitForGo()
 // every tenth round); check(round) then looks at what it left.
 template <typename Check> void KillRepeatedly(const zvtest::AppRoot& root, int maxDelayMs, Check check)
 {
-#ifdef _WIN32
-    constexpr int kRounds = 60; // a process starts in a tenth of a second under wine
-#else
-    constexpr int kRounds = 300;
-#endif
     std::mt19937 random(20261206);
-    for (int round = 0; round < kRounds; ++round) {
+    // Under wine a process takes a tenth of a second to start.
+    for (int round = 0; round < (zvtest::kSeparator == '/' ? 300 : 60); ++round) {
         std::filesystem::remove(root.root() + "ready");
         const zvtest::Process child = zvtest::StartInRoot(root, zvtest::ThisTest());
         for (int wait = 0; round % 10 && wait < 5000 && !zvtest::PathExists(root.root() + "ready"); ++wait)
