@@ -5,19 +5,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <cwchar>
 #include <filesystem>
 #include <random>
 #include <string>
-#include <vector>
 
 #include <zvenv/platform/Text.h>
 
-// The control values of one fuzz input come from its tail and the head is
-// the document under test, so a plain file dropped into a corpus is already a
-// useful seed; when the tail runs out, a generator seeded by the whole input
-// goes on, so short inputs still drive every operation reproducibly.
+// A fuzz input's head is the document under test and its tail the control
+// values, so any plain file is a seed; past the tail a generator seeded by the
+// whole input goes on.
 namespace zvfuzz {
 
 // A document as text: UTF-16LE after a mark, UTF-8 (stray bytes as
@@ -104,9 +101,8 @@ inline void Check(bool condition, const char* what, const std::wstring& detail =
         Fail(what, detail);
 }
 
-// A folder of the target's own for the files it writes (in memory where the
-// system has a memory file system, sparing the disk the flushes of every
-// atomic write), removed when the run ends.
+// A folder of the target's own (in memory where the system has one, sparing
+// the disk the flushes), removed when the run ends.
 inline const std::string& ScratchFolder()
 {
     static const std::string* folder = [] { // never destroyed: the removal at exit needs it

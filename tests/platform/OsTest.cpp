@@ -1,5 +1,4 @@
 #include <zvenv/platform/CFile.h>
-#include <zvenv/platform/Message.h>
 #include <zvenv/platform/Os.h>
 
 #include "ZvTest.h"
@@ -136,28 +135,11 @@ TEST(ProcessPaths, FullPathsAndModules)
     EXPECT_STREQ(L"/", zv::os::FullPath(L"/..").GetString());
     EXPECT_STREQ(L"libJSONLint.so", zv::os::ModuleFileName(L"JSONLint").GetString());
 #endif
-    EXPECT_STREQ(zv::os::ExecutablePath(), W(zvtest::ExecutablePath()));
     EXPECT_EQ(nullptr, zv::os::LoadModule(L"libzv-does-not-exist.so"));
     EXPECT_EQ(nullptr, zv::os::LoadModule(nullptr));
     EXPECT_EQ(nullptr, zv::os::FindEntryPoint(nullptr, "x"));
     const CString folder = zv::os::FolderOfModuleContaining(reinterpret_cast<const void*>(&zv::os::Sleep));
     EXPECT_TRUE(zv::os::FolderExists(folder));
-}
-
-int Capture(const wchar_t* text, UINT, void* context)
-{
-    *static_cast<CString*>(context) += text;
-    return 7;
-}
-
-TEST(MessageBox, GoesToTheInstalledHandler)
-{
-    CString seen;
-    zv::SetMessageHandler(Capture, &seen);
-    EXPECT_EQ(7, AfxMessageBox(L"p:json parse error:\nx"));
-    EXPECT_EQ(Capture, zv::SetMessageHandler(nullptr));
-    EXPECT_EQ(1, AfxMessageBox(L"to standard error"));
-    EXPECT_STREQ(L"p:json parse error:\nx", seen.GetString());
 }
 
 // A replacement keeps the mode or attributes. A file nobody may write (no

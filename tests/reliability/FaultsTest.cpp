@@ -1,7 +1,12 @@
 #include "Reliability.h"
 
 #include <zvenv/CTqEnvMgr.h>
+#include <zvenv/CTqIni.h>
 #include <zvenv/platform/Os.h>
+#include <zvenv/platform/Profile.h>
+
+#include <mutex>
+#include <thread>
 
 #ifndef _WIN32
 #include <cerrno>
@@ -10,6 +15,7 @@
 #endif
 
 namespace fs = std::filesystem;
+using reliability::Key;
 using reliability::RanInRoot;
 
 namespace {
@@ -45,8 +51,8 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     const CString big(L'x', 300);
     for (int i = 0; i < 100; ++i) {
-        ini->SetString(L"Main", reliability::Key(0, i), big);
-        json->SetString(reliability::Key(0, i), big);
+        ini->SetString(L"Main", Key(0, i), big);
+        json->SetString(Key(0, i), big);
     }
     ini->Save();
     EXPECT_EQ(zv::os::GetLastError(), static_cast<unsigned long>(EFBIG)) << "the reason of the failed save";
@@ -178,6 +184,58 @@ TEST(Faults, UnreadableSystemFolder)
     EXPECT_EQ(json->GetNodeSize(nullptr), 0);
     EXPECT_EQ(json->ReloadFile(1), 0) << "no system copy to reload from";
     EXPECT_NE(json->GetJson(), nullptr);
+}
+
+// Eight threads share one INI and one JSON document and the registry's
+// getters (which the host serialises, as the manager has no lock of its own).
+TEST(Load, ThreadsShareDocuments)
+{
+    if (RanInRoot())
+        return;
+    constexpr int kThreads = 8, kKeys = 20, kOperations = 100000;
+    std::mutex registry;
+    CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
+    std::vector<std::vector<int>> last(kThreads, std::vector<int>(kKeys, -1));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            std::mt19937 random(static_cast<unsigned>(t));
+            for (int i = 0; i < kOperations; ++i) {
+                std::unique_lock<std::mutex> lock(registry);
+                CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
+                CTqEnvJson* json = mgr.GetJson(L"layout");
+                lock.unlock();
+                const int k = static_cast<int>(random() % kKeys), what = static_cast<int>(random() % 4);
+                if (what == 0) {
+                    ini->SetInt(L"Load", Key(t, k), i);
+                    json->SetInt(Key(t, k), i);
+                    last[t][k] = i;
+                } else if (what == 1) {
+                    EXPECT_EQ(ini->GetInt(L"Load", Key(t, k), -1), last[t][k]);
+                    EXPECT_EQ(json->GetInt(Key(t, k), -1), last[t][k]);
+                } else if (what == 2) {
+                    EXPECT_EQ(ini->GetInt(L"Main", L"qty", 0), 5);
+                    EXPECT_EQ(json->GetInt(L"width", 0), 640);
+                    EXPECT_STREQ(ini->GetStringEx(L"Main", L"qty", L""), L"5");
+                } else if (random() % 250 == 0) {
+                    ini->Save();
+                    json->Save();
+                }
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    mgr.SaveAll();
+    zv::ClearProfileCache();
+    CTqIni file(CString((zvtest::ChildRoot() + "user/trade.ini").c_str()));
+    mgr.DeleteJson(L"layout", L"", 0); // asked again, the document reads the saved file
+    CTqEnvJson* json = mgr.GetJson(L"layout");
+    for (int t = 0; t < kThreads; ++t)
+        for (int k = 0; k < kKeys; ++k)
+            if (last[t][k] >= 0) {
+                ASSERT_EQ(file.GetInt(L"Load", Key(t, k), -1), last[t][k]);
+                ASSERT_EQ(json->GetInt(Key(t, k), -1), last[t][k]);
+            }
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "ZvTest.h"
 
+#include <zvenv/platform/Os.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,6 +51,11 @@ AppRoot::AppRoot()
 {
     for (const char* sub : {"bin", "system", "user"})
         fs::create_directories(fs::path(path()) / sub);
+}
+
+std::string ExecutablePath()
+{
+    return zv::os::ExecutablePath().ToUtf8();
 }
 
 std::string ExecutableFolder()

@@ -74,17 +74,14 @@ void PlaceInRoot(const AppRoot& root, bool withValidator = true);
 Process StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper = {});
 // This program where it is, running one test, with the variables added.
 Process StartSelf(const std::string& testName, const std::vector<std::pair<std::string, std::string>>& env = {});
-// The child's exit code, or 128 + the signal that ended it; with a time
-// limit, false (and the child killed) when it had not ended by then.
+// The child's exit code, or 128 + the signal that ended it.
 int WaitFor(Process child);
-bool WaitFor(Process child, int milliseconds, int& status);
 void Kill(Process child); // and waits for it
-// A wrapper for StartInRoot (Linux): strace sends the signal to the process
-// tree at the n-th call of the syscall, before the call runs.
+// A wrapper for StartInRoot (Linux): strace signals the process tree at the
+// n-th call of the syscall.
 std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal = "KILL");
-// The tests run as root, which any permission lets through: this process
-// drops to uid and gid 65534 for good (Linux); AsNobody runs body in a child
-// that did, true when body returned true there.
+// The tests run as root, which permissions do not stop: DropToNobody makes
+// this process uid and gid 65534 (Linux); AsNobody runs body in such a child.
 void DropToNobody();
 #ifndef _WIN32
 bool AsNobody(const std::function<bool()>& body);

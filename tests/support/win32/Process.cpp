@@ -65,36 +65,16 @@ std::wstring QuotedArgument(const std::wstring& word)
     return out + L"\"";
 }
 
-std::string ExecutablePath()
-{
-    wchar_t buffer[32768];
-    const DWORD n = GetModuleFileNameW(nullptr, buffer, 32768);
-    return fs::path(std::wstring(buffer, n)).u8string();
-}
-
 int WaitFor(Process child)
-{
-    int status = -1;
-    WaitFor(child, -1, status);
-    return status;
-}
-
-bool WaitFor(Process child, int milliseconds, int& status)
 {
     const HANDLE process = reinterpret_cast<HANDLE>(child);
     DWORD code = 127; // it could not be started
-    if (process &&
-        WaitForSingleObject(process, milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0) {
-        Kill(child);
-        status = kKilled;
-        return false;
-    }
     if (process) {
+        WaitForSingleObject(process, INFINITE);
         GetExitCodeProcess(process, &code);
         CloseHandle(process);
     }
-    status = static_cast<int>(code);
-    return true;
+    return static_cast<int>(code);
 }
 
 void Kill(Process child)
