@@ -46,9 +46,7 @@ inline bool RanInRoot(const std::function<void(const zvtest::AppRoot&)>& prepare
 
 inline CString Key(int owner, int k)
 {
-    CString text;
-    text.Format(L"w%dk%d", owner, k);
-    return text;
+    return CString(L"w" + std::to_wstring(owner) + L"k" + std::to_wstring(k));
 }
 
 // Runs count children of this test in root, each with ZVTEST_WRITER set to
