@@ -7,16 +7,12 @@
 #include <string>
 #include <vector>
 
-namespace {
-
 // A key whose hash puts every key in one chain, so lookups must tell keys
 // apart by comparing them and not by their hash alone.
 struct Colliding {
     int id = 0;
     bool operator==(const Colliding& other) const { return id == other.id; }
 };
-
-} // namespace
 
 template <> struct std::hash<Colliding> {
     std::size_t operator()(const Colliding&) const noexcept { return 42; }
@@ -36,9 +32,8 @@ std::vector<std::wstring> KeysInOrder(const CMapStringToString& map)
     return keys;
 }
 
-// Keys come out in the order of their insertion through growth, removal
-// while iterating (each key still seen once) and the compaction that follows;
-// a string key or value is its text up to its first null, copied.
+// Keys come out in the order of insertion through growth, removal while
+// iterating and the compaction after; a key or value is its text up to a null, copied.
 TEST(CMapTest, IterationKeepsTheOrderOfInsertion)
 {
     CMapStringToString map;
