@@ -49,9 +49,8 @@ inline CString Key(int owner, int k)
     return CString(L"w" + std::to_wstring(owner) + L"k" + std::to_wstring(k));
 }
 
-// Runs count children of this test in root, each with ZVTEST_WRITER set to
-// its index and held in WaitForGo until all are started; true when all
-// passed.
+// Runs count children of this test in root (ZVTEST_WRITER their index), held
+// in WaitForGo until all are started; true when all passed.
 inline bool RunTogether(const zvtest::AppRoot& root, int count)
 {
     std::filesystem::remove(root.root() + "go");
