@@ -35,8 +35,7 @@ public:
         m_state |= 1;
     }
 
-    // The last byte says how many bytes before it are control bytes; what is
-    // in front of them is the document.
+    // The last byte counts the control bytes before it; the rest is the document.
     std::string TakeDocument()
     {
         if (m_end == 0)

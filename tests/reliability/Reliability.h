@@ -73,9 +73,8 @@ inline void WaitForGo()
         zvtest::SleepMs(1);
 }
 
-// Starts this test's child in root again and again and kills it a random
-// time (up to maxDelayMs) after it wrote root/ready (after its start in
-// every tenth round); check(round) then looks at what it left.
+// Starts this test's child in root and kills it up to maxDelayMs after it wrote
+// root/ready (after its start every tenth round); check(round) then looks.
 template <typename Check> void KillRepeatedly(const zvtest::AppRoot& root, int maxDelayMs, Check check)
 {
     std::mt19937 random(20261206);
