@@ -5,22 +5,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <cwchar>
 #include <filesystem>
 #include <random>
 #include <string>
-#include <vector>
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 #include <zvenv/platform/Text.h>
 
-// The control values of one fuzz input come from its tail and the head is
-// the document under test, so a plain file dropped into a corpus is already a
-// useful seed; when the tail runs out, a generator seeded by the whole input
-// goes on, so short inputs still drive every operation reproducibly.
+// A fuzz input's head is the document under test and its tail the control
+// values, so any plain file is a seed; past the tail a generator seeded by the
+// whole input goes on.
 namespace zvfuzz {
 
 // A document as text: UTF-16LE after a mark, UTF-8 (stray bytes as
@@ -41,8 +35,7 @@ public:
         m_state |= 1;
     }
 
-    // The last byte says how many bytes before it are control bytes; what is
-    // in front of them is the document.
+    // The last byte counts the control bytes before it; the rest is the document.
     std::string TakeDocument()
     {
         if (m_end == 0)
@@ -91,8 +84,7 @@ private:
     std::uint64_t m_state = 1469598103934665603ull;
 };
 
-// Reports a broken property with the values involved and stops the run, so
-// that libFuzzer keeps the input.
+// Reports a broken property and stops the run, so that libFuzzer keeps the input.
 [[noreturn]] inline void Fail(const char* what, const std::wstring& detail = {})
 {
     std::fprintf(stderr, "property broken: %s\n  detail: ", what);
@@ -108,24 +100,19 @@ inline void Check(bool condition, const char* what, const std::wstring& detail =
         Fail(what, detail);
 }
 
-// A folder of the target's own for the files it writes (in memory where the
-// system has a memory file system, sparing the disk the flushes of every
-// atomic write), removed when the run ends.
+// A folder of the target's own (in memory where the system has one, sparing
+// the disk the flushes), removed when the run ends.
 inline const std::string& ScratchFolder()
 {
     static const std::string* folder = [] { // never destroyed: the removal at exit needs it
-#ifdef _WIN32
-        auto* name = new std::string(
-            (std::filesystem::temp_directory_path() / ("zvfuzz-" + std::to_string(std::random_device()()))).string());
-        if (!std::filesystem::create_directory(*name))
-#else
-        auto* name = new std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm/zvfuzz-XXXXXX" : "/tmp/zvfuzz-XXXXXX");
-        if (!mkdtemp(&(*name)[0]))
-#endif
+        namespace fs = std::filesystem;
+        const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+        auto* name = new std::string((base / ("zvfuzz-" + std::to_string(std::random_device()()))).string());
+        if (!fs::create_directory(*name))
             std::abort();
         std::atexit([] {
             std::error_code ignored;
-            std::filesystem::remove_all(*folder, ignored);
+            fs::remove_all(*folder, ignored);
         });
         return name;
     }();

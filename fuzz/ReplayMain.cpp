@@ -1,6 +1,5 @@
-// Replays fuzz inputs without libFuzzer, so that the normal compilers run the
-// corpora as regression tests: every file named on the command line, and every
-// file inside a folder named there, goes through the target once.
+// Replays fuzz inputs without libFuzzer, so that every compiler runs the
+// corpora as tests: each file named, and each file in a folder named, once.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -16,15 +15,11 @@ int main(int argc, char** argv)
 {
     namespace fs = std::filesystem;
     std::vector<fs::path> files;
-    for (int i = 1; i < argc; ++i) {
-        if (!fs::is_directory(argv[i])) {
+    for (int i = 1; i < argc; ++i)
+        if (fs::is_directory(argv[i]))
+            files.insert(files.end(), fs::directory_iterator(argv[i]), fs::directory_iterator());
+        else
             files.emplace_back(argv[i]);
-            continue;
-        }
-        for (const auto& entry : fs::directory_iterator(argv[i]))
-            if (entry.is_regular_file())
-                files.push_back(entry.path());
-    }
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files) {
         std::ifstream in(file, std::ios::binary);

@@ -1,35 +1,28 @@
 #include "Reliability.h"
 
 #include <zvenv/CTqEnvMgr.h>
+#include <zvenv/CTqIni.h>
 #include <zvenv/platform/Os.h>
+#include <zvenv/platform/Profile.h>
+
+#include <mutex>
+#include <thread>
 
 #ifndef _WIN32
 #include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
-#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
+using reliability::Key;
 using reliability::RanInRoot;
 
 namespace {
 
-std::string Root()
+std::string User(const char* file)
 {
-    return zvtest::ChildRoot();
-}
-
-// Drops to uid and gid 65534 where the tests run as root, which any
-// permission would let through.
-void BecomeNobody()
-{
-#ifndef _WIN32
-    if (geteuid() == 0) {
-        ASSERT_EQ(setgid(65534), 0);
-        ASSERT_EQ(setuid(65534), 0);
-    }
-#endif
+    return zvtest::ChildRoot() + "user/" + file;
 }
 
 void OpenToAll(const std::string& folder)
@@ -49,46 +42,40 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
     CTqEnvJson* json = mgr.GetJson(L"layout");
-    const std::string iniBefore = zvtest::ReadFile(Root() + "user/trade.ini");
-    const std::string jsonBefore = zvtest::ReadFile(Root() + "user/layout.json");
-
+    const std::string iniBefore = zvtest::ReadFile(User("trade.ini"));
+    const std::string jsonBefore = zvtest::ReadFile(User("layout.json"));
     signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlim_t hard = limit.rlim_max;
     limit.rlim_cur = 4096; // the soft limit alone, so it can be raised again
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     const CString big(L'x', 300);
     for (int i = 0; i < 100; ++i) {
-        const CString key = CString(L"key") + CString(std::to_wstring(i));
-        ini->SetString(L"Main", key, big);
-        json->SetString(key, big);
+        ini->SetString(L"Main", Key(0, i), big);
+        json->SetString(Key(0, i), big);
     }
     ini->Save();
     EXPECT_EQ(zv::os::GetLastError(), static_cast<unsigned long>(EFBIG)) << "the reason of the failed save";
     json->Save();
-    EXPECT_EQ(zvtest::ReadFile(Root() + "user/trade.ini"), iniBefore);
-    EXPECT_EQ(zvtest::ReadFile(Root() + "user/layout.json"), jsonBefore);
-    EXPECT_EQ(ini->IsDirty(), 1) << "an INI document that could not be saved stays dirty";
-    EXPECT_EQ(json->IsDirty(), 1) << "a JSON document that could not be saved stays dirty";
-    EXPECT_STREQ(ini->GetString(L"Main", L"key7", L""), big) << "the changes are still in memory";
+    EXPECT_EQ(zvtest::ReadFile(User("trade.ini")), iniBefore);
+    EXPECT_EQ(zvtest::ReadFile(User("layout.json")), jsonBefore);
+    EXPECT_EQ(ini->IsDirty() + json->IsDirty(), 2) << "documents that could not be saved stay dirty";
+    EXPECT_STREQ(ini->GetString(L"Main", L"w0k7", L""), big) << "the changes are still in memory";
     CTqEnvIni* fresh = mgr.GetEnvIni(L"fresh"); // no file and no shipped copy
     fresh->SetString(L"Main", L"big", CString(L'x', 3000));
     fresh->Save();
-    EXPECT_FALSE(zvtest::PathExists(Root() + "user/fresh.ini")) << "no file, not even a bare mark";
+    EXPECT_FALSE(zvtest::PathExists(User("fresh.ini"))) << "no file, not even a bare mark";
 
-    limit.rlim_cur = hard;
+    limit.rlim_cur = limit.rlim_max;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     mgr.SaveAll();
-    EXPECT_EQ(json->IsDirty(), 0);
-    EXPECT_EQ(ini->IsDirty(), 0) << "the next SaveAll tries again";
-    EXPECT_NE(zvtest::ReadFile(Root() + "user/trade.ini"), iniBefore) << "with room the save goes through";
+    EXPECT_EQ(ini->IsDirty() + json->IsDirty(), 0) << "the next SaveAll tries again";
+    EXPECT_NE(zvtest::ReadFile(User("trade.ini")), iniBefore) << "with room the save goes through";
 #endif
 }
 
-// A file this process may not write, read-only or another user's (run as
-// uid 65534): Save fails with the reason and keeps the document dirty, and
-// ReloadFile(1) neither replaces nor deletes it.
+// A read-only file, or another user's (as uid 65534): Save fails and keeps
+// the document dirty; ReloadFile(1) neither replaces nor deletes the file.
 void WriteProtectedFilesAreNotReplaced(bool otherUser)
 {
     const std::string iniText = zvtest::Utf16(L"[Main]\r\nqty=6\r\n");
@@ -103,7 +90,7 @@ void WriteProtectedFilesAreNotReplaced(bool otherUser)
         }))
         return;
     if (otherUser)
-        BecomeNobody();
+        zvtest::DropToNobody();
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
     CTqEnvJson* json = mgr.GetJson(L"layout");
@@ -112,12 +99,11 @@ void WriteProtectedFilesAreNotReplaced(bool otherUser)
     ini->Save();
     EXPECT_EQ(zv::os::GetLastError(), zvtest::kErrorAccessDenied);
     json->Save();
-    EXPECT_EQ(ini->IsDirty(), 1);
-    EXPECT_EQ(json->IsDirty(), 1);
+    EXPECT_EQ(ini->IsDirty() + json->IsDirty(), 2);
     EXPECT_EQ(ini->ReloadFile(1), 1);
     EXPECT_EQ(json->ReloadFile(1), 1);
-    EXPECT_EQ(zvtest::ReadFile(Root() + "user/trade.ini"), iniText);
-    EXPECT_EQ(zvtest::ReadFile(Root() + "user/layout.json"), jsonText);
+    EXPECT_EQ(zvtest::ReadFile(User("trade.ini")), iniText);
+    EXPECT_EQ(zvtest::ReadFile(User("layout.json")), jsonText);
 }
 
 TEST(Faults, ReadOnlyFilesAreNotReplaced)
@@ -131,34 +117,9 @@ TEST(Faults, OtherUsersFilesAreNotReplaced)
     WriteProtectedFilesAreNotReplaced(true);
 }
 
-TEST(Faults, UserFolderRemovedWhileDocumentsAreOpen)
-{
-    if (RanInRoot())
-        return;
-    CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
-    mgr.SetUserID(L"erin", 0);
-    CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
-    CTqEnvJson* json = mgr.GetJson(L"layout");
-    ASSERT_EQ(ini->GetInt(L"Main", L"qty", 0), 5);
-    fs::remove_all(Root() + "user/erin");
-
-    EXPECT_EQ(ini->GetInt(L"Main", L"qty", 0), 5) << "cached values stay";
-    EXPECT_EQ(ini->GetInt(L"Main", L"other", 3), 3);
-    ini->SetInt(L"Main", L"qty", 6);
-    json->SetInt(L"width", 800);
-    ini->Save();
-    json->Save();
-    EXPECT_EQ(json->IsDirty(), 1);
-    EXPECT_FALSE(zvtest::PathExists(Root() + "user/erin/layout.json"));
-
-    mgr.GetUserIdPath(L""); // brings the folder back
-    json->Save();
-    EXPECT_EQ(json->IsDirty(), 0);
-    EXPECT_EQ(json->ReloadFile(0), 1);
-    EXPECT_EQ(json->GetInt(L"width", 0), 800);
-}
-
-TEST(Faults, FileReplacedByAFolder)
+// Folders in the files' places are left alone; documents whose user folder
+// was removed keep what they hold until it is back.
+TEST(Faults, FilesReplacedByFoldersOrRemoved)
 {
     if (RanInRoot([](const zvtest::AppRoot& root) {
             zvtest::MakeFolders(root.user() + "trade.ini");
@@ -171,14 +132,33 @@ TEST(Faults, FileReplacedByAFolder)
     EXPECT_EQ(ini->GetInt(L"Main", L"qty", 9), 9);
     ini->SetInt(L"Main", L"qty", 1, 1);
     ini->Save();
-    EXPECT_TRUE(fs::is_directory(Root() + "user/trade.ini"));
-
     CTqEnvJson* json = mgr.GetJson(L"layout");
     ASSERT_NE(json, nullptr);
     EXPECT_EQ(json->GetJson(), nullptr);
     json->SetInt(L"width", 1);
     json->Save();
-    EXPECT_TRUE(fs::is_directory(Root() + "user/layout.json"));
+    EXPECT_TRUE(fs::is_directory(User("trade.ini")) && fs::is_directory(User("layout.json")));
+
+    mgr.ClearIni();
+    mgr.ClearJson();
+    mgr.SetUserID(L"erin", 0);
+    ini = mgr.GetEnvIni(L"trade");
+    json = mgr.GetJson(L"layout");
+    ASSERT_EQ(ini->GetInt(L"Main", L"qty", 0), 5);
+    fs::remove_all(User("erin"));
+    EXPECT_EQ(ini->GetInt(L"Main", L"qty", 0), 5) << "cached values stay";
+    EXPECT_EQ(ini->GetInt(L"Main", L"other", 3), 3);
+    ini->SetInt(L"Main", L"qty", 6);
+    json->SetInt(L"width", 800);
+    ini->Save();
+    json->Save();
+    EXPECT_EQ(json->IsDirty(), 1);
+    EXPECT_FALSE(zvtest::PathExists(User("erin/layout.json")));
+    mgr.GetUserIdPath(L""); // brings the folder back
+    json->Save();
+    EXPECT_EQ(json->IsDirty(), 0);
+    EXPECT_EQ(json->ReloadFile(0), 1);
+    EXPECT_EQ(json->GetInt(L"width", 0), 800);
 }
 
 // As uid 65534, so that the system folder really cannot be read.
@@ -190,7 +170,7 @@ TEST(Faults, UnreadableSystemFolder)
             fs::permissions(root.system(), fs::perms::none);
         }))
         return;
-    BecomeNobody();
+    zvtest::DropToNobody();
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
     ASSERT_NE(ini, nullptr);
@@ -199,12 +179,63 @@ TEST(Faults, UnreadableSystemFolder)
     ini->Save();
     EXPECT_EQ(ini->ReloadFile(1), 1);
     EXPECT_EQ(ini->GetInt(L"Main", L"qty", 0), 0) << "the user's file was deleted and could not be restored";
-
     CTqEnvJson* json = mgr.GetJson(L"layout");
     ASSERT_NE(json->GetJson(), nullptr) << "a missing file gets the default text";
     EXPECT_EQ(json->GetNodeSize(nullptr), 0);
     EXPECT_EQ(json->ReloadFile(1), 0) << "no system copy to reload from";
     EXPECT_NE(json->GetJson(), nullptr);
+}
+
+// Eight threads share one INI and one JSON document and the registry's
+// getters (which the host serialises, as the manager has no lock of its own).
+TEST(Load, ThreadsShareDocuments)
+{
+    if (RanInRoot())
+        return;
+    constexpr int kThreads = 8, kKeys = 20, kOperations = 100000;
+    std::mutex registry;
+    CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
+    std::vector<std::vector<int>> last(kThreads, std::vector<int>(kKeys, -1));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            std::mt19937 random(static_cast<unsigned>(t));
+            for (int i = 0; i < kOperations; ++i) {
+                std::unique_lock<std::mutex> lock(registry);
+                CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
+                CTqEnvJson* json = mgr.GetJson(L"layout");
+                lock.unlock();
+                const int k = static_cast<int>(random() % kKeys), what = static_cast<int>(random() % 4);
+                if (what == 0) {
+                    ini->SetInt(L"Load", Key(t, k), i);
+                    json->SetInt(Key(t, k), i);
+                    last[t][k] = i;
+                } else if (what == 1) {
+                    EXPECT_EQ(ini->GetInt(L"Load", Key(t, k), -1), last[t][k]);
+                    EXPECT_EQ(json->GetInt(Key(t, k), -1), last[t][k]);
+                } else if (what == 2) {
+                    EXPECT_EQ(ini->GetInt(L"Main", L"qty", 0), 5);
+                    EXPECT_EQ(json->GetInt(L"width", 0), 640);
+                    EXPECT_STREQ(ini->GetStringEx(L"Main", L"qty", L""), L"5");
+                } else if (random() % 250 == 0) {
+                    ini->Save();
+                    json->Save();
+                }
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    mgr.SaveAll();
+    zv::ClearProfileCache();
+    CTqIni file(CString((zvtest::ChildRoot() + "user/trade.ini").c_str()));
+    mgr.DeleteJson(L"layout", L"", 0); // asked again, the document reads the saved file
+    CTqEnvJson* json = mgr.GetJson(L"layout");
+    for (int t = 0; t < kThreads; ++t)
+        for (int k = 0; k < kKeys; ++k)
+            if (last[t][k] >= 0) {
+                ASSERT_EQ(file.GetInt(L"Load", Key(t, k), -1), last[t][k]);
+                ASSERT_EQ(json->GetInt(Key(t, k), -1), last[t][k]);
+            }
 }
 
 } // namespace

@@ -11,21 +11,28 @@ using namespace reliability;
 
 namespace {
 
-constexpr int kHosts = 8;
-constexpr int kRounds = 60;
-constexpr int kKeysEach = 6;
+constexpr int kHosts = 8, kKeysEach = 6, kRounds = 60;
 
-// Each round a host changes one of its own keys of the document ZVTEST_DOC
-// and saves (now and then after dropping what it has read); the odd hosts
-// read every host's keys first, so that keys only read and keys never read
-// are both in play.
-TEST(NoLostUpdate, Host)
+std::vector<CString> Keys()
 {
-    ZVTEST_CHILD_OF("ProcessesChangingDifferentKeysLoseNothing");
-    const int me = EnvInt("ZVTEST_WRITER"), rounds = EnvInt("ZVTEST_ROUNDS");
+    std::vector<CString> names;
+    for (int w = 0; w < kHosts; ++w)
+        for (int k = 0; k < kKeysEach; ++k)
+            names.push_back(Key(w, k));
+    return names;
+}
+
+// A host's rounds on the documents ZVTEST_DOC: change one of its own INI
+// keys (with ZVTEST_JSON all its JSON members) and save. Odd hosts read every
+// key first, so keys only read and keys never read are both in play.
+void ChangeOwnKeys()
+{
+    const int me = std::stoi(zvtest::GetEnv("ZVTEST_WRITER")), rounds = std::stoi(zvtest::GetEnv("ZVTEST_ROUNDS"));
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     WaitForGo();
-    CTqEnvIni* ini = mgr.GetEnvIni(CString(zvtest::GetEnv("ZVTEST_DOC").c_str()));
+    const CString name(zvtest::GetEnv("ZVTEST_DOC").c_str());
+    CTqEnvIni* ini = mgr.GetEnvIni(name);
+    CTqEnvJson* json = zvtest::GetEnv("ZVTEST_JSON").empty() ? nullptr : mgr.GetJson(name);
     for (int round = 1; round <= rounds; ++round) {
         if (round % 10 == 0)
             ini->ReloadFile(0);
@@ -33,18 +40,28 @@ TEST(NoLostUpdate, Host)
             for (int k = 0; k < kKeysEach; ++k)
                 ini->GetInt(L"Main", Key(w, k), -1);
         ini->SetInt(L"Main", Key(me, round % kKeysEach), round);
+        if (json) {
+            for (void **it = json->GetBeginIterator(), **end = json->GetEndIterator(); it != end; ++it)
+                json->GetString(json->GetNodeName(*it), L"");
+            const std::vector<int> onDisk = JsonInts(json->GetPath().ToUtf8(), Keys());
+            for (int k = 0; k < kKeysEach; ++k) {
+                EXPECT_TRUE(round == 1 || onDisk.at(static_cast<std::size_t>(me * kKeysEach + k)) == round - 1)
+                    << "an update undone by another save";
+                json->SetInt(Key(me, k), round);
+            }
+        }
         mgr.SaveAll();
         ASSERT_EQ(ini->IsDirty(), 0);
+        ASSERT_EQ(json ? json->IsDirty() : 0, 0);
     }
 }
 
-// Runs hosts on the document until done; the keys the file lost.
+// Runs hosts on the document until done; the keys the INI file lost.
 int LostKeys(const zvtest::AppRoot& root, const char* doc, int hosts, int rounds)
 {
     zvtest::SetEnv("ZVTEST_DOC", doc);
     zvtest::SetEnv("ZVTEST_ROUNDS", std::to_string(rounds));
-    for (zvtest::Process pid : StartTogether(root, "NoLostUpdate.Host", hosts))
-        EXPECT_EQ(zvtest::WaitFor(pid), 0);
+    EXPECT_TRUE(RunTogether(root, hosts));
     zv::ClearProfileCache();
     CTqIni file(CString((root.user() + doc + ".ini").c_str()));
     int lost = 0;
@@ -54,83 +71,31 @@ int LostKeys(const zvtest::AppRoot& root, const char* doc, int hosts, int rounds
     return lost;
 }
 
+// Under wine a file number is an inode that a replacement can take over with
+// the same stamp, so there the hosts change the INI document alone.
 TEST(NoLostUpdate, ProcessesChangingDifferentKeysLoseNothing)
 {
     if (zvtest::InChild())
-        GTEST_SKIP();
-    zvtest::AppRoot root;
-    zvtest::PlaceInRoot(root, false);
-    EXPECT_EQ(LostKeys(root, "shared", kHosts, kRounds), 0) << "of " << kHosts * kKeysEach << " keys";
-}
-
-constexpr int kMembers = 5;
-constexpr int kJsonRounds = 40;
-
-std::vector<CString> Members(int writers)
-{
-    std::vector<CString> names;
-    for (int w = 0; w < writers; ++w)
-        for (int j = 0; j < kMembers; ++j)
-            names.push_back(Key(w, j));
-    return names;
-}
-
-// Each round reads every member, changes its own and saves; before each save
-// it checks that the file still holds the values of its previous save (any
-// other value is an update of its that another process's save undid).
-TEST(NoLostUpdate, JsonHost)
-{
-    ZVTEST_CHILD_OF("ProcessesChangingDifferentMembersLoseNothing");
-    const int me = EnvInt("ZVTEST_WRITER");
-    CTqEnvJson* doc = CTqEnvMgr::GetInstance()->GetJson(L"shared");
-    ASSERT_NE(doc->GetJson(), nullptr);
-    const std::string path = doc->GetPath().ToUtf8();
-    const std::vector<CString> names = Members(kHosts);
-    int lost = 0, failed = 0, seen = 0;
-    WaitForGo();
-    for (int round = 1; round <= kJsonRounds; ++round) {
-        for (void **it = doc->GetBeginIterator(), **end = doc->GetEndIterator(); it != end; ++it)
-            seen += doc->GetString(doc->GetNodeName(*it), L"").IsEmpty() ? 0 : 1;
-        for (int j = 0; j < kMembers; ++j)
-            doc->SetInt(Key(me, j), round);
-        const std::vector<int> onDisk = JsonInts(path, names);
-        for (int j = 0; j < kMembers && round > 1; ++j)
-            lost += onDisk.at(static_cast<std::size_t>(me * kMembers + j)) != round - 1;
-        doc->Save();
-        failed += doc->IsDirty();
-    }
-    EXPECT_GT(seen, 0);
-    EXPECT_EQ(lost, 0) << "updates undid by another save";
-    EXPECT_EQ(failed, 0) << "failed saves";
-}
-
-TEST(NoLostUpdate, ProcessesChangingDifferentMembersLoseNothing)
-{
-    if (zvtest::InChild())
-        GTEST_SKIP();
-#ifdef _WIN32
-    ZVTEST_LINUX_ONLY("a held file is its stamp on Windows, and under wine a file number is a Linux inode, which "
-                      "another writer's replacement can take over at once with the same size and times");
-#endif
-    zvtest::AppRoot root;
-    // The user's file exists before the writers start: seeding it together
-    // is the seeding tests' matter.
+        return ChangeOwnKeys();
+    zvtest::AppRoot root; // seeding the file together is the seeding tests' matter
     zvtest::WriteFile(root.user() + "shared.json", zvtest::Utf16(L"{\r\n\t\"title\" : \"shared\"\r\n}"));
     zvtest::PlaceInRoot(root);
-    for (zvtest::Process pid : StartTogether(root, "NoLostUpdate.JsonHost", kHosts))
-        EXPECT_EQ(zvtest::WaitFor(pid), 0);
-    EXPECT_EQ(JsonInts(root.user() + "shared.json", Members(kHosts)), std::vector<int>(kHosts * kMembers, kJsonRounds));
+    const bool json = zvtest::kSeparator == '/';
+    zvtest::SetEnv("ZVTEST_JSON", json ? "1" : "");
+    EXPECT_EQ(LostKeys(root, "shared", kHosts, kRounds), 0) << "of " << kHosts * kKeysEach << " keys";
+    zvtest::UnsetEnv("ZVTEST_JSON");
+    const std::vector<int> members(kHosts * kKeysEach, json ? kRounds : -1);
+    EXPECT_EQ(JsonInts(root.user() + "shared.json", Keys()), members);
 }
 
-// Four hosts seed the same missing user file together, then change their
-// own keys.
+// Four hosts seed the same missing user file together.
 TEST(Seeding, RacedByFourProcessesLosesNoKey)
 {
     if (zvtest::InChild())
-        GTEST_SKIP();
+        return ChangeOwnKeys();
     zvtest::AppRoot root;
     Ship(root);
-    zvtest::PlaceInRoot(root);
+    zvtest::PlaceInRoot(root, false); // INI documents only: hosts without the validator module
     int lost = 0;
     for (int round = 0; round < 10; ++round) {
         fs::remove(root.user() + "trade.ini");
@@ -140,55 +105,45 @@ TEST(Seeding, RacedByFourProcessesLosesNoKey)
     EXPECT_EQ(lost, 0) << "of 10 rounds of 4 x " << kKeysEach << " keys and the shipped one";
 }
 
-// A new user's first start: the setting file and two documents seeded, a
-// value changed in each document, everything saved.
-TEST(Seeding, NewUser)
-{
-    ZVTEST_CHILD_OF("KilledAtEveryFlushAndRename");
-    CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
-    mgr.SetUserID(L"newbie", 0);
-    mgr.GetEnvIni(L"trade")->SetInt(L"Main", L"qty", 6);
-    mgr.GetJson(L"layout")->SetInt(L"width", 800);
-    mgr.SaveAll();
-}
-
-const char* const kUserFiles[] = {"envsetting.ini", "trade.ini", "layout.json"};
-const std::string kShipped[] = {zvtest::Utf16(kTemplate), zvtest::Utf16(kShippedIni), zvtest::Utf16(kShippedJson)};
-
-// Killed at each flush and each rename it makes, a new user's first start
-// leaves every file absent, as shipped or as saved, never a bare mark; the
-// next start completes them.
+// Killed at each flush and rename of a new user's first start (three files
+// seeded, two changed and saved), each file is absent, as shipped or as saved;
+// the next start completes them.
 TEST(Seeding, KilledAtEveryFlushAndRename)
 {
-    if (zvtest::InChild())
-        GTEST_SKIP();
+    if (zvtest::InChild()) {
+        CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
+        mgr.SetUserID(L"newbie", 0);
+        mgr.GetEnvIni(L"trade")->SetInt(L"Main", L"qty", 6);
+        mgr.GetJson(L"layout")->SetInt(L"width", 800);
+        return mgr.SaveAll();
+    }
     ZVTEST_LINUX_ONLY("strace kills the host at its exact system calls");
     zvtest::AppRoot root;
     Ship(root);
     zvtest::PlaceInRoot(root);
     const std::string folder = root.user() + "newbie/";
-    ASSERT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "Seeding.NewUser")), 0);
+    const auto start = [&](const std::vector<std::string>& wrapper) {
+        return zvtest::WaitFor(zvtest::StartInRoot(root, zvtest::ThisTest(), wrapper));
+    };
+    ASSERT_EQ(start({}), 0);
     std::vector<std::string> saved;
-    for (const char* file : kUserFiles)
+    for (const char* file : kFiles)
         saved.push_back(zvtest::ReadFile(folder + file));
     ASSERT_EQ(saved[0], kShipped[0]);
-
     int kills = 0;
     for (const char* syscall : {"fsync", "rename", "renameat2"}) {
         for (int n = 1; n < 20; ++n) {
             fs::remove_all(folder);
-            const int status =
-                zvtest::WaitFor(zvtest::StartInRoot(root, "Seeding.NewUser", zvtest::KillAt(syscall, n)));
+            const int status = start(zvtest::KillAt(syscall, n));
             for (std::size_t f = 0; f < saved.size(); ++f) {
-                const std::string path = folder + kUserFiles[f];
-                const std::string bytes = zvtest::ReadFile(path);
-                EXPECT_TRUE(!zvtest::PathExists(path) || bytes == kShipped[f] || bytes == saved[f])
-                    << kUserFiles[f] << " after a kill at " << syscall << " " << n << ": " << bytes.size() << " bytes";
+                const std::string bytes = zvtest::ReadFile(folder + kFiles[f]);
+                EXPECT_TRUE(!zvtest::PathExists(folder + kFiles[f]) || bytes == kShipped[f] || bytes == saved[f])
+                    << kFiles[f] << " after a kill at " << syscall << " " << n << ": " << bytes.size() << " bytes";
             }
-            ASSERT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "Seeding.NewUser")), 0);
+            ASSERT_EQ(start({}), 0);
             for (std::size_t f = 0; f < saved.size(); ++f)
-                EXPECT_EQ(zvtest::ReadFile(folder + kUserFiles[f]), saved[f])
-                    << kUserFiles[f] << " after the next start, killed at " << syscall << " " << n;
+                EXPECT_EQ(zvtest::ReadFile(folder + kFiles[f]), saved[f])
+                    << kFiles[f] << " after the next start, killed at " << syscall << " " << n;
             if (status != zvtest::kKilled)
                 break;
             ++kills;
@@ -197,41 +152,98 @@ TEST(Seeding, KilledAtEveryFlushAndRename)
     EXPECT_EQ(kills, 10) << "three seedings and two saves, each with a flush and a rename";
 }
 
-// New users one after another, until killed.
-TEST(Seeding, ManyNewUsers)
-{
-    ZVTEST_CHILD_OF("RandomKillsLeaveNoBareFile");
-    CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
-    zvtest::WriteFile(zvtest::ChildRoot() + "ready", "");
-    // Names of users no other round took: the time this host started.
-    const auto start = std::chrono::steady_clock::now().time_since_epoch().count();
-    for (int i = 0;; ++i) {
-        mgr.SetUserID(CString(("u" + std::to_string(start) + "_" + std::to_string(i)).c_str()), 0);
-        mgr.GetEnvIni(L"trade");
-        mgr.GetJson(L"layout");
-        mgr.ClearIni();
-        mgr.ClearJson();
-    }
-}
-
+// Hosts that seed new users one after another, killed at random.
 TEST(Seeding, RandomKillsLeaveNoBareFile)
 {
-    if (zvtest::InChild())
-        GTEST_SKIP();
+    if (zvtest::InChild()) {
+        CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
+        zvtest::WriteFile(zvtest::ChildRoot() + "ready", "");
+        const auto start = std::chrono::steady_clock::now().time_since_epoch().count();
+        for (int i = 0;; ++i) {
+            mgr.SetUserID(CString(("u" + std::to_string(start) + "_" + std::to_string(i)).c_str()), 0);
+            mgr.GetEnvIni(L"trade");
+            mgr.GetJson(L"layout");
+            mgr.ClearIni();
+            mgr.ClearJson();
+        }
+    }
     zvtest::AppRoot root;
     Ship(root);
     zvtest::PlaceInRoot(root);
-    int rounds = 0;
-    KillRepeatedly(root, "Seeding.ManyNewUsers", 20, [&](int) { ++rounds; });
-    int files = 0, broken = 0;
+    int rounds = 0, files = 0, broken = 0;
+    KillRepeatedly(root, 20, [&](int) { ++rounds; });
     for (const auto& user : fs::directory_iterator(root.user()))
         for (std::size_t f = 0; f < std::size(kShipped); ++f) {
-            const std::string path = user.path().string() + "/" + kUserFiles[f];
+            const std::string path = user.path().string() + "/" + kFiles[f];
             files += zvtest::PathExists(path);
             broken += zvtest::PathExists(path) && zvtest::ReadFile(path) != kShipped[f];
         }
     EXPECT_EQ(broken, 0) << "of " << files << " seeded files";
     EXPECT_GE(files, rounds / 3) << "the hosts got to seed";
+}
+
+constexpr int kKeys = 40;
+
+// The number all values hold; -2 when they differ, -1 when there are none.
+int Generation(const std::vector<int>& values)
+{
+    for (int value : values)
+        if (value != values[0])
+            return -2;
+    return values.empty() ? -1 : values[0];
+}
+
+// A writer saving every key of an INI and a JSON document at the next number
+// in a loop is killed at random: each file holds one number, never older.
+TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
+{
+    if (zvtest::InChild()) {
+        CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
+        CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
+        CTqEnvJson* json = mgr.GetJson(L"layout");
+        ASSERT_NE(json->GetJson(), nullptr);
+        zvtest::WriteFile(zvtest::ChildRoot() + "ready", "");
+        for (int n = ini->GetInt(L"Main", Key(0, 0), 0) + 1;; ++n) {
+            for (int j = 0; j < kKeys; ++j) {
+                ini->SetInt(L"Main", Key(0, j), n);
+                json->SetInt(Key(0, j), n);
+            }
+            ini->Save();
+            json->Save();
+        }
+    }
+    zvtest::AppRoot root;
+    // Shipped at 0, so that a file replaced by the default shows as a step back.
+    std::wstring iniText = L"[Main]\r\n", jsonText = L"{";
+    std::vector<CString> names;
+    for (int j = 0; j < kKeys; ++j) {
+        names.push_back(Key(0, j));
+        iniText += names.back().str() + L"=0\r\n";
+        jsonText += (j ? L",\r\n\t\"" : L"\r\n\t\"") + names.back().str() + L"\" : 0";
+    }
+    zvtest::WriteFile(root.system() + "trade.ini", zvtest::Utf16(iniText));
+    zvtest::WriteFile(root.system() + "layout.json", zvtest::Utf16(jsonText + L"\r\n}"));
+    zvtest::PlaceInRoot(root);
+    int iniLast = 0, jsonLast = 0, progressed = 0, rounds = 0;
+    KillRepeatedly(root, 40, [&](int round) {
+        ++rounds;
+        if (!zvtest::PathExists(root.user() + "layout.json"))
+            return; // killed before both documents were seeded
+        zv::ClearProfileCache();
+        CTqIni file(CString((root.user() + "trade.ini").c_str()));
+        std::vector<int> iniValues;
+        for (const CString& name : names)
+            iniValues.push_back(file.GetInt(L"Main", name, -1));
+        const int ini = Generation(iniValues);
+        ASSERT_GE(ini, iniLast) << "round " << round << ": the INI file is torn or went back";
+        const int json = Generation(JsonInts(root.user() + "layout.json", names));
+        ASSERT_GE(json, jsonLast) << "round " << round << ": the JSON file is torn, empty or went back";
+        progressed += ini > iniLast;
+        iniLast = ini;
+        jsonLast = json;
+    });
+    EXPECT_GE(progressed, rounds / 10) << "the writer got to save in a good share of the rounds";
+    EXPECT_GT(jsonLast, 0) << "the user's JSON file was never replaced by the shipped default";
 }
 
 } // namespace

@@ -9,105 +9,85 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cwchar>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
-// The parent's side of a test whose child does the work: the child skips
-// itself when run directly.
-#define ZVTEST_CHILD_OF(parent)                                                                                        \
-    if (!zvtest::InChild())                                                                                            \
-    GTEST_SKIP() << "runs as a child of " parent
-
 namespace reliability {
 
 // The shipped defaults of the application roots of these tests.
-const std::wstring kShippedIni = L"[Main]\r\nqty=5\r\n";
-const std::wstring kShippedJson = L"{\r\n\t\"width\" : 640\r\n}";
-const std::wstring kTemplate = L"[User]\r\ntheme=dark\r\n";
+const char* const kFiles[] = {"envsetting.ini", "trade.ini", "layout.json"};
+const std::string kShipped[] = {zvtest::Utf16(L"[User]\r\ntheme=dark\r\n"), zvtest::Utf16(L"[Main]\r\nqty=5\r\n"),
+                                zvtest::Utf16(L"{\r\n\t\"width\" : 640\r\n}")};
 
 inline void Ship(const zvtest::AppRoot& root)
 {
-    zvtest::WriteFile(root.system() + "trade.ini", zvtest::Utf16(kShippedIni));
-    zvtest::WriteFile(root.system() + "layout.json", zvtest::Utf16(kShippedJson));
-    zvtest::WriteFile(root.system() + "envsetting.ini", zvtest::Utf16(kTemplate));
+    for (std::size_t f = 0; f < std::size(kFiles); ++f)
+        zvtest::WriteFile(root.system() + kFiles[f], kShipped[f]);
 }
 
 // Runs the rest of the test in a child placed in a fresh application root
 // with the shipped defaults (and what prepare adds); true in the parent.
-template <typename Prepare> bool RanInRoot(Prepare prepare)
+inline bool RanInRoot(const std::function<void(const zvtest::AppRoot&)>& prepare = {})
 {
     if (zvtest::InChild())
         return false;
     zvtest::AppRoot root;
     Ship(root);
-    prepare(root);
+    if (prepare)
+        prepare(root);
     EXPECT_EQ(zvtest::RunInRoot(root), 0) << "the test failed in its application root";
     return true;
 }
 
-inline bool RanInRoot()
-{
-    return RanInRoot([](const zvtest::AppRoot&) {});
-}
-
 inline CString Key(int owner, int k)
 {
-    CString text;
-    text.Format(L"w%dk%d", owner, k);
-    return text;
+    return CString(L"w" + std::to_wstring(owner) + L"k" + std::to_wstring(k));
 }
 
-inline int EnvInt(const char* name)
-{
-    return std::atoi(zvtest::GetEnv(name).c_str());
-}
-
-// Starts count children of the test, each with ZVTEST_WRITER set to its
-// index; they hold in WaitForGo until all are started.
-inline std::vector<zvtest::Process> StartTogether(const zvtest::AppRoot& root, const std::string& test, int count)
+// Runs count children of this test in root (ZVTEST_WRITER their index), held
+// in WaitForGo until all are started; true when all passed.
+inline bool RunTogether(const zvtest::AppRoot& root, int count)
 {
     std::filesystem::remove(root.root() + "go");
     std::vector<zvtest::Process> children;
     for (int w = 0; w < count; ++w) {
         zvtest::SetEnv("ZVTEST_WRITER", std::to_string(w));
-        children.push_back(zvtest::StartInRoot(root, test));
+        children.push_back(zvtest::StartInRoot(root, zvtest::ThisTest()));
     }
     zvtest::UnsetEnv("ZVTEST_WRITER");
     zvtest::WriteFile(root.root() + "go", "");
-    return children;
-}
-
-// Starts the test's child in root again and again and kills it a random time
-// (up to maxDelayMs) after it wrote root/ready (after its start in every
-// tenth round); check(round) then looks at what it left.
-template <typename Check>
-void KillRepeatedly(const zvtest::AppRoot& root, const std::string& test, int maxDelayMs, Check check)
-{
-#ifdef _WIN32
-    constexpr int kRounds = 60; // a process starts in a tenth of a second under wine
-#else
-    constexpr int kRounds = 300;
-#endif
-    std::mt19937 random(20261206);
-    for (int round = 0; round < kRounds; ++round) {
-        std::filesystem::remove(root.root() + "ready");
-        const zvtest::Process child = zvtest::StartInRoot(root, test);
-        for (int wait = 0; round % 10 && wait < 5000 && !zvtest::PathExists(root.root() + "ready"); ++wait)
-            zvtest::SleepMs(1);
-        zvtest::SleepMs(std::uniform_int_distribution<int>(0, maxDelayMs)(random));
-        zvtest::Kill(child);
-        check(round);
-    }
+    bool passed = true;
+    for (zvtest::Process child : children)
+        passed &= zvtest::WaitFor(child) == 0;
+    return passed;
 }
 
 inline void WaitForGo()
 {
     for (int wait = 0; wait < 10000 && !zvtest::PathExists(zvtest::ChildRoot() + "go"); ++wait)
         zvtest::SleepMs(1);
+}
+
+// Starts this test's child in root and kills it up to maxDelayMs after it wrote
+// root/ready (after its start every tenth round); check(round) then looks.
+template <typename Check> void KillRepeatedly(const zvtest::AppRoot& root, int maxDelayMs, Check check)
+{
+    std::mt19937 random(20261206);
+    // Under wine a process takes a tenth of a second to start.
+    for (int round = 0; round < (zvtest::kSeparator == '/' ? 300 : 60); ++round) {
+        std::filesystem::remove(root.root() + "ready");
+        const zvtest::Process child = zvtest::StartInRoot(root, zvtest::ThisTest());
+        for (int wait = 0; round % 10 && wait < 5000 && !zvtest::PathExists(root.root() + "ready"); ++wait)
+            zvtest::SleepMs(1);
+        zvtest::SleepMs(std::uniform_int_distribution<int>(0, maxDelayMs)(random));
+        zvtest::Kill(child);
+        check(round);
+    }
 }
 
 // The numbers the named members of a JSON file hold (-1 where missing); empty

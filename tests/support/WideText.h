@@ -5,9 +5,8 @@
 
 namespace zvtest {
 
-// The wide text of a sequence of code points, whatever the width of wchar_t:
-// a code point above U+FFFF is one wchar_t where it holds 32 bits and a
-// surrogate pair where it holds 16. A lone surrogate stays one unit.
+// The wide text of code points: above U+FFFF one 32-bit wchar_t or a surrogate
+// pair of 16-bit ones; a lone surrogate stays one unit.
 inline std::wstring Wide(std::u32string_view codePoints)
 {
     std::wstring out;

@@ -1,7 +1,10 @@
 #include "ZvTest.h"
 
+#include <zvenv/platform/Os.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -21,20 +24,16 @@ Process Start(const std::vector<std::string>& args, const std::vector<std::pair<
 TempDir::TempDir()
 {
     std::random_device seed;
-    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
-        const fs::path folder = fs::temp_directory_path() / ("zvtest-" + std::to_string(seed()));
-        std::error_code ec;
-        if (fs::create_directory(folder, ec))
-            m_path = fs::path(folder).make_preferred().u8string();
-    }
-    if (m_path.empty())
-        throw std::runtime_error("no temporary folder could be made");
+    fs::path folder;
+    do
+        folder = fs::temp_directory_path() / ("zvtest-" + std::to_string(seed()));
+    while (!fs::create_directory(folder));
+    m_path = folder.make_preferred().u8string();
 }
 
 TempDir::~TempDir()
 {
-    std::error_code ec;
-    // Make everything writable again, so that tests that took rights away clean up.
+    std::error_code ec; // everything writable again, as some tests take rights away
     for (auto it = fs::recursive_directory_iterator(m_path, fs::directory_options::skip_permission_denied, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
@@ -44,9 +43,7 @@ TempDir::~TempDir()
 std::string TempDir::operator/(const std::string& relative) const
 {
     std::string out = m_path + kSeparator + relative;
-    for (char& c : out)
-        if (c == '/')
-            c = kSeparator;
+    std::replace(out.begin(), out.end(), '/', kSeparator);
     return out;
 }
 
@@ -56,6 +53,11 @@ AppRoot::AppRoot()
         fs::create_directories(fs::path(path()) / sub);
 }
 
+std::string ExecutablePath()
+{
+    return zv::os::ExecutablePath().ToUtf8();
+}
+
 std::string ExecutableFolder()
 {
     return fs::u8path(ExecutablePath()).parent_path().u8string();
@@ -63,16 +65,10 @@ std::string ExecutableFolder()
 
 void PlaceInRoot(const AppRoot& root, bool withValidator)
 {
-    // The project's shared libraries go along, as an installed host has them
-    // next to it; the validator module only when asked for.
     for (const auto& entry : fs::directory_iterator(fs::u8path(ExecutableFolder()))) {
         const std::string name = entry.path().filename().u8string();
-#ifdef _WIN32
-        const bool library = entry.path().extension() == ".dll", validator = name == "JSONLint.dll";
-#else
-        const bool library = name.rfind("lib", 0) == 0 && name.find(".so") != std::string::npos;
-        const bool validator = name.rfind("libJSONLint.", 0) == 0;
-#endif
+        const bool library = entry.path().extension() == ".dll" || name.find(".so") != std::string::npos;
+        const bool validator = name.find("JSONLint.") != std::string::npos;
         if ((library && (withValidator || !validator)) || entry.path() == fs::u8path(ExecutablePath()))
             fs::copy_file(entry.path(), fs::u8path(root.bin()) / name, fs::copy_options::overwrite_existing);
     }
@@ -91,11 +87,16 @@ Process StartSelf(const std::string& testName, const std::vector<std::pair<std::
     return Start({ExecutablePath(), "--gtest_filter=" + testName, "--gtest_brief=1"}, env);
 }
 
+std::string ThisTest()
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
+}
+
 int RunInRoot(const AppRoot& root, bool withValidator)
 {
     PlaceInRoot(root, withValidator);
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return WaitFor(StartInRoot(root, std::string(info->test_suite_name()) + "." + info->name()));
+    return WaitFor(StartInRoot(root, ThisTest()));
 }
 
 bool InChild()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,29 +60,32 @@ using Process = std::intptr_t;
 // WaitFor's status of a child that Kill (or a KILL signal) ended.
 constexpr int kKilled = 137;
 
-// RunInRoot runs the current test again in a child: a copy of this program
-// in root.bin() with the project's shared libraries (and the validator
-// module when withValidator) beside it, so that the library takes root as
-// its own. It returns the child's exit status, 0 when the test passed there.
-// In the child InChild() is true and ChildRoot() is the root with a trailing
-// separator. PlaceInRoot and StartInRoot are its two halves; wrapper is a
-// command that runs the child's command line (KillAt's, POSIX only).
+// RunInRoot runs the current test again in a child, a copy of this program
+// in root.bin() with the project's libraries (the validator module when
+// withValidator), so that the library takes root as its own; it returns the
+// exit status. In the child InChild() is true and ChildRoot() is the root
+// with a separator. PlaceInRoot and StartInRoot are its halves; wrapper runs
+// the child's command line.
 int RunInRoot(const AppRoot& root, bool withValidator = true);
 bool InChild();
 std::string ChildRoot();
+std::string ThisTest(); // "Suite.Name" of the running test
 void PlaceInRoot(const AppRoot& root, bool withValidator = true);
 Process StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper = {});
 // This program where it is, running one test, with the variables added.
 Process StartSelf(const std::string& testName, const std::vector<std::pair<std::string, std::string>>& env = {});
-// The child's exit code, or 128 + the signal that ended it; with a time
-// limit, false (and the child killed) when it had not ended by then.
+// The child's exit code, or 128 + the signal that ended it.
 int WaitFor(Process child);
-bool WaitFor(Process child, int milliseconds, int& status);
 void Kill(Process child); // and waits for it
-// A wrapper for StartInRoot (Linux): strace sends the signal (KILL, or STOP
-// to hold the process) to the process tree at the n-th call of the syscall,
-// before the call runs.
+// A wrapper for StartInRoot (Linux): strace signals the process tree at the
+// n-th call of the syscall.
 std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal = "KILL");
+// The tests run as root, which permissions do not stop: DropToNobody makes
+// this process uid and gid 65534 (Linux); AsNobody runs body in such a child.
+void DropToNobody();
+#ifndef _WIN32
+bool AsNobody(const std::function<bool()>& body);
+#endif
 
 void SetEnv(const std::string& name, const std::string& value);
 void UnsetEnv(const std::string& name);
@@ -106,7 +110,7 @@ std::wstring QuotedArgument(const std::wstring& word);
 } // namespace zvtest
 
 // Skips a test, or the rest of one, that needs what only Linux offers (fork,
-// strace's kill points, user ids, resource limits) on Windows, with its reason.
+// strace's kill points, user ids, resource limits) on Windows.
 #ifdef _WIN32
 #define ZVTEST_LINUX_ONLY(reason) GTEST_SKIP() << "Linux only: " << reason
 #else

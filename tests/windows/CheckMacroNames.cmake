@@ -1,8 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails when a name in a public header is also a macro of <windows.h> (with
-# or without UNICODE), so that no Windows macro renames a function of ours
-# (CopyFile becoming CopyFileW) or breaks a declaration. Names the headers use
-# with the platform's own meaning are listed as allowed.
+# or without UNICODE), which would rename a function of ours (CopyFile to
+# CopyFileW). Names used with the platform's own meaning are allowed.
 set(allowed TRUE FALSE RGB GetRValue GetGValue GetBValue INVALID_HANDLE_VALUE _WIN32)
 
 set(macros)

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,11 +25,6 @@ Process Start(const std::vector<std::string>& args, const std::vector<std::pair<
     return pid;
 }
 
-std::string ExecutablePath()
-{
-    return std::filesystem::read_symlink("/proc/self/exe").string();
-}
-
 int WaitFor(Process child)
 {
     int status = 0;
@@ -39,28 +33,26 @@ int WaitFor(Process child)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-bool WaitFor(Process child, int milliseconds, int& status)
-{
-    // Whether it has ended, without collecting it yet.
-    siginfo_t info{};
-    for (int waited = 0;
-         waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && !info.si_pid;
-         waited += 10) {
-        if (waited >= milliseconds) {
-            Kill(child);
-            status = kKilled;
-            return false;
-        }
-        SleepMs(10);
-    }
-    status = WaitFor(child);
-    return true;
-}
-
 void Kill(Process child)
 {
     kill(static_cast<pid_t>(child), SIGKILL);
     WaitFor(child);
+}
+
+void DropToNobody()
+{
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+        _exit(126);
+}
+
+bool AsNobody(const std::function<bool()>& body)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        DropToNobody();
+        _exit(body() ? 0 : 1);
+    }
+    return WaitFor(pid) == 0;
 }
 
 void SetEnv(const std::string& name, const std::string& value)

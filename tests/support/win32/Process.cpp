@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cwchar>
 #include <filesystem>
-#include <mutex>
 
 namespace fs = std::filesystem;
 
@@ -17,33 +17,26 @@ std::wstring Widen(const std::string& text)
     return fs::u8path(text).wstring();
 }
 
-std::mutex g_environmentMutex;
-
 } // namespace
 
-// The child inherits this process's environment with the variables set for
-// the moment of its creation.
+// The child gets this process's environment with the variables in front of
+// it (of two entries of a name, programs see the first).
 Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env)
 {
-    std::wstring commandLine;
+    std::wstring commandLine, block;
     for (const std::string& arg : args)
         commandLine += (commandLine.empty() ? L"" : L" ") + QuotedArgument(Widen(arg));
+    for (const auto& [name, value] : env)
+        block += Widen(name + "=" + value) + L'\0';
+    wchar_t* inherited = GetEnvironmentStringsW();
+    for (const wchar_t* entry = inherited; *entry; entry += std::wcslen(entry) + 1)
+        block += std::wstring(entry) + L'\0';
+    FreeEnvironmentStringsW(inherited);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    std::lock_guard<std::mutex> lock(g_environmentMutex);
-    std::vector<std::pair<std::wstring, std::wstring>> saved;
-    for (const auto& [name, value] : env) {
-        wchar_t old[32768];
-        const DWORD n = GetEnvironmentVariableW(Widen(name).c_str(), old, 32768);
-        saved.emplace_back(Widen(name), n ? std::wstring(old, n) : std::wstring());
-        SetEnvironmentVariableW(Widen(name).c_str(), Widen(value).c_str());
-    }
-    const BOOL created = CreateProcessW(Widen(args[0]).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &startup, &info);
-    for (const auto& [name, value] : saved)
-        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
-    if (!created)
+    if (!CreateProcessW(Widen(args[0]).c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        block.data(), nullptr, &startup, &info))
         return 0;
     CloseHandle(info.hThread);
     return reinterpret_cast<Process>(info.hProcess);
@@ -66,36 +59,16 @@ std::wstring QuotedArgument(const std::wstring& word)
     return out + L"\"";
 }
 
-std::string ExecutablePath()
-{
-    wchar_t buffer[32768];
-    const DWORD n = GetModuleFileNameW(nullptr, buffer, 32768);
-    return fs::path(std::wstring(buffer, n)).u8string();
-}
-
 int WaitFor(Process child)
-{
-    int status = -1;
-    WaitFor(child, -1, status);
-    return status;
-}
-
-bool WaitFor(Process child, int milliseconds, int& status)
 {
     const HANDLE process = reinterpret_cast<HANDLE>(child);
     DWORD code = 127; // it could not be started
-    if (process &&
-        WaitForSingleObject(process, milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0) {
-        Kill(child);
-        status = kKilled;
-        return false;
-    }
     if (process) {
+        WaitForSingleObject(process, INFINITE);
         GetExitCodeProcess(process, &code);
         CloseHandle(process);
     }
-    status = static_cast<int>(code);
-    return true;
+    return static_cast<int>(code);
 }
 
 void Kill(Process child)
@@ -107,6 +80,8 @@ void Kill(Process child)
     WaitForSingleObject(process, INFINITE);
     CloseHandle(process);
 }
+
+void DropToNobody() {}
 
 void SetEnv(const std::string& name, const std::string& value)
 {
