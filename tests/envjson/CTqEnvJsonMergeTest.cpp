@@ -2,22 +2,9 @@
 // document read it: the document's own changes join the file's.
 #include "EnvJsonTestUtil.h"
 
-#include <filesystem>
 #include <sys/stat.h>
 
 using namespace envjsontest;
-using zvtest::ReadFile;
-using zvtest::Utf16;
-using zvtest::WriteFile;
-
-namespace {
-
-std::string Utf8(const std::wstring& text)
-{
-    return zv::text::EncodeUtf8(text);
-}
-
-} // namespace
 
 TEST(JsonSaveMerge, ChangesOfAnotherProgramSurviveASave)
 {
@@ -28,7 +15,7 @@ TEST(JsonSaveMerge, ChangesOfAnotherProgramSurviveASave)
     doc->SetInt(L"a", 2);
     doc->SetInt(L"x", 2, Member(doc, L"o"));
     // An editor saves the file as UTF-8: b and o.y changed, c added, gone dropped.
-    ReplaceFile(path, Utf8(L"{\"a\": 1, \"b\": 3, \"c\": 3, \"o\": {\"x\": 1, \"y\": 3}}"));
+    ReplaceFile(path, zv::text::EncodeUtf8(L"{\"a\": 1, \"b\": 3, \"c\": 3, \"o\": {\"x\": 1, \"y\": 3}}"));
     doc->Save();
     EXPECT_EQ(doc->IsDirty(), 0);
     const std::wstring merged = TextTree(L"{\"a\": 2, \"b\": 3, \"c\": 3, \"o\": {\"x\": 2, \"y\": 3}}");
@@ -41,12 +28,6 @@ TEST(JsonSaveMerge, ChangesOfAnotherProgramSurviveASave)
     doc->SetInt(L"b", 4);
     doc->Save();
     EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 7, \"b\": 4, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
-
-    // A member both changed keeps this document's value.
-    doc->SetInt(L"a", 8);
-    ReplaceFile(path, Utf16(L"{\"a\": 9, \"b\": 3, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
-    doc->Save();
-    EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 8, \"b\": 3, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
 }
 
 // Handles the host holds stay usable across a save that merged: members
@@ -56,21 +37,19 @@ TEST(JsonSaveMerge, HandlesStayValidAcrossAMergedSave)
     if (!InFreshRoot())
         return;
     CTqEnvJson* doc = OpenText("handles", L"{\"w\": {\"x\": 1}, \"gone\": {\"l\": [\"a\", \"b\"]}, \"n\": 1}");
-    const std::string path = UserFile("handles.json");
     void* w = Member(doc, L"w");
     void* gone = Member(doc, L"gone");
     void* inner = Member(doc, L"l", gone);
     doc->SetInt(L"n", 2);
-    ReplaceFile(path, Utf16(L"{\"w\": {\"x\": 5, \"z\": 1}, \"n\": 1}"));
+    ReplaceFile(UserFile("handles.json"), Utf16(L"{\"w\": {\"x\": 5, \"z\": 1}, \"n\": 1}"));
     doc->Save();
-    EXPECT_EQ(doc->GetInt(L"x", 0, w), 5);
-    EXPECT_EQ(doc->GetInt(L"z", 0, w), 1);
+    EXPECT_EQ(doc->GetInt(L"x", 0, w) * 10 + doc->GetInt(L"z", 0, w), 51);
     EXPECT_EQ(doc->GetNodeName(gone).str(), L"gone");
     EXPECT_EQ(doc->GetNodeSize(inner), 2);
     doc->SetString(L"extra", L"e", gone); // goes nowhere
     doc->SetInt(L"x", 6, w);
     doc->Save();
-    EXPECT_EQ(FileTree(path), TextTree(L"{\"w\": {\"x\": 6, \"z\": 1}, \"n\": 2}"));
+    EXPECT_EQ(FileTree(UserFile("handles.json")), TextTree(L"{\"w\": {\"x\": 6, \"z\": 1}, \"n\": 2}"));
 }
 
 // The file on disk can no longer be read as JSON when the document saves:
@@ -81,21 +60,19 @@ TEST(JsonSaveMerge, RejectedFileAtSaveTimeIsKeptAsACopy)
         return;
     CapturedMessages messages;
     CTqEnvJson* doc = OpenText("broken", L"{\"a\": 1}");
-    const std::string path = UserFile("broken.json");
     doc->SetInt(L"a", 2);
     const std::string garbage = "{\"a\": 1, \"half written";
-    ReplaceFile(path, garbage);
+    ReplaceFile(UserFile("broken.json"), garbage);
     doc->Save();
     EXPECT_EQ(doc->IsDirty(), 0);
-    EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 2}"));
+    EXPECT_EQ(FileTree(UserFile("broken.json")), TextTree(L"{\"a\": 2}"));
     ASSERT_EQ(messages.texts.size(), 1u);
     EXPECT_EQ(messages.texts[0].rfind(doc->GetPath().str() + L":json parse error:\n", 0), 0u);
     std::vector<std::string> copies;
     for (const auto& entry : std::filesystem::directory_iterator(UserFile("")))
         if (entry.path().filename().string().rfind("broken.json.rejected-", 0) == 0)
-            copies.push_back(entry.path().string());
-    ASSERT_EQ(copies.size(), 1u);
-    EXPECT_EQ(ReadFile(copies[0]), garbage);
+            copies.push_back(ReadFile(entry.path().string()));
+    EXPECT_EQ(copies, std::vector<std::string>{garbage});
 }
 
 // What a save finds at the document's path that it may not replace: the

@@ -1,9 +1,9 @@
 #include "EnvJsonTestUtil.h"
+#include "json/JsonGrammar.h"
 
 #include <thread>
 
 using namespace envjsontest;
-using Texts = std::vector<std::wstring>;
 
 namespace {
 
@@ -25,14 +25,6 @@ CStringArray Strings(std::initializer_list<const wchar_t*> items)
     for (const wchar_t* item : items)
         values.Add(item);
     return values;
-}
-
-Texts Split(const wchar_t* text)
-{
-    CStringArray pieces = Strings({L"stale"});
-    const int count = CTqEnvJson::StringToArray(text, pieces);
-    EXPECT_EQ(count, pieces.GetSize()) << "for " << CString(text).ToUtf8();
-    return Items(pieces);
 }
 
 } // namespace
@@ -74,7 +66,6 @@ TEST(JsonValues, ReadersPathLookupAndWriters)
     doc->SetRGB(L"c", 0x0080FFul);
     doc->SetRect(L"rc", rc);
     doc->SetSize(L"sz", sz);
-    EXPECT_EQ(doc->GetString(L"new", L"").str(), L"5");
     EXPECT_EQ(doc->GetString(L"d", L"").str(), L"2.750000");
     EXPECT_EQ(doc->GetInt(L"new", 0), 5);
     EXPECT_DOUBLE_EQ(doc->GetDouble(L"d", 0), 2.75);
@@ -106,17 +97,16 @@ TEST(JsonValues, ReadersPathLookupAndWriters)
     EXPECT_EQ(doc->GetString(L"z", L"").str() + doc->GetString(L"a", L"").str(), L"null12|2|");
 }
 
-TEST(JsonValues, NodesAreCreatedRenamedDeletedAndCleared)
+TEST(JsonValues, NodesArraysAndTreeArrays)
 {
     if (!InFreshRoot())
         return;
     CTqEnvJson* doc = OpenText("nodes", L"{\"first\": 1, \"grp\": {\"c\": 2, \"d\": 3}}");
     void** made = doc->CreateNode(nullptr, L"obj", JsonObject, 0);
-    EXPECT_EQ(JsonGetType(*made), JsonObject);
     doc->SetInt(L"inside", 1, *made);
     doc->SetDirty(0);
     void** again = doc->CreateNode(nullptr, L"obj", JsonObject, 0);
-    EXPECT_EQ(again, doc->GetIterator(L"obj", nullptr));
+    EXPECT_EQ(again, made);
     EXPECT_EQ(doc->GetNodeSize(*again), 1);
     EXPECT_EQ(doc->IsDirty(), 0);
     doc->SetInt(L"after", 2);
@@ -142,6 +132,85 @@ TEST(JsonValues, NodesAreCreatedRenamedDeletedAndCleared)
     EXPECT_EQ(doc->GetNodeSize(nullptr), 3);
     doc->ClearNode(nullptr);
     EXPECT_EQ(doc->GetNodeSize(nullptr), 0);
+
+    doc = OpenText("arrays", kMixed);
+    const int members = doc->GetNodeSize(nullptr);
+    CStringArray out = Strings({L"x"});
+    doc->GetArray(L"mixed", out);
+    doc->GetArray(L"s", out);
+    EXPECT_EQ(Items(out), (Texts{L"x", L"s", L"t"}));
+    CStringArray values = Strings({L"a", L"b"}), none;
+    doc->SetArray(L"mixed", values);
+    EXPECT_EQ(doc->GetNodeSize(nullptr), members);
+    EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), L"mixed");
+    out.RemoveAll();
+    doc->GetArray(L"mixed", out);
+    EXPECT_EQ(Items(out), (Texts{L"a", L"b"}));
+    doc->SetDirty(0);
+    doc->SetArray(L"empty", none);
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_EQ(JsonGetType(Member(doc, L"empty")), JsonArray);
+
+    CStringArray rows = Strings({L"a|b", L"c", L"d|e|"}), commas = Strings({L"x,y"});
+    doc->SetTreeArray(L"tree", rows, L"|");
+    CStringArray back = Strings({L"stale"});
+    doc->GetTreeArray(L"tree", back);
+    EXPECT_EQ(Items(back), (Texts{L"a|b|", L"c|", L"d|e|"}));
+    doc->SetTreeArray(L"tree", commas, L",");
+    doc->GetTreeArray(L"tree", back);
+    EXPECT_EQ(Items(back), Texts{L"x|y|"});
+    doc->GetTreeArray(L"mixed", back); // strings, not rows
+    EXPECT_EQ(back.GetSize(), 0);
+
+    // Every reader takes a value whole, U+0000 included.
+    doc =
+        OpenText("nul", L"{\"v\": \"a\\u0000b\", \"l\": [\"x\\u0000y\"], \"r\": [[\"p\\u0000q\"]], \"n\\u0000m\": 1}");
+    EXPECT_EQ(doc->GetString(L"v", L"").str(), std::wstring(L"a\0b", 3));
+    out.RemoveAll();
+    doc->GetArray(L"l", out);
+    EXPECT_EQ(Items(out), Texts{std::wstring(L"x\0y", 3)});
+    doc->GetTreeArray(L"r", back);
+    EXPECT_EQ(Items(back), Texts{std::wstring(L"p\0q|", 4)});
+    EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), std::wstring(L"n\0m", 3));
+}
+
+// A host builds no document deeper than one that loads, and the deepest one
+// it can build is walked without recursion.
+TEST(JsonValues, NoNodeIsCreatedDeeperThanADocumentMayNest)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = fnTqEnvMgr()->GetJson(L"deep");
+    CTqEnvJson* rows = fnTqEnvMgr()->GetJson(L"rows");
+    void *parent = nullptr, *row = nullptr;
+    for (std::uint32_t level = 2; level <= zv::json::kMaxDepth; ++level) {
+        void** it = doc->CreateNode(parent, L"k", JsonObject, 0);
+        ASSERT_NE(it, doc->GetEndIterator(parent)) << level;
+        parent = *it;
+        row = *rows->CreateNode(row, L"k", JsonArray, 0);
+    }
+    doc->SetString(L"leaf", L"value", parent);
+    EXPECT_EQ(doc->CreateNode(parent, L"leaf", JsonArray, 1), doc->GetEndIterator(parent));
+    EXPECT_EQ(doc->CreateNode(parent, L"more", JsonObject, 0), doc->GetEndIterator(parent));
+    CStringArray items;
+    items.Add(L"x");
+    doc->SetArray(L"leaf", items, parent);
+    doc->SetTreeArray(L"rows", items, L"|", parent);
+    EXPECT_EQ(doc->GetNodeSize(parent), 1);
+    EXPECT_EQ(doc->GetString(L"leaf", L"", parent).str(), L"value");
+    void** number = doc->CreateNode(parent, L"n", JsonNumber, 0);
+    EXPECT_NE(number, doc->GetEndIterator(parent));
+    const std::wstring built = TreeText(doc);
+    doc->Save();
+    doc->ReloadFile(0);
+    EXPECT_EQ(TreeText(doc), built);
+
+    rows->SetString(L"", L"bottom", row);
+    EXPECT_EQ(rows->GetString(L"k", L"d").str(), L"|bottom");
+    EXPECT_EQ(rows->GetStringEx(L"", L"", L"", L"d").str(), L"bottom");
+    EXPECT_EQ(rows->GetStringEx(L"k", L"", L"", L"d").str(), L"bottom|");
+    rows->GetTreeArray(L"k", items);
+    EXPECT_EQ(Items(items), Texts{L"bottom"});
 }
 
 TEST(JsonValues, DocumentWithoutTreeGivesZeroValues)
@@ -151,11 +220,11 @@ TEST(JsonValues, DocumentWithoutTreeGivesZeroValues)
     CapturedMessages quiet;
     CTqEnvJson* doc = OpenText("notree", L"not json");
     ASSERT_EQ(doc->GetJson(), nullptr);
+    EXPECT_EQ(doc->GetInt(L"k", 9), 0);
+    EXPECT_EQ(doc->GetDouble(L"k", 9.5), 0.0);
     CPoint pt(1, 2);
     CRect rc(1, 2, 3, 4);
     CSize sz(5, 6);
-    EXPECT_EQ(doc->GetInt(L"k", 9), 0);
-    EXPECT_EQ(doc->GetDouble(L"k", 9.5), 0.0);
     EXPECT_EQ(doc->GetString(L"k", L"d").str(), L"");
     EXPECT_EQ(doc->GetPoint(L"k", pt), CPoint(0, 0));
     EXPECT_EQ(doc->GetRGB(L"k", 7), 0ul);
@@ -174,56 +243,25 @@ TEST(JsonValues, DocumentWithoutTreeGivesZeroValues)
     EXPECT_EQ(doc->IsDirty(), 0);
 }
 
-TEST(JsonValues, ArraysAndTreeArrays)
+// The rules of double bars; fuzz_envjson_split checks texts without them
+// against a model.
+TEST(JsonSplit, DoubleBarsKeepOneBarPerPiece)
 {
-    if (!InFreshRoot())
-        return;
-    CTqEnvJson* doc = OpenText("arrays", kMixed);
-    const int members = doc->GetNodeSize(nullptr);
-    CStringArray out = Strings({L"x"});
-    doc->GetArray(L"mixed", out);
-    doc->GetArray(L"s", out);
-    EXPECT_EQ(Items(out), (Texts{L"x", L"s", L"t"}));
-
-    CStringArray values = Strings({L"a", L"b"});
-    doc->SetArray(L"mixed", values);
-    EXPECT_EQ(doc->GetNodeSize(nullptr), members);
-    EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), L"mixed");
-    out.RemoveAll();
-    doc->GetArray(L"mixed", out);
-    EXPECT_EQ(Items(out), (Texts{L"a", L"b"}));
-    doc->SetDirty(0);
-    CStringArray none;
-    doc->SetArray(L"empty", none);
-    EXPECT_EQ(doc->IsDirty(), 1);
-    EXPECT_EQ(JsonGetType(Member(doc, L"empty")), JsonArray);
-
-    CStringArray rows = Strings({L"a|b", L"c", L"d|e|"});
-    doc->SetTreeArray(L"tree", rows, L"|");
-    CStringArray back = Strings({L"stale"});
-    doc->GetTreeArray(L"tree", back);
-    EXPECT_EQ(Items(back), (Texts{L"a|b|", L"c|", L"d|e|"}));
-    CStringArray commas = Strings({L"x,y"});
-    doc->SetTreeArray(L"tree", commas, L",");
-    doc->GetTreeArray(L"tree", back);
-    EXPECT_EQ(Items(back), Texts{L"x|y|"});
-    doc->GetTreeArray(L"mixed", back); // strings, not rows
-    EXPECT_EQ(back.GetSize(), 0);
-}
-
-TEST(JsonSplit, TheClassesOwnBarRules)
-{
-    EXPECT_EQ(Split(L""), Texts{});
-    EXPECT_EQ(Split(L"abc"), Texts{});
-    EXPECT_EQ(Split(L"a|b|c|"), (Texts{L"a", L"b", L"c"}));
-    EXPECT_EQ(Split(L"a|b"), Texts{L"a"});
-    EXPECT_EQ(Split(L"|a|"), Texts{L"a"});
-    EXPECT_EQ(Split(L"a||b|"), (Texts{L"a|", L"|b|"}));
-    EXPECT_EQ(Split(L"a||b"), (Texts{L"a|", L"|"}));
-    EXPECT_EQ(Split(L"a|||b|"), Texts{L"a|"});
-    EXPECT_EQ(Split(L"||a"), Texts{});
-    EXPECT_EQ(Split(L"a||b||c|"), (Texts{L"a|", L"|b|", L"|c|"}));
-    EXPECT_EQ(Split(std::wstring(100000, L'|').c_str()), Texts{});
+    const std::pair<std::wstring, Texts> rows[] = {
+        {L"", {}},
+        {L"a||b|", {L"a|", L"|b|"}},
+        {L"a||b", {L"a|", L"|"}},
+        {L"a|||b|", {L"a|"}},
+        {L"||a", {}},
+        {L"a||b||c|", {L"a|", L"|b|", L"|c|"}},
+        {std::wstring(100000, L'|'), {}},
+    };
+    for (const auto& [text, pieces] : rows) {
+        CStringArray out;
+        out.Add(L"stale");
+        EXPECT_EQ(CTqEnvJson::StringToArray(text.c_str(), out), static_cast<int>(pieces.size()));
+        EXPECT_EQ(Items(out), pieces) << text.size();
+    }
 }
 
 TEST(JsonValues, ThreadsSharingADocument)
