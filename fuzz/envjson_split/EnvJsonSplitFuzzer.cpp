@@ -1,6 +1,5 @@
-// CTqEnvJson's own bar splitter on arbitrary text (UTF-8, or UTF-16 after a
-// 0xFF 0xFE mark). Whatever the text, the pieces are taken from it in order
-// and never empty; without a double bar they are the texts between bars.
+// CTqEnvJson's bar splitter: pieces come from the text in order, never empty;
+// without a double bar they are the texts between bars.
 #include <zvenv/CTqEnvJson.h>
 #include <zvenv/platform/Text.h>
 

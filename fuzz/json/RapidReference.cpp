@@ -14,10 +14,8 @@ namespace {
 // RapidJSON reads the wide text directly, whichever width wchar_t has.
 using Wide = std::conditional_t<sizeof(wchar_t) == 4, rapidjson::UTF32<wchar_t>, rapidjson::UTF16<wchar_t>>;
 
-// Events to text: a value that follows another in its container is preceded
-// by a comma. Numbers are taken as they are spelt from the text, where the
-// stream still stands at their start (the text RapidJSON hands over for them
-// is garbled when characters are wide).
+// Events to text. Numbers are taken as spelt from the text, where the stream
+// still stands at their start (RapidJSON garbles them when characters are wide).
 class Renderer : public rapidjson::BaseReaderHandler<Wide, Renderer> {
 public:
     Renderer(const std::wstring& text, const rapidjson::GenericStringStream<Wide>& stream)
@@ -92,10 +90,8 @@ bool ReadReference(const std::wstring& text, std::size_t depthLimit, std::wstrin
 {
     constexpr unsigned kFlags = rapidjson::kParseCommentsFlag | rapidjson::kParseTrailingCommasFlag |
                                 rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
-    // With numbers read as text and wide characters, RapidJSON transcodes a
-    // number from its own stack onto the same stack; were the stack to grow
-    // meanwhile, it would read freed memory. A stack that never grows for
-    // this text (a number's bytes and wide copy, and the levels) avoids it.
+    // RapidJSON copies a number read as wide text from its stack onto the same
+    // stack, which must not grow meanwhile: it is made large enough up front.
     rapidjson::GenericReader<Wide, Wide> reader(nullptr, 16 * text.size() + 1024);
     rapidjson::GenericStringStream<Wide> stream(text.c_str());
     Renderer renderer(text, stream);

@@ -1,12 +1,8 @@
-// Merging another version of a document into a document's tree. The input's
-// head is the document both sides start from, taken only when the validator
-// accepts it (as every version a save merges is); its tail picks the reads
-// and changes of each side. What must hold:
-// - a kept copy never sees a change made through the original's handles;
-// - with no change of ours the merge gives their tree, with no change of
-//   theirs it leaves ours, and merging their tree once more changes nothing;
-// - every handle into our tree taken before the merge can still be read
-//   after it, and nothing leaks.
+// The input's head is the document both sides start from (only text the
+// validator accepts, as a save merges), its tail the reads and changes of
+// each side. A kept copy never sees a change of the original; with no change
+// of ours the merge gives theirs, with none of theirs it leaves ours, and a
+// second merge changes nothing; handles taken before stay readable.
 #include <zvenv/platform/CString.h>
 #include <zvenv/platform/Text.h>
 
@@ -48,9 +44,8 @@ std::vector<JsonNode> Walk(JsonNode root, FuzzInput& in)
     return found;
 }
 
-// The tree's text with every object's members in order of their names (the
-// members of one name in their own order): the merge keeps the order of our
-// members, which may differ from theirs.
+// The tree's text with each object's members sorted by name (stable), as the
+// merge may order them otherwise than theirs.
 std::wstring Canonical(JsonNode node)
 {
     const JsonNodeType type = JsonGetType(node);
@@ -123,9 +118,8 @@ std::wstring ChangedValue(const std::wstring& text, FuzzInput in)
 
 } // namespace
 
-// The trees are compared by value (Canonical reads them whole) only after the
-// merge, on copies made by replaying the same changes, so that the merge
-// itself meets trees read no further than the changes read them.
+// Trees are read whole only after the merge, on copies made by replaying the
+// changes, so the merge meets trees read no further than the changes read them.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzInput in(data, size);

@@ -1,7 +1,6 @@
 #pragma once
 // A tree read whole into one line of text, for the tests, the fuzz targets
-// and the program compared at both widths of wchar_t: only the engine's
-// interface and the node body, nothing of the test frameworks.
+// and the wide comparison (no test framework here).
 #include "json/Json.h"
 #include "json/JsonBody.h"
 
@@ -36,11 +35,9 @@ inline std::wstring Write(JsonNode node)
     return Take(JsonWriteFormatted(node));
 }
 
-// Objects {name:value,...}, arrays [...], strings in double quotes as they
-// read (nothing escaped but U+0000, shown as \0), numbers and literals as
-// their text (a value never set as the null the writer puts in its place), a
-// comment as /*text*/ before its node (unless left out). Every name and
-// value is read whole.
+// {name:value,...}, [...], strings quoted as read (U+0000 shown as \0),
+// numbers and literals as their text (a value never set as null), a comment
+// as /*text*/ before its node unless left out.
 inline std::wstring Render(JsonNode node, bool member = false, bool comments = true)
 {
     const JsonNodeType type = JsonGetType(node);
