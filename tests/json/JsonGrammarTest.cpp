@@ -1,6 +1,4 @@
-// The grammar, one line per text: what the validator module and the engine
-// accept and reject, which must be the same, and for accepted text the tree
-// the engine reads (every value read, nothing null that was not written).
+// The grammar, a row per text: validator and engine agree, and accepted text reads as the tree given.
 #include "JsonTestUtil.h"
 
 #include <zvenv/platform/Text.h>
@@ -53,13 +51,10 @@ const Accepted kAccepted[] = {
     {__LINE__, L"{\"a,b:c\":\"x,y:z]}\", \"\":\"\", \"{\":[\"]\"]}", L"{a,b:c:\"x,y:z]}\",:\"\",{:[\"]\"]}"},
     {__LINE__, L"{\"a\":1,\"a\":2}", L"{a:1,a:2}"},
     // A trailing comma is read and dropped.
-    {__LINE__, L"{\"a\":1,}", L"{a:1}"},
-    {__LINE__, L"[1,2,]", L"[1,2]"},
     {__LINE__, L"{\"o\":{\"x\":[1,],},}", L"{o:{x:[1]}}"},
     // Comments wherever blanks may stand, each kept with a node.
     {__LINE__, L"// note\n{}", L"/* note*/{}"},
     {__LINE__, L"/* a *//* b */\n[]", L"/* a \n b */[]"},
-    {__LINE__, L"{\"a\":1} // after the root", L"/* after the root*/{a:1}"},
     {__LINE__, L"// before\n[1] /* after */", L"/* before\n after */[1]"},
     {__LINE__, L"{\r\n\t// settings go here\r\n}", L"/* settings go here*/{}"},
     {__LINE__, L"[ /* nothing */ ]", L"/* nothing */[]"},
@@ -75,95 +70,64 @@ const Accepted kAccepted[] = {
     // A run of more than 32 characters is copied whole.
     {__LINE__, L"[\"a run of text longer than thirty-two characters\"]",
      L"[\"a run of text longer than thirty-two characters\"]"},
-    {__LINE__, L"[\"caf\u00e9\", \"\xD800\"] // \u00fcber \U0001F600",
-     L"/* \u00fcber \U0001F600*/[\"caf\u00e9\",\"\xD800\"]"},
+    {__LINE__, L"[\"caf\u00e9\", \"\xD800x\xDFFF\"] // \u00fcber \U0001F600 \xD800",
+     L"/* \u00fcber \U0001F600 \xD800*/[\"caf\u00e9\",\"\xD800x\xDFFF\"]"},
 };
 
 const Rejected kRejected[] = {
     {__LINE__, L"", L"Line 1, Column 1", L"the end of the text where the document should start"},
-    {__LINE__, L"   ", L"Line 1, Column 4"},
     {__LINE__, L"\n\n", L"Line 3, Column 1"},
     {__LINE__, L"// only a comment", L"Line 1, Column 18"},
     {__LINE__, L"/* open", L"Line 1, Column 1", L"no closing */"},
     {__LINE__, L"12", L"Line 1, Column 1", L"'1' where the document should start"},
-    {__LINE__, L"\"text\"", L"Line 1, Column 1"},
-    {__LINE__, L"true", L"Line 1, Column 1"},
     {__LINE__, L"\ufeff{}", L"Line 1, Column 1"},
     {__LINE__, L"{} x", L"Line 1, Column 4"},
     {__LINE__, L"[1]]", L"Line 1, Column 4"},
-    {__LINE__, L"[1][2]", L"Line 1, Column 4"},
     {__LINE__, L"[", L"Line 1, Column 2"},
     {__LINE__, L"{]", L"Line 1, Column 2"},
     {__LINE__, L"[}", L"Line 1, Column 2"},
     {__LINE__, L"[1}", L"Line 1, Column 3"},
     {__LINE__, L"{\"a\":1", L"Line 1, Column 7"},
     {__LINE__, L"{\"a\":1]", L"Line 1, Column 7"},
-    // Members and elements.
     {__LINE__, L"{\"a\"}", L"Line 1, Column 5", L"'}' where ':' should follow the member name"},
-    {__LINE__, L"{\"a\" 1}", L"Line 1, Column 6"},
     {__LINE__, L"{\"a\":}", L"Line 1, Column 6"},
     {__LINE__, L"{a:1}", L"Line 1, Column 2"},
-    {__LINE__, L"{'a':1}", L"Line 1, Column 2"},
-    {__LINE__, L"{1:1}", L"Line 1, Column 2"},
     {__LINE__, L"[\"a\":1]", L"Line 1, Column 5"},
     {__LINE__, L"[1 2]", L"Line 1, Column 4"},
     {__LINE__, L"{\"a\":1 \"b\":2}", L"Line 1, Column 8", L"'\"' where ',' or '}' should follow the member"},
-    {__LINE__, L"{\n  \"a\" : 1\n  \"b\" : 2\n}", L"Line 3, Column 3"},
     // Commas: one trailing comma is dropped, nothing else is.
     {__LINE__, L"[,]", L"Line 1, Column 2"},
     {__LINE__, L"{,}", L"Line 1, Column 2"},
     {__LINE__, L"[1,,2]", L"Line 1, Column 4", L"',' where a value or ']' should stand"},
-    {__LINE__, L"[1,,]", L"Line 1, Column 4"},
     {__LINE__, L"{\"a\":1,,}", L"Line 1, Column 8"},
-    {__LINE__, L"[,1]", L"Line 1, Column 2"},
     // Numbers: JSON's, and no other spelling.
     {__LINE__, L"[08]", L"Line 1, Column 2", L"may not start with 0"},
-    {__LINE__, L"[00]", L"Line 1, Column 2"},
     {__LINE__, L"[-01]", L"Line 1, Column 2"},
     {__LINE__, L"[-]", L"Line 1, Column 2", L"'-' must be followed by the digits"},
-    {__LINE__, L"[-x]", L"Line 1, Column 2"},
     {__LINE__, L"[1.]", L"Line 1, Column 4"},
-    {__LINE__, L"[1.e5]", L"Line 1, Column 4"},
     {__LINE__, L"[.5]", L"Line 1, Column 2"},
-    {__LINE__, L"[+1]", L"Line 1, Column 2"},
     {__LINE__, L"[1e]", L"Line 1, Column 4"},
     {__LINE__, L"[1e+]", L"Line 1, Column 5"},
     {__LINE__, L"[0x1F]", L"Line 1, Column 3"},
-    {__LINE__, L"[017]", L"Line 1, Column 2"},
-    {__LINE__, L"[1.5.5]", L"Line 1, Column 5"},
-    {__LINE__, L"[1e5e5]", L"Line 1, Column 5"},
     {__LINE__, L"[1a]", L"Line 1, Column 3"},
-    {__LINE__, L"[NaN]", L"Line 1, Column 2"},
-    // Literals are exact.
     {__LINE__, L"[True]", L"Line 1, Column 2"},
-    {__LINE__, L"[NULL]", L"Line 1, Column 2"},
     {__LINE__, L"[nul]", L"Line 1, Column 2", L"'n' where a value should stand"},
-    {__LINE__, L"[fals]", L"Line 1, Column 2"},
     {__LINE__, L"[truex]", L"Line 1, Column 6"},
     // Strings and escapes.
     {__LINE__, L"[\"abc", L"Line 1, Column 2", L"no closing double quote"},
     {__LINE__, L"[\"abc\\", L"Line 1, Column 2", L"no closing double quote"},
     {__LINE__, L"[\"abc\\\"]", L"Line 1, Column 2"},
-    {__LINE__, L"[\"a\\x41\"]", L"Line 1, Column 4"},
     {__LINE__, L"[\"a\\v\"]", L"Line 1, Column 4", L"unknown escape \\v"},
-    {__LINE__, L"[\"a\\'\"]", L"Line 1, Column 4"},
-    {__LINE__, L"[\"\\101\"]", L"Line 1, Column 3"},
     {__LINE__, L"[\"\\u12\"]", L"Line 1, Column 3"},
-    {__LINE__, L"[\"\\u12g4\"]", L"Line 1, Column 3"},
-    {__LINE__, L"['single']", L"Line 1, Column 2"},
     // Comments: only // and /* */, only where blanks may stand.
     {__LINE__, L"# c\n{}", L"Line 1, Column 1"},
-    {__LINE__, L"[1]#c", L"Line 1, Column 4"},
     {__LINE__, L"[1 / 2]", L"Line 1, Column 4"},
     {__LINE__, L"{\"a\":1} /* open", L"Line 1, Column 9", L"no closing */"},
     {__LINE__, L"[/*/]", L"Line 1, Column 2"},
     {__LINE__, L"[1/**/2]", L"Line 1, Column 7"},
-    {__LINE__, L"[tr/**/ue]", L"Line 1, Column 2"},
     // Characters outside strings and comments.
-    {__LINE__, L"[1,\u00e9]", L"Line 1, Column 4"},
     {__LINE__, L"{\"a\":1}\u00e9", L"Line 1, Column 8", L"U+00E9 after the end of the document"},
     {__LINE__, L"[\x01]", L"Line 1, Column 2"},
-    {__LINE__, L"[\xD800]", L"Line 1, Column 2"},
     {__LINE__, L"[\"\U0001F600\",\n\n   x]", L"Line 3, Column 4"},
     {__LINE__, L"[\r\r\n\rx]", L"Line 4, Column 1"},
 };
@@ -180,8 +144,7 @@ TEST_F(JsonGrammar, AcceptedTextsReadAsWritten)
         const Verdict verdict = Validate(row.text);
         EXPECT_EQ(1, verdict.result) << Shown(verdict.description);
         EXPECT_EQ(L"", verdict.description);
-        // Written unread (strings as they stood) and again once read, the
-        // text is accepted and reads back to the same tree and text.
+        // Written unread (strings as they stood) and once read, it reads back the same.
         Document root(row.text);
         ASSERT_NE(nullptr, root.get());
         const std::wstring unread = Write(root);
