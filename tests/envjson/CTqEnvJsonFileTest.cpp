@@ -7,7 +7,6 @@
 #include <cwchar>
 #include <random>
 #include <regex>
-#include <sys/stat.h>
 
 using namespace envjsontest;
 
@@ -48,8 +47,7 @@ TEST(JsonFile, MissingEmptyAndFramedFilesOnRead)
     EXPECT_EQ(OpenBytes("odd", Utf16(L"{\"k\": \"v\"}") + "A")->GetString(L"k", L"").str(), L"v");
     EXPECT_TRUE(messages.texts.empty());
 
-    // U+1F600 as a pair joins into one character; a lone D800 is kept, and
-    // both are written back as they came.
+    // A pair joins into one character, a lone D800 is kept; both are written back as they came.
     const std::string pair("\x3D\xD8\x00\xDE", 4), lone("\x00\xD8", 2);
     CTqEnvJson* doc = OpenBytes("astral", Utf16(L"{\"p\": \"") + pair + Utf16(L"\", \"l\": \"a", false) + lone +
                                               Utf16(L"\"}", false));
@@ -61,8 +59,7 @@ TEST(JsonFile, MissingEmptyAndFramedFilesOnRead)
     EXPECT_NE(saved.find(std::string("a\0", 2) + lone + std::string("\"\0", 2)), std::string::npos);
 }
 
-// A refused text: the validator's description in the message; a load keeps
-// the tree it had, a reload drops it.
+// A refused text is shown with the validator's description; a load keeps the old tree, a reload drops it.
 TEST(JsonFile, RejectedTextKeepsTreeOnLoadAndDropsItOnReload)
 {
     if (!InFreshRoot())
@@ -153,23 +150,7 @@ TEST(JsonFile, BadInputIsRejectedAndLeftOnDisk)
         EXPECT_EQ(ReadFile(UserFile("input" + std::to_string(i) + ".json")), inputs[i]) << i;
 }
 
-TEST(JsonFile, PipeInPlaceOfTheFileIsNotWaitedFor)
-{
-#ifdef _WIN32
-    ZVTEST_LINUX_ONLY("a named pipe has no place among a folder's files on Windows");
-#else
-    if (!InFreshRoot())
-        return;
-    CapturedMessages messages;
-    ASSERT_EQ(mkfifo(UserFile("pipe.json").c_str(), 0600), 0);
-    EXPECT_EQ(fnTqEnvMgr()->GetJson(L"pipe")->GetJson(), nullptr);
-    EXPECT_TRUE(messages.texts.empty());
-    EXPECT_FALSE(std::filesystem::is_regular_file(UserFile("pipe.json")));
-#endif
-}
-
-// A file saved as UTF-8 by an ordinary editor is read as UTF-8, not refused
-// and replaced by the shipped default; its next save is in the file framing.
+// A file an editor saved as UTF-8 is read, not replaced by the default; the next save is UTF-16.
 TEST(JsonFile, HandEditedUtf8IsReadAndSavedAsUtf16)
 {
     if (!InFreshRoot())
@@ -197,8 +178,7 @@ TEST(JsonFile, HandEditedUtf8IsReadAndSavedAsUtf16)
     EXPECT_TRUE(messages.texts.empty());
 }
 
-// Text the validator would refuse is never written: the file stays as it was
-// and the document stays dirty, so a later save can still write it.
+// Text the validator would refuse is never written; the document stays dirty.
 TEST(JsonFile, SaveNeverWritesTextThatWouldNotLoad)
 {
     if (!InFreshRoot())
@@ -208,8 +188,6 @@ TEST(JsonFile, SaveNeverWritesTextThatWouldNotLoad)
     real = g_pfnJsonCppParse;
     ASSERT_NE(real, nullptr);
     const std::string before = ReadFile(UserFile("guarded.json"));
-    // A validator that also refuses one value stands for any text the writer
-    // might produce and the validator refuse.
     g_pfnJsonCppParse = [](const wchar_t* text, CString* error, int flag) {
         return std::wcsstr(text, L"refuse me") ? 0 : real(text, error, flag);
     };
@@ -224,8 +202,7 @@ TEST(JsonFile, SaveNeverWritesTextThatWouldNotLoad)
     EXPECT_EQ(FileTree(UserFile("guarded.json")), TextTree(L"{\"k\": \"fine\"}"));
 }
 
-// Before the shipped default replaces a user's file that cannot be read as
-// JSON, the file's bytes are kept beside it, one copy per replacement.
+// A user file the default replaces is first copied beside it, one copy per replacement.
 TEST(JsonFile, RejectedUserFileIsKeptBeforeTheDefaultReplacesIt)
 {
     if (!InFreshRoot())
@@ -233,8 +210,7 @@ TEST(JsonFile, RejectedUserFileIsKeptBeforeTheDefaultReplacesIt)
     CapturedMessages messages;
     const std::string shipped = Utf16(L"{\"k\": \"shipped\"}");
     WriteFile(SystemFile("layout.json"), shipped);
-    // Three in quick succession: two of them get the same stamp, so a later
-    // copy finds the name taken and must take a name of its own.
+    // In quick succession two share a stamp: the later copy must take another name.
     std::vector<std::string> inputs{Utf16(L"{\"k\": \"first\",,}"), "{\"k\": \"second\" oops", "[1 2]"};
     for (const std::string& bytes : inputs) {
         fnTqEnvMgr()->DeleteJson(L"layout");
@@ -255,34 +231,7 @@ TEST(JsonFile, RejectedUserFileIsKeptBeforeTheDefaultReplacesIt)
             kept.push_back(ReadFile(UserFile(file)));
         }
     }
-    // No copy replaced an earlier one: every input is kept once.
     std::sort(kept.begin(), kept.end());
     std::sort(inputs.begin(), inputs.end());
     EXPECT_EQ(kept, inputs);
-}
-
-// A user file this process cannot read is not known to be bad: it is neither
-// replaced by the default nor copied over.
-TEST(JsonFile, UnreadableUserFileIsLeftAlone)
-{
-#ifdef _WIN32
-    ZVTEST_LINUX_ONLY("needs a user id that permissions stop (wine does not enforce ACLs)");
-#else
-    if (!InFreshRoot())
-        return;
-    WriteFile(SystemFile("private.json"), Utf16(L"{\"k\": \"shipped\"}"));
-    const std::string mine = Utf16(L"{\"k\": \"mine\"}");
-    WriteFile(UserFile("private.json"), mine);
-    OpenRootToEverybody();
-    std::filesystem::permissions(UserFile("private.json"), std::filesystem::perms::owner_write);
-    CapturedMessages quiet;
-    int copied = 0;
-    {
-        AsNobody nobody;
-        ASSERT_TRUE(nobody.switched());
-        EXPECT_EQ(fnTqEnvMgr()->GetJsonEx(L"private", copied)->GetJson(), nullptr);
-    }
-    EXPECT_EQ(copied, 0);
-    EXPECT_EQ(ReadFile(UserFile("private.json")), mine);
-#endif
 }

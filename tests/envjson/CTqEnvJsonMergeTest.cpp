@@ -1,5 +1,4 @@
-// A document's save when another program has changed its file since the
-// document read it: the document's own changes join the file's.
+// Saves after another program changed the file: the document's changes join the file's.
 #include "EnvJsonTestUtil.h"
 
 #include <sys/stat.h>
@@ -22,16 +21,14 @@ TEST(JsonSaveMerge, ChangesOfAnotherProgramSurviveASave)
     EXPECT_EQ(FileTree(path), merged);
     EXPECT_EQ(TreeText(doc), merged) << "the document holds what it wrote";
 
-    // What was saved is the base of the next save: a later change of theirs
-    // to a member this document changed before is not undone.
+    // What was saved is the next base: their later change to a member we changed stays.
     ReplaceFile(path, Utf16(L"{\"a\": 7, \"b\": 3, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
     doc->SetInt(L"b", 4);
     doc->Save();
     EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 7, \"b\": 4, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
 }
 
-// Handles the host holds stay usable across a save that merged: members
-// another program dropped are detached from the tree, not freed.
+// Handles stay usable across a merged save: members they dropped are detached, not freed.
 TEST(JsonSaveMerge, HandlesStayValidAcrossAMergedSave)
 {
     if (!InFreshRoot())
@@ -52,8 +49,7 @@ TEST(JsonSaveMerge, HandlesStayValidAcrossAMergedSave)
     EXPECT_EQ(FileTree(UserFile("handles.json")), TextTree(L"{\"w\": {\"x\": 6, \"z\": 1}, \"n\": 2}"));
 }
 
-// The file on disk can no longer be read as JSON when the document saves:
-// its bytes are kept beside it and the document's tree is written.
+// A file no longer JSON at save time is copied beside it and the tree written.
 TEST(JsonSaveMerge, RejectedFileAtSaveTimeIsKeptAsACopy)
 {
     if (!InFreshRoot())
@@ -75,35 +71,44 @@ TEST(JsonSaveMerge, RejectedFileAtSaveTimeIsKeptAsACopy)
     EXPECT_EQ(copies, std::vector<std::string>{garbage});
 }
 
-// What a save finds at the document's path that it may not replace: the
-// file stays, the document stays dirty and saves once the file is back.
-TEST(JsonSaveMerge, AFileThatCannotBeReadAtSaveTimeIsNotReplaced)
+// What a load or save cannot read (another user's file, a pipe) is not known to be
+// bad: never replaced nor copied; a dirty document saves once its file is back.
+TEST(JsonSaveMerge, FilesThatCannotBeReadAreNeverReplaced)
 {
 #ifdef _WIN32
     ZVTEST_LINUX_ONLY("needs a user id that permissions stop and a named pipe in a folder");
 #else
     if (!InFreshRoot())
         return;
-    CapturedMessages quiet;
-    const std::string path = UserFile("odd.json");
-    OpenRootToEverybody();
+    CapturedMessages messages;
+    const std::string path = UserFile("odd.json"), theirs = Utf16(L"{\"a\": 3}");
+    WriteFile(SystemFile("private.json"), Utf16(L"{\"a\": 4}"));
+    WriteFile(UserFile("private.json"), theirs);
     CTqEnvJson* doc = OpenText("odd", L"{\"a\": 1}");
-    OpenRootToEverybody();
     doc->SetInt(L"a", 2);
-
-    const std::string theirs = Utf16(L"{\"a\": 3}");
     ReplaceFile(path, theirs);
+    OpenRootToEverybody();
     chmod(path.c_str(), 0200);
+    chmod(UserFile("private.json").c_str(), 0200);
+    int copied = 0;
     {
         AsNobody nobody;
         ASSERT_TRUE(nobody.switched());
+        EXPECT_EQ(fnTqEnvMgr()->GetJsonEx(L"private", copied)->GetJson(), nullptr);
         doc->Save();
     }
+    EXPECT_EQ(copied, 0);
+    EXPECT_EQ(ReadFile(UserFile("private.json")), theirs);
     EXPECT_EQ(doc->IsDirty(), 1) << "a file this process may not read";
     EXPECT_EQ(ReadFile(path), theirs);
 
     std::filesystem::remove(path);
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(UserFile("pipe.json").c_str(), 0600), 0);
+    const std::size_t said = messages.texts.size();
+    EXPECT_EQ(fnTqEnvMgr()->GetJson(L"pipe")->GetJson(), nullptr);
+    EXPECT_EQ(messages.texts.size(), said) << "a pipe is not waited for, nor said to be bad";
+    EXPECT_FALSE(std::filesystem::is_regular_file(UserFile("pipe.json")));
     doc->Save();
     EXPECT_EQ(doc->IsDirty(), 1) << "a pipe";
     EXPECT_FALSE(std::filesystem::is_regular_file(path));

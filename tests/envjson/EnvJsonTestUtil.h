@@ -24,8 +24,7 @@ using zvtest::Utf16;
 using zvtest::WriteFile;
 using Texts = std::vector<std::wstring>;
 
-// Runs the calling test again in a child process rooted in a fresh temporary
-// application root; true only in that child:  if (!InFreshRoot()) return;
+// Runs the calling test again in a child in a fresh application root; true only there.
 inline bool InFreshRoot(bool withValidator = true)
 {
     if (zvtest::InChild())
@@ -113,8 +112,7 @@ inline Texts Items(const CStringArray& values)
 }
 
 #ifndef _WIN32
-// The tests run as root, which every permission lets through: while this
-// lives, files are reached as the unprivileged user 65534.
+// While this lives, files are reached as user 65534 (root passes every permission).
 class AsNobody {
 public:
     AsNobody() { m_switched = setegid(65534) == 0 && seteuid(65534) == 0; }
