@@ -115,7 +115,7 @@ TEST(JsonFile, ReloadFromSystemAndMoveToTheUserFolder)
     EXPECT_EQ(fnTqEnvMgr()->GetJson(L"reload")->GetString(L"k", L"").str(), L"system");
 }
 
-// A document without a tree never writes its file, dirty or not.
+// A document without a tree reads zero values and never writes its file, dirty or not.
 TEST(JsonFile, BadInputIsRejectedAndLeftOnDisk)
 {
     if (!InFreshRoot())
@@ -139,9 +139,28 @@ TEST(JsonFile, BadInputIsRejectedAndLeftOnDisk)
         CTqEnvJson* doc = OpenBytes("input" + std::to_string(i), inputs[i]);
         EXPECT_EQ(doc->GetJson(), nullptr) << i;
         EXPECT_EQ(messages.texts.size(), i + 1);
+        // Readers give zero values; writers change nothing.
+        CPoint pt(1, 2);
+        CRect rc(1, 2, 3, 4);
+        CSize sz(5, 6);
+        EXPECT_EQ(doc->GetInt(L"k", 9), 0);
+        EXPECT_EQ(doc->GetDouble(L"k", 9.5), 0.0);
+        EXPECT_EQ(doc->GetRGB(L"k", 7), 0ul);
+        EXPECT_EQ(doc->GetString(L"k", L"d").str() + doc->GetStringEx(L"k", L"", L"", L"d").str(), L"");
+        EXPECT_EQ(doc->GetPoint(L"k", pt), CPoint(0, 0));
+        EXPECT_EQ(doc->GetRect(L"k", rc), CRect(0, 0, 0, 0));
+        EXPECT_EQ(doc->GetSize(L"k", sz), CSize(0, 0));
+        EXPECT_EQ(doc->GetBeginIterator(nullptr), nullptr);
+        EXPECT_EQ(doc->CreateNode(nullptr, L"k", JsonObject, 1), nullptr);
         CStringArray values;
+        values.Add(L"keep");
+        doc->SetInt(L"k", 1);
+        doc->SetArray(L"k", values);
         doc->GetArray(L"k", values);
-        doc->GetStringEx(L"k", L"", L"", L"d");
+        EXPECT_EQ(Items(values), Texts{L"keep"});
+        doc->GetTreeArray(L"k", values);
+        EXPECT_EQ(values.GetSize(), 0);
+        EXPECT_EQ(doc->IsDirty(), 0);
         doc->SetDirty(1);
         doc->Save();
     }

@@ -74,8 +74,7 @@ TEST(JsonValues, ReadersPathLookupAndWriters)
     EXPECT_EQ(doc->GetRect(L"rc", zeroRc), rc);
     EXPECT_EQ(doc->GetSize(L"sz", zeroSz), sz);
 
-    // Existing members keep their type: numbers take the leading integer,
-    // booleans whether it is non-zero, strings the text.
+    // Existing members keep their type: numbers take the leading integer, booleans non-zero.
     doc->SetDouble(L"n", 2.75);
     EXPECT_EQ(TypeOf(doc, L"n"), JsonNumber);
     EXPECT_EQ(doc->GetString(L"n", L"").str(), L"2");
@@ -174,8 +173,7 @@ TEST(JsonValues, NodesArraysAndTreeArrays)
     EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), std::wstring(L"n\0m", 3));
 }
 
-// A host builds no document deeper than one that loads, and the deepest one
-// it can build is walked without recursion.
+// No node is built deeper than a loadable document; the deepest is walked without recursion.
 TEST(JsonValues, NoNodeIsCreatedDeeperThanADocumentMayNest)
 {
     if (!InFreshRoot())
@@ -213,38 +211,7 @@ TEST(JsonValues, NoNodeIsCreatedDeeperThanADocumentMayNest)
     EXPECT_EQ(Items(items), Texts{L"bottom"});
 }
 
-TEST(JsonValues, DocumentWithoutTreeGivesZeroValues)
-{
-    if (!InFreshRoot())
-        return;
-    CapturedMessages quiet;
-    CTqEnvJson* doc = OpenText("notree", L"not json");
-    ASSERT_EQ(doc->GetJson(), nullptr);
-    EXPECT_EQ(doc->GetInt(L"k", 9), 0);
-    EXPECT_EQ(doc->GetDouble(L"k", 9.5), 0.0);
-    CPoint pt(1, 2);
-    CRect rc(1, 2, 3, 4);
-    CSize sz(5, 6);
-    EXPECT_EQ(doc->GetString(L"k", L"d").str(), L"");
-    EXPECT_EQ(doc->GetPoint(L"k", pt), CPoint(0, 0));
-    EXPECT_EQ(doc->GetRGB(L"k", 7), 0ul);
-    EXPECT_EQ(doc->GetRect(L"k", rc), CRect(0, 0, 0, 0));
-    EXPECT_EQ(doc->GetSize(L"k", sz), CSize(0, 0));
-    EXPECT_EQ(doc->GetStringEx(L"k", L"", L"", L"d").str(), L"");
-    EXPECT_EQ(doc->GetBeginIterator(nullptr), nullptr);
-    EXPECT_EQ(doc->CreateNode(nullptr, L"k", JsonObject, 1), nullptr);
-    doc->SetInt(L"k", 1);
-    CStringArray values = Strings({L"keep"});
-    doc->SetArray(L"k", values);
-    doc->GetArray(L"k", values);
-    EXPECT_EQ(Items(values), Texts{L"keep"});
-    doc->GetTreeArray(L"k", values);
-    EXPECT_EQ(values.GetSize(), 0);
-    EXPECT_EQ(doc->IsDirty(), 0);
-}
-
-// The rules of double bars; fuzz_envjson_split checks texts without them
-// against a model.
+// Double bars; fuzz_envjson_split checks the other texts against a model.
 TEST(JsonSplit, DoubleBarsKeepOneBarPerPiece)
 {
     const std::pair<std::wstring, Texts> rows[] = {
