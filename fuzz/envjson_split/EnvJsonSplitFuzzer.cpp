@@ -49,8 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(expected[static_cast<std::size_t>(i)] == pieces.GetAt(i).GetString(), "bar piece differs", seen);
         return 0;
     }
-    // With double bars each piece is a text of the input, in order, followed
-    // by one bar (a lone bar stands for itself).
+    // With double bars each piece is input text, in order, plus one bar.
     std::size_t from = 0;
     for (int i = 0; i < count; ++i) {
         const std::wstring piece = pieces.GetAt(i).GetString();

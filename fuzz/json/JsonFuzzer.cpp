@@ -1,7 +1,5 @@
-// On the input's text and on a document generated from its bytes: the
-// validator accepts exactly what the engine reads; the engine reads the values
-// RapidJSON reads; the written text reads back to the same tree, comments
-// included, also after edits, which a second handle on the tree must not see.
+// On the input's text and on a document generated from it: validator and engine agree,
+// values match RapidJSON's, and written text reads back the same, also after edits.
 #include <zvenv/platform/CString.h>
 #include <zvenv/platform/Text.h>
 
@@ -146,8 +144,7 @@ void CheckText(const std::wstring& text, zvfuzz::FuzzInput& in)
           valid ? "the engine refuses what the validator accepts" : "the engine reads what the validator refuses",
           text);
 
-    // RapidJSON also takes other roots and refuses some texts the grammar
-    // takes (raw control characters in strings, lone escaped surrogates).
+    // RapidJSON refuses some texts the grammar takes (raw controls, lone surrogates).
     std::wstring reference;
     if (jsonfuzz::ReadReference(text, kMaxDepth, reference)) {
         Check(root != nullptr, "the engine refuses a document RapidJSON reads", text);
@@ -195,8 +192,7 @@ const wchar_t* const kFaults[] = {L"08",        L"-",         L"1.",      L".5",
                                   L":",         L"}",         L"]",       L"\"open",  L"nul",   L"1e",      L"\u00e9",
                                   L"\"\\u12\"", L"\x01",      L"[1 2]",   L"{\"a\"}", L"{a:1}", L"[,]",     L"{,}"};
 
-// The grammar, with a fault now and then and at most one chain of arrays
-// ending just above, at or just below the depth limit.
+// The grammar, a fault now and then, and at most one chain of arrays near the depth limit.
 class Generator {
 public:
     explicit Generator(zvfuzz::FuzzInput& in) : m_in(in) {}

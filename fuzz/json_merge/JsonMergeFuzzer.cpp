@@ -1,8 +1,5 @@
-// The input's head is the document both sides start from (only text the
-// validator accepts, as a save merges), its tail the reads and changes of
-// each side. A kept copy never sees a change of the original; with no change
-// of ours the merge gives theirs, with none of theirs it leaves ours, and a
-// second merge changes nothing; handles taken before stay readable.
+// Head: the valid document both sides start from; tail: each side's reads and changes.
+// Unchanged ours gives theirs, unchanged theirs leaves ours, a second merge is a no-op.
 #include <zvenv/platform/CString.h>
 #include <zvenv/platform/Text.h>
 
@@ -24,8 +21,7 @@ using zvfuzz::FuzzInput;
 
 namespace {
 
-// The containers reached by walking down from the root, reading as a host
-// does, so that the reads themselves vary.
+// Containers reached walking down from the root, reading as a host does.
 std::vector<JsonNode> Walk(JsonNode root, FuzzInput& in)
 {
     std::vector<JsonNode> found{root};
@@ -44,8 +40,7 @@ std::vector<JsonNode> Walk(JsonNode root, FuzzInput& in)
     return found;
 }
 
-// The tree's text with each object's members sorted by name (stable), as the
-// merge may order them otherwise than theirs.
+// The tree's text, members sorted by name (the merge may reorder them).
 std::wstring Canonical(JsonNode node)
 {
     const JsonNodeType type = JsonGetType(node);
@@ -65,8 +60,7 @@ std::wstring Canonical(JsonNode node)
 
 const wchar_t kNames[] = L"abcxyz";
 
-// Up to five changes through the engine's functions, in containers found by
-// walking; answers whether anything was changed.
+// Up to five changes in containers found by walking; whether anything changed.
 bool Change(JsonNode root, FuzzInput& in)
 {
     bool changed = false;
@@ -118,8 +112,7 @@ std::wstring ChangedValue(const std::wstring& text, FuzzInput in)
 
 } // namespace
 
-// Trees are read whole only after the merge, on copies made by replaying the
-// changes, so the merge meets trees read no further than the changes read them.
+// Trees are read whole only after the merge, on copies made by replaying the changes.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzInput in(data, size);

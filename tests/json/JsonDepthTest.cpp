@@ -12,8 +12,7 @@ namespace {
 using namespace jsontest;
 using zv::json::kMaxDepth;
 
-// Runs job on a thread with a 64 KiB stack, which any recursion that follows
-// the document's depth overflows.
+// Runs job on a 64 KiB stack, which recursion along the depth overflows.
 void OnSmallStack(const std::function<void()>& job)
 {
     pthread_attr_t attributes;
@@ -52,8 +51,7 @@ JsonNode Chain(JsonNode root, std::uint32_t levels)
     return node;
 }
 
-// Read, copied on the first change, written (one tab a level up to 64, so
-// that the text grows with the depth, not its square) and released.
+// Read, copied on change, written (tabs capped at 64 so the text grows linearly) and released.
 TEST(JsonDepth, TextAtTheLimitIsHandledWithoutRecursionAndDeeperTextIsRefused)
 {
     for (bool objects : {false, true}) {
@@ -114,8 +112,7 @@ TEST(JsonDepth, NoContainerIsAddedBeyondTheLimit)
     EXPECT_EQ(1, Validate(written).result);
     EXPECT_EQ(Render(root), Render(Document(written.c_str())));
 
-    // A subtree built on its own counts its levels from 1; once placed deep,
-    // its inner containers count from there.
+    // A subtree built apart counts from 1; once placed deep, from there.
     JsonNode deep = Chain(JsonBegin(root)[0], kMaxDepth - 11);
     JsonNode subtree = JsonNewNode(JsonArray);
     JsonNode bottom = Chain(subtree, 10);
@@ -123,8 +120,7 @@ TEST(JsonDepth, NoContainerIsAddedBeyondTheLimit)
     Document refused(JsonNewNode(JsonArray));
     EXPECT_EQ(0, JsonPushBack(bottom, refused));
 
-    // A view pushed elsewhere is copied and takes the level of its new place;
-    // the original keeps its own.
+    // A view pushed elsewhere takes its new place's level; the original keeps its own.
     JsonNode view = JsonAsArray(bottom);
     Document shallow(JsonNewNode(JsonArray));
     ASSERT_EQ(1, JsonPushBack(shallow, view));

@@ -1,5 +1,4 @@
-// Keeping a version of a tree, comparing values, and merging another
-// program's version of a file into a document's tree.
+// Kept copies, value comparison, and merging another version into a tree.
 #include "json/JsonMerge.h"
 #include "JsonTestUtil.h"
 
@@ -88,8 +87,7 @@ TEST(JsonMerge, TheirChangesJoinOurs)
     }
 }
 
-// A tree that merges again and again must not keep every version's text
-// alive: what it takes from theirs holds its own values.
+// What a merge takes from theirs holds its own values, not their whole text.
 TEST(JsonMerge, TheMergedTreeKeepsNoneOfTheirText)
 {
     Document mine(L"{\"a\": \"x\", \"o\": {\"k\": [1]}, \"n\": 1}");
@@ -108,8 +106,7 @@ TEST(JsonMerge, TheMergedTreeKeepsNoneOfTheirText)
     zv::json::ReleaseSource(text);
 }
 
-// The kept copy sees no change made through the original's handles, however
-// deep, whether the original had read that part or not, nor the other way round.
+// Copy and original change apart, however deep, read before the copy or not.
 TEST(JsonMerge, AKeptCopyAndItsOriginalChangeApart)
 {
     const wchar_t* text = L"{\"a\": {\"b\": {\"c\": [1, {\"d\": \"x\"}]}}, \"e\": \"s\", \"f\": [[1], [2]]}";

@@ -98,8 +98,7 @@ TEST(JsonChildList, GrowsErasesAndClears)
     EXPECT_EQ(nullptr, JsonFindChild(text, L"a"));
 }
 
-// A view made by JsonAsArray shares the body until either handle changes it,
-// and outlives the handle it was made from.
+// A view shares the body until either handle changes it, and outlives its source.
 TEST(JsonArrayView, SharesTheBodyUntilAChange)
 {
     for (bool clear : {false, true}) {
@@ -131,9 +130,7 @@ std::wstring PoolName(int n)
     return (n % 2 ? L"M" : L"m") + std::to_wstring(n / 2);
 }
 
-// Members found by name (through an object's index from 16 members on) are
-// the first a walk of the list finds, through random appends, erases,
-// renames to names in use, clears, copies on write and merges that reorder.
+// Lookup by name (indexed from 16 members) finds what a walk finds, through random changes.
 TEST(JsonNameIndex, AgreesWithAWalkThroughEveryKindOfChange)
 {
     constexpr int kPool = 60; // m0, M0, m1, ...: names differ by case and length

@@ -8,8 +8,7 @@
 
 namespace jsontest {
 
-// Takes an engine string of the given length (a C string without one), frees
-// it and returns its text.
+// An engine string's text (of length, or up to NUL), freed.
 inline std::wstring Take(wchar_t* text, std::size_t length = std::wstring::npos)
 {
     std::wstring copy = !text ? L"" : length == std::wstring::npos ? text : std::wstring(text, length);
@@ -35,9 +34,7 @@ inline std::wstring Write(JsonNode node)
     return Take(JsonWriteFormatted(node));
 }
 
-// {name:value,...}, [...], strings quoted as read (U+0000 shown as \0),
-// numbers and literals as their text (a value never set as null), a comment
-// as /*text*/ before its node unless left out.
+// {name:value,...}, [...], strings quoted (U+0000 as \0), unset values null, /*comments*/ first.
 inline std::wstring Render(JsonNode node, bool member = false, bool comments = true)
 {
     const JsonNodeType type = JsonGetType(node);

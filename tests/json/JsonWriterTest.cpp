@@ -10,9 +10,7 @@ namespace {
 using namespace jsontest;
 using zv::json::AsHandle;
 
-// A tab per level, " : " after names, a blank line before a commented node,
-// empty containers, a comment on an empty root, values never read as they
-// were spelt; the text written reads back to the same text.
+// Tabs, " : ", a blank line before a comment, unread values as spelt; written text reads back the same.
 TEST(JsonWriter, LayoutOfReadDocuments)
 {
     const wchar_t* const unread = L"{\n\t\"u\" : \"caf\\u00e9 \\\"q\\\" \\\\\\\" \\/\",\n\t\"n\" : -0.50E+01\n}";
@@ -40,9 +38,7 @@ TEST(JsonWriter, LayoutOfReadDocuments)
     EXPECT_EQ(L"{\n\t\"\" : null,\n\t\"\" : null,\n\t\"\" : null\n}", Write(unset));
 }
 
-// Every character a name or string cannot hold raw is escaped, in values set,
-// read or never read, so that no control character reaches the file (where
-// a LF would become CR LF).
+// What a string cannot hold raw is escaped, set, read or unread: no control character reaches a file.
 TEST(JsonWriter, NamesAndStringsEscapeQuotesBackslashesAndControlCharacters)
 {
     const std::wstring lone(1, static_cast<wchar_t>(0xD800));
@@ -67,16 +63,13 @@ TEST(JsonWriter, NamesAndStringsEscapeQuotesBackslashesAndControlCharacters)
         EXPECT_EQ(L"{\n\t\"" + escaped + L"\" : \"\",\n\t\"\" : \"" + escaped + L"\"\n}", written);
         EXPECT_EQ(Render(set), Render(Document(written.c_str())));
     }
-    // Raw control characters in a string never read are escaped too; its
-    // escapes stay as they were spelt.
+    // In an unread string raw control characters are escaped, its escapes kept.
     Document unread(L"[\"tab\there\\u0041\r\n\\n\\\"\"]");
     EXPECT_EQ(L"[\n\t\"tab\\there\\u0041\\r\\n\\n\\\"\"\n]", Write(unread));
 }
 
-// A comment of several lines is a line comment each: a block comment would
-// carry the breaks and indentation into the comment and grow on every save.
-// The reader leaves out the CR that ends a line comment, so a line ending
-// with a CR is a block comment (unless it holds "*/": that one loses its CR).
+// Each comment line is a line comment (a block would grow on every save); one ending
+// in CR, which a line comment loses, is a block unless it holds "*/".
 TEST(JsonWriter, EachCommentLineIsWrittenSoThatItReadsBackUnchanged)
 {
     const struct {
