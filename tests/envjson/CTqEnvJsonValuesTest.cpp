@@ -43,14 +43,12 @@ TEST(JsonValues, ReadersPathLookupAndWriters)
     EXPECT_EQ(doc->GetString(L"e", L"d").str(), L"inner");
     EXPECT_EQ(doc->GetString(L"nest", L"").str(), L"|a|b|c||");
 
-    EXPECT_EQ(doc->GetStringEx(L"path", L"b", L"", L"dflt").str(), L"x");
-    EXPECT_EQ(doc->GetStringEx(L"path", L"c", L"d", L"dflt").str(), L"deep");
-    EXPECT_EQ(doc->GetStringEx(L"path", L"nope", L"", L"dflt").str(), L"dflt");
-    EXPECT_EQ(doc->GetStringEx(L"path", L"c", L"nope", L"dflt").str(), L"dflt");
-    EXPECT_EQ(doc->GetStringEx(L"nope", L"b", L"", L"dflt").str(), L"dflt");
-    EXPECT_EQ(doc->GetStringEx(L"s", L"", L"", L"dflt").str(), L"x");
-    EXPECT_EQ(doc->GetStringEx(L"grid", L"", L"", L"dflt").str(), L"3|");
-    EXPECT_EQ(doc->GetStringEx(L"", L"", L"", L"dflt").str(), L"w");
+    const wchar_t* const paths[][4] = {{L"path", L"b", L"", L"x"},       {L"path", L"c", L"d", L"deep"},
+                                       {L"path", L"nope", L"", L"dflt"}, {L"path", L"c", L"nope", L"dflt"},
+                                       {L"nope", L"b", L"", L"dflt"},    {L"s", L"", L"", L"x"},
+                                       {L"grid", L"", L"", L"3|"},       {L"", L"", L"", L"w"}};
+    for (const auto& [key, key2, key3, found] : paths)
+        EXPECT_EQ(doc->GetStringEx(key, key2, key3, L"dflt").str(), found) << key << key2 << key3;
     EXPECT_EQ(doc->IsDirty(), 0);
 
     // New members are strings, added at the end.
