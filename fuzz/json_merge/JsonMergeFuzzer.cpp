@@ -69,33 +69,27 @@ bool Change(JsonNode root, FuzzInput& in)
         JsonNode node = path[in.Range(0, static_cast<std::uint32_t>(path.size() - 1))];
         const int size = JsonGetSize(node);
         JsonNode child = size > 0 ? JsonBegin(node)[in.Range(0, static_cast<std::uint32_t>(size - 1))] : nullptr;
-        switch (in.Range(0, 4)) {
+        const std::uint32_t op = in.Range(0, 4);
+        if (op < 3 && !child)
+            continue;
+        switch (op) {
         case 0:
-            if (child) {
-                JsonSetInt(child, static_cast<std::int32_t>(in.Range(0, 9)));
-                changed = true;
-            }
+            JsonSetInt(child, static_cast<std::int32_t>(in.Range(0, 9)));
             break;
         case 1:
-            if (child && JsonGetType(node) == JsonObject) {
-                JsonSetName(child, in.Text(kNames, 2).c_str());
-                changed = true;
-            }
+            if (JsonGetType(node) != JsonObject)
+                continue;
+            JsonSetName(child, in.Text(kNames, 2).c_str());
             break;
         case 2:
-            if (child) {
-                JsonErase(node, JsonFindChild(node, Name(child).c_str()));
-                changed = true;
-            }
+            JsonErase(node, JsonFindChild(node, Name(child).c_str()));
             break;
-        default: {
-            JsonNode added = JsonNewString(JsonGetType(node) == JsonObject ? in.Text(kNames, 2).c_str() : L"",
-                                           in.Text(kNames, 3).c_str());
-            JsonPushBack(node, added);
-            changed = true;
+        default:
+            JsonPushBack(node, JsonNewString(JsonGetType(node) == JsonObject ? in.Text(kNames, 2).c_str() : L"",
+                                             in.Text(kNames, 3).c_str()));
             break;
         }
-        }
+        changed = true;
     }
     return changed;
 }
