@@ -169,21 +169,16 @@ TEST(JsonValues, NodesArraysAndTreeArrays)
     doc->GetTreeArray(L"r", back);
     EXPECT_EQ(Items(back), Texts{std::wstring(L"p\0q|", 4)});
     EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), std::wstring(L"n\0m", 3));
-}
 
-// No node is built deeper than a loadable document; the deepest is walked without recursion.
-TEST(JsonValues, NoNodeIsCreatedDeeperThanADocumentMayNest)
-{
-    if (!InFreshRoot())
-        return;
-    CTqEnvJson* doc = fnTqEnvMgr()->GetJson(L"deep");
-    CTqEnvJson* rows = fnTqEnvMgr()->GetJson(L"rows");
+    // No node is built deeper than a loadable document; the deepest is walked without recursion.
+    doc = fnTqEnvMgr()->GetJson(L"deep");
+    CTqEnvJson* chain = fnTqEnvMgr()->GetJson(L"rows");
     void *parent = nullptr, *row = nullptr;
     for (std::uint32_t level = 2; level <= zv::json::kMaxDepth; ++level) {
         void** it = doc->CreateNode(parent, L"k", JsonObject, 0);
         ASSERT_NE(it, doc->GetEndIterator(parent)) << level;
         parent = *it;
-        row = *rows->CreateNode(row, L"k", JsonArray, 0);
+        row = *chain->CreateNode(row, L"k", JsonArray, 0);
     }
     doc->SetString(L"leaf", L"value", parent);
     EXPECT_EQ(doc->CreateNode(parent, L"leaf", JsonArray, 1), doc->GetEndIterator(parent));
@@ -201,11 +196,11 @@ TEST(JsonValues, NoNodeIsCreatedDeeperThanADocumentMayNest)
     doc->ReloadFile(0);
     EXPECT_EQ(TreeText(doc), built);
 
-    rows->SetString(L"", L"bottom", row);
-    EXPECT_EQ(rows->GetString(L"k", L"d").str(), L"|bottom");
-    EXPECT_EQ(rows->GetStringEx(L"", L"", L"", L"d").str(), L"bottom");
-    EXPECT_EQ(rows->GetStringEx(L"k", L"", L"", L"d").str(), L"bottom|");
-    rows->GetTreeArray(L"k", items);
+    chain->SetString(L"", L"bottom", row);
+    EXPECT_EQ(chain->GetString(L"k", L"d").str(), L"|bottom");
+    EXPECT_EQ(chain->GetStringEx(L"", L"", L"", L"d").str(), L"bottom");
+    EXPECT_EQ(chain->GetStringEx(L"k", L"", L"", L"d").str(), L"bottom|");
+    chain->GetTreeArray(L"k", items);
     EXPECT_EQ(Items(items), Texts{L"bottom"});
 }
 
