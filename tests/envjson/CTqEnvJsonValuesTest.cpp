@@ -160,8 +160,8 @@ TEST(JsonValues, NodesArraysAndTreeArrays)
     EXPECT_EQ(back.GetSize(), 0);
 
     // Every reader takes a value whole, U+0000 included.
-    doc =
-        OpenText("nul", L"{\"v\": \"a\\u0000b\", \"l\": [\"x\\u0000y\"], \"r\": [[\"p\\u0000q\"]], \"n\\u0000m\": 1}");
+    doc = OpenText("zeros",
+                   L"{\"v\": \"a\\u0000b\", \"l\": [\"x\\u0000y\"], \"r\": [[\"p\\u0000q\"]], \"n\\u0000m\": 1}");
     EXPECT_EQ(doc->GetString(L"v", L"").str(), std::wstring(L"a\0b", 3));
     out.RemoveAll();
     doc->GetArray(L"l", out);
