@@ -115,6 +115,8 @@ const Rejected kRejected[] = {
     {__LINE__, L"[1a]", L"Line 1, Column 3"},
     {__LINE__, L"[True]", L"Line 1, Column 2"},
     {__LINE__, L"[nul]", L"Line 1, Column 2", L"'n' where a value should stand"},
+    {__LINE__, L"[fals]", L"Line 1, Column 2"},
+    {__LINE__, L"[tr/**/ue]", L"Line 1, Column 2"},
     {__LINE__, L"[truex]", L"Line 1, Column 6"},
     // Strings and escapes.
     {__LINE__, L"[\"abc", L"Line 1, Column 2", L"no closing double quote"},
@@ -122,6 +124,7 @@ const Rejected kRejected[] = {
     {__LINE__, L"[\"abc\\\"]", L"Line 1, Column 2"},
     {__LINE__, L"[\"a\\v\"]", L"Line 1, Column 4", L"unknown escape \\v"},
     {__LINE__, L"[\"\\u12\"]", L"Line 1, Column 3"},
+    {__LINE__, L"[\"\\u12g4\"]", L"Line 1, Column 3"},
     // Comments: only // and /* */, only where blanks may stand.
     {__LINE__, L"# c\n{}", L"Line 1, Column 1"},
     {__LINE__, L"[1 / 2]", L"Line 1, Column 4"},

@@ -34,6 +34,8 @@ TEST(JsonNullHandle, EveryFunctionAcceptsIt)
     JsonClearChildren(nullptr);
     JsonDeleteNode(nullptr);
     JsonFreeString(nullptr);
+    Document unnamed(JsonNewString(nullptr, nullptr));
+    EXPECT_EQ(L"", Name(unnamed) + Value(unnamed));
     Document array(JsonNewNode(JsonArray));
     JsonPushBack(array, nullptr);
     JsonPushBack(nullptr, array);
