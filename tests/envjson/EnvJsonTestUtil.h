@@ -10,12 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace envjsontest {
 
@@ -110,31 +107,5 @@ inline Texts Items(const CStringArray& values)
         out.push_back(values.GetAt(i).str());
     return out;
 }
-
-#ifndef _WIN32
-// While this lives, files are reached as user 65534 (root passes every permission).
-class AsNobody {
-public:
-    AsNobody() { m_switched = setegid(65534) == 0 && seteuid(65534) == 0; }
-    ~AsNobody()
-    {
-        if (seteuid(0) != 0 || setegid(0) != 0)
-            std::abort();
-    }
-    bool switched() const { return m_switched; }
-
-private:
-    bool m_switched;
-};
-
-// Lets anybody reach and change everything under the child's root.
-inline void OpenRootToEverybody()
-{
-    namespace fs = std::filesystem;
-    for (const auto& entry : fs::recursive_directory_iterator(zvtest::ChildRoot()))
-        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
-    fs::permissions(zvtest::ChildRoot(), fs::perms::all, fs::perm_options::add);
-}
-#endif
 
 } // namespace envjsontest
