@@ -214,7 +214,7 @@ TEST(JsonFile, SaveNeverWritesTextThatWouldNotLoad)
 }
 
 // A user file the default replaces is first copied beside it, one copy per replacement.
-TEST(JsonFile, RejectedUserFileIsKeptBeforeTheDefaultReplacesIt)
+TEST(JsonFile, RejectedFilesAreCopiedBeforeBeingReplaced)
 {
     if (!InFreshRoot())
         return;
@@ -245,6 +245,22 @@ TEST(JsonFile, RejectedUserFileIsKeptBeforeTheDefaultReplacesIt)
     std::sort(kept.begin(), kept.end());
     std::sort(inputs.begin(), inputs.end());
     EXPECT_EQ(kept, inputs);
+
+    // A file no longer JSON at save time is copied beside it and the tree written.
+    CTqEnvJson* doc = OpenText("broken", L"{\"a\": 1}");
+    doc->SetInt(L"a", 2);
+    const std::string garbage = "{\"a\": 1, \"half written";
+    ReplaceFile(UserFile("broken.json"), garbage);
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0);
+    EXPECT_EQ(FileTree(UserFile("broken.json")), TextTree(L"{\"a\": 2}"));
+    ASSERT_EQ(messages.texts.size(), inputs.size() + 1);
+    EXPECT_EQ(messages.texts.back().rfind(doc->GetPath().str() + L":json parse error:\n", 0), 0u);
+    std::vector<std::string> copies;
+    for (const auto& entry : std::filesystem::directory_iterator(UserFile("")))
+        if (entry.path().filename().string().rfind("broken.json.rejected-", 0) == 0)
+            copies.push_back(ReadFile(entry.path().string()));
+    EXPECT_EQ(copies, std::vector<std::string>{garbage});
 }
 
 // Saves after another program changed the file: the document's changes join the file's.
@@ -285,28 +301,6 @@ TEST(JsonSaveMerge, ChangesOfAnotherProgramSurviveASave)
     doc->SetInt(L"x", 6, w);
     doc->Save();
     EXPECT_EQ(FileTree(UserFile("handles.json")), TextTree(L"{\"w\": {\"x\": 6, \"z\": 1}, \"n\": 2}"));
-}
-
-// A file no longer JSON at save time is copied beside it and the tree written.
-TEST(JsonSaveMerge, RejectedFileAtSaveTimeIsKeptAsACopy)
-{
-    if (!InFreshRoot())
-        return;
-    CapturedMessages messages;
-    CTqEnvJson* doc = OpenText("broken", L"{\"a\": 1}");
-    doc->SetInt(L"a", 2);
-    const std::string garbage = "{\"a\": 1, \"half written";
-    ReplaceFile(UserFile("broken.json"), garbage);
-    doc->Save();
-    EXPECT_EQ(doc->IsDirty(), 0);
-    EXPECT_EQ(FileTree(UserFile("broken.json")), TextTree(L"{\"a\": 2}"));
-    ASSERT_EQ(messages.texts.size(), 1u);
-    EXPECT_EQ(messages.texts[0].rfind(doc->GetPath().str() + L":json parse error:\n", 0), 0u);
-    std::vector<std::string> copies;
-    for (const auto& entry : std::filesystem::directory_iterator(UserFile("")))
-        if (entry.path().filename().string().rfind("broken.json.rejected-", 0) == 0)
-            copies.push_back(ReadFile(entry.path().string()));
-    EXPECT_EQ(copies, std::vector<std::string>{garbage});
 }
 
 // What a load or save cannot read (another user's file, a pipe) is not known to be

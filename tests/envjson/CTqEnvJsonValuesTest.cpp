@@ -29,7 +29,7 @@ CStringArray Strings(std::initializer_list<const wchar_t*> items)
 
 } // namespace
 
-TEST(JsonValues, ReadersPathLookupAndWriters)
+TEST(JsonValues, ReadersWritersNodesAndArrays)
 {
     if (!InFreshRoot())
         return;
@@ -92,13 +92,9 @@ TEST(JsonValues, ReadersPathLookupAndWriters)
     doc->SetInt(L"o", 1);
     EXPECT_EQ(doc->IsDirty(), 0);
     EXPECT_EQ(doc->GetString(L"z", L"").str() + doc->GetString(L"a", L"").str(), L"null12|2|");
-}
 
-TEST(JsonValues, NodesArraysAndTreeArrays)
-{
-    if (!InFreshRoot())
-        return;
-    CTqEnvJson* doc = OpenText("nodes", L"{\"first\": 1, \"grp\": {\"c\": 2, \"d\": 3}}");
+    // Nodes made, renamed and deleted; arrays and tree arrays.
+    doc = OpenText("nodes", L"{\"first\": 1, \"grp\": {\"c\": 2, \"d\": 3}}");
     void** made = doc->CreateNode(nullptr, L"obj", JsonObject, 0);
     doc->SetInt(L"inside", 1, *made);
     doc->SetDirty(0);
