@@ -36,9 +36,6 @@ struct Rejected {
 
 const Accepted kAccepted[] = {
     {__LINE__, L"{\"a\" : 1 , \"b\" :[ true,false , null ] }", L"{a:1,b:[true,false,null]}"},
-    {__LINE__, L"[\"\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\u4E2D\"]", L"[\"\"\\/\b\f\n\r\t\u00e9\u4e2d\"]"},
-    {__LINE__, L"[\"\\ud83d\\ude00\", \"\U0001F600\"]", L"[\"\U0001F600\",\"\U0001F600\"]"},
-    {__LINE__, L"[\"a\\u0000b\"]", L"[\"a\\0b\"]"},
     // Escaped surrogates: pairs join (two units where wchar_t has 16 bits), a lone one stays.
     {__LINE__,
      L"[\"a\\uDBFF\\uDFFFb\", \"\\ud83d\\u0041\", \"\\ud83dA\", \"\\ud83d\\ud83d\\ude00\", \"\\ude00\\ud83d\"]",
@@ -47,7 +44,6 @@ const Accepted kAccepted[] = {
      L"A\",\"\xD83D\U0001F600\",\"\xDE00\xD83D\"]"},
     // Control characters may stand raw in a string; the writer escapes them.
     {__LINE__, L"[\"tab\there\", \"line\r\nbreak\"]", L"[\"tab\there\",\"line\r\nbreak\"]"},
-    {__LINE__, L"{\"a,b:c\":\"x,y:z]}\", \"\":\"\", \"{\":[\"]\"]}", L"{a,b:c:\"x,y:z]}\",:\"\",{:[\"]\"]}"},
     {__LINE__, L"{\"a\":1,\"a\":2}", L"{a:1,a:2}"},
     // A trailing comma is read and dropped.
     {__LINE__, L"{\"o\":{\"x\":[1,],},}", L"{o:{x:[1]}}"},
