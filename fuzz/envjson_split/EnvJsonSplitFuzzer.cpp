@@ -1,6 +1,5 @@
-// CTqEnvJson's own bar splitter on arbitrary text (UTF-8, or UTF-16 after a
-// 0xFF 0xFE mark). Whatever the text, the pieces are taken from it in order
-// and never empty; without a double bar they are the texts between bars.
+// CTqEnvJson's bar splitter: pieces come from the text in order, never empty;
+// without a double bar they are the texts between bars.
 #include <zvenv/CTqEnvJson.h>
 #include <zvenv/platform/Text.h>
 
@@ -50,8 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(expected[static_cast<std::size_t>(i)] == pieces.GetAt(i).GetString(), "bar piece differs", seen);
         return 0;
     }
-    // With double bars each piece is a text of the input, in order, followed
-    // by one bar (a lone bar stands for itself).
+    // With double bars each piece is input text, in order, plus one bar.
     std::size_t from = 0;
     for (int i = 0; i < count; ++i) {
         const std::wstring piece = pieces.GetAt(i).GetString();

@@ -1,11 +1,5 @@
-// The JSON grammar both ways, on the input's text as libFuzzer mutates it and
-// on a document generated from the input's bytes: the validator accepts a
-// text exactly when the engine reads it; what the engine reads holds the
-// values RapidJSON reads from the same text (comments and trailing commas
-// allowed), so no value nobody wrote appears; the writer's text is accepted
-// again and reads back to the same tree, comments included. Then edits
-// through the engine's interface, after which the same holds; a second
-// handle on the tree must not see them.
+// On the input's text and on a document generated from it: validator and engine agree,
+// values match RapidJSON's, and written text reads back the same, also after edits.
 #include <zvenv/platform/CString.h>
 #include <zvenv/platform/Text.h>
 
@@ -37,8 +31,7 @@ bool Accepted(const std::wstring& text)
     return valid == 1;
 }
 
-// Text the writer produced is accepted and reads back to the same tree, and
-// once both are read, they write the same text.
+// The written text is accepted, reads back to the same tree and writes the same.
 void CheckWrittenReadsBack(JsonNode root)
 {
     const std::wstring tree = Render(root);
@@ -117,8 +110,7 @@ void Edit(zvfuzz::FuzzInput& in, JsonNode root)
         Check(JsonGetSize(node) == 0, "children left after clearing");
         break;
     case 8: {
-        // A chain of arrays as deep as the node's place allows, and one more;
-        // slow to check, so seldom.
+        // A chain of arrays as deep as the node's place allows, and one more (seldom: slow).
         if (in.Range(0, 7) != 0)
             break;
         JsonNode at = node;
@@ -152,9 +144,7 @@ void CheckText(const std::wstring& text, zvfuzz::FuzzInput& in)
           valid ? "the engine refuses what the validator accepts" : "the engine reads what the validator refuses",
           text);
 
-    // RapidJSON, given comments and trailing commas, says what the text
-    // holds; it also takes other roots and rejects some texts the grammar
-    // takes (raw control characters in strings, lone escaped surrogates).
+    // RapidJSON refuses some texts the grammar takes (raw controls, lone surrogates).
     std::wstring reference;
     if (jsonfuzz::ReadReference(text, kMaxDepth, reference)) {
         Check(root != nullptr, "the engine refuses a document RapidJSON reads", text);
@@ -202,9 +192,7 @@ const wchar_t* const kFaults[] = {L"08",        L"-",         L"1.",      L".5",
                                   L":",         L"}",         L"]",       L"\"open",  L"nul",   L"1e",      L"\u00e9",
                                   L"\"\\u12\"", L"\x01",      L"[1 2]",   L"{\"a\"}", L"{a:1}", L"[,]",     L"{,}"};
 
-// A document drawn from the input's bytes: the grammar, with a fault now and
-// then and at most one chain of arrays that ends just above, at or just
-// below the depth limit.
+// The grammar, a fault now and then, and at most one chain of arrays near the depth limit.
 class Generator {
 public:
     explicit Generator(zvfuzz::FuzzInput& in) : m_in(in) {}

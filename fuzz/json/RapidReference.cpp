@@ -1,5 +1,4 @@
-// Built apart and without the pointer-overflow check: RapidJSON's stack does
-// arithmetic on its null start before it first allocates.
+// No pointer-overflow check here: RapidJSON's stack computes on a null start.
 #include "RapidReference.h"
 
 #include <rapidjson/reader.h>
@@ -14,10 +13,7 @@ namespace {
 // RapidJSON reads the wide text directly, whichever width wchar_t has.
 using Wide = std::conditional_t<sizeof(wchar_t) == 4, rapidjson::UTF32<wchar_t>, rapidjson::UTF16<wchar_t>>;
 
-// Events to text: a value that follows another in its container is preceded
-// by a comma. Numbers are taken as they are spelt from the text, where the
-// stream still stands at their start (the text RapidJSON hands over for them
-// is garbled when characters are wide).
+// Events to text; numbers as spelt in the text (RapidJSON garbles wide ones).
 class Renderer : public rapidjson::BaseReaderHandler<Wide, Renderer> {
 public:
     Renderer(const std::wstring& text, const rapidjson::GenericStringStream<Wide>& stream)
@@ -92,10 +88,7 @@ bool ReadReference(const std::wstring& text, std::size_t depthLimit, std::wstrin
 {
     constexpr unsigned kFlags = rapidjson::kParseCommentsFlag | rapidjson::kParseTrailingCommasFlag |
                                 rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
-    // With numbers read as text and wide characters, RapidJSON transcodes a
-    // number from its own stack onto the same stack; were the stack to grow
-    // meanwhile, it would read freed memory. A stack that never grows for
-    // this text (a number's bytes and wide copy, and the levels) avoids it.
+    // A stack that never grows: RapidJSON copies wide numbers within it.
     rapidjson::GenericReader<Wide, Wide> reader(nullptr, 16 * text.size() + 1024);
     rapidjson::GenericStringStream<Wide> stream(text.c_str());
     Renderer renderer(text, stream);

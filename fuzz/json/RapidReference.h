@@ -4,10 +4,8 @@
 
 namespace jsonfuzz {
 
-// What RapidJSON reads from a text, given comments and trailing commas, in
-// the form of jsontest::Render without comments: the reference the engine's
-// reading is compared with. False when RapidJSON refuses the text, when its
-// root is no array or object, or when it nests deeper than depthLimit.
+// RapidJSON's reading of text as Render without comments; false when refused,
+// not rooted in an array or object, or deeper than depthLimit.
 bool ReadReference(const std::wstring& text, std::size_t depthLimit, std::wstring& rendered);
 
 } // namespace jsonfuzz

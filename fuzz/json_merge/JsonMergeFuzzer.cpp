@@ -1,12 +1,5 @@
-// Merging another version of a document into a document's tree. The input's
-// head is the document both sides start from, taken only when the validator
-// accepts it (as every version a save merges is); its tail picks the reads
-// and changes of each side. What must hold:
-// - a kept copy never sees a change made through the original's handles;
-// - with no change of ours the merge gives their tree, with no change of
-//   theirs it leaves ours, and merging their tree once more changes nothing;
-// - every handle into our tree taken before the merge can still be read
-//   after it, and nothing leaks.
+// Head: the valid document both sides start from; tail: each side's reads and changes.
+// Unchanged ours gives theirs, unchanged theirs leaves ours, a second merge is a no-op.
 #include <zvenv/platform/CString.h>
 #include <zvenv/platform/Text.h>
 
@@ -28,8 +21,7 @@ using zvfuzz::FuzzInput;
 
 namespace {
 
-// The containers reached by walking down from the root, reading as a host
-// does, so that the reads themselves vary.
+// Containers reached walking down from the root, reading as a host does.
 std::vector<JsonNode> Walk(JsonNode root, FuzzInput& in)
 {
     std::vector<JsonNode> found{root};
@@ -48,9 +40,7 @@ std::vector<JsonNode> Walk(JsonNode root, FuzzInput& in)
     return found;
 }
 
-// The tree's text with every object's members in order of their names (the
-// members of one name in their own order): the merge keeps the order of our
-// members, which may differ from theirs.
+// The tree's text, members sorted by name (the merge may reorder them).
 std::wstring Canonical(JsonNode node)
 {
     const JsonNodeType type = JsonGetType(node);
@@ -70,8 +60,7 @@ std::wstring Canonical(JsonNode node)
 
 const wchar_t kNames[] = L"abcxyz";
 
-// Up to five changes through the engine's functions, in containers found by
-// walking; answers whether anything was changed.
+// Up to five changes in containers found by walking; whether anything changed.
 bool Change(JsonNode root, FuzzInput& in)
 {
     bool changed = false;
@@ -80,33 +69,27 @@ bool Change(JsonNode root, FuzzInput& in)
         JsonNode node = path[in.Range(0, static_cast<std::uint32_t>(path.size() - 1))];
         const int size = JsonGetSize(node);
         JsonNode child = size > 0 ? JsonBegin(node)[in.Range(0, static_cast<std::uint32_t>(size - 1))] : nullptr;
-        switch (in.Range(0, 4)) {
+        const std::uint32_t op = in.Range(0, 4);
+        if (op < 3 && !child)
+            continue;
+        switch (op) {
         case 0:
-            if (child) {
-                JsonSetInt(child, static_cast<std::int32_t>(in.Range(0, 9)));
-                changed = true;
-            }
+            JsonSetInt(child, static_cast<std::int32_t>(in.Range(0, 9)));
             break;
         case 1:
-            if (child && JsonGetType(node) == JsonObject) {
-                JsonSetName(child, in.Text(kNames, 2).c_str());
-                changed = true;
-            }
+            if (JsonGetType(node) != JsonObject)
+                continue;
+            JsonSetName(child, in.Text(kNames, 2).c_str());
             break;
         case 2:
-            if (child) {
-                JsonErase(node, JsonFindChild(node, Name(child).c_str()));
-                changed = true;
-            }
+            JsonErase(node, JsonFindChild(node, Name(child).c_str()));
             break;
-        default: {
-            JsonNode added = JsonNewString(JsonGetType(node) == JsonObject ? in.Text(kNames, 2).c_str() : L"",
-                                           in.Text(kNames, 3).c_str());
-            JsonPushBack(node, added);
-            changed = true;
+        default:
+            JsonPushBack(node, JsonNewString(JsonGetType(node) == JsonObject ? in.Text(kNames, 2).c_str() : L"",
+                                             in.Text(kNames, 3).c_str()));
             break;
         }
-        }
+        changed = true;
     }
     return changed;
 }
@@ -123,9 +106,7 @@ std::wstring ChangedValue(const std::wstring& text, FuzzInput in)
 
 } // namespace
 
-// The trees are compared by value (Canonical reads them whole) only after the
-// merge, on copies made by replaying the same changes, so that the merge
-// itself meets trees read no further than the changes read them.
+// Trees are read whole only after the merge, on copies made by replaying the changes.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzInput in(data, size);

@@ -1,7 +1,6 @@
 #include "EnvJsonTestUtil.h"
 
 using namespace envjsontest;
-using zvtest::ReadFile;
 
 // Without the validator module next to the executable no JSON document loads
 // (one message each, with an empty description, and no file is rewritten),
@@ -11,11 +10,10 @@ TEST(JsonWithoutValidator, EveryLoadIsRejectedWithAnEmptyDescription)
     if (!InFreshRoot(false))
         return;
     CapturedMessages messages;
-    const std::string valid = zvtest::Utf16(L"{\"k\": \"v\"}");
+    const std::string valid = Utf16(L"{\"k\": \"v\"}");
     CTqEnvJson* doc = OpenBytes("valid", valid);
     EXPECT_EQ(doc->GetJson(), nullptr);
-    ASSERT_EQ(messages.texts.size(), 1u);
-    EXPECT_EQ(messages.texts[0], doc->GetPath().str() + L":json parse error:\n");
+    EXPECT_EQ(messages.texts, Texts{doc->GetPath().str() + L":json parse error:\n"});
     doc->SetDirty(1);
     doc->Save();
     EXPECT_EQ(ReadFile(UserFile("valid.json")), valid);
@@ -24,7 +22,7 @@ TEST(JsonWithoutValidator, EveryLoadIsRejectedWithAnEmptyDescription)
     EXPECT_EQ(messages.texts.size(), 2u);
     EXPECT_EQ(ReadFile(UserFile("fresh.json")), std::string("\xFF\xFE{\0\r\0\n\0}\0", 10));
 
-    zvtest::WriteFile(SystemFile("trade.ini"), zvtest::Utf16(L"[Main]\r\nqty=5\r\n"));
+    WriteFile(SystemFile("trade.ini"), Utf16(L"[Main]\r\nqty=5\r\n"));
     CTqEnvIni* ini = fnTqEnvMgr()->GetEnvIni(L"trade");
     ASSERT_NE(ini, nullptr);
     EXPECT_EQ(ini->GetInt(L"Main", L"qty", 0), 5);

@@ -10,17 +10,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace envjsontest {
 
-// Runs the calling test again in a child process rooted in a fresh temporary
-// application root; true only in that child:  if (!InFreshRoot()) return;
+using zvtest::ReadFile;
+using zvtest::Utf16;
+using zvtest::WriteFile;
+using Texts = std::vector<std::wstring>;
+
+// Runs the calling test again in a child in a fresh application root; true only there.
 inline bool InFreshRoot(bool withValidator = true)
 {
     if (zvtest::InChild())
@@ -58,13 +59,12 @@ private:
 // The document user/<name>.json of the child's root, holding the given bytes.
 inline CTqEnvJson* OpenBytes(const std::string& name, const std::string& bytes)
 {
-    zvtest::WriteFile(UserFile(name + ".json"), bytes);
+    WriteFile(UserFile(name + ".json"), bytes);
     return fnTqEnvMgr()->GetJson(CString(name.c_str()));
 }
-
 inline CTqEnvJson* OpenText(const std::string& name, const std::wstring& text)
 {
-    return OpenBytes(name, zvtest::Utf16(text));
+    return OpenBytes(name, Utf16(text));
 }
 
 inline std::wstring TreeText(CTqEnvJson* doc)
@@ -79,15 +79,14 @@ inline void* Member(CTqEnvJson* doc, const wchar_t* key, void* parent = nullptr)
     return it && it != doc->GetEndIterator(parent) ? *it : nullptr;
 }
 
-// Another program saving the file: the bytes go to a new file that is
-// renamed over the old one.
+// Another program saving the file: a new file renamed over the old one.
 inline void ReplaceFile(const std::string& path, const std::string& bytes)
 {
-    zvtest::WriteFile(path + ".other", bytes);
+    WriteFile(path + ".other", bytes);
     std::filesystem::rename(path + ".other", path);
 }
 
-// The formatted text of the tree a file or a text holds ("" when there is none).
+// The formatted text of the tree a text or a file holds ("" when none).
 inline std::wstring TextTree(const std::wstring& text)
 {
     JsonNode root = JsonParse(text.c_str());
@@ -97,40 +96,13 @@ inline std::wstring TextTree(const std::wstring& text)
 }
 inline std::wstring FileTree(const std::string& path)
 {
-    const std::string bytes = zvtest::ReadFile(path);
+    const std::string bytes = ReadFile(path);
     return TextTree(zv::text::DecodeJsonFile(bytes.data(), bytes.size()));
 }
 
-// Lets anybody reach and change everything under the child's root.
-inline void OpenRootToEverybody()
+inline Texts Items(const CStringArray& values)
 {
-    namespace fs = std::filesystem;
-    for (const auto& entry : fs::recursive_directory_iterator(zvtest::ChildRoot()))
-        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
-    fs::permissions(zvtest::ChildRoot(), fs::perms::all, fs::perm_options::add);
-}
-
-#ifndef _WIN32
-// The tests run as root, which every permission lets through: a permission is
-// tried as the unprivileged user 65534 while this lives.
-class AsNobody {
-public:
-    AsNobody() { m_switched = setegid(65534) == 0 && seteuid(65534) == 0; }
-    ~AsNobody()
-    {
-        if (seteuid(0) != 0 || setegid(0) != 0)
-            std::abort();
-    }
-    bool switched() const { return m_switched; }
-
-private:
-    bool m_switched;
-};
-#endif
-
-inline std::vector<std::wstring> Items(const CStringArray& values)
-{
-    std::vector<std::wstring> out;
+    Texts out;
     for (int i = 0; i < values.GetSize(); ++i)
         out.push_back(values.GetAt(i).str());
     return out;

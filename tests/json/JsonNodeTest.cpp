@@ -1,27 +1,164 @@
+// The engine's tree: nodes, views, the name index, kept copies, value comparison, merges
+// and the depth limit.
 #include "JsonTestUtil.h"
-#include "json/JsonBody.h"
+#include "json/JsonGrammar.h"
+#include "json/JsonMerge.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <pthread.h>
+#include <random>
 
 namespace {
 
 using namespace jsontest;
-using zv::json::AsHandle;
+using zv::json::kMaxDepth;
 
-JsonNode NumberNode(std::int32_t value)
+// The member at a path of names from the root, read the way a host reads it.
+JsonNode At(JsonNode root, std::initializer_list<const wchar_t*> path)
+{
+    JsonNode node = root;
+    for (const wchar_t* name : path)
+        node = node ? Member(node, name) : nullptr;
+    return node;
+}
+
+JsonNode NewNumber(const wchar_t* name, int value)
 {
     JsonNode node = JsonNewNode(JsonNumber);
+    JsonSetName(node, name);
     JsonSetInt(node, value);
     return node;
+}
+
+void SetA(JsonNode root)
+{
+    JsonSetInt(At(root, {L"a"}), 2);
+}
+
+TEST(JsonMerge, TheirChangesJoinOurs)
+{
+    const struct {
+        const char* what;
+        const wchar_t* base;
+        std::function<void(JsonNode)> ours;
+        const wchar_t* theirs;
+        const wchar_t* expected;
+    } cases[] = {
+        {"different members changed on each side", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"a\": 1, \"b\": 3}",
+         L"{\"a\": 2, \"b\": 3}"},
+        {"a member changed on both sides keeps ours", L"{\"a\": 1}", SetA, L"{\"a\": 3}", L"{\"a\": 2}"},
+        {"members added on both sides, theirs in their place", L"{\"a\": 1, \"b\": 1}",
+         [](JsonNode r) { JsonPushBack(r, NewNumber(L"d", 4)); }, L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1}",
+         L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1, \"d\": 4}"},
+        {"the same member added on both sides keeps ours", L"{}",
+         [](JsonNode r) { JsonPushBack(r, NewNumber(L"n", 1)); }, L"{\"n\": 2}", L"{\"n\": 1}"},
+        {"a member they dropped goes where ours kept it", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"a\": 1}", L"{\"a\": 2}"},
+        {"a member they dropped stays where ours changed it", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"b\": 1}",
+         L"{\"a\": 2, \"b\": 1}"},
+        {"a member ours dropped stays dropped though they changed it", L"{\"a\": 1, \"b\": 1}",
+         [](JsonNode r) { JsonErase(r, JsonFindChild(r, L"b")); }, L"{\"a\": 3, \"b\": 3}", L"{\"a\": 3}"},
+        {"nested objects merge member by member", L"{\"o\": {\"x\": 1, \"y\": 1, \"z\": 1}}",
+         [](JsonNode r) {
+             JsonSetInt(At(r, {L"o", L"x"}), 2);
+         },
+         L"{\"o\": {\"x\": 1, \"y\": 3}}", L"{\"o\": {\"x\": 2, \"y\": 3}}"},
+        {"an array ours changed is ours whole", L"{\"l\": [1, 2], \"a\": 0}",
+         [](JsonNode r) { JsonPushBack(At(r, {L"l"}), NewNumber(L"", 3)); }, L"{\"l\": [0, 1, 2], \"a\": 1}",
+         L"{\"l\": [1, 2, 3], \"a\": 1}"},
+        {"an array only they changed is theirs", L"{\"l\": [1, 2], \"a\": 0}", SetA, L"{\"l\": [\"x\"], \"a\": 0}",
+         L"{\"l\": [\"x\"], \"a\": 2}"},
+        {"a member ours renamed takes their new value", L"{\"a\": {\"x\": 1}, \"c\": 1}",
+         [](JsonNode r) { JsonSetName(At(r, {L"a"}), L"b"); }, L"{\"a\": {\"x\": 2}, \"c\": 1}",
+         L"{\"b\": {\"x\": 2}, \"c\": 1}"},
+        {"a renamed scalar is not added back under its old name", L"{\"a\": 1, \"c\": 1}",
+         [](JsonNode r) { JsonSetName(At(r, {L"a"}), L"b"); }, L"{\"a\": 1, \"c\": 2}", L"{\"b\": 1, \"c\": 2}"},
+        {"an object ours made a string stays a string", L"{\"o\": {\"x\": 1}}",
+         [](JsonNode r) { JsonSetString(At(r, {L"o"}), L"s"); }, L"{\"o\": {\"x\": 2}}", L"{\"o\": \"s\"}"},
+        {"a root of another kind is theirs when ours is unchanged", L"{\"a\": 1}", [](JsonNode) {}, L"[1, 2]",
+         L"[1, 2]"},
+        {"a root of another kind keeps ours when ours changed", L"{\"a\": 1}", SetA, L"[1]", L"{\"a\": 2}"},
+        {"members of one name match in order", L"{\"d\": 1, \"d\": 2, \"a\": 0}", SetA,
+         L"{\"d\": 1, \"d\": 5, \"a\": 0}", L"{\"d\": 1, \"d\": 5, \"a\": 2}"},
+    };
+    for (const auto& c : cases) {
+        Document mine(c.base);
+        Document base(JsonKeepCopy(mine));
+        c.ours(mine);
+        Document theirs(c.theirs), detached(JsonNewNode(JsonArray));
+        JsonMergeTheirs(mine, base, theirs, detached);
+        EXPECT_EQ(Write(mine), Write(Document(c.expected))) << c.what;
+    }
+}
+
+// What a merge takes from theirs holds its own values, not their whole text.
+TEST(JsonMerge, TheMergedTreeKeepsNoneOfTheirText)
+{
+    Document mine(L"{\"a\": \"x\", \"o\": {\"k\": [1]}, \"n\": 1}");
+    Document base(JsonKeepCopy(mine));
+    JsonNode theirs = JsonParse(L"{\"a\": \"y\", \"o\": {\"k\": [2], \"new\": {\"z\": \"w\"}}, \"n\": 1, \"m\": [3]}");
+    zv::json::StrippedText* text = zv::json::AsHandle(theirs)->body->source;
+    ASSERT_NE(text, nullptr);
+    ++text->refs;
+    {
+        Document detached(JsonNewNode(JsonArray));
+        JsonMergeTheirs(mine, base, theirs, detached);
+        JsonDeleteNode(theirs);
+        EXPECT_EQ(L"{a:\"y\",o:{k:[2],new:{z:\"w\"}},n:1,m:[3]}", Render(mine));
+    }
+    EXPECT_EQ(text->refs, 1u) << "the merged tree still holds their text";
+    zv::json::ReleaseSource(text);
+}
+
+// Copy and original change apart, however deep, read before the copy or not.
+TEST(JsonMerge, AKeptCopyAndItsOriginalChangeApart)
+{
+    const wchar_t* text = L"{\"a\": {\"b\": {\"c\": [1, {\"d\": \"x\"}]}}, \"e\": \"s\", \"f\": [[1], [2]]}";
+    Document original(text);
+    JsonNode c = At(original, {L"a", L"b", L"c"}); // read down to c before the copy
+    Document kept(JsonKeepCopy(original));
+    const std::wstring before = Write(Document(text));
+    JsonSetString(Member(Child(c, 1), L"d"), L"changed");
+    JsonPushBack(c, NewNumber(L"", 7));
+    JsonSetName(At(original, {L"a"}), L"renamed");
+    JsonClearChildren(Child(At(original, {L"f"}), 0));
+    EXPECT_EQ(Write(kept), before);
+    const std::wstring changed = Write(original);
+    JsonSetInt(Member(kept, L"e"), 1);
+    EXPECT_EQ(Write(original), changed);
+}
+
+TEST(JsonMerge, SameValueComparesValuesNotText)
+{
+    const struct {
+        const wchar_t* a;
+        const wchar_t* b;
+        bool same;
+    } cases[] = {
+        {L"{\"a\": [1, \"x\", true, null, {}]}", L"{ \"a\" : [ 1 , \"x\" , true , null , { } ] } ", true},
+        {L"{/* note */ \"a\": 1}", L"{\"a\": 1}", true},
+        {L"{\"s\": \"\\u00e9\\n\"}", L"{\"s\": \"\u00e9\\u000a\"}", true},
+        {L"{\"n\": 1}", L"{\"n\": 1.0}", false},
+        {L"{\"a\": 1, \"b\": 2}", L"{\"b\": 2, \"a\": 1}", false},
+        {L"{\"a\": {\"b\": [1, [2]]}}", L"{\"a\": {\"b\": [1, [3]]}}", false},
+    };
+    for (const auto& c : cases) {
+        Document a(c.a), b(c.b);
+        EXPECT_EQ(JsonSameValue(a, b), c.same) << Write(a) << " and " << Write(b);
+        // Read on one side only, the answer is the same.
+        for (int i = 0; i < JsonGetSize(a); ++i)
+            Value(Child(a, i));
+        EXPECT_EQ(JsonSameValue(b, a), c.same);
+    }
 }
 
 TEST(JsonNullHandle, EveryFunctionAcceptsIt)
 {
     EXPECT_EQ(JsonNull, JsonGetType(nullptr));
     EXPECT_EQ(0, JsonGetSize(nullptr));
-    EXPECT_EQ(L"", Name(nullptr));
-    EXPECT_EQ(L"", Value(nullptr));
-    EXPECT_EQ(L"", Write(nullptr));
+    EXPECT_EQ(L"", Name(nullptr) + Value(nullptr) + Write(nullptr));
     EXPECT_EQ(nullptr, JsonParse(nullptr));
     EXPECT_EQ(nullptr, JsonBegin(nullptr));
     EXPECT_EQ(nullptr, JsonEnd(nullptr));
@@ -35,6 +172,8 @@ TEST(JsonNullHandle, EveryFunctionAcceptsIt)
     JsonClearChildren(nullptr);
     JsonDeleteNode(nullptr);
     JsonFreeString(nullptr);
+    Document unnamed(JsonNewString(nullptr, nullptr));
+    EXPECT_EQ(L"", Name(unnamed) + Value(unnamed));
     Document array(JsonNewNode(JsonArray));
     JsonPushBack(array, nullptr);
     JsonPushBack(nullptr, array);
@@ -50,7 +189,6 @@ TEST(JsonValues, SettersGiveTheirTypesAndTextForms)
         const wchar_t* text;
     } steps[] = {
         {[](JsonNode n) { JsonSetInt(n, -2147483647 - 1); }, JsonNumber, L"-2147483648"},
-        {[](JsonNode n) { JsonSetInt(n, 0); }, JsonNumber, L"0"},
         {[](JsonNode n) { JsonSetInt(n, 2147483647); }, JsonNumber, L"2147483647"},
         {[](JsonNode n) { JsonSetBool(n, 5); }, JsonBoolean, L"true"},
         {[](JsonNode n) { JsonSetBool(n, 0); }, JsonBoolean, L"false"},
@@ -63,22 +201,17 @@ TEST(JsonValues, SettersGiveTheirTypesAndTextForms)
         EXPECT_EQ(step.type, JsonGetType(node)) << step.text;
         EXPECT_EQ(step.text, Value(node));
     }
-    Document text(JsonNewString(nullptr, L"v"));
-    EXPECT_EQ(L":\"v\"", Render(text, true));
-
     // A scalar setter on a container drops its children.
     Document object(JsonParse(L"{\"a\":[1,2],\"b\":{}}"));
     JsonSetString(Member(object, L"a"), L"now text");
-    EXPECT_EQ(nullptr, JsonBegin(Member(object, L"a")));
-    EXPECT_EQ(L"{\n\t\"a\" : \"now text\",\n\t\"b\" : {}\n}", Write(object));
+    EXPECT_EQ(L"{a:\"now text\",b:{}}", Render(object));
 }
 
 TEST(JsonChildList, GrowsErasesAndClears)
 {
     Document array(JsonNewNode(JsonArray));
     for (int i = 0; i < 9; ++i) // past the first allocation
-        JsonPushBack(array, NumberNode(i));
-    EXPECT_EQ(L"[0,1,2,3,4,5,6,7,8]", Render(array));
+        JsonPushBack(array, NewNumber(L"", i));
     EXPECT_EQ(L"2", Value(*JsonErase(array, JsonBegin(array) + 1))); // later children move down
     JsonIterator last = JsonEnd(array) - 1;
     EXPECT_EQ(last, JsonErase(array, last));
@@ -88,101 +221,221 @@ TEST(JsonChildList, GrowsErasesAndClears)
     EXPECT_EQ(JsonEnd(array), JsonErase(array, JsonEnd(array)));
     EXPECT_EQ(L"[0,2,3,4,5,6,7]", Render(array));
     JsonClearChildren(array);
-    JsonPushBack(array, NumberNode(7));
-    EXPECT_EQ(L"[\n\t7\n]", Write(array));
+    JsonPushBack(array, NewNumber(L"", 7));
     // Erasing the only child frees the list; the node stays a container.
     EXPECT_EQ(JsonEnd(array), JsonErase(array, JsonBegin(array)));
     EXPECT_NE(nullptr, JsonBegin(array));
-    JsonPushBack(array, NumberNode(2));
+    JsonPushBack(array, NewNumber(L"", 2));
     EXPECT_EQ(L"[2]", Render(array));
 
     // Onto a scalar or into itself nothing is added; the child stays the caller's.
     Document text(JsonNewString(L"a", L"b"));
-    JsonNode child = NumberNode(1);
+    Document child(NewNumber(L"", 1));
     JsonPushBack(text, child);
     EXPECT_EQ(0, JsonGetSize(text));
-    EXPECT_EQ(L"1", Value(child));
-    JsonDeleteNode(child);
     JsonPushBack(array, array);
     EXPECT_EQ(1, JsonGetSize(array));
-}
-
-TEST(JsonChildList, FindChildIsExactAndMissingNamesGiveTheEnd)
-{
-    Document object(JsonParse(L"{\"key\":1,\"Key\":2,\"key\":3,\"ke\":4}"));
-    EXPECT_EQ(L"2", Value(*JsonFindChild(object, L"Key")));
-    EXPECT_EQ(L"1", Value(*JsonFindChild(object, L"key"))); // the first of two
-    EXPECT_EQ(L"4", Value(*JsonFindChild(object, L"ke")));
-    for (const wchar_t* missing : {L"KEY", L"k", static_cast<const wchar_t*>(nullptr)})
-        EXPECT_EQ(JsonEnd(object), JsonFindChild(object, missing));
-    Document text(JsonNewString(L"a", L"b"));
     EXPECT_EQ(nullptr, JsonFindChild(text, L"a"));
 }
 
-// A view made by JsonAsArray shares the body; every change through either
-// handle, at the top or below it, copies it first and leaves the other.
-TEST(JsonCopyOnWrite, EveryChangingFunctionCopiesASharedBody)
+// A view shares the body until either handle changes it, and outlives its source.
+TEST(JsonArrayView, SharesTheBodyUntilAChange)
 {
-    using Change = void (*)(JsonNode);
-    const Change changes[] = {
-        [](JsonNode n) { JsonSetName(n, L"renamed"); },
-        [](JsonNode n) { JsonSetString(n, L"s"); },
-        [](JsonNode n) { JsonSetInt(n, 5); },
-        [](JsonNode n) { JsonSetBool(n, 1); },
-        [](JsonNode n) { JsonClearChildren(n); },
-        [](JsonNode n) { JsonErase(n, JsonBegin(n)); },
-        [](JsonNode n) { JsonPushBack(n, NumberNode(4)); },
-        [](JsonNode n) { JsonSetInt(*JsonBegin(JsonBegin(n)[1]), 20); },
-    };
-    for (Change change : changes) {
+    for (bool clear : {false, true}) {
         Document original(JsonParse(L"[\"x\",[\"y\"]]"));
         Document shared(JsonAsArray(original));
-        EXPECT_EQ(AsHandle(original)->body, AsHandle(shared)->body);
-        change(shared);
+        clear ? JsonClearChildren(shared) : JsonSetString(shared, L"s");
         EXPECT_EQ(L"[\"x\",[\"y\"]]", Render(original));
-        EXPECT_EQ(L"", Name(original));
-        EXPECT_EQ(1u, AsHandle(original)->body->refs);
-        EXPECT_EQ(1u, AsHandle(shared)->body->refs);
     }
-}
+    // An object's view holds its values without names.
+    Document object(JsonParse(L"{\"a\":1,\"b\":\"two\"}"));
+    JsonNode view = JsonAsArray(object);
+    EXPECT_EQ(L"[1,\"two\"]", Render(view));
+    JsonSetInt(Child(view, 0), 9);
+    EXPECT_EQ(L"{a:1,b:\"two\"}", Render(object));
+    EXPECT_EQ(L"[]", Render(Document(JsonAsArray(Child(object, 0)))));
 
-TEST(JsonCopyOnWrite, ASharedBodyOutlivesTheHandleItWasMadeWith)
-{
     JsonNode original = JsonParse(L"[1,[2,3]]");
-    JsonNode view = JsonAsArray(original);
+    JsonDeleteNode(view);
+    view = JsonAsArray(original);
     JsonDeleteNode(original);
-    EXPECT_EQ(L"1", Value(Child(view, 0)));
-
-    // A child's view stays readable when the tree that held the child goes.
     JsonNode inner = JsonAsArray(Child(view, 1));
     JsonDeleteNode(view);
     EXPECT_EQ(L"[2,3]", Render(inner));
     JsonDeleteNode(inner);
-
-    // And the other way round: the handle lives on with a copy of its own.
-    JsonNode first = JsonParse(L"[4]");
-    JsonNode second = JsonAsArray(first);
-    JsonSetName(first, L"own copy");
-    JsonDeleteNode(second);
-    EXPECT_EQ(L"[4]", Render(first));
-    JsonDeleteNode(first);
 }
 
-TEST(JsonArrayView, ObjectBecomesAnArrayOfItsValuesAndOtherNodesAnEmptyOne)
+std::wstring PoolName(int n)
 {
-    for (bool readFirst : {false, true}) {
-        Document object(JsonParse(L"{\"a\":1,\"b\":\"two\"}"));
-        if (readFirst) {
-            EXPECT_EQ(L"two", Value(Member(object, L"b")));
+    return (n % 2 ? L"M" : L"m") + std::to_wstring(n / 2);
+}
+
+// Lookup by name (indexed from 16 members) finds what a walk finds, through random changes.
+TEST(JsonNameIndex, AgreesWithAWalkThroughEveryKindOfChange)
+{
+    constexpr int kPool = 60; // m0, M0, m1, ...: names differ by case and length
+    std::mt19937 random(7);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    std::wstring text = L"{";
+    for (int i = 0; i < 40; ++i)
+        text += (i ? L",\"" : L"\"") + PoolName(i) + L"\":" + std::to_wstring(i);
+    JsonNode object = JsonParse((text + L"}").c_str());
+    std::vector<JsonNode> copies;
+    for (int step = 0; step < 600; ++step) {
+        const int size = JsonGetSize(object);
+        const int op = pick(11);
+        if (op < 3 || size < 20) {
+            JsonPushBack(object, JsonNewString(PoolName(pick(kPool)).c_str(), L"v"));
+        } else if (op < 5) {
+            JsonErase(object, JsonBegin(object) + pick(size));
+        } else if (op < 8) {
+            JsonSetName(Child(object, pick(size)), PoolName(pick(kPool)).c_str());
+        } else if (op < 9) {
+            copies.push_back(JsonKeepCopy(object)); // the next change copies the list
+            JsonSetName(Child(object, pick(size)), L"m0");
+        } else if (op < 10) {
+            JsonNode base = JsonKeepCopy(object), theirs = JsonNewNode(JsonObject), detached = JsonNewNode(JsonArray);
+            for (int i = size - 1; i >= 0; --i)
+                JsonPushBack(theirs, JsonNewString(Name(Child(object, i)).c_str(), L"t"));
+            JsonMergeTheirs(object, base, theirs, detached);
+            for (JsonNode node : {base, theirs, detached})
+                JsonDeleteNode(node);
+        } else if (step % 50 == 9) {
+            JsonClearChildren(object);
+        } else {
+            JsonErase(object, JsonFindChild(object, PoolName(pick(kPool)).c_str()));
         }
-        Document view(JsonAsArray(object));
-        EXPECT_EQ(L"[1,\"two\"]", Render(view));
-        EXPECT_EQ(L"", Name(Child(view, 0)) + Name(Child(view, 1)));
-        JsonSetInt(Child(view, 0), 9);
-        EXPECT_EQ(L"{a:1,b:\"two\"}", Render(object)); // the object keeps its members and names
+        for (JsonNode node :
+             copies.empty() ? std::vector<JsonNode>{object} : std::vector<JsonNode>{object, copies.back()}) {
+            for (int n = 0; n < kPool; ++n) {
+                int walked = 0;
+                while (walked < JsonGetSize(node) && Name(Child(node, walked)) != PoolName(n))
+                    ++walked;
+                ASSERT_EQ(JsonBegin(node) + walked, JsonFindChild(node, PoolName(n).c_str()))
+                    << "step " << step << " op " << op;
+            }
+        }
     }
-    Document text(JsonNewString(L"a", L"b"));
-    EXPECT_EQ(L"[]", Render(Document(JsonAsArray(text))));
+    EXPECT_EQ(JsonEnd(object), JsonFindChild(object, nullptr));
+    for (JsonNode copy : copies)
+        JsonDeleteNode(copy);
+    JsonDeleteNode(object);
+}
+
+// Runs job on a 64 KiB stack, which recursion along the depth overflows.
+void OnSmallStack(const std::function<void()>& job)
+{
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 64 * 1024);
+    pthread_t thread;
+    auto run = [](void* argument) -> void* {
+        (*static_cast<const std::function<void()>*>(argument))();
+        return nullptr;
+    };
+    ASSERT_EQ(0, pthread_create(&thread, &attributes, run, const_cast<std::function<void()>*>(&job)));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+}
+
+// The value at the end of the last children, and how many containers lead there.
+std::pair<std::wstring, std::uint32_t> Innermost(JsonNode node)
+{
+    std::uint32_t containers = 0;
+    while (JsonGetType(node) == JsonArray || JsonGetType(node) == JsonObject) {
+        ++containers;
+        node = JsonEnd(node)[-1];
+    }
+    return {Value(node), containers};
+}
+
+// A chain of arrays built through the interface; answers its innermost one.
+JsonNode Chain(JsonNode root, std::uint32_t levels)
+{
+    JsonNode node = root;
+    for (std::uint32_t i = 1; i < levels; ++i) {
+        JsonNode child = JsonNewNode(JsonArray);
+        EXPECT_EQ(1, JsonPushBack(node, child)) << "level " << i + 1;
+        node = child;
+    }
+    return node;
+}
+
+// Read, copied on change, written (tabs capped at 64 so the text grows linearly) and released.
+TEST(JsonDepth, TextAtTheLimitIsHandledWithoutRecursionAndDeeperTextIsRefused)
+{
+    for (bool objects : {false, true}) {
+        std::wstring text;
+        for (std::uint32_t i = 0; i < kMaxDepth; ++i)
+            text += objects ? L"{\"k\":" : L"[0,";
+        text += L"7" + std::wstring(kMaxDepth, objects ? L'}' : L']');
+        ASSERT_EQ(1, Validate(text).result);
+        bool done = false;
+        OnSmallStack([&] {
+            Document root(text.c_str());
+            Document copy(JsonAsArray(root));
+            JsonSetInt(JsonBegin(objects ? copy : root)[0], 1);
+            const std::wstring written = Write(root);
+            std::size_t longestRun = 0, run = 0;
+            for (wchar_t c : written)
+                longestRun = std::max(longestRun, run = c == L'\t' ? run + 1 : 0);
+            Document again(written.c_str());
+            const auto expected = std::make_pair(std::wstring(L"7"), kMaxDepth);
+            done = Innermost(root) == expected && Innermost(objects ? root : copy) == expected && again.get() &&
+                   Write(again) == written && longestRun == 64;
+        });
+        EXPECT_TRUE(done) << (objects ? "objects" : "arrays");
+    }
+    for (std::uint32_t depth : {kMaxDepth + 1, 100000u}) {
+        const std::wstring text = std::wstring(depth, L'[') + std::wstring(depth, L']');
+        Verdict verdict{1, L""};
+        JsonNode root = nullptr;
+        OnSmallStack([&] {
+            verdict = Validate(text);
+            root = JsonParse(text.c_str());
+        });
+        EXPECT_EQ(nullptr, root) << depth;
+        EXPECT_EQ(L"Line 1, Column 1001: arrays and objects are nested deeper than 1000 levels", verdict.description);
+    }
+}
+
+TEST(JsonDepth, NoContainerIsAddedBeyondTheLimit)
+{
+    Document root(JsonNewNode(JsonObject));
+    JsonNode deepest = Chain(root, kMaxDepth);
+    for (JsonNodeType type : {JsonArray, JsonObject}) {
+        Document refused(JsonNewNode(type)); // still the caller's
+        EXPECT_EQ(0, JsonPushBack(deepest, refused));
+        EXPECT_EQ(0, JsonGetSize(deepest));
+    }
+    EXPECT_EQ(1, JsonPushBack(deepest, JsonNewString(L"", L"a value is no level")));
+
+    // A subtree counts with its own height, read or unread.
+    JsonNode level999 = Chain(JsonEnd(JsonEnd(root)[-1])[-1], kMaxDepth - 3);
+    Document pair(JsonParse(L"[[1]]"));
+    EXPECT_EQ(0, JsonPushBack(level999, pair));
+    JsonNode one = JsonNewNode(JsonArray);
+    EXPECT_EQ(1, JsonPushBack(level999, one));
+    Document leaf(JsonNewNode(JsonArray));
+    EXPECT_EQ(0, JsonPushBack(one, leaf));
+    const std::wstring written = Write(root);
+    EXPECT_EQ(1, Validate(written).result);
+    EXPECT_EQ(Render(root), Render(Document(written.c_str())));
+
+    // A subtree built apart counts from 1; once placed deep, from there.
+    JsonNode deep = Chain(JsonBegin(root)[0], kMaxDepth - 11);
+    JsonNode subtree = JsonNewNode(JsonArray);
+    JsonNode bottom = Chain(subtree, 10);
+    ASSERT_EQ(1, JsonPushBack(deep, subtree));
+    Document refused(JsonNewNode(JsonArray));
+    EXPECT_EQ(0, JsonPushBack(bottom, refused));
+
+    // A view pushed elsewhere takes its new place's level; the original keeps its own.
+    JsonNode view = JsonAsArray(bottom);
+    Document shallow(JsonNewNode(JsonArray));
+    ASSERT_EQ(1, JsonPushBack(shallow, view));
+    EXPECT_EQ(1, JsonPushBack(view, JsonNewNode(JsonArray)));
+    EXPECT_EQ(0, JsonPushBack(bottom, refused));
 }
 
 } // namespace

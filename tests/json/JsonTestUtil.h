@@ -39,8 +39,7 @@ private:
     JsonNode m_root;
 };
 
-// The validator module of the build's bin folder, loaded the way a host next
-// to it would find it; loaded once and kept for the whole run.
+// The validator module of the bin folder, loaded once as a host beside it would.
 inline JsonCppParseFn LoadValidator()
 {
     static const JsonCppParseFn entry = [] {

@@ -1,7 +1,6 @@
 #pragma once
 // A tree read whole into one line of text, for the tests, the fuzz targets
-// and the program compared at both widths of wchar_t: only the engine's
-// interface and the node body, nothing of the test frameworks.
+// and the wide comparison (no test framework here).
 #include "json/Json.h"
 #include "json/JsonBody.h"
 
@@ -9,8 +8,7 @@
 
 namespace jsontest {
 
-// Takes an engine string of the given length (a C string without one), frees
-// it and returns its text.
+// An engine string's text (of length, or up to NUL), freed.
 inline std::wstring Take(wchar_t* text, std::size_t length = std::wstring::npos)
 {
     std::wstring copy = !text ? L"" : length == std::wstring::npos ? text : std::wstring(text, length);
@@ -36,11 +34,7 @@ inline std::wstring Write(JsonNode node)
     return Take(JsonWriteFormatted(node));
 }
 
-// Objects {name:value,...}, arrays [...], strings in double quotes as they
-// read (nothing escaped but U+0000, shown as \0), numbers and literals as
-// their text (a value never set as the null the writer puts in its place), a
-// comment as /*text*/ before its node (unless left out). Every name and
-// value is read whole.
+// {name:value,...}, [...], strings quoted (U+0000 as \0), unset values null, /*comments*/ first.
 inline std::wstring Render(JsonNode node, bool member = false, bool comments = true)
 {
     const JsonNodeType type = JsonGetType(node);

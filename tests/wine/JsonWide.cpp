@@ -1,8 +1,5 @@
-// The JSON grammar, the engine and the validator's descriptions at this
-// build's width of wchar_t. Built natively (32 bits) and as a Windows program
-// (16 bits, run under the reference loader); both must print the same lines,
-// every character shown by its code point, so that nothing depends on one
-// wchar_t holding a whole character.
+// Grammar, engine and validator messages at this build's wchar_t width: the native (32 bits)
+// and Windows (16 bits) programs must print the same lines, characters as code points.
 #include "../json/JsonTree.h"
 #include "jsonlint/GrammarDescription.h"
 #include "json/JsonGrammar.h"
@@ -14,8 +11,7 @@
 
 namespace {
 
-// Printable ASCII as it is, anything else as \u{code point}; a surrogate
-// pair is one code point, a lone surrogate is shown alone.
+// Printable ASCII as is, anything else as \u{code point} (a pair as one).
 std::string Show(const std::wstring& text)
 {
     std::string out;
@@ -79,8 +75,7 @@ int main()
     Check(std::wstring(zv::json::kMaxDepth, L'[') + std::wstring(zv::json::kMaxDepth, L']'));
     Check(std::wstring(zv::json::kMaxDepth + 1, L'[') + std::wstring(zv::json::kMaxDepth + 1, L']'));
 
-    // Built through the interface: characters beyond 16 bits, a lone
-    // surrogate and control characters, written and read back.
+    // Built through the interface: beyond 16 bits, a lone surrogate, controls.
     JsonNode root = JsonNewNode(JsonObject);
     JsonPushBack(root, JsonNewString(L"\U0001F600", L"\U0001F600 \xD800 \t\n\x01"));
     Check(jsontest::Write(root));

@@ -1,0 +1,593 @@
+#include "EnvJsonTestUtil.h"
+#include "WideText.h"
+
+#include "envjson/JsonValidator.h"
+#include "json/JsonGrammar.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <random>
+#include <regex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace envjsontest;
+
+namespace {
+
+const std::string kDefaultFile("\xFF\xFE{\0\r\0\n\0}\0", 10);
+
+bool IsEmptyObject(CTqEnvJson* doc)
+{
+    return doc->GetJson() && JsonGetType(doc->GetJson()) == JsonObject && doc->GetNodeSize(nullptr) == 0;
+}
+
+const wchar_t* const kMixed =
+    L"{\"s\": \"x\", \"n\": 7, \"b\": true, \"f\": false, \"z\": null, \"a\": [\"12\", 2], \"o\": {\"x\": 1},"
+    L" \"e\": {\"\": \"inner\"}, \"nest\": [[\"a\", \"b\"], \"c\", {\"k\": \"v\"}],"
+    L" \"path\": {\"b\": \"x\", \"c\": {\"d\": \"deep\"}}, \"grid\": [[\"1\", \"2\"], [\"3\"]],"
+    L" \"mixed\": [\"s\", 1, true, null, [\"in\"], {\"o\": \"p\"}, \"t\"], \"last\": {\"then\": [\"u\", {\"v\": "
+    L"\"w\"}]}}";
+
+JsonNodeType TypeOf(CTqEnvJson* doc, const wchar_t* key)
+{
+    return JsonGetType(Member(doc, key));
+}
+
+CStringArray Strings(std::initializer_list<const wchar_t*> items)
+{
+    CStringArray values;
+    for (const wchar_t* item : items)
+        values.Add(item);
+    return values;
+}
+
+} // namespace
+
+// Missing, empty and bare files, and the framing of what a file holds.
+TEST(JsonFile, MissingEmptyAndFramedFilesOnRead)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    CTqEnvJson* fresh = fnTqEnvMgr()->GetJson(L"fresh");
+    EXPECT_EQ(ReadFile(UserFile("fresh.json")), kDefaultFile);
+    EXPECT_TRUE(IsEmptyObject(fresh));
+    EXPECT_EQ(fresh->IsDirty(), 0);
+    const std::string shipped = Utf16(L"{\"k\": \"shipped\"}");
+    WriteFile(SystemFile("repair.json"), shipped);
+    EXPECT_EQ(OpenBytes("repair", "")->GetString(L"k", L"none").str(), L"shipped");
+    EXPECT_EQ(ReadFile(UserFile("repair.json")), shipped);
+    EXPECT_TRUE(IsEmptyObject(OpenBytes("lonely", "")));
+    EXPECT_EQ(ReadFile(UserFile("lonely.json")), kDefaultFile);
+
+    EXPECT_TRUE(IsEmptyObject(OpenBytes("mark", "\xFF\xFE")));
+    EXPECT_EQ(ReadFile(UserFile("mark.json")), "\xFF\xFE");
+    EXPECT_EQ(OpenBytes("nomark", Utf16(L"{\"k\": 12}", false))->GetInt(L"k", 0), 12);
+    const std::string zeroFirst = std::string(1, '\0') + Utf16(L"{\"k\": 1}", false);
+    EXPECT_TRUE(IsEmptyObject(OpenBytes("zero", zeroFirst)));
+    EXPECT_EQ(ReadFile(UserFile("zero.json")), zeroFirst);
+    EXPECT_EQ(OpenBytes("odd", Utf16(L"{\"k\": \"v\"}") + "A")->GetString(L"k", L"").str(), L"v");
+    EXPECT_TRUE(messages.texts.empty());
+
+    // A pair joins into one character, a lone D800 is kept; both are written back as they came.
+    const std::string pair("\x3D\xD8\x00\xDE", 4), lone("\x00\xD8", 2);
+    CTqEnvJson* doc = OpenBytes("astral", Utf16(L"{\"p\": \"") + pair + Utf16(L"\", \"l\": \"a", false) + lone +
+                                              Utf16(L"\"}", false));
+    EXPECT_EQ(doc->GetString(L"p", L"").str(), zvtest::Wide(U"\U0001F600"));
+    EXPECT_EQ(doc->GetString(L"l", L"").str(), (std::wstring{L'a', static_cast<wchar_t>(0xD800)}));
+    doc->Save();
+    const std::string saved = ReadFile(UserFile("astral.json"));
+    EXPECT_NE(saved.find(pair), std::string::npos);
+    EXPECT_NE(saved.find(std::string("a\0", 2) + lone + std::string("\"\0", 2)), std::string::npos);
+}
+
+TEST(JsonFile, ReloadFromSystemAndMoveToTheUserFolder)
+{
+    if (!InFreshRoot())
+        return;
+    // A folder gone before the save: nothing is written and the changes wait.
+    CTqEnvJson* lost = fnTqEnvMgr()->GetJson(L"lost", 0, L"away");
+    std::filesystem::remove_all(UserFile("away"));
+    lost->SetInt(L"n", 1);
+    lost->Save();
+    EXPECT_EQ(lost->IsDirty(), 1);
+    EXPECT_FALSE(zvtest::PathExists(UserFile("away")));
+
+    CTqEnvJson* doc = OpenText("reload", L"{\"k\": \"user\"}");
+    EXPECT_EQ(doc->ReloadFile(1), 0);
+    EXPECT_EQ(doc->GetString(L"k", L"").str(), L"user");
+    const std::string shipped = Utf16(L"{\"k\": \"system\"}");
+    WriteFile(SystemFile("reload.json"), shipped);
+    EXPECT_EQ(doc->ReloadFile(1), 1);
+    EXPECT_EQ(doc->GetString(L"k", L"").str(), L"system");
+    EXPECT_EQ(ReadFile(UserFile("reload.json")), shipped);
+
+    fnTqEnvMgr()->SetUserID(L"alice");
+    doc->SetDirty(1);
+    EXPECT_EQ(doc->ChangeSavePathToUserIdPath(), 1);
+    EXPECT_EQ(doc->GetPath().str(), (fnTqEnvMgr()->GetUserIdPath(L"") + L"reload.json").str());
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_FALSE(zvtest::PathExists(UserFile("alice/reload.json")));
+    doc->Save();
+    EXPECT_EQ(ReadFile(UserFile("reload.json")), shipped);
+    fnTqEnvMgr()->DeleteJson(L"reload");
+    EXPECT_EQ(fnTqEnvMgr()->GetJson(L"reload")->GetString(L"k", L"").str(), L"system");
+}
+
+// Rejected text is shown with the validator's description; without a tree a document reads
+// zero values and never writes its file, dirty or not.
+TEST(JsonFile, BadInputIsRejectedAndLeftOnDisk)
+{
+    if (!InFreshRoot())
+        return;
+    std::vector<std::string> inputs{Utf16(L"{\"a\": }")};
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 10; ++round) {
+        std::string bytes(16 + random() % 4096, '\0');
+        for (char& b : bytes)
+            b = static_cast<char>(random());
+        bytes[0] = 'x'; // neither the mark nor a leading zero byte
+        inputs.push_back(bytes);
+    }
+    const std::string whole = Utf16(L"{\"a\": [1, 2, 3], \"b\": {\"c\": \"text\"}}");
+    for (std::size_t cut : {whole.size() - 2, whole.size() / 2, std::size_t(4)})
+        inputs.push_back(whole.substr(0, cut));
+    inputs.push_back(Utf16(L"{\"k\": " + std::wstring(100000, L'[') + std::wstring(100000, L']') + L"}"));
+
+    CapturedMessages messages;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        CTqEnvJson* doc = OpenBytes("input" + std::to_string(i), inputs[i]);
+        EXPECT_EQ(doc->GetJson(), nullptr) << i;
+        EXPECT_EQ(messages.texts.size(), i + 1);
+        // Readers give zero values; writers change nothing.
+        CPoint pt(1, 2);
+        CRect rc(1, 2, 3, 4);
+        CSize sz(5, 6);
+        EXPECT_EQ(doc->GetInt(L"k", 9), 0);
+        EXPECT_EQ(doc->GetDouble(L"k", 9.5), 0.0);
+        EXPECT_EQ(doc->GetRGB(L"k", 7), 0ul);
+        EXPECT_EQ(doc->GetString(L"k", L"d").str() + doc->GetStringEx(L"k", L"", L"", L"d").str(), L"");
+        EXPECT_EQ(doc->GetPoint(L"k", pt), CPoint(0, 0));
+        EXPECT_EQ(doc->GetRect(L"k", rc), CRect(0, 0, 0, 0));
+        EXPECT_EQ(doc->GetSize(L"k", sz), CSize(0, 0));
+        EXPECT_EQ(doc->GetBeginIterator(nullptr), nullptr);
+        EXPECT_EQ(doc->CreateNode(nullptr, L"k", JsonObject, 1), nullptr);
+        CStringArray values;
+        values.Add(L"keep");
+        doc->SetInt(L"k", 1);
+        doc->SetArray(L"k", values);
+        doc->GetArray(L"k", values);
+        EXPECT_EQ(Items(values), Texts{L"keep"});
+        doc->GetTreeArray(L"k", values);
+        EXPECT_EQ(values.GetSize(), 0);
+        EXPECT_EQ(doc->IsDirty(), 0);
+        doc->SetDirty(1);
+        doc->Save();
+    }
+    EXPECT_EQ(messages.texts.at(0), fnTqEnvMgr()->GetJson(L"input0")->GetPath().str() +
+                                        L":json parse error:\nLine 1, Column 7: '}' where a value should stand (a "
+                                        L"string, number, object, array, true, false or null)");
+    fnTqEnvMgr()->SaveAll();
+    for (std::size_t i = 0; i < inputs.size(); ++i)
+        EXPECT_EQ(ReadFile(UserFile("input" + std::to_string(i) + ".json")), inputs[i]) << i;
+
+    // Made bad after a load: Load keeps the tree it had, ReloadFile drops it.
+    CTqEnvJson* doc = OpenText("keep", L"{\"k\": \"old\"}");
+    WriteFile(UserFile("keep.json"), Utf16(L"{\"k\": \"new\""));
+    doc->Load();
+    EXPECT_EQ(doc->GetString(L"k", L"").str(), L"old");
+    EXPECT_EQ(doc->ReloadFile(0), 1);
+    EXPECT_EQ(messages.texts.size(), inputs.size() + 2);
+    EXPECT_EQ(doc->GetJson(), nullptr);
+}
+
+// A file an editor saved as UTF-8 is read, not replaced by the default; the next save is UTF-16.
+TEST(JsonFile, HandEditedUtf8IsReadAndSavedAsUtf16)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain", "{\n  \"title\": \"Caf\xC3\xA9 \xF0\x9F\x98\x80\", // by hand\n  \"n\": 12\n}\n"},
+        {"marked", "\xEF\xBB\xBF{\"title\": \"Caf\xC3\xA9 \xF0\x9F\x98\x80\", \"n\": 12}"},
+        {"even", "{\"title\":\"Caf\xC3\xA9 \xF0\x9F\x98\x80\",\"n\":12}"},
+    };
+    for (const auto& [name, bytes] : cases) {
+        WriteFile(SystemFile(name + ".json"), Utf16(L"{\"title\": \"shipped\"}"));
+        CTqEnvJson* doc = OpenBytes(name, bytes);
+        ASSERT_NE(doc->GetJson(), nullptr) << name;
+        EXPECT_EQ(doc->GetString(L"title", L"").str(), L"Caf\u00e9 \U0001F600") << name;
+        EXPECT_EQ(doc->GetInt(L"n", 0), 12) << name;
+        EXPECT_EQ(ReadFile(UserFile(name + ".json")), bytes) << "loading changes nothing";
+        doc->SetInt(L"n", 13);
+        doc->Save();
+        std::wstring framed = TreeText(doc);
+        for (std::size_t at = framed.find(L'\n'); at != std::wstring::npos; at = framed.find(L'\n', at + 2))
+            framed.insert(at, 1, L'\r');
+        EXPECT_EQ(ReadFile(UserFile(name + ".json")), Utf16(framed)) << name;
+    }
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+// Text the validator would refuse is never written; the document stays dirty.
+TEST(JsonFile, SaveNeverWritesTextThatWouldNotLoad)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("guarded", L"{\"k\": \"v\"}");
+    static JsonCppParseFn real;
+    real = g_pfnJsonCppParse;
+    ASSERT_NE(real, nullptr);
+    const std::string before = ReadFile(UserFile("guarded.json"));
+    g_pfnJsonCppParse = [](const wchar_t* text, CString* error, int flag) {
+        return std::wcsstr(text, L"refuse me") ? 0 : real(text, error, flag);
+    };
+    doc->SetString(L"k", L"refuse me");
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_EQ(ReadFile(UserFile("guarded.json")), before);
+    doc->SetString(L"k", L"fine");
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0);
+    g_pfnJsonCppParse = real;
+    EXPECT_EQ(FileTree(UserFile("guarded.json")), TextTree(L"{\"k\": \"fine\"}"));
+}
+
+// A user file the default replaces is first copied beside it, one copy per replacement.
+TEST(JsonFile, RejectedFilesAreCopiedBeforeBeingReplaced)
+{
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    const std::string shipped = Utf16(L"{\"k\": \"shipped\"}");
+    WriteFile(SystemFile("layout.json"), shipped);
+    // In quick succession two share a stamp: the later copy must take another name.
+    std::vector<std::string> inputs{Utf16(L"{\"k\": \"first\",,}"), "{\"k\": \"second\" oops", "[1 2]"};
+    for (const std::string& bytes : inputs) {
+        fnTqEnvMgr()->DeleteJson(L"layout");
+        WriteFile(UserFile("layout.json"), bytes);
+        int copied = 0;
+        CTqEnvJson* doc = fnTqEnvMgr()->GetJsonEx(L"layout", copied);
+        EXPECT_EQ(copied, 1);
+        EXPECT_EQ(doc->GetString(L"k", L"").str(), L"shipped");
+        EXPECT_EQ(ReadFile(UserFile("layout.json")), shipped);
+    }
+    EXPECT_EQ(messages.texts.size(), inputs.size());
+    const std::regex name("layout\\.json\\.rejected-20[0-9]{6}T[0-9]{6}Z(-[23])?");
+    std::vector<std::string> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(UserFile(""))) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind("layout.json.", 0) == 0) {
+            EXPECT_TRUE(std::regex_match(file, name)) << file;
+            kept.push_back(ReadFile(UserFile(file)));
+        }
+    }
+    std::sort(kept.begin(), kept.end());
+    std::sort(inputs.begin(), inputs.end());
+    EXPECT_EQ(kept, inputs);
+
+    // A file no longer JSON at save time is copied beside it and the tree written.
+    CTqEnvJson* doc = OpenText("broken", L"{\"a\": 1}");
+    doc->SetInt(L"a", 2);
+    const std::string garbage = "{\"a\": 1, \"half written";
+    ReplaceFile(UserFile("broken.json"), garbage);
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0);
+    EXPECT_EQ(FileTree(UserFile("broken.json")), TextTree(L"{\"a\": 2}"));
+    ASSERT_EQ(messages.texts.size(), inputs.size() + 1);
+    EXPECT_EQ(messages.texts.back().rfind(doc->GetPath().str() + L":json parse error:\n", 0), 0u);
+    std::vector<std::string> copies;
+    for (const auto& entry : std::filesystem::directory_iterator(UserFile("")))
+        if (entry.path().filename().string().rfind("broken.json.rejected-", 0) == 0)
+            copies.push_back(ReadFile(entry.path().string()));
+    EXPECT_EQ(copies, std::vector<std::string>{garbage});
+}
+
+// Saves after another program changed the file: the document's changes join the file's.
+TEST(JsonSaveMerge, ChangesOfAnotherProgramSurviveASave)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("shared", L"{\"a\": 1, \"b\": 1, \"o\": {\"x\": 1, \"y\": 1}, \"gone\": 1}");
+    const std::string path = UserFile("shared.json");
+    doc->SetInt(L"a", 2);
+    doc->SetInt(L"x", 2, Member(doc, L"o"));
+    // An editor saves the file as UTF-8: b and o.y changed, c added, gone dropped.
+    ReplaceFile(path, zv::text::EncodeUtf8(L"{\"a\": 1, \"b\": 3, \"c\": 3, \"o\": {\"x\": 1, \"y\": 3}}"));
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0);
+    const std::wstring merged = TextTree(L"{\"a\": 2, \"b\": 3, \"c\": 3, \"o\": {\"x\": 2, \"y\": 3}}");
+    EXPECT_EQ(FileTree(path), merged);
+    EXPECT_EQ(TreeText(doc), merged) << "the document holds what it wrote";
+
+    // What was saved is the next base: their later change to a member we changed stays.
+    ReplaceFile(path, Utf16(L"{\"a\": 7, \"b\": 3, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
+    doc->SetInt(L"b", 4);
+    doc->Save();
+    EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 7, \"b\": 4, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
+
+    // Handles stay usable across a merged save: members they dropped are detached, not freed.
+    doc = OpenText("handles", L"{\"w\": {\"x\": 1}, \"gone\": {\"l\": [\"a\", \"b\"]}, \"n\": 1}");
+    void* w = Member(doc, L"w");
+    void* gone = Member(doc, L"gone");
+    void* inner = Member(doc, L"l", gone);
+    doc->SetInt(L"n", 2);
+    ReplaceFile(UserFile("handles.json"), Utf16(L"{\"w\": {\"x\": 5, \"z\": 1}, \"n\": 1}"));
+    doc->Save();
+    EXPECT_EQ(doc->GetInt(L"x", 0, w) * 10 + doc->GetInt(L"z", 0, w), 51);
+    EXPECT_EQ(doc->GetNodeName(gone).str(), L"gone");
+    EXPECT_EQ(doc->GetNodeSize(inner), 2);
+    doc->SetString(L"extra", L"e", gone); // goes nowhere
+    doc->SetInt(L"x", 6, w);
+    doc->Save();
+    EXPECT_EQ(FileTree(UserFile("handles.json")), TextTree(L"{\"w\": {\"x\": 6, \"z\": 1}, \"n\": 2}"));
+}
+
+// What a load or save cannot read (another user's file, a pipe) is not known to be
+// bad: never replaced nor copied; a dirty document saves once its file is back.
+TEST(JsonSaveMerge, FilesThatCannotBeReadAreNeverReplaced)
+{
+#ifdef _WIN32
+    ZVTEST_LINUX_ONLY("needs a user id that permissions stop and a named pipe in a folder");
+#else
+    if (!InFreshRoot())
+        return;
+    CapturedMessages messages;
+    const std::string path = UserFile("odd.json"), theirs = Utf16(L"{\"a\": 3}");
+    WriteFile(SystemFile("private.json"), Utf16(L"{\"a\": 4}"));
+    WriteFile(UserFile("private.json"), theirs);
+    CTqEnvJson* doc = OpenText("odd", L"{\"a\": 1}");
+    doc->SetInt(L"a", 2);
+    ReplaceFile(path, theirs);
+    namespace fs = std::filesystem;
+    for (const auto& entry : fs::recursive_directory_iterator(zvtest::ChildRoot()))
+        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+    fs::permissions(zvtest::ChildRoot(), fs::perms::all, fs::perm_options::add);
+    chmod(path.c_str(), 0200);
+    chmod(UserFile("private.json").c_str(), 0200);
+    // As user 65534: root passes every permission.
+    ASSERT_EQ(setegid(65534), 0);
+    ASSERT_EQ(seteuid(65534), 0);
+    int copied = 0;
+    EXPECT_EQ(fnTqEnvMgr()->GetJsonEx(L"private", copied)->GetJson(), nullptr);
+    doc->Save();
+    ASSERT_EQ(seteuid(0), 0);
+    ASSERT_EQ(setegid(0), 0);
+    EXPECT_EQ(copied, 0);
+    EXPECT_EQ(ReadFile(UserFile("private.json")), theirs);
+    EXPECT_EQ(doc->IsDirty(), 1) << "a file this process may not read";
+    EXPECT_EQ(ReadFile(path), theirs);
+
+    std::filesystem::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(UserFile("pipe.json").c_str(), 0600), 0);
+    const std::size_t said = messages.texts.size();
+    EXPECT_EQ(fnTqEnvMgr()->GetJson(L"pipe")->GetJson(), nullptr);
+    EXPECT_EQ(messages.texts.size(), said) << "a pipe is not waited for, nor said to be bad";
+    EXPECT_FALSE(std::filesystem::is_regular_file(UserFile("pipe.json")));
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 1) << "a pipe";
+    EXPECT_FALSE(std::filesystem::is_regular_file(path));
+
+    std::filesystem::remove(path);
+    doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0) << "the file gone: the document's tree is written";
+    EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 2}"));
+#endif
+}
+
+TEST(JsonValues, ReadersWritersNodesAndArrays)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = OpenText("typed", kMixed);
+    EXPECT_EQ(doc->GetInt(L"missing", 9), 9);
+    EXPECT_DOUBLE_EQ(doc->GetDouble(L"missing", 1.23456789), 1.234568);
+    EXPECT_EQ(doc->GetInt(L"N", 3), 3); // names match exactly
+    EXPECT_EQ(doc->GetInt(L"b", 9) + doc->GetInt(L"f", 9), 0);
+    EXPECT_EQ(doc->GetInt(L"a", 0), 12);
+    EXPECT_EQ(doc->GetInt(L"o", 9), 0); // an object is searched for an empty name
+    EXPECT_EQ(doc->GetString(L"e", L"d").str(), L"inner");
+    EXPECT_EQ(doc->GetString(L"nest", L"").str(), L"|a|b|c||");
+
+    const wchar_t* const paths[][4] = {{L"path", L"b", L"", L"x"},       {L"path", L"c", L"d", L"deep"},
+                                       {L"path", L"nope", L"", L"dflt"}, {L"path", L"c", L"nope", L"dflt"},
+                                       {L"nope", L"b", L"", L"dflt"},    {L"s", L"", L"", L"x"},
+                                       {L"grid", L"", L"", L"3|"},       {L"", L"", L"", L"w"}};
+    for (const auto& [key, key2, key3, found] : paths)
+        EXPECT_EQ(doc->GetStringEx(key, key2, key3, L"dflt").str(), found) << key << key2 << key3;
+    EXPECT_EQ(doc->IsDirty(), 0);
+
+    // New members are strings, added at the end.
+    CPoint pt(10, -20), zeroPt;
+    CRect rc(1, 2, 3, 4), zeroRc;
+    CSize sz(640, 480), zeroSz;
+    doc->SetInt(L"new", 5);
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_EQ(TypeOf(doc, L"new"), JsonString);
+    EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), L"new");
+    doc->SetDouble(L"d", 2.75);
+    doc->SetPoint(L"pt", pt);
+    doc->SetRGB(L"c", 0x0080FFul);
+    doc->SetRect(L"rc", rc);
+    doc->SetSize(L"sz", sz);
+    EXPECT_EQ(doc->GetString(L"d", L"").str(), L"2.750000");
+    EXPECT_EQ(doc->GetInt(L"new", 0), 5);
+    EXPECT_DOUBLE_EQ(doc->GetDouble(L"d", 0), 2.75);
+    EXPECT_EQ(doc->GetPoint(L"pt", zeroPt), pt);
+    EXPECT_EQ(doc->GetRGB(L"c", 0), 0x0080FFul);
+    EXPECT_EQ(doc->GetRect(L"rc", zeroRc), rc);
+    EXPECT_EQ(doc->GetSize(L"sz", zeroSz), sz);
+
+    // Existing members keep their type: numbers take the leading integer, booleans non-zero.
+    doc->SetDouble(L"n", 2.75);
+    EXPECT_EQ(TypeOf(doc, L"n"), JsonNumber);
+    EXPECT_EQ(doc->GetString(L"n", L"").str(), L"2");
+    doc->SetPoint(L"n", pt);
+    EXPECT_EQ(doc->GetInt(L"n", 0), 10);
+    doc->SetString(L"b", L"true");
+    doc->SetInt(L"f", 3);
+    EXPECT_EQ(TypeOf(doc, L"b"), JsonBoolean);
+    EXPECT_EQ(doc->GetString(L"b", L"").str() + doc->GetString(L"f", L"").str(), L"falsetrue");
+    doc->SetInt(L"s", 42);
+    EXPECT_EQ(TypeOf(doc, L"s"), JsonString);
+    EXPECT_EQ(doc->GetString(L"s", L"").str(), L"42");
+    // Null, array and object members take nothing and leave the document clean.
+    doc->SetDirty(0);
+    doc->SetInt(L"z", 5);
+    doc->SetString(L"a", L"x");
+    doc->SetInt(L"o", 1);
+    EXPECT_EQ(doc->IsDirty(), 0);
+    EXPECT_EQ(doc->GetString(L"z", L"").str() + doc->GetString(L"a", L"").str(), L"null12|2|");
+
+    // Nodes made, renamed and deleted; arrays and tree arrays.
+    doc = OpenText("nodes", L"{\"first\": 1, \"grp\": {\"c\": 2, \"d\": 3}}");
+    void** made = doc->CreateNode(nullptr, L"obj", JsonObject, 0);
+    doc->SetInt(L"inside", 1, *made);
+    doc->SetDirty(0);
+    void** again = doc->CreateNode(nullptr, L"obj", JsonObject, 0);
+    EXPECT_EQ(again, made);
+    EXPECT_EQ(doc->GetNodeSize(*again), 1);
+    EXPECT_EQ(doc->IsDirty(), 0);
+    doc->SetInt(L"after", 2);
+    void** replaced = doc->CreateNode(nullptr, L"obj", JsonArray, 1);
+    EXPECT_EQ(JsonGetType(*replaced), JsonArray);
+    EXPECT_EQ(doc->GetNodeSize(*replaced), 0);
+    EXPECT_EQ(replaced, doc->GetEndIterator(nullptr) - 1);
+    EXPECT_EQ(doc->GetNodeSize(nullptr), 4);
+
+    doc->SetDirty(0);
+    doc->SetNodeName(nullptr, L"x");
+    doc->SetNodeName(doc->GetJson(), L"x");
+    doc->DeleteKey(nullptr, L"missing");
+    EXPECT_EQ(doc->IsDirty(), 0);
+    EXPECT_EQ(doc->GetNodeName(nullptr).str(), L"");
+    doc->SetNodeName(Member(doc, L"first"), L"renamed");
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_EQ(doc->IsExistNode(nullptr, L"first") * 10 + doc->IsExistNode(nullptr, L"renamed"), 1);
+    void* grp = Member(doc, L"grp");
+    doc->DeleteKey(grp, L"c");
+    EXPECT_EQ(doc->GetNodeSize(grp), 1);
+    doc->DeleteKey(nullptr, L"renamed");
+    EXPECT_EQ(doc->GetNodeSize(nullptr), 3);
+    doc->ClearNode(nullptr);
+    EXPECT_EQ(doc->GetNodeSize(nullptr), 0);
+
+    doc = OpenText("arrays", kMixed);
+    const int members = doc->GetNodeSize(nullptr);
+    CStringArray out = Strings({L"x"});
+    doc->GetArray(L"mixed", out);
+    doc->GetArray(L"s", out);
+    EXPECT_EQ(Items(out), (Texts{L"x", L"s", L"t"}));
+    CStringArray values = Strings({L"a", L"b"}), none;
+    doc->SetArray(L"mixed", values);
+    EXPECT_EQ(doc->GetNodeSize(nullptr), members);
+    EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), L"mixed");
+    out.RemoveAll();
+    doc->GetArray(L"mixed", out);
+    EXPECT_EQ(Items(out), (Texts{L"a", L"b"}));
+    doc->SetDirty(0);
+    doc->SetArray(L"empty", none);
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_EQ(JsonGetType(Member(doc, L"empty")), JsonArray);
+
+    CStringArray rows = Strings({L"a|b", L"c", L"d|e|"}), commas = Strings({L"x,y"});
+    doc->SetTreeArray(L"tree", rows, L"|");
+    CStringArray back = Strings({L"stale"});
+    doc->GetTreeArray(L"tree", back);
+    EXPECT_EQ(Items(back), (Texts{L"a|b|", L"c|", L"d|e|"}));
+    doc->SetTreeArray(L"tree", commas, L",");
+    doc->GetTreeArray(L"tree", back);
+    EXPECT_EQ(Items(back), Texts{L"x|y|"});
+    doc->GetTreeArray(L"mixed", back); // strings, not rows
+    EXPECT_EQ(back.GetSize(), 0);
+
+    // Every reader takes a value whole, U+0000 included.
+    doc = OpenText("zeros",
+                   L"{\"v\": \"a\\u0000b\", \"l\": [\"x\\u0000y\"], \"r\": [[\"p\\u0000q\"]], \"n\\u0000m\": 1}");
+    EXPECT_EQ(doc->GetString(L"v", L"").str(), std::wstring(L"a\0b", 3));
+    out.RemoveAll();
+    doc->GetArray(L"l", out);
+    EXPECT_EQ(Items(out), Texts{std::wstring(L"x\0y", 3)});
+    doc->GetTreeArray(L"r", back);
+    EXPECT_EQ(Items(back), Texts{std::wstring(L"p\0q|", 4)});
+    EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), std::wstring(L"n\0m", 3));
+
+    // No node is built deeper than a loadable document; the deepest is walked without recursion.
+    doc = fnTqEnvMgr()->GetJson(L"deep");
+    CTqEnvJson* chain = fnTqEnvMgr()->GetJson(L"rows");
+    void *parent = nullptr, *row = nullptr;
+    for (std::uint32_t level = 2; level <= zv::json::kMaxDepth; ++level) {
+        void** it = doc->CreateNode(parent, L"k", JsonObject, 0);
+        ASSERT_NE(it, doc->GetEndIterator(parent)) << level;
+        parent = *it;
+        row = *chain->CreateNode(row, L"k", JsonArray, 0);
+    }
+    doc->SetString(L"leaf", L"value", parent);
+    EXPECT_EQ(doc->CreateNode(parent, L"leaf", JsonArray, 1), doc->GetEndIterator(parent));
+    EXPECT_EQ(doc->CreateNode(parent, L"more", JsonObject, 0), doc->GetEndIterator(parent));
+    CStringArray items;
+    items.Add(L"x");
+    doc->SetArray(L"leaf", items, parent);
+    doc->SetTreeArray(L"rows", items, L"|", parent);
+    EXPECT_EQ(doc->GetNodeSize(parent), 1);
+    EXPECT_EQ(doc->GetString(L"leaf", L"", parent).str(), L"value");
+    void** number = doc->CreateNode(parent, L"n", JsonNumber, 0);
+    EXPECT_NE(number, doc->GetEndIterator(parent));
+    const std::wstring built = TreeText(doc);
+    doc->Save();
+    doc->ReloadFile(0);
+    EXPECT_EQ(TreeText(doc), built);
+
+    chain->SetString(L"", L"bottom", row);
+    EXPECT_EQ(chain->GetString(L"k", L"d").str(), L"|bottom");
+    EXPECT_EQ(chain->GetStringEx(L"", L"", L"", L"d").str(), L"bottom");
+    EXPECT_EQ(chain->GetStringEx(L"k", L"", L"", L"d").str(), L"bottom|");
+    chain->GetTreeArray(L"k", items);
+    EXPECT_EQ(Items(items), Texts{L"bottom"});
+}
+
+// Double bars; fuzz_envjson_split checks the other texts against a model.
+TEST(JsonSplit, DoubleBarsKeepOneBarPerPiece)
+{
+    const std::pair<std::wstring, Texts> rows[] = {
+        {L"", {}},
+        {L"a||b|", {L"a|", L"|b|"}},
+        {L"a||b", {L"a|", L"|"}},
+        {L"a|||b|", {L"a|"}},
+        {L"||a", {}},
+        {L"a||b||c|", {L"a|", L"|b|", L"|c|"}},
+        {std::wstring(100000, L'|'), {}},
+    };
+    for (const auto& [text, pieces] : rows) {
+        CStringArray out;
+        out.Add(L"stale");
+        EXPECT_EQ(CTqEnvJson::StringToArray(text.c_str(), out), static_cast<int>(pieces.size()));
+        EXPECT_EQ(Items(out), pieces) << text.size();
+    }
+}
+
+TEST(JsonValues, ThreadsSharingADocument)
+{
+    if (!InFreshRoot())
+        return;
+    CTqEnvJson* doc = fnTqEnvMgr()->GetJson(L"shared");
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([doc, t] {
+            for (int i = 0; i < 200; ++i) {
+                const CString key(std::to_wstring(t * 1000 + i));
+                CStringArray values = Strings({L"p|q|"}), pieces;
+                doc->SetInt(key, i);
+                doc->SetArray(L"list", values);
+                CTqEnvJson::StringToArray(doc->GetString(L"list", L""), pieces);
+                EXPECT_EQ(doc->GetInt(key, -1) + pieces.GetSize(), i + 1);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(doc->GetNodeSize(nullptr), 4 * 200 + 1);
+}
