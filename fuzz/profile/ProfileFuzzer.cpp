@@ -1,14 +1,19 @@
 // The profile-file functions on hostile files: the input's head becomes the
 // bytes of an INI file, its tail chooses reads with buffers of every size and
-// then writes. Afterwards every written key must read back as written, both
-// from the parsed copy and after the file is parsed again from disk.
+// then writes; every written key must read back as written, from the parsed
+// copy and from the file parsed again. Then writes of texts with line breaks,
+// header and comment look-alikes, byte-order marks and surrogates, some in a
+// batch: after each, what this process reads is what a fresh parse of the
+// written bytes gives.
 #include <zvenv/platform/Profile.h>
 #include <zvenv/platform/Text.h>
 
 #include "FuzzInput.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,10 +56,11 @@ struct Written {
 // result stays inside the buffer and ends where the result says.
 template <typename Read> void ReadInto(zvfuzz::FuzzInput& in, std::uint32_t most, Read read)
 {
-    std::vector<wchar_t> buffer(in.Range(0, most), L'#');
-    const DWORD result = read(buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()));
-    Check(buffer.empty() || result < buffer.size(), "result beyond its buffer");
-    Check(buffer.empty() || buffer[result] == 0, "result does not end in a null");
+    const std::uint32_t size = in.Range(0, most);
+    std::vector<wchar_t> buffer(size + 1, L'#');
+    const DWORD result = read(size == 0 ? nullptr : buffer.data(), size);
+    Check(size == 0 || (result < size && buffer[result] == 0), "result beyond its buffer or without its null");
+    Check(buffer[size] == L'#', "written past the buffer");
 }
 
 std::vector<std::wstring> Items(const std::vector<wchar_t>& list)
@@ -104,6 +110,37 @@ void Forget(std::vector<Written>& written, const std::wstring& section, const st
             (key && !zv::text::EqualNoCase(TrimBlanks(w.key), TrimBlanks(*key))))
             kept.push_back(w);
     written.swap(kept);
+}
+
+// What a reader sees of a file: the section names, and of each of them and
+// each name given, the lines, the key names and the value of each key listed
+// or name given.
+std::wstring Listing(const std::wstring& path, const std::vector<std::wstring>& names)
+{
+    std::vector<wchar_t> buffer(1 << 16);
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    auto text = [&](DWORD length) { return std::wstring(buffer.data(), length) + L'|'; };
+    std::wstring out = text(zv::ProfileGetSectionNames(buffer.data(), size, path.c_str()));
+    std::vector<std::wstring> sections = Items(buffer);
+    sections.insert(sections.end(), names.begin(), names.end());
+    for (const std::wstring& section : sections) {
+        out += text(zv::ProfileGetSection(section.c_str(), buffer.data(), size, path.c_str()));
+        out += text(zv::ProfileGetString(section.c_str(), nullptr, L"", buffer.data(), size, path.c_str()));
+        std::vector<std::wstring> keys = Items(buffer);
+        keys.insert(keys.end(), names.begin(), names.end());
+        for (const std::wstring& key : keys)
+            out += text(zv::ProfileGetString(section.c_str(), key.c_str(), L"-", buffer.data(), size, path.c_str()));
+    }
+    return out;
+}
+
+// The listing of a new copy of the file, which no parsed copy can stand for:
+// renamed into place, it never has the identity of the copy before it.
+std::wstring FreshListing(const std::string& file, const std::vector<std::wstring>& names)
+{
+    std::filesystem::copy_file(file, file + ".copy", std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::rename(file + ".copy", file + ".fresh");
+    return Listing(std::wstring(file.begin(), file.end()) + L".fresh", names);
 }
 
 } // namespace
@@ -177,5 +214,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The second pass reads what is on disk, not the parsed copy.
         zv::ClearProfileCache();
     }
+
+    // Texts with line breaks, header and comment look-alikes, byte-order
+    // marks and surrogates, some writes in a batch.
+    static const wchar_t kOddAlphabet[] = L"Sk \t;[]=\"\r\n\u00e9\uFEFF\U0001F600\xD83D";
+    std::vector<std::wstring> names; // probed too, though no list may name them
+    std::optional<zv::ProfileBatch> batch;
+    if (in.Flag())
+        batch.emplace(path.c_str());
+    for (int writes = in.Range(1, 6); writes > 0; --writes) {
+        const std::wstring section = in.Text(kOddAlphabet, 6), key = in.Text(kOddAlphabet, 4);
+        const std::wstring value = in.Text(kOddAlphabet, 10), lines = key + L"=" + value + L'\0' + L"b=2" + L'\0';
+        names.insert(names.end(), {section, key});
+        const unsigned op = in.Range(0, 5);
+        if (op == 0)
+            zv::ProfileWriteSection(section.c_str(), lines.c_str(), path.c_str());
+        else
+            zv::ProfileWriteString(section.c_str(), op == 1 ? nullptr : key.c_str(), op < 3 ? nullptr : value.c_str(),
+                                   path.c_str());
+        if (!batch)
+            Check(Listing(path, names) == FreshListing(file, names), "the parsed copy is not what the file reads as");
+    }
+    const std::wstring cached = Listing(path, names);
+    batch.reset();
+    Check(cached == FreshListing(file, names), "the batch's parsed copy is not what it wrote");
     return 0;
 }
