@@ -3,11 +3,9 @@
 #include <zvenv/platform/Os.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <ctime>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <set>
@@ -17,9 +15,6 @@
 #include <windows.h>
 #else
 #include <csignal>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 // The children of these tests are this executable again, running one of the
@@ -41,7 +36,12 @@ bool AwaitFile(const std::string& path)
     return zvtest::PathExists(path);
 }
 
-constexpr int kThreads = 2, kKeysEach = 250;
+constexpr int kWriters = 3, kThreads = 2, kKeysEach = 250;
+
+std::wstring Key(int writer, int thread, int k)
+{
+    return L"w" + std::to_wstring(writer) + L"t" + std::to_wstring(thread) + L"k" + std::to_wstring(k);
+}
 
 // Each thread writes its own keys with the writer's number as the value, and
 // reads each back at once.
@@ -49,14 +49,14 @@ TEST(ProfileConcurrency, Writer)
 {
     if (ChildPath().empty())
         GTEST_SKIP() << "runs as a child of ProcessesAndThreadsLoseNoUpdate";
-    const std::wstring path = W(ChildPath()), writer = W(zvtest::GetEnv("ZVTEST_WRITER"));
+    const int writer = std::stoi(zvtest::GetEnv("ZVTEST_WRITER"));
+    const std::wstring path = W(ChildPath()), value = std::to_wstring(writer);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             for (int k = 0; k < kKeysEach; ++k) {
-                const std::wstring key = L"w" + writer + L"t" + std::to_wstring(t) + L"k" + std::to_wstring(k);
-                EXPECT_TRUE(zv::ProfileWriteString(L"S", key.c_str(), writer.c_str(), path.c_str()));
-                EXPECT_EQ(Get(ChildPath(), L"S", key.c_str()), writer);
+                EXPECT_TRUE(zv::ProfileWriteString(L"S", Key(writer, t, k).c_str(), value.c_str(), path.c_str()));
+                EXPECT_EQ(Get(ChildPath(), L"S", Key(writer, t, k).c_str()), value);
             }
         });
     for (auto& thread : threads)
@@ -64,13 +64,12 @@ TEST(ProfileConcurrency, Writer)
 }
 
 // Real processes of several threads writing one file: every key of every
-// writer must be there.
+// writer must be there, with that writer's value.
 TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
 {
     zvtest::TempDir dir;
     const std::string path = dir / "shared.ini";
     zvtest::WriteFile(path, U(L"[S]\r\n"));
-    constexpr int kWriters = 3;
     std::vector<zvtest::Process> children;
     for (int w = 0; w < kWriters; ++w)
         children.push_back(zvtest::StartSelf("ProfileConcurrency.Writer",
@@ -78,27 +77,20 @@ TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
     for (zvtest::Process child : children)
         EXPECT_EQ(zvtest::WaitFor(child), 0);
     zv::ClearProfileCache();
-    std::vector<wchar_t> buffer(200000);
-    zv::ProfileGetString(L"S", nullptr, L"", buffer.data(), static_cast<DWORD>(buffer.size()), W(path).c_str());
-    EXPECT_EQ(Items(buffer.data()).size(), static_cast<std::size_t>(kWriters * kThreads * kKeysEach));
     int missing = 0;
     for (int w = 0; w < kWriters; ++w)
-        for (int k = 0; k < kThreads * kKeysEach; ++k) {
-            const std::wstring key =
-                L"w" + std::to_wstring(w) + L"t" + std::to_wstring(k % kThreads) + L"k" + std::to_wstring(k / kThreads);
-            missing += Get(path, L"S", key.c_str()) != std::to_wstring(w);
-        }
-    EXPECT_EQ(missing, 0) << "every writer's every key, with that writer's value";
+        for (int t = 0; t < kThreads; ++t)
+            for (int k = 0; k < kKeysEach; ++k)
+                missing += Get(path, L"S", Key(w, t, k).c_str()) != std::to_wstring(w);
+    EXPECT_EQ(missing, 0);
 }
-
-const std::wstring kFiller(2000, L'f');
 
 std::string WholeFile(const std::wstring& value)
 {
-    return U(L"[S]\r\nfill=" + kFiller + L"\r\nk=" + value + L"\r\nlast=end\r\n");
+    return U(L"[S]\r\nfill=" + std::wstring(2000, L'f') + L"\r\nk=" + value + L"\r\nlast=end\r\n");
 }
 
-// Writes k = 1, 2, 3... for ever (it gets killed).
+// Writes k = 1, 2, 3... until it is killed.
 TEST(ProfileConcurrency, EndlessWriter)
 {
     if (ChildPath().empty())
@@ -107,16 +99,14 @@ TEST(ProfileConcurrency, EndlessWriter)
         zv::ProfileWriteString(L"S", L"k", std::to_wstring(i).c_str(), W(ChildPath()).c_str());
 }
 
-// A writer killed at any moment leaves the old or the new file: the bytes
-// are exactly those of some complete write.
+// A writer killed at a random moment after its first write leaves exactly
+// the bytes of some complete write.
 TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
 {
     zvtest::TempDir dir;
     const std::string path = dir / "a.ini";
-    // A process starts in milliseconds on Linux and in a tenth of a second
-    // under wine: fewer rounds there.
 #ifdef _WIN32
-    constexpr int kRounds = 40;
+    constexpr int kRounds = 40; // a process starts in a tenth of a second under wine
 #else
     constexpr int kRounds = 200;
 #endif
@@ -125,8 +115,6 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
         zvtest::WriteFile(path, WholeFile(L"0"));
         zv::ClearProfileCache();
         const zvtest::Process writer = zvtest::StartSelf("ProfileConcurrency.EndlessWriter", {{"ZVTEST_PATH", path}});
-        // The first write completes before the clock starts, so every kill
-        // lands among the writes.
         for (int wait = 0; wait < 10000 && Get(path, L"S", L"k") == L"0"; ++wait)
             zvtest::SleepMs(1);
         zvtest::SleepMs(std::uniform_int_distribution<int>(0, 5)(random));
@@ -176,20 +164,14 @@ TEST(ProfileConcurrency, FileWriteLockExcludesOtherProcessesWhileTheyLive)
         });
         zvtest::SleepMs(200);
         EXPECT_FALSE(*written) << "the write went through while another process held the lock";
-        if (kill)
-            zvtest::Kill(holder);
-        else
-            zvtest::WriteFile(dir / "release", "");
+        kill ? zvtest::Kill(holder) : zvtest::WriteFile(dir / "release", "");
         for (int wait = 0; wait < 5000 && !*written; ++wait)
             zvtest::SleepMs(1);
         EXPECT_TRUE(*written) << (kill ? "the killed" : "the released") << " holder's lock kept the writer waiting";
         EXPECT_TRUE(kill || (zvtest::WaitFor(holder) == 0 && Get(dir / "a.ini", L"S", L"k") == L"1" &&
                              Get(dir / "b.ini", L"S", L"k") == L"3"))
             << "the holder failed, or its nested writes are not on disk";
-        if (*written)
-            writer.join();
-        else
-            writer.detach(); // still waiting: the process ends with it
+        *written ? writer.join() : writer.detach(); // one still waiting ends with the process
     }
 }
 
@@ -203,18 +185,24 @@ std::set<std::string> TempFiles(const std::string& folder)
 }
 
 #ifndef _WIN32
-// The state letter of the process that strace started (its one child).
-char TraceeState(pid_t tracer, pid_t& tracee)
+// Whether the process that strace started (its one child) sits in a tracing stop.
+bool TraceeStopped(pid_t tracer, pid_t& tracee)
 {
     std::ifstream children("/proc/" + std::to_string(tracer) + "/task/" + std::to_string(tracer) + "/children");
     tracee = 0;
     children >> tracee;
     std::ifstream stat("/proc/" + std::to_string(tracee) + "/stat");
-    const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::string text;
+    std::getline(stat, text);
     const std::size_t close = text.rfind(')');
-    return tracee == 0 || close == std::string::npos || close + 2 >= text.size() ? '?' : text[close + 2];
+    return close != std::string::npos && text.compare(close, 3, ") t") == 0;
 }
 #endif
+
+void MakeHourOld(const std::string& path)
+{
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+}
 
 // The child of DeadWritersTemporariesGoLiveOnesStay: a profile write to
 // a.ini, or with ZVTEST_PLAIN a replacement of doc.json outside the profile
@@ -223,9 +211,8 @@ TEST(ProfileLeftovers, Writer)
 {
     if (!zvtest::InChild())
         GTEST_SKIP() << "runs as a child of DeadWritersTemporariesGoLiveOnesStay";
-    const std::string folder = zvtest::ChildRoot() + "user/";
-    const std::string value = std::getenv("ZVTEST_VALUE");
-    if (std::getenv("ZVTEST_PLAIN"))
+    const std::string folder = zvtest::ChildRoot() + "user/", value = zvtest::GetEnv("ZVTEST_VALUE");
+    if (!zvtest::GetEnv("ZVTEST_PLAIN").empty())
         ASSERT_TRUE(zv::os::WriteFileAtomic(W(folder + "doc.json").c_str(), value.data(), value.size()));
     else
         ASSERT_TRUE(zv::ProfileWriteString(L"S", W(value).c_str(), L"1", W(folder + "a.ini").c_str()));
@@ -245,41 +232,37 @@ TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
     zvtest::AppRoot root;
     zvtest::PlaceInRoot(root, false);
     const std::string folder = root.user();
-
-    setenv("ZVTEST_VALUE", "dead", 1);
+    zvtest::SetEnv("ZVTEST_VALUE", "dead");
     EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "ProfileLeftovers.Writer", zvtest::KillAt("fsync", 1))),
-              128 + SIGKILL);
+              zvtest::kKilled);
     const std::set<std::string> dead = TempFiles(folder);
     ASSERT_EQ(dead.size(), 1u);
 
-    setenv("ZVTEST_VALUE", "live", 1);
-    setenv("ZVTEST_PLAIN", "1", 1);
+    zvtest::SetEnv("ZVTEST_VALUE", "live");
+    zvtest::SetEnv("ZVTEST_PLAIN", "1");
     const pid_t held = zvtest::StartInRoot(root, "ProfileLeftovers.Writer", zvtest::KillAt("fsync", 1, "STOP"));
-    unsetenv("ZVTEST_PLAIN");
+    zvtest::UnsetEnv("ZVTEST_PLAIN");
     pid_t tracee = 0;
     // Stopped for good once it stays in the tracing stop for a while.
     for (int wait = 0, still = 0; wait < 1000 && still < 10; ++wait) {
-        usleep(20000);
-        still = TraceeState(held, tracee) == 't' && TempFiles(folder).size() == 2 ? still + 1 : 0;
+        zvtest::SleepMs(20);
+        still = TraceeStopped(held, tracee) && TempFiles(folder).size() == 2 ? still + 1 : 0;
     }
-    // Both leftovers are from long before the next writer started.
+    // Both leftovers date from long before the next writer started.
     std::set<std::string> live = TempFiles(folder);
     ASSERT_EQ(live.size(), 2u);
-    for (const std::string& temp : live) {
-        const timespec hourAgo{time(nullptr) - 3600, 0}, times[2] = {hourAgo, hourAgo};
-        ASSERT_EQ(utimensat(AT_FDCWD, temp.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
-    }
+    for (const std::string& temp : live)
+        MakeHourOld(temp);
     live.erase(*dead.begin());
 
-    setenv("ZVTEST_VALUE", "next", 1);
+    zvtest::SetEnv("ZVTEST_VALUE", "next");
     EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "ProfileLeftovers.Writer")), 0);
     EXPECT_EQ(TempFiles(folder), live) << "the dead writer's file goes, the live writer's stays";
-
     kill(tracee, SIGCONT);
     EXPECT_EQ(zvtest::WaitFor(held), 0);
     EXPECT_EQ(zvtest::ReadFile(folder + "doc.json"), "live");
     EXPECT_TRUE(TempFiles(folder).empty());
-    unsetenv("ZVTEST_VALUE");
+    zvtest::UnsetEnv("ZVTEST_VALUE");
 #endif
 }
 
@@ -291,10 +274,9 @@ TEST(ProfileLeftovers, HeldTemporariesStay)
 {
     zvtest::TempDir dir;
     const std::string dead = dir / ".zvtmp-dead00", live = dir / ".zvtmp-live00";
-    const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
     for (const std::string& temp : {dead, live}) {
         zvtest::WriteFile(temp, "half");
-        std::filesystem::last_write_time(temp, hourAgo);
+        MakeHourOld(temp);
     }
     const HANDLE held = CreateFileW(W(live).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
