@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace profiletest {
 
@@ -27,15 +26,6 @@ inline std::wstring Get(const std::string& path, const wchar_t* section, const w
     wchar_t buffer[1024];
     zv::ProfileGetString(section, key, def, buffer, 1024, W(path).c_str());
     return buffer;
-}
-
-// A double-null list as its items.
-inline std::vector<std::wstring> Items(const wchar_t* list)
-{
-    std::vector<std::wstring> items;
-    for (const wchar_t* p = list; *p; p += items.back().size() + 1)
-        items.emplace_back(p);
-    return items;
 }
 
 // The file a.ini in a fresh folder, with no parsed copy left from another test.
