@@ -1,10 +1,6 @@
-// The profile-file functions on hostile files: the input's head becomes the
-// bytes of an INI file, its tail chooses reads with buffers of every size and
-// then writes; every written key must read back as written, from the parsed
-// copy and from the file parsed again. Then writes of texts with line breaks,
-// header and comment look-alikes, byte-order marks and surrogates, some in a
-// batch: after each, what this process reads is what a fresh parse of the
-// written bytes gives.
+// The profile functions on hostile file bytes: reads into buffers of any
+// size, writes that must read back, then odd writes (some in a batch) after
+// which the parsed copy must read as a fresh parse of the file.
 #include <zvenv/platform/Profile.h>
 #include <zvenv/platform/Text.h>
 
@@ -21,9 +17,7 @@ using zvfuzz::Check;
 
 namespace {
 
-// Names and values mix plain letters, blanks, the characters with a meaning
-// in the file, case pairs that only full case mapping matches, characters
-// beyond the basic plane and a lone surrogate.
+// Blanks, the file's own signs, case pairs, a non-BMP character, a lone surrogate.
 const wchar_t kNameAlphabet[] = L"aBkZ09 _.\t\"'=;[]#\u00e9\u00c9\u00df\u03a3\u03c3\u03c2\u0130\u20ac\U0001F600\xD800";
 const wchar_t kValueAlphabet[] = L"aBx 7\t=;[]\"'\\\u00e9\u00fc\u20ac\u4e2d\U0001F600\xDC00\u00a0";
 
@@ -33,8 +27,7 @@ std::wstring TrimBlanks(const std::wstring& text)
     return first == std::wstring::npos ? L"" : text.substr(first, text.find_last_not_of(L" \t") - first + 1);
 }
 
-// A name a file line can hold: the character that would end it replaced, and
-// a prefix where it would be blank (or, for a key, a comment or a header).
+// A name a line can hold: no ending character, not blank, no key read as a comment or header.
 std::wstring Name(zvfuzz::FuzzInput& in, bool key)
 {
     std::wstring name = in.Text(kNameAlphabet, 6);
@@ -52,8 +45,6 @@ struct Written {
     std::wstring value; // as a read gives it back: trimmed, one pair of matching quotes removed
 };
 
-// A list's items, or a value, read into a buffer of the input's size: the
-// result stays inside the buffer and ends where the result says.
 template <typename Read> void ReadInto(zvfuzz::FuzzInput& in, std::uint32_t most, Read read)
 {
     const std::uint32_t size = in.Range(0, most);
@@ -90,9 +81,7 @@ void ReadHostileFile(zvfuzz::FuzzInput& in, const wchar_t* path)
         });
 }
 
-// A file in the single-byte code page holds '?' for every character the code
-// page lacks, as the platform writes it; names and values are passed through
-// the code page first, so that what is expected is what the file can hold.
+// What a code-page file can hold: '?' for each character the code page lacks.
 void ThroughCodePage(std::wstring& text)
 {
     std::string byte;
@@ -101,7 +90,6 @@ void ThroughCodePage(std::wstring& text)
             c = L'?';
 }
 
-// Forgets what was written to a key, or to a whole section (key null).
 void Forget(std::vector<Written>& written, const std::wstring& section, const std::wstring* key)
 {
     std::vector<Written> kept;
@@ -112,9 +100,7 @@ void Forget(std::vector<Written>& written, const std::wstring& section, const st
     written.swap(kept);
 }
 
-// What a reader sees of a file: the section names, and of each of them and
-// each name given, the lines, the key names and the value of each key listed
-// or name given.
+// Every list and value a reader sees, of the sections and keys listed and of the names given.
 std::wstring Listing(const std::wstring& path, const std::vector<std::wstring>& names)
 {
     std::vector<wchar_t> buffer(1 << 16);
@@ -134,8 +120,7 @@ std::wstring Listing(const std::wstring& path, const std::vector<std::wstring>& 
     return out;
 }
 
-// The listing of a new copy of the file, which no parsed copy can stand for:
-// renamed into place, it never has the identity of the copy before it.
+// A renamed copy never has the identity of a file parsed before.
 std::wstring FreshListing(const std::string& file, const std::vector<std::wstring>& names)
 {
     std::filesystem::copy_file(file, file + ".copy", std::filesystem::copy_options::overwrite_existing);
@@ -155,7 +140,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     zv::ClearProfileCache();
 
-    // A file with no mark that is not UTF-8 is read in the single-byte code page.
     std::wstring decoded;
     const bool codePage = bytes.compare(0, 2, "\xFF\xFE") != 0 && bytes.compare(0, 3, "\xEF\xBB\xBF") != 0 &&
                           !zv::text::DecodeUtf8(bytes, decoded);
@@ -168,7 +152,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Written entry;
         const unsigned op = in.Range(0, 9);
         if (op < 3 && !written.empty()) {
-            // Rewrite a key written before, spelled in another case.
             entry = written[in.Range(0, written.size() - 1)];
             for (auto& c : entry.key)
                 c = in.Flag() ? zv::text::ToUpper(c) : zv::text::ToLower(c);
@@ -177,14 +160,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             entry.key = Name(in, true);
         }
         std::wstring value = in.Text(kValueAlphabet, 12);
-        if (codePage) {
-            ThroughCodePage(entry.section);
-            ThroughCodePage(entry.key);
-            ThroughCodePage(value);
-        }
+        for (std::wstring* text : {&entry.section, &entry.key, &value})
+            if (codePage)
+                ThroughCodePage(*text);
         if (op == 9) {
-            // Deleting a key or a section: nothing written there can be
-            // relied on any more.
             const bool wholeSection = in.Flag();
             zv::ProfileWriteString(entry.section.c_str(), wholeSection ? nullptr : entry.key.c_str(), nullptr,
                                    path.c_str());
@@ -211,14 +190,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(read == entry.value, "written value does not read back",
                   L"[" + entry.section + L"] " + entry.key + L" = <" + entry.value + L"> read <" + read + L">");
         }
-        // The second pass reads what is on disk, not the parsed copy.
         zv::ClearProfileCache();
     }
 
-    // Texts with line breaks, header and comment look-alikes, byte-order
-    // marks and surrogates, some writes in a batch.
     static const wchar_t kOddAlphabet[] = L"Sk \t;[]=\"\r\n\u00e9\uFEFF\U0001F600\xD83D";
-    std::vector<std::wstring> names; // probed too, though no list may name them
+    std::vector<std::wstring> names;
     std::optional<zv::ProfileBatch> batch;
     if (in.Flag())
         batch.emplace(path.c_str());
