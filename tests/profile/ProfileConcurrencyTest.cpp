@@ -17,8 +17,7 @@
 #include <csignal>
 #endif
 
-// The children of these tests are this executable again, running one of the
-// tests below with the file or folder in ZVTEST_PATH.
+// The children are this executable again, running a test below on ZVTEST_PATH.
 namespace {
 
 using namespace profiletest;
@@ -28,7 +27,6 @@ std::string ChildPath()
     return zvtest::GetEnv("ZVTEST_PATH");
 }
 
-// Waits up to ten seconds for a file that a child makes.
 bool AwaitFile(const std::string& path)
 {
     for (int wait = 0; wait < 10000 && !zvtest::PathExists(path); ++wait)
@@ -43,8 +41,6 @@ std::wstring Key(int writer, int thread, int k)
     return L"w" + std::to_wstring(writer) + L"t" + std::to_wstring(thread) + L"k" + std::to_wstring(k);
 }
 
-// Each thread writes its own keys with the writer's number as the value, and
-// reads each back at once.
 TEST(ProfileConcurrency, Writer)
 {
     if (ChildPath().empty())
@@ -63,8 +59,7 @@ TEST(ProfileConcurrency, Writer)
         thread.join();
 }
 
-// Real processes of several threads writing one file: every key of every
-// writer must be there, with that writer's value.
+// Every key of every thread of every writer process is there, with its writer's value.
 TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
 {
     zvtest::TempDir dir;
@@ -90,7 +85,6 @@ std::string WholeFile(const std::wstring& value)
     return U(L"[S]\r\nfill=" + std::wstring(2000, L'f') + L"\r\nk=" + value + L"\r\nlast=end\r\n");
 }
 
-// Writes k = 1, 2, 3... until it is killed.
 TEST(ProfileConcurrency, EndlessWriter)
 {
     if (ChildPath().empty())
@@ -99,8 +93,7 @@ TEST(ProfileConcurrency, EndlessWriter)
         zv::ProfileWriteString(L"S", L"k", std::to_wstring(i).c_str(), W(ChildPath()).c_str());
 }
 
-// A writer killed at a random moment after its first write leaves exactly
-// the bytes of some complete write.
+// A writer killed at a random moment leaves the bytes of some complete write.
 TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
 {
     zvtest::TempDir dir;
@@ -126,10 +119,8 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
     }
 }
 
-// Holds its folder's lock through a batch and, nested in it, a write to
-// another file of the folder, a batch on that file and an explicit lock (a
-// nested hold, not a wait on itself); then waits to be told to let go, or to
-// be killed.
+// Holds its folder's lock through nested batches, writes and locks (a nested
+// hold must not wait on itself) until told to let go, or killed.
 TEST(ProfileConcurrency, LockHolder)
 {
     if (ChildPath().empty())
@@ -146,8 +137,7 @@ TEST(ProfileConcurrency, LockHolder)
     EXPECT_TRUE(AwaitFile(folder + "/release"));
 }
 
-// Another process's lock on its folder holds back a write until it is
-// released, or until that process is killed.
+// Another process's lock holds back a write until released, or until that process is killed.
 TEST(ProfileConcurrency, FileWriteLockExcludesOtherProcessesWhileTheyLive)
 {
     for (const bool kill : {false, true}) {
@@ -184,29 +174,13 @@ std::set<std::string> TempFiles(const std::string& folder)
     return names;
 }
 
-#ifndef _WIN32
-// Whether the process that strace started (its one child) sits in a tracing stop.
-bool TraceeStopped(pid_t tracer, pid_t& tracee)
-{
-    std::ifstream children("/proc/" + std::to_string(tracer) + "/task/" + std::to_string(tracer) + "/children");
-    tracee = 0;
-    children >> tracee;
-    std::ifstream stat("/proc/" + std::to_string(tracee) + "/stat");
-    std::string text;
-    std::getline(stat, text);
-    const std::size_t close = text.rfind(')');
-    return close != std::string::npos && text.compare(close, 3, ") t") == 0;
-}
-#endif
-
 void MakeHourOld(const std::string& path)
 {
     std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
 }
 
-// The child of DeadWritersTemporariesGoLiveOnesStay: a profile write to
-// a.ini, or with ZVTEST_PLAIN a replacement of doc.json outside the profile
-// writers' lock (as a seeding or a plain file write makes one).
+// A profile write to a.ini, or with ZVTEST_PLAIN a replacement of doc.json
+// outside the profile writers' lock (as a seeding makes one).
 TEST(ProfileLeftovers, Writer)
 {
     if (!zvtest::InChild())
@@ -218,9 +192,8 @@ TEST(ProfileLeftovers, Writer)
         ASSERT_TRUE(zv::ProfileWriteString(L"S", W(value).c_str(), L"1", W(folder + "a.ini").c_str()));
 }
 
-// A writer killed between its temporary file and the rename leaves that
-// file behind; the next process to take the folder's write lock removes it,
-// and leaves alone the temporary file of a writer that is still at work.
+// The next writer removes the temporary file of one killed before its
+// rename, not that of one still at work (held stopped by strace).
 TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
 {
     if (zvtest::InChild())
@@ -243,12 +216,12 @@ TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
     const pid_t held = zvtest::StartInRoot(root, "ProfileLeftovers.Writer", zvtest::KillAt("fsync", 1, "STOP"));
     zvtest::UnsetEnv("ZVTEST_PLAIN");
     pid_t tracee = 0;
-    // Stopped for good once it stays in the tracing stop for a while.
-    for (int wait = 0, still = 0; wait < 1000 && still < 10; ++wait) {
-        zvtest::SleepMs(20);
-        still = TraceeStopped(held, tracee) && TempFiles(folder).size() == 2 ? still + 1 : 0;
+    std::string stat; // of strace's one child: stopped for good once it stays in the tracing stop
+    for (int wait = 0, still = 0; wait < 1000 && still < 10; ++wait, zvtest::SleepMs(20)) {
+        std::ifstream("/proc/" + std::to_string(held) + "/task/" + std::to_string(held) + "/children") >> tracee;
+        std::getline(std::ifstream("/proc/" + std::to_string(tracee) + "/stat"), stat);
+        still = stat.find(") t ") != std::string::npos && TempFiles(folder).size() == 2 ? still + 1 : 0;
     }
-    // Both leftovers date from long before the next writer started.
     std::set<std::string> live = TempFiles(folder);
     ASSERT_EQ(live.size(), 2u);
     for (const std::string& temp : live)
@@ -267,9 +240,7 @@ TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
 }
 
 #ifdef _WIN32
-// A writer keeps its temporary file open without sharing it until the file
-// is complete. The first write to a folder removes the old temporary files
-// nobody holds (writers that died) and leaves a held one alone.
+// A writer holds its temporary file unshared until it is complete.
 TEST(ProfileLeftovers, HeldTemporariesStay)
 {
     zvtest::TempDir dir;
