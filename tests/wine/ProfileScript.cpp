@@ -1,14 +1,11 @@
-// Runs a script of profile-file operations on one file and prints every result
-// as text, so that two builds can be compared line by line: one for Windows
-// over the system's functions, one native over ours (compare.sh).
+// Runs a script of profile operations on one file and prints every result, so
+// that the Windows build (system functions) and the native one (ours) can be
+// compared line by line (compare.sh).
 //   profile_script run SCRIPT FILE  |  profile_script generate SEED COUNT
-// A line is an operation and its words: seq NAME (a new sequence, the file
-// removed), put ENC TEXT (the file's bytes; ENC is utf16 with mark, utf8bom,
-// utf8 or bytes), rm, get SEC KEY DEF SIZE..., sect SEC SIZE..., names SIZE...,
-// write SEC KEY VALUE, wsect SEC LINES, dump. "Quoted" words take the escapes
-// \\ \" \0 \r \n \t \xHH \uHHHH, ~ is a null pointer, a read runs once per
-// size. '#' starts a comment; a line starting with '?' is a known difference,
-// printed with its '?' but not compared.
+// Operations: seq NAME (file removed), put utf16|utf8bom|utf8|bytes TEXT, rm,
+// get SEC KEY DEF SIZE..., sect SEC SIZE..., names SIZE..., write SEC KEY VALUE,
+// wsect SEC LINES, dump. Quoted words take \\ \" \0 \r \n \t \xHH \uHHHH; ~ is
+// null. '#' starts a comment; a '?' line is a known difference, not compared.
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -20,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -99,8 +95,7 @@ std::string Escape(const wchar_t* text, std::size_t count)
     return out;
 }
 
-// The bytes of a file's text in the named encoding (UTF-8 of the basic plane
-// only: the escapes reach no further).
+// UTF-8 of the basic plane only: the escapes reach no further.
 bool Encode(const std::string& encoding, const std::wstring& text, std::string& bytes)
 {
     const bool utf16 = encoding == "utf16", single = encoding == "bytes";
@@ -125,15 +120,13 @@ std::string Dump(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::string out = in ? "file " : "file missing";
-    for (std::istreambuf_iterator<char> b(in), end; in && b != end; ++b) {
-        out += "0123456789ABCDEF"[static_cast<unsigned char>(*b) >> 4];
-        out += "0123456789ABCDEF"[static_cast<unsigned char>(*b) & 15];
-    }
+    char hex[3];
+    for (char c; in.get(c);)
+        out.append(hex, std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(c)));
     return out;
 }
 
-// Removes the file, or gives it new bytes. A file rewritten within one clock
-// tick keeps its size and time: the parsed copy must not hide the change.
+// A file rewritten within one clock tick may keep its size and time: the copy is dropped.
 void Replace(const std::string& path, const std::string* bytes)
 {
     if (bytes)
@@ -146,10 +139,8 @@ void Replace(const std::string& path, const std::string* bytes)
 #endif
 }
 
-// A read into a buffer of the size given, filled with '#' and with one more
-// '#' past its end that must stay. What is printed is what a caller may rely
-// on: the count, then the value and its null or the list and its two nulls
-// (an empty list is only its first null), cut to the size.
+// Prints the count and what a caller may rely on (the value and its null, or
+// the list and its two nulls, cut to the size); the '#' past the end must stay.
 std::string Read(const std::string& op, const std::vector<Word>& w, const std::string& sizeText, const wchar_t* file)
 {
     const auto size = static_cast<DWORD>(std::strtoul(sizeText.c_str(), nullptr, 10));
@@ -165,7 +156,6 @@ std::string Read(const std::string& op, const std::vector<Word>& w, const std::s
 
 int Run(const std::string& scriptPath, const std::string& filePath)
 {
-    // The words after each operation; a read may be given more sizes.
     static const std::map<std::string, std::size_t> kWords = {{"seq", 1},   {"put", 2},   {"rm", 0},
                                                               {"get", 4},   {"sect", 2},  {"names", 1},
                                                               {"write", 3}, {"wsect", 2}, {"dump", 0}};
@@ -213,13 +203,10 @@ int Run(const std::string& scriptPath, const std::string& filePath)
     return script.eof() ? 0 : 2;
 }
 
-// Random sequences over a small vocabulary, so that the same names, case
-// variants, quotes and comments meet again and again in one file. Even
-// sequences keep the file in the form every implementation writes (CR LF, no
-// blanks around names and values, no blank lines) and compare its final
-// bytes. Odd ones add blanks, blank lines and other line ends, which the
-// reference drops where the platform keeps every line it does not change, so
-// they compare results only.
+// Random sequences over a small vocabulary, so that names, case variants,
+// quotes and comments meet again and again. Odd ones add blanks, blank lines
+// and other line ends, which the reference drops and the platform keeps, so
+// only even ones compare the final bytes.
 class Generator {
 public:
     explicit Generator(unsigned long seed) : m_state(seed * 2654435761u + 1) {}
@@ -249,11 +236,9 @@ private:
             return Pick({" padded ", "\\tlead", "trail\\t"});
         return Pick({"1", "", "two words", "\\\"quoted\\\"", "'single'", "\\\"half", "a=b", "x;y", "[not]"});
     }
-    // Duplicate sections and empty files are left to the hand-written scripts
-    // (the reference picks no fixed encoding for an empty file). A new key
-    // goes after the last key line of its section here and after any line of
-    // it in the reference: bare lines come before the first section only, and
-    // in even sequences comments too.
+    // No duplicate sections or empty files; the reference puts a new key after
+    // any line of its section, so bare lines (and in even sequences comments)
+    // come before the first section only.
     std::string StartText()
     {
         const std::string end = m_free ? Pick({"\\r\\n", "\\n", "\\r"}) : "\\r\\n";
@@ -285,8 +270,7 @@ private:
             text.resize(text.size() - end.size());
         return text.empty() ? "; empty" + end : text;
     }
-    // The reference writes past a list buffer of 0 or 1 characters and
-    // answers size - 2 wrapped around; no caller asks for so little.
+    // The reference writes past a list buffer of 0 or 1 characters.
     std::string Size() { return Pick({"0", "1", "2", "3", "5", "8", "256", "256", "256"}); }
     std::string List(const std::string& op)
     {
