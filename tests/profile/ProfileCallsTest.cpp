@@ -16,14 +16,17 @@ namespace {
 
 using namespace profiletest;
 
-// A call: a key written or deleted, a section's lines replaced, or a read that
-// must see what the calls before it wrote.
+// A call: a key written or deleted, a section's lines replaced, or a read
+// (of a value, the section names, a section's keys or lines) into a buffer of
+// `size` that must see what the calls before it wrote.
 struct Step {
-    enum Kind { kString, kSection, kRead } kind;
+    enum Kind { kString, kSection, kRead, kNames, kKeys, kLines } kind;
     const wchar_t* section;
     const wchar_t* key;
     const wchar_t* value; // the value written, or the value read
-    std::wstring text;    // the lines of kSection, ended by nulls; the default of kRead
+    std::wstring text;    // the lines of kSection, ended by nulls; the default of kRead; a list's start
+    DWORD size = 1024;
+    DWORD returned = 0; // by a list
 };
 
 Step Put(const wchar_t* section, const wchar_t* key, const wchar_t* value)
@@ -35,9 +38,50 @@ template <std::size_t N> Step Lines(const wchar_t* section, const wchar_t (&line
 {
     return {Step::kSection, section, nullptr, nullptr, std::wstring(lines, N)};
 }
-Step Read(const wchar_t* section, const wchar_t* key, const wchar_t* expected, const wchar_t* def = L"<default>")
+Step Read(const wchar_t* section, const wchar_t* key, const wchar_t* expected, const wchar_t* def = L"<default>",
+          DWORD size = 1024)
 {
-    return {Step::kRead, section, key, expected, def};
+    return {Step::kRead, section, key, expected, def, size};
+}
+// The list's first characters ('#' where the buffer is untouched): a list cut
+// where an item ends gets one closing null (section names two) and returns size - 2.
+Step List(Step::Kind kind, const wchar_t* section, DWORD size, DWORD returned, std::wstring start)
+{
+    return {kind, section, nullptr, nullptr, std::move(start), size, returned};
+}
+
+DWORD ReadInto(const Step& s, const std::wstring& file, wchar_t* buffer, DWORD size)
+{
+    switch (s.kind) {
+    case Step::kNames:
+        return zv::ProfileGetSectionNames(buffer, size, file.c_str());
+    case Step::kKeys:
+        return zv::ProfileGetString(s.section, nullptr, L"", buffer, size, file.c_str());
+    case Step::kLines:
+        return zv::ProfileGetSection(s.section, buffer, size, file.c_str());
+    default:
+        return zv::ProfileGetString(s.section, s.key, s.text.c_str(), buffer, size, file.c_str());
+    }
+}
+
+// The step's answer, nothing past the buffer at its size or any size up to 11, nothing into no buffer.
+void CheckRead(const Step& s, const std::wstring& file)
+{
+    wchar_t buffer[1040];
+    wmemset(buffer, L'#', 1040);
+    const DWORD got = ReadInto(s, file, buffer, s.size);
+    if (s.kind == Step::kRead)
+        EXPECT_TRUE(s.size == 0 ? got == 0 : buffer[got] == 0 && std::wstring(buffer) == s.value)
+            << "read of " << s.key;
+    else
+        EXPECT_TRUE(got == s.returned && std::wstring(buffer, s.text.size()) == s.text) << "list of kind " << s.kind;
+    EXPECT_EQ(buffer[s.size], L'#') << "past the buffer";
+    for (DWORD size = 0; size < 12; ++size) {
+        wmemset(buffer, L'#', 16);
+        ReadInto(s, file, buffer, size);
+        EXPECT_EQ(buffer[size], L'#') << "size " << size;
+    }
+    EXPECT_EQ(ReadInto(s, file, nullptr, 5), 0u);
 }
 
 // The file before (none if absent), the calls, the bytes after (none: unchanged).
@@ -127,6 +171,17 @@ const CallCase kCalls[] = {
      U(L";c0\r\n[S]\r\n;c1\r\n\r\nk=1\r\n[T]\r\n;c2\r\n"),
      {Put(L"S", nullptr, nullptr), Put(L"T", nullptr, nullptr)},
      U(L";c0\r\n;c1\r\n\r\n;c2\r\n")},
+    {"EmptyNameListsAreThoseOfTheEmptyHeader",
+     U(L"pre=1\r\n[]\r\n;c\r\nbare\r\nk=v\r\n[S]\r\ns=1\r\n[T]\r\n"),
+     {List(Step::kLines, L"", 64, 9, {L"bare\0k=v\0\0", 10}), List(Step::kKeys, L"", 64, 2, {L"k\0\0", 3}),
+      List(Step::kNames, nullptr, 64, 4, {L"S\0T\0\0", 5})}},
+    // A list filled to its last place before the cut item wrote that item past the buffer.
+    {"ListsCutAtAnItemEnd",
+     U(L"[S]\r\nab=1\r\nc=2\r\n[T]\r\n"),
+     {List(Step::kKeys, L"S", 5, 3, {L"ab\0\0#", 5}), List(Step::kNames, nullptr, 4, 2, {L"S\0\0\0#", 5})}},
+    {"ValuesAndDefaultsCut",
+     U(L"[S]\r\nk=abcdef\r\n"),
+     {Read(L"S", L"k", L"abc", L"", 4), Read(L"S", L"k", L"", L"", 0), Read(L"S", L"x", L"defa", L"defaultvalue", 5)}},
     {"EmptyNameIsTheEmptyHeaderNotTheLinesBeforeFirstSection",
      U(L"pre=1\r\n[]\r\nk=v\r\n[S]\r\ns=1\r\n"),
      {Put(L"", nullptr, nullptr), Put(L"", L"pre", nullptr), Put(L"", nullptr, nullptr), Put(L"", L"key", L"v"),
@@ -144,8 +199,8 @@ TEST_P(ProfileCalls, AnswerAndLeaveTheBytes)
         zvtest::WriteFile(path, *c.before);
     std::vector<const Step*> lastReads;
     for (const Step& step : c.steps) {
-        if (step.kind == Step::kRead) {
-            EXPECT_EQ(Get(path, step.section, step.key, step.text.c_str()), step.value) << "read of " << step.key;
+        if (step.kind >= Step::kRead) {
+            CheckRead(step, file);
             lastReads.push_back(&step);
             continue;
         }
@@ -157,7 +212,7 @@ TEST_P(ProfileCalls, AnswerAndLeaveTheBytes)
     EXPECT_EQ(zvtest::ReadFile(path), c.after ? *c.after : c.before.value_or(""));
     zv::ClearProfileCache();
     for (const Step* step : lastReads)
-        EXPECT_EQ(Get(path, step->section, step->key, step->text.c_str()), step->value) << "fresh parse";
+        CheckRead(*step, file);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProfileCalls, ::testing::ValuesIn(kCalls),
@@ -231,6 +286,26 @@ TEST_F(ProfileWrite, BatchWritesOnceWithTheSameBytes)
         EXPECT_EQ(zvtest::ReadFile(path), start) << "nothing on disk until the scope closes";
     }
     EXPECT_EQ(zvtest::ReadFile(path), single);
+}
+
+using ProfileRead = InFolder<>;
+
+// A file changed by another program is read again; what cannot be read as a
+// file reads as the default; a value longer than the buffer is cut to it.
+TEST_F(ProfileRead, ReadsWhatIsOnDiskOrTheDefault)
+{
+    zvtest::WriteFile(path, U(L"[S]\r\nk=old\r\n"));
+    EXPECT_EQ(Get(path, L"S", L"k"), L"old");
+    zvtest::WriteFile(path, U(L"[S]\r\nk=new value\r\n"));
+    EXPECT_EQ(Get(path, L"S", L"k"), L"new value") << "a different size or time invalidates the copy";
+    zvtest::WriteFile(path + ".tmp", U(L"[S]\r\nk=new_value\r\n"));
+    std::filesystem::rename(path + ".tmp", path);
+    EXPECT_EQ(Get(path, L"S", L"k"), L"new_value") << "a replaced file is another file";
+    zvtest::WriteFile(dir / "file", "x");
+    for (const std::string& bad : {dir / "missing.ini", dir.path(), dir / "file/below.ini"})
+        EXPECT_EQ(Get(bad, L"S", L"k"), L"<default>") << bad;
+    zvtest::WriteFile(path, U(L"[S]\r\nk=" + std::wstring(10 * 1024 * 1024, L'x') + L"\r\n"));
+    EXPECT_EQ(Get(path, L"S", L"k").size(), 1023u);
 }
 
 } // namespace
