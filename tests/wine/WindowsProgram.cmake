@@ -1,8 +1,6 @@
-# zv_windows_program(NAME SOURCE... [DEPENDS FILE...]): builds the sources as
-# the static Windows program ${CMAKE_BINARY_DIR}/wine/NAME.exe with the
-# mingw-w64 cross compiler (target zv_NAME_exe, the file in ZV_NAME_EXE) and
-# finds the loader that runs it (ZV_WINE64). Sets ZV_WINDOWS_PROGRAM to TRUE
-# when both are there.
+# zv_windows_program(NAME SOURCE... [DEPENDS FILE...]): the static program
+# ${CMAKE_BINARY_DIR}/wine/NAME.exe (target zv_NAME_exe, path in ZV_NAME_EXE) and
+# the loader ZV_WINE64; ZV_WINDOWS_PROGRAM is TRUE when both can be had.
 function(zv_windows_program name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   find_program(ZV_MINGW_CXX x86_64-w64-mingw32-g++)
