@@ -271,9 +271,14 @@ TEST_P(ProfileCalls, AnswerAndLeaveTheBytes)
 INSTANTIATE_TEST_SUITE_P(Cases, ProfileCalls, ::testing::ValuesIn(kCalls),
                          [](const ::testing::TestParamInfo<CallCase>& info) { return std::string(info.param.name); });
 
-using ProfileWrite = InFolder<>;
+void MakeHourOld(const std::string& path)
+{
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+}
 
-TEST_F(ProfileWrite, FailsAndChangesNothingWhereItCannotWrite)
+using ProfileFile = InFolder<>;
+
+TEST_F(ProfileFile, FailsAndChangesNothingWhereItCannotWrite)
 {
     const std::wstring missing = W(dir / "missing/a.ini");
     EXPECT_FALSE(zv::ProfileWriteString(L"S", L"k", L"v", missing.c_str()));
@@ -307,20 +312,18 @@ TEST_F(ProfileWrite, FailsAndChangesNothingWhereItCannotWrite)
 }
 
 // Not even replaced by the same bytes.
-TEST_F(ProfileWrite, DeletingWhatIsNotThereLeavesTheFile)
+TEST_F(ProfileFile, DeletingWhatIsNotThereLeavesTheFile)
 {
     zvtest::WriteFile(path, U(L"[S]\r\nk=1\r\n"));
-    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    MakeHourOld(path);
     const auto hourAgo = std::filesystem::last_write_time(path); // as the file system keeps it
     EXPECT_TRUE(Set(L"S", L"none", nullptr) && Set(L"None", L"k", nullptr) && Set(L"None", nullptr, nullptr));
     EXPECT_EQ(std::filesystem::last_write_time(path), hourAgo);
 }
 
-using ProfileRead = InFolder<>;
-
 // A file changed by another program is read again; what cannot be read as a
 // file reads as the default; a value longer than the buffer is cut to it.
-TEST_F(ProfileRead, ReadsWhatIsOnDiskOrTheDefault)
+TEST_F(ProfileFile, ReadsWhatIsOnDiskOrTheDefault)
 {
     zvtest::WriteFile(path, U(L"[S]\r\nk=old\r\n"));
     EXPECT_EQ(Get(path, L"S", L"k"), L"old");
@@ -486,11 +489,6 @@ std::set<std::string> TempFiles(const std::string& folder)
         if (entry.path().filename().string().rfind(".zvtmp-", 0) == 0)
             names.insert(entry.path().string());
     return names;
-}
-
-void MakeHourOld(const std::string& path)
-{
-    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
 }
 
 // A profile write to a.ini, or with ZVTEST_PLAIN a replacement of doc.json
