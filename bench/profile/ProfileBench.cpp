@@ -147,7 +147,7 @@ void RunUnderLoader(benchmark::State& state, const char* op, long count, double 
         if (c == '/')
             c = '\\';
     const std::string command = std::string("WINEDEBUG=-all WINEPREFIX='") + ZV_WINE_PREFIX + "' '" + ZV_WINE64 +
-                                "' '" + ZV_PROFILE_SCRIPT_EXE + "' time '" + windowsPath + "' " + op + " " +
+                                "' '" + ZV_PROFILE_TIMING_EXE + "' time '" + windowsPath + "' " + op + " " +
                                 std::to_string(count) + " 2>/dev/null";
     for (auto _ : state) {
         FILE* pipe = popen(command.c_str(), "r");

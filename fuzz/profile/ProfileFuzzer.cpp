@@ -1,14 +1,15 @@
-// The profile-file functions on hostile files: the input's head becomes the
-// bytes of an INI file, its tail chooses reads with buffers of every size and
-// then writes. Afterwards every written key must read back as written, both
-// from the parsed copy and after the file is parsed again from disk.
+// The profile functions on hostile file bytes: reads into buffers of any
+// size, writes that must read back, then odd writes (some in a batch) after
+// which the parsed copy must read as a fresh parse of the file.
 #include <zvenv/platform/Profile.h>
 #include <zvenv/platform/Text.h>
 
 #include "FuzzInput.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,7 @@ using zvfuzz::Check;
 
 namespace {
 
-// Names and values mix plain letters, blanks, the characters with a meaning
-// in the file, case pairs that only full case mapping matches, characters
-// beyond the basic plane and a lone surrogate.
+// Blanks, the file's own signs, case pairs, a non-BMP character, a lone surrogate.
 const wchar_t kNameAlphabet[] = L"aBkZ09 _.\t\"'=;[]#\u00e9\u00c9\u00df\u03a3\u03c3\u03c2\u0130\u20ac\U0001F600\xD800";
 const wchar_t kValueAlphabet[] = L"aBx 7\t=;[]\"'\\\u00e9\u00fc\u20ac\u4e2d\U0001F600\xDC00\u00a0";
 
@@ -28,8 +27,7 @@ std::wstring TrimBlanks(const std::wstring& text)
     return first == std::wstring::npos ? L"" : text.substr(first, text.find_last_not_of(L" \t") - first + 1);
 }
 
-// A name a file line can hold: the character that would end it replaced, and
-// a prefix where it would be blank (or, for a key, a comment or a header).
+// A name a line can hold: no ending character, not blank, no key read as a comment or header.
 std::wstring Name(zvfuzz::FuzzInput& in, bool key)
 {
     std::wstring name = in.Text(kNameAlphabet, 6);
@@ -47,14 +45,13 @@ struct Written {
     std::wstring value; // as a read gives it back: trimmed, one pair of matching quotes removed
 };
 
-// A list's items, or a value, read into a buffer of the input's size: the
-// result stays inside the buffer and ends where the result says.
 template <typename Read> void ReadInto(zvfuzz::FuzzInput& in, std::uint32_t most, Read read)
 {
-    std::vector<wchar_t> buffer(in.Range(0, most), L'#');
-    const DWORD result = read(buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()));
-    Check(buffer.empty() || result < buffer.size(), "result beyond its buffer");
-    Check(buffer.empty() || buffer[result] == 0, "result does not end in a null");
+    const std::uint32_t size = in.Range(0, most);
+    std::vector<wchar_t> buffer(size + 1, L'#');
+    const DWORD result = read(size == 0 ? nullptr : buffer.data(), size);
+    Check(size == 0 || (result < size && buffer[result] == 0), "result beyond its buffer or without its null");
+    Check(buffer[size] == L'#', "written past the buffer");
 }
 
 std::vector<std::wstring> Items(const std::vector<wchar_t>& list)
@@ -84,9 +81,7 @@ void ReadHostileFile(zvfuzz::FuzzInput& in, const wchar_t* path)
         });
 }
 
-// A file in the single-byte code page holds '?' for every character the code
-// page lacks, as the platform writes it; names and values are passed through
-// the code page first, so that what is expected is what the file can hold.
+// What a code-page file can hold: '?' for each character the code page lacks.
 void ThroughCodePage(std::wstring& text)
 {
     std::string byte;
@@ -95,7 +90,6 @@ void ThroughCodePage(std::wstring& text)
             c = L'?';
 }
 
-// Forgets what was written to a key, or to a whole section (key null).
 void Forget(std::vector<Written>& written, const std::wstring& section, const std::wstring* key)
 {
     std::vector<Written> kept;
@@ -104,6 +98,34 @@ void Forget(std::vector<Written>& written, const std::wstring& section, const st
             (key && !zv::text::EqualNoCase(TrimBlanks(w.key), TrimBlanks(*key))))
             kept.push_back(w);
     written.swap(kept);
+}
+
+// Every list and value a reader sees, of the sections and keys listed and of the names given.
+std::wstring Listing(const std::wstring& path, const std::vector<std::wstring>& names)
+{
+    std::vector<wchar_t> buffer(1 << 16);
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    auto text = [&](DWORD length) { return std::wstring(buffer.data(), length) + L'|'; };
+    std::wstring out = text(zv::ProfileGetSectionNames(buffer.data(), size, path.c_str()));
+    std::vector<std::wstring> sections = Items(buffer);
+    sections.insert(sections.end(), names.begin(), names.end());
+    for (const std::wstring& section : sections) {
+        out += text(zv::ProfileGetSection(section.c_str(), buffer.data(), size, path.c_str()));
+        out += text(zv::ProfileGetString(section.c_str(), nullptr, L"", buffer.data(), size, path.c_str()));
+        std::vector<std::wstring> keys = Items(buffer);
+        keys.insert(keys.end(), names.begin(), names.end());
+        for (const std::wstring& key : keys)
+            out += text(zv::ProfileGetString(section.c_str(), key.c_str(), L"-", buffer.data(), size, path.c_str()));
+    }
+    return out;
+}
+
+// A renamed copy never has the identity of a file parsed before.
+std::wstring FreshListing(const std::string& file, const std::vector<std::wstring>& names)
+{
+    std::filesystem::copy_file(file, file + ".copy", std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::rename(file + ".copy", file + ".fresh");
+    return Listing(std::wstring(file.begin(), file.end()) + L".fresh", names);
 }
 
 } // namespace
@@ -118,7 +140,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     zv::ClearProfileCache();
 
-    // A file with no mark that is not UTF-8 is read in the single-byte code page.
     std::wstring decoded;
     const bool codePage = bytes.compare(0, 2, "\xFF\xFE") != 0 && bytes.compare(0, 3, "\xEF\xBB\xBF") != 0 &&
                           !zv::text::DecodeUtf8(bytes, decoded);
@@ -131,7 +152,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Written entry;
         const unsigned op = in.Range(0, 9);
         if (op < 3 && !written.empty()) {
-            // Rewrite a key written before, spelled in another case.
             entry = written[in.Range(0, written.size() - 1)];
             for (auto& c : entry.key)
                 c = in.Flag() ? zv::text::ToUpper(c) : zv::text::ToLower(c);
@@ -140,14 +160,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             entry.key = Name(in, true);
         }
         std::wstring value = in.Text(kValueAlphabet, 12);
-        if (codePage) {
-            ThroughCodePage(entry.section);
-            ThroughCodePage(entry.key);
-            ThroughCodePage(value);
-        }
+        for (std::wstring* text : {&entry.section, &entry.key, &value})
+            if (codePage)
+                ThroughCodePage(*text);
         if (op == 9) {
-            // Deleting a key or a section: nothing written there can be
-            // relied on any more.
             const bool wholeSection = in.Flag();
             zv::ProfileWriteString(entry.section.c_str(), wholeSection ? nullptr : entry.key.c_str(), nullptr,
                                    path.c_str());
@@ -174,8 +190,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(read == entry.value, "written value does not read back",
                   L"[" + entry.section + L"] " + entry.key + L" = <" + entry.value + L"> read <" + read + L">");
         }
-        // The second pass reads what is on disk, not the parsed copy.
         zv::ClearProfileCache();
     }
+
+    static const wchar_t kOddAlphabet[] = L"Sk \t;[]=\"\r\n\u00e9\uFEFF\U0001F600\xD83D";
+    std::vector<std::wstring> names;
+    std::optional<zv::ProfileBatch> batch;
+    if (in.Flag())
+        batch.emplace(path.c_str());
+    for (int writes = in.Range(1, 6); writes > 0; --writes) {
+        const std::wstring section = in.Text(kOddAlphabet, 6), key = in.Text(kOddAlphabet, 4);
+        const std::wstring value = in.Text(kOddAlphabet, 10), lines = key + L"=" + value + L'\0' + L"b=2" + L'\0';
+        names.insert(names.end(), {section, key});
+        const unsigned op = in.Range(0, 5);
+        if (op == 0)
+            zv::ProfileWriteSection(section.c_str(), lines.c_str(), path.c_str());
+        else
+            zv::ProfileWriteString(section.c_str(), op == 1 ? nullptr : key.c_str(), op < 3 ? nullptr : value.c_str(),
+                                   path.c_str());
+        if (!batch)
+            Check(Listing(path, names) == FreshListing(file, names), "the parsed copy is not what the file reads as");
+    }
+    const std::wstring cached = Listing(path, names);
+    batch.reset();
+    Check(cached == FreshListing(file, names), "the batch's parsed copy is not what it wrote");
     return 0;
 }

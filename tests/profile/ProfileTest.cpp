@@ -1,0 +1,556 @@
+#include <zvenv/platform/Os.h>
+#include <zvenv/platform/Profile.h>
+
+#include "ZvTest.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
+
+// The calls the comparison under wine (tests/wine/scripts) cannot check (where
+// the reference differs from Windows, or the script cannot make the file), the
+// failure paths, and real processes, kills and locks. The children are this
+// executable again, running a test below on ZVTEST_PATH.
+namespace {
+
+inline std::wstring W(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
+
+inline std::string U(const std::wstring& text)
+{
+    return zvtest::Utf16(text);
+}
+
+inline std::wstring Get(const std::string& path, const wchar_t* section, const wchar_t* key,
+                        const wchar_t* def = L"<default>")
+{
+    wchar_t buffer[1024];
+    zv::ProfileGetString(section, key, def, buffer, 1024, W(path).c_str());
+    return buffer;
+}
+
+// The file a.ini in a fresh folder, with no parsed copy left from another test.
+template <typename Base = ::testing::Test> class InFolder : public Base {
+protected:
+    void SetUp() override { zv::ClearProfileCache(); }
+    BOOL Set(const wchar_t* section, const wchar_t* key, const wchar_t* value)
+    {
+        return zv::ProfileWriteString(section, key, value, file.c_str());
+    }
+    zvtest::TempDir dir;
+    std::string path = dir / "a.ini";
+    std::wstring file = W(path);
+};
+
+// A call: a key written or deleted, a section's lines replaced, or a read
+// (of a value, the section names, a section's keys or lines) into a buffer of
+// `size` that must see what the calls before it wrote.
+struct Step {
+    enum Kind { kString, kSection, kRead, kNames, kKeys, kLines } kind;
+    const wchar_t* section;
+    const wchar_t* key;
+    const wchar_t* value; // the value written, or the value read
+    std::wstring text;    // the lines of kSection, ended by nulls; the default of kRead; a list's start
+    DWORD size = 1024;
+    DWORD returned = 0; // by a list
+};
+
+Step Put(const wchar_t* section, const wchar_t* key, const wchar_t* value)
+{
+    return {Step::kString, section, key, value, {}};
+}
+// The lines as written in the literal, with its closing null: "a=1\0" is one line.
+template <std::size_t N> Step Lines(const wchar_t* section, const wchar_t (&lines)[N])
+{
+    return {Step::kSection, section, nullptr, nullptr, std::wstring(lines, N)};
+}
+Step Read(const wchar_t* section, const wchar_t* key, const wchar_t* expected, const wchar_t* def = L"<default>",
+          DWORD size = 1024)
+{
+    return {Step::kRead, section, key, expected, def, size};
+}
+// The list's first characters ('#' where the buffer is untouched): a list cut
+// where an item ends gets one closing null (section names two) and returns size - 2.
+Step List(Step::Kind kind, const wchar_t* section, DWORD size, DWORD returned, std::wstring start)
+{
+    return {kind, section, nullptr, nullptr, std::move(start), size, returned};
+}
+
+DWORD ReadInto(const Step& s, const std::wstring& file, wchar_t* buffer, DWORD size)
+{
+    switch (s.kind) {
+    case Step::kNames:
+        return zv::ProfileGetSectionNames(buffer, size, file.c_str());
+    case Step::kKeys:
+        return zv::ProfileGetString(s.section, nullptr, L"", buffer, size, file.c_str());
+    case Step::kLines:
+        return zv::ProfileGetSection(s.section, buffer, size, file.c_str());
+    default:
+        return zv::ProfileGetString(s.section, s.key, s.text.c_str(), buffer, size, file.c_str());
+    }
+}
+
+// The step's answer, nothing past the buffer, nothing into no buffer.
+void CheckRead(const Step& s, const std::wstring& file)
+{
+    wchar_t buffer[1040];
+    wmemset(buffer, L'#', 1040);
+    const DWORD got = ReadInto(s, file, buffer, s.size);
+    if (s.kind == Step::kRead)
+        EXPECT_TRUE(s.size == 0 ? got == 0 : buffer[got] == 0 && std::wstring(buffer) == s.value)
+            << "read of " << s.key;
+    else
+        EXPECT_TRUE(got == s.returned && std::wstring(buffer, s.text.size()) == s.text) << "list of kind " << s.kind;
+    EXPECT_EQ(buffer[s.size], L'#') << "past the buffer";
+    EXPECT_EQ(ReadInto(s, file, nullptr, 5), 0u);
+}
+
+// The file before (none if absent), the calls, the bytes after (none: unchanged).
+struct CallCase {
+    const char* name; // what the row guards
+    std::optional<std::string> before;
+    std::vector<Step> steps;
+    std::optional<std::string> after = {};
+};
+
+void PrintTo(const CallCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+const CallCase kCalls[] = {
+    {"NamesBeyondTheBasicPlaneIgnoreCase",
+     U(L"[\U00010400\u00e9]\r\n\U00010401=beyond\r\n"),
+     {Read(L"\U00010428\u00c9", L"\U00010429", L"beyond")}},
+    // As on Windows, a semicolon first on a line (after blanks) makes a comment, never a key.
+    {"SemicolonMakesACommentOnlyFirstOnItsLine",
+     U(L"[S]\r\n;a=v\r\n ;b=v\r\n\t;c=v\r\nk=;v\r\nkey ;x=v\r\n=;c\r\n[;S]\r\nk=v\r\n"),
+     {Read(L"S", L";a", L"<default>"), Read(L"S", L"a", L"<default>"), Read(L"S", L";b", L"<default>"),
+      Read(L"S", L"\t;c", L"<default>"), Read(L"S", L"k", L";v"), Read(L"S", L"key ;x", L"v"), Read(L"S", L"", L";c"),
+      Read(L";S", L"k", L"v")}},
+    {"NulEndsValueOddByteDropped", std::string("\xFF\xFE[\0S\0]\0\n\0k\0=\0v\0\0\0x", 19), {Read(L"S", L"k", L"v")}},
+    {"NewKeyFollowsLastKeyOfItsSection",
+     U(L"[A]\r\na1=1\r\n; note\r\n\r\n[B]\r\nb=2\r\n"),
+     {Put(L"A", L"a2", L"two"), Put(L"C", L"c", L"3"), Put(L"B", L"b2", L"x")},
+     U(L"[A]\r\na1=1\r\na2=two\r\n; note\r\n\r\n[B]\r\nb=2\r\nb2=x\r\n[C]\r\nc=3\r\n")},
+    {"NewFileIsUtf16WithMark",
+     std::nullopt,
+     {Put(L"S", L"name", L"Jörg \U0001F600"), Read(L"S", L"name", L"Jörg \U0001F600")},
+     U(L"[S]\r\nname=Jörg \U0001F600\r\n")},
+    {"Utf8WithMarkAndLineFeedsKept",
+     "\xEF\xBB\xBF[S]\nk=J\xC3\xB6rg\n",
+     {Read(L"S", L"k", L"Jörg"), Put(L"S", L"n", L"é")},
+     "\xEF\xBB\xBF[S]\nk=J\xC3\xB6rg\nn=\xC3\xA9\n"},
+    {"CodePageAndCarriageReturnsKept",
+     "[S]\rk=J\xF6rg\r",
+     {Read(L"S", L"k", L"Jörg"), Put(L"S", L"n", L"é")},
+     "[S]\rk=J\xF6rg\rn=\xE9\r"},
+    {"MissingLastLineEndAdded",
+     "[S]\r\nk=J\xC3\xB6rg",
+     {Read(L"S", L"k", L"Jörg"), Put(L"S", L"n", L"é")},
+     "[S]\r\nk=J\xC3\xB6rg\r\nn=\xC3\xA9\r\n"},
+    {"UntouchedLastLineKeepsItsMissingLineEnd",
+     "[S]\r\nk=1\r\n[T]\r\nt=1",
+     {Put(L"S", L"k", L"2")},
+     "[S]\r\nk=2\r\n[T]\r\nt=1"},
+    {"DuplicateSectionTakesOverWhenTheFirstGoes",
+     U(L"[A]\r\nk=1\r\n[B]\r\nb=0\r\n[ a ]\r\nk=2\r\n"),
+     {Read(L"a", L"k", L"1"), Put(L"A", nullptr, nullptr), Read(L"A", L"k", L"2"), Read(L"B", L"b", L"0"),
+      Put(L"A", L"n", L"3")},
+     U(L"[B]\r\nb=0\r\n[ a ]\r\nk=2\r\nn=3\r\n")},
+    {"HeaderWrittenInLinesOrAsKeyStartsASection",
+     U(L"[A]\r\na=1\r\n[Z]\r\nz=1\r\n"),
+     {Lines(L"A", L"x=1\0[Inner]\0y=2\0"), Put(L"Z", L"[X]", L"v"), Put(L"X", L"k", L"1"), Read(L"Inner", L"y", L"2"),
+      Read(L"A", L"y", L"<default>"), Read(L"Z", L"z", L"1"), Read(L"X", L"k", L"1")},
+     U(L"[A]\r\nx=1\r\n[Inner]\r\ny=2\r\n[Z]\r\nz=1\r\n[X]=v\r\nk=1\r\n")},
+    {"SectionNamesMatchWithoutCaseOrBlanks",
+     std::nullopt,
+     {Put(L"  Stra\u00dfe \u00c9T\u00c9 ", L"k", L"1"), Read(L"stra\u00dfe \u00e9t\u00e9", L"K", L"1"),
+      Put(L"STRA\u00dfE \u00e9t\u00e9", L"k", L"2")},
+     U(L"[Stra\u00dfe \u00c9T\u00c9]\r\nk=2\r\n")},
+    // As on Windows: a key starting with ';' is never read back; each write adds a line after the last key.
+    {"CommentKeysAddLinesAfterTheLastKey",
+     U(L""),
+     {Put(L"S", L"z", L""), Put(L"S", L";y", L""), Put(L"S", L"a", L""), Put(L"S", L";b", L""), Put(L"S", L";b", L""),
+      Read(L"S", L";b", L"<default>")},
+     U(L"[S]\r\nz=\r\na=\r\n;b=\r\n;b=\r\n;y=\r\n")},
+    {"DeletedSectionsKeepTheirComments",
+     U(L";c0\r\n[S]\r\n;c1\r\n\r\nk=1\r\n[T]\r\n;c2\r\n"),
+     {Put(L"S", nullptr, nullptr), Put(L"T", nullptr, nullptr)},
+     U(L";c0\r\n;c1\r\n\r\n;c2\r\n")},
+    {"EmptyNameReadsTheEmptyHeader",
+     U(L"k=pre\r\n[S]\r\ns=1\r\n[]\r\n;c\r\nbare\r\nk=v\r\n[T]\r\n"),
+     {Read(L"", L"k", L"v"), Read(L" ", L"k", L"v"), List(Step::kLines, L"", 64, 9, {L"bare\0k=v\0\0", 10}),
+      List(Step::kKeys, L"", 64, 2, {L"k\0\0", 3}), List(Step::kNames, nullptr, 64, 4, {L"S\0T\0\0", 5})}},
+    // A list filled to its last place before the cut item wrote that item past the buffer.
+    {"ListsCutAtAnItemEnd",
+     U(L"[S]\r\nab=1\r\nc=2\r\n[T]\r\n"),
+     {List(Step::kKeys, L"S", 5, 3, {L"ab\0\0#", 5}), List(Step::kNames, nullptr, 4, 2, {L"S\0\0\0#", 5})}},
+    {"ValuesAndDefaultsCut",
+     U(L"[S]\r\nk=abcdef\r\n"),
+     {Read(L"S", L"k", L"abc", L"", 4), Read(L"S", L"k", L"", L"", 0), Read(L"S", L"x", L"defa", L"defaultvalue", 5)}},
+    {"EmptyNameIsTheEmptyHeaderNotTheLinesBeforeFirstSection",
+     U(L"pre=1\r\n[]\r\nk=v\r\n[S]\r\ns=1\r\n"),
+     {Put(L"", nullptr, nullptr), Read(L" ", L"pre", L"<default>"), Put(L"", L"pre", nullptr),
+      Put(L"", nullptr, nullptr), Put(L"", L"key", L"v"), Read(L"", L"key", L"v"), Lines(L"", L"c=2\0"),
+      Read(L"", L"c", L"2")},
+     U(L"pre=1\r\n[S]\r\ns=1\r\n[]\r\nc=2\r\n")},
+};
+
+using ProfileCalls = InFolder<::testing::TestWithParam<CallCase>>;
+
+// Each row runs alone and in a batch, which writes nothing before it closes
+// and then the same bytes; the reads after the last write give the same from
+// a fresh parse.
+TEST_P(ProfileCalls, AnswerAndLeaveTheBytes)
+{
+    const CallCase& c = GetParam();
+    for (const bool batched : {false, true}) {
+        SCOPED_TRACE(batched ? "in a batch" : "alone");
+        zv::ClearProfileCache();
+        std::filesystem::remove(path);
+        if (c.before)
+            zvtest::WriteFile(path, *c.before);
+        std::optional<zv::ProfileBatch> batch;
+        if (batched)
+            batch.emplace(file.c_str());
+        std::vector<const Step*> lastReads;
+        for (const Step& step : c.steps) {
+            if (step.kind >= Step::kRead) {
+                CheckRead(step, file);
+                lastReads.push_back(&step);
+                continue;
+            }
+            lastReads.clear();
+            ASSERT_TRUE(step.kind == Step::kString
+                            ? Set(step.section, step.key, step.value)
+                            : zv::ProfileWriteSection(step.section, step.text.c_str(), file.c_str()));
+        }
+        EXPECT_TRUE(!batch || zvtest::ReadFile(path) == c.before.value_or("")) << "written before the batch closed";
+        batch.reset();
+        EXPECT_EQ(zvtest::ReadFile(path), c.after ? *c.after : c.before.value_or(""));
+        zv::ClearProfileCache();
+        for (const Step* step : lastReads)
+            CheckRead(*step, file);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileCalls, ::testing::ValuesIn(kCalls),
+                         [](const ::testing::TestParamInfo<CallCase>& info) { return std::string(info.param.name); });
+
+void MakeHourOld(const std::string& path)
+{
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
+using ProfileFile = InFolder<>;
+
+TEST_F(ProfileFile, FailsAndChangesNothingWhereItCannotWrite)
+{
+    const std::wstring missing = W(dir / "missing/a.ini");
+    EXPECT_FALSE(zv::ProfileWriteString(L"S", L"k", L"v", missing.c_str()));
+    {
+        zv::ProfileBatch batch(missing.c_str());
+        zv::ProfileWriteString(L"S", L"k", L"v", missing.c_str());
+        EXPECT_FALSE(batch.Flush());
+    }
+    EXPECT_FALSE(zvtest::PathExists(dir / "missing"));
+    zvtest::MakeFolders(dir / "folder.ini");
+    EXPECT_FALSE(zv::ProfileWriteString(L"S", L"k", L"v", W(dir / "folder.ini").c_str()));
+    zvtest::WriteFile(dir / "file", "x");
+    EXPECT_FALSE(zv::ProfileWriteString(L"S", L"k", L"v", W(dir / "file/a.ini").c_str()));
+    EXPECT_FALSE(zv::ProfileWriteString(L"S", L"k", L"v", nullptr));
+    EXPECT_FALSE(Set(nullptr, L"k", L"v")) << "no section";
+#ifndef _WIN32
+    // As uid 65534, a file anyone may write in a folder only root may write cannot be replaced.
+    zvtest::WriteFile(path, U(L"[S]\r\nk=1\r\n"));
+    chmod(path.c_str(), 0666);
+    chmod(dir.path().c_str(), 0755);
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(setgid(65534) == 0 && setuid(65534) == 0 && !Set(L"S", L"k", L"2") && Get(path, L"S", L"k") == L"1" ? 0
+                                                                                                                  : 1);
+    EXPECT_EQ(zvtest::WaitFor(child), 0) << "an unwritable folder's file was written";
+    EXPECT_EQ(zvtest::ReadFile(path), U(L"[S]\r\nk=1\r\n"));
+    ASSERT_TRUE(Set(L"S", L"k", L"3"));
+    struct stat info;
+    EXPECT_TRUE(stat(path.c_str(), &info) == 0 && (info.st_mode & 0777) == 0666) << "the file's mode was not kept";
+#endif
+}
+
+// Not even replaced by the same bytes.
+TEST_F(ProfileFile, DeletingWhatIsNotThereLeavesTheFile)
+{
+    zvtest::WriteFile(path, U(L"[S]\r\nk=1\r\n"));
+    MakeHourOld(path);
+    const auto hourAgo = std::filesystem::last_write_time(path); // as the file system keeps it
+    EXPECT_TRUE(Set(L"S", L"none", nullptr) && Set(L"None", L"k", nullptr) && Set(L"None", nullptr, nullptr));
+    EXPECT_EQ(std::filesystem::last_write_time(path), hourAgo);
+}
+
+// A file changed by another program is read again; what cannot be read as a file reads as the default.
+TEST_F(ProfileFile, ReadsWhatIsOnDiskOrTheDefault)
+{
+    zvtest::WriteFile(path, U(L"[S]\r\nk=old\r\n"));
+    EXPECT_EQ(Get(path, L"S", L"k"), L"old");
+    zvtest::WriteFile(path, U(L"[S]\r\nk=new value\r\n"));
+    EXPECT_EQ(Get(path, L"S", L"k"), L"new value") << "a different size or time invalidates the copy";
+    zvtest::WriteFile(path + ".tmp", U(L"[S]\r\nk=new_value\r\n"));
+    std::filesystem::rename(path + ".tmp", path);
+    EXPECT_EQ(Get(path, L"S", L"k"), L"new_value") << "a replaced file is another file";
+    zvtest::WriteFile(dir / "file", "x");
+    for (const std::string& bad : {dir / "missing.ini", dir.path(), dir / "file/below.ini"})
+        EXPECT_EQ(Get(bad, L"S", L"k"), L"<default>") << bad;
+}
+
+std::string ChildPath()
+{
+    return zvtest::GetEnv("ZVTEST_PATH");
+}
+
+bool AwaitFile(const std::string& path)
+{
+    for (int wait = 0; wait < 10000 && !zvtest::PathExists(path); ++wait)
+        zvtest::SleepMs(1);
+    return zvtest::PathExists(path);
+}
+
+constexpr int kWriters = 3, kThreads = 2, kKeysEach = 250;
+
+std::wstring Key(int writer, int thread, int k)
+{
+    return L"w" + std::to_wstring(writer) + L"t" + std::to_wstring(thread) + L"k" + std::to_wstring(k);
+}
+
+TEST(ProfileConcurrency, Writer)
+{
+    if (ChildPath().empty())
+        GTEST_SKIP() << "runs as a child of ProcessesAndThreadsLoseNoUpdate";
+    const int writer = std::stoi(zvtest::GetEnv("ZVTEST_WRITER"));
+    const std::wstring path = W(ChildPath()), value = std::to_wstring(writer);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < kKeysEach; ++k) {
+                EXPECT_TRUE(zv::ProfileWriteString(L"S", Key(writer, t, k).c_str(), value.c_str(), path.c_str()));
+                EXPECT_EQ(Get(ChildPath(), L"S", Key(writer, t, k).c_str()), value);
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+}
+
+// Every key of every thread of every writer process is there, with its writer's value.
+TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
+{
+    zvtest::TempDir dir;
+    const std::string path = dir / "shared.ini";
+    zvtest::WriteFile(path, U(L"[S]\r\n"));
+    std::vector<zvtest::Process> children;
+    for (int w = 0; w < kWriters; ++w)
+        children.push_back(zvtest::StartSelf("ProfileConcurrency.Writer",
+                                             {{"ZVTEST_PATH", path}, {"ZVTEST_WRITER", std::to_string(w)}}));
+    for (zvtest::Process child : children)
+        EXPECT_EQ(zvtest::WaitFor(child), 0);
+    zv::ClearProfileCache();
+    int missing = 0;
+    for (int w = 0; w < kWriters; ++w)
+        for (int t = 0; t < kThreads; ++t)
+            for (int k = 0; k < kKeysEach; ++k)
+                missing += Get(path, L"S", Key(w, t, k).c_str()) != std::to_wstring(w);
+    EXPECT_EQ(missing, 0);
+}
+
+std::string WholeFile(const std::wstring& value)
+{
+    return U(L"[S]\r\nfill=" + std::wstring(2000, L'f') + L"\r\nk=" + value + L"\r\nlast=end\r\n");
+}
+
+TEST(ProfileConcurrency, EndlessWriter)
+{
+    if (ChildPath().empty())
+        GTEST_SKIP() << "runs as a child of KilledWriterNeverTearsTheFile";
+    for (int i = 1;; ++i)
+        zv::ProfileWriteString(L"S", L"k", std::to_wstring(i).c_str(), W(ChildPath()).c_str());
+}
+
+// A writer killed at a random moment leaves the bytes of some complete write.
+TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
+{
+    zvtest::TempDir dir;
+    const std::string path = dir / "a.ini";
+#ifdef _WIN32
+    constexpr int kRounds = 40; // a process starts in a tenth of a second under wine
+#else
+    constexpr int kRounds = 200;
+#endif
+    std::mt19937 random(12345);
+    for (int round = 0; round < kRounds; ++round) {
+        zvtest::WriteFile(path, WholeFile(L"0"));
+        zv::ClearProfileCache();
+        const zvtest::Process writer = zvtest::StartSelf("ProfileConcurrency.EndlessWriter", {{"ZVTEST_PATH", path}});
+        for (int wait = 0; wait < 10000 && Get(path, L"S", L"k") == L"0"; ++wait)
+            zvtest::SleepMs(1);
+        zvtest::SleepMs(std::uniform_int_distribution<int>(0, 5)(random));
+        zvtest::Kill(writer);
+        zv::ClearProfileCache();
+        const std::wstring value = Get(path, L"S", L"k");
+        ASSERT_NE(value, L"0") << "round " << round << " was not killed after its first write";
+        ASSERT_EQ(zvtest::ReadFile(path), WholeFile(value)) << "round " << round;
+    }
+}
+
+// Holds its folder's lock through nested batches, writes and locks (a nested
+// hold must not wait on itself) until told to let go, or killed.
+TEST(ProfileConcurrency, LockHolder)
+{
+    if (ChildPath().empty())
+        GTEST_SKIP() << "runs as a child of FileWriteLockExcludesOtherProcessesWhileTheyLive";
+    const std::string folder = ChildPath();
+    const std::wstring a = W(folder + "/a.ini"), b = W(folder + "/b.ini");
+    zv::ProfileBatch batch(a.c_str());
+    EXPECT_TRUE(zv::ProfileWriteString(L"S", L"k", L"1", a.c_str()));
+    EXPECT_TRUE(zv::ProfileWriteString(L"S", L"k", L"2", b.c_str()));
+    zv::ProfileBatch second(b.c_str());
+    zv::FileWriteLock lock(W(folder + "/doc.json").c_str());
+    EXPECT_TRUE(zv::ProfileWriteString(L"S", L"k", L"3", b.c_str()));
+    zvtest::WriteFile(folder + "/held", "");
+    EXPECT_TRUE(AwaitFile(folder + "/release"));
+}
+
+// Another process's lock holds back a write until released, or until that process is killed.
+TEST(ProfileConcurrency, FileWriteLockExcludesOtherProcessesWhileTheyLive)
+{
+    for (const bool kill : {false, true}) {
+        zvtest::TempDir dir;
+        const zvtest::Process holder =
+            zvtest::StartSelf("ProfileConcurrency.LockHolder", {{"ZVTEST_PATH", dir.path()}});
+        if (!AwaitFile(dir / "held")) {
+            zvtest::Kill(holder);
+            FAIL() << "the holder waited on its own lock";
+        }
+        auto written = std::make_shared<std::atomic<bool>>(false);
+        std::thread writer([written, path = W(dir / "c.ini")] {
+            *written = zv::ProfileWriteString(L"S", L"k", L"v", path.c_str()) != 0;
+        });
+        zvtest::SleepMs(200);
+        EXPECT_FALSE(*written) << "the write went through while another process held the lock";
+        kill ? zvtest::Kill(holder) : zvtest::WriteFile(dir / "release", "");
+        for (int wait = 0; wait < 5000 && !*written; ++wait)
+            zvtest::SleepMs(1);
+        EXPECT_TRUE(*written) << (kill ? "the killed" : "the released") << " holder's lock kept the writer waiting";
+        EXPECT_TRUE(kill || (zvtest::WaitFor(holder) == 0 && Get(dir / "a.ini", L"S", L"k") == L"1" &&
+                             Get(dir / "b.ini", L"S", L"k") == L"3"))
+            << "the holder failed, or its nested writes are not on disk";
+        *written ? writer.join() : writer.detach(); // one still waiting ends with the process
+    }
+}
+
+std::set<std::string> TempFiles(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().rfind(".zvtmp-", 0) == 0)
+            names.insert(entry.path().string());
+    return names;
+}
+
+// A profile write to a.ini, or with ZVTEST_PLAIN a replacement of doc.json
+// outside the profile writers' lock (as a seeding makes one).
+TEST(ProfileLeftovers, Writer)
+{
+    if (!zvtest::InChild())
+        GTEST_SKIP() << "runs as a child of DeadWritersTemporariesGoLiveOnesStay";
+    const std::string folder = zvtest::ChildRoot() + "user/", value = zvtest::GetEnv("ZVTEST_VALUE");
+    if (!zvtest::GetEnv("ZVTEST_PLAIN").empty())
+        ASSERT_TRUE(zv::os::WriteFileAtomic(W(folder + "doc.json").c_str(), value.data(), value.size()));
+    else
+        ASSERT_TRUE(zv::ProfileWriteString(L"S", W(value).c_str(), L"1", W(folder + "a.ini").c_str()));
+}
+
+// The next writer removes the temporary file of one killed before its
+// rename, not that of one still at work (held stopped by strace).
+TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
+{
+    if (zvtest::InChild())
+        GTEST_SKIP();
+#ifdef _WIN32
+    ZVTEST_LINUX_ONLY("strace kills and holds writers at their exact system calls; "
+                      "ProfileLeftovers.HeldTemporariesStay is the Windows form");
+#else
+    zvtest::AppRoot root;
+    zvtest::PlaceInRoot(root, false);
+    const std::string folder = root.user();
+    zvtest::SetEnv("ZVTEST_VALUE", "dead");
+    EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "ProfileLeftovers.Writer", zvtest::KillAt("fsync", 1))),
+              zvtest::kKilled);
+    const std::set<std::string> dead = TempFiles(folder);
+    ASSERT_EQ(dead.size(), 1u);
+
+    zvtest::SetEnv("ZVTEST_VALUE", "live");
+    zvtest::SetEnv("ZVTEST_PLAIN", "1");
+    const pid_t held = zvtest::StartInRoot(root, "ProfileLeftovers.Writer", zvtest::KillAt("fsync", 1, "STOP"));
+    zvtest::UnsetEnv("ZVTEST_PLAIN");
+    pid_t tracee = 0;
+    std::string stat; // of strace's one child: stopped for good once it stays in the tracing stop
+    for (int wait = 0, still = 0; wait < 1000 && still < 10; ++wait, zvtest::SleepMs(20)) {
+        std::ifstream("/proc/" + std::to_string(held) + "/task/" + std::to_string(held) + "/children") >> tracee;
+        std::getline(std::ifstream("/proc/" + std::to_string(tracee) + "/stat"), stat);
+        still = stat.find(") t ") != std::string::npos && TempFiles(folder).size() == 2 ? still + 1 : 0;
+    }
+    std::set<std::string> live = TempFiles(folder);
+    ASSERT_EQ(live.size(), 2u);
+    for (const std::string& temp : live)
+        MakeHourOld(temp);
+    live.erase(*dead.begin());
+
+    zvtest::SetEnv("ZVTEST_VALUE", "next");
+    EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "ProfileLeftovers.Writer")), 0);
+    EXPECT_EQ(TempFiles(folder), live) << "the dead writer's file goes, the live writer's stays";
+    kill(tracee, SIGCONT);
+    EXPECT_EQ(zvtest::WaitFor(held), 0);
+    EXPECT_EQ(zvtest::ReadFile(folder + "doc.json"), "live");
+    EXPECT_TRUE(TempFiles(folder).empty());
+    zvtest::UnsetEnv("ZVTEST_VALUE");
+#endif
+}
+
+#ifdef _WIN32
+// A writer holds its temporary file unshared until it is complete.
+TEST(ProfileLeftovers, HeldTemporariesStay)
+{
+    zvtest::TempDir dir;
+    const std::string dead = dir / ".zvtmp-dead00", live = dir / ".zvtmp-live00";
+    for (const std::string& temp : {dead, live}) {
+        zvtest::WriteFile(temp, "half");
+        MakeHourOld(temp);
+    }
+    const HANDLE held = CreateFileW(W(live).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(zv::ProfileWriteString(L"S", L"k", L"v", W(dir / "a.ini").c_str()));
+    CloseHandle(held);
+    EXPECT_EQ(TempFiles(dir.path()), std::set<std::string>{live}) << "the dead writer's file goes, the held one stays";
+}
+#endif
+
+} // namespace
