@@ -117,7 +117,9 @@ void CheckRead(const Step& s, const std::wstring& file)
     wmemset(buffer, L'#', 1040);
     const DWORD got = ReadInto(s, file, buffer, s.size);
     if (s.kind == Step::kRead)
-        EXPECT_TRUE(s.size == 0 ? got == 0 : buffer[got] == 0 && std::wstring(buffer) == s.value)
+        EXPECT_TRUE(s.size == 0 ? got == 0
+                                : got == std::wcslen(s.value) &&
+                                      std::wstring(buffer, got + 1) == s.value + std::wstring(1, L'\0'))
             << "read of " << s.key;
     else
         EXPECT_TRUE(got == s.returned && std::wstring(buffer, s.text.size()) == s.text) << "list of kind " << s.kind;
@@ -149,6 +151,12 @@ const CallCase kCalls[] = {
       Read(L"S", L"\t;c", L"<default>"), Read(L"S", L"k", L";v"), Read(L"S", L"key ;x", L"v"), Read(L"S", L"", L";c"),
       Read(L";S", L"k", L"v")}},
     {"NulEndsValueOddByteDropped", std::string("\xFF\xFE[\0S\0]\0\n\0k\0=\0v\0\0\0x", 19), {Read(L"S", L"k", L"v")}},
+    // A null ends a name or a value for every read; the line after it reads as ever.
+    {"NulEndsANameOrAValue",
+     std::string("[S]\nk=v\0w\nn\0=x\nt=v \0w \nb\0x\nq=\"v\"\0\"\n", 35),
+     {Read(L"S", L"k", L"v"), Read(L"S", L"n", L"x"), Read(L"S", L"t", L"v "), Read(L"S", L"q", L"v"),
+      List(Step::kLines, L"S", 64, 21, {L"k=v\0n=x\0t=v \0b\0q=\"v\"\0\0", 22}),
+      List(Step::kKeys, L"S", 64, 8, {L"k\0n\0t\0q\0\0", 9})}},
     {"NewKeyFollowsLastKeyOfItsSection",
      U(L"[A]\r\na1=1\r\n; note\r\n\r\n[B]\r\nb=2\r\n"),
      {Put(L"A", L"a2", L"two"), Put(L"C", L"c", L"3"), Put(L"B", L"b2", L"x")},

@@ -356,7 +356,7 @@ std::vector<std::wstring> ProfileFile::SectionLines(std::wstring_view section) c
         if (IsKeyLine(trimmed, &name, &value))
             lines.push_back(Joined(name, value));
         else if (!IsComment(trimmed))
-            lines.emplace_back(trimmed);
+            lines.emplace_back(UpToNull(trimmed));
     }
     return lines;
 }

@@ -139,6 +139,13 @@ inline bool IsSectionLine(std::wstring_view trimmed, std::wstring_view* name = n
     return true;
 }
 
+// A name or a value reads up to its first null character, as the platform's
+// functions read them; the rest of the line stays in the file as it is.
+inline std::wstring_view UpToNull(std::wstring_view text)
+{
+    return text.substr(0, text.find(L'\0'));
+}
+
 inline bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name = nullptr, std::wstring_view* value = nullptr)
 {
     if (trimmed.empty() || trimmed.front() == L';' || trimmed.front() == L'[')
@@ -147,9 +154,9 @@ inline bool IsKeyLine(std::wstring_view trimmed, std::wstring_view* name = nullp
     if (equals == std::wstring_view::npos)
         return false;
     if (name)
-        *name = Trim(trimmed.substr(0, equals));
+        *name = UpToNull(Trim(trimmed.substr(0, equals)));
     if (value)
-        *value = Trim(trimmed.substr(equals + 1));
+        *value = UpToNull(Trim(trimmed.substr(equals + 1)));
     return true;
 }
 
