@@ -341,10 +341,7 @@ TEST(JsonSaveMerge, FilesThatCannotBeReadAreNeverReplaced)
     CTqEnvJson* doc = OpenText("odd", L"{\"a\": 1}");
     doc->SetInt(L"a", 2);
     ReplaceFile(path, theirs);
-    namespace fs = std::filesystem;
-    for (const auto& entry : fs::recursive_directory_iterator(zvtest::ChildRoot()))
-        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
-    fs::permissions(zvtest::ChildRoot(), fs::perms::all, fs::perm_options::add);
+    zvtest::OpenToEveryone(zvtest::ChildRoot());
     chmod(path.c_str(), 0200);
     chmod(UserFile("private.json").c_str(), 0200);
     // As user 65534: root passes every permission.

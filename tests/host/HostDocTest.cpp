@@ -201,7 +201,7 @@ TEST_F(HostDoc, ADryRunThatCannotCopyTheRootSaysSo)
 {
     ZVTEST_LINUX_ONLY("a file that permissions keep from another user");
     Steps({{"user set alice"}});
-    OpenToEveryone(root);
+    OpenToEveryone(root.path());
     fs::permissions(User("alice/envsetting.ini"), fs::perms::owner_read | fs::perms::owner_write);
     RunOptions nobody;
     nobody.unprivileged = true;
@@ -244,7 +244,7 @@ TEST(HostSave, ASaveThatDidNotReachTheDiskIsReported)
             options.wrapper = {"/usr/bin/strace",          "-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync", "-e",
                                "inject=fsync:error=ENOSPC"};
         if (c.fault == "read-only folder") {
-            OpenToEveryone(fresh);
+            OpenToEveryone(fresh.path());
             fs::permissions(fresh.user(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                             fs::perm_options::remove);
             options.unprivileged = true;

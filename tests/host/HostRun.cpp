@@ -28,8 +28,10 @@ std::string HostExe()
 }
 
 // The standard streams are files beside the root, which a snapshot does not see.
-// -1 when the program did not exit; Windows offers no wrapper or other user.
 const char* const kStreams[] = {".in", ".out", ".err"};
+
+// Spawn answers the exit status, -1 when the program did not exit; Windows
+// offers no wrapper or other user.
 
 #ifdef _WIN32
 int Spawn(const std::string& exe, const std::vector<std::string>& args, const RunOptions& options,
@@ -79,8 +81,8 @@ int Spawn(const std::string& exe, const std::vector<std::string>& args, const Ru
     if (pid == 0) {
         for (int fd = 0; fd < 3; ++fd)
             dup2(open((streams + kStreams[fd]).c_str(), fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0666), fd);
-        if (options.unprivileged && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(126);
+        if (options.unprivileged)
+            DropToNobody();
         // LeakSanitizer cannot run in a process traced by the wrapper (strace).
         if (!options.wrapper.empty()) {
             const char* asan = getenv("ASAN_OPTIONS");
@@ -172,13 +174,6 @@ std::string Snapshot(const std::string& folder)
     for (const auto& entry : entries)
         out += entry.first + "\n" + entry.second + "\n";
     return out;
-}
-
-void OpenToEveryone(const AppRoot& root)
-{
-    for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(root.path())))
-        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
-    fs::permissions(fs::u8path(root.path()), fs::perms::all, fs::perm_options::add);
 }
 
 std::string Pattern(const std::string& text)

@@ -30,7 +30,6 @@ HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, co
 
 std::vector<std::string> ListNames(const std::string& folder);
 std::string Snapshot(const std::string& folder);
-void OpenToEveryone(const AppRoot& root);
 
 inline bool Contains(const std::string& text, const std::string& part)
 {

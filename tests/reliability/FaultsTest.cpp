@@ -25,13 +25,6 @@ std::string User(const char* file)
     return zvtest::ChildRoot() + "user/" + file;
 }
 
-void OpenToAll(const std::string& folder)
-{
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
-    fs::permissions(folder, fs::perms::all, fs::perm_options::add);
-}
-
 TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
 {
 #ifdef _WIN32
@@ -84,7 +77,7 @@ void WriteProtectedFilesAreNotReplaced(bool otherUser)
     if (RanInRoot([&](const zvtest::AppRoot& root) {
             zvtest::WriteFile(root.user() + "trade.ini", iniText);
             zvtest::WriteFile(root.user() + "layout.json", jsonText);
-            OpenToAll(root.path());
+            zvtest::OpenToEveryone(root.path());
             for (const char* file : {"trade.ini", "layout.json"})
                 fs::permissions(root.user() + file, otherUser ? readable | fs::perms::owner_write : readable);
         }))
@@ -166,7 +159,7 @@ TEST(Faults, UnreadableSystemFolder)
 {
     ZVTEST_LINUX_ONLY("an unreadable folder needs another user (ACLs on Windows, which wine does not enforce)");
     if (RanInRoot([](const zvtest::AppRoot& root) {
-            OpenToAll(root.path());
+            zvtest::OpenToEveryone(root.path());
             fs::permissions(root.system(), fs::perms::none);
         }))
         return;

@@ -130,6 +130,14 @@ std::string GetEnv(const std::string& name)
     return value ? value : "";
 }
 
+void OpenToEveryone(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(folder)))
+        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+    fs::permissions(fs::u8path(folder), fs::perms::all, fs::perm_options::add);
+}
+
 void WriteFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);

@@ -83,6 +83,9 @@ std::vector<std::string> KillAt(const std::string& syscall, int n, const char* s
 // The tests run as root, which permissions do not stop: DropToNobody makes
 // this process uid and gid 65534 (Linux); AsNobody runs body in such a child.
 void DropToNobody();
+// Every file and folder below folder (and folder) readable, writable and
+// searchable by all, so that such a child meets only the modes a test sets.
+void OpenToEveryone(const std::string& folder);
 #ifndef _WIN32
 bool AsNobody(const std::function<bool()>& body);
 #endif
