@@ -1,5 +1,6 @@
-// CTqIni's array splitting and data blocks on hostile values against a model;
-// the input's tail picks delimiters, trimming and buffer sizes.
+// CTqIni's array splitting and data blocks, and the INI document's split of a cached
+// value, on hostile values against a model; the input's tail picks delimiters, flags and sizes.
+#include <zvenv/CTqEnvIni.h>
 #include <zvenv/CTqIni.h>
 #include <zvenv/platform/CStringArray.h>
 #include <zvenv/platform/Profile.h>
@@ -7,6 +8,7 @@
 
 #include "FuzzInput.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
@@ -28,27 +30,27 @@ std::wstring Trimmed(const std::wstring& text)
                                        : text.substr(first, text.find_last_not_of(L" \t\r\n") + 1 - first);
 }
 
-// The pieces of an uncut split, trimmed if asked, empty ones dropped.
+// Every piece between the separators, empty ones too; an empty separator does not split.
+std::vector<std::wstring> Pieces(const std::wstring& text, const std::wstring& separator)
+{
+    std::vector<std::wstring> pieces;
+    std::size_t start = 0;
+    for (std::size_t found; !separator.empty() && (found = text.find(separator, start)) != std::wstring::npos;
+         start = found + separator.size())
+        pieces.push_back(text.substr(start, found - start));
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
+// The pieces of an uncut split, trimmed if asked, empty ones dropped; an empty delimiter takes the value whole.
 std::vector<std::wstring> ExpectedItems(const std::wstring& text, const wchar_t* delimiter, bool trim)
 {
-    std::vector<std::wstring> items;
-    if (text.empty())
-        return items;
-    if (delimiter && !*delimiter)
+    if (delimiter && !*delimiter && !text.empty())
         return {text};
-    const std::wstring separator = delimiter ? delimiter : L",";
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t found = text.find(separator, start);
-        std::wstring piece = text.substr(start, found == std::wstring::npos ? std::wstring::npos : found - start);
-        if (trim)
-            piece = Trimmed(piece);
-        if (!piece.empty())
-            items.push_back(piece);
-        if (found == std::wstring::npos)
-            break;
-        start = found + separator.size();
-    }
+    std::vector<std::wstring> items;
+    for (const std::wstring& piece : Pieces(text, delimiter ? delimiter : L","))
+        if (!(trim ? Trimmed(piece) : piece).empty())
+            items.push_back(trim ? Trimmed(piece) : piece);
     return items;
 }
 
@@ -69,9 +71,7 @@ int HexValue(wchar_t c)
 
 void CheckDataBlocks(zvfuzz::FuzzInput& in, const CTqIni& ini, const std::wstring& value)
 {
-    bool hex = true;
-    for (wchar_t c : value)
-        hex = hex && HexValue(c) >= 0;
+    const bool hex = std::all_of(value.begin(), value.end(), [](wchar_t c) { return HexValue(c) >= 0; });
     std::vector<unsigned char> bytes;
     for (std::size_t i = 0; hex && i + 1 < value.size(); i += 2)
         bytes.push_back(static_cast<unsigned char>(HexValue(value[i]) * 16 + HexValue(value[i + 1])));
@@ -100,18 +100,15 @@ void CheckDataBlocks(zvfuzz::FuzzInput& in, const CTqIni& ini, const std::wstrin
     Check(rewritten(L"r", 16, &rect, &defRect), "rectangle does not round-trip or is not the default");
 
     std::vector<unsigned char> first(in.Range(0, 8)), second(in.Range(0, 8));
-    for (auto& b : first)
-        b = in.Byte();
-    for (auto& b : second)
-        b = in.Byte();
+    std::generate(first.begin(), first.end(), [&] { return in.Byte(); });
+    std::generate(second.begin(), second.end(), [&] { return in.Byte(); });
     unsigned char dummy = 0;
     ini.WriteDataBlock(L"s", L"d", first.empty() ? &dummy : first.data(), static_cast<unsigned long>(first.size()));
     ini.AppendDataBlock(L"s", L"d", second.empty() ? &dummy : second.data(), static_cast<unsigned long>(second.size()));
     first.insert(first.end(), second.begin(), second.end());
     std::vector<unsigned char> back(first.size() + 1);
-    Check(ini.GetDataBlock(L"s", L"d", back.data(), static_cast<unsigned long>(back.size()), 0) == first.size(),
-          "appended block length");
-    Check(std::equal(first.begin(), first.end(), back.begin()), "appended block bytes");
+    back.resize(ini.GetDataBlock(L"s", L"d", back.data(), static_cast<unsigned long>(back.size()), 0));
+    Check(back == first, "appended block differs");
 }
 
 void CheckArrays(zvfuzz::FuzzInput& in, const CTqIni& ini)
@@ -142,12 +139,20 @@ void CheckArrays(zvfuzz::FuzzInput& in, const CTqIni& ini)
     }
 
     CStringArray items;
+    const auto texts = [&] { return std::vector<std::wstring>(items.begin(), items.end()); };
     items.Add(L"stale");
     ini.GetArray(L"s", L"v", &items, delimiter, 0);
-    const std::vector<std::wstring> trimmed = ExpectedItems(stored, delimiter, true);
-    Check(items.GetSize() == static_cast<int>(trimmed.size()), "array item count", stored);
-    for (int i = 0; i < items.GetSize(); ++i)
-        Check(items.GetAt(i).GetString() == trimmed[static_cast<std::size_t>(i)], "array item");
+    Check(texts() == ExpectedItems(stored, delimiter, true), "array items", stored);
+
+    // The document splits its cached text keeping empty pieces, an empty last one only for exactly 1.
+    const int keepLastEmpty = static_cast<int>(in.Range(0, 2));
+    std::vector<std::wstring> pieces = Pieces(stored, delimiter ? delimiter : L"");
+    if (pieces.back().empty() && keepLastEmpty != 1)
+        pieces.pop_back();
+    CTqEnvIni doc;
+    doc.SetString(L"s", L"v", stored.c_str());
+    doc.GetArray(L"s", L"v", items, L"", delimiter ? delimiter : L"", keepLastEmpty);
+    Check(texts() == pieces, "document array differs from the split", stored);
 }
 
 } // namespace
@@ -157,15 +162,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zvfuzz::FuzzInput in(data, size);
     const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
 
-    std::wstring value = text.substr(0, text.find_first_of(L"\r\n"));
-    if (value.size() > 512)
-        value.resize(512);
+    const std::wstring value = text.substr(0, std::min<std::size_t>(text.find_first_of(L"\r\n"), 512));
     static const std::string file = zvfuzz::ScratchFolder() + "/arrays.ini";
     const CTqIni ini(std::wstring(file.begin(), file.end()).c_str());
     zv::ClearProfileCache();
     ini.DeleteSection(L"s");
-    if (!ini.WriteString(L"s", L"v", value.c_str()))
-        zvfuzz::Fail("write failed");
+    Check(ini.WriteString(L"s", L"v", value.c_str()), "write failed");
     CheckArrays(in, ini);
     CheckDataBlocks(in, ini, ini.GetString(L"s", L"v", L"").GetString());
     return 0;

@@ -1,7 +1,9 @@
 #include <zvenv/CTqEnvSetting.h>
+#include <zvenv/platform/Os.h>
 
 #include "EnvIniTestUtil.h"
 
+#include <algorithm>
 #include <functional>
 #include <thread>
 #include <typeinfo>
@@ -259,6 +261,227 @@ TEST_F(EnvIniThreads, MixedReadsWritesAndSavesEndWithTheLastValueOfEveryKey)
         CStringArray items;
         check->GetOrderArray(name(L"O", t), items, L"", L"I%d", 0);
         EXPECT_EQ(Items(items), std::vector<std::wstring>({std::to_wstring(t), std::to_wstring(kRounds - 1)}));
+    }
+}
+
+// The file's items come trimmed and without empties, and are cached joined.
+TEST_F(EnvIniTest, PlainArraysCacheWhatTheFileHeldJoined)
+{
+    CStringArray items;
+    Seed(L"[F]\r\nk= a ; b ;;\r\n");
+    doc.GetArray(L"F", L"k", items, L"def", L";", 1);
+    EXPECT_EQ(Items(items), Strings({L"a", L"b"})) << "trimmed, without empties";
+    EXPECT_EQ(doc.GetString(L"F", L"k", L""), CString(L"a;b"));
+    doc.GetArray(L"F", L"m", items, L"x,y", L",", 0);
+    EXPECT_EQ(Items(items), Strings({L"x", L"y"}));
+    EXPECT_EQ(doc.GetString(L"F", L"m", L""), CString(L"x,y"));
+    doc.SetArray(L"F", L"k", items, L"");
+    EXPECT_EQ(doc.GetString(L"F", L"k", L""), CString(L"x,y")) << "an empty delimiter joins with a comma";
+    doc.SetArray(L"F", L"w", items, L"|", 1);
+    EXPECT_EQ(Text(), L"[F]\r\nk= a ; b ;;\r\nw=x|y\r\n");
+}
+
+TEST_F(EnvIniTest, OrderedArraysReadCountAndPatternKeysFromTheFirstIndex)
+{
+    Seed(L"[L]\r\ncount=3\r\nItem1=x\r\nItem2=y\r\n[Zero]\r\ncount=0\r\n");
+    CStringArray items = Array({L"stale"}), some = Array({L"p", L"q"});
+    doc.GetOrderArray(L"L", items, L"", L"Item", 1);
+    EXPECT_EQ(items.GetSize(), 0) << "no conversion";
+    doc.GetOrderArray(L"L", items, L"", L"Item%d", -1);
+    EXPECT_EQ(items.GetSize(), 0) << "a negative first index";
+    for (const wchar_t* pattern :
+         {L"Item%d%s", L"%s%d", L"Item%n%d", L"%d%d", L"Item%x%d", L"Item%d%", L"%5d%d", L"%ls%d", L"%d%p"}) {
+        doc.GetOrderArray(L"L", items, L"", pattern, 0);
+        EXPECT_EQ(items.GetSize(), 0) << pattern;
+        doc.SetOrderArray(L"Bad", some, pattern, 0);
+    }
+    EXPECT_EQ(doc.IsDirty(), 0) << "a refused SetOrderArray changes nothing";
+    doc.GetOrderArray(L"Zero", items, L"", L"I%d", 0);
+    doc.GetOrderArray(L"Missing", items, L"", L"I%d", 0);
+    EXPECT_EQ(items.GetSize(), 0);
+    doc.GetOrderArray(L"L", items, L"-", L"Item%d", 1);
+    EXPECT_EQ(Items(items), Strings({L"x", L"y", L"-"})) << "a missing element key gives the default";
+    EXPECT_EQ(doc.IsDirty(), 0);
+    // A later read with another pattern changes what Save writes.
+    doc.GetOrderArray(L"L", items, L"", L"N%d", 5);
+    doc.SetOrderArray(L"P", some, L"100%%_%d", 0);
+    EXPECT_EQ(Saved(), L"[Zero]\r\ncount=0\r\n[Missing]\r\ncount=0\r\n[L]\r\ncount=3\r\nN5=x\r\nN6=y\r\nN7=-\r\n"
+                       L"[P]\r\ncount=2\r\n100%_0=p\r\n100%_1=q\r\n");
+}
+
+// Save splits with the section's first delimiter; of two prefixes the last visited stays.
+TEST_F(EnvIniTest, TreeArraysReadTheSubSectionsTheFileNames)
+{
+    Seed(L"[T]\r\ncount=2\r\n0=T_0\r\n1=X\r\n[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n");
+    CStringArray items, first = Array({L"a", L"b"}), second = Array({L"c,d"});
+    doc.GetTreeArray(L"T", items, L"", L"|");
+    EXPECT_EQ(Items(items), Strings({L"a|b", L"c"}));
+    EXPECT_EQ(doc.IsDirty(), 0);
+    doc.GetTreeArray(L"T", items, L"Other", L",");
+    EXPECT_EQ(Items(items), Strings({L"a,b", L"c"}));
+    doc.SetTreeArray(L"U", first, L"P", L"|");
+    doc.SetTreeArray(L"U", second, L"Q", L"|");
+    doc.SetTreeArray(L"U", second, L"Q", L","); // the set replaces the delimiter
+    EXPECT_EQ(Saved(), L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n[T]\r\ncount=2\r\n0=Other_0\r\n"
+                       L"1=Other_1\r\n[T_1]\r\ncount=1\r\n0=c\r\n[Other_0]\r\ncount=1\r\n0=a,b\r\n[Other_1]\r\n"
+                       L"count=1\r\n0=c\r\n[U]\r\ncount=1\r\n0=Q_0\r\n1=P_1\r\n[P_0]\r\ncount=1\r\n0=a\r\n[P_1]\r\n"
+                       L"count=1\r\n0=b\r\n[Q_0]\r\ncount=2\r\n0=c\r\n1=d\r\n");
+}
+
+// Past 65,535 elements arrays are read and saved whole; a read is bounded by the file's size.
+TEST_F(EnvIniTest, LongArraysAreReadWholeAndHostileCountsCostNoMoreThanTheFile)
+{
+    constexpr int kOrdered = 66000, kTree = 22000;
+    std::wstring text = L"[L]\r\ncount=" + std::to_wstring(kOrdered) + L"\r\n", trees;
+    for (int i = 0; i < kOrdered; ++i)
+        text += L"Item" + std::to_wstring(i) + L"=v" + std::to_wstring(i) + L"\r\n";
+    text += L"[T]\r\ncount=" + std::to_wstring(kTree) + L"\r\n";
+    for (int i = 0; i < kTree; ++i) {
+        text += std::to_wstring(i) + L"=T_" + std::to_wstring(i) + L"\r\n";
+        trees += L"[T_" + std::to_wstring(i) + L"]\r\ncount=2\r\n0=a" + std::to_wstring(i) + L"\r\n1=b\r\n";
+    }
+    Seed(text + trees);
+    CStringArray ordered, tree;
+    doc.GetOrderArray(L"L", ordered, L"-", L"Item%d", 0);
+    doc.GetTreeArray(L"T", tree, L"", L"|");
+    ASSERT_EQ(ordered.GetSize(), kOrdered);
+    EXPECT_STREQ(ordered[kOrdered - 1], L"v65999");
+    ASSERT_EQ(tree.GetSize(), kTree);
+    EXPECT_STREQ(tree[kTree - 1], L"a21999|b");
+    doc.Save();
+    CTqIni file(W(path).c_str());
+    EXPECT_STREQ(file.GetString(L"L", L"Item65999", L""), L"v65999");
+    EXPECT_STREQ(file.GetString(L"T_21999", L"0", L""), L"a21999");
+
+    Seed(L"[L]\r\ncount=2147483647\r\nItem0=x\r\n[T]\r\ncount=2147483647\r\n0=X\r\n1=X\r\n"
+         L"[X]\r\ncount=2147483647\r\n0=p\r\n");
+    const auto bytes = static_cast<int>(zvtest::ReadFile(path).size());
+    const auto hostile = Again();
+    hostile->GetOrderArray(L"L", ordered, L"-", L"Item%d", 0);
+    ASSERT_GE(ordered.GetSize(), 1);
+    EXPECT_LE(ordered.GetSize(), bytes);
+    EXPECT_STREQ(ordered[0], L"x");
+    hostile->GetTreeArray(L"T", tree, L"", L",");
+    ASSERT_GE(tree.GetSize(), 1);
+    int parts = 0;
+    for (const CString& element : tree)
+        parts += 1 + static_cast<int>(std::count(element.GetString(), element.GetString() + element.GetLength(), L','));
+    EXPECT_LE(tree.GetSize() + parts, 2 * bytes) << "elements and parts together stay within the file's size";
+}
+
+TEST_F(EnvIniTest, SaveLayoutOfValuesOrderedAndTreeArraysMatchesTheGoldenFiles)
+{
+    Seed(L"; shipped settings\r\n[Main]\r\nb=2\r\n[List]\r\nold=1\r\n[Empty]\r\n[Tree]\r\nstale=1\r\n");
+    doc.SetString(L"Main", L"a", L"1");
+    doc.SetInt(L"Main", L"n", -7);
+    doc.SetDouble(L"Main", L"d", 0.5);
+    CPoint p(3, 4);
+    doc.SetPoint(L"Main", L"p", p);
+    doc.SetString(L"Main", L"e", L"");
+    CStringArray list = Array({L"x", L"y"}), tree = Array({L"a|b", L"c"});
+    doc.SetOrderArray(L"List", list, L"Item%d", 1);
+    doc.SetTreeArray(L"Tree", tree, L"", L"|");
+    doc.Save();
+    EXPECT_EQ(zvtest::ReadFile(path), zvtest::ReadFile(ZV_ENVINI_GOLDEN "/save_layout.ini"));
+    doc.Save();
+    EXPECT_EQ(zvtest::ReadFile(path), zvtest::ReadFile(ZV_ENVINI_GOLDEN "/save_layout_again.ini"));
+}
+
+// Dirty still, so the next SaveAll tries again. (A read-only file: Faults.ReadOnlyFilesAreNotReplaced.)
+TEST_F(EnvIniTest, SaveThatCannotWriteLeavesTheFileAndTheDocumentDirty)
+{
+    zvtest::MakeFolders(path); // a folder where the file should be
+    const std::pair<std::string, unsigned long> places[] = {{path, zvtest::kErrorIsFolder},
+                                                            {dir / "no/such/folder/x.ini", zvtest::kErrorNoFolder}};
+    for (const auto& [at, error] : places) {
+        CTqEnvIni d;
+        BindPath(d, at);
+        d.SetString(L"S", L"k", L"2");
+        d.Save();
+        EXPECT_EQ(d.IsDirty(), 1) << at;
+        EXPECT_EQ(zv::os::GetLastError(), error) << at;
+        EXPECT_EQ(d.GetString(L"S", L"k", L""), CString(L"2")) << "the cache is kept";
+    }
+    EXPECT_FALSE(zvtest::PathExists(dir / "no"));
+}
+
+// The document reads or sets, another program sets section/key (deletes it for
+// a null value), the document sets S/j and saves.
+struct Interleaving {
+    const char* name;
+    std::wstring seed;
+    std::function<void(CTqEnvIni&)> first;
+    const wchar_t *section, *key, *value;
+    std::wstring expected;
+};
+
+TEST_F(EnvIniTest, SaveWritesOnlyChangesOverAnotherProgramsChanges)
+{
+    CStringArray items;
+    const auto readK = [](CTqEnvIni& d) { d.GetInt(L"S", L"k", 0); };
+    const auto readList = [&](CTqEnvIni& d) { d.GetOrderArray(L"L", items, L"", L"I%d", 0); };
+    const auto readM = [](CTqEnvIni& d) { d.GetString(L"S", L"m", L"7"); };
+    const auto setK = [](CTqEnvIni& d) { d.SetInt(L"S", L"k", 5); };
+    const auto thenSave = [](std::function<void(CTqEnvIni&)> first) {
+        return [first](CTqEnvIni& d) {
+            first(d);
+            d.Save();
+        };
+    };
+    const Interleaving cases[] = {
+        {"a value read and changed by the other keeps the other's", L"[S]\r\nk=1\r\n", readK, L"S", L"k", L"2",
+         L"[S]\r\nk=2\r\nj=9\r\n"},
+        {"a default of a missing key is not written over the other's key", L"[S]\r\n", readM, L"S", L"m", L"3",
+         L"[S]\r\nm=3\r\nj=9\r\n"},
+        {"a value read and deleted by the other stays deleted", L"[S]\r\nk=1\r\nx=0\r\n", readK, L"S", L"k", nullptr,
+         L"[S]\r\nx=0\r\nj=9\r\n"},
+        {"a value set through the document wins", L"[S]\r\nk=1\r\n", setK, L"S", L"k", L"2", L"[S]\r\nk=5\r\nj=9\r\n"},
+        {"a value the document saved is its own only until saved", L"[S]\r\n", thenSave(setK), L"S", L"k", L"2",
+         L"[S]\r\nk=2\r\nj=9\r\n"},
+        {"a default the document saved stays deleted when the other deletes it", L"[S]\r\n", thenSave(readM), L"S",
+         L"m", nullptr, L"[S]\r\nj=9\r\n"},
+        {"a value written through is not written back over the other's", L"[S]\r\n",
+         [](CTqEnvIni& d) { d.SetString(L"S", L"k", L"5", 1); }, L"S", L"k", L"2", L"[S]\r\nk=2\r\nj=9\r\n"},
+        {"what was read of another file is the document's own", L"[S]\r\nk=1\r\n",
+         [&](CTqEnvIni& d) {
+             readK(d);
+             BindPath(d, dir / "other.ini");
+             BindPath(d, path);
+         },
+         L"S", L"k", L"2", L"[S]\r\nk=1\r\nj=9\r\n"},
+        {"an ordered array read and changed by the other keeps the other's elements",
+         L"[L]\r\ncount=2\r\nI0=a\r\nI1=b\r\n[S]\r\n", readList, L"L", L"I1", L"B",
+         L"[L]\r\ncount=2\r\nI0=a\r\nI1=B\r\n[S]\r\nj=9\r\n"},
+        {"a tree array read and changed in a sub-section keeps the other's part",
+         L"[T]\r\ncount=1\r\n0=T_0\r\n[T_0]\r\ncount=1\r\n0=a\r\n[S]\r\n",
+         [&](CTqEnvIni& d) { d.GetTreeArray(L"T", items, L"", L"|"); }, L"T_0", L"0", L"A",
+         L"[T]\r\ncount=1\r\n0=T_0\r\n[T_0]\r\ncount=1\r\n0=A\r\n[S]\r\nj=9\r\n"},
+        {"an unchanged number read is written in the document's form", L"[S]\r\nk= 05\r\n", readK, nullptr, nullptr,
+         nullptr, L"[S]\r\nk=5\r\nj=9\r\n"},
+        {"a default of a key still missing is written", L"[S]\r\n", readM, nullptr, nullptr, nullptr,
+         L"[S]\r\nm=7\r\nj=9\r\n"},
+        {"an unchanged ordered array read is written afresh at the end", L"[L]\r\ncount=1\r\nI0=a\r\n[S]\r\n", readList,
+         nullptr, nullptr, nullptr, L"[S]\r\nj=9\r\n[L]\r\ncount=1\r\nI0=a\r\n"},
+        {"a section of values and an ordered array holds only the array", L"[S]\r\nold=1\r\n",
+         [&](CTqEnvIni& d) {
+             items.RemoveAll();
+             items.Add(L"e");
+             d.SetOrderArray(L"S", items, L"E%d", 0);
+         },
+         nullptr, nullptr, nullptr, L"[S]\r\ncount=1\r\nE0=e\r\n"},
+    };
+    for (const Interleaving& c : cases) {
+        zv::ClearProfileCache();
+        Seed(c.seed);
+        const auto d = Again();
+        c.first(*d);
+        const CTqIni other(W(path).c_str());
+        if (c.section)
+            c.value ? other.WriteString(c.section, c.key, c.value) : other.DeleteKey(c.section, c.key);
+        d->SetInt(L"S", L"j", 9);
+        d->Save();
+        EXPECT_EQ(Text(), c.expected) << c.name;
+        EXPECT_EQ(d->IsDirty(), 0) << c.name;
     }
 }
 
