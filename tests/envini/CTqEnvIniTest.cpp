@@ -82,10 +82,11 @@ TEST_F(EnvIniTest, ReadsWriteNothingAndNamesDifferingInCaseAreTwoEntries)
     EXPECT_EQ(none.IsDirty(), 0);
 }
 
-// The conversions are CTqIni's; these are the document's: base ten, and the text it caches.
+// The conversions are CTqIni's; these are the document's: base ten, and the text it caches (of an
+// array, the file's items trimmed, without empties, joined again).
 TEST_F(EnvIniTest, TypedValuesCacheTheirTextForm)
 {
-    Seed(L"[N]\r\nhex=0x10\r\ntail=12abc\r\nd=0.1234567\r\n");
+    Seed(L"[N]\r\nhex=0x10\r\ntail=12abc\r\nd=0.1234567\r\nk= a ; b ;;\r\n");
     EXPECT_EQ(doc.GetInt(L"N", L"hex", 9), 0);
     EXPECT_EQ(doc.GetInt(L"N", L"tail", 0), 12);
     EXPECT_EQ(doc.GetString(L"N", L"tail", L""), CString(L"12"));
@@ -95,6 +96,13 @@ TEST_F(EnvIniTest, TypedValuesCacheTheirTextForm)
     EXPECT_DOUBLE_EQ(doc.GetDouble(L"N", L"d", 0), 0.123457);
     EXPECT_DOUBLE_EQ(doc.GetDouble(L"N", L"missing", 1.5), 1.5);
     EXPECT_EQ(doc.GetString(L"N", L"missing", L""), CString(L"1.500000")) << "the default is cached as text";
+    CStringArray items;
+    doc.GetArray(L"N", L"k", items, L"def", L";", 1);
+    EXPECT_EQ(Items(items), Strings({L"a", L"b"}));
+    doc.GetArray(L"N", L"m", items, L"x,y", L",", 0);
+    EXPECT_EQ(Items(items), Strings({L"x", L"y"}));
+    EXPECT_EQ(doc.GetString(L"N", L"m", L""), CString(L"x,y"));
+    doc.SetArray(L"G", L"a", items, L"");
 
     CPoint p(3, -4), dp(7, 8);
     CRect r(1, 2, 30, 40), dr;
@@ -114,6 +122,8 @@ TEST_F(EnvIniTest, TypedValuesCacheTheirTextForm)
     EXPECT_EQ(again->GetPoint(L"G", L"none", dp), dp);
     EXPECT_EQ(again->GetString(L"G", L"none", L""), CString(L"7,8"));
     EXPECT_EQ(again->GetStringEx(L"N", L"hex", L""), CString(L"0")) << "a number read is saved as cached";
+    EXPECT_EQ(again->GetStringEx(L"N", L"k", L""), CString(L"a;b"));
+    EXPECT_EQ(again->GetStringEx(L"G", L"a", L""), CString(L"x,y")) << "an empty delimiter joins with a comma";
 }
 
 // Write-through and the Ex pair go to the file at once, past the cache and the flag.
@@ -264,23 +274,6 @@ TEST_F(EnvIniThreads, MixedReadsWritesAndSavesEndWithTheLastValueOfEveryKey)
     }
 }
 
-// The file's items come trimmed and without empties, and are cached joined.
-TEST_F(EnvIniTest, PlainArraysCacheWhatTheFileHeldJoined)
-{
-    CStringArray items;
-    Seed(L"[F]\r\nk= a ; b ;;\r\n");
-    doc.GetArray(L"F", L"k", items, L"def", L";", 1);
-    EXPECT_EQ(Items(items), Strings({L"a", L"b"})) << "trimmed, without empties";
-    EXPECT_EQ(doc.GetString(L"F", L"k", L""), CString(L"a;b"));
-    doc.GetArray(L"F", L"m", items, L"x,y", L",", 0);
-    EXPECT_EQ(Items(items), Strings({L"x", L"y"}));
-    EXPECT_EQ(doc.GetString(L"F", L"m", L""), CString(L"x,y"));
-    doc.SetArray(L"F", L"k", items, L"");
-    EXPECT_EQ(doc.GetString(L"F", L"k", L""), CString(L"x,y")) << "an empty delimiter joins with a comma";
-    doc.SetArray(L"F", L"w", items, L"|", 1);
-    EXPECT_EQ(Text(), L"[F]\r\nk= a ; b ;;\r\nw=x|y\r\n");
-}
-
 TEST_F(EnvIniTest, OrderedArraysReadCountAndPatternKeysFromTheFirstIndex)
 {
     Seed(L"[L]\r\ncount=3\r\nItem1=x\r\nItem2=y\r\n[Zero]\r\ncount=0\r\n");
@@ -289,8 +282,7 @@ TEST_F(EnvIniTest, OrderedArraysReadCountAndPatternKeysFromTheFirstIndex)
     EXPECT_EQ(items.GetSize(), 0) << "no conversion";
     doc.GetOrderArray(L"L", items, L"", L"Item%d", -1);
     EXPECT_EQ(items.GetSize(), 0) << "a negative first index";
-    for (const wchar_t* pattern :
-         {L"Item%d%s", L"%s%d", L"Item%n%d", L"%d%d", L"Item%x%d", L"Item%d%", L"%5d%d", L"%ls%d", L"%d%p"}) {
+    for (const wchar_t* pattern : {L"Item%n%d", L"%s%d", L"%d%d", L"Item%d%"}) {
         doc.GetOrderArray(L"L", items, L"", pattern, 0);
         EXPECT_EQ(items.GetSize(), 0) << pattern;
         doc.SetOrderArray(L"Bad", some, pattern, 0);

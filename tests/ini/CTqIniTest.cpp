@@ -26,26 +26,6 @@ protected:
     CTqIni ini{std::wstring(path.begin(), path.end()).c_str()};
 };
 
-// Without a path reads give defaults and writes fail; copies own their path.
-TEST(CTqIniPath, OwnsItsPath)
-{
-    CTqIni none;
-    EXPECT_EQ(none.GetInt(L"S", L"k", 7), 7);
-    EXPECT_EQ(none.WriteString(L"S", L"k", L"v"), 0);
-    CTqIni a(L"/x/a.ini");
-    CTqIni b(a), c;
-    c = a;
-    a.SetPathName(nullptr);
-    EXPECT_STREQ(a.GetPathName(), L"");
-    EXPECT_STREQ(b.GetPathName(), L"/x/a.ini");
-    const CTqIni& same = c;
-    c = same;
-    EXPECT_STREQ(c.GetPathName(), L"/x/a.ini") << "assignment copies, also to itself";
-    wchar_t buffer[4];
-    EXPECT_EQ(b.GetPathName(buffer, 3), 3u);
-    EXPECT_STREQ(buffer, L"/x/");
-}
-
 using IniValues = IniTest;
 
 // The conversion itself is CRuntimeTest's; these are CTqIni's bases, defaults and 32-bit results.
@@ -149,6 +129,23 @@ TEST_F(IniValues, FilesAndBadPlaces)
     CTqIni folder(std::wstring(folderPath.begin(), folderPath.end()).c_str());
     EXPECT_EQ(folder.WriteString(L"S", L"k", L"v"), 0);
     EXPECT_EQ(folder.GetInt(L"S", L"k", 4), 4);
+
+    // Without a path reads give defaults and writes fail; copies own their path.
+    CTqIni none;
+    EXPECT_EQ(none.GetInt(L"S", L"k", 7), 7);
+    EXPECT_EQ(none.WriteString(L"S", L"k", L"v"), 0);
+    CTqIni a(L"/x/a.ini");
+    CTqIni b(a), c;
+    c = a;
+    a.SetPathName(nullptr);
+    EXPECT_STREQ(a.GetPathName(), L"");
+    EXPECT_STREQ(b.GetPathName(), L"/x/a.ini");
+    const CTqIni& same = c;
+    c = same;
+    EXPECT_STREQ(c.GetPathName(), L"/x/a.ini") << "assignment copies, also to itself";
+    wchar_t buffer[4];
+    EXPECT_EQ(b.GetPathName(buffer, 3), 3u);
+    EXPECT_STREQ(buffer, L"/x/");
 }
 
 Strings Items(const wchar_t* list)
@@ -190,6 +187,20 @@ TEST_F(IniLists, KeysAndSections)
     EXPECT_EQ(Items(names), (Strings{L"A", L"B"}));
 
     EXPECT_EQ(ini.GetKeyLines(L"C", nullptr, 0), 2u) << "an empty list needs 2";
+
+    int (*const CountUntilStop)(const wchar_t*, void*) = [](const wchar_t* item, void* context) {
+        auto* seen = static_cast<Strings*>(context);
+        seen->push_back(item);
+        return static_cast<int>(seen->size() < 2);
+    };
+    Strings seen;
+    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0b\0c\0", CountUntilStop, &seen), 0);
+    EXPECT_EQ(seen, (Strings{L"a", L"b"}));
+    seen.clear();
+    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0", CountUntilStop, &seen), 1);
+    EXPECT_EQ(CTqIni::ParseDNTString(L"", CountUntilStop, &seen), 1);
+    EXPECT_EQ(CTqIni::ParseDNTString(nullptr, CountUntilStop, &seen), 0);
+    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0", nullptr, &seen), 0);
 }
 
 // The array forms list what the buffer form holds, also where a null splits or ends a line.
@@ -222,23 +233,6 @@ INSTANTIATE_TEST_SUITE_P(Files, IniListForms,
                                            L"[A]\r\nk=1@@\r\nj=2\r\n[B]\r\n", L"[A]\r\nk@ey=1\r\nj=2\r\n",
                                            L"[A]\r\n@k=1\r\nj=2\r\n", L"[A@B]\r\nk=1\r\n[B]\r\nj=2\r\n",
                                            L"[@]\r\nk=1\r\n[B]\r\nj=2\r\n"));
-
-TEST(CTqIniParse, WalksDoubleNullLists)
-{
-    int (*const CountUntilStop)(const wchar_t*, void*) = [](const wchar_t* item, void* context) {
-        auto* seen = static_cast<Strings*>(context);
-        seen->push_back(item);
-        return static_cast<int>(seen->size() < 2);
-    };
-    Strings seen;
-    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0b\0c\0", CountUntilStop, &seen), 0);
-    EXPECT_EQ(seen, (Strings{L"a", L"b"}));
-    seen.clear();
-    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0", CountUntilStop, &seen), 1);
-    EXPECT_EQ(CTqIni::ParseDNTString(L"", CountUntilStop, &seen), 1);
-    EXPECT_EQ(CTqIni::ParseDNTString(nullptr, CountUntilStop, &seen), 0);
-    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0", nullptr, &seen), 0);
-}
 
 // Data blocks and splitting are fuzzed; these are the text forms and the refusals.
 TEST_F(IniLists, DataBlocksAndJoinedArrays)
