@@ -26,10 +26,7 @@ inline std::wstring W(const std::string& s)
 
 inline Strings Items(const CStringArray& items)
 {
-    Strings out;
-    for (const CString& item : items)
-        out.push_back(item.str());
-    return out;
+    return Strings(items.begin(), items.end());
 }
 
 inline CStringArray Array(const Strings& items)
