@@ -39,8 +39,8 @@ CStringArray Strings(std::initializer_list<const wchar_t*> items)
 
 } // namespace
 
-// Missing, empty and bare files, the framing of what a file holds, and reloads.
-TEST(JsonFile, MissingEmptyFramedAndReloadedFiles)
+// Missing, empty and bare files, the framing of what a file holds, hand-edited UTF-8, reloads.
+TEST(JsonFile, MissingEmptyFramedHandEditedAndReloadedFiles)
 {
     if (!InFreshRoot())
         return;
@@ -63,6 +63,26 @@ TEST(JsonFile, MissingEmptyFramedAndReloadedFiles)
     EXPECT_TRUE(IsEmptyObject(OpenBytes("zero", zeroFirst)));
     EXPECT_EQ(ReadFile(UserFile("zero.json")), zeroFirst);
     EXPECT_EQ(OpenBytes("odd", Utf16(L"{\"k\": \"v\"}") + "A")->GetString(L"k", L"").str(), L"v");
+    // A file an editor saved as UTF-8 is read, not replaced by the default; the next save is UTF-16.
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain", "{\n  \"title\": \"Caf\xC3\xA9 \xF0\x9F\x98\x80\", // by hand\n  \"n\": 12\n}\n"},
+        {"marked", "\xEF\xBB\xBF{\"title\": \"Caf\xC3\xA9 \xF0\x9F\x98\x80\", \"n\": 12}"},
+        {"even", "{\"title\":\"Caf\xC3\xA9 \xF0\x9F\x98\x80\",\"n\":12}"},
+    };
+    for (const auto& [name, bytes] : cases) {
+        WriteFile(SystemFile(name + ".json"), shipped);
+        CTqEnvJson* doc = OpenBytes(name, bytes);
+        ASSERT_NE(doc->GetJson(), nullptr) << name;
+        EXPECT_EQ(doc->GetString(L"title", L"").str(), L"Caf\u00e9 \U0001F600") << name;
+        EXPECT_EQ(doc->GetInt(L"n", 0), 12) << name;
+        EXPECT_EQ(ReadFile(UserFile(name + ".json")), bytes) << "loading changes nothing";
+        doc->SetInt(L"n", 13);
+        doc->Save();
+        std::wstring framed = TreeText(doc);
+        for (std::size_t at = framed.find(L'\n'); at != std::wstring::npos; at = framed.find(L'\n', at + 2))
+            framed.insert(at, 1, L'\r');
+        EXPECT_EQ(ReadFile(UserFile(name + ".json")), Utf16(framed)) << name;
+    }
     EXPECT_TRUE(messages.texts.empty());
 
     // A pair joins into one character, a lone D800 is kept; both are written back as they came.
@@ -97,8 +117,9 @@ TEST(JsonFile, MissingEmptyFramedAndReloadedFiles)
 }
 
 // Rejected text is shown with the validator's description; without a tree a document reads
-// zero values and never writes its file, dirty or not.
-TEST(JsonFile, BadInputIsRejectedAndLeftOnDisk)
+// zero values and never writes its file, dirty or not, unless the default replaces a copied
+// file. Text the validator would refuse is never saved.
+TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
 {
     if (!InFreshRoot())
         return;
@@ -121,8 +142,7 @@ TEST(JsonFile, BadInputIsRejectedAndLeftOnDisk)
         EXPECT_EQ(doc->GetSize(L"k", sz), CSize(0, 0));
         EXPECT_EQ(doc->GetBeginIterator(nullptr), nullptr);
         EXPECT_EQ(doc->CreateNode(nullptr, L"k", JsonObject, 1), nullptr);
-        CStringArray values;
-        values.Add(L"keep");
+        CStringArray values = Strings({L"keep"});
         doc->SetInt(L"k", 1);
         doc->SetArray(L"k", values);
         doc->GetArray(L"k", values);
@@ -148,48 +168,14 @@ TEST(JsonFile, BadInputIsRejectedAndLeftOnDisk)
     EXPECT_EQ(doc->ReloadFile(0), 1);
     EXPECT_EQ(messages.texts.size(), inputs.size() + 2);
     EXPECT_EQ(doc->GetJson(), nullptr);
-}
 
-// A file an editor saved as UTF-8 is read, not replaced by the default; the next save is UTF-16.
-TEST(JsonFile, HandEditedUtf8IsReadAndSavedAsUtf16)
-{
-    if (!InFreshRoot())
-        return;
-    CapturedMessages messages;
-    const std::pair<std::string, std::string> cases[] = {
-        {"plain", "{\n  \"title\": \"Caf\xC3\xA9 \xF0\x9F\x98\x80\", // by hand\n  \"n\": 12\n}\n"},
-        {"marked", "\xEF\xBB\xBF{\"title\": \"Caf\xC3\xA9 \xF0\x9F\x98\x80\", \"n\": 12}"},
-        {"even", "{\"title\":\"Caf\xC3\xA9 \xF0\x9F\x98\x80\",\"n\":12}"},
-    };
-    for (const auto& [name, bytes] : cases) {
-        WriteFile(SystemFile(name + ".json"), Utf16(L"{\"title\": \"shipped\"}"));
-        CTqEnvJson* doc = OpenBytes(name, bytes);
-        ASSERT_NE(doc->GetJson(), nullptr) << name;
-        EXPECT_EQ(doc->GetString(L"title", L"").str(), L"Caf\u00e9 \U0001F600") << name;
-        EXPECT_EQ(doc->GetInt(L"n", 0), 12) << name;
-        EXPECT_EQ(ReadFile(UserFile(name + ".json")), bytes) << "loading changes nothing";
-        doc->SetInt(L"n", 13);
-        doc->Save();
-        std::wstring framed = TreeText(doc);
-        for (std::size_t at = framed.find(L'\n'); at != std::wstring::npos; at = framed.find(L'\n', at + 2))
-            framed.insert(at, 1, L'\r');
-        EXPECT_EQ(ReadFile(UserFile(name + ".json")), Utf16(framed)) << name;
-    }
-    EXPECT_TRUE(messages.texts.empty());
-}
-
-// A user file the default replaces is first copied beside it, one copy per replacement;
-// text the validator would refuse is never saved.
-TEST(JsonFile, RejectedFilesAreCopiedAndRefusedTextIsNeverSaved)
-{
-    if (!InFreshRoot())
-        return;
-    CapturedMessages messages;
+    // A user file the default replaces is first copied beside it, one copy per replacement.
+    messages.texts.clear();
     const std::string shipped = Utf16(L"{\"k\": \"shipped\"}");
     WriteFile(SystemFile("layout.json"), shipped);
     // In quick succession two share a stamp: the later copy must take another name.
-    std::vector<std::string> inputs{Utf16(L"{\"k\": \"first\",,}"), "{\"k\": \"second\" oops", "[1 2]"};
-    for (const std::string& bytes : inputs) {
+    std::vector<std::string> rejected{Utf16(L"{\"k\": \"first\",,}"), "{\"k\": \"second\" oops", "[1 2]"};
+    for (const std::string& bytes : rejected) {
         fnTqEnvMgr()->DeleteJson(L"layout");
         WriteFile(UserFile("layout.json"), bytes);
         int copied = 0;
@@ -198,7 +184,7 @@ TEST(JsonFile, RejectedFilesAreCopiedAndRefusedTextIsNeverSaved)
         EXPECT_EQ(doc->GetString(L"k", L"").str(), L"shipped");
         EXPECT_EQ(ReadFile(UserFile("layout.json")), shipped);
     }
-    EXPECT_EQ(messages.texts.size(), inputs.size());
+    EXPECT_EQ(messages.texts.size(), rejected.size());
     const std::regex name("layout\\.json\\.rejected-20[0-9]{6}T[0-9]{6}Z(-[23])?");
     std::vector<std::string> kept;
     for (const auto& entry : std::filesystem::directory_iterator(UserFile(""))) {
@@ -209,18 +195,18 @@ TEST(JsonFile, RejectedFilesAreCopiedAndRefusedTextIsNeverSaved)
         }
     }
     std::sort(kept.begin(), kept.end());
-    std::sort(inputs.begin(), inputs.end());
-    EXPECT_EQ(kept, inputs);
+    std::sort(rejected.begin(), rejected.end());
+    EXPECT_EQ(kept, rejected);
 
     // A file no longer JSON at save time is copied beside it and the tree written.
-    CTqEnvJson* doc = OpenText("broken", L"{\"a\": 1}");
+    doc = OpenText("broken", L"{\"a\": 1}");
     doc->SetInt(L"a", 2);
     const std::string garbage = "{\"a\": 1, \"half written";
     ReplaceFile(UserFile("broken.json"), garbage);
     doc->Save();
     EXPECT_EQ(doc->IsDirty(), 0);
     EXPECT_EQ(FileTree(UserFile("broken.json")), TextTree(L"{\"a\": 2}"));
-    ASSERT_EQ(messages.texts.size(), inputs.size() + 1);
+    ASSERT_EQ(messages.texts.size(), rejected.size() + 1);
     EXPECT_EQ(messages.texts.back().rfind(doc->GetPath().str() + L":json parse error:\n", 0), 0u);
     std::vector<std::string> copies;
     for (const auto& entry : std::filesystem::directory_iterator(UserFile("")))
@@ -488,8 +474,7 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     doc->SetString(L"leaf", L"value", parent);
     EXPECT_EQ(doc->CreateNode(parent, L"leaf", JsonArray, 1), doc->GetEndIterator(parent));
     EXPECT_EQ(doc->CreateNode(parent, L"more", JsonObject, 0), doc->GetEndIterator(parent));
-    CStringArray items;
-    items.Add(L"x");
+    CStringArray items = Strings({L"x"});
     doc->SetArray(L"leaf", items, parent);
     doc->SetTreeArray(L"rows", items, L"|", parent);
     EXPECT_EQ(doc->GetNodeSize(parent), 1);
