@@ -338,10 +338,9 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     EXPECT_EQ(doc->GetString(L"e", L"d").str(), L"inner");
     EXPECT_EQ(doc->GetString(L"nest", L"").str(), L"|a|b|c||");
 
-    const wchar_t* const paths[][4] = {{L"path", L"b", L"", L"x"},       {L"path", L"c", L"d", L"deep"},
-                                       {L"path", L"nope", L"", L"dflt"}, {L"path", L"c", L"nope", L"dflt"},
-                                       {L"nope", L"b", L"", L"dflt"},    {L"s", L"", L"", L"x"},
-                                       {L"grid", L"", L"", L"3|"},       {L"", L"", L"", L"w"}};
+    const wchar_t* const paths[][4] = {{L"path", L"b", L"", L"x"},        {L"path", L"c", L"d", L"deep"},
+                                       {L"path", L"c", L"nope", L"dflt"}, {L"s", L"", L"", L"x"},
+                                       {L"grid", L"", L"", L"3|"},        {L"", L"", L"", L"w"}};
     for (const auto& [key, key2, key3, found] : paths)
         EXPECT_EQ(doc->GetStringEx(key, key2, key3, L"dflt").str(), found) << key << key2 << key3;
     EXPECT_EQ(doc->IsDirty(), 0);
@@ -371,15 +370,10 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     doc->SetDouble(L"n", 2.75);
     EXPECT_EQ(JsonGetType(Member(doc, L"n")), JsonNumber);
     EXPECT_EQ(doc->GetString(L"n", L"").str(), L"2");
-    doc->SetPoint(L"n", pt);
-    EXPECT_EQ(doc->GetInt(L"n", 0), 10);
     doc->SetString(L"b", L"true");
     doc->SetInt(L"f", 3);
     EXPECT_EQ(JsonGetType(Member(doc, L"b")), JsonBoolean);
     EXPECT_EQ(doc->GetString(L"b", L"").str() + doc->GetString(L"f", L"").str(), L"falsetrue");
-    doc->SetInt(L"s", 42);
-    EXPECT_EQ(JsonGetType(Member(doc, L"s")), JsonString);
-    EXPECT_EQ(doc->GetString(L"s", L"").str(), L"42");
     // Null, array and object members take nothing and leave the document clean.
     doc->SetDirty(0);
     doc->SetInt(L"z", 5);
@@ -498,7 +492,6 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
 TEST(JsonSplit, DoubleBarsKeepOneBarPerPiece)
 {
     const std::pair<std::wstring, Texts> rows[] = {
-        {L"", {}},
         {L"a||b|", {L"a|", L"|b|"}},
         {L"a||b", {L"a|", L"|"}},
         {L"a|||b|", {L"a|"}},
