@@ -359,7 +359,6 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     doc->SetRect(L"rc", rc);
     doc->SetSize(L"sz", sz);
     EXPECT_EQ(doc->GetString(L"d", L"").str(), L"2.750000");
-    EXPECT_EQ(doc->GetInt(L"new", 0), 5);
     EXPECT_DOUBLE_EQ(doc->GetDouble(L"d", 0), 2.75);
     EXPECT_EQ(doc->GetPoint(L"pt", zeroPt), pt);
     EXPECT_EQ(doc->GetRGB(L"c", 0), 0x0080FFul);
