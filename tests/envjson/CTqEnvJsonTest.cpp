@@ -124,7 +124,8 @@ TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
     if (!InFreshRoot())
         return;
     const std::vector<std::string> inputs{
-        Utf16(L"{\"a\": }"), Utf16(L"{\"k\": " + std::wstring(100000, L'[') + std::wstring(100000, L']') + L"}")};
+        Utf16(L"{\"a\": }"), Utf16(L"{\"a\": [1, 2"), Utf16(L"\u00e9"),
+        Utf16(L"{\"k\": " + std::wstring(100000, L'[') + std::wstring(100000, L']') + L"}")};
 
     CapturedMessages messages;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
