@@ -13,11 +13,7 @@ namespace {
 
 using namespace jsontest;
 using zv::json::AsHandle;
-
-std::string Shown(const std::wstring& text)
-{
-    return zv::text::EncodeUtf8(text);
-}
+using zv::text::EncodeUtf8;
 
 // An accepted text and the tree it reads as (see Render).
 struct Accepted {
@@ -98,25 +94,25 @@ protected:
 TEST_F(JsonGrammar, AcceptedTextsReadAsWritten)
 {
     for (const Accepted& row : kAccepted) {
-        SCOPED_TRACE("grammar row at line " + std::to_string(row.line) + ": " + Shown(row.text));
+        SCOPED_TRACE("grammar row at line " + std::to_string(row.line) + ": " + EncodeUtf8(row.text));
         const Verdict verdict = Validate(row.text);
-        EXPECT_EQ(1, verdict.result) << Shown(verdict.description);
+        EXPECT_EQ(1, verdict.result) << EncodeUtf8(verdict.description);
         EXPECT_EQ(L"", verdict.description);
         Document root(row.text);
         ASSERT_NE(nullptr, root.get());
-        EXPECT_EQ(row.tree, Render(root)) << Shown(Render(root));
+        EXPECT_EQ(row.tree, Render(root)) << EncodeUtf8(Render(root));
     }
 }
 
 TEST_F(JsonGrammar, RejectedTextsAreRejectedByBothWithTheirPlace)
 {
     for (const Rejected& row : kRejected) {
-        SCOPED_TRACE("grammar row at line " + std::to_string(row.line) + ": " + Shown(row.text));
+        SCOPED_TRACE("grammar row at line " + std::to_string(row.line) + ": " + EncodeUtf8(row.text));
         const Verdict verdict = Validate(row.text);
         EXPECT_EQ(0, verdict.result);
-        EXPECT_EQ(0u, verdict.description.find(std::wstring(row.where) + L": ")) << Shown(verdict.description);
+        EXPECT_EQ(0u, verdict.description.find(std::wstring(row.where) + L": ")) << EncodeUtf8(verdict.description);
         EXPECT_NE(std::wstring::npos, verdict.description.find(row.said ? row.said : L""))
-            << Shown(verdict.description);
+            << EncodeUtf8(verdict.description);
         EXPECT_EQ(nullptr, JsonParse(row.text));
     }
 }
@@ -126,22 +122,11 @@ TEST(JsonLint, ContractOfTheModule)
 {
     const JsonCppParseFn validate = LoadValidator();
     ASSERT_NE(nullptr, validate) << "found under the platform's name next to the test executable";
-#ifdef _WIN32
-    EXPECT_EQ(CString(L"JSONLint.dll"), zv::os::ModuleFileName(L"JSONLint"));
-#else
-    EXPECT_EQ(CString(L"libJSONLint.so"), zv::os::ModuleFileName(L"JSONLint"));
-#endif
     EXPECT_EQ(1, validate(L"[]", nullptr, 1));
     EXPECT_EQ(0, validate(L"[", nullptr, 1));
     CString error;
     EXPECT_EQ(0, validate(nullptr, &error, 1));
     EXPECT_FALSE(error.IsEmpty());
-
-    std::wstring text = L"[";
-    for (int i = 0; i < 25000; ++i)
-        text += L"{\"k\" : \"value\", \"n\" : [1, 2.5, true]},\n";
-    EXPECT_EQ(1, Validate(text + L"null]").result);
-    EXPECT_EQ(0u, Validate(text + L"nul ]").description.find(L"Line 25001, Column 1:"));
 
     // Codes beyond Unicode exist only where wchar_t holds 32 bits.
     if constexpr (sizeof(wchar_t) == 4) {
@@ -193,7 +178,7 @@ TEST(JsonWriter, NamesAndStringsEscapeQuotesBackslashesAndControlCharacters)
         {L"\x7f\u00e9\U0001F600/" + lone, L"\x7f\u00e9\U0001F600/" + lone},
     };
     for (const auto& [value, escaped] : cases) {
-        SCOPED_TRACE(zv::text::EncodeUtf8(escaped));
+        SCOPED_TRACE(EncodeUtf8(escaped));
         Document set(JsonNewNode(JsonObject));
         JsonNode named = JsonNewString(L"", L"");
         AsHandle(named)->body->name = value; // may hold a NUL
@@ -233,7 +218,7 @@ TEST(JsonWriter, EachCommentLineIsWrittenSoThatItReadsBackUnchanged)
         AsHandle(member)->body->comment = c.comment; // as the parser would have set it
         JsonPushBack(root, member);
         const std::wstring written = Write(root);
-        EXPECT_EQ(std::wstring(L"{\n\t\n") + c.lines + L"\t\"m\" : \"v\"\n}", written) << zv::text::EncodeUtf8(written);
+        EXPECT_EQ(std::wstring(L"{\n\t\n") + c.lines + L"\t\"m\" : \"v\"\n}", written) << EncodeUtf8(written);
         EXPECT_EQ(L"/*" + std::wstring(c.readBack) + L"*/m:\"v\"", Render(Child(Document(written.c_str()), 0), true));
     }
 }
