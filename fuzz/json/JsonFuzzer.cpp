@@ -1,11 +1,9 @@
 // On the input's text and on a document generated from it: validator and engine agree,
 // values match RapidJSON's, and written text reads back the same, also after edits.
 #include <zvenv/platform/CString.h>
-#include <zvenv/platform/Text.h>
 
 #include "FuzzInput.h"
 #include "json/Json.h"
-#include "json/JsonBody.h"
 #include "json/JsonGrammar.h"
 
 #include "JsonTree.h"
