@@ -13,11 +13,7 @@ namespace {
 
 using namespace jsontest;
 using zv::json::AsHandle;
-
-std::string Shown(const std::wstring& text)
-{
-    return zv::text::EncodeUtf8(text);
-}
+using zv::text::EncodeUtf8;
 
 // An accepted text and the tree it reads as (see Render).
 struct Accepted {
@@ -35,7 +31,6 @@ struct Rejected {
 };
 
 const Accepted kAccepted[] = {
-    {__LINE__, L"{\"a\" : 1 , \"b\" :[ true,false , null ] }", L"{a:1,b:[true,false,null]}"},
     // Escaped surrogates: pairs join (two units where wchar_t has 16 bits), a lone one stays.
     {__LINE__,
      L"[\"a\\uDBFF\\uDFFFb\", \"\\ud83d\\u0041\", \"\\ud83dA\", \"\\ud83d\\ud83d\\ude00\", \"\\ude00\\ud83d\"]",
@@ -44,90 +39,51 @@ const Accepted kAccepted[] = {
      L"A\",\"\xD83D\U0001F600\",\"\xDE00\xD83D\"]"},
     // Control characters may stand raw in a string; the writer escapes them.
     {__LINE__, L"[\"tab\there\", \"line\r\nbreak\"]", L"[\"tab\there\",\"line\r\nbreak\"]"},
-    {__LINE__, L"{\"a\":1,\"a\":2}", L"{a:1,a:2}"},
-    // A trailing comma is read and dropped.
-    {__LINE__, L"{\"o\":{\"x\":[1,],},}", L"{o:{x:[1]}}"},
     // Comments wherever blanks may stand, each kept with a node.
     {__LINE__, L"// note\n{}", L"/* note*/{}"},
     {__LINE__, L"/* a *//* b */\n[]", L"/* a \n b */[]"},
     {__LINE__, L"// before\n[1] /* after */", L"/* before\n after */[1]"},
     {__LINE__, L"{\r\n\t// settings go here\r\n}", L"/* settings go here*/{}"},
-    {__LINE__, L"[ /* nothing */ ]", L"/* nothing */[]"},
     {__LINE__, L"{/*c*/\"a\":1,\n // d\n // e\n \"b\":[ // f\n true]}", L"{/*c*/a:1,/* d\n e*/b:[/* f*/true]}"},
     {__LINE__, L"{\"a\" /*x*/ : /*y*/ 1 /*z*/, \"b\":2}", L"{/*x\ny\nz*/a:1,b:2}"},
     {__LINE__, L"[1 /*x*/, 2 // y\n]", L"[/*x*/1,/* y*/2]"},
     {__LINE__, L"[1, /* after the comma */]", L"/* after the comma */[1]"},
-    {__LINE__, L"[/* ] , \" # { : */ 1, // x\"y]{,\n 2]", L"[/* ] , \" # { : */1,/* x\"y]{,*/2]"},
     {__LINE__, L"[/**/1]", L"[1]"},
     {__LINE__, L"/* a\r\n b */ // c\r\r\n[]", L"/* a\n b \n c*/[]"},
     {__LINE__, L"/* a\r*/[]", L"/* a\r*/[]"},
     {__LINE__, L"// end of text\r\n[] //", L"/* end of text\n*/[]"},
-    // A run of more than 32 characters is copied whole.
-    {__LINE__, L"[\"a run of text longer than thirty-two characters\"]",
-     L"[\"a run of text longer than thirty-two characters\"]"},
     {__LINE__, L"[\"caf\u00e9\", \"\xD800x\xDFFF\"] // \u00fcber \U0001F600 \xD800",
      L"/* \u00fcber \U0001F600 \xD800*/[\"caf\u00e9\",\"\xD800x\xDFFF\"]"},
 };
 
 const Rejected kRejected[] = {
     {__LINE__, L"", L"Line 1, Column 1", L"the end of the text where the document should start"},
-    {__LINE__, L"\n\n", L"Line 3, Column 1"},
-    {__LINE__, L"// only a comment", L"Line 1, Column 18"},
-    {__LINE__, L"/* open", L"Line 1, Column 1", L"no closing */"},
     {__LINE__, L"12", L"Line 1, Column 1", L"'1' where the document should start"},
-    {__LINE__, L"\ufeff{}", L"Line 1, Column 1"},
-    {__LINE__, L"{} x", L"Line 1, Column 4"},
-    {__LINE__, L"[1]]", L"Line 1, Column 4"},
-    {__LINE__, L"[", L"Line 1, Column 2"},
-    {__LINE__, L"{]", L"Line 1, Column 2"},
-    {__LINE__, L"[}", L"Line 1, Column 2"},
-    {__LINE__, L"[1}", L"Line 1, Column 3"},
-    {__LINE__, L"{\"a\":1", L"Line 1, Column 7"},
-    {__LINE__, L"{\"a\":1]", L"Line 1, Column 7"},
     {__LINE__, L"{\"a\"}", L"Line 1, Column 5", L"'}' where ':' should follow the member name"},
-    {__LINE__, L"{\"a\":}", L"Line 1, Column 6"},
-    {__LINE__, L"{a:1}", L"Line 1, Column 2"},
-    {__LINE__, L"[\"a\":1]", L"Line 1, Column 5"},
-    {__LINE__, L"[1 2]", L"Line 1, Column 4"},
+    {__LINE__, L"{\"a\":}", L"Line 1, Column 6", L"'}' where a value should stand"},
+    {__LINE__, L"{a:1}", L"Line 1, Column 2", L"'a' where a member name in double quotes or '}'"},
+    {__LINE__, L"[1 2]", L"Line 1, Column 4", L"'2' where ',' or ']' should follow the element"},
     {__LINE__, L"{\"a\":1 \"b\":2}", L"Line 1, Column 8", L"'\"' where ',' or '}' should follow the member"},
-    // Commas: one trailing comma is dropped, nothing else is.
-    {__LINE__, L"[,]", L"Line 1, Column 2"},
-    {__LINE__, L"{,}", L"Line 1, Column 2"},
     {__LINE__, L"[1,,2]", L"Line 1, Column 4", L"',' where a value or ']' should stand"},
-    {__LINE__, L"{\"a\":1,,}", L"Line 1, Column 8"},
     // Numbers: JSON's, and no other spelling.
     {__LINE__, L"[08]", L"Line 1, Column 2", L"may not start with 0"},
-    {__LINE__, L"[-01]", L"Line 1, Column 2"},
     {__LINE__, L"[-]", L"Line 1, Column 2", L"'-' must be followed by the digits"},
-    {__LINE__, L"[1.]", L"Line 1, Column 4"},
-    {__LINE__, L"[.5]", L"Line 1, Column 2"},
-    {__LINE__, L"[1e]", L"Line 1, Column 4"},
-    {__LINE__, L"[1e+]", L"Line 1, Column 5"},
-    {__LINE__, L"[0x1F]", L"Line 1, Column 3"},
-    {__LINE__, L"[1a]", L"Line 1, Column 3"},
-    {__LINE__, L"[True]", L"Line 1, Column 2"},
+    {__LINE__, L"[1.]", L"Line 1, Column 4", L"a decimal point must be followed by digits"},
+    {__LINE__, L"[1e+]", L"Line 1, Column 5", L"an exponent must have digits"},
     {__LINE__, L"[nul]", L"Line 1, Column 2", L"'n' where a value should stand"},
-    {__LINE__, L"[fals]", L"Line 1, Column 2"},
-    {__LINE__, L"[tr/**/ue]", L"Line 1, Column 2"},
-    {__LINE__, L"[truex]", L"Line 1, Column 6"},
     // Strings and escapes.
     {__LINE__, L"[\"abc", L"Line 1, Column 2", L"no closing double quote"},
     {__LINE__, L"[\"abc\\", L"Line 1, Column 2", L"no closing double quote"},
-    {__LINE__, L"[\"abc\\\"]", L"Line 1, Column 2"},
     {__LINE__, L"[\"a\\v\"]", L"Line 1, Column 4", L"unknown escape \\v"},
-    {__LINE__, L"[\"\\u12\"]", L"Line 1, Column 3"},
-    {__LINE__, L"[\"\\u12g4\"]", L"Line 1, Column 3"},
+    {__LINE__, L"[\"\\u12\"]", L"Line 1, Column 3", L"\\u must be followed by four hexadecimal digits"},
     // Comments: only // and /* */, only where blanks may stand.
-    {__LINE__, L"# c\n{}", L"Line 1, Column 1"},
-    {__LINE__, L"[1 / 2]", L"Line 1, Column 4"},
+    {__LINE__, L"[1 / 2]", L"Line 1, Column 4", L"'/' starts no comment here"},
     {__LINE__, L"{\"a\":1} /* open", L"Line 1, Column 9", L"no closing */"},
-    {__LINE__, L"[/*/]", L"Line 1, Column 2"},
-    {__LINE__, L"[1/**/2]", L"Line 1, Column 7"},
+    {__LINE__, L"[/*/]", L"Line 1, Column 2", L"no closing */"},
     // Characters outside strings and comments.
     {__LINE__, L"{\"a\":1}\u00e9", L"Line 1, Column 8", L"U+00E9 after the end of the document"},
-    {__LINE__, L"[\x01]", L"Line 1, Column 2"},
     {__LINE__, L"[\"\U0001F600\",\n\n   x]", L"Line 3, Column 4"},
-    {__LINE__, L"[\r\r\n\rx]", L"Line 4, Column 1"},
+    {__LINE__, L"[\r\r\n\rx]", L"Line 4, Column 1", L"'x' where a value or ']' should stand"},
 };
 
 class JsonGrammar : public ::testing::Test {
@@ -138,34 +94,25 @@ protected:
 TEST_F(JsonGrammar, AcceptedTextsReadAsWritten)
 {
     for (const Accepted& row : kAccepted) {
-        SCOPED_TRACE("grammar row at line " + std::to_string(row.line) + ": " + Shown(row.text));
+        SCOPED_TRACE("grammar row at line " + std::to_string(row.line) + ": " + EncodeUtf8(row.text));
         const Verdict verdict = Validate(row.text);
-        EXPECT_EQ(1, verdict.result) << Shown(verdict.description);
+        EXPECT_EQ(1, verdict.result) << EncodeUtf8(verdict.description);
         EXPECT_EQ(L"", verdict.description);
-        // Written unread (strings as they stood) and once read, it reads back the same.
         Document root(row.text);
         ASSERT_NE(nullptr, root.get());
-        const std::wstring unread = Write(root);
-        EXPECT_EQ(row.tree, Render(root)) << Shown(Render(root));
-        for (const std::wstring& written : {unread, Write(root)}) {
-            EXPECT_EQ(1, Validate(written).result) << Shown(written);
-            Document again(written.c_str());
-            ASSERT_NE(nullptr, again.get()) << Shown(written);
-            EXPECT_EQ(Render(root), Render(again)) << Shown(written);
-            EXPECT_EQ(Write(root), Write(again));
-        }
+        EXPECT_EQ(row.tree, Render(root)) << EncodeUtf8(Render(root));
     }
 }
 
 TEST_F(JsonGrammar, RejectedTextsAreRejectedByBothWithTheirPlace)
 {
     for (const Rejected& row : kRejected) {
-        SCOPED_TRACE("grammar row at line " + std::to_string(row.line) + ": " + Shown(row.text));
+        SCOPED_TRACE("grammar row at line " + std::to_string(row.line) + ": " + EncodeUtf8(row.text));
         const Verdict verdict = Validate(row.text);
         EXPECT_EQ(0, verdict.result);
-        EXPECT_EQ(0u, verdict.description.find(std::wstring(row.where) + L": ")) << Shown(verdict.description);
+        EXPECT_EQ(0u, verdict.description.find(std::wstring(row.where) + L": ")) << EncodeUtf8(verdict.description);
         EXPECT_NE(std::wstring::npos, verdict.description.find(row.said ? row.said : L""))
-            << Shown(verdict.description);
+            << EncodeUtf8(verdict.description);
         EXPECT_EQ(nullptr, JsonParse(row.text));
     }
 }
@@ -175,22 +122,11 @@ TEST(JsonLint, ContractOfTheModule)
 {
     const JsonCppParseFn validate = LoadValidator();
     ASSERT_NE(nullptr, validate) << "found under the platform's name next to the test executable";
-#ifdef _WIN32
-    EXPECT_EQ(CString(L"JSONLint.dll"), zv::os::ModuleFileName(L"JSONLint"));
-#else
-    EXPECT_EQ(CString(L"libJSONLint.so"), zv::os::ModuleFileName(L"JSONLint"));
-#endif
     EXPECT_EQ(1, validate(L"[]", nullptr, 1));
     EXPECT_EQ(0, validate(L"[", nullptr, 1));
     CString error;
     EXPECT_EQ(0, validate(nullptr, &error, 1));
     EXPECT_FALSE(error.IsEmpty());
-
-    std::wstring text = L"[";
-    for (int i = 0; i < 25000; ++i)
-        text += L"{\"k\" : \"value\", \"n\" : [1, 2.5, true]},\n";
-    EXPECT_EQ(1, Validate(text + L"null]").result);
-    EXPECT_EQ(0u, Validate(text + L"nul ]").description.find(L"Line 25001, Column 1:"));
 
     // Codes beyond Unicode exist only where wchar_t holds 32 bits.
     if constexpr (sizeof(wchar_t) == 4) {
@@ -242,7 +178,7 @@ TEST(JsonWriter, NamesAndStringsEscapeQuotesBackslashesAndControlCharacters)
         {L"\x7f\u00e9\U0001F600/" + lone, L"\x7f\u00e9\U0001F600/" + lone},
     };
     for (const auto& [value, escaped] : cases) {
-        SCOPED_TRACE(zv::text::EncodeUtf8(escaped));
+        SCOPED_TRACE(EncodeUtf8(escaped));
         Document set(JsonNewNode(JsonObject));
         JsonNode named = JsonNewString(L"", L"");
         AsHandle(named)->body->name = value; // may hold a NUL
@@ -282,7 +218,7 @@ TEST(JsonWriter, EachCommentLineIsWrittenSoThatItReadsBackUnchanged)
         AsHandle(member)->body->comment = c.comment; // as the parser would have set it
         JsonPushBack(root, member);
         const std::wstring written = Write(root);
-        EXPECT_EQ(std::wstring(L"{\n\t\n") + c.lines + L"\t\"m\" : \"v\"\n}", written) << zv::text::EncodeUtf8(written);
+        EXPECT_EQ(std::wstring(L"{\n\t\n") + c.lines + L"\t\"m\" : \"v\"\n}", written) << EncodeUtf8(written);
         EXPECT_EQ(L"/*" + std::wstring(c.readBack) + L"*/m:\"v\"", Render(Child(Document(written.c_str()), 0), true));
     }
 }
