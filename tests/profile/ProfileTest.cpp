@@ -62,67 +62,46 @@ protected:
     std::wstring file = W(path);
 };
 
-// A call: a key written or deleted, a section's lines replaced, or a read
-// (of a value, the section names, a section's keys or lines) into a buffer of
-// `size` that must see what the calls before it wrote.
+// A call: a key written or deleted, a section's lines replaced, or a read (of
+// a value, the section names, a section's keys or lines) that must see what
+// the calls before it wrote.
 struct Step {
     enum Kind { kString, kSection, kRead, kNames, kKeys, kLines } kind;
     const wchar_t* section;
     const wchar_t* key;
-    const wchar_t* value; // the value written, or the value read
-    std::wstring text;    // the lines of kSection, ended by nulls; the default of kRead; a list's start
-    DWORD size = 1024;
-    DWORD returned = 0; // by a list
+    const wchar_t* value; // written by kString
+    std::wstring text;    // the lines kSection writes; what a read gives, with its closing nulls
 };
 
 Step Put(const wchar_t* section, const wchar_t* key, const wchar_t* value)
 {
     return {Step::kString, section, key, value, {}};
 }
-// The lines as written in the literal, with its closing null: "a=1\0" is one line.
-template <std::size_t N> Step Lines(const wchar_t* section, const wchar_t (&lines)[N])
+Step Read(const wchar_t* section, const wchar_t* key, const wchar_t* expected)
 {
-    return {Step::kSection, section, nullptr, nullptr, std::wstring(lines, N)};
+    return {Step::kRead, section, key, nullptr, expected + std::wstring(1, L'\0')};
 }
-Step Read(const wchar_t* section, const wchar_t* key, const wchar_t* expected, const wchar_t* def = L"<default>",
-          DWORD size = 1024)
+// Lines written or a list read, as in the literal with its closing null: "a=1\0" is one line.
+template <std::size_t N> Step Lines(Step::Kind kind, const wchar_t* section, const wchar_t (&lines)[N])
 {
-    return {Step::kRead, section, key, expected, def, size};
-}
-// The list's first characters, with its closing nulls.
-Step List(Step::Kind kind, const wchar_t* section, DWORD returned, std::wstring start)
-{
-    return {kind, section, nullptr, nullptr, std::move(start), 1024, returned};
+    return {kind, section, nullptr, nullptr, std::wstring(lines, N)};
 }
 
 DWORD ReadInto(const Step& s, const std::wstring& file, wchar_t* buffer, DWORD size)
 {
-    switch (s.kind) {
-    case Step::kNames:
-        return zv::ProfileGetSectionNames(buffer, size, file.c_str());
-    case Step::kKeys:
-        return zv::ProfileGetString(s.section, nullptr, L"", buffer, size, file.c_str());
-    case Step::kLines:
-        return zv::ProfileGetSection(s.section, buffer, size, file.c_str());
-    default:
-        return zv::ProfileGetString(s.section, s.key, s.text.c_str(), buffer, size, file.c_str());
-    }
+    return s.kind == Step::kNames   ? zv::ProfileGetSectionNames(buffer, size, file.c_str())
+           : s.kind == Step::kLines ? zv::ProfileGetSection(s.section, buffer, size, file.c_str())
+                                    : zv::ProfileGetString(s.section, s.key, L"<default>", buffer, size, file.c_str());
 }
 
-// The step's answer, nothing past the buffer, nothing into no buffer.
+// The step's answer and nothing after it, nothing into no buffer.
 void CheckRead(const Step& s, const std::wstring& file)
 {
-    wchar_t buffer[1040];
-    wmemset(buffer, L'#', 1040);
-    const DWORD got = ReadInto(s, file, buffer, s.size);
-    if (s.kind == Step::kRead)
-        EXPECT_TRUE(s.size == 0 ? got == 0
-                                : got == std::wcslen(s.value) &&
-                                      std::wstring(buffer, got + 1) == s.value + std::wstring(1, L'\0'))
-            << "read of " << s.key;
-    else
-        EXPECT_TRUE(got == s.returned && std::wstring(buffer, s.text.size()) == s.text) << "list of kind " << s.kind;
-    EXPECT_EQ(buffer[s.size], L'#') << "past the buffer";
+    wchar_t buffer[1024];
+    wmemset(buffer, L'#', 1024);
+    const DWORD got = ReadInto(s, file, buffer, 1000);
+    EXPECT_TRUE(got + 1 == s.text.size() && std::wstring(buffer, got + 2) == s.text + L'#')
+        << "read of kind " << s.kind;
     EXPECT_EQ(ReadInto(s, file, nullptr, 5), 0u);
 }
 
@@ -133,11 +112,6 @@ struct CallCase {
     std::vector<Step> steps;
     std::optional<std::string> after = {};
 };
-
-void PrintTo(const CallCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 const CallCase kCalls[] = {
     {"NamesBeyondTheBasicPlaneIgnoreCase",
@@ -154,8 +128,7 @@ const CallCase kCalls[] = {
     {"NulEndsANameOrAValue",
      std::string("[S]\nk=v\0w\nn\0=x\nt=v \0w \nb\0x\nq=\"v\"\0\"\n", 35),
      {Read(L"S", L"k", L"v"), Read(L"S", L"n", L"x"), Read(L"S", L"t", L"v "), Read(L"S", L"q", L"v"),
-      List(Step::kLines, L"S", 21, {L"k=v\0n=x\0t=v \0b\0q=\"v\"\0\0", 22}),
-      List(Step::kKeys, L"S", 8, {L"k\0n\0t\0q\0\0", 9})}},
+      Lines(Step::kLines, L"S", L"k=v\0n=x\0t=v \0b\0q=\"v\"\0"), Lines(Step::kKeys, L"S", L"k\0n\0t\0q\0")}},
     {"NewKeyFollowsLastKeyOfItsSection",
      U(L"[A]\r\na1=1\r\n; note\r\n\r\n[B]\r\nb=2\r\n"),
      {Put(L"A", L"a2", L"two"), Put(L"C", L"c", L"3"), Put(L"B", L"b2", L"x")},
@@ -187,8 +160,8 @@ const CallCase kCalls[] = {
      U(L"[B]\r\nb=0\r\n[ a ]\r\nk=2\r\nn=3\r\n")},
     {"HeaderWrittenInLinesOrAsKeyStartsASection",
      U(L"[A]\r\na=1\r\n[Z]\r\nz=1\r\n"),
-     {Lines(L"A", L"x=1\0[Inner]\0y=2\0"), Put(L"Z", L"[X]", L"v"), Put(L"X", L"k", L"1"), Read(L"Inner", L"y", L"2"),
-      Read(L"A", L"y", L"<default>"), Read(L"Z", L"z", L"1"), Read(L"X", L"k", L"1")},
+     {Lines(Step::kSection, L"A", L"x=1\0[Inner]\0y=2\0"), Put(L"Z", L"[X]", L"v"), Put(L"X", L"k", L"1"),
+      Read(L"Inner", L"y", L"2"), Read(L"A", L"y", L"<default>"), Read(L"Z", L"z", L"1"), Read(L"X", L"k", L"1")},
      U(L"[A]\r\nx=1\r\n[Inner]\r\ny=2\r\n[Z]\r\nz=1\r\n[X]=v\r\nk=1\r\n")},
     {"SectionNamesMatchWithoutCaseOrBlanks",
      std::nullopt,
@@ -208,10 +181,10 @@ const CallCase kCalls[] = {
     // Not the lines before the first section: deleting or writing it there touches none of them.
     {"EmptyNameIsTheEmptyHeader",
      U(L"k=pre\r\n[S]\r\ns=1\r\n[]\r\n;c\r\nbare\r\nk=v\r\n[T]\r\n"),
-     {Read(L"", L"k", L"v"), Read(L" ", L"k", L"v"), List(Step::kLines, L"", 9, {L"bare\0k=v\0\0", 10}),
-      List(Step::kKeys, L"", 2, {L"k\0\0", 3}), List(Step::kNames, nullptr, 4, {L"S\0T\0\0", 5}),
-      Put(L"", nullptr, nullptr), Read(L" ", L"k", L"<default>"), Put(L"", L"k", nullptr), Put(L"", nullptr, nullptr),
-      Put(L"", L"key", L"v"), Read(L"", L"key", L"v"), Lines(L"", L"c=2\0"), Read(L"", L"c", L"2")},
+     {Read(L"", L"k", L"v"), Read(L" ", L"k", L"v"), Lines(Step::kLines, L"", L"bare\0k=v\0"),
+      Lines(Step::kKeys, L"", L"k\0"), Lines(Step::kNames, nullptr, L"S\0T\0"), Put(L"", nullptr, nullptr),
+      Read(L" ", L"k", L"<default>"), Put(L"", L"k", nullptr), Put(L"", nullptr, nullptr), Put(L"", L"key", L"v"),
+      Read(L"", L"key", L"v"), Lines(Step::kSection, L"", L"c=2\0"), Read(L"", L"c", L"2")},
      U(L"k=pre\r\n[S]\r\ns=1\r\n;c\r\n[T]\r\n[]\r\nc=2\r\n")},
 };
 
