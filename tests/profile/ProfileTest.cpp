@@ -310,10 +310,9 @@ std::wstring Key(int writer, int thread, int k)
     return L"w" + std::to_wstring(writer) + L"t" + std::to_wstring(thread) + L"k" + std::to_wstring(k);
 }
 
-TEST(ProfileConcurrency, Writer)
+// A writer process: its threads write their own keys and read each back.
+void WriteOwnKeys()
 {
-    if (ChildPath().empty())
-        GTEST_SKIP() << "runs as a child of ProcessesAndThreadsLoseNoUpdate";
     const int writer = std::stoi(zvtest::GetEnv("ZVTEST_WRITER"));
     const std::wstring path = W(ChildPath()), value = std::to_wstring(writer);
     std::vector<std::thread> threads;
@@ -331,13 +330,15 @@ TEST(ProfileConcurrency, Writer)
 // Every key of every thread of every writer process is there, with its writer's value.
 TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
 {
+    if (!ChildPath().empty())
+        return WriteOwnKeys();
     zvtest::TempDir dir;
     const std::string path = dir / "shared.ini";
     zvtest::WriteFile(path, U(L"[S]\r\n"));
     std::vector<zvtest::Process> children;
     for (int w = 0; w < kWriters; ++w)
-        children.push_back(zvtest::StartSelf("ProfileConcurrency.Writer",
-                                             {{"ZVTEST_PATH", path}, {"ZVTEST_WRITER", std::to_string(w)}}));
+        children.push_back(
+            zvtest::StartSelf(zvtest::ThisTest(), {{"ZVTEST_PATH", path}, {"ZVTEST_WRITER", std::to_string(w)}}));
     for (zvtest::Process child : children)
         EXPECT_EQ(zvtest::WaitFor(child), 0);
     zv::ClearProfileCache();
@@ -354,17 +355,11 @@ std::string WholeFile(const std::wstring& value)
     return U(L"[S]\r\nfill=" + std::wstring(2000, L'f') + L"\r\nk=" + value + L"\r\nlast=end\r\n");
 }
 
-TEST(ProfileConcurrency, EndlessWriter)
-{
-    if (ChildPath().empty())
-        GTEST_SKIP() << "runs as a child of KilledWriterNeverTearsTheFile";
-    for (int i = 1;; ++i)
-        zv::ProfileWriteString(L"S", L"k", std::to_wstring(i).c_str(), W(ChildPath()).c_str());
-}
-
 // A writer killed at a random moment leaves the bytes of some complete write.
 TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
 {
+    for (int i = 1; !ChildPath().empty(); ++i)
+        zv::ProfileWriteString(L"S", L"k", std::to_wstring(i).c_str(), W(ChildPath()).c_str());
     zvtest::TempDir dir;
     const std::string path = dir / "a.ini";
 #ifdef _WIN32
@@ -376,7 +371,7 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
     for (int round = 0; round < kRounds; ++round) {
         zvtest::WriteFile(path, WholeFile(L"0"));
         zv::ClearProfileCache();
-        const zvtest::Process writer = zvtest::StartSelf("ProfileConcurrency.EndlessWriter", {{"ZVTEST_PATH", path}});
+        const zvtest::Process writer = zvtest::StartSelf(zvtest::ThisTest(), {{"ZVTEST_PATH", path}});
         for (int wait = 0; wait < 10000 && Get(path, L"S", L"k") == L"0"; ++wait)
             zvtest::SleepMs(1);
         zvtest::SleepMs(std::uniform_int_distribution<int>(0, 5)(random));
@@ -390,10 +385,8 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
 
 // Holds its folder's lock through nested batches, writes and locks (a nested
 // hold must not wait on itself) until told to let go, or killed.
-TEST(ProfileConcurrency, LockHolder)
+void HoldLock()
 {
-    if (ChildPath().empty())
-        GTEST_SKIP() << "runs as a child of FileWriteLockExcludesOtherProcessesWhileTheyLive";
     const std::string folder = ChildPath();
     const std::wstring a = W(folder + "/a.ini"), b = W(folder + "/b.ini");
     zv::ProfileBatch batch(a.c_str());
@@ -409,10 +402,11 @@ TEST(ProfileConcurrency, LockHolder)
 // Another process's lock holds back a write until released, or until that process is killed.
 TEST(ProfileConcurrency, FileWriteLockExcludesOtherProcessesWhileTheyLive)
 {
+    if (!ChildPath().empty())
+        return HoldLock();
     for (const bool kill : {false, true}) {
         zvtest::TempDir dir;
-        const zvtest::Process holder =
-            zvtest::StartSelf("ProfileConcurrency.LockHolder", {{"ZVTEST_PATH", dir.path()}});
+        const zvtest::Process holder = zvtest::StartSelf(zvtest::ThisTest(), {{"ZVTEST_PATH", dir.path()}});
         if (!AwaitFile(dir / "held")) {
             zvtest::Kill(holder);
             FAIL() << "the holder waited on its own lock";
@@ -445,10 +439,8 @@ std::set<std::string> TempFiles(const std::string& folder)
 
 // A profile write to a.ini, or with ZVTEST_PLAIN a replacement of doc.json
 // outside the profile writers' lock (as a seeding makes one).
-TEST(ProfileLeftovers, Writer)
+void WriteOnce()
 {
-    if (!zvtest::InChild())
-        GTEST_SKIP() << "runs as a child of DeadWritersTemporariesGoLiveOnesStay";
     const std::string folder = zvtest::ChildRoot() + "user/", value = zvtest::GetEnv("ZVTEST_VALUE");
     if (!zvtest::GetEnv("ZVTEST_PLAIN").empty())
         ASSERT_TRUE(zv::os::WriteFileAtomic(W(folder + "doc.json").c_str(), value.data(), value.size()));
@@ -461,7 +453,7 @@ TEST(ProfileLeftovers, Writer)
 TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
 {
     if (zvtest::InChild())
-        GTEST_SKIP();
+        return WriteOnce();
 #ifdef _WIN32
     ZVTEST_LINUX_ONLY("strace kills and holds writers at their exact system calls; "
                       "ProfileLeftovers.HeldTemporariesStay is the Windows form");
@@ -470,14 +462,14 @@ TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
     zvtest::PlaceInRoot(root, false);
     const std::string folder = root.user();
     zvtest::SetEnv("ZVTEST_VALUE", "dead");
-    EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "ProfileLeftovers.Writer", zvtest::KillAt("fsync", 1))),
+    EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, zvtest::ThisTest(), zvtest::KillAt("fsync", 1))),
               zvtest::kKilled);
     const std::set<std::string> dead = TempFiles(folder);
     ASSERT_EQ(dead.size(), 1u);
 
     zvtest::SetEnv("ZVTEST_VALUE", "live");
     zvtest::SetEnv("ZVTEST_PLAIN", "1");
-    const pid_t held = zvtest::StartInRoot(root, "ProfileLeftovers.Writer", zvtest::KillAt("fsync", 1, "STOP"));
+    const pid_t held = zvtest::StartInRoot(root, zvtest::ThisTest(), zvtest::KillAt("fsync", 1, "STOP"));
     zvtest::UnsetEnv("ZVTEST_PLAIN");
     pid_t tracee = 0;
     std::string stat; // of strace's one child: stopped for good once it stays in the tracing stop
@@ -493,7 +485,7 @@ TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
     live.erase(*dead.begin());
 
     zvtest::SetEnv("ZVTEST_VALUE", "next");
-    EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, "ProfileLeftovers.Writer")), 0);
+    EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, zvtest::ThisTest())), 0);
     EXPECT_EQ(TempFiles(folder), live) << "the dead writer's file goes, the live writer's stays";
     kill(tracee, SIGCONT);
     EXPECT_EQ(zvtest::WaitFor(held), 0);
