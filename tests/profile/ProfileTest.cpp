@@ -124,11 +124,6 @@ const CallCase kCalls[] = {
       Read(L"S", L"\t;c", L"<default>"), Read(L"S", L"k", L";v"), Read(L"S", L"key ;x", L"v"), Read(L"S", L"", L";c"),
       Read(L";S", L"k", L"v")}},
     {"NulEndsValueOddByteDropped", std::string("\xFF\xFE[\0S\0]\0\n\0k\0=\0v\0\0\0x", 19), {Read(L"S", L"k", L"v")}},
-    // A null ends a name or a value for every read; the line after it reads as ever.
-    {"NulEndsANameOrAValue",
-     std::string("[S]\nk=v\0w\nn\0=x\nt=v \0w \nb\0x\nq=\"v\"\0\"\n", 35),
-     {Read(L"S", L"k", L"v"), Read(L"S", L"n", L"x"), Read(L"S", L"t", L"v "), Read(L"S", L"q", L"v"),
-      Lines(Step::kLines, L"S", L"k=v\0n=x\0t=v \0b\0q=\"v\"\0"), Lines(Step::kKeys, L"S", L"k\0n\0t\0q\0")}},
     {"NewKeyFollowsLastKeyOfItsSection",
      U(L"[A]\r\na1=1\r\n; note\r\n\r\n[B]\r\nb=2\r\n"),
      {Put(L"A", L"a2", L"two"), Put(L"C", L"c", L"3"), Put(L"B", L"b2", L"x")},
