@@ -265,11 +265,6 @@ private:
     }
     // The reference writes past a list buffer of 0 or 1 characters.
     std::string Size() { return Pick({"0", "1", "2", "3", "5", "8", "256", "256", "256"}); }
-    std::string List(const std::string& op)
-    {
-        const std::string size = Size();
-        return (size == "0" || size == "1" ? "?" : "") + op + " " + size;
-    }
     std::string Operation()
     {
         const unsigned long kind = Next(12);
@@ -281,10 +276,13 @@ private:
                    "\"";
         if (kind < 8)
             return "get" + section + key + " \"" + Pick({"def", "", " pad "}) + "\" " + Size();
-        return List(kind == 8    ? "get" + section + " ~ \"\""
-                    : kind == 9  ? "get ~ ~ \"\""
-                    : kind == 10 ? "sect" + section
-                                 : "names");
+        const std::string size = Size(); // a list
+        return (size == "0" || size == "1" ? "?" : "") +
+               (kind == 8    ? "get" + section + " ~ \"\""
+                : kind == 9  ? "get ~ ~ \"\""
+                : kind == 10 ? "sect" + section
+                             : "names") +
+               " " + size;
     }
 
     unsigned long long m_state;
