@@ -11,7 +11,6 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <random>
 #include <set>
 #include <string>
@@ -27,8 +26,8 @@
 
 // The calls the comparison under wine (tests/wine/scripts) cannot check (where
 // the reference differs from Windows, or the script cannot make the file), the
-// failure paths, and real processes, kills and locks. The children are this
-// executable again, running a test below on ZVTEST_PATH.
+// failure paths, and real processes, kills and locks. A child is this
+// executable again, running the test that started it, on ZVTEST_PATH.
 namespace {
 
 inline std::wstring W(const std::string& s)
@@ -41,11 +40,11 @@ inline std::string U(const std::wstring& text)
     return zvtest::Utf16(text);
 }
 
-inline std::wstring Get(const std::string& path, const wchar_t* section, const wchar_t* key,
-                        const wchar_t* def = L"<default>")
+// The value of a key of [S].
+inline std::wstring Get(const std::string& path, const std::wstring& key)
 {
     wchar_t buffer[1024];
-    zv::ProfileGetString(section, key, def, buffer, 1024, W(path).c_str());
+    zv::ProfileGetString(L"S", key.c_str(), L"<default>", buffer, 1024, W(path).c_str());
     return buffer;
 }
 
@@ -236,7 +235,7 @@ TEST_F(ProfileFile, FailsAndChangesNothingWhereItCannotWrite)
     zvtest::WriteFile(dir / "file", "x");
     for (const std::string& bad : {dir / "missing/a.ini", dir / "folder.ini", dir / "file/a.ini"}) {
         EXPECT_FALSE(zv::ProfileWriteString(L"S", L"k", L"v", W(bad).c_str())) << bad;
-        EXPECT_EQ(Get(bad, L"S", L"k"), L"<default>") << bad;
+        EXPECT_EQ(Get(bad, L"k"), L"<default>") << bad;
     }
     {
         zv::ProfileBatch batch(missing.c_str());
@@ -251,7 +250,7 @@ TEST_F(ProfileFile, FailsAndChangesNothingWhereItCannotWrite)
     zvtest::WriteFile(path, U(L"[S]\r\nk=1\r\n"));
     chmod(path.c_str(), 0666);
     chmod(dir.path().c_str(), 0755);
-    EXPECT_TRUE(zvtest::AsNobody([&] { return !Set(L"S", L"k", L"2") && Get(path, L"S", L"k") == L"1"; }))
+    EXPECT_TRUE(zvtest::AsNobody([&] { return !Set(L"S", L"k", L"2") && Get(path, L"k") == L"1"; }))
         << "an unwritable folder's file was written";
     EXPECT_EQ(zvtest::ReadFile(path), U(L"[S]\r\nk=1\r\n"));
     ASSERT_TRUE(Set(L"S", L"k", L"3"));
@@ -274,12 +273,12 @@ TEST_F(ProfileFile, DeletingWhatIsNotThereLeavesTheFile)
 TEST_F(ProfileFile, ReadsWhatIsOnDisk)
 {
     zvtest::WriteFile(path, U(L"[S]\r\nk=old\r\n"));
-    EXPECT_EQ(Get(path, L"S", L"k"), L"old");
+    EXPECT_EQ(Get(path, L"k"), L"old");
     zvtest::WriteFile(path, U(L"[S]\r\nk=new value\r\n"));
-    EXPECT_EQ(Get(path, L"S", L"k"), L"new value") << "a different size or time invalidates the copy";
+    EXPECT_EQ(Get(path, L"k"), L"new value") << "a different size or time invalidates the copy";
     zvtest::WriteFile(path + ".tmp", U(L"[S]\r\nk=new_value\r\n"));
     std::filesystem::rename(path + ".tmp", path);
-    EXPECT_EQ(Get(path, L"S", L"k"), L"new_value") << "a replaced file is another file";
+    EXPECT_EQ(Get(path, L"k"), L"new_value") << "a replaced file is another file";
 }
 
 std::string ChildPath()
@@ -311,7 +310,7 @@ void WriteOwnKeys()
         threads.emplace_back([&, t] {
             for (int k = 0; k < kKeysEach; ++k) {
                 EXPECT_TRUE(zv::ProfileWriteString(L"S", Key(writer, t, k).c_str(), value.c_str(), path.c_str()));
-                EXPECT_EQ(Get(ChildPath(), L"S", Key(writer, t, k).c_str()), value);
+                EXPECT_EQ(Get(ChildPath(), Key(writer, t, k)), value);
             }
         });
     for (auto& thread : threads)
@@ -337,7 +336,7 @@ TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
     for (int w = 0; w < kWriters; ++w)
         for (int t = 0; t < kThreads; ++t)
             for (int k = 0; k < kKeysEach; ++k)
-                missing += Get(path, L"S", Key(w, t, k).c_str()) != std::to_wstring(w);
+                missing += Get(path, Key(w, t, k)) != std::to_wstring(w);
     EXPECT_EQ(missing, 0);
 }
 
@@ -363,12 +362,12 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
         zvtest::WriteFile(path, WholeFile(L"0"));
         zv::ClearProfileCache();
         const zvtest::Process writer = zvtest::StartSelf(zvtest::ThisTest(), {{"ZVTEST_PATH", path}});
-        for (int wait = 0; wait < 10000 && Get(path, L"S", L"k") == L"0"; ++wait)
+        for (int wait = 0; wait < 10000 && Get(path, L"k") == L"0"; ++wait)
             zvtest::SleepMs(1);
         zvtest::SleepMs(std::uniform_int_distribution<int>(0, 5)(random));
         zvtest::Kill(writer);
         zv::ClearProfileCache();
-        const std::wstring value = Get(path, L"S", L"k");
+        const std::wstring value = Get(path, L"k");
         ASSERT_NE(value, L"0") << "round " << round << " was not killed after its first write";
         ASSERT_EQ(zvtest::ReadFile(path), WholeFile(value)) << "round " << round;
     }
@@ -412,8 +411,8 @@ TEST(ProfileConcurrency, FileWriteLockExcludesOtherProcessesWhileTheyLive)
         for (int wait = 0; wait < 5000 && !*written; ++wait)
             zvtest::SleepMs(1);
         EXPECT_TRUE(*written) << (kill ? "the killed" : "the released") << " holder's lock kept the writer waiting";
-        EXPECT_TRUE(kill || (zvtest::WaitFor(holder) == 0 && Get(dir / "a.ini", L"S", L"k") == L"1" &&
-                             Get(dir / "b.ini", L"S", L"k") == L"3"))
+        EXPECT_TRUE(kill || (zvtest::WaitFor(holder) == 0 && Get(dir / "a.ini", L"k") == L"1" &&
+                             Get(dir / "b.ini", L"k") == L"3"))
             << "the holder failed, or its nested writes are not on disk";
         *written ? writer.join() : writer.detach(); // one still waiting ends with the process
     }
