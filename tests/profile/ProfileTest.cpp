@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <random>
 #include <set>
 #include <string>
@@ -111,6 +112,11 @@ struct CallCase {
     std::vector<Step> steps;
     std::optional<std::string> after = {};
 };
+
+void PrintTo(const CallCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const CallCase kCalls[] = {
     {"NamesBeyondTheBasicPlaneIgnoreCase",
