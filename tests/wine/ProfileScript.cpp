@@ -119,19 +119,6 @@ std::string Dump(const std::string& path)
     return out;
 }
 
-// A file rewritten within one clock tick may keep its size and time: the copy is dropped.
-void Replace(const std::string& path, const std::string* bytes)
-{
-    if (bytes)
-        std::ofstream(path, std::ios::binary | std::ios::trunc)
-            .write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
-    else
-        std::remove(path.c_str());
-#ifndef _WIN32
-    zv::ClearProfileCache();
-#endif
-}
-
 // Prints the count and what a caller may rely on (the value and its null, or
 // the list and its two nulls, cut to the size); the '#' past the end must stay.
 std::string Read(const std::string& op, const std::vector<Word>& w, const std::string& sizeText, const wchar_t* file)
@@ -173,8 +160,16 @@ int Run(const std::string& scriptPath, const std::string& filePath)
             std::fprintf(stderr, "%s:%d: malformed line\n", scriptPath.c_str(), number);
             return 2;
         }
+        if (op == "put")
+            std::ofstream(filePath, std::ios::binary | std::ios::trunc)
+                .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        else if (op == "seq" || op == "rm")
+            std::remove(filePath.c_str());
+#ifndef _WIN32
+        // A file rewritten within one clock tick may keep its size and time: the parsed copy goes.
         if (op == "seq" || op == "rm" || op == "put")
-            Replace(filePath, op == "put" ? &bytes : nullptr);
+            zv::ClearProfileCache();
+#endif
         const std::wstring lines = w.back().text + L'\0' + L'\0';
         if (op == "seq")
             std::printf("%s\n", line.c_str());
