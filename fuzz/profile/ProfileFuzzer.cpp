@@ -6,7 +6,6 @@
 
 #include "FuzzInput.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -74,20 +73,14 @@ void ReadHostileFile(zvfuzz::FuzzInput& in, const wchar_t* path)
     ReadInto(in, 40, [&](wchar_t* buffer, DWORD size) {
         return zv::ProfileGetString(section.c_str(), nullptr, L"", buffer, size, path);
     });
+    zv::ProfileGetSection(section.c_str(), list.data(), static_cast<DWORD>(list.size()), path);
+    for (const std::wstring& line : Items(list))
+        Check(line[0] != L';', "a comment listed as a line of its section");
     zv::ProfileGetString(section.c_str(), nullptr, L"", list.data(), static_cast<DWORD>(list.size()), path);
     for (const std::wstring& key : Items(list))
         ReadInto(in, 24, [&](wchar_t* buffer, DWORD size) {
             return zv::ProfileGetString(section.c_str(), key.c_str(), L"default", buffer, size, path);
         });
-}
-
-// What a code-page file can hold: '?' for each character the code page lacks.
-void ThroughCodePage(std::wstring& text)
-{
-    std::string byte;
-    for (auto& c : text)
-        if (!zv::text::EncodeWindows1252(std::wstring_view(&c, 1), byte))
-            c = L'?';
 }
 
 void Forget(std::vector<Written>& written, const std::wstring& section, const std::wstring* key)
@@ -160,9 +153,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             entry.key = Name(in, true);
         }
         std::wstring value = in.Text(kValueAlphabet, 12);
+        std::string byte; // what a code-page file can hold: '?' for each character it lacks
         for (std::wstring* text : {&entry.section, &entry.key, &value})
-            if (codePage)
-                ThroughCodePage(*text);
+            for (wchar_t& c : *text)
+                if (codePage && !zv::text::EncodeWindows1252(std::wstring_view(&c, 1), byte))
+                    c = L'?';
         if (op == 9) {
             const bool wholeSection = in.Flag();
             zv::ProfileWriteString(entry.section.c_str(), wholeSection ? nullptr : entry.key.c_str(), nullptr,
@@ -172,10 +167,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         Check(zv::ProfileWriteString(entry.section.c_str(), entry.key.c_str(), value.c_str(), path.c_str()) != 0,
               "write failed");
-        entry.value = TrimBlanks(value);
-        const std::wstring& v = entry.value;
-        if (v.size() >= 2 && (v.front() == L'"' || v.front() == L'\'') && v.back() == v.front())
-            entry.value = v.substr(1, v.size() - 2);
+        const std::wstring v = TrimBlanks(value);
+        const bool quoted = v.size() >= 2 && (v.front() == L'"' || v.front() == L'\'') && v.back() == v.front();
+        entry.value = quoted ? v.substr(1, v.size() - 2) : v;
         Forget(written, entry.section, &entry.key);
         written.push_back(entry);
     }

@@ -17,20 +17,15 @@ std::string Show(const std::wstring& text)
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         auto code = static_cast<std::uint32_t>(text[i]);
-        if (sizeof(wchar_t) == 2 && code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size()) {
-            const auto low = static_cast<std::uint32_t>(text[i + 1]);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
+        const auto low = i + 1 < text.size() ? static_cast<std::uint32_t>(text[i + 1]) : 0u;
+        if (sizeof(wchar_t) == 2 && code >= 0xD800 && code <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+            ++i;
         }
-        if (code >= 0x20 && code < 0x7F && code != '\\') {
-            out += static_cast<char>(code);
-        } else {
-            char escaped[16];
-            std::snprintf(escaped, sizeof escaped, "\\u{%x}", static_cast<unsigned>(code));
-            out += escaped;
-        }
+        char shown[16];
+        std::snprintf(shown, sizeof shown, code >= 0x20 && code < 0x7F && code != '\\' ? "%c" : "\\u{%x}",
+                      static_cast<unsigned>(code));
+        out += shown;
     }
     return out;
 }

@@ -31,7 +31,8 @@ struct Word {
     const wchar_t* ptr() const { return null ? nullptr : text.c_str(); }
 };
 
-const std::string kEscapes("\\\\\"\"0\0r\rn\nt\t", 12); // each escape's letter, then its character
+// The escapes' letters and the characters they stand for.
+const std::string kLetters("\\\"0rnt"), kChars("\\\"\0\r\n\t", 6);
 
 std::wstring Widen(const std::string& text)
 {
@@ -48,31 +49,26 @@ bool Split(const std::string& line, std::vector<Word>& words)
 {
     for (std::size_t i = line.find_first_not_of(' '); i < line.size(); i = line.find_first_not_of(' ', i)) {
         Word word{{}, false, i};
-        if (line[i] != '"') {
-            i = std::min(line.find(' ', i), line.size());
-            word.text = Widen(line.substr(word.start, i - word.start));
-            word.null = word.text == L"~";
-            words.push_back(word);
-            continue;
-        }
-        while (++i < line.size() && line[i] != '"') {
-            if (line[i] != '\\') {
+        const char end = line[i] == '"' ? '"' : ' ';
+        for (i += end == '"'; i < line.size() && line[i] != end; ++i) {
+            if (end == ' ' || line[i] != '\\') {
                 word.text += static_cast<wchar_t>(static_cast<unsigned char>(line[i]));
                 continue;
             }
             if (++i >= line.size())
                 return false;
-            const std::size_t digits = line[i] == 'x' ? 2 : line[i] == 'u' ? 4 : 0, at = kEscapes.find(line[i]);
+            const std::size_t digits = line[i] == 'x' ? 2 : line[i] == 'u' ? 4 : 0, at = kLetters.find(line[i]);
             const std::string hex = line.substr(i + 1, digits);
             if (hex.size() < digits || hex.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
                 return false;
-            word.text += digits        ? static_cast<wchar_t>(std::stoul(hex, nullptr, 16))
-                         : at % 2 == 0 ? static_cast<wchar_t>(kEscapes[at + 1])
-                                       : static_cast<wchar_t>(line[i]);
+            word.text += static_cast<wchar_t>(digits                    ? std::stoul(hex, nullptr, 16)
+                                              : at != std::string::npos ? kChars[at]
+                                                                        : line[i]);
             i += digits;
         }
-        if (i++ >= line.size())
+        if (end == '"' && i++ >= line.size())
             return false;
+        word.null = end == ' ' && word.text == L"~";
         words.push_back(word);
     }
     return true;
@@ -82,15 +78,12 @@ std::string Escape(const wchar_t* text, std::size_t count)
 {
     std::string out;
     for (const wchar_t* c = text; c != text + count; ++c) {
-        std::size_t at = 1;
-        while (at < kEscapes.size() && static_cast<wchar_t>(kEscapes[at]) != *c)
-            at += 2;
+        const std::size_t at = *c < 0x80 ? kChars.find(static_cast<char>(*c)) : std::string::npos;
         char hex[16];
         std::snprintf(hex, sizeof hex, "\\u%04lX", static_cast<unsigned long>(*c));
-        if (at < kEscapes.size())
-            out += {'\\', kEscapes[at - 1]};
-        else
-            out += *c >= 0x20 && *c < 0x7F ? std::string(1, static_cast<char>(*c)) : hex;
+        out += at != std::string::npos   ? std::string{'\\', kLetters[at]}
+               : *c >= 0x20 && *c < 0x7F ? std::string(1, static_cast<char>(*c))
+                                         : hex;
     }
     return out;
 }
@@ -124,19 +117,6 @@ std::string Dump(const std::string& path)
     for (char c; in.get(c);)
         out.append(hex, std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(c)));
     return out;
-}
-
-// A file rewritten within one clock tick may keep its size and time: the copy is dropped.
-void Replace(const std::string& path, const std::string* bytes)
-{
-    if (bytes)
-        std::ofstream(path, std::ios::binary | std::ios::trunc)
-            .write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
-    else
-        std::remove(path.c_str());
-#ifndef _WIN32
-    zv::ClearProfileCache();
-#endif
 }
 
 // Prints the count and what a caller may rely on (the value and its null, or
@@ -180,8 +160,16 @@ int Run(const std::string& scriptPath, const std::string& filePath)
             std::fprintf(stderr, "%s:%d: malformed line\n", scriptPath.c_str(), number);
             return 2;
         }
+        if (op == "put")
+            std::ofstream(filePath, std::ios::binary | std::ios::trunc)
+                .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        else if (op == "seq" || op == "rm")
+            std::remove(filePath.c_str());
+#ifndef _WIN32
+        // A file rewritten within one clock tick may keep its size and time: the parsed copy goes.
         if (op == "seq" || op == "rm" || op == "put")
-            Replace(filePath, op == "put" ? &bytes : nullptr);
+            zv::ClearProfileCache();
+#endif
         const std::wstring lines = w.back().text + L'\0' + L'\0';
         if (op == "seq")
             std::printf("%s\n", line.c_str());
@@ -272,11 +260,6 @@ private:
     }
     // The reference writes past a list buffer of 0 or 1 characters.
     std::string Size() { return Pick({"0", "1", "2", "3", "5", "8", "256", "256", "256"}); }
-    std::string List(const std::string& op)
-    {
-        const std::string size = Size();
-        return (size == "0" || size == "1" ? "?" : "") + op + " " + size;
-    }
     std::string Operation()
     {
         const unsigned long kind = Next(12);
@@ -288,10 +271,13 @@ private:
                    "\"";
         if (kind < 8)
             return "get" + section + key + " \"" + Pick({"def", "", " pad "}) + "\" " + Size();
-        return List(kind == 8    ? "get" + section + " ~ \"\""
-                    : kind == 9  ? "get ~ ~ \"\""
-                    : kind == 10 ? "sect" + section
-                                 : "names");
+        const std::string size = Size(); // a list
+        return (size == "0" || size == "1" ? "?" : "") +
+               (kind == 8    ? "get" + section + " ~ \"\""
+                : kind == 9  ? "get ~ ~ \"\""
+                : kind == 10 ? "sect" + section
+                             : "names") +
+               " " + size;
     }
 
     unsigned long long m_state;

@@ -9,9 +9,7 @@ wine=$1 winexe=$2 native=$3 work=$4
 shift 4
 mkdir -p "$work"
 export WINEDEBUG=-all WINEPREFIX="$work/prefix" WINEDLLOVERRIDES="mscoree,mshtml="
-start=(generate 1 0)
-[ $# = 0 ] && start=()
-if ! "$wine" "$winexe" "${start[@]}" >/dev/null 2>"$work/wine-start.log"; then
+if ! "$wine" "$winexe" ${1:+generate 1 0} >/dev/null 2>"$work/wine-start.log"; then
     echo "SKIP: the reference loader does not start here:" >&2
     cat "$work/wine-start.log" >&2
     exit 77
