@@ -6,32 +6,12 @@
 #include <ctime>
 #include <filesystem>
 #include <regex>
-#include <set>
 
 namespace fs = std::filesystem;
 using namespace zvtest;
 
 using HostDoc = HostTest;
 const char kText[] = "Größe été \xF0\x9F\x98\x80";
-
-// Whether a strict reader takes the text: UTF-8, no comments, nothing after
-// the value, no member named twice in one object.
-static bool StrictJson(const std::string& text)
-{
-    using Event = nlohmann::json::parse_event_t;
-    std::vector<std::set<std::string>> objects;
-    bool twice = false;
-    const auto seen = [&](int, Event event, nlohmann::json& parsed) {
-        if (event == Event::object_start)
-            objects.emplace_back();
-        else if (event == Event::object_end)
-            objects.pop_back();
-        else if (event == Event::key)
-            twice |= !objects.back().insert(parsed.get<std::string>()).second;
-        return true;
-    };
-    return !nlohmann::json::parse(text, seen, false).is_discarded() && !twice;
-}
 
 TEST_F(HostDoc, DumpAndDiff)
 {
@@ -61,7 +41,8 @@ TEST_F(HostDoc, DumpAndDiff)
     });
 }
 
-// Every reading command's JSON output is read by another parser.
+// Every reading command's JSON output is what another parser writes again of
+// what it reads: strict UTF-8 JSON, no comments, no member twice, the same layout.
 TEST_F(HostDoc, JsonOutputIsValidUtf8Json)
 {
     Steps({{"user set alice"},
@@ -72,9 +53,8 @@ TEST_F(HostDoc, JsonOutputIsValidUtf8Json)
           "ini get trade Main Title", "ini list trade Main", "json get layout panels", "json list layout window"}) {
         const HostResult r = Run(Step((std::string("--format json ") + command).c_str()).args);
         ASSERT_EQ(r.status, 0) << command << r.err;
-        EXPECT_TRUE(StrictJson(r.out)) << command << "\n" << r.out;
+        EXPECT_EQ(nlohmann::ordered_json::parse(r.out, nullptr, false).dump(2, ' ', false) + "\n", r.out) << command;
     }
-    EXPECT_TRUE(Contains(Run({"--format", "json", "dump", "layout"}).out, std::string("\"title\": \"") + kText));
 }
 
 // Export writes UTF-8 with LF, import the library's UTF-16LE with CR LF.
