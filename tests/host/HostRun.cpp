@@ -77,10 +77,7 @@ std::string Snapshot(const std::string& folder)
 
 std::string Pattern(const std::string& text)
 {
-    std::string out;
-    for (char c : text)
-        out += (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos ? "\\" : "") + std::string(1, c);
-    return out;
+    return std::regex_replace(text, std::regex(R"([\\^$.|?*+()[\]{}])"), R"(\$&)");
 }
 
 std::string JsonPath(const std::string& path)
