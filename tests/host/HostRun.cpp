@@ -20,10 +20,8 @@ std::string HostExe()
 HostResult RunProcess(const std::vector<std::string>& args, const RunOptions& options, const std::string& streams)
 {
     WriteFile(streams + ".in", options.input);
-    HostResult result;
-    result.status = WaitFor(Start(args, {}, streams, options.unprivileged));
-    result.out = ReadFile(streams + ".out");
-    result.err = ReadFile(streams + ".err");
+    const int status = WaitFor(Start(args, {}, streams, options.unprivileged));
+    const HostResult result{status, ReadFile(streams + ".out"), ReadFile(streams + ".err")};
     for (const char* stream : {".in", ".out", ".err"})
         fs::remove(fs::u8path(streams + stream));
     return result;
@@ -96,9 +94,7 @@ Step::Step(const char* line, int status, std::string out, std::string err, std::
 void HostTest::Steps(const std::vector<Step>& steps)
 {
     for (const Step& s : steps) {
-        RunOptions options;
-        options.input = s.input;
-        const HostResult r = Run(s.args, options);
+        const HostResult r = Run(s.args, {s.input, false, {}});
         std::string shown;
         for (const std::string& a : s.args)
             shown += a + " ";
