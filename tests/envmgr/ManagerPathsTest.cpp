@@ -24,9 +24,13 @@ std::wstring Incompressible(std::size_t length)
     return text;
 }
 
-TEST(ManagerPaths, FoldersUnderTheRootAreNormalised)
+TEST(ManagerPaths, FoldersUnderTheRootAreNormalisedAndUserIdsThatNameNoFolderRefused)
 {
-    if (RanInRoot())
+    const std::string own = Utf16(L"[Main]\r\nlang=fr\r\n");
+    if (RanInRoot([&](const AppRoot& root) {
+            MakeFolders(root.user() + "bob");
+            WriteFile(root.user() + "bob/envsetting.ini", own);
+        }))
         return;
     CTqEnvMgr& mgr = Mgr();
     const CString other = kSeparator == '/' ? CString(L"\\") : CString(L"/");
@@ -70,19 +74,9 @@ TEST(ManagerPaths, FoldersUnderTheRootAreNormalised)
     EXPECT_STREQ(mgr.GetMtsImagePath(), L"skins\\dark");
     EXPECT_EQ(Folders(mgr.GetMtsImagePath(L"ignored")), "skins/dark/");
     EXPECT_STREQ(mgr.GetMtsImagePath(L"", L"x"), L"skins\\dark") << "the stored text, not under the root";
-}
 
-// An id that cannot name both folders, or would leave the root, is refused
-// everywhere alike: the current user stays and nothing is created.
-TEST(ManagerPaths, UserIdsThatNameNoFolderAreRefused)
-{
-    const std::string own = Utf16(L"[Main]\r\nlang=fr\r\n");
-    if (RanInRoot([&](const AppRoot& root) {
-            MakeFolders(root.user() + "bob");
-            WriteFile(root.user() + "bob/envsetting.ini", own);
-        }))
-        return;
-    CTqEnvMgr& mgr = Mgr();
+    // An id that cannot name both folders, or would leave the root, is refused
+    // everywhere alike: the current user stays and nothing is created.
     mgr.SetUserID(L"carol", 0);
     EXPECT_EQ(ReadFile(Root() + "user/carol/envsetting.ini"), std::string("\xFF\xFE", 2)) << "no template: the mark";
     mgr.SetUserID(L"bob", 0);
@@ -112,9 +106,9 @@ TEST(ManagerPaths, UserIdsThatNameNoFolderAreRefused)
         mgr.SetUserID(id.c_str(), encrypt);
         EXPECT_STREQ(mgr.GetUserId(1), ann) << Narrow(id.c_str()).substr(0, 12) << ", " << id.size() << " characters";
         EXPECT_STREQ(mgr.GetEnvSetting()->GetPath(), setting);
-        EXPECT_STREQ(mgr.GetOtherUserIdPath(id.c_str(), L"team"), L"") << id.size() << " characters";
+        EXPECT_STREQ(mgr.GetOtherUserIdPath(id.c_str(), L"crew"), L"") << id.size() << " characters";
     }
-    EXPECT_FALSE(PathExists(Root() + "user/team"));
+    EXPECT_FALSE(PathExists(Root() + "user/crew"));
     EXPECT_FALSE(PathExists(Root() + "escape"));
     EXPECT_FALSE(PathExists(Root() + "../escape"));
 

@@ -10,12 +10,18 @@ using namespace zvtest;
 
 namespace {
 
-TEST(ManagerStartup, LoadsHtmlIniOnceAndKeepsTheHostValues)
+TEST(ManagerStartup, LoadsHtmlIniOnceKeepsTheHostValuesAndSeedsFilesOfOnlyTheMark)
 {
-    if (RanInRoot(
-            [](const AppRoot& root) { WriteFile(root.system() + "html.ini", Utf16(L"[Main]\r\ntitle=Start\r\n")); }))
+    if (RanInRoot([](const AppRoot& root) {
+            WriteFile(root.system() + "html.ini", Utf16(L"[Main]\r\ntitle=Start\r\n"));
+            WriteFile(root.system() + "trade.ini", Utf16(L"[Main]\r\nqty=5\r\n"));
+            WriteFile(root.user() + "trade.ini", std::string("\xFF\xFE", 2));
+        }))
         return;
     CTqEnvMgr& mgr = Mgr();
+    // A user file of only the byte order mark is seeded as a missing one.
+    EXPECT_EQ(mgr.GetEnvIni(L"trade")->GetInt(L"Main", L"qty", 0), 5);
+    EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), ReadFile(Root() + "system/trade.ini"));
     const auto title = [&] {
         CString text;
         TQ_UT_ENV_GetMemIniString(mgr.GetMemIni(L"html.ini"), L"main", L"TITLE", L"", text);
@@ -62,18 +68,6 @@ TEST(ManagerStartup, ReleaseBeforeStartCreatesNothing)
     EXPECT_EQ(Mgr().GetEnvIni(L"after"), ini) << "release saves and keeps the registry";
     EXPECT_EQ(ini->IsDirty(), 0);
     EXPECT_TRUE(PathExists(Root() + "user/after.ini"));
-}
-
-// A user file of only the byte order mark is seeded as a missing one.
-TEST(ManagerStartup, AUserFileOfOnlyTheMarkIsSeeded)
-{
-    if (RanInRoot([](const AppRoot& root) {
-            WriteFile(root.system() + "trade.ini", Utf16(L"[Main]\r\nqty=5\r\n"));
-            WriteFile(root.user() + "trade.ini", std::string("\xFF\xFE", 2));
-        }))
-        return;
-    EXPECT_EQ(Mgr().GetEnvIni(L"trade")->GetInt(L"Main", L"qty", 0), 5);
-    EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), ReadFile(Root() + "system/trade.ini"));
 }
 
 } // namespace

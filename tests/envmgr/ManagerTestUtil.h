@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -31,9 +32,7 @@ inline std::wstring Wide(const std::string& text)
 // Paths the library gives, with '/' on both systems.
 inline std::string Slashed(std::string text)
 {
-    for (char& c : text)
-        if (c == '\\' && kSeparator == '\\')
-            c = '/';
+    std::replace(text.begin(), text.end(), kSeparator, '/');
     return text;
 }
 inline std::string Narrow(const CString& text)

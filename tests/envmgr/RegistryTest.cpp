@@ -23,7 +23,7 @@ template <typename Doc> std::string PathOf(Doc* doc)
 }
 
 // INI names are keyed without case and extension, JSON names with case.
-TEST(Registry, NamesAndKeys)
+TEST(Registry, NamesKeysSaveAllDeleteAndClear)
 {
     if (RanInRoot(ShipDefaults))
         return;
@@ -81,13 +81,7 @@ TEST(Registry, NamesAndKeys)
     EXPECT_FALSE(PathExists(Root() + "user/absent.ini")) << "no default, nothing written";
     EXPECT_EQ(mgr.GetEnvIni(CString(L"trade\0/../../x", 14)), mgr.GetEnvIni(L"trade"));
     EXPECT_EQ(mgr.GetJson(CString(L"layout\0x", 8)), mgr.GetJson(L"layout"));
-}
 
-TEST(Registry, SaveAllDeleteAndClear)
-{
-    if (RanInRoot(ShipDefaults))
-        return;
-    CTqEnvMgr& mgr = Mgr();
     CTqEnvIni* clean = mgr.GetEnvIni(L"trade");
     clean->GetInt(L"Main", L"qty", 0);
     const std::string before = ReadFile(Root() + "user/trade.ini");

@@ -77,11 +77,6 @@ TEST(HostValues, SpellingsAreAcceptedOnlyWhenWhole)
             EXPECT_TRUE(c.stored[0] == '!' && !reason.empty() && reason.find(c.stored + 1) != std::string::npos)
                 << c.type << " " << c.text << ": " << reason;
     }
-    // The colour is stored with red in the low byte.
-    Value v;
-    std::string reason;
-    ASSERT_TRUE(ParseValue(ValueType::Rgb, "255,128,0", v, reason));
-    EXPECT_EQ(v.rgb, 0x0080FFul);
     // Doubles print short and read back exactly.
     EXPECT_EQ(Narrow(FormatDouble(-3)), "-3");
     for (double d : {0.1, 1.0 / 3, 1e-300, 123456789.123456789}) {

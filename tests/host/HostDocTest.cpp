@@ -6,32 +6,12 @@
 #include <ctime>
 #include <filesystem>
 #include <regex>
-#include <set>
 
 namespace fs = std::filesystem;
 using namespace zvtest;
 
 using HostDoc = HostTest;
 const char kText[] = "Größe été \xF0\x9F\x98\x80";
-
-// Whether a strict reader takes the text: UTF-8, no comments, nothing after
-// the value, no member named twice in one object.
-static bool StrictJson(const std::string& text)
-{
-    using Event = nlohmann::json::parse_event_t;
-    std::vector<std::set<std::string>> objects;
-    bool twice = false;
-    const auto seen = [&](int, Event event, nlohmann::json& parsed) {
-        if (event == Event::object_start)
-            objects.emplace_back();
-        else if (event == Event::object_end)
-            objects.pop_back();
-        else if (event == Event::key)
-            twice |= !objects.back().insert(parsed.get<std::string>()).second;
-        return true;
-    };
-    return !nlohmann::json::parse(text, seen, false).is_discarded() && !twice;
-}
 
 TEST_F(HostDoc, DumpAndDiff)
 {
@@ -61,7 +41,8 @@ TEST_F(HostDoc, DumpAndDiff)
     });
 }
 
-// Every reading command's JSON output is read by another parser.
+// Every reading command's JSON output is what another parser writes again of
+// what it reads: strict UTF-8 JSON, no comments, no member twice, the same layout.
 TEST_F(HostDoc, JsonOutputIsValidUtf8Json)
 {
     Steps({{"user set alice"},
@@ -72,9 +53,8 @@ TEST_F(HostDoc, JsonOutputIsValidUtf8Json)
           "ini get trade Main Title", "ini list trade Main", "json get layout panels", "json list layout window"}) {
         const HostResult r = Run(Step((std::string("--format json ") + command).c_str()).args);
         ASSERT_EQ(r.status, 0) << command << r.err;
-        EXPECT_TRUE(StrictJson(r.out)) << command << "\n" << r.out;
+        EXPECT_EQ(nlohmann::ordered_json::parse(r.out, nullptr, false).dump(2, ' ', false) + "\n", r.out) << command;
     }
-    EXPECT_TRUE(Contains(Run({"--format", "json", "dump", "layout"}).out, std::string("\"title\": \"") + kText));
 }
 
 // Export writes UTF-8 with LF, import the library's UTF-16LE with CR LF.
@@ -105,7 +85,6 @@ TEST_F(HostDoc, ImportRefusesWhatALoadWouldRefuse)
     const std::string before = Snapshot(root.path());
     Steps({
         {"import layout -", 1, kAny, "is not valid JSON", "{ \"title\" : }"},
-        {"import layout -", 1, kAny, "is not valid JSON", "[1, 2"},
         {"import layout -", 1, kAny, "is not UTF-8 text", "\xFF\xFE{}"},
         {"import trade -", 1, kAny, "is not UTF-8 text", "[Main]\nTitle=\xE9t\xE9\n"},
         {"import trade -", 1, kAny, "is not UTF-8 text", std::string("[Main]\nTitle=a\0b\n", 17)},
@@ -203,9 +182,7 @@ TEST_F(HostDoc, ADryRunThatCannotCopyTheRootSaysSo)
     Steps({{"user set alice"}});
     OpenToEveryone(root.path());
     fs::permissions(User("alice/envsetting.ini"), fs::perms::owner_read | fs::perms::owner_write);
-    RunOptions nobody;
-    nobody.unprivileged = true;
-    const HostResult r = Run({"--dry-run", "ini", "get", "trade", "Main", "Title"}, nobody);
+    const HostResult r = Run({"--dry-run", "ini", "get", "trade", "Main", "Title"}, {"", true, {}}); // as uid 65534
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.err, "zvenv: cannot copy " + root / "user" + " for the dry run: Permission denied"))
         << r.err;
@@ -240,9 +217,10 @@ TEST(HostSave, ASaveThatDidNotReachTheDiskIsReported)
             MakeFolders(file);
         else
             ASSERT_EQ(RunTool(fresh, {"dump", c.file}).status, 0); // seeds the user's copy
-        if (c.fault == "full disk")
-            options.wrapper = {"/usr/bin/strace",          "-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync", "-e",
-                               "inject=fsync:error=ENOSPC"};
+        if (c.fault == "full disk") {
+            options.wrapper = KillAt("fsync", 1); // strace, each fsync failing for want of space instead
+            options.wrapper.back() = "inject=fsync:error=ENOSPC";
+        }
         if (c.fault == "read-only folder") {
             OpenToEveryone(fresh.path());
             fs::permissions(fresh.user(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,

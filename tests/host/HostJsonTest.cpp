@@ -82,8 +82,8 @@ TEST_F(HostJson, SetStoresTheTypeAskedForOrKeepsTheMembersOwn)
 }
 
 // An invalid user copy is replaced by the default and reported; without a
-// default it is reported and left.
-TEST_F(HostJson, InvalidDocuments)
+// default it is reported and left. json check agrees with the loader.
+TEST_F(HostJson, InvalidDocumentsAndWhatCheckSays)
 {
     WriteFile(User("layout.json"), Utf16(L"{ \"title\" : }"));
     WriteFile(User("orders.json"), Utf16(L"[1, 2"));
@@ -91,22 +91,50 @@ TEST_F(HostJson, InvalidDocuments)
            {"json get orders x", 1, "", "could not load " + User("orders.json")}});
     EXPECT_EQ(ReadFile(User("orders.json")), Utf16(L"[1, 2"));
 
-    const std::string good = root / "good.json";
-    const std::string bad = root / "bad.json";
-    WriteFile(good, "{ \"a\" : [1, 2] // comment\n}");
-    WriteFile(bad, Utf16(L"{\r\n  \"a\" : ,\r\n}"));
+    // For every framing a document loads exactly when check says valid.
+    const std::pair<std::string, bool> cases[] = {
+        {Utf16(L"{\"a\": \"caf\u00e9\"}"), true},        // UTF-16LE with a mark
+        {Utf16(L"{\"a\": \"caf\u00e9\"}", false), true}, // without a mark
+        {"{\"a\": \"caf\xC3\xA9\"} // note\n", true},    // UTF-8, with a comment
+        {"\xEF\xBB\xBF{\"a\": \"caf\xC3\xA9\"}", true},  // UTF-8 with a mark
+        {"{\"a\": \"caf\xE9\"}", false},                 // Windows-1252 bytes, read as UTF-16LE
+        {std::string("\0{\"a\" }", 7), true},            // a first byte of zero, read as empty
+        {"\xFF\xFE", true},                              // the mark alone, read as empty
+        {Utf16(L"{\r\n  \"a\" : ,\r\n}"), false},
+    };
+    int n = 0;
+    for (const auto& [bytes, valid] : cases) {
+        const std::string name = "c" + std::to_string(n++);
+        WriteFile(Sys(name + ".json"), bytes);
+        Steps(
+            {{{"json", "check", Sys(name + ".json")}, valid ? 0 : 1, valid ? Sys(name + ".json") + ": valid\n" : kAny},
+             {{"json", "list", name, "--system"}, valid ? 0 : 1, kAny, valid ? "" : "zvenv: "}});
+    }
     Steps({
-        {{"json", "check", good}, 0, good + ": valid\n"},
-        {{"--format", "json", "json", "check", good},
+        {{"--format", "json", "json", "check", Sys("c2.json")},
          0,
-         "{\n  \"file\": \"" + JsonPath(good) + "\",\n  \"valid\": true,\n  \"description\": \"\"\n}\n"},
+         "{\n  \"file\": \"" + JsonPath(Sys("c2.json")) + "\",\n  \"valid\": true,\n  \"description\": \"\"\n}\n"},
         {{"json", "check", root / "missing.json"}, 1, "", "cannot read"},
         {{"json", "check", root.user()}, 1, "", "is a folder"},
     });
-    const HostResult r = Run({"json", "check", bad});
+    const HostResult r = Run({"json", "check", Sys("c7.json")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out.rfind(bad + ": not valid\n", 0), 0u) << r.out;
-    EXPECT_GT(r.out.size(), std::string(bad + ": not valid\n").size()) << "no description";
+    EXPECT_EQ(r.out.rfind(Sys("c7.json") + ": not valid\n", 0), 0u) << r.out;
+    EXPECT_GT(r.out.size(), std::string(Sys("c7.json") + ": not valid\n").size()) << "no description";
+    // Only regular files are read: a device would be read for ever, a pipe waited on.
+#ifdef _WIN32
+    const std::vector<std::string> files{"NUL"};
+#else
+    const std::string pipe = root / "pipe.json";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::vector<std::string> files{"/dev/zero", pipe};
+#endif
+    for (const std::string& file : files) {
+        const HostResult r = Run({"json", "check", file});
+        EXPECT_EQ(r.status, 1) << file;
+        EXPECT_EQ(r.err,
+                  "zvenv: " + file + " is not a regular file (a device, pipe or socket): only files are checked\n");
+    }
 }
 
 TEST(HostWithoutValidator, JsonIsUnavailableAndSaysSo)
@@ -125,40 +153,4 @@ TEST(HostWithoutValidator, JsonIsUnavailableAndSaysSo)
     }
     // The INI side does not need it.
     EXPECT_EQ(RunHost(root, {"ini", "get", "trade", "Main", "Title"}).out, "Trade\n");
-}
-
-// For every framing a document loads exactly when check says valid. Only regular
-// files are read: a device would be read for ever, a pipe waited on.
-TEST_F(HostJson, AgreesWithTheLoaderAndRefusesSpecialFiles)
-{
-    const std::pair<std::string, bool> cases[] = {
-        {Utf16(L"{\"a\": \"caf\u00e9\"}"), true},        // UTF-16LE with a mark
-        {Utf16(L"{\"a\": \"caf\u00e9\"}", false), true}, // without a mark
-        {"{\"a\": \"caf\xC3\xA9\"} ", true},             // UTF-8
-        {"\xEF\xBB\xBF{\"a\": \"caf\xC3\xA9\"}", true},  // UTF-8 with a mark
-        {"{\"a\": \"caf\xE9\"}", false},                 // Windows-1252 bytes, read as UTF-16LE
-        {std::string("\0{\"a\" }", 7), true},            // a first byte of zero, read as empty
-        {"\xFF\xFE", true},                              // the mark alone, read as empty
-        {Utf16(L"{\"a\": }"), false},
-    };
-    int n = 0;
-    for (const auto& [bytes, valid] : cases) {
-        const std::string name = "c" + std::to_string(n++);
-        WriteFile(Sys(name + ".json"), bytes);
-        Steps({{{"json", "check", Sys(name + ".json")}, valid ? 0 : 1},
-               {{"json", "list", name, "--system"}, valid ? 0 : 1, kAny, valid ? "" : "zvenv: "}});
-    }
-#ifdef _WIN32
-    const std::vector<std::string> files{"NUL"};
-#else
-    const std::string pipe = root / "pipe.json";
-    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    const std::vector<std::string> files{"/dev/zero", pipe};
-#endif
-    for (const std::string& file : files) {
-        const HostResult r = Run({"json", "check", file});
-        EXPECT_EQ(r.status, 1) << file;
-        EXPECT_EQ(r.err,
-                  "zvenv: " + file + " is not a regular file (a device, pipe or socket): only files are checked\n");
-    }
 }

@@ -28,7 +28,6 @@ void CopySamples(const AppRoot& root);
 HostResult RunHost(const AppRoot& root, const std::vector<std::string>& args); // the copy in <root>/bin
 HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, const RunOptions& options = {});
 
-std::vector<std::string> ListNames(const std::string& folder);
 std::string Snapshot(const std::string& folder);
 
 inline bool Contains(const std::string& text, const std::string& part)

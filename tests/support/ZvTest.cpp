@@ -17,10 +17,6 @@ namespace fs = std::filesystem;
 
 namespace zvtest {
 
-// Starts args[0] with the arguments after it and the variables added to the
-// environment (in posix/ and win32/).
-Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env);
-
 TempDir::TempDir()
 {
     std::random_device seed;

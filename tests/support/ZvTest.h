@@ -57,6 +57,11 @@ constexpr unsigned long kErrorIsFolder = 21;
 
 // A child process: its id on POSIX, its handle on Windows.
 using Process = std::intptr_t;
+// Starts args[0] with the arguments after it and the variables added to the
+// environment. With streams, the child's standard input, output and error are
+// the files streams + ".in", ".out" and ".err"; nobody runs it as uid 65534 (Linux).
+Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env = {},
+              const std::string& streams = "", bool nobody = false);
 // WaitFor's status of a child that Kill (or a KILL signal) ended.
 constexpr int kKilled = 137;
 

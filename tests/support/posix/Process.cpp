@@ -4,12 +4,14 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace zvtest {
 
-Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env)
+Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env,
+              const std::string& streams, bool nobody)
 {
     std::vector<char*> argv;
     for (const std::string& arg : args)
@@ -19,6 +21,11 @@ Process Start(const std::vector<std::string>& args, const std::vector<std::pair<
     if (pid == 0) {
         for (const auto& [name, value] : env)
             setenv(name.c_str(), value.c_str(), 1);
+        const char* const names[] = {".in", ".out", ".err"};
+        for (int fd = 0; fd < 3 && !streams.empty(); ++fd)
+            dup2(open((streams + names[fd]).c_str(), fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0666), fd);
+        if (nobody)
+            DropToNobody();
         execvp(argv[0], argv.data());
         _exit(127);
     }

@@ -21,7 +21,8 @@ std::wstring Widen(const std::string& text)
 
 // The child gets this process's environment with the variables in front of
 // it (of two entries of a name, programs see the first).
-Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env)
+Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env,
+              const std::string& streams, bool)
 {
     std::wstring commandLine, block;
     for (const std::string& arg : args)
@@ -34,9 +35,21 @@ Process Start(const std::vector<std::string>& args, const std::vector<std::pair<
     FreeEnvironmentStringsW(inherited);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = streams.empty() ? 0 : STARTF_USESTDHANDLES;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE* handles[] = {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError};
+    const char* const names[] = {".in", ".out", ".err"};
+    for (int i = 0; i < 3 && !streams.empty(); ++i)
+        *handles[i] = CreateFileW(Widen(streams + names[i]).c_str(), i ? GENERIC_WRITE : GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                                  i ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(Widen(args[0]).c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        block.data(), nullptr, &startup, &info))
+    const BOOL started = CreateProcessW(Widen(args[0]).c_str(), commandLine.data(), nullptr, nullptr, !streams.empty(),
+                                        CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &info);
+    for (HANDLE* handle : handles)
+        if (*handle)
+            CloseHandle(*handle);
+    if (!started)
         return 0;
     CloseHandle(info.hThread);
     return reinterpret_cast<Process>(info.hProcess);
