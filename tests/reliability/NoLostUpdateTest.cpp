@@ -18,9 +18,8 @@ constexpr int kHosts = 8, kKeysEach = 6, kRounds = 60;
 std::vector<CString> Keys()
 {
     std::vector<CString> names;
-    for (int w = 0; w < kHosts; ++w)
-        for (int k = 0; k < kKeysEach; ++k)
-            names.push_back(Key(w, k));
+    for (int i = 0; i < kHosts * kKeysEach; ++i)
+        names.push_back(Key(i / kKeysEach, i % kKeysEach));
     return names;
 }
 

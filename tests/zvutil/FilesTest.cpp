@@ -107,24 +107,20 @@ TEST(MappedFile, ViewsTheBytesOfAnOpenFileOrRefuses)
     EXPECT_EQ(map.GetData(), nullptr);
 }
 
-class MemIni : public ::testing::Test {
-protected:
-    void SetUp() override { TQ_UT_ENV_Clear(); }
-    void TearDown() override { TQ_UT_ENV_Clear(); }
-    static CString Read(void* ini, const wchar_t* section, const wchar_t* key)
-    {
-        CString value;
-        const bool found = TQ_UT_ENV_GetMemIniString(ini, section, key, L"<none>", value);
-        EXPECT_EQ(found, value != L"<none>") << key;
-        return value;
-    }
-    zvtest::TempDir dir;
-    const std::string path = dir / "a.ini";
-};
+// A value of the cached file; "<none>" when it has none.
+CString Read(void* ini, const wchar_t* section, const wchar_t* key)
+{
+    CString value;
+    const bool found = TQ_UT_ENV_GetMemIniString(ini, section, key, L"<none>", value);
+    EXPECT_EQ(found, value != L"<none>") << key;
+    return value;
+}
 
 // Read once as the profile functions parse it; reading the file again refreshes the same handle.
-TEST_F(MemIni, ReadsRefreshesAndClears)
+TEST(MemIni, ReadsRefreshesAndClears)
 {
+    zvtest::TempDir dir;
+    const std::string path = dir / "a.ini";
     zvtest::WriteFile(path, zvtest::Utf16(L"; shipped\r\n[Main]\r\n Title = \"Trading\" \r\nport=8080\r\n"
                                           L"no equals sign\r\n[Empty]\r\n[Other]\r\nkey=\r\n"));
     ASSERT_EQ(TQ_UT_ENV_ReadIniFile(W(path).c_str()), 1);
@@ -155,8 +151,10 @@ TEST_F(MemIni, ReadsRefreshesAndClears)
     EXPECT_STREQ(value, L"gone");
 }
 
-TEST_F(MemIni, ReadersAndRefreshersInThreads)
+TEST(MemIni, ReadersAndRefreshersInThreads)
 {
+    zvtest::TempDir dir;
+    const std::string path = dir / "a.ini";
     zvtest::WriteFile(path, zvtest::Utf16(L"[S]\r\nk=same\r\n"));
     ASSERT_EQ(TQ_UT_ENV_ReadIniFile(W(path).c_str()), 1);
     void* ini = TQ_UT_ENV_GetMemIni(W(path).c_str());
