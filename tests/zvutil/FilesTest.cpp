@@ -27,11 +27,7 @@ TEST(UtilFiles, ExistenceAndFolders)
         const char* name;
         bool file;
         bool folder;
-    } paths[] = {{"a.ini", true, false},
-                 {"A.INI", true, false},
-                 {"sub", false, true},
-                 {"SUB/", false, true},
-                 {"missing.ini", false, false}};
+    } paths[] = {{"A.INI", true, false}, {"SUB/", false, true}, {"missing.ini", false, false}};
     for (const auto& p : paths) {
         EXPECT_EQ(FILEEXISTS(W(dir / p.name).c_str()), p.file) << p.name;
         EXPECT_EQ(DIRECTORYEXISTS(W(dir / p.name).c_str()), p.folder) << p.name;
