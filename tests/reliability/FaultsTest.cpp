@@ -220,15 +220,14 @@ TEST(Load, ThreadsShareDocuments)
         thread.join();
     mgr.SaveAll();
     zv::ClearProfileCache();
-    CTqIni file(CString((zvtest::ChildRoot() + "user/trade.ini").c_str()));
+    CTqIni file(CString(User("trade.ini").c_str()));
     mgr.DeleteJson(L"layout", L"", 0); // asked again, the document reads the saved file
     CTqEnvJson* json = mgr.GetJson(L"layout");
     for (int t = 0; t < kThreads; ++t)
-        for (int k = 0; k < kKeys; ++k)
-            if (last[t][k] >= 0) {
-                ASSERT_EQ(file.GetInt(L"Load", Key(t, k), -1), last[t][k]);
-                ASSERT_EQ(json->GetInt(Key(t, k), -1), last[t][k]);
-            }
+        for (int k = 0; k < kKeys; ++k) {
+            ASSERT_EQ(file.GetInt(L"Load", Key(t, k), -1), last[t][k]);
+            ASSERT_EQ(json->GetInt(Key(t, k), -1), last[t][k]);
+        }
 }
 
 } // namespace

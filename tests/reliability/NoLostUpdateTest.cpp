@@ -4,7 +4,9 @@
 #include <zvenv/CTqIni.h>
 #include <zvenv/platform/Profile.h>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 
 namespace fs = std::filesystem;
 using namespace reliability;
@@ -16,9 +18,8 @@ constexpr int kHosts = 8, kKeysEach = 6, kRounds = 60;
 std::vector<CString> Keys()
 {
     std::vector<CString> names;
-    for (int w = 0; w < kHosts; ++w)
-        for (int k = 0; k < kKeysEach; ++k)
-            names.push_back(Key(w, k));
+    for (int i = 0; i < kHosts * kKeysEach; ++i)
+        names.push_back(Key(i / kKeysEach, i % kKeysEach));
     return names;
 }
 
@@ -182,15 +183,12 @@ TEST(Seeding, RandomKillsLeaveNoBareFile)
     EXPECT_GE(files, rounds / 3) << "the hosts got to seed";
 }
 
-constexpr int kKeys = 40;
-
 // The number all values hold; -2 when they differ, -1 when there are none.
 int Generation(const std::vector<int>& values)
 {
-    for (int value : values)
-        if (value != values[0])
-            return -2;
-    return values.empty() ? -1 : values[0];
+    if (values.empty())
+        return -1;
+    return std::adjacent_find(values.begin(), values.end(), std::not_equal_to<>()) == values.end() ? values[0] : -2;
 }
 
 // A writer saving every key of an INI and a JSON document at the next number
@@ -204,9 +202,9 @@ TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
         ASSERT_NE(json->GetJson(), nullptr);
         zvtest::WriteFile(zvtest::ChildRoot() + "ready", "");
         for (int n = ini->GetInt(L"Main", Key(0, 0), 0) + 1;; ++n) {
-            for (int j = 0; j < kKeys; ++j) {
-                ini->SetInt(L"Main", Key(0, j), n);
-                json->SetInt(Key(0, j), n);
+            for (const CString& name : Keys()) {
+                ini->SetInt(L"Main", name, n);
+                json->SetInt(name, n);
             }
             ini->Save();
             json->Save();
@@ -215,11 +213,10 @@ TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
     zvtest::AppRoot root;
     // Shipped at 0, so that a file replaced by the default shows as a step back.
     std::wstring iniText = L"[Main]\r\n", jsonText = L"{";
-    std::vector<CString> names;
-    for (int j = 0; j < kKeys; ++j) {
-        names.push_back(Key(0, j));
-        iniText += names.back().str() + L"=0\r\n";
-        jsonText += (j ? L",\r\n\t\"" : L"\r\n\t\"") + names.back().str() + L"\" : 0";
+    const std::vector<CString> names = Keys();
+    for (const CString& name : names) {
+        iniText += name.str() + L"=0\r\n";
+        jsonText += (jsonText.size() > 1 ? L",\r\n\t\"" : L"\r\n\t\"") + name.str() + L"\" : 0";
     }
     zvtest::WriteFile(root.system() + "trade.ini", zvtest::Utf16(iniText));
     zvtest::WriteFile(root.system() + "layout.json", zvtest::Utf16(jsonText + L"\r\n}"));

@@ -37,9 +37,6 @@ TEST(CPath, SplitsPaths)
         const wchar_t* parts;
     } cases[] = {
         {L"C:\\App\\user\\x\\Trade.ini", 0, 0, L"C:|/App/user/x/|App,user,x|Trade|.ini|Trade.ini|"},
-        // A rooted path lists from its first name.
-        {L"/opt/app/user/trader01/layout.json", 0, 0,
-         L"|/opt/app/user/trader01/|opt,app,user,trader01|layout|.json|layout.json|"},
         {L"\\\\server\\share\\cfg\\a.ini", 0, 0, L"|//server/share/cfg/|server,share,cfg|a|.ini|a.ini|"},
         {L"user\\x\\a.ini", 0, 0, L"|user/x/|user,x|a|.ini|a.ini||relative"},
         // No folder part is not relative.
