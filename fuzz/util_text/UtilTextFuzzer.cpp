@@ -78,10 +78,8 @@ void CheckPath(zvfuzz::FuzzInput& in, const std::wstring& text)
 
     // A plain short path comes apart into pieces that rebuild it: drive,
     // folder, file name and extension (a final lone dot aside).
-    const bool plain = !asFolder && !withArgs && text.size() < 200 && text.find(L'"') == std::wstring::npos &&
-                       !path.GetTitle().IsEmpty();
-    if (plain) {
-        // The drive as it was, the rest with native separators.
+    if (!asFolder && !withArgs && text.size() < 200 && text.find(L'"') == std::wstring::npos &&
+        !path.GetTitle().IsEmpty()) {
         const std::wstring drive = path.GetDrive().GetString();
         Check(text.compare(0, drive.size(), drive) == 0, "the drive is not where the path starts", text);
         std::wstring expected = text.substr(drive.size());
@@ -105,8 +103,7 @@ void CheckPath(zvfuzz::FuzzInput& in, const std::wstring& text)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     zvfuzz::FuzzInput in(data, size);
-    const std::string bytes = in.TakeDocument();
-    const std::wstring text = zvfuzz::DecodeText(bytes);
+    const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
 
     CheckStringToArray(in, text);
     CheckPath(in, text);
