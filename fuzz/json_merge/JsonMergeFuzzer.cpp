@@ -148,9 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Value(handle);
         JsonGetSize(handle);
     }
-    JsonDeleteNode(detached);
-    JsonDeleteNode(theirs);
-    JsonDeleteNode(base);
-    JsonDeleteNode(mine);
+    for (JsonNode node : {detached, theirs, base, mine})
+        JsonDeleteNode(node);
     return 0;
 }

@@ -50,8 +50,7 @@ bool IsSeparator(wchar_t c)
 
 void CheckPath(zvfuzz::FuzzInput& in, const std::wstring& text)
 {
-    const int asFolder = in.Flag();
-    const int withArgs = in.Flag();
+    const int asFolder = in.Flag(), withArgs = in.Flag();
     CPath path(text.c_str(), asFolder, withArgs);
     Check(text == path.GetPath().GetString(), "path not kept unchanged");
 
