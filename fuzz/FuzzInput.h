@@ -85,19 +85,15 @@ private:
 };
 
 // Reports a broken property and stops the run, so that libFuzzer keeps the input.
-[[noreturn]] inline void Fail(const char* what, const std::wstring& detail = {})
+inline void Check(bool condition, const char* what, const std::wstring& detail = {})
 {
+    if (condition)
+        return;
     std::fprintf(stderr, "property broken: %s\n  detail: ", what);
     for (wchar_t c : detail)
         std::fprintf(stderr, c >= 0x20 && c < 0x7f ? "%c" : "\\u{%x}", static_cast<unsigned>(c));
     std::fputc('\n', stderr);
     std::abort();
-}
-
-inline void Check(bool condition, const char* what, const std::wstring& detail = {})
-{
-    if (!condition)
-        Fail(what, detail);
 }
 
 // A folder of the target's own (in memory where the system has one, sparing

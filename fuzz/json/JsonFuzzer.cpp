@@ -7,13 +7,14 @@
 #include "json/JsonGrammar.h"
 
 #include "JsonTree.h"
-#include "RapidReference.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
 extern "C" int JSONCPP_Parse(const wchar_t* text, CString* error, int flag);
+// RapidJSON's reading of text as Render without comments (RapidReference.cpp).
+bool ReadReference(const std::wstring& text, std::size_t depthLimit, std::wstring& rendered);
 
 using zv::json::kMaxDepth;
 using namespace jsontest;
@@ -48,8 +49,7 @@ void CheckWrittenReadsBack(JsonNode root)
 std::vector<JsonNode> Nodes(JsonNode root)
 {
     std::vector<JsonNode> nodes;
-    std::vector<JsonNode> pending{root};
-    while (!pending.empty()) {
+    for (std::vector<JsonNode> pending{root}; !pending.empty();) {
         JsonNode node = pending.back();
         pending.pop_back();
         nodes.push_back(node);
@@ -66,21 +66,16 @@ void Edit(zvfuzz::FuzzInput& in, JsonNode root)
 {
     const std::vector<JsonNode> nodes = Nodes(root);
     JsonNode node = nodes[in.Range(0, static_cast<std::uint32_t>(nodes.size() - 1))];
-    switch (in.Range(0, 9)) {
-    case 0:
+    const std::uint32_t op = in.Range(0, 9);
+    if (op == 0) {
         JsonSetName(node, in.Pick(kTexts));
-        break;
-    case 1:
+    } else if (op == 1) {
         JsonSetString(node, in.Pick(kTexts));
-        break;
-    case 2:
+    } else if (op == 2) {
         JsonSetInt(node, static_cast<std::int32_t>(in.Range(0, 0xFFFFFFFFu)));
-        break;
-    case 3:
+    } else if (op == 3) {
         JsonSetBool(node, in.Flag());
-        break;
-    case 4:
-    case 5: {
+    } else if (op < 6) {
         JsonNode child = in.Flag() ? JsonNewString(in.Pick(kTexts), in.Pick(kTexts))
                                    : JsonNewNode(static_cast<JsonNodeType>(in.Range(0, 5)));
         const int before = JsonGetSize(node);
@@ -92,45 +87,29 @@ void Edit(zvfuzz::FuzzInput& in, JsonNode root)
         Check(taken == 1 || !container || type == JsonArray || type == JsonObject, "a value was refused");
         if (!taken)
             JsonDeleteNode(child);
-        break;
-    }
-    case 6: {
+    } else if (op == 6) {
         const int size = JsonGetSize(node);
         JsonIterator begin = JsonBegin(node);
         if (begin && size > 0) {
             JsonIterator next = JsonErase(node, begin + in.Range(0, static_cast<std::uint32_t>(size - 1)));
             Check(next >= JsonBegin(node) && next <= JsonEnd(node), "erase answers a slot outside the list");
         }
-        break;
-    }
-    case 7:
+    } else if (op == 7) {
         JsonClearChildren(node);
         Check(JsonGetSize(node) == 0, "children left after clearing");
-        break;
-    case 8: {
+    } else if (op == 8) {
         // A chain of arrays as deep as the node's place allows, and one more (seldom: slow).
-        if (in.Range(0, 7) != 0)
-            break;
-        JsonNode at = node;
-        for (std::uint32_t i = 0; i <= kMaxDepth; ++i) {
+        JsonNode at = in.Range(0, 7) == 0 ? node : nullptr;
+        for (std::uint32_t i = 0; at && i <= kMaxDepth; ++i) {
             JsonNode child = JsonNewNode(JsonArray);
-            if (!JsonPushBack(at, child)) {
+            at = JsonPushBack(at, child) ? child : nullptr;
+            if (!at)
                 JsonDeleteNode(child);
-                break;
-            }
-            at = child;
         }
-        break;
-    }
-    default: {
-        JsonNode array = JsonAsArray(node);
-        if (array) {
-            Render(array);
-            CheckWrittenReadsBack(array);
-            JsonDeleteNode(array);
-        }
-        break;
-    }
+    } else if (JsonNode array = JsonAsArray(node)) {
+        Render(array);
+        CheckWrittenReadsBack(array);
+        JsonDeleteNode(array);
     }
 }
 
@@ -156,7 +135,7 @@ void CheckText(const std::wstring& text, zvfuzz::FuzzInput& in)
           text);
 
     std::wstring reference;
-    const bool read = jsonfuzz::ReadReference(text, kMaxDepth, reference);
+    const bool read = ReadReference(text, kMaxDepth, reference);
     Check(read || !root || BeyondReference(text), "the engine reads a text RapidJSON refuses", text);
     Check(!read || root, "the engine refuses a document RapidJSON reads", text);
     if (!root)
@@ -236,43 +215,23 @@ private:
     void Value(std::uint32_t depth)
     {
         --m_budget;
-        switch (m_in.Range(0, 11)) {
-        case 0:
-        case 1:
+        const std::uint32_t pick = m_in.Range(0, 11);
+        if (pick < 2) {
             Container(depth + 1);
-            return;
-        case 2:
-            // Deep text is slow to check: one document in sixteen.
-            if (!m_chained && m_in.Range(0, 15) == 0) {
-                m_chained = true;
-                const std::uint32_t levels = kMaxDepth - depth - 1 + m_in.Range(0, 2);
-                m_out += std::wstring(levels, L'[') + L"0" + std::wstring(levels, L']');
-                return;
-            }
+        } else if (pick == 2 && !m_chained && m_in.Range(0, 15) == 0) { // deep text is slow to check: seldom
+            m_chained = true;
+            const std::uint32_t levels = kMaxDepth - depth - 1 + m_in.Range(0, 2);
+            m_out += std::wstring(levels, L'[') + L"0" + std::wstring(levels, L']');
+        } else if (pick == 2) {
             m_out += L"null";
-            return;
-        case 3:
-        case 4:
-        case 5:
+        } else if (pick < 6) {
             String();
-            return;
-        case 6:
-        case 7:
+        } else if (pick < 8) {
             m_out += m_in.Pick(kNumbers);
-            return;
-        case 8:
+        } else if (pick == 8) {
             m_out += m_in.Flag() ? L"true" : m_in.Flag() ? L"false" : L"null";
-            return;
-        case 9:
-            if (m_in.Range(0, 3) == 0) {
-                m_out += m_in.Pick(kFaults);
-                return;
-            }
-            m_out += L"1";
-            return;
-        default:
-            m_out += L"\"\"";
-            return;
+        } else {
+            m_out += pick > 9 ? L"\"\"" : m_in.Range(0, 3) == 0 ? m_in.Pick(kFaults) : L"1";
         }
     }
 

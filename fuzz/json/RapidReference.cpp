@@ -1,12 +1,8 @@
 // No pointer-overflow check here: RapidJSON's stack computes on a null start.
-#include "RapidReference.h"
-
 #include <rapidjson/reader.h>
 
-#include <algorithm>
+#include <string>
 #include <type_traits>
-
-namespace jsonfuzz {
 
 namespace {
 
@@ -16,13 +12,11 @@ using Wide = std::conditional_t<sizeof(wchar_t) == 4, rapidjson::UTF32<wchar_t>,
 // Events to text; numbers as spelt in the text (RapidJSON garbles wide ones).
 class Renderer : public rapidjson::BaseReaderHandler<Wide, Renderer> {
 public:
-    Renderer(const std::wstring& text, const rapidjson::GenericStringStream<Wide>& stream)
-        : m_text(text), m_stream(stream)
+    Renderer(const std::wstring& text, const rapidjson::GenericStringStream<Wide>& stream, std::size_t depthLimit)
+        : m_text(text), m_stream(stream), m_depthLimit(depthLimit)
     {
     }
     std::wstring out;
-    std::size_t depth = 0, deepest = 0;
-    bool rootIsContainer = false;
 
     bool Default() { return false; } // numbers are parsed as text, never as values
     bool Null() { return Scalar(L"null"); }
@@ -57,33 +51,36 @@ private:
             out += L',';
         m_named = false;
     }
+    // A scalar at the root, or a container too deep, stops the reading.
     bool Scalar(const std::wstring& text)
     {
         Separate();
         out += text;
-        return depth > 0;
+        return m_depth > 0;
     }
     bool Open(wchar_t bracket)
     {
         Separate();
-        rootIsContainer = rootIsContainer || out.empty();
         out += bracket;
-        deepest = std::max(deepest, ++depth);
-        return true;
+        return ++m_depth <= m_depthLimit;
     }
     bool Close(wchar_t bracket)
     {
         out += bracket;
-        --depth;
+        --m_depth;
         return true;
     }
     const std::wstring& m_text;
     const rapidjson::GenericStringStream<Wide>& m_stream;
+    const std::size_t m_depthLimit;
+    std::size_t m_depth = 0;
     bool m_named = false;
 };
 
 } // namespace
 
+// RapidJSON's reading of text as Render without comments; false when refused,
+// not rooted in an array or object, or deeper than depthLimit.
 bool ReadReference(const std::wstring& text, std::size_t depthLimit, std::wstring& rendered)
 {
     constexpr unsigned kFlags = rapidjson::kParseCommentsFlag | rapidjson::kParseTrailingCommasFlag |
@@ -91,11 +88,9 @@ bool ReadReference(const std::wstring& text, std::size_t depthLimit, std::wstrin
     // A stack that never grows: RapidJSON copies wide numbers within it.
     rapidjson::GenericReader<Wide, Wide> reader(nullptr, 16 * text.size() + 1024);
     rapidjson::GenericStringStream<Wide> stream(text.c_str());
-    Renderer renderer(text, stream);
-    if (reader.Parse<kFlags>(stream, renderer).IsError() || !renderer.rootIsContainer || renderer.deepest > depthLimit)
+    Renderer renderer(text, stream, depthLimit);
+    if (reader.Parse<kFlags>(stream, renderer).IsError())
         return false;
     rendered = renderer.out;
     return true;
 }
-
-} // namespace jsonfuzz

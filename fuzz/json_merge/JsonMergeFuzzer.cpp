@@ -76,23 +76,17 @@ bool Change(JsonNode root, FuzzInput& in)
         const std::uint32_t op = in.Range(0, 4);
         if (op < 3 && !child)
             continue;
-        switch (op) {
-        case 0:
+        if (op == 0)
             JsonSetInt(child, static_cast<std::int32_t>(in.Range(0, 9)));
-            break;
-        case 1:
-            if (JsonGetType(node) != JsonObject)
-                continue;
+        else if (op == 1 && JsonGetType(node) == JsonObject)
             JsonSetName(child, in.Text(kNames, 2).c_str());
-            break;
-        case 2:
+        else if (op == 1)
+            continue;
+        else if (op == 2)
             JsonErase(node, JsonFindChild(node, Name(child).c_str()));
-            break;
-        default:
+        else
             JsonPushBack(node, JsonNewString(JsonGetType(node) == JsonObject ? in.Text(kNames, 2).c_str() : L"",
                                              in.Text(kNames, 3).c_str()));
-            break;
-        }
         changed = true;
     }
     return changed;
@@ -116,9 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzInput in(data, size);
     const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
     CString error;
-    if (JSONCPP_Parse(text.c_str(), &error, 1) != 1)
-        return 0;
-    JsonNode mine = JsonParse(text.c_str());
+    JsonNode mine = JSONCPP_Parse(text.c_str(), &error, 1) == 1 ? JsonParse(text.c_str()) : nullptr;
     if (!mine)
         return 0;
     JsonNode base = JsonKeepCopy(mine);
@@ -156,9 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Value(handle);
         JsonGetSize(handle);
     }
-    JsonDeleteNode(detached);
-    JsonDeleteNode(theirs);
-    JsonDeleteNode(base);
-    JsonDeleteNode(mine);
+    for (JsonNode node : {detached, theirs, base, mine})
+        JsonDeleteNode(node);
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include "FuzzInput.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -30,9 +31,7 @@ std::wstring TrimBlanks(const std::wstring& text)
 std::wstring Name(zvfuzz::FuzzInput& in, bool key)
 {
     std::wstring name = in.Text(kNameAlphabet, 6);
-    for (auto& c : name)
-        if (c == (key ? L'=' : L']'))
-            c = key ? L'-' : L')';
+    std::replace(name.begin(), name.end(), key ? L'=' : L']', key ? L'-' : L')');
     const std::wstring trimmed = TrimBlanks(name);
     return trimmed.empty() || (key && (trimmed.front() == L';' || trimmed.front() == L'[')) ? (key ? L"k" : L"s") + name
                                                                                             : name;

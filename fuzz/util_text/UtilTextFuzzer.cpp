@@ -50,8 +50,7 @@ bool IsSeparator(wchar_t c)
 
 void CheckPath(zvfuzz::FuzzInput& in, const std::wstring& text)
 {
-    const int asFolder = in.Flag();
-    const int withArgs = in.Flag();
+    const int asFolder = in.Flag(), withArgs = in.Flag();
     CPath path(text.c_str(), asFolder, withArgs);
     Check(text == path.GetPath().GetString(), "path not kept unchanged");
 
@@ -78,10 +77,8 @@ void CheckPath(zvfuzz::FuzzInput& in, const std::wstring& text)
 
     // A plain short path comes apart into pieces that rebuild it: drive,
     // folder, file name and extension (a final lone dot aside).
-    const bool plain = !asFolder && !withArgs && text.size() < 200 && text.find(L'"') == std::wstring::npos &&
-                       !path.GetTitle().IsEmpty();
-    if (plain) {
-        // The drive as it was, the rest with native separators.
+    if (!asFolder && !withArgs && text.size() < 200 && text.find(L'"') == std::wstring::npos &&
+        !path.GetTitle().IsEmpty()) {
         const std::wstring drive = path.GetDrive().GetString();
         Check(text.compare(0, drive.size(), drive) == 0, "the drive is not where the path starts", text);
         std::wstring expected = text.substr(drive.size());
@@ -105,8 +102,7 @@ void CheckPath(zvfuzz::FuzzInput& in, const std::wstring& text)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     zvfuzz::FuzzInput in(data, size);
-    const std::string bytes = in.TakeDocument();
-    const std::wstring text = zvfuzz::DecodeText(bytes);
+    const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
 
     CheckStringToArray(in, text);
     CheckPath(in, text);
