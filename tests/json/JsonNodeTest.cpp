@@ -16,26 +16,9 @@ namespace {
 using namespace jsontest;
 using zv::json::kMaxDepth;
 
-// The member at a path of names from the root, read the way a host reads it.
-JsonNode At(JsonNode root, std::initializer_list<const wchar_t*> path)
-{
-    JsonNode node = root;
-    for (const wchar_t* name : path)
-        node = node ? Member(node, name) : nullptr;
-    return node;
-}
-
-JsonNode NewNumber(const wchar_t* name, int value)
-{
-    JsonNode node = JsonNewNode(JsonNumber);
-    JsonSetName(node, name);
-    JsonSetInt(node, value);
-    return node;
-}
-
 void SetA(JsonNode root)
 {
-    JsonSetInt(At(root, {L"a"}), 2);
+    JsonSetInt(Member(root, L"a"), 2);
 }
 
 TEST(JsonMerge, TheirChangesJoinOurs)
@@ -51,32 +34,30 @@ TEST(JsonMerge, TheirChangesJoinOurs)
          L"{\"a\": 2, \"b\": 3}"},
         {"a member changed on both sides keeps ours", L"{\"a\": 1}", SetA, L"{\"a\": 3}", L"{\"a\": 2}"},
         {"members added on both sides, theirs in their place", L"{\"a\": 1, \"b\": 1}",
-         [](JsonNode r) { JsonPushBack(r, NewNumber(L"d", 4)); }, L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1}",
-         L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1, \"d\": 4}"},
+         [](JsonNode r) { JsonPushBack(r, JsonNewString(L"d", L"4")); }, L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1}",
+         L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1, \"d\": \"4\"}"},
         {"the same member added on both sides keeps ours", L"{}",
-         [](JsonNode r) { JsonPushBack(r, NewNumber(L"n", 1)); }, L"{\"n\": 2}", L"{\"n\": 1}"},
+         [](JsonNode r) { JsonPushBack(r, JsonNewString(L"n", L"1")); }, L"{\"n\": 2}", L"{\"n\": \"1\"}"},
         {"a member they dropped goes where ours kept it", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"a\": 1}", L"{\"a\": 2}"},
         {"a member they dropped stays where ours changed it", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"b\": 1}",
          L"{\"a\": 2, \"b\": 1}"},
         {"a member ours dropped stays dropped though they changed it", L"{\"a\": 1, \"b\": 1}",
          [](JsonNode r) { JsonErase(r, JsonFindChild(r, L"b")); }, L"{\"a\": 3, \"b\": 3}", L"{\"a\": 3}"},
         {"nested objects merge member by member", L"{\"o\": {\"x\": 1, \"y\": 1, \"z\": 1}}",
-         [](JsonNode r) {
-             JsonSetInt(At(r, {L"o", L"x"}), 2);
-         },
-         L"{\"o\": {\"x\": 1, \"y\": 3}}", L"{\"o\": {\"x\": 2, \"y\": 3}}"},
+         [](JsonNode r) { JsonSetInt(Member(Member(r, L"o"), L"x"), 2); }, L"{\"o\": {\"x\": 1, \"y\": 3}}",
+         L"{\"o\": {\"x\": 2, \"y\": 3}}"},
         {"an array ours changed is ours whole", L"{\"l\": [1, 2], \"a\": 0}",
-         [](JsonNode r) { JsonPushBack(At(r, {L"l"}), NewNumber(L"", 3)); }, L"{\"l\": [0, 1, 2], \"a\": 1}",
-         L"{\"l\": [1, 2, 3], \"a\": 1}"},
+         [](JsonNode r) { JsonPushBack(Member(r, L"l"), JsonNewString(L"", L"3")); }, L"{\"l\": [0, 1, 2], \"a\": 1}",
+         L"{\"l\": [1, 2, \"3\"], \"a\": 1}"},
         {"an array only they changed is theirs", L"{\"l\": [1, 2], \"a\": 0}", SetA, L"{\"l\": [\"x\"], \"a\": 0}",
          L"{\"l\": [\"x\"], \"a\": 2}"},
         {"a member ours renamed takes their new value", L"{\"a\": {\"x\": 1}, \"c\": 1}",
-         [](JsonNode r) { JsonSetName(At(r, {L"a"}), L"b"); }, L"{\"a\": {\"x\": 2}, \"c\": 1}",
+         [](JsonNode r) { JsonSetName(Member(r, L"a"), L"b"); }, L"{\"a\": {\"x\": 2}, \"c\": 1}",
          L"{\"b\": {\"x\": 2}, \"c\": 1}"},
         {"a renamed scalar is not added back under its old name", L"{\"a\": 1, \"c\": 1}",
-         [](JsonNode r) { JsonSetName(At(r, {L"a"}), L"b"); }, L"{\"a\": 1, \"c\": 2}", L"{\"b\": 1, \"c\": 2}"},
+         [](JsonNode r) { JsonSetName(Member(r, L"a"), L"b"); }, L"{\"a\": 1, \"c\": 2}", L"{\"b\": 1, \"c\": 2}"},
         {"an object ours made a string stays a string", L"{\"o\": {\"x\": 1}}",
-         [](JsonNode r) { JsonSetString(At(r, {L"o"}), L"s"); }, L"{\"o\": {\"x\": 2}}", L"{\"o\": \"s\"}"},
+         [](JsonNode r) { JsonSetString(Member(r, L"o"), L"s"); }, L"{\"o\": {\"x\": 2}}", L"{\"o\": \"s\"}"},
         {"a root of another kind is theirs when ours is unchanged", L"{\"a\": 1}", [](JsonNode) {}, L"[1, 2]",
          L"[1, 2]"},
         {"a root of another kind keeps ours when ours changed", L"{\"a\": 1}", SetA, L"[1]", L"{\"a\": 2}"},
@@ -117,13 +98,13 @@ TEST(JsonMerge, AKeptCopyAndItsOriginalChangeApart)
 {
     const wchar_t* text = L"{\"a\": {\"b\": {\"c\": [1, {\"d\": \"x\"}]}}, \"e\": \"s\", \"f\": [[1], [2]]}";
     Document original(text);
-    JsonNode c = At(original, {L"a", L"b", L"c"}); // read down to c before the copy
+    JsonNode c = Member(Member(Member(original, L"a"), L"b"), L"c"); // read down to c before the copy
     Document kept(JsonKeepCopy(original));
     const std::wstring before = Write(Document(text));
-    JsonSetString(Member(Child(c, 1), L"d"), L"changed");
-    JsonPushBack(c, NewNumber(L"", 7));
-    JsonSetName(At(original, {L"a"}), L"renamed");
-    JsonClearChildren(Child(At(original, {L"f"}), 0));
+    JsonSetString(Member(JsonBegin(c)[1], L"d"), L"changed");
+    JsonPushBack(c, JsonNewString(L"", L"7"));
+    JsonSetName(Member(original, L"a"), L"renamed");
+    JsonClearChildren(JsonBegin(Member(original, L"f"))[0]);
     EXPECT_EQ(Write(kept), before);
     const std::wstring changed = Write(original);
     JsonSetInt(Member(kept, L"e"), 1);
@@ -149,7 +130,7 @@ TEST(JsonMerge, SameValueComparesValuesNotText)
         EXPECT_EQ(JsonSameValue(a, b), c.same) << Write(a) << " and " << Write(b);
         // Read on one side only, the answer is the same.
         for (int i = 0; i < JsonGetSize(a); ++i)
-            Value(Child(a, i));
+            Value(JsonBegin(a)[i]);
         EXPECT_EQ(JsonSameValue(b, a), c.same);
     }
 }
@@ -211,7 +192,7 @@ TEST(JsonChildList, GrowsErasesAndClears)
 {
     Document array(JsonNewNode(JsonArray));
     for (int i = 0; i < 9; ++i) // past the first allocation
-        JsonPushBack(array, NewNumber(L"", i));
+        JsonPushBack(array, JsonNewString(L"", std::to_wstring(i).c_str()));
     EXPECT_EQ(L"2", Value(*JsonErase(array, JsonBegin(array) + 1))); // later children move down
     JsonIterator last = JsonEnd(array) - 1;
     EXPECT_EQ(last, JsonErase(array, last));
@@ -219,18 +200,18 @@ TEST(JsonChildList, GrowsErasesAndClears)
     // Out of range: before the start gives the beginning, past the end the end.
     EXPECT_EQ(JsonBegin(array), JsonErase(array, JsonBegin(array) - 1));
     EXPECT_EQ(JsonEnd(array), JsonErase(array, JsonEnd(array)));
-    EXPECT_EQ(L"[0,2,3,4,5,6,7]", Render(array));
+    EXPECT_EQ(L"[\"0\",\"2\",\"3\",\"4\",\"5\",\"6\",\"7\"]", Render(array));
     JsonClearChildren(array);
-    JsonPushBack(array, NewNumber(L"", 7));
+    JsonPushBack(array, JsonNewString(L"", L"7"));
     // Erasing the only child frees the list; the node stays a container.
     EXPECT_EQ(JsonEnd(array), JsonErase(array, JsonBegin(array)));
     EXPECT_NE(nullptr, JsonBegin(array));
-    JsonPushBack(array, NewNumber(L"", 2));
-    EXPECT_EQ(L"[2]", Render(array));
+    JsonPushBack(array, JsonNewString(L"", L"2"));
+    EXPECT_EQ(L"[\"2\"]", Render(array));
 
     // Onto a scalar or into itself nothing is added; the child stays the caller's.
     Document text(JsonNewString(L"a", L"b"));
-    Document child(NewNumber(L"", 1));
+    Document child(JsonNewString(L"", L"1"));
     JsonPushBack(text, child);
     EXPECT_EQ(0, JsonGetSize(text));
     JsonPushBack(array, array);
@@ -251,15 +232,15 @@ TEST(JsonArrayView, SharesTheBodyUntilAChange)
     Document object(JsonParse(L"{\"a\":1,\"b\":\"two\"}"));
     JsonNode view = JsonAsArray(object);
     EXPECT_EQ(L"[1,\"two\"]", Render(view));
-    JsonSetInt(Child(view, 0), 9);
+    JsonSetInt(JsonBegin(view)[0], 9);
     EXPECT_EQ(L"{a:1,b:\"two\"}", Render(object));
-    EXPECT_EQ(L"[]", Render(Document(JsonAsArray(Child(object, 0)))));
+    EXPECT_EQ(L"[]", Render(Document(JsonAsArray(JsonBegin(object)[0]))));
 
     JsonNode original = JsonParse(L"[1,[2,3]]");
     JsonDeleteNode(view);
     view = JsonAsArray(original);
     JsonDeleteNode(original);
-    JsonNode inner = JsonAsArray(Child(view, 1));
+    JsonNode inner = JsonAsArray(JsonBegin(view)[1]);
     JsonDeleteNode(view);
     EXPECT_EQ(L"[2,3]", Render(inner));
     JsonDeleteNode(inner);
@@ -289,10 +270,10 @@ TEST(JsonNameIndex, AgreesWithAWalkThroughRandomChanges)
         } else if (op < 5) {
             JsonErase(object, JsonBegin(object) + pick(size));
         } else if (op < 8) {
-            JsonSetName(Child(object, pick(size)), PoolName(pick(kPool)).c_str());
+            JsonSetName(JsonBegin(object)[pick(size)], PoolName(pick(kPool)).c_str());
         } else if (op < 9) {
             Document kept(JsonKeepCopy(object)); // the rename copies the list and its index
-            JsonSetName(Child(object, pick(size)), L"m0");
+            JsonSetName(JsonBegin(object)[pick(size)], L"m0");
         } else if (step % 50 == 9) {
             JsonClearChildren(object);
         } else {
@@ -300,7 +281,7 @@ TEST(JsonNameIndex, AgreesWithAWalkThroughRandomChanges)
         }
         for (int n = 0; n < kPool; ++n) {
             int walked = 0;
-            while (walked < JsonGetSize(object) && Name(Child(object, walked)) != PoolName(n))
+            while (walked < JsonGetSize(object) && Name(JsonBegin(object)[walked]) != PoolName(n))
                 ++walked;
             ASSERT_EQ(JsonBegin(object) + walked, JsonFindChild(object, PoolName(n).c_str())) << "step " << step;
         }
