@@ -15,13 +15,6 @@ using namespace envjsontest;
 
 namespace {
 
-const std::string kDefaultFile("\xFF\xFE{\0\r\0\n\0}\0", 10);
-
-bool IsEmptyObject(CTqEnvJson* doc)
-{
-    return doc->GetJson() && JsonGetType(doc->GetJson()) == JsonObject && doc->GetNodeSize(nullptr) == 0;
-}
-
 const wchar_t* const kMixed =
     L"{\"s\": \"x\", \"n\": 7, \"b\": true, \"f\": false, \"z\": null, \"a\": [\"12\", 2], \"o\": {\"x\": 1},"
     L" \"e\": {\"\": \"inner\"}, \"nest\": [[\"a\", \"b\"], \"c\", {\"k\": \"v\"}],"
@@ -37,6 +30,22 @@ CStringArray Strings(std::initializer_list<const wchar_t*> items)
     return values;
 }
 
+// What the copies of user/<name>.json kept beside it hold, sorted.
+std::vector<std::string> CopiesOf(const std::string& name)
+{
+    const std::regex copy(name + "\\.json\\.rejected-20[0-9]{6}T[0-9]{6}Z(-[23])?");
+    std::vector<std::string> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(UserFile(""))) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind(name + ".json.", 0) == 0) {
+            EXPECT_TRUE(std::regex_match(file, copy)) << file;
+            kept.push_back(ReadFile(UserFile(file)));
+        }
+    }
+    std::sort(kept.begin(), kept.end());
+    return kept;
+}
+
 } // namespace
 
 // Missing, empty and bare files, the framing of what a file holds, hand-edited UTF-8, reloads.
@@ -46,17 +55,17 @@ TEST(JsonFile, MissingEmptyFramedHandEditedAndReloadedFiles)
         return;
     CapturedMessages messages;
     CTqEnvJson* fresh = fnTqEnvMgr()->GetJson(L"fresh");
-    EXPECT_TRUE(IsEmptyObject(fresh));
+    EXPECT_EQ(TreeText(fresh), L"{}");
     EXPECT_EQ(fresh->IsDirty(), 0);
     const std::string shipped = Utf16(L"{\"k\": \"shipped\"}");
     WriteFile(SystemFile("repair.json"), shipped);
     EXPECT_EQ(OpenBytes("repair", "")->GetString(L"k", L"none").str(), L"shipped");
     EXPECT_EQ(ReadFile(UserFile("repair.json")), shipped);
-    EXPECT_TRUE(IsEmptyObject(OpenBytes("lonely", "")));
-    EXPECT_EQ(ReadFile(UserFile("lonely.json")), kDefaultFile);
+    EXPECT_EQ(TreeText(OpenBytes("lonely", "")), L"{}");
+    EXPECT_EQ(ReadFile(UserFile("lonely.json")), std::string("\xFF\xFE{\0\r\0\n\0}\0", 10));
 
     const std::string zeroFirst = std::string(1, '\0') + Utf16(L"{\"k\": 1}", false);
-    EXPECT_TRUE(IsEmptyObject(OpenBytes("zero", zeroFirst)));
+    EXPECT_EQ(TreeText(OpenBytes("zero", zeroFirst)), L"{}");
     EXPECT_EQ(ReadFile(UserFile("zero.json")), zeroFirst);
     EXPECT_EQ(OpenBytes("odd", Utf16(L"{\"k\": \"v\"}") + "A")->GetString(L"k", L"").str(), L"v");
     // A file an editor saved as UTF-8 is read, not replaced by the default; the next save is UTF-16.
@@ -86,8 +95,6 @@ TEST(JsonFile, MissingEmptyFramedHandEditedAndReloadedFiles)
     EXPECT_NE(saved.find(std::string("a\0", 2) + lone + std::string("\"\0", 2)), std::string::npos);
 
     doc = OpenText("reload", L"{\"k\": \"user\"}");
-    EXPECT_EQ(doc->ReloadFile(1), 0);
-    EXPECT_EQ(doc->GetString(L"k", L"").str(), L"user");
     WriteFile(SystemFile("reload.json"), shipped);
     EXPECT_EQ(doc->ReloadFile(1), 1);
     EXPECT_EQ(doc->GetString(L"k", L"").str(), L"shipped");
@@ -175,18 +182,8 @@ TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
         EXPECT_EQ(ReadFile(UserFile("layout.json")), shipped);
     }
     EXPECT_EQ(messages.texts.size(), rejected.size());
-    const std::regex name("layout\\.json\\.rejected-20[0-9]{6}T[0-9]{6}Z(-[23])?");
-    std::vector<std::string> kept;
-    for (const auto& entry : std::filesystem::directory_iterator(UserFile(""))) {
-        const std::string file = entry.path().filename().string();
-        if (file.rfind("layout.json.", 0) == 0) {
-            EXPECT_TRUE(std::regex_match(file, name)) << file;
-            kept.push_back(ReadFile(UserFile(file)));
-        }
-    }
-    std::sort(kept.begin(), kept.end());
     std::sort(rejected.begin(), rejected.end());
-    EXPECT_EQ(kept, rejected);
+    EXPECT_EQ(CopiesOf("layout"), rejected);
 
     // A file no longer JSON at save time is copied beside it and the tree written.
     doc = OpenText("broken", L"{\"a\": 1}");
@@ -198,11 +195,7 @@ TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
     EXPECT_EQ(FileTree(UserFile("broken.json")), TextTree(L"{\"a\": 2}"));
     ASSERT_EQ(messages.texts.size(), rejected.size() + 1);
     EXPECT_EQ(messages.texts.back().rfind(doc->GetPath().str() + L":json parse error:\n", 0), 0u);
-    std::vector<std::string> copies;
-    for (const auto& entry : std::filesystem::directory_iterator(UserFile("")))
-        if (entry.path().filename().string().rfind("broken.json.rejected-", 0) == 0)
-            copies.push_back(ReadFile(entry.path().string()));
-    EXPECT_EQ(copies, std::vector<std::string>{garbage});
+    EXPECT_EQ(CopiesOf("broken"), std::vector<std::string>{garbage});
 
     // Text the validator would refuse is never written; the document stays dirty.
     doc = OpenText("guarded", L"{\"k\": \"v\"}");
@@ -224,44 +217,43 @@ TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
     EXPECT_EQ(FileTree(UserFile("guarded.json")), TextTree(L"{\"k\": \"fine\"}"));
 }
 
-// Saves after another program changed the file: the document's changes join the file's.
+// Saves after another program changed the file: the document's changes join the file's, and
+// handles stay usable (members they dropped are detached, not freed).
 TEST(JsonSaveMerge, ChangesOfAnotherProgramSurviveASave)
 {
     if (!InFreshRoot())
         return;
-    CTqEnvJson* doc = OpenText("shared", L"{\"a\": 1, \"b\": 1, \"o\": {\"x\": 1, \"y\": 1}, \"gone\": 1}");
+    CTqEnvJson* doc = OpenText(
+        "shared",
+        L"{\"a\": 1, \"b\": 1, \"o\": {\"x\": 1, \"y\": 1}, \"w\": {\"x\": 1}, \"gone\": {\"l\": [\"a\", \"b\"]}}");
     const std::string path = UserFile("shared.json");
-    doc->SetInt(L"a", 2);
-    doc->SetInt(L"x", 2, Member(doc, L"o"));
-    // An editor saves the file as UTF-8: b and o.y changed, c added, gone dropped.
-    ReplaceFile(path, zv::text::EncodeUtf8(L"{\"a\": 1, \"b\": 3, \"c\": 3, \"o\": {\"x\": 1, \"y\": 3}}"));
-    doc->Save();
-    EXPECT_EQ(doc->IsDirty(), 0);
-    const std::wstring merged = TextTree(L"{\"a\": 2, \"b\": 3, \"c\": 3, \"o\": {\"x\": 2, \"y\": 3}}");
-    EXPECT_EQ(FileTree(path), merged);
-    EXPECT_EQ(TreeText(doc), merged) << "the document holds what it wrote";
-
-    // What was saved is the next base: their later change to a member we changed stays.
-    ReplaceFile(path, Utf16(L"{\"a\": 7, \"b\": 3, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
-    doc->SetInt(L"b", 4);
-    doc->Save();
-    EXPECT_EQ(FileTree(path), TextTree(L"{\"a\": 7, \"b\": 4, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}}"));
-
-    // Handles stay usable across a merged save: members they dropped are detached, not freed.
-    doc = OpenText("handles", L"{\"w\": {\"x\": 1}, \"gone\": {\"l\": [\"a\", \"b\"]}, \"n\": 1}");
     void* w = Member(doc, L"w");
     void* gone = Member(doc, L"gone");
     void* inner = Member(doc, L"l", gone);
-    doc->SetInt(L"n", 2);
-    ReplaceFile(UserFile("handles.json"), Utf16(L"{\"w\": {\"x\": 5, \"z\": 1}, \"n\": 1}"));
+    doc->SetInt(L"a", 2);
+    doc->SetInt(L"x", 2, Member(doc, L"o"));
+    // An editor saves the file as UTF-8: b, o.y and w changed, c added, gone dropped.
+    ReplaceFile(path, zv::text::EncodeUtf8(
+                          L"{\"a\": 1, \"b\": 3, \"c\": 3, \"o\": {\"x\": 1, \"y\": 3}, \"w\": {\"x\": 5, \"z\": 1}}"));
     doc->Save();
+    EXPECT_EQ(doc->IsDirty(), 0);
+    const std::wstring merged =
+        TextTree(L"{\"a\": 2, \"b\": 3, \"c\": 3, \"o\": {\"x\": 2, \"y\": 3}, \"w\": {\"x\": 5, \"z\": 1}}");
+    EXPECT_EQ(FileTree(path), merged);
+    EXPECT_EQ(TreeText(doc), merged) << "the document holds what it wrote";
     EXPECT_EQ(doc->GetInt(L"x", 0, w) * 10 + doc->GetInt(L"z", 0, w), 51);
     EXPECT_EQ(doc->GetNodeName(gone).str(), L"gone");
     EXPECT_EQ(doc->GetNodeSize(inner), 2);
-    doc->SetString(L"extra", L"e", gone); // goes nowhere
+
+    // What was saved is the next base: their later change to a member we changed stays.
+    ReplaceFile(path,
+                Utf16(L"{\"a\": 7, \"b\": 3, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}, \"w\": {\"x\": 5, \"z\": 1}}"));
+    doc->SetInt(L"b", 4);
     doc->SetInt(L"x", 6, w);
+    doc->SetString(L"extra", L"e", gone); // goes nowhere
     doc->Save();
-    EXPECT_EQ(FileTree(UserFile("handles.json")), TextTree(L"{\"w\": {\"x\": 6, \"z\": 1}, \"n\": 2}"));
+    EXPECT_EQ(FileTree(path),
+              TextTree(L"{\"a\": 7, \"b\": 4, \"c\": 3, \"o\": {\"x\": 7, \"y\": 3}, \"w\": {\"x\": 6, \"z\": 1}}"));
 }
 
 // What a load or save cannot read (another user's file, a pipe) is not known to be
