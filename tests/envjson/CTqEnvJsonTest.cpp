@@ -94,7 +94,7 @@ TEST(JsonFile, MissingEmptyFramedHandEditedAndReloadedFiles)
     EXPECT_NE(saved.find(pair), std::string::npos);
     EXPECT_NE(saved.find(std::string("a\0", 2) + lone + std::string("\"\0", 2)), std::string::npos);
 
-    doc = OpenText("reload", L"{\"k\": \"user\"}");
+    doc = OpenBytes("reload", Utf16(L"{\"k\": \"user\"}"));
     WriteFile(SystemFile("reload.json"), shipped);
     EXPECT_EQ(doc->ReloadFile(1), 1);
     EXPECT_EQ(doc->GetString(L"k", L"").str(), L"shipped");
@@ -158,7 +158,7 @@ TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
         EXPECT_EQ(ReadFile(UserFile("input" + std::to_string(i) + ".json")), inputs[i]) << i;
 
     // Made bad after a load: Load keeps the tree it had, ReloadFile drops it.
-    CTqEnvJson* doc = OpenText("keep", L"{\"k\": \"old\"}");
+    CTqEnvJson* doc = OpenBytes("keep", Utf16(L"{\"k\": \"old\"}"));
     WriteFile(UserFile("keep.json"), Utf16(L"{\"k\": \"new\""));
     doc->Load();
     EXPECT_EQ(doc->GetString(L"k", L"").str(), L"old");
@@ -186,7 +186,7 @@ TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
     EXPECT_EQ(CopiesOf("layout"), rejected);
 
     // A file no longer JSON at save time is copied beside it and the tree written.
-    doc = OpenText("broken", L"{\"a\": 1}");
+    doc = OpenBytes("broken", Utf16(L"{\"a\": 1}"));
     doc->SetInt(L"a", 2);
     const std::string garbage = "{\"a\": 1, \"half written";
     ReplaceFile(UserFile("broken.json"), garbage);
@@ -198,7 +198,7 @@ TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
     EXPECT_EQ(CopiesOf("broken"), std::vector<std::string>{garbage});
 
     // Text the validator would refuse is never written; the document stays dirty.
-    doc = OpenText("guarded", L"{\"k\": \"v\"}");
+    doc = OpenBytes("guarded", Utf16(L"{\"k\": \"v\"}"));
     static JsonCppParseFn real;
     real = g_pfnJsonCppParse;
     ASSERT_NE(real, nullptr);
@@ -223,9 +223,8 @@ TEST(JsonSaveMerge, ChangesOfAnotherProgramSurviveASave)
 {
     if (!InFreshRoot())
         return;
-    CTqEnvJson* doc = OpenText(
-        "shared",
-        L"{\"a\": 1, \"b\": 1, \"o\": {\"x\": 1, \"y\": 1}, \"w\": {\"x\": 1}, \"gone\": {\"l\": [\"a\", \"b\"]}}");
+    CTqEnvJson* doc = OpenBytes("shared", Utf16(L"{\"a\": 1, \"b\": 1, \"o\": {\"x\": 1, \"y\": 1}, \"w\": {\"x\": 1}, "
+                                                L"\"gone\": {\"l\": [\"a\", \"b\"]}}"));
     const std::string path = UserFile("shared.json");
     void* w = Member(doc, L"w");
     void* gone = Member(doc, L"gone");
@@ -269,7 +268,7 @@ TEST(JsonSaveMerge, FilesThatCannotBeReadAreNeverReplaced)
     const std::string path = UserFile("odd.json"), theirs = Utf16(L"{\"a\": 3}");
     WriteFile(SystemFile("private.json"), Utf16(L"{\"a\": 4}"));
     WriteFile(UserFile("private.json"), theirs);
-    CTqEnvJson* doc = OpenText("odd", L"{\"a\": 1}");
+    CTqEnvJson* doc = OpenBytes("odd", Utf16(L"{\"a\": 1}"));
     doc->SetInt(L"a", 2);
     ReplaceFile(path, theirs);
     zvtest::OpenToEveryone(zvtest::ChildRoot());
@@ -305,7 +304,7 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
 {
     if (!InFreshRoot())
         return;
-    CTqEnvJson* doc = OpenText("typed", kMixed);
+    CTqEnvJson* doc = OpenBytes("typed", Utf16(kMixed));
     EXPECT_EQ(doc->GetInt(L"missing", 9), 9);
     EXPECT_DOUBLE_EQ(doc->GetDouble(L"missing", 1.23456789), 1.234568);
     EXPECT_EQ(doc->GetInt(L"N", 3), 3); // names match exactly
@@ -359,7 +358,7 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     EXPECT_EQ(doc->GetString(L"z", L"").str() + doc->GetString(L"a", L"").str(), L"null12|2|");
 
     // Nodes made, renamed and deleted; arrays and tree arrays.
-    doc = OpenText("nodes", L"{\"first\": 1, \"grp\": {\"c\": 2, \"d\": 3}}");
+    doc = OpenBytes("nodes", Utf16(L"{\"first\": 1, \"grp\": {\"c\": 2, \"d\": 3}}"));
     void** made = doc->CreateNode(nullptr, L"obj", JsonObject, 0);
     doc->SetInt(L"inside", 1, *made);
     doc->SetDirty(0);
@@ -391,7 +390,7 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     doc->ClearNode(nullptr);
     EXPECT_EQ(doc->GetNodeSize(nullptr), 0);
 
-    doc = OpenText("arrays", kMixed);
+    doc = OpenBytes("arrays", Utf16(kMixed));
     const int members = doc->GetNodeSize(nullptr);
     CStringArray out = Strings({L"x"});
     doc->GetArray(L"mixed", out);
@@ -421,8 +420,8 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     EXPECT_EQ(back.GetSize(), 0);
 
     // Every reader takes a value whole, U+0000 included.
-    doc = OpenText("zeros",
-                   L"{\"v\": \"a\\u0000b\", \"l\": [\"x\\u0000y\"], \"r\": [[\"p\\u0000q\"]], \"n\\u0000m\": 1}");
+    doc = OpenBytes(
+        "zeros", Utf16(L"{\"v\": \"a\\u0000b\", \"l\": [\"x\\u0000y\"], \"r\": [[\"p\\u0000q\"]], \"n\\u0000m\": 1}"));
     EXPECT_EQ(doc->GetString(L"v", L"").str(), std::wstring(L"a\0b", 3));
     out.RemoveAll();
     doc->GetArray(L"l", out);
