@@ -21,11 +21,10 @@ struct Accepted {
     const wchar_t* tree;
 };
 
-// A rejected text and where the validator places the fault.
+// A rejected text and the start of the validator's description: where and what the fault is.
 struct Rejected {
     const wchar_t* text;
-    const wchar_t* where;          // "Line l, Column c"
-    const wchar_t* said = nullptr; // a part of the description
+    const wchar_t* said;
 };
 
 const Accepted kAccepted[] = {
@@ -54,41 +53,36 @@ const Accepted kAccepted[] = {
 };
 
 const Rejected kRejected[] = {
-    {L"", L"Line 1, Column 1", L"the end of the text where the document should start"},
-    {L"12", L"Line 1, Column 1", L"'1' where the document should start"},
-    {L"{\"a\"}", L"Line 1, Column 5", L"'}' where ':' should follow the member name"},
-    {L"{\"a\":}", L"Line 1, Column 6", L"'}' where a value should stand"},
-    {L"{a:1}", L"Line 1, Column 2", L"'a' where a member name in double quotes or '}'"},
-    {L"[1 2]", L"Line 1, Column 4", L"'2' where ',' or ']' should follow the element"},
-    {L"{\"a\":1 \"b\":2}", L"Line 1, Column 8", L"'\"' where ',' or '}' should follow the member"},
-    {L"[1,,2]", L"Line 1, Column 4", L"',' where a value or ']' should stand"},
+    {L"", L"Line 1, Column 1: the end of the text where the document should start"},
+    {L"12", L"Line 1, Column 1: '1' where the document should start"},
+    {L"{\"a\"}", L"Line 1, Column 5: '}' where ':' should follow the member name"},
+    {L"{\"a\":}", L"Line 1, Column 6: '}' where a value should stand"},
+    {L"{a:1}", L"Line 1, Column 2: 'a' where a member name in double quotes or '}'"},
+    {L"[1 2]", L"Line 1, Column 4: '2' where ',' or ']' should follow the element"},
+    {L"{\"a\":1 \"b\":2}", L"Line 1, Column 8: '\"' where ',' or '}' should follow the member"},
+    {L"[1,,2]", L"Line 1, Column 4: ',' where a value or ']' should stand"},
     // Numbers: JSON's, and no other spelling.
-    {L"[08]", L"Line 1, Column 2", L"may not start with 0"},
-    {L"[-]", L"Line 1, Column 2", L"'-' must be followed by the digits"},
-    {L"[1.]", L"Line 1, Column 4", L"a decimal point must be followed by digits"},
-    {L"[1e+]", L"Line 1, Column 5", L"an exponent must have digits"},
-    {L"[nul]", L"Line 1, Column 2", L"'n' where a value should stand"},
+    {L"[08]", L"Line 1, Column 2: a number may not start with 0"},
+    {L"[-]", L"Line 1, Column 2: '-' must be followed by the digits"},
+    {L"[1.]", L"Line 1, Column 4: a decimal point must be followed by digits"},
+    {L"[1e+]", L"Line 1, Column 5: an exponent must have digits"},
+    {L"[nul]", L"Line 1, Column 2: 'n' where a value should stand"},
     // Strings and escapes.
-    {L"[\"abc", L"Line 1, Column 2", L"no closing double quote"},
-    {L"[\"abc\\", L"Line 1, Column 2", L"no closing double quote"},
-    {L"[\"a\\v\"]", L"Line 1, Column 4", L"unknown escape \\v"},
-    {L"[\"\\u12\"]", L"Line 1, Column 3", L"\\u must be followed by four hexadecimal digits"},
+    {L"[\"abc", L"Line 1, Column 2: the string that starts here has no closing double quote"},
+    {L"[\"abc\\", L"Line 1, Column 2: the string that starts here has no closing double quote"},
+    {L"[\"a\\v\"]", L"Line 1, Column 4: unknown escape \\v"},
+    {L"[\"\\u12\"]", L"Line 1, Column 3: \\u must be followed by four hexadecimal digits"},
     // Comments: only // and /* */, only where blanks may stand.
-    {L"[1 / 2]", L"Line 1, Column 4", L"'/' starts no comment here"},
-    {L"{\"a\":1} /* open", L"Line 1, Column 9", L"no closing */"},
-    {L"[/*/]", L"Line 1, Column 2", L"no closing */"},
+    {L"[1 / 2]", L"Line 1, Column 4: '/' starts no comment here"},
+    {L"{\"a\":1} /* open", L"Line 1, Column 9: the comment that starts here has no closing */"},
+    {L"[/*/]", L"Line 1, Column 2: the comment that starts here has no closing */"},
     // Characters outside strings and comments.
-    {L"{\"a\":1}\u00e9", L"Line 1, Column 8", L"U+00E9 after the end of the document"},
-    {L"[\"\U0001F600\",\n\n   x]", L"Line 3, Column 4"},
-    {L"[\r\r\n\rx]", L"Line 4, Column 1", L"'x' where a value or ']' should stand"},
+    {L"{\"a\":1}\u00e9", L"Line 1, Column 8: U+00E9 after the end of the document"},
+    {L"[\"\U0001F600\",\n\n   x]", L"Line 3, Column 4: "},
+    {L"[\r\r\n\rx]", L"Line 4, Column 1: 'x' where a value or ']' should stand"},
 };
 
-class JsonGrammar : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_NE(nullptr, LoadValidator()) << "libJSONLint.so next to the test executable"; }
-};
-
-TEST_F(JsonGrammar, AcceptedTextsReadAsWritten)
+TEST(JsonGrammar, AcceptedTextsReadAsWritten)
 {
     for (const Accepted& row : kAccepted) {
         SCOPED_TRACE(EncodeUtf8(row.text));
@@ -101,15 +95,13 @@ TEST_F(JsonGrammar, AcceptedTextsReadAsWritten)
     }
 }
 
-TEST_F(JsonGrammar, RejectedTextsAreRejectedByBothWithTheirPlace)
+TEST(JsonGrammar, RejectedTextsAreRejectedByBothWithTheirPlace)
 {
     for (const Rejected& row : kRejected) {
         SCOPED_TRACE(EncodeUtf8(row.text));
         const Verdict verdict = Validate(row.text);
         EXPECT_EQ(0, verdict.result);
-        EXPECT_EQ(0u, verdict.description.find(std::wstring(row.where) + L": ")) << EncodeUtf8(verdict.description);
-        EXPECT_NE(std::wstring::npos, verdict.description.find(row.said ? row.said : L""))
-            << EncodeUtf8(verdict.description);
+        EXPECT_EQ(0u, verdict.description.find(row.said)) << EncodeUtf8(verdict.description);
         EXPECT_EQ(nullptr, JsonParse(row.text));
     }
 }
