@@ -36,8 +36,10 @@ std::vector<std::string> CopiesOf(const std::string& name)
     const std::regex copy(name + "\\.json\\.rejected-20[0-9]{6}T[0-9]{6}Z(-[23])?");
     std::vector<std::string> kept;
     for (const auto& entry : std::filesystem::directory_iterator(UserFile("")))
-        if (std::regex_match(entry.path().filename().string(), copy))
+        if (entry.path().filename().string().rfind(name + ".json.", 0) == 0) {
+            EXPECT_TRUE(std::regex_match(entry.path().filename().string(), copy)) << entry.path();
             kept.push_back(ReadFile(entry.path().string()));
+        }
     std::sort(kept.begin(), kept.end());
     return kept;
 }
