@@ -366,8 +366,7 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     EXPECT_EQ(doc->IsDirty(), 0);
     doc->SetInt(L"after", 2);
     void** replaced = doc->CreateNode(nullptr, L"obj", JsonArray, 1);
-    EXPECT_EQ(JsonGetType(*replaced), JsonArray);
-    EXPECT_EQ(doc->GetNodeSize(*replaced), 0);
+    EXPECT_EQ(jsontest::Write(*replaced), L"[]");
     EXPECT_EQ(replaced, doc->GetEndIterator(nullptr) - 1);
     EXPECT_EQ(doc->GetNodeSize(nullptr), 4);
 

@@ -246,16 +246,12 @@ TEST(JsonArrayView, SharesTheBodyUntilAChange)
     JsonDeleteNode(inner);
 }
 
-std::wstring PoolName(int n)
-{
-    return (n % 2 ? L"M" : L"m") + std::to_wstring(n / 2);
-}
-
 // Lookup by name (indexed from 16 members) finds what a walk finds, through random changes
 // (after copies and merges the merge fuzz target checks it).
 TEST(JsonNameIndex, AgreesWithAWalkThroughRandomChanges)
 {
     constexpr int kPool = 60; // m0, M0, m1, ...: names differ by case and length
+    auto PoolName = [](int n) { return (n % 2 ? L"M" : L"m") + std::to_wstring(n / 2); };
     std::mt19937 random(7);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     std::wstring text = L"{";
