@@ -140,12 +140,10 @@ TEST(JsonNullHandle, EveryFunctionAcceptsIt)
     EXPECT_EQ(JsonNull, JsonGetType(nullptr));
     EXPECT_EQ(0, JsonGetSize(nullptr));
     EXPECT_EQ(L"", Name(nullptr) + Value(nullptr) + Write(nullptr));
-    EXPECT_EQ(nullptr, JsonParse(nullptr));
-    EXPECT_EQ(nullptr, JsonBegin(nullptr));
-    EXPECT_EQ(nullptr, JsonEnd(nullptr));
-    EXPECT_EQ(nullptr, JsonFindChild(nullptr, L"a"));
-    EXPECT_EQ(nullptr, JsonErase(nullptr, nullptr));
-    EXPECT_EQ(nullptr, JsonAsArray(nullptr));
+    const void* const answers[] = {JsonParse(nullptr),           JsonBegin(nullptr),          JsonEnd(nullptr),
+                                   JsonFindChild(nullptr, L"a"), JsonErase(nullptr, nullptr), JsonAsArray(nullptr)};
+    for (const void* const& answer : answers)
+        EXPECT_EQ(nullptr, answer) << &answer - answers;
     JsonSetName(nullptr, L"a");
     JsonSetString(nullptr, L"a");
     JsonSetInt(nullptr, 1);
