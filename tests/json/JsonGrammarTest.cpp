@@ -120,8 +120,7 @@ TEST(JsonLint, ContractOfTheModule)
     // Codes beyond Unicode exist only where wchar_t holds 32 bits.
     if constexpr (sizeof(wchar_t) == 4) {
         const auto beyond = static_cast<wchar_t>(0x7FFFFFFF);
-        EXPECT_EQ(1, Validate({L'[', L'"', beyond, L'"', L']'}).result);
-        EXPECT_EQ(1, Validate({L'/', L'/', beyond, L'\n', L'[', L']'}).result);
+        EXPECT_EQ(1, Validate({L'/', L'/', beyond, L'\n', L'[', L'"', beyond, L'"', L']'}).result);
         EXPECT_EQ(0u, Validate({L'[', L'1', L',', beyond, L']'})
                           .description.find(L"Line 1, Column 4: U+7FFFFFFF where a value or ']' should stand"));
     }

@@ -118,8 +118,7 @@ TEST(JsonMerge, SameValueComparesValuesNotText)
         const wchar_t* b;
         bool same;
     } cases[] = {
-        {L"{\"a\": [1, \"x\", true, null, {}]}", L"{ \"a\" : [ 1 , \"x\" , true , null , { } ] } ", true},
-        {L"{/* note */ \"a\": 1}", L"{\"a\": 1}", true},
+        {L"{/* note */ \"a\": [1, \"x\", true, null, {}]}", L"{ \"a\" : [ 1 , \"x\" , true , null , { } ] } ", true},
         {L"{\"s\": \"\\u00e9\\n\"}", L"{\"s\": \"\u00e9\\u000a\"}", true},
         {L"{\"n\": 1}", L"{\"n\": 1.0}", false},
         {L"{\"a\": 1, \"b\": 2}", L"{\"b\": 2, \"a\": 1}", false},
@@ -220,12 +219,9 @@ TEST(JsonChildList, GrowsErasesAndClears)
 // A view shares the body until either handle changes it, and outlives its source.
 TEST(JsonArrayView, SharesTheBodyUntilAChange)
 {
-    for (bool clear : {false, true}) {
-        Document original(JsonParse(L"[\"x\",[\"y\"]]"));
-        Document shared(JsonAsArray(original));
-        clear ? JsonClearChildren(shared) : JsonSetString(shared, L"s");
-        EXPECT_EQ(L"[\"x\",[\"y\"]]", Render(original));
-    }
+    Document list(JsonParse(L"[\"x\",[\"y\"]]"));
+    JsonClearChildren(Document(JsonAsArray(list)));
+    EXPECT_EQ(L"[\"x\",[\"y\"]]", Render(list));
     // An object's view holds its values without names.
     Document object(JsonParse(L"{\"a\":1,\"b\":\"two\"}"));
     JsonNode view = JsonAsArray(object);
