@@ -245,35 +245,35 @@ TEST(JsonArrayView, SharesTheBodyUntilAChange)
 TEST(JsonNameIndex, AgreesWithAWalkThroughRandomChanges)
 {
     constexpr int kPool = 60; // m0, M0, m1, ...: names differ by case and length
-    auto PoolName = [](int n) { return (n % 2 ? L"M" : L"m") + std::to_wstring(n / 2); };
+    auto poolName = [](int n) { return (n % 2 ? L"M" : L"m") + std::to_wstring(n / 2); };
     std::mt19937 random(7);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     std::wstring text = L"{";
     for (int i = 0; i < 40; ++i)
-        text += (i ? L",\"" : L"\"") + PoolName(i) + L"\":" + std::to_wstring(i);
+        text += (i ? L",\"" : L"\"") + poolName(i) + L"\":" + std::to_wstring(i);
     JsonNode object = JsonParse((text + L"}").c_str());
     for (int step = 0; step < 600; ++step) {
         const int size = JsonGetSize(object);
         const int op = pick(10);
         if (op < 3 || size < 20) {
-            JsonPushBack(object, JsonNewString(PoolName(pick(kPool)).c_str(), L"v"));
+            JsonPushBack(object, JsonNewString(poolName(pick(kPool)).c_str(), L"v"));
         } else if (op < 5) {
             JsonErase(object, JsonBegin(object) + pick(size));
         } else if (op < 8) {
-            JsonSetName(JsonBegin(object)[pick(size)], PoolName(pick(kPool)).c_str());
+            JsonSetName(JsonBegin(object)[pick(size)], poolName(pick(kPool)).c_str());
         } else if (op < 9) {
             Document kept(JsonKeepCopy(object)); // the rename copies the list and its index
             JsonSetName(JsonBegin(object)[pick(size)], L"m0");
         } else if (step % 50 == 9) {
             JsonClearChildren(object);
         } else {
-            JsonErase(object, JsonFindChild(object, PoolName(pick(kPool)).c_str()));
+            JsonErase(object, JsonFindChild(object, poolName(pick(kPool)).c_str()));
         }
         for (int n = 0; n < kPool; ++n) {
             int walked = 0;
-            while (walked < JsonGetSize(object) && Name(JsonBegin(object)[walked]) != PoolName(n))
+            while (walked < JsonGetSize(object) && Name(JsonBegin(object)[walked]) != poolName(n))
                 ++walked;
-            ASSERT_EQ(JsonBegin(object) + walked, JsonFindChild(object, PoolName(n).c_str())) << "step " << step;
+            ASSERT_EQ(JsonBegin(object) + walked, JsonFindChild(object, poolName(n).c_str())) << "step " << step;
         }
     }
     EXPECT_EQ(JsonEnd(object), JsonFindChild(object, nullptr));
