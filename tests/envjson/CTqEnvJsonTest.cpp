@@ -92,6 +92,7 @@ TEST(JsonFile, MissingEmptyFramedHandEditedAndReloadedFiles)
     EXPECT_NE(saved.find(std::string("a\0", 2) + lone + std::string("\"\0", 2)), std::string::npos);
 
     doc = OpenBytes("reload", Utf16(L"{\"k\": \"user\"}"));
+    EXPECT_EQ(doc->ReloadFile(1), 0) << "no system copy yet";
     WriteFile(SystemFile("reload.json"), shipped);
     EXPECT_EQ(doc->ReloadFile(1), 1);
     EXPECT_EQ(doc->GetString(L"k", L"").str(), L"shipped");

@@ -137,10 +137,8 @@ TEST(JsonWriter, LayoutOfReadDocuments)
         {L"//c\n{}", L"\n//c\n{}"},
         {unread, unread},
     };
-    for (const auto& [text, written] : cases) {
+    for (const auto& [text, written] : cases)
         EXPECT_EQ(written, Write(Document(text)));
-        EXPECT_EQ(written, Write(Document(written)));
-    }
     // Once read, a string is written from its value.
     Document root(unread);
     EXPECT_EQ(L"caf\u00e9 \"q\" \\\" /", Value(Member(root, L"u")));
