@@ -16,9 +16,7 @@
 
 namespace envjsontest {
 
-using zvtest::ReadFile;
-using zvtest::Utf16;
-using zvtest::WriteFile;
+using namespace zvtest;
 using Texts = std::vector<std::wstring>;
 
 // Runs the calling test again in a child in a fresh application root; true only there.
@@ -61,10 +59,6 @@ inline CTqEnvJson* OpenBytes(const std::string& name, const std::string& bytes)
 {
     WriteFile(UserFile(name + ".json"), bytes);
     return fnTqEnvMgr()->GetJson(CString(name.c_str()));
-}
-inline CTqEnvJson* OpenText(const std::string& name, const std::wstring& text)
-{
-    return OpenBytes(name, Utf16(text));
 }
 
 inline std::wstring TreeText(CTqEnvJson* doc)

@@ -17,84 +17,75 @@ using zv::text::EncodeUtf8;
 
 // An accepted text and the tree it reads as (see Render).
 struct Accepted {
-    int line;
     const wchar_t* text;
     const wchar_t* tree;
 };
 
-// A rejected text and where the validator places the fault.
+// A rejected text and the start of the validator's description: where and what the fault is.
 struct Rejected {
-    int line;
     const wchar_t* text;
-    const wchar_t* where;          // "Line l, Column c"
-    const wchar_t* said = nullptr; // a part of the description
+    const wchar_t* said;
 };
 
 const Accepted kAccepted[] = {
     // Escaped surrogates: pairs join (two units where wchar_t has 16 bits), a lone one stays.
-    {__LINE__,
-     L"[\"a\\uDBFF\\uDFFFb\", \"\\ud83d\\u0041\", \"\\ud83dA\", \"\\ud83d\\ud83d\\ude00\", \"\\ude00\\ud83d\"]",
+    {L"[\"a\\uDBFF\\uDFFFb\", \"\\ud83d\\u0041\", \"\\ud83dA\", \"\\ud83d\\ud83d\\ude00\", \"\\ude00\\ud83d\"]",
      L"[\"a\U0010FFFFb\",\"\xD83D"
      L"A\",\"\xD83D"
      L"A\",\"\xD83D\U0001F600\",\"\xDE00\xD83D\"]"},
     // Control characters may stand raw in a string; the writer escapes them.
-    {__LINE__, L"[\"tab\there\", \"line\r\nbreak\"]", L"[\"tab\there\",\"line\r\nbreak\"]"},
+    {L"[\"tab\there\", \"line\r\nbreak\"]", L"[\"tab\there\",\"line\r\nbreak\"]"},
     // Comments wherever blanks may stand, each kept with a node.
-    {__LINE__, L"// note\n{}", L"/* note*/{}"},
-    {__LINE__, L"/* a *//* b */\n[]", L"/* a \n b */[]"},
-    {__LINE__, L"// before\n[1] /* after */", L"/* before\n after */[1]"},
-    {__LINE__, L"{\r\n\t// settings go here\r\n}", L"/* settings go here*/{}"},
-    {__LINE__, L"{/*c*/\"a\":1,\n // d\n // e\n \"b\":[ // f\n true]}", L"{/*c*/a:1,/* d\n e*/b:[/* f*/true]}"},
-    {__LINE__, L"{\"a\" /*x*/ : /*y*/ 1 /*z*/, \"b\":2}", L"{/*x\ny\nz*/a:1,b:2}"},
-    {__LINE__, L"[1 /*x*/, 2 // y\n]", L"[/*x*/1,/* y*/2]"},
-    {__LINE__, L"[1, /* after the comma */]", L"/* after the comma */[1]"},
-    {__LINE__, L"[/**/1]", L"[1]"},
-    {__LINE__, L"/* a\r\n b */ // c\r\r\n[]", L"/* a\n b \n c*/[]"},
-    {__LINE__, L"/* a\r*/[]", L"/* a\r*/[]"},
-    {__LINE__, L"// end of text\r\n[] //", L"/* end of text\n*/[]"},
-    {__LINE__, L"[\"caf\u00e9\", \"\xD800x\xDFFF\"] // \u00fcber \U0001F600 \xD800",
+    {L"// note\n{}", L"/* note*/{}"},
+    {L"/* a *//* b */\n[]", L"/* a \n b */[]"},
+    {L"// before\n[1] /* after */", L"/* before\n after */[1]"},
+    {L"{\r\n\t// settings go here\r\n}", L"/* settings go here*/{}"},
+    {L"{/*c*/\"a\":1,\n // d\n // e\n \"b\":[ // f\n true]}", L"{/*c*/a:1,/* d\n e*/b:[/* f*/true]}"},
+    {L"{\"a\" /*x*/ : /*y*/ 1 /*z*/, \"b\":2}", L"{/*x\ny\nz*/a:1,b:2}"},
+    {L"[1 /*x*/, 2 // y\n]", L"[/*x*/1,/* y*/2]"},
+    {L"[1, /* after the comma */]", L"/* after the comma */[1]"},
+    {L"[/**/1]", L"[1]"},
+    {L"/* a\r\n b */ // c\r\r\n[]", L"/* a\n b \n c*/[]"},
+    {L"/* a\r*/[]", L"/* a\r*/[]"},
+    {L"// end of text\r\n[] //", L"/* end of text\n*/[]"},
+    {L"[\"caf\u00e9\", \"\xD800x\xDFFF\"] // \u00fcber \U0001F600 \xD800",
      L"/* \u00fcber \U0001F600 \xD800*/[\"caf\u00e9\",\"\xD800x\xDFFF\"]"},
 };
 
 const Rejected kRejected[] = {
-    {__LINE__, L"", L"Line 1, Column 1", L"the end of the text where the document should start"},
-    {__LINE__, L"12", L"Line 1, Column 1", L"'1' where the document should start"},
-    {__LINE__, L"{\"a\"}", L"Line 1, Column 5", L"'}' where ':' should follow the member name"},
-    {__LINE__, L"{\"a\":}", L"Line 1, Column 6", L"'}' where a value should stand"},
-    {__LINE__, L"{a:1}", L"Line 1, Column 2", L"'a' where a member name in double quotes or '}'"},
-    {__LINE__, L"[1 2]", L"Line 1, Column 4", L"'2' where ',' or ']' should follow the element"},
-    {__LINE__, L"{\"a\":1 \"b\":2}", L"Line 1, Column 8", L"'\"' where ',' or '}' should follow the member"},
-    {__LINE__, L"[1,,2]", L"Line 1, Column 4", L"',' where a value or ']' should stand"},
+    {L"", L"Line 1, Column 1: the end of the text where the document should start"},
+    {L"12", L"Line 1, Column 1: '1' where the document should start"},
+    {L"{\"a\"}", L"Line 1, Column 5: '}' where ':' should follow the member name"},
+    {L"{\"a\":}", L"Line 1, Column 6: '}' where a value should stand"},
+    {L"{a:1}", L"Line 1, Column 2: 'a' where a member name in double quotes or '}'"},
+    {L"[1 2]", L"Line 1, Column 4: '2' where ',' or ']' should follow the element"},
+    {L"{\"a\":1 \"b\":2}", L"Line 1, Column 8: '\"' where ',' or '}' should follow the member"},
+    {L"[1,,2]", L"Line 1, Column 4: ',' where a value or ']' should stand"},
     // Numbers: JSON's, and no other spelling.
-    {__LINE__, L"[08]", L"Line 1, Column 2", L"may not start with 0"},
-    {__LINE__, L"[-]", L"Line 1, Column 2", L"'-' must be followed by the digits"},
-    {__LINE__, L"[1.]", L"Line 1, Column 4", L"a decimal point must be followed by digits"},
-    {__LINE__, L"[1e+]", L"Line 1, Column 5", L"an exponent must have digits"},
-    {__LINE__, L"[nul]", L"Line 1, Column 2", L"'n' where a value should stand"},
+    {L"[08]", L"Line 1, Column 2: a number may not start with 0"},
+    {L"[-]", L"Line 1, Column 2: '-' must be followed by the digits"},
+    {L"[1.]", L"Line 1, Column 4: a decimal point must be followed by digits"},
+    {L"[1e+]", L"Line 1, Column 5: an exponent must have digits"},
+    {L"[nul]", L"Line 1, Column 2: 'n' where a value should stand"},
     // Strings and escapes.
-    {__LINE__, L"[\"abc", L"Line 1, Column 2", L"no closing double quote"},
-    {__LINE__, L"[\"abc\\", L"Line 1, Column 2", L"no closing double quote"},
-    {__LINE__, L"[\"a\\v\"]", L"Line 1, Column 4", L"unknown escape \\v"},
-    {__LINE__, L"[\"\\u12\"]", L"Line 1, Column 3", L"\\u must be followed by four hexadecimal digits"},
+    {L"[\"abc", L"Line 1, Column 2: the string that starts here has no closing double quote"},
+    {L"[\"abc\\", L"Line 1, Column 2: the string that starts here has no closing double quote"},
+    {L"[\"a\\v\"]", L"Line 1, Column 4: unknown escape \\v"},
+    {L"[\"\\u12\"]", L"Line 1, Column 3: \\u must be followed by four hexadecimal digits"},
     // Comments: only // and /* */, only where blanks may stand.
-    {__LINE__, L"[1 / 2]", L"Line 1, Column 4", L"'/' starts no comment here"},
-    {__LINE__, L"{\"a\":1} /* open", L"Line 1, Column 9", L"no closing */"},
-    {__LINE__, L"[/*/]", L"Line 1, Column 2", L"no closing */"},
+    {L"[1 / 2]", L"Line 1, Column 4: '/' starts no comment here"},
+    {L"{\"a\":1} /* open", L"Line 1, Column 9: the comment that starts here has no closing */"},
+    {L"[/*/]", L"Line 1, Column 2: the comment that starts here has no closing */"},
     // Characters outside strings and comments.
-    {__LINE__, L"{\"a\":1}\u00e9", L"Line 1, Column 8", L"U+00E9 after the end of the document"},
-    {__LINE__, L"[\"\U0001F600\",\n\n   x]", L"Line 3, Column 4"},
-    {__LINE__, L"[\r\r\n\rx]", L"Line 4, Column 1", L"'x' where a value or ']' should stand"},
+    {L"{\"a\":1}\u00e9", L"Line 1, Column 8: U+00E9 after the end of the document"},
+    {L"[\"\U0001F600\",\n\n   x]", L"Line 3, Column 4: "},
+    {L"[\r\r\n\rx]", L"Line 4, Column 1: 'x' where a value or ']' should stand"},
 };
 
-class JsonGrammar : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_NE(nullptr, LoadValidator()) << "libJSONLint.so next to the test executable"; }
-};
-
-TEST_F(JsonGrammar, AcceptedTextsReadAsWritten)
+TEST(JsonGrammar, AcceptedTextsReadAsWritten)
 {
     for (const Accepted& row : kAccepted) {
-        SCOPED_TRACE("grammar row at line " + std::to_string(row.line) + ": " + EncodeUtf8(row.text));
+        SCOPED_TRACE(EncodeUtf8(row.text));
         const Verdict verdict = Validate(row.text);
         EXPECT_EQ(1, verdict.result) << EncodeUtf8(verdict.description);
         EXPECT_EQ(L"", verdict.description);
@@ -104,15 +95,13 @@ TEST_F(JsonGrammar, AcceptedTextsReadAsWritten)
     }
 }
 
-TEST_F(JsonGrammar, RejectedTextsAreRejectedByBothWithTheirPlace)
+TEST(JsonGrammar, RejectedTextsAreRejectedByBothWithTheirPlace)
 {
     for (const Rejected& row : kRejected) {
-        SCOPED_TRACE("grammar row at line " + std::to_string(row.line) + ": " + EncodeUtf8(row.text));
+        SCOPED_TRACE(EncodeUtf8(row.text));
         const Verdict verdict = Validate(row.text);
         EXPECT_EQ(0, verdict.result);
-        EXPECT_EQ(0u, verdict.description.find(std::wstring(row.where) + L": ")) << EncodeUtf8(verdict.description);
-        EXPECT_NE(std::wstring::npos, verdict.description.find(row.said ? row.said : L""))
-            << EncodeUtf8(verdict.description);
+        EXPECT_EQ(0u, verdict.description.find(row.said)) << EncodeUtf8(verdict.description);
         EXPECT_EQ(nullptr, JsonParse(row.text));
     }
 }
@@ -131,8 +120,7 @@ TEST(JsonLint, ContractOfTheModule)
     // Codes beyond Unicode exist only where wchar_t holds 32 bits.
     if constexpr (sizeof(wchar_t) == 4) {
         const auto beyond = static_cast<wchar_t>(0x7FFFFFFF);
-        EXPECT_EQ(1, Validate({L'[', L'"', beyond, L'"', L']'}).result);
-        EXPECT_EQ(1, Validate({L'/', L'/', beyond, L'\n', L'[', L']'}).result);
+        EXPECT_EQ(1, Validate({L'/', L'/', beyond, L'\n', L'[', L'"', beyond, L'"', L']'}).result);
         EXPECT_EQ(0u, Validate({L'[', L'1', L',', beyond, L']'})
                           .description.find(L"Line 1, Column 4: U+7FFFFFFF where a value or ']' should stand"));
     }
@@ -149,10 +137,8 @@ TEST(JsonWriter, LayoutOfReadDocuments)
         {L"//c\n{}", L"\n//c\n{}"},
         {unread, unread},
     };
-    for (const auto& [text, written] : cases) {
+    for (const auto& [text, written] : cases)
         EXPECT_EQ(written, Write(Document(text)));
-        EXPECT_EQ(written, Write(Document(written)));
-    }
     // Once read, a string is written from its value.
     Document root(unread);
     EXPECT_EQ(L"caf\u00e9 \"q\" \\\" /", Value(Member(root, L"u")));
@@ -219,7 +205,7 @@ TEST(JsonWriter, EachCommentLineIsWrittenSoThatItReadsBackUnchanged)
         JsonPushBack(root, member);
         const std::wstring written = Write(root);
         EXPECT_EQ(std::wstring(L"{\n\t\n") + c.lines + L"\t\"m\" : \"v\"\n}", written) << EncodeUtf8(written);
-        EXPECT_EQ(L"/*" + std::wstring(c.readBack) + L"*/m:\"v\"", Render(Child(Document(written.c_str()), 0), true));
+        EXPECT_EQ(L"{/*" + std::wstring(c.readBack) + L"*/m:\"v\"}", Render(Document(written.c_str())));
     }
 }
 

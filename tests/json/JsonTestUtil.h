@@ -10,14 +10,6 @@
 
 namespace jsontest {
 
-// The child at index, fetching the parent; null when there is none.
-inline JsonNode Child(JsonNode parent, int index)
-{
-    if (index < 0 || index >= JsonGetSize(parent))
-        return nullptr;
-    return JsonBegin(parent)[index];
-}
-
 inline JsonNode Member(JsonNode parent, const wchar_t* name)
 {
     JsonIterator it = JsonFindChild(parent, name);
