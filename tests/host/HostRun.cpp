@@ -95,9 +95,7 @@ void HostTest::Steps(const std::vector<Step>& steps)
 {
     for (const Step& s : steps) {
         const HostResult r = Run(s.args, {s.input, false, {}});
-        std::string shown;
-        for (const std::string& a : s.args)
-            shown += a + " ";
+        const std::string shown = ::testing::PrintToString(s.args);
         EXPECT_EQ(r.status, s.status) << shown << "\n" << r.err;
         if (s.out.rfind("...", 0) == 0) {
             EXPECT_TRUE(Contains(r.out, s.out.substr(3))) << shown << "\n" << r.out;
