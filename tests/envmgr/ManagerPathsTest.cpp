@@ -91,17 +91,14 @@ TEST(ManagerPaths, FoldersUnderTheRootAreNormalisedAndUserIdsThatNameNoFolderRef
     EXPECT_EQ(Folders(setting), "user/ann/envsetting.ini");
     EXPECT_EQ(Folders(mgr.GetUserIdPath(L"cfg")), "user/" + Narrow(ann) + "/cfg/");
     EXPECT_EQ(Folders(mgr.GetOtherUserIdPath(L"ann", L"")), "user/" + Narrow(ann) + "/");
-    const struct {
-        std::wstring id;
-        int encrypt;
-    } refused[] = {{Incompressible(200), 1},
-                   {Incompressible(256), 0},
-                   {std::wstring(128, L'\u00e9'), 0},
-                   {L"../escape", 0},
-                   {L"..", 0},
-                   {L"a/b", 0},
-                   {L"a\\..\\..\\b", 0},
-                   {L"/tmp/x", 0}};
+    const std::pair<std::wstring, int> refused[] = {{Incompressible(200), 1},
+                                                    {Incompressible(256), 0},
+                                                    {std::wstring(128, L'\u00e9'), 0},
+                                                    {L"../escape", 0},
+                                                    {L"..", 0},
+                                                    {L"a/b", 0},
+                                                    {L"a\\..\\..\\b", 0},
+                                                    {L"/tmp/x", 0}};
     for (const auto& [id, encrypt] : refused) {
         mgr.SetUserID(id.c_str(), encrypt);
         EXPECT_STREQ(mgr.GetUserId(1), ann) << Narrow(id.c_str()).substr(0, 12) << ", " << id.size() << " characters";
