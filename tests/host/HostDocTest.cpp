@@ -130,26 +130,25 @@ TEST_F(HostDoc, DryRunWritesNothingAndShowsWhatWouldBeWritten)
     const std::string in = root / "in.ini";
     const std::string out = root / "out.ini";
     WriteFile(in, "[Main]\nTitle=Imported\n");
-    const auto user = [this](const std::string& name) { return User(name); };
     std::string before = Snapshot(root.path());
     Steps({
         {"--dry-run user set dave", 0,
-         "user-id    dave\nuser-dir   " + user("dave/") + "\nsetting    " + user("dave/envsetting.ini") +
-             "\nwould create " + user(".zvenv-host.ini") +
-             ":\n  + [Host] User=dave\n  + [Host] Encrypt=0\nwould create the folder " + user("dave/") +
-             "\nwould create " + user("dave/envsetting.ini") + ", a copy of " + Sys("envsetting.ini") + "\n"},
+         "user-id    dave\nuser-dir   " + User("dave/") + "\nsetting    " + User("dave/envsetting.ini") +
+             "\nwould create " + User(".zvenv-host.ini") +
+             ":\n  + [Host] User=dave\n  + [Host] Encrypt=0\nwould create the folder " + User("dave/") +
+             "\nwould create " + User("dave/envsetting.ini") + ", a copy of " + Sys("envsetting.ini") + "\n"},
         {"--dry-run ini get trade Main Title", 0,
-         "Trade\nwould create " + user("trade.ini") + ", a copy of " + Sys("trade.ini") + "\n"},
+         "Trade\nwould create " + User("trade.ini") + ", a copy of " + Sys("trade.ini") + "\n"},
         {"--dry-run ini set trade Main Title X", 0,
-         "would create " + user("trade.ini") + ", from " + Sys("trade.ini") +
+         "would create " + User("trade.ini") + ", from " + Sys("trade.ini") +
              " with changes:\n  - [Main] Title=Trade\n  + [Main] Title=X\n"},
         {"--dry-run json set layout columns 5", 0,
-         "would create " + user("layout.json") + ", from " + Sys("layout.json") +
+         "would create " + User("layout.json") + ", from " + Sys("layout.json") +
              " with changes:\n  - .columns = 3\n  + .columns = 5\n"},
-        {"--dry-run json set orders a 1", 0, "would create " + user("orders.json") + ":\n  + .a = \"1\"\n"},
+        {"--dry-run json set orders a 1", 0, "would create " + User("orders.json") + ":\n  + .a = \"1\"\n"},
         {{"--dry-run", "import", "trade", in},
          0,
-         "imported " + in + " into " + user("trade.ini") + "\nwould create " + user("trade.ini") + ", from " +
+         "imported " + in + " into " + User("trade.ini") + "\nwould create " + User("trade.ini") + ", from " +
              Sys("trade.ini") +
              " with changes:\n  - [Main] Title=Trade\n  + [Main] Title=Imported\n"
              "  - [Main] RefreshSeconds=5\n  - [Main] Background=240,240,240\n  - [Main] Bounds=0,0,800,600\n"
@@ -157,7 +156,7 @@ TEST_F(HostDoc, DryRunWritesNothingAndShowsWhatWouldBeWritten)
              "  - [Columns] Item3=Volume\n"},
         {{"--dry-run", "export", "trade", out},
          0,
-         "would write " + out + " (174 bytes)\nwould create " + user("trade.ini") + ", a copy of " + Sys("trade.ini") +
+         "would write " + out + " (174 bytes)\nwould create " + User("trade.ini") + ", a copy of " + Sys("trade.ini") +
              "\n"},
         // The copy the dry run works on is not shown.
         {"--dry-run paths", 0, "...root       " + root.root() + "\n"},
@@ -167,11 +166,11 @@ TEST_F(HostDoc, DryRunWritesNothingAndShowsWhatWouldBeWritten)
     before = Snapshot(root.path());
     const HostResult r = Run({"--dry-run", "reset", "trade"});
     EXPECT_TRUE(
-        std::regex_search(r.out, std::regex("would create " + Pattern(user("erin/trade.ini.reset-")) + "\\d+T\\d+Z:")))
+        std::regex_search(r.out, std::regex("would create " + Pattern(User("erin/trade.ini.reset-")) + "\\d+T\\d+Z:")))
         << r.out;
-    EXPECT_TRUE(Contains(r.out, "would change " + user("erin/trade.ini") +
+    EXPECT_TRUE(Contains(r.out, "would change " + User("erin/trade.ini") +
                                     ":\n  - [Main] Title=Mine\n  + [Main] Title=Trade\n"));
-    Steps({{"--dry-run user clear", 0, "no current user\nwould delete " + user(".zvenv-host.ini") + "\n"},
+    Steps({{"--dry-run user clear", 0, "no current user\nwould delete " + User(".zvenv-host.ini") + "\n"},
            {"--dry-run ini get trade Main Title", 0, "Mine\nnothing would change\n"}});
     EXPECT_EQ(Snapshot(root.path()), before);
 }

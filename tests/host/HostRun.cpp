@@ -78,11 +78,6 @@ std::string Pattern(const std::string& text)
     return std::regex_replace(text, std::regex(R"([\\^$.|?*+()[\]{}])"), R"(\$&)");
 }
 
-std::string JsonPath(const std::string& path)
-{
-    return std::regex_replace(path, std::regex("\\\\"), "\\\\");
-}
-
 Step::Step(const char* line, int status, std::string out, std::string err, std::string input)
     : Step(std::vector<std::string>(), status, std::move(out), std::move(err), std::move(input))
 {

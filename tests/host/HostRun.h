@@ -36,7 +36,6 @@ inline bool Contains(const std::string& text, const std::string& part)
 }
 
 std::string Pattern(const std::string& text); // a regular expression matching only text
-std::string JsonPath(const std::string& path);
 
 // A command and what it gives: out is all of standard output, a part after
 // "...", or kAny; err a part of standard error, empty when it is and the

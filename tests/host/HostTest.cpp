@@ -1,6 +1,8 @@
 // zvenv's roots, users, exit status and messages, and INI documents.
 #include "HostRun.h"
 
+#include <nlohmann/json.hpp>
+
 #include <regex>
 
 using namespace zvtest;
@@ -35,7 +37,6 @@ TEST(HostRoot, TheRootIsTheFolderAboveBinUnlessNamed)
 
 TEST_F(Host, ExitStatusAndMessages)
 {
-    const std::string trade = User("trade.ini");
     Steps({{"ini get trade Main Title", 0, "Trade\n"}});
     const std::string seeded = Snapshot(root.path());
     Steps({
@@ -60,7 +61,7 @@ TEST_F(Host, ExitStatusAndMessages)
         {"reset trade --system", 2, "", "unknown option --system"},
         {"ini get trade Main Missing --type int --default x", 2, "", "--default"},
         {"ini get trade Main Bounds --type rect", 0, "0,0,800,600\n"},
-        {"ini get trade Main Missing", 1, "", "no key [Main] Missing in " + trade},
+        {"ini get trade Main Missing", 1, "", "no key [Main] Missing in " + User("trade.ini")},
         {"ini get trade Main Missing --array", 1, "", "no key [Main] Missing"},
         {"ini get trade Main Missing --type int --default 7", 0, "7\n"},
         {"ini get trade Main Title --type int", 1, "", "'Trade' is not a 32-bit integer"},
@@ -171,7 +172,8 @@ TEST_F(Host, Users)
         {"user clear"},
         {"paths", 0, "...user-id    (none)\n"},
         {"--format json user", 0,
-         "{\n  \"user-id\": null,\n  \"user-dir\": \"" + JsonPath(root.user()) + "\",\n  \"setting\": null\n}\n"},
+         "{\n  \"user-id\": null,\n  \"user-dir\": " + nlohmann::json(root.user()).dump() +
+             ",\n  \"setting\": null\n}\n"},
         // A sub-folder and the setting document of a user.
         {"user set alice"},
         {{"ini", "set", "panel", "Main", "Width", "300", "--sub", "screens\\left"},
