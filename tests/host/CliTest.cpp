@@ -34,15 +34,11 @@ TEST(HostArgs, OptionsWordsAndErrors)
     EXPECT_EQ(Args({"--system"}, {}).Unknown({"system"}), "");
 }
 
-// Each text read as its type: the text stored, or "!" and part of the reason
-// it was refused. A type's name is exact, "" is string.
+// Each text read as its type (a type's name is exact, "" is string): the text
+// stored, or "!" and part of the reason it was refused.
 TEST(HostValues, SpellingsAreAcceptedOnlyWhenWhole)
 {
-    const struct {
-        const char* type;
-        const char* text;
-        const char* stored;
-    } cases[] = {
+    const char* const cases[][3] = {
         {"int", "-2147483648", "-2147483648"},
         {"int", "", "!integer"},
         {"int", "12abc", "!integer"},
@@ -66,16 +62,15 @@ TEST(HostValues, SpellingsAreAcceptedOnlyWhenWhole)
         {"colour", "x", "!type"},
         {"INT", "1", "!type"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, text, stored] : cases) {
         ValueType type = ValueType::Null;
         Value v;
         std::string reason = "!type";
-        const bool typed = ParseValueType(c.type, type);
-        if (typed && ParseValue(type, c.text, v, reason))
-            EXPECT_EQ(Narrow(StoredText(v)), c.stored) << c.type << " " << c.text;
+        if (ParseValueType(name, type) && ParseValue(type, text, v, reason))
+            EXPECT_EQ(Narrow(StoredText(v)), stored) << name << " " << text;
         else
-            EXPECT_TRUE(c.stored[0] == '!' && !reason.empty() && reason.find(c.stored + 1) != std::string::npos)
-                << c.type << " " << c.text << ": " << reason;
+            EXPECT_TRUE(stored[0] == '!' && !reason.empty() && reason.find(stored + 1) != std::string::npos)
+                << name << " " << text << ": " << reason;
     }
     // Doubles print short and read back exactly.
     EXPECT_EQ(Narrow(FormatDouble(-3)), "-3");

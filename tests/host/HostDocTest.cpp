@@ -51,7 +51,7 @@ TEST_F(HostDoc, JsonOutputIsValidUtf8Json)
     for (const char* command :
          {"paths", "user", "users", "dump trade", "dump layout", "diff trade", "diff layout",
           "ini get trade Main Title", "ini list trade Main", "json get layout panels", "json list layout window"}) {
-        const HostResult r = Run(Step((std::string("--format json ") + command).c_str()).args);
+        const HostResult r = Run(Words((std::string("--format json ") + command).c_str()));
         ASSERT_EQ(r.status, 0) << command << r.err;
         EXPECT_EQ(nlohmann::ordered_json::parse(r.out, nullptr, false).dump(2, ' ', false) + "\n", r.out) << command;
     }
@@ -191,11 +191,8 @@ TEST_F(HostDoc, ADryRunThatCannotCopyTheRootSaysSo)
 // Reported with the file and the reason, nothing changed; full disk and read-only folder on Linux only.
 TEST(HostSave, ASaveThatDidNotReachTheDiskIsReported)
 {
-    const struct {
-        std::string fault;
-        const char* file;
-        const char* message; // % is the file's path
-    } table[] = {
+    const std::string table[][3] = {
+        // a fault, the document and what is said (% is the file's path)
         {"full disk", "layout.json", "could not save %: No space left"},
         {"read-only folder", "layout.json", "could not save %: Permission denied"},
         {"folder in the way", "layout.json", "could not load %"},
@@ -203,39 +200,37 @@ TEST(HostSave, ASaveThatDidNotReachTheDiskIsReported)
         {"read-only folder", "trade.ini", "could not save %: Permission denied"},
         {"folder in the way", "trade.ini", "could not save %: "},
     };
-    for (const auto& c : table) {
+    for (const auto& [fault, doc, said] : table) {
 #ifdef _WIN32
-        if (c.fault != "folder in the way")
+        if (fault != "folder in the way")
             continue;
 #endif
         AppRoot fresh;
         CopySamples(fresh);
-        const std::string file = fresh / (std::string("user/") + c.file);
+        const std::string file = fresh / ("user/" + doc);
         RunOptions options;
-        if (c.fault == "folder in the way")
+        if (fault == "folder in the way")
             MakeFolders(file);
         else
-            ASSERT_EQ(RunTool(fresh, {"dump", c.file}).status, 0); // seeds the user's copy
-        if (c.fault == "full disk") {
+            ASSERT_EQ(RunTool(fresh, {"dump", doc}).status, 0); // seeds the user's copy
+        if (fault == "full disk") {
             options.wrapper = KillAt("fsync", 1); // strace, each fsync failing for want of space instead
             options.wrapper.back() = "inject=fsync:error=ENOSPC";
         }
-        if (c.fault == "read-only folder") {
+        if (fault == "read-only folder") {
             OpenToEveryone(fresh.path());
             fs::permissions(fresh.user(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                             fs::perm_options::remove);
             options.unprivileged = true;
         }
         const std::string before = Snapshot(fresh.path());
-        const std::vector<std::string> set =
-            Contains(file, ".json") ? std::vector<std::string>{"json", "set", "layout", "title", "X"}
-                                    : std::vector<std::string>{"ini", "set", "trade", "Main", "Title", "X"};
-        const HostResult r = RunTool(fresh, set, options);
-        EXPECT_EQ(r.status, 1) << c.fault << " " << c.file << "\n" << r.err;
-        std::string message = c.message;
+        const HostResult r = RunTool(
+            fresh, Words(Contains(doc, ".json") ? "json set layout title X" : "ini set trade Main Title X"), options);
+        EXPECT_EQ(r.status, 1) << fault << " " << doc << "\n" << r.err;
+        std::string message = said;
         message.replace(message.find('%'), 1, file);
-        EXPECT_TRUE(Contains(r.err, "zvenv: " + message)) << c.fault << "\n" << r.err;
-        EXPECT_FALSE(Contains(r.out, "saved")) << c.fault << " " << c.file;
-        EXPECT_EQ(Snapshot(fresh.path()), before) << c.fault << " " << c.file;
+        EXPECT_TRUE(Contains(r.err, "zvenv: " + message)) << fault << "\n" << r.err;
+        EXPECT_FALSE(Contains(r.out, "saved")) << fault << " " << doc;
+        EXPECT_EQ(Snapshot(fresh.path()), before) << fault << " " << doc;
     }
 }

@@ -41,12 +41,8 @@ TEST_F(HostJson, ReadingAndDeleting)
 
 TEST_F(HostJson, SetStoresTheTypeAskedForOrKeepsTheMembersOwn)
 {
-    const struct {
-        std::vector<std::string> set;
-        int status;
-        std::vector<std::string> member; // read back afterwards
-        std::string json;
-    } table[] = {
+    // The words after "json set layout", the status, and a member read back afterwards.
+    const std::tuple<std::vector<std::string>, int, std::vector<std::string>, std::string> table[] = {
         {{"columns", "4"}, 0, {"columns"}, "4"},
         {{"columns", "four"}, 1, {"columns"}, "4"},
         {{"columns", "four", "--type", "string"}, 0, {"columns"}, "\"four\""},
@@ -68,14 +64,14 @@ TEST_F(HostJson, SetStoresTheTypeAskedForOrKeepsTheMembersOwn)
         {{"panels", "first", "x"}, 1, {"panels", "0"}, "\"charts\""},
         {{"panels", "1", "5", "--type", "int"}, 1, {"panels", "1"}, "\"orders\""},
     };
-    for (const auto& c : table) {
+    for (const auto& [set, status, member, json] : table) {
         std::vector<std::string> args{"-q", "json", "set", "layout"};
-        args.insert(args.end(), c.set.begin(), c.set.end());
+        args.insert(args.end(), set.begin(), set.end());
         std::vector<std::string> get{"--format", "json", "json", "get", "layout"};
-        get.insert(get.end(), c.member.begin(), c.member.end());
-        Steps({{args, c.status, ""}});
-        EXPECT_EQ(nlohmann::json::parse(Run(get).out, nullptr, false), nlohmann::json::parse(c.json))
-            << c.set[0] << " " << c.set[1];
+        get.insert(get.end(), member.begin(), member.end());
+        Steps({{args, status, ""}});
+        EXPECT_EQ(nlohmann::json::parse(Run(get).out, nullptr, false), nlohmann::json::parse(json))
+            << set[0] << " " << set[1];
     }
     Steps({{{"json", "check", User("layout.json")}, 0, User("layout.json") + ": valid\n"}});
     EXPECT_EQ(ReadFile(User("layout.json")).substr(0, 2), "\xFF\xFE");

@@ -78,12 +78,11 @@ std::string Pattern(const std::string& text)
     return std::regex_replace(text, std::regex(R"([\\^$.|?*+()[\]{}])"), R"(\$&)");
 }
 
-Step::Step(const char* line, int status, std::string out, std::string err, std::string input)
-    : Step(std::vector<std::string>(), status, std::move(out), std::move(err), std::move(input))
+Words::Words(const char* line)
 {
     std::istringstream words(line);
     for (std::string word; words >> word;)
-        args.push_back(word);
+        push_back(word);
 }
 
 void HostTest::Steps(const std::vector<Step>& steps)

@@ -41,18 +41,17 @@ std::string Pattern(const std::string& text); // a regular expression matching o
 // "...", or kAny; err a part of standard error, empty when it is and the
 // command succeeds, after "zvenv: " when it fails.
 inline const std::string kAny = "(any)";
+struct Words : std::vector<std::string> { // given one by one, or a line split at spaces
+    Words(std::vector<std::string> words) : vector(std::move(words)) {}
+    Words(std::initializer_list<std::string> words) : vector(words) {}
+    Words(const char* line);
+};
 struct Step {
-    Step(std::vector<std::string> args, int status = 0, std::string out = kAny, std::string err = "",
-         std::string input = "")
-        : args(std::move(args)), status(status), out(std::move(out)), err(std::move(err)), input(std::move(input))
-    {
-    }
-    Step(const char* line, int status = 0, std::string out = kAny, std::string err = "", std::string input = "");
-    std::vector<std::string> args;
-    int status;
-    std::string out;
-    std::string err;
-    std::string input;
+    Words args;
+    int status = 0;
+    std::string out = kAny;
+    std::string err = "";
+    std::string input = "";
 };
 
 class HostTest : public ::testing::Test {
