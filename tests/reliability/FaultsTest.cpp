@@ -15,8 +15,7 @@
 #endif
 
 namespace fs = std::filesystem;
-using reliability::Key;
-using reliability::RanInRoot;
+using namespace reliability;
 
 namespace {
 
