@@ -37,15 +37,15 @@ inline bool Contains(const std::string& text, const std::string& part)
 
 std::string Pattern(const std::string& text); // a regular expression matching only text
 
-// A command and what it gives: out is all of standard output, a part after
-// "...", or kAny; err a part of standard error, empty when it is and the
-// command succeeds, after "zvenv: " when it fails.
-inline const std::string kAny = "(any)";
 struct Words : std::vector<std::string> { // given one by one, or a line split at spaces
     Words(std::vector<std::string> words) : vector(std::move(words)) {}
     Words(std::initializer_list<std::string> words) : vector(words) {}
     Words(const char* line);
 };
+// A command and what it gives: out is all of standard output, a part after
+// "...", or kAny; err a part of standard error, empty when it is and the
+// command succeeds, after "zvenv: " when it fails.
+inline const std::string kAny = "(any)";
 struct Step {
     Words args;
     int status = 0;

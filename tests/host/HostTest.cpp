@@ -154,9 +154,6 @@ TEST_F(Host, TypedValuesAndListsOfAllThreeKinds)
         {"ini get trade Main Title", 0, "Trade\n"},
         {"ini set trade Main --ordered Item%d --force only"},
         {"ini list trade Main", 0, "count=1\nItem1=only\n"},
-
-        {"ini delete trade Columns"},
-        {"ini list trade Columns", 1, "", "no section [Columns]"},
     });
 }
 
