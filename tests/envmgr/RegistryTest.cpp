@@ -85,7 +85,6 @@ TEST(Registry, NamesKeysSaveAllDeleteAndClear)
     const std::string before = ReadFile(Root() + "user/trade.ini");
     CTqEnvIni* clone = mgr.GetEnvIniClone(L"trade");
     EXPECT_EQ(PathOf(clone), "system/trade.ini");
-    EXPECT_NE(clone, clean);
     EXPECT_EQ(mgr.GetEnvIniClone(L"TRADE.ini"), clone);
     clone->SetInt(L"Main", L"qty", 77);
     mgr.GetJsonClone(L"layout")->SetInt(L"width", 1);
