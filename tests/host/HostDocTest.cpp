@@ -80,7 +80,7 @@ TEST_F(HostDoc, ExportAndImportRoundTrip)
 TEST_F(HostDoc, ImportRefusesWhatALoadWouldRefuse)
 {
     Steps({{"json get layout title"}, {"ini get trade Main Title"}});
-    const std::string before = Snapshot(root.path());
+    const auto before = Snapshot(root.path());
     Steps({
         {"import layout -", 1, kAny, "is not valid JSON", "{ \"title\" : }"},
         {"import layout -", 1, kAny, "is not UTF-8 text", "\xFF\xFE{}"},
@@ -127,7 +127,7 @@ TEST_F(HostDoc, DryRunWritesNothingAndShowsWhatWouldBeWritten)
 {
     const std::string in = root / "in.ini", out = root / "out.ini";
     WriteFile(in, "[Main]\nTitle=Imported\n");
-    std::string before = Snapshot(root.path());
+    auto before = Snapshot(root.path());
     Steps({
         {"--dry-run user set dave", 0,
          "user-id    dave\nuser-dir   " + User("dave/") + "\nsetting    " + User("dave/envsetting.ini") +
@@ -220,7 +220,7 @@ TEST(HostSave, ASaveThatDidNotReachTheDiskIsReported)
                             fs::perm_options::remove);
             options.unprivileged = true;
         }
-        const std::string before = Snapshot(fresh.path());
+        const auto before = Snapshot(fresh.path());
         const HostResult r = RunTool(
             fresh, Words(Contains(doc, ".json") ? "json set layout title X" : "ini set trade Main Title X"), options);
         EXPECT_EQ(r.status, 1) << fault << " " << doc << "\n" << r.err;

@@ -1,7 +1,6 @@
 #include "HostRun.h"
 
 #include <filesystem>
-#include <map>
 #include <regex>
 #include <sstream>
 
@@ -60,17 +59,14 @@ HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, co
     return RunProcess(all, options, root.path());
 }
 
-std::string Snapshot(const std::string& folder)
+std::map<std::string, std::string> Snapshot(const std::string& folder)
 {
     std::map<std::string, std::string> entries;
     const fs::path top = fs::u8path(folder);
     for (const auto& entry : fs::recursive_directory_iterator(top))
         entries[fs::relative(entry.path(), top).u8string()] =
             entry.is_directory() ? std::string("(folder)") : ReadFile(entry.path().u8string());
-    std::string out;
-    for (const auto& entry : entries)
-        out += entry.first + "\n" + entry.second + "\n";
-    return out;
+    return entries;
 }
 
 std::string Pattern(const std::string& text)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,7 @@ void CopySamples(const AppRoot& root);
 HostResult RunHost(const AppRoot& root, const std::vector<std::string>& args); // the copy in <root>/bin
 HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, const RunOptions& options = {});
 
-std::string Snapshot(const std::string& folder);
+std::map<std::string, std::string> Snapshot(const std::string& folder);
 
 inline bool Contains(const std::string& text, const std::string& part)
 {

@@ -28,7 +28,7 @@ TEST(HostRoot, TheRootIsTheFolderAboveBinUnlessNamed)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Contains(r.err, "warning: " + other.path() + kSeparator + " has no system/ folder")) << r.err;
     EXPECT_TRUE(PathExists(other / "user/alice/envsetting.ini"));
-    EXPECT_EQ(Snapshot(root.user()), "");
+    EXPECT_TRUE(Snapshot(root.user()).empty());
 
     r = RunHost(root, {"--root", root / "nosuch", "paths"});
     EXPECT_EQ(r.status, 1);
@@ -38,7 +38,7 @@ TEST(HostRoot, TheRootIsTheFolderAboveBinUnlessNamed)
 TEST_F(Host, ExitStatusAndMessages)
 {
     Steps({{"ini get trade Main Title", 0, "Trade\n"}});
-    const std::string seeded = Snapshot(root.path());
+    const auto seeded = Snapshot(root.path());
     Steps({
         {"", 2, "", "no command given"},
         {"frobnicate", 2, "", "unknown command 'frobnicate'"},
@@ -102,7 +102,7 @@ TEST_F(Host, IniTextThatWouldNotReadBackIsRefused)
         Steps({{{"-q", "ini", "set", "trade", "Main", "Note", value}, 0, ""},
                {{"ini", "get", "trade", "Main", "Note"}, 0, value + "\n"}});
     Steps({{"-q ini set trade Main #Note v", 0, ""}, {"ini get trade Main #Note", 0, "v\n"}});
-    const std::string before = Snapshot(root.path());
+    const auto before = Snapshot(root.path());
     // Values, keys and sections.
     std::vector<std::string> refused[] = {
         {"line\n[Evil]\nx=1", "a\rb", " lead", "trail\t", "\"quoted\"", "'quoted'"},
