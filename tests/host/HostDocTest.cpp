@@ -66,13 +66,11 @@ TEST_F(HostDoc, ExportAndImportRoundTrip)
         Steps({{{"export", doc.substr(0, doc.find('.')), file}}});
         const std::string text = ReadFile(file);
         EXPECT_TRUE(Contains(text, kText) && !Contains(text, "\r") && text.rfind("\xEF\xBB\xBF", 0) != 0) << text;
-        const std::string copy = "copy-" + doc;
         Steps({{{"export", doc.substr(0, doc.find('.')), "-"}, 0, text},
-               {{"import", copy, file}, 0, "imported " + file + " into " + User(copy) + "\n"}});
-        EXPECT_EQ(ReadFile(User(copy)), ReadFile(User(doc))) << doc;
-        fs::remove(fs::u8path(User(copy)));
-        Steps({{{"import", copy, "-"}, 0, kAny, "", text}});
-        EXPECT_EQ(ReadFile(User(copy)), ReadFile(User(doc))) << doc << " through standard input";
+               {{"import", "copy-" + doc, file}, 0, "imported " + file + " into " + User("copy-" + doc) + "\n"},
+               {{"import", "piped-" + doc, "-"}, 0, kAny, "", text}});
+        EXPECT_EQ(ReadFile(User("copy-" + doc)), ReadFile(User(doc))) << doc;
+        EXPECT_EQ(ReadFile(User("piped-" + doc)), ReadFile(User(doc))) << doc << " through standard input";
     }
     Steps({{"ini get copy-trade Main Title", 0, std::string(kText) + "\n"}});
 }

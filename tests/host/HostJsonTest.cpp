@@ -41,37 +41,33 @@ TEST_F(HostJson, ReadingAndDeleting)
 
 TEST_F(HostJson, SetStoresTheTypeAskedForOrKeepsTheMembersOwn)
 {
-    // The words after "json set layout", the status, and a member read back afterwards.
-    const std::tuple<std::vector<std::string>, int, std::vector<std::string>, std::string> table[] = {
-        {{"columns", "4"}, 0, {"columns"}, "4"},
-        {{"columns", "four"}, 1, {"columns"}, "4"},
-        {{"columns", "four", "--type", "string"}, 0, {"columns"}, "\"four\""},
-        {{"ratio", "2", "--type", "double"}, 0, {"ratio"}, "2"},
-        {{"ratio", "2.5", "--type", "double"}, 1, {"ratio"}, "2"},
-        {{"visible", "true", "--type", "bool"}, 0, {"visible"}, "true"},
-        {{"visible", "false"}, 0, {"visible"}, "false"},
-        {{"visible", "maybe"}, 1, {"visible"}, "false"},
-        {{"note", "null", "--type", "null"}, 0, {"note"}, "null"},
-        {{"note", "text"}, 1, {"note"}, "null"},
-        {{"window", "size", "1024,768", "--type", "size"}, 0, {"window", "size"}, "\"1024,768\""},
-        {{"window", "x"}, 1, {"window", "size"}, "\"1024,768\""},
-        {{"fonts", "main", "face", "Größe Sans"}, 0, {"fonts", "main", "face"}, "\"Größe Sans\""},
-        {{"title", "deeper", "x"}, 1, {"title"}, "\"Main screen\""},
+    // The words after "json set layout", its status, and the member read back afterwards.
+    const std::tuple<std::string, int, std::string, std::string> table[] = {
+        {"columns 4", 0, "columns", "4"},
+        {"columns four", 1, "columns", "4"},
+        {"columns four --type string", 0, "columns", "\"four\""},
+        {"ratio 2 --type double", 0, "ratio", "2"},
+        {"ratio 2.5 --type double", 1, "ratio", "2"},
+        {"visible true --type bool", 0, "visible", "true"},
+        {"visible false", 0, "visible", "false"},
+        {"visible maybe", 1, "visible", "false"},
+        {"note null --type null", 0, "note", "null"},
+        {"note text", 1, "note", "null"},
+        {"window size 1024,768 --type size", 0, "window size", "\"1024,768\""},
+        {"window x", 1, "window size", "\"1024,768\""},
+        {"fonts main face Größe", 0, "fonts main face", "\"Größe\""},
+        {"title deeper x", 1, "title", "\"Main screen\""},
         // Elements by index, in place; the next index appends.
-        {{"panels", "0", "charts"}, 0, {"panels"}, "[\"charts\",\"orders\",\"news\"]"},
-        {{"panels", "3", "alerts"}, 0, {"panels"}, "[\"charts\",\"orders\",\"news\",\"alerts\"]"},
-        {{"panels", "9", "x"}, 1, {"panels", "3"}, "\"alerts\""},
-        {{"panels", "first", "x"}, 1, {"panels", "0"}, "\"charts\""},
-        {{"panels", "1", "5", "--type", "int"}, 1, {"panels", "1"}, "\"orders\""},
+        {"panels 0 charts", 0, "panels", "[\"charts\",\"orders\",\"news\"]"},
+        {"panels 3 alerts", 0, "panels", "[\"charts\",\"orders\",\"news\",\"alerts\"]"},
+        {"panels 9 x", 1, "panels 3", "\"alerts\""},
+        {"panels first x", 1, "panels 0", "\"charts\""},
+        {"panels 1 5 --type int", 1, "panels 1", "\"orders\""},
     };
     for (const auto& [set, status, member, json] : table) {
-        std::vector<std::string> args{"-q", "json", "set", "layout"};
-        args.insert(args.end(), set.begin(), set.end());
-        std::vector<std::string> get{"--format", "json", "json", "get", "layout"};
-        get.insert(get.end(), member.begin(), member.end());
-        Steps({{args, status, ""}});
-        EXPECT_EQ(nlohmann::json::parse(Run(get).out, nullptr, false), nlohmann::json::parse(json))
-            << set[0] << " " << set[1];
+        Steps({{("-q json set layout " + set).c_str(), status, ""}});
+        const std::string got = Run(Words(("--format json json get layout " + member).c_str())).out;
+        EXPECT_EQ(nlohmann::json::parse(got, nullptr, false), nlohmann::json::parse(json)) << set;
     }
     Steps({{{"json", "check", User("layout.json")}, 0, User("layout.json") + ": valid\n"}});
     EXPECT_EQ(ReadFile(User("layout.json")).substr(0, 2), "\xFF\xFE");
