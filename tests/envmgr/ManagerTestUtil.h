@@ -30,18 +30,15 @@ inline std::wstring Wide(const std::string& text)
     return std::wstring(text.begin(), text.end());
 }
 // Paths the library gives, with '/' on both systems.
-inline std::string Slashed(std::string text)
-{
-    std::replace(text.begin(), text.end(), kSeparator, '/');
-    return text;
-}
 inline std::string Narrow(const CString& text)
 {
-    return Slashed(text.ToUtf8());
+    std::string utf8 = text.ToUtf8();
+    std::replace(utf8.begin(), utf8.end(), kSeparator, '/');
+    return utf8;
 }
 inline std::string Root()
 {
-    return Slashed(ChildRoot());
+    return Narrow(CString(ChildRoot().c_str()));
 }
 inline CTqEnvMgr& Mgr()
 {

@@ -51,12 +51,10 @@ TEST(Registry, NamesKeysSaveAllDeleteAndClear)
     EXPECT_EQ(PathOf(mgr.GetEnvIniClone(L" trade ", L" cb ")), "system/ cb /trade.ini");
     EXPECT_EQ(PathOf(mgr.GetJsonClone(L" layout ", L" cb ")), "system/cb/layout.json");
 
-    for (CTqEnvIni* refused :
-         {mgr.GetEnvIni(L"../outside"), mgr.GetEnvIni(L"trade", 0, L"../../x"), mgr.GetEnvIni(L"a.b/../../../c"),
-          mgr.GetEnvIni(L"/etc/passwd"), mgr.GetEnvIni(L"C:evil"), mgr.GetEnvIniClone(L"../x")})
-        EXPECT_EQ(refused, nullptr);
-    for (CTqEnvJson* refused :
-         {mgr.GetJson(L"..\\up"), mgr.GetJson(L"x", 0, L"a/../../.."), mgr.GetJsonClone(L"ok", L"..")})
+    for (const void* refused : std::initializer_list<const void*>{
+             mgr.GetEnvIni(L"../outside"), mgr.GetEnvIni(L"trade", 0, L"../../x"), mgr.GetEnvIni(L"a.b/../../../c"),
+             mgr.GetEnvIni(L"/etc/passwd"), mgr.GetEnvIni(L"C:evil"), mgr.GetEnvIniClone(L"../x"),
+             mgr.GetJson(L"..\\up"), mgr.GetJson(L"x", 0, L"a/../../.."), mgr.GetJsonClone(L"ok", L"..")})
         EXPECT_EQ(refused, nullptr);
     EXPECT_EQ(PathOf(mgr.GetEnvIni(L"sub/name")), "user/sub/name.ini") << "a name with a folder stays inside";
 
@@ -87,7 +85,6 @@ TEST(Registry, NamesKeysSaveAllDeleteAndClear)
     const std::string before = ReadFile(Root() + "user/trade.ini");
     CTqEnvIni* clone = mgr.GetEnvIniClone(L"trade");
     EXPECT_EQ(PathOf(clone), "system/trade.ini");
-    EXPECT_NE(clone, clean);
     EXPECT_EQ(mgr.GetEnvIniClone(L"TRADE.ini"), clone);
     clone->SetInt(L"Main", L"qty", 77);
     mgr.GetJsonClone(L"layout")->SetInt(L"width", 1);

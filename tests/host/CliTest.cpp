@@ -34,15 +34,11 @@ TEST(HostArgs, OptionsWordsAndErrors)
     EXPECT_EQ(Args({"--system"}, {}).Unknown({"system"}), "");
 }
 
-// Each text read as its type: the text stored, or "!" and part of the reason
-// it was refused. A type's name is exact, "" is string.
+// Each text read as its type (a type's name is exact, "" is string): the text
+// stored, or "!" and part of the reason it was refused.
 TEST(HostValues, SpellingsAreAcceptedOnlyWhenWhole)
 {
-    const struct {
-        const char* type;
-        const char* text;
-        const char* stored;
-    } cases[] = {
+    const char* const cases[][3] = {
         {"int", "-2147483648", "-2147483648"},
         {"int", "", "!integer"},
         {"int", "12abc", "!integer"},
@@ -66,16 +62,15 @@ TEST(HostValues, SpellingsAreAcceptedOnlyWhenWhole)
         {"colour", "x", "!type"},
         {"INT", "1", "!type"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, text, stored] : cases) {
         ValueType type = ValueType::Null;
         Value v;
         std::string reason = "!type";
-        const bool typed = ParseValueType(c.type, type);
-        if (typed && ParseValue(type, c.text, v, reason))
-            EXPECT_EQ(Narrow(StoredText(v)), c.stored) << c.type << " " << c.text;
+        if (ParseValueType(name, type) && ParseValue(type, text, v, reason))
+            EXPECT_EQ(Narrow(StoredText(v)), stored) << name << " " << text;
         else
-            EXPECT_TRUE(c.stored[0] == '!' && !reason.empty() && reason.find(c.stored + 1) != std::string::npos)
-                << c.type << " " << c.text << ": " << reason;
+            EXPECT_TRUE(stored[0] == '!' && !reason.empty() && reason.find(stored + 1) != std::string::npos)
+                << name << " " << text << ": " << reason;
     }
     // Doubles print short and read back exactly.
     EXPECT_EQ(Narrow(FormatDouble(-3)), "-3");
@@ -89,44 +84,29 @@ TEST(HostValues, SpellingsAreAcceptedOnlyWhenWhole)
 // library's files hold (comments included) must read.
 TEST(HostJsonText, WhatReadsAndWhatDoesNot)
 {
-    const struct {
-        const wchar_t* text;
-        bool read;
-        const char* written; // on one line
-    } cases[] = {
-        {L"{}", true, "{}"},
-        {L" [ 1 , -2.5e3, true, false, null ] ", true, "[1,-2.5e3,true,false,null]"},
-        {L"{ // a comment\r\n \"a\" : /* inline */ \"x\" }", true, "{\"a\":\"x\"}"},
-        {L"{\"a\":1,\"a\":2}", true, "{\"a\":1,\"a\":2}"},
-        {L"\"\\u00e9\\ud83d\\ude00\\n\\\"\"", true, "\"\u00e9\U0001F600\\n\\\"\""},
-        {L"\"\\ud800\"", true, "\"\\ud800\""},
-        {L"", false, ""},
-        {L"{\"a\" 1}", false, ""},
-        {L"[1,]", true, "[1]"},
-        {L"{\"o\": {\"x\": [1,],},}", true, "{\"o\":{\"x\":[1]}}"},
-        {L"[,]", false, ""},
-        {L"08", false, ""},
-        {L"[1 2]", false, ""},
-        {L"{\"a\":1} x", false, ""},
-        {L"\"open", false, ""},
-        {L"\"\\x\"", false, ""},
-        {L"\"\\u12\"", false, ""},
-        {L"-", false, ""},
-        {L"1.", false, ""},
-        {L"tru", false, ""},
-        {L"{a:1}", false, ""},
-    };
-    for (const auto& c : cases) {
-        JsonValue value;
-        std::string error;
-        EXPECT_EQ(ParseJson(c.text, value, error), c.read) << Narrow(CString(c.text));
-        if (c.read)
-            EXPECT_EQ(WriteJson(value, false), c.written);
-        else
-            EXPECT_EQ(error.rfind("line ", 0), 0u) << error;
-    }
     JsonValue value;
     std::string error;
+    const std::pair<const wchar_t*, const char*> read[] = {
+        // written on one line
+        {L"{}", "{}"},
+        {L" [ 1 , -2.5e3, true, false, null ] ", "[1,-2.5e3,true,false,null]"},
+        {L"{ // a comment\r\n \"a\" : /* inline */ \"x\" }", "{\"a\":\"x\"}"},
+        {L"{\"a\":1,\"a\":2}", "{\"a\":1,\"a\":2}"},
+        {L"\"\\u00e9\\ud83d\\ude00\\n\\\"\"", "\"\u00e9\U0001F600\\n\\\"\""},
+        {L"\"\\ud800\"", "\"\\ud800\""},
+        {L"[1,]", "[1]"},
+        {L"{\"o\": {\"x\": [1,],},}", "{\"o\":{\"x\":[1]}}"},
+    };
+    for (const auto& [text, written] : read) {
+        EXPECT_TRUE(ParseJson(text, value, error)) << error;
+        EXPECT_EQ(WriteJson(value, false), written);
+    }
+    for (const wchar_t* text : {L"", L"{\"a\" 1}", L"[,]", L"08", L"[1 2]", L"{\"a\":1} x", L"\"open", L"\"\\x\"",
+                                L"\"\\u12\"", L"-", L"1.", L"tru", L"{a:1}"}) {
+        std::string reason;
+        EXPECT_FALSE(ParseJson(text, value, reason)) << Narrow(CString(text));
+        EXPECT_EQ(reason.rfind("line ", 0), 0u) << reason;
+    }
     EXPECT_TRUE(ParseJson(std::wstring(1000, L'[') + std::wstring(1000, L']'), value, error)) << error;
     EXPECT_FALSE(ParseJson(std::wstring(1001, L'[') + std::wstring(1001, L']'), value, error));
 }

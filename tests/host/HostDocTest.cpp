@@ -51,7 +51,7 @@ TEST_F(HostDoc, JsonOutputIsValidUtf8Json)
     for (const char* command :
          {"paths", "user", "users", "dump trade", "dump layout", "diff trade", "diff layout",
           "ini get trade Main Title", "ini list trade Main", "json get layout panels", "json list layout window"}) {
-        const HostResult r = Run(Step((std::string("--format json ") + command).c_str()).args);
+        const HostResult r = Run(Words((std::string("--format json ") + command).c_str()));
         ASSERT_EQ(r.status, 0) << command << r.err;
         EXPECT_EQ(nlohmann::ordered_json::parse(r.out, nullptr, false).dump(2, ' ', false) + "\n", r.out) << command;
     }
@@ -65,16 +65,12 @@ TEST_F(HostDoc, ExportAndImportRoundTrip)
         const std::string file = root / (doc + ".txt");
         Steps({{{"export", doc.substr(0, doc.find('.')), file}}});
         const std::string text = ReadFile(file);
-        EXPECT_TRUE(Contains(text, kText)) << doc;
-        EXPECT_FALSE(Contains(text, "\r")) << doc;
-        EXPECT_NE(text.substr(0, 3), "\xEF\xBB\xBF");
-        const std::string copy = "copy-" + doc;
+        EXPECT_TRUE(Contains(text, kText) && !Contains(text, "\r") && text.rfind("\xEF\xBB\xBF", 0) != 0) << text;
         Steps({{{"export", doc.substr(0, doc.find('.')), "-"}, 0, text},
-               {{"import", copy, file}, 0, "imported " + file + " into " + User(copy) + "\n"}});
-        EXPECT_EQ(ReadFile(User(copy)), ReadFile(User(doc))) << doc;
-        fs::remove(fs::u8path(User(copy)));
-        Steps({{{"import", copy, "-"}, 0, kAny, "", text}});
-        EXPECT_EQ(ReadFile(User(copy)), ReadFile(User(doc))) << doc << " through standard input";
+               {{"import", "copy-" + doc, file}, 0, "imported " + file + " into " + User("copy-" + doc) + "\n"},
+               {{"import", "piped-" + doc, "-"}, 0, kAny, "", text}});
+        EXPECT_EQ(ReadFile(User("copy-" + doc)), ReadFile(User(doc))) << doc;
+        EXPECT_EQ(ReadFile(User("piped-" + doc)), ReadFile(User(doc))) << doc << " through standard input";
     }
     Steps({{"ini get copy-trade Main Title", 0, std::string(kText) + "\n"}});
 }
@@ -82,7 +78,7 @@ TEST_F(HostDoc, ExportAndImportRoundTrip)
 TEST_F(HostDoc, ImportRefusesWhatALoadWouldRefuse)
 {
     Steps({{"json get layout title"}, {"ini get trade Main Title"}});
-    const std::string before = Snapshot(root.path());
+    const auto before = Snapshot(root.path());
     Steps({
         {"import layout -", 1, kAny, "is not valid JSON", "{ \"title\" : }"},
         {"import layout -", 1, kAny, "is not UTF-8 text", "\xFF\xFE{}"},
@@ -127,29 +123,27 @@ TEST_F(HostDoc, ResetRestoresTheDefaultAndKeepsTheOldFile)
 
 TEST_F(HostDoc, DryRunWritesNothingAndShowsWhatWouldBeWritten)
 {
-    const std::string in = root / "in.ini";
-    const std::string out = root / "out.ini";
+    const std::string in = root / "in.ini", out = root / "out.ini";
     WriteFile(in, "[Main]\nTitle=Imported\n");
-    const auto user = [this](const std::string& name) { return User(name); };
-    std::string before = Snapshot(root.path());
+    auto before = Snapshot(root.path());
     Steps({
         {"--dry-run user set dave", 0,
-         "user-id    dave\nuser-dir   " + user("dave/") + "\nsetting    " + user("dave/envsetting.ini") +
-             "\nwould create " + user(".zvenv-host.ini") +
-             ":\n  + [Host] User=dave\n  + [Host] Encrypt=0\nwould create the folder " + user("dave/") +
-             "\nwould create " + user("dave/envsetting.ini") + ", a copy of " + Sys("envsetting.ini") + "\n"},
+         "user-id    dave\nuser-dir   " + User("dave/") + "\nsetting    " + User("dave/envsetting.ini") +
+             "\nwould create " + User(".zvenv-host.ini") +
+             ":\n  + [Host] User=dave\n  + [Host] Encrypt=0\nwould create the folder " + User("dave/") +
+             "\nwould create " + User("dave/envsetting.ini") + ", a copy of " + Sys("envsetting.ini") + "\n"},
         {"--dry-run ini get trade Main Title", 0,
-         "Trade\nwould create " + user("trade.ini") + ", a copy of " + Sys("trade.ini") + "\n"},
+         "Trade\nwould create " + User("trade.ini") + ", a copy of " + Sys("trade.ini") + "\n"},
         {"--dry-run ini set trade Main Title X", 0,
-         "would create " + user("trade.ini") + ", from " + Sys("trade.ini") +
+         "would create " + User("trade.ini") + ", from " + Sys("trade.ini") +
              " with changes:\n  - [Main] Title=Trade\n  + [Main] Title=X\n"},
         {"--dry-run json set layout columns 5", 0,
-         "would create " + user("layout.json") + ", from " + Sys("layout.json") +
+         "would create " + User("layout.json") + ", from " + Sys("layout.json") +
              " with changes:\n  - .columns = 3\n  + .columns = 5\n"},
-        {"--dry-run json set orders a 1", 0, "would create " + user("orders.json") + ":\n  + .a = \"1\"\n"},
+        {"--dry-run json set orders a 1", 0, "would create " + User("orders.json") + ":\n  + .a = \"1\"\n"},
         {{"--dry-run", "import", "trade", in},
          0,
-         "imported " + in + " into " + user("trade.ini") + "\nwould create " + user("trade.ini") + ", from " +
+         "imported " + in + " into " + User("trade.ini") + "\nwould create " + User("trade.ini") + ", from " +
              Sys("trade.ini") +
              " with changes:\n  - [Main] Title=Trade\n  + [Main] Title=Imported\n"
              "  - [Main] RefreshSeconds=5\n  - [Main] Background=240,240,240\n  - [Main] Bounds=0,0,800,600\n"
@@ -157,7 +151,7 @@ TEST_F(HostDoc, DryRunWritesNothingAndShowsWhatWouldBeWritten)
              "  - [Columns] Item3=Volume\n"},
         {{"--dry-run", "export", "trade", out},
          0,
-         "would write " + out + " (174 bytes)\nwould create " + user("trade.ini") + ", a copy of " + Sys("trade.ini") +
+         "would write " + out + " (174 bytes)\nwould create " + User("trade.ini") + ", a copy of " + Sys("trade.ini") +
              "\n"},
         // The copy the dry run works on is not shown.
         {"--dry-run paths", 0, "...root       " + root.root() + "\n"},
@@ -167,11 +161,11 @@ TEST_F(HostDoc, DryRunWritesNothingAndShowsWhatWouldBeWritten)
     before = Snapshot(root.path());
     const HostResult r = Run({"--dry-run", "reset", "trade"});
     EXPECT_TRUE(
-        std::regex_search(r.out, std::regex("would create " + Pattern(user("erin/trade.ini.reset-")) + "\\d+T\\d+Z:")))
+        std::regex_search(r.out, std::regex("would create " + Pattern(User("erin/trade.ini.reset-")) + "\\d+T\\d+Z:")))
         << r.out;
-    EXPECT_TRUE(Contains(r.out, "would change " + user("erin/trade.ini") +
+    EXPECT_TRUE(Contains(r.out, "would change " + User("erin/trade.ini") +
                                     ":\n  - [Main] Title=Mine\n  + [Main] Title=Trade\n"));
-    Steps({{"--dry-run user clear", 0, "no current user\nwould delete " + user(".zvenv-host.ini") + "\n"},
+    Steps({{"--dry-run user clear", 0, "no current user\nwould delete " + User(".zvenv-host.ini") + "\n"},
            {"--dry-run ini get trade Main Title", 0, "Mine\nnothing would change\n"}});
     EXPECT_EQ(Snapshot(root.path()), before);
 }
@@ -192,11 +186,8 @@ TEST_F(HostDoc, ADryRunThatCannotCopyTheRootSaysSo)
 // Reported with the file and the reason, nothing changed; full disk and read-only folder on Linux only.
 TEST(HostSave, ASaveThatDidNotReachTheDiskIsReported)
 {
-    const struct {
-        std::string fault;
-        const char* file;
-        const char* message; // % is the file's path
-    } table[] = {
+    const std::string table[][3] = {
+        // a fault, the document and what is said (% is the file's path)
         {"full disk", "layout.json", "could not save %: No space left"},
         {"read-only folder", "layout.json", "could not save %: Permission denied"},
         {"folder in the way", "layout.json", "could not load %"},
@@ -204,39 +195,37 @@ TEST(HostSave, ASaveThatDidNotReachTheDiskIsReported)
         {"read-only folder", "trade.ini", "could not save %: Permission denied"},
         {"folder in the way", "trade.ini", "could not save %: "},
     };
-    for (const auto& c : table) {
+    for (const auto& [fault, doc, said] : table) {
 #ifdef _WIN32
-        if (c.fault != "folder in the way")
+        if (fault != "folder in the way")
             continue;
 #endif
         AppRoot fresh;
         CopySamples(fresh);
-        const std::string file = fresh / (std::string("user/") + c.file);
+        const std::string file = fresh / ("user/" + doc);
         RunOptions options;
-        if (c.fault == "folder in the way")
+        if (fault == "folder in the way")
             MakeFolders(file);
         else
-            ASSERT_EQ(RunTool(fresh, {"dump", c.file}).status, 0); // seeds the user's copy
-        if (c.fault == "full disk") {
+            ASSERT_EQ(RunTool(fresh, {"dump", doc}).status, 0); // seeds the user's copy
+        if (fault == "full disk") {
             options.wrapper = KillAt("fsync", 1); // strace, each fsync failing for want of space instead
             options.wrapper.back() = "inject=fsync:error=ENOSPC";
         }
-        if (c.fault == "read-only folder") {
+        if (fault == "read-only folder") {
             OpenToEveryone(fresh.path());
             fs::permissions(fresh.user(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                             fs::perm_options::remove);
             options.unprivileged = true;
         }
-        const std::string before = Snapshot(fresh.path());
-        const std::vector<std::string> set =
-            Contains(file, ".json") ? std::vector<std::string>{"json", "set", "layout", "title", "X"}
-                                    : std::vector<std::string>{"ini", "set", "trade", "Main", "Title", "X"};
-        const HostResult r = RunTool(fresh, set, options);
-        EXPECT_EQ(r.status, 1) << c.fault << " " << c.file << "\n" << r.err;
-        std::string message = c.message;
+        const auto before = Snapshot(fresh.path());
+        const HostResult r = RunTool(
+            fresh, Words(Contains(doc, ".json") ? "json set layout title X" : "ini set trade Main Title X"), options);
+        EXPECT_EQ(r.status, 1) << fault << " " << doc << "\n" << r.err;
+        std::string message = said;
         message.replace(message.find('%'), 1, file);
-        EXPECT_TRUE(Contains(r.err, "zvenv: " + message)) << c.fault << "\n" << r.err;
-        EXPECT_FALSE(Contains(r.out, "saved")) << c.fault << " " << c.file;
-        EXPECT_EQ(Snapshot(fresh.path()), before) << c.fault << " " << c.file;
+        EXPECT_TRUE(Contains(r.err, "zvenv: " + message)) << fault << "\n" << r.err;
+        EXPECT_FALSE(Contains(r.out, "saved")) << fault << " " << doc;
+        EXPECT_EQ(Snapshot(fresh.path()), before) << fault << " " << doc;
     }
 }

@@ -1,7 +1,6 @@
 #include "HostRun.h"
 
 #include <filesystem>
-#include <map>
 #include <regex>
 #include <sstream>
 
@@ -60,17 +59,14 @@ HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, co
     return RunProcess(all, options, root.path());
 }
 
-std::string Snapshot(const std::string& folder)
+std::map<std::string, std::string> Snapshot(const std::string& folder)
 {
     std::map<std::string, std::string> entries;
     const fs::path top = fs::u8path(folder);
     for (const auto& entry : fs::recursive_directory_iterator(top))
         entries[fs::relative(entry.path(), top).u8string()] =
             entry.is_directory() ? std::string("(folder)") : ReadFile(entry.path().u8string());
-    std::string out;
-    for (const auto& entry : entries)
-        out += entry.first + "\n" + entry.second + "\n";
-    return out;
+    return entries;
 }
 
 std::string Pattern(const std::string& text)
@@ -78,26 +74,18 @@ std::string Pattern(const std::string& text)
     return std::regex_replace(text, std::regex(R"([\\^$.|?*+()[\]{}])"), R"(\$&)");
 }
 
-std::string JsonPath(const std::string& path)
-{
-    return std::regex_replace(path, std::regex("\\\\"), "\\\\");
-}
-
-Step::Step(const char* line, int status, std::string out, std::string err, std::string input)
-    : Step(std::vector<std::string>(), status, std::move(out), std::move(err), std::move(input))
+Words::Words(const char* line)
 {
     std::istringstream words(line);
     for (std::string word; words >> word;)
-        args.push_back(word);
+        push_back(word);
 }
 
 void HostTest::Steps(const std::vector<Step>& steps)
 {
     for (const Step& s : steps) {
         const HostResult r = Run(s.args, {s.input, false, {}});
-        std::string shown;
-        for (const std::string& a : s.args)
-            shown += a + " ";
+        const std::string shown = ::testing::PrintToString(s.args);
         EXPECT_EQ(r.status, s.status) << shown << "\n" << r.err;
         if (s.out.rfind("...", 0) == 0) {
             EXPECT_TRUE(Contains(r.out, s.out.substr(3))) << shown << "\n" << r.out;

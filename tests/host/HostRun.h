@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,7 @@ void CopySamples(const AppRoot& root);
 HostResult RunHost(const AppRoot& root, const std::vector<std::string>& args); // the copy in <root>/bin
 HostResult RunTool(const AppRoot& root, const std::vector<std::string>& args, const RunOptions& options = {});
 
-std::string Snapshot(const std::string& folder);
+std::map<std::string, std::string> Snapshot(const std::string& folder);
 
 inline bool Contains(const std::string& text, const std::string& part)
 {
@@ -36,24 +37,22 @@ inline bool Contains(const std::string& text, const std::string& part)
 }
 
 std::string Pattern(const std::string& text); // a regular expression matching only text
-std::string JsonPath(const std::string& path);
 
+struct Words : std::vector<std::string> { // given one by one, or a line split at spaces
+    Words(std::vector<std::string> words) : vector(std::move(words)) {}
+    Words(std::initializer_list<std::string> words) : vector(words) {}
+    Words(const char* line);
+};
 // A command and what it gives: out is all of standard output, a part after
 // "...", or kAny; err a part of standard error, empty when it is and the
 // command succeeds, after "zvenv: " when it fails.
 inline const std::string kAny = "(any)";
 struct Step {
-    Step(std::vector<std::string> args, int status = 0, std::string out = kAny, std::string err = "",
-         std::string input = "")
-        : args(std::move(args)), status(status), out(std::move(out)), err(std::move(err)), input(std::move(input))
-    {
-    }
-    Step(const char* line, int status = 0, std::string out = kAny, std::string err = "", std::string input = "");
-    std::vector<std::string> args;
-    int status;
-    std::string out;
-    std::string err;
-    std::string input;
+    Words args;
+    int status = 0;
+    std::string out = kAny;
+    std::string err = "";
+    std::string input = "";
 };
 
 class HostTest : public ::testing::Test {

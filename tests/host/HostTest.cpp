@@ -1,6 +1,8 @@
 // zvenv's roots, users, exit status and messages, and INI documents.
 #include "HostRun.h"
 
+#include <nlohmann/json.hpp>
+
 #include <regex>
 
 using namespace zvtest;
@@ -26,7 +28,7 @@ TEST(HostRoot, TheRootIsTheFolderAboveBinUnlessNamed)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Contains(r.err, "warning: " + other.path() + kSeparator + " has no system/ folder")) << r.err;
     EXPECT_TRUE(PathExists(other / "user/alice/envsetting.ini"));
-    EXPECT_EQ(Snapshot(root.user()), "");
+    EXPECT_TRUE(Snapshot(root.user()).empty());
 
     r = RunHost(root, {"--root", root / "nosuch", "paths"});
     EXPECT_EQ(r.status, 1);
@@ -35,9 +37,8 @@ TEST(HostRoot, TheRootIsTheFolderAboveBinUnlessNamed)
 
 TEST_F(Host, ExitStatusAndMessages)
 {
-    const std::string trade = User("trade.ini");
     Steps({{"ini get trade Main Title", 0, "Trade\n"}});
-    const std::string seeded = Snapshot(root.path());
+    const auto seeded = Snapshot(root.path());
     Steps({
         {"", 2, "", "no command given"},
         {"frobnicate", 2, "", "unknown command 'frobnicate'"},
@@ -60,7 +61,7 @@ TEST_F(Host, ExitStatusAndMessages)
         {"reset trade --system", 2, "", "unknown option --system"},
         {"ini get trade Main Missing --type int --default x", 2, "", "--default"},
         {"ini get trade Main Bounds --type rect", 0, "0,0,800,600\n"},
-        {"ini get trade Main Missing", 1, "", "no key [Main] Missing in " + trade},
+        {"ini get trade Main Missing", 1, "", "no key [Main] Missing in " + User("trade.ini")},
         {"ini get trade Main Missing --array", 1, "", "no key [Main] Missing"},
         {"ini get trade Main Missing --type int --default 7", 0, "7\n"},
         {"ini get trade Main Title --type int", 1, "", "'Trade' is not a 32-bit integer"},
@@ -101,31 +102,22 @@ TEST_F(Host, IniTextThatWouldNotReadBackIsRefused)
         Steps({{{"-q", "ini", "set", "trade", "Main", "Note", value}, 0, ""},
                {{"ini", "get", "trade", "Main", "Note"}, 0, value + "\n"}});
     Steps({{"-q ini set trade Main #Note v", 0, ""}, {"ini get trade Main #Note", 0, "v\n"}});
-    const std::string before = Snapshot(root.path());
-    // Section, key and value.
-    const std::vector<std::vector<std::string>> refused{
-        {"Main", "Note", "line\n[Evil]\nx=1"},
-        {"Main", "Note", "a\rb"},
-        {"Main", "Note", " lead"},
-        {"Main", "Note", "trail\t"},
-        {"Main", "Note", "\"quoted\""},
-        {"Main", "Note", "'quoted'"},
-#ifndef _WIN32
-        // Bytes that are not UTF-8 (a Windows command line is UTF-16 and cannot hold them).
-        {"Main", "Note", "\xFF"},
-#endif
-        {"Main", "k=x", "v"},
-        {"Main", "[k", "v"},
-        {"Main", ";k", "v"},
-        {"Main", " k", "v"},
-        {"Main", "", "v"},
-        {"Ma]in", "k", "v"},
-        {"Main\n[Evil]", "k", "v"},
-        {" Main", "k", "v"},
-        {"", "k", "v"},
+    const auto before = Snapshot(root.path());
+    // Values, keys and sections.
+    std::vector<std::string> refused[] = {
+        {"line\n[Evil]\nx=1", "a\rb", " lead", "trail\t", "\"quoted\"", "'quoted'"},
+        {"k=x", "[k", ";k", " k", ""},
+        {"Ma]in", "Main\n[Evil]", " Main", ""},
     };
-    for (const auto& c : refused)
-        Steps({{{"-q", "ini", "set", "trade", c[0], c[1], c[2]}, 2, "", "zvenv: "}});
+#ifndef _WIN32
+    refused[0].push_back("\xFF"); // not UTF-8 (a Windows command line is UTF-16 and cannot hold it)
+#endif
+    for (int part = 0; part < 3; ++part)
+        for (const std::string& text : refused[part]) {
+            std::vector<std::string> args{"-q", "ini", "set", "trade", "Main", "Note", "v"};
+            args[6 - part] = text;
+            Steps({{args, 2, "", "zvenv: "}});
+        }
     EXPECT_EQ(Snapshot(root.path()), before);
 }
 
@@ -162,9 +154,6 @@ TEST_F(Host, TypedValuesAndListsOfAllThreeKinds)
         {"ini get trade Main Title", 0, "Trade\n"},
         {"ini set trade Main --ordered Item%d --force only"},
         {"ini list trade Main", 0, "count=1\nItem1=only\n"},
-
-        {"ini delete trade Columns"},
-        {"ini list trade Columns", 1, "", "no section [Columns]"},
     });
 }
 
@@ -180,7 +169,8 @@ TEST_F(Host, Users)
         {"user clear"},
         {"paths", 0, "...user-id    (none)\n"},
         {"--format json user", 0,
-         "{\n  \"user-id\": null,\n  \"user-dir\": \"" + JsonPath(root.user()) + "\",\n  \"setting\": null\n}\n"},
+         "{\n  \"user-id\": null,\n  \"user-dir\": " + nlohmann::json(root.user()).dump() +
+             ",\n  \"setting\": null\n}\n"},
         // A sub-folder and the setting document of a user.
         {"user set alice"},
         {{"ini", "set", "panel", "Main", "Width", "300", "--sub", "screens\\left"},

@@ -15,8 +15,7 @@
 #endif
 
 namespace fs = std::filesystem;
-using reliability::Key;
-using reliability::RanInRoot;
+using namespace reliability;
 
 namespace {
 
@@ -93,8 +92,7 @@ void WriteProtectedFilesAreNotReplaced(bool otherUser)
     EXPECT_EQ(zv::os::GetLastError(), zvtest::kErrorAccessDenied);
     json->Save();
     EXPECT_EQ(ini->IsDirty() + json->IsDirty(), 2);
-    EXPECT_EQ(ini->ReloadFile(1), 1);
-    EXPECT_EQ(json->ReloadFile(1), 1);
+    EXPECT_EQ(ini->ReloadFile(1) + json->ReloadFile(1), 2);
     EXPECT_EQ(zvtest::ReadFile(User("trade.ini")), iniText);
     EXPECT_EQ(zvtest::ReadFile(User("layout.json")), jsonText);
 }

@@ -30,7 +30,8 @@ void ChangeOwnKeys()
 {
     const int me = std::stoi(zvtest::GetEnv("ZVTEST_WRITER")), rounds = std::stoi(zvtest::GetEnv("ZVTEST_ROUNDS"));
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
-    WaitForGo();
+    for (int wait = 0; wait < 10000 && !zvtest::PathExists(zvtest::ChildRoot() + "go"); ++wait)
+        zvtest::SleepMs(1);
     const CString name(zvtest::GetEnv("ZVTEST_DOC").c_str());
     CTqEnvIni* ini = mgr.GetEnvIni(name);
     CTqEnvJson* json = zvtest::GetEnv("ZVTEST_JSON").empty() ? nullptr : mgr.GetJson(name);

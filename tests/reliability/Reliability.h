@@ -49,8 +49,8 @@ inline CString Key(int owner, int k)
     return CString(L"w" + std::to_wstring(owner) + L"k" + std::to_wstring(k));
 }
 
-// Runs count children of this test in root (ZVTEST_WRITER their index), held
-// in WaitForGo until all are started; true when all passed.
+// Runs count children of this test in root (ZVTEST_WRITER their index), which
+// wait for root/go, written when all are started; true when all passed.
 inline bool RunTogether(const zvtest::AppRoot& root, int count)
 {
     std::filesystem::remove(root.root() + "go");
@@ -65,12 +65,6 @@ inline bool RunTogether(const zvtest::AppRoot& root, int count)
     for (zvtest::Process child : children)
         passed &= zvtest::WaitFor(child) == 0;
     return passed;
-}
-
-inline void WaitForGo()
-{
-    for (int wait = 0; wait < 10000 && !zvtest::PathExists(zvtest::ChildRoot() + "go"); ++wait)
-        zvtest::SleepMs(1);
 }
 
 // Starts this test's child in root and kills it up to maxDelayMs after it wrote
