@@ -23,7 +23,7 @@ protected:
 
     zvtest::TempDir dir;
     std::string path = dir / "a.ini";
-    CTqIni ini{std::wstring(path.begin(), path.end()).c_str()};
+    CTqIni ini{zvtest::W(path).c_str()};
 };
 
 using IniValues = IniTest;
@@ -81,7 +81,7 @@ TEST_F(IniValues, NumbersReadWrittenAndIncrementedInEveryBase)
     EXPECT_DOUBLE_EQ(ini.GetDouble(L"S", L"huge", 0), 1e300);
 }
 
-TEST_F(IniValues, StringsBooleansAndCharacters)
+TEST_F(IniValues, StringsBooleansCharactersAndBlocks)
 {
     Seed(L"[S]\r\na=TRUE\r\nb=Yes\r\nc=2\r\nd=false\r\ne=no\r\nf=abc\r\ng=\r\nch=xyz\r\n");
     const std::pair<const wchar_t*, int> bools[] = {{L"a", 1}, {L"b", 1}, {L"c", 1}, {L"d", 0}, {L"e", 0}, {L"f", 0}};
@@ -116,6 +116,25 @@ TEST_F(IniValues, StringsBooleansAndCharacters)
     EXPECT_EQ(ini.AppendString(L"S", L"ab", nullptr), 0);
     ASSERT_TRUE(ini.WriteString(L"S", L"null", nullptr));
     EXPECT_EQ(ini.IsKeyExist(L"S", L"null"), 1);
+
+    // Data blocks and splitting are fuzzed; these are the text forms and the refusals.
+    ASSERT_TRUE(ini.WritePoint(L"S", L"p", POINT{1, -1}));
+    EXPECT_STREQ(ini.GetString(L"S", L"p"), L"01000000FFFFFFFF");
+    EXPECT_EQ(ini.WriteDataBlock(L"S", L"x", nullptr, 3), 0);
+    const unsigned char ff = 255;
+    ASSERT_TRUE(ini.WriteDataBlock(L"S", L"empty", &ff, 0));
+    EXPECT_EQ(ini.IsKeyExist(L"S", L"empty"), 1);
+
+    CStringArray xyz;
+    for (const wchar_t* item : {L"x", L"y", L"z"})
+        xyz.Add(item);
+    EXPECT_STREQ(ini.GetArrayString(&xyz, 2, nullptr), L"x,y");
+    EXPECT_STREQ(ini.GetArrayString(&xyz, -1, L" | "), L"x | y | z");
+    EXPECT_STREQ(ini.GetArrayString(&xyz, 99, L""), L"x,y,z");
+    EXPECT_STREQ(ini.GetArrayString(nullptr, 2, nullptr), L"");
+    ASSERT_TRUE(ini.WriteArray(L"S", L"w", &xyz, -1, L";"));
+    EXPECT_STREQ(ini.GetString(L"S", L"w"), L"x;y;z");
+    EXPECT_EQ(ini.WriteArray(L"S", L"w", nullptr, -1, L";"), 0);
 }
 
 TEST_F(IniValues, FilesAndBadPlaces)
@@ -123,10 +142,9 @@ TEST_F(IniValues, FilesAndBadPlaces)
     ASSERT_TRUE(ini.WriteString(L"S", L"k", L"v"));
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"[S]\r\nk=v\r\n")) << "the first write creates a UTF-16 file";
     const std::string other = dir / "deleted.ini";
-    CTqIni(std::wstring(other.begin(), other.end()).c_str()).DeleteKey(L"S", L"k");
+    CTqIni(zvtest::W(other).c_str()).DeleteKey(L"S", L"k");
     EXPECT_EQ(zvtest::ReadFile(other), "\xFF\xFE") << "even a deletion prepares the file";
-    const std::string folderPath = dir.path();
-    CTqIni folder(std::wstring(folderPath.begin(), folderPath.end()).c_str());
+    CTqIni folder(zvtest::W(dir.path()).c_str());
     EXPECT_EQ(folder.WriteString(L"S", L"k", L"v"), 0);
     EXPECT_EQ(folder.GetInt(L"S", L"k", 4), 4);
 
@@ -158,10 +176,7 @@ Strings Items(const wchar_t* list)
 
 Strings Items(const CStringArray& array)
 {
-    Strings items;
-    for (const CString& item : array)
-        items.push_back(item.str());
-    return items;
+    return Strings(array.begin(), array.end());
 }
 
 using IniLists = IniTest;
@@ -233,28 +248,6 @@ INSTANTIATE_TEST_SUITE_P(Files, IniListForms,
                                            L"[A]\r\nk=1@@\r\nj=2\r\n[B]\r\n", L"[A]\r\nk@ey=1\r\nj=2\r\n",
                                            L"[A]\r\n@k=1\r\nj=2\r\n", L"[A@B]\r\nk=1\r\n[B]\r\nj=2\r\n",
                                            L"[@]\r\nk=1\r\n[B]\r\nj=2\r\n"));
-
-// Data blocks and splitting are fuzzed; these are the text forms and the refusals.
-TEST_F(IniLists, DataBlocksAndJoinedArrays)
-{
-    ASSERT_TRUE(ini.WritePoint(L"S", L"p", POINT{1, -1}));
-    EXPECT_STREQ(ini.GetString(L"S", L"p"), L"01000000FFFFFFFF");
-    EXPECT_EQ(ini.WriteDataBlock(L"S", L"x", nullptr, 3), 0);
-    const unsigned char ff = 255;
-    ASSERT_TRUE(ini.WriteDataBlock(L"S", L"empty", &ff, 0));
-    EXPECT_EQ(ini.IsKeyExist(L"S", L"empty"), 1);
-
-    CStringArray xyz;
-    for (const wchar_t* item : {L"x", L"y", L"z"})
-        xyz.Add(item);
-    EXPECT_STREQ(ini.GetArrayString(&xyz, 2, nullptr), L"x,y");
-    EXPECT_STREQ(ini.GetArrayString(&xyz, -1, L" | "), L"x | y | z");
-    EXPECT_STREQ(ini.GetArrayString(&xyz, 99, L""), L"x,y,z");
-    EXPECT_STREQ(ini.GetArrayString(nullptr, 2, nullptr), L"");
-    ASSERT_TRUE(ini.WriteArray(L"S", L"w", &xyz, -1, L";"));
-    EXPECT_STREQ(ini.GetString(L"S", L"w"), L"x;y;z");
-    EXPECT_EQ(ini.WriteArray(L"S", L"w", nullptr, -1, L";"), 0);
-}
 
 TEST_F(IniLists, CopyingMovingAndDeleting)
 {
