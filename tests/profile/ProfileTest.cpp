@@ -11,7 +11,6 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <random>
 #include <set>
 #include <string>
@@ -31,15 +30,9 @@
 // executable again, running the test that started it, on ZVTEST_PATH.
 namespace {
 
-inline std::wstring W(const std::string& s)
-{
-    return std::wstring(s.begin(), s.end());
-}
+using zvtest::W;
 
-inline std::string U(const std::wstring& text)
-{
-    return zvtest::Utf16(text);
-}
+using zvtest::Utf16;
 
 // The value of a key of [S].
 inline std::wstring Get(const std::string& path, const std::wstring& key)
@@ -113,30 +106,25 @@ struct CallCase {
     std::optional<std::string> after = {};
 };
 
-void PrintTo(const CallCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 const CallCase kCalls[] = {
     {"NamesBeyondTheBasicPlaneIgnoreCase",
-     U(L"[\U00010400\u00e9]\r\n\U00010401=beyond\r\n"),
+     Utf16(L"[\U00010400\u00e9]\r\n\U00010401=beyond\r\n"),
      {Read(L"\U00010428\u00c9", L"\U00010429", L"beyond")}},
     // As on Windows, a semicolon first on a line (after blanks) makes a comment, never a key.
     {"SemicolonMakesACommentOnlyFirstOnItsLine",
-     U(L"[S]\r\n;a=v\r\n ;b=v\r\n\t;c=v\r\nk=;v\r\nkey ;x=v\r\n=;c\r\n[;S]\r\nk=v\r\n"),
+     Utf16(L"[S]\r\n;a=v\r\n ;b=v\r\n\t;c=v\r\nk=;v\r\nkey ;x=v\r\n=;c\r\n[;S]\r\nk=v\r\n"),
      {Read(L"S", L";a", L"<default>"), Read(L"S", L"a", L"<default>"), Read(L"S", L";b", L"<default>"),
       Read(L"S", L"\t;c", L"<default>"), Read(L"S", L"k", L";v"), Read(L"S", L"key ;x", L"v"), Read(L"S", L"", L";c"),
       Read(L";S", L"k", L"v")}},
     {"NulEndsValueOddByteDropped", std::string("\xFF\xFE[\0S\0]\0\n\0k\0=\0v\0\0\0x", 19), {Read(L"S", L"k", L"v")}},
     {"NewKeyFollowsLastKeyOfItsSection",
-     U(L"[A]\r\na1=1\r\n; note\r\n\r\n[B]\r\nb=2\r\n"),
+     Utf16(L"[A]\r\na1=1\r\n; note\r\n\r\n[B]\r\nb=2\r\n"),
      {Put(L"A", L"a2", L"two"), Put(L"C", L"c", L"3"), Put(L"B", L"b2", L"x")},
-     U(L"[A]\r\na1=1\r\na2=two\r\n; note\r\n\r\n[B]\r\nb=2\r\nb2=x\r\n[C]\r\nc=3\r\n")},
+     Utf16(L"[A]\r\na1=1\r\na2=two\r\n; note\r\n\r\n[B]\r\nb=2\r\nb2=x\r\n[C]\r\nc=3\r\n")},
     {"NewFileIsUtf16WithMark",
      std::nullopt,
      {Put(L"S", L"name", L"Jörg \U0001F600"), Read(L"S", L"name", L"Jörg \U0001F600")},
-     U(L"[S]\r\nname=Jörg \U0001F600\r\n")},
+     Utf16(L"[S]\r\nname=Jörg \U0001F600\r\n")},
     {"Utf8WithMarkAndLineFeedsKept",
      "\xEF\xBB\xBF[S]\nk=J\xC3\xB6rg\n",
      {Read(L"S", L"k", L"Jörg"), Put(L"S", L"n", L"é")},
@@ -155,34 +143,34 @@ const CallCase kCalls[] = {
      "[S]\r\nk=2\r\n[T]\r\nt=1"},
     // A deleted section's comment and blank lines stay, with the block before.
     {"DuplicateSectionTakesOverWhenTheFirstGoes",
-     U(L";c0\r\n[A]\r\n;c1\r\n\r\nk=1\r\n[B]\r\nb=0\r\n[ a ]\r\nk=2\r\n[T]\r\n;c2\r\n"),
+     Utf16(L";c0\r\n[A]\r\n;c1\r\n\r\nk=1\r\n[B]\r\nb=0\r\n[ a ]\r\nk=2\r\n[T]\r\n;c2\r\n"),
      {Read(L"a", L"k", L"1"), Put(L"A", nullptr, nullptr), Read(L"A", L"k", L"2"), Read(L"B", L"b", L"0"),
       Put(L"A", L"n", L"3"), Put(L"T", nullptr, nullptr)},
-     U(L";c0\r\n;c1\r\n\r\n[B]\r\nb=0\r\n[ a ]\r\nk=2\r\nn=3\r\n;c2\r\n")},
+     Utf16(L";c0\r\n;c1\r\n\r\n[B]\r\nb=0\r\n[ a ]\r\nk=2\r\nn=3\r\n;c2\r\n")},
     {"HeaderWrittenInLinesOrAsKeyStartsASection",
-     U(L"[A]\r\na=1\r\n[Z]\r\nz=1\r\n"),
+     Utf16(L"[A]\r\na=1\r\n[Z]\r\nz=1\r\n"),
      {Lines(Step::kSection, L"A", L"x=1\0[Inner]\0y=2\0"), Put(L"Z", L"[X]", L"v"), Put(L"X", L"k", L"1"),
       Read(L"Inner", L"y", L"2"), Read(L"A", L"y", L"<default>"), Read(L"Z", L"z", L"1"), Read(L"X", L"k", L"1")},
-     U(L"[A]\r\nx=1\r\n[Inner]\r\ny=2\r\n[Z]\r\nz=1\r\n[X]=v\r\nk=1\r\n")},
+     Utf16(L"[A]\r\nx=1\r\n[Inner]\r\ny=2\r\n[Z]\r\nz=1\r\n[X]=v\r\nk=1\r\n")},
     {"SectionNamesMatchWithoutCaseOrBlanks",
      std::nullopt,
      {Put(L"  Stra\u00dfe \u00c9T\u00c9 ", L"k", L"1"), Read(L"stra\u00dfe \u00e9t\u00e9", L"K", L"1"),
       Put(L"STRA\u00dfE \u00e9t\u00e9", L"k", L"2")},
-     U(L"[Stra\u00dfe \u00c9T\u00c9]\r\nk=2\r\n")},
+     Utf16(L"[Stra\u00dfe \u00c9T\u00c9]\r\nk=2\r\n")},
     // As on Windows: a key starting with ';' is never read back; each write adds a line after the last key.
     {"CommentKeysAddLinesAfterTheLastKey",
-     U(L""),
+     Utf16(L""),
      {Put(L"S", L"z", L""), Put(L"S", L";y", L""), Put(L"S", L"a", L""), Put(L"S", L";b", L""), Put(L"S", L";b", L""),
       Read(L"S", L";b", L"<default>")},
-     U(L"[S]\r\nz=\r\na=\r\n;b=\r\n;b=\r\n;y=\r\n")},
+     Utf16(L"[S]\r\nz=\r\na=\r\n;b=\r\n;b=\r\n;y=\r\n")},
     // Not the lines before the first section: deleting or writing it there touches none of them.
     {"EmptyNameIsTheEmptyHeader",
-     U(L"k=pre\r\n[S]\r\ns=1\r\n[]\r\n;c\r\nbare\r\nk=v\r\n[T]\r\n"),
+     Utf16(L"k=pre\r\n[S]\r\ns=1\r\n[]\r\n;c\r\nbare\r\nk=v\r\n[T]\r\n"),
      {Read(L"", L"k", L"v"), Read(L" ", L"k", L"v"), Lines(Step::kLines, L"", L"bare\0k=v\0"),
       Lines(Step::kKeys, L"", L"k\0"), Lines(Step::kNames, nullptr, L"S\0T\0"), Put(L"", nullptr, nullptr),
       Read(L" ", L"k", L"<default>"), Put(L"", L"k", nullptr), Put(L"", nullptr, nullptr), Put(L"", L"key", L"v"),
       Read(L"", L"key", L"v"), Lines(Step::kSection, L"", L"c=2\0"), Read(L"", L"c", L"2")},
-     U(L"k=pre\r\n[S]\r\ns=1\r\n;c\r\n[T]\r\n[]\r\nc=2\r\n")},
+     Utf16(L"k=pre\r\n[S]\r\ns=1\r\n;c\r\n[T]\r\n[]\r\nc=2\r\n")},
 };
 
 using ProfileCalls = InFolder<::testing::TestWithParam<CallCase>>;
@@ -253,36 +241,31 @@ TEST_F(ProfileFile, FailsAndChangesNothingWhereItCannotWrite)
     EXPECT_FALSE(Set(nullptr, L"k", L"v")) << "no section";
 #ifndef _WIN32
     // As uid 65534, a file anyone may write in a folder only root may write cannot be replaced.
-    zvtest::WriteFile(path, U(L"[S]\r\nk=1\r\n"));
+    zvtest::WriteFile(path, Utf16(L"[S]\r\nk=1\r\n"));
     chmod(path.c_str(), 0666);
     chmod(dir.path().c_str(), 0755);
     EXPECT_TRUE(zvtest::AsNobody([&] { return !Set(L"S", L"k", L"2") && Get(path, L"k") == L"1"; }))
         << "an unwritable folder's file was written";
-    EXPECT_EQ(zvtest::ReadFile(path), U(L"[S]\r\nk=1\r\n"));
+    EXPECT_EQ(zvtest::ReadFile(path), Utf16(L"[S]\r\nk=1\r\n"));
     ASSERT_TRUE(Set(L"S", L"k", L"3"));
     struct stat info;
     EXPECT_TRUE(stat(path.c_str(), &info) == 0 && (info.st_mode & 0777) == 0666) << "the file's mode was not kept";
 #endif
 }
 
-// Not even replaced by the same bytes.
-TEST_F(ProfileFile, DeletingWhatIsNotThereLeavesTheFile)
+// Deleting what is not there leaves the file, not even replaced by the same
+// bytes; a file changed by another program is read again.
+TEST_F(ProfileFile, DeletingNothingLeavesTheFileAndChangesOnDiskAreRead)
 {
-    zvtest::WriteFile(path, U(L"[S]\r\nk=1\r\n"));
+    zvtest::WriteFile(path, Utf16(L"[S]\r\nk=old\r\n"));
     MakeHourOld(path);
     const auto hourAgo = std::filesystem::last_write_time(path); // as the file system keeps it
     EXPECT_TRUE(Set(L"S", L"none", nullptr) && Set(L"None", L"k", nullptr) && Set(L"None", nullptr, nullptr));
     EXPECT_EQ(std::filesystem::last_write_time(path), hourAgo);
-}
-
-// A file changed by another program is read again.
-TEST_F(ProfileFile, ReadsWhatIsOnDisk)
-{
-    zvtest::WriteFile(path, U(L"[S]\r\nk=old\r\n"));
     EXPECT_EQ(Get(path, L"k"), L"old");
-    zvtest::WriteFile(path, U(L"[S]\r\nk=new value\r\n"));
+    zvtest::WriteFile(path, Utf16(L"[S]\r\nk=new value\r\n"));
     EXPECT_EQ(Get(path, L"k"), L"new value") << "a different size or time invalidates the copy";
-    zvtest::WriteFile(path + ".tmp", U(L"[S]\r\nk=new_value\r\n"));
+    zvtest::WriteFile(path + ".tmp", Utf16(L"[S]\r\nk=new_value\r\n"));
     std::filesystem::rename(path + ".tmp", path);
     EXPECT_EQ(Get(path, L"k"), L"new_value") << "a replaced file is another file";
 }
@@ -330,7 +313,7 @@ TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
         return WriteOwnKeys();
     zvtest::TempDir dir;
     const std::string path = dir / "shared.ini";
-    zvtest::WriteFile(path, U(L"[S]\r\n"));
+    zvtest::WriteFile(path, Utf16(L"[S]\r\n"));
     std::vector<zvtest::Process> children;
     for (int w = 0; w < kWriters; ++w)
         children.push_back(
@@ -348,7 +331,7 @@ TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
 
 std::string WholeFile(const std::wstring& value)
 {
-    return U(L"[S]\r\nfill=" + std::wstring(2000, L'f') + L"\r\nk=" + value + L"\r\nlast=end\r\n");
+    return Utf16(L"[S]\r\nfill=" + std::wstring(2000, L'f') + L"\r\nk=" + value + L"\r\nlast=end\r\n");
 }
 
 // A writer killed at a random moment leaves the bytes of some complete write.
