@@ -34,7 +34,6 @@ using zvtest::W;
 
 using zvtest::Utf16;
 
-// The value of a key of [S].
 inline std::wstring Get(const std::string& path, const std::wstring& key)
 {
     wchar_t buffer[1024];
@@ -106,6 +105,9 @@ struct CallCase {
     std::optional<std::string> after = {};
 };
 
+// A value read, then one added: the file keeps its encoding and line ends.
+const std::vector<Step> kReadAndAdd = {Read(L"S", L"k", L"Jörg"), Put(L"S", L"n", L"é")};
+
 const CallCase kCalls[] = {
     {"NamesBeyondTheBasicPlaneIgnoreCase",
      Utf16(L"[\U00010400\u00e9]\r\n\U00010401=beyond\r\n"),
@@ -125,18 +127,10 @@ const CallCase kCalls[] = {
      std::nullopt,
      {Put(L"S", L"name", L"Jörg \U0001F600"), Read(L"S", L"name", L"Jörg \U0001F600")},
      Utf16(L"[S]\r\nname=Jörg \U0001F600\r\n")},
-    {"Utf8WithMarkAndLineFeedsKept",
-     "\xEF\xBB\xBF[S]\nk=J\xC3\xB6rg\n",
-     {Read(L"S", L"k", L"Jörg"), Put(L"S", L"n", L"é")},
+    {"Utf8WithMarkAndLineFeedsKept", "\xEF\xBB\xBF[S]\nk=J\xC3\xB6rg\n", kReadAndAdd,
      "\xEF\xBB\xBF[S]\nk=J\xC3\xB6rg\nn=\xC3\xA9\n"},
-    {"CodePageAndCarriageReturnsKept",
-     "[S]\rk=J\xF6rg\r",
-     {Read(L"S", L"k", L"Jörg"), Put(L"S", L"n", L"é")},
-     "[S]\rk=J\xF6rg\rn=\xE9\r"},
-    {"MissingLastLineEndAdded",
-     "[S]\r\nk=J\xC3\xB6rg",
-     {Read(L"S", L"k", L"Jörg"), Put(L"S", L"n", L"é")},
-     "[S]\r\nk=J\xC3\xB6rg\r\nn=\xC3\xA9\r\n"},
+    {"CodePageAndCarriageReturnsKept", "[S]\rk=J\xF6rg\r", kReadAndAdd, "[S]\rk=J\xF6rg\rn=\xE9\r"},
+    {"MissingLastLineEndAdded", "[S]\r\nk=J\xC3\xB6rg", kReadAndAdd, "[S]\r\nk=J\xC3\xB6rg\r\nn=\xC3\xA9\r\n"},
     {"UntouchedLastLineKeepsItsMissingLineEnd",
      "[S]\r\nk=1\r\n[T]\r\nt=1",
      {Put(L"S", L"k", L"2")},
@@ -306,7 +300,6 @@ void WriteOwnKeys()
         thread.join();
 }
 
-// Every key of every thread of every writer process is there, with its writer's value.
 TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
 {
     if (!ChildPath().empty())
@@ -378,7 +371,6 @@ void HoldLock()
     EXPECT_TRUE(AwaitFile(folder + "/release"));
 }
 
-// Another process's lock holds back a write until released, or until that process is killed.
 TEST(ProfileConcurrency, FileWriteLockExcludesOtherProcessesWhileTheyLive)
 {
     if (!ChildPath().empty())
