@@ -235,7 +235,6 @@ TEST_F(EnvIniTest, ClonesAndAssignmentCopyWhatTheSourceHolds)
 
 using EnvIniThreads = EnvIniTest;
 
-// Clean under ThreadSanitizer, and the file ends with each key's last value.
 TEST_F(EnvIniThreads, MixedReadsWritesAndSavesEndWithTheLastValueOfEveryKey)
 {
     constexpr int kThreads = 8, kRounds = 200;
