@@ -15,11 +15,22 @@
 namespace envinitest {
 
 using Strings = std::vector<std::wstring>;
+using zvtest::W;
+
+// The path setter is the manager's; an explicit instantiation may name it. Once
+// per program: one source file of each includes this header.
+using PathSetter = void (CTqEnvIni::*)(const wchar_t*);
+inline PathSetter setter;
+template <PathSetter Set> struct Take {
+    static inline const bool taken = (setter = Set, true);
+};
+template struct Take<&CTqEnvIni::SetPathName>;
 
 // Points a document at a file, as the manager does when it hands one out.
-void BindPath(CTqEnvIni& doc, const std::string& path);
-
-using zvtest::W;
+inline void BindPath(CTqEnvIni& doc, const std::string& path)
+{
+    (doc.*setter)(W(path).c_str());
+}
 
 inline Strings Items(const CStringArray& items)
 {
