@@ -143,7 +143,8 @@ TEST_F(EnvIniTest, WriteThroughTheExPairAndTheDirtyFlag)
     EXPECT_EQ(doc.GetStringEx(L"S", L"missing", L"d"), CString(L"d"));
     doc.SetStringEx(L"S", L"missing", L"late");
     EXPECT_EQ(doc.GetString(L"S", L"missing", L"d"), CString(L"late")) << "the Ex read cached nothing";
-    EXPECT_EQ(Saved(), L"[S]\r\nk=old\r\nnow=v\r\narr=a,b\r\nj=memory\r\nmissing=late\r\n");
+    doc.Save();
+    EXPECT_EQ(Text(), L"[S]\r\nk=old\r\nnow=v\r\narr=a,b\r\nj=memory\r\nmissing=late\r\n");
 
     const std::function<void()> edits[] = {
         [&] { doc.SetInt(L"S", L"k", 3); },
@@ -240,7 +241,7 @@ TEST_F(EnvIniThreads, MixedReadsWritesAndSavesEndWithTheLastValueOfEveryKey)
     constexpr int kThreads = 8, kRounds = 200;
     const auto name = [](const wchar_t* prefix, int n) { return CString(prefix) + CString(std::to_wstring(n)); };
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             for (int r = 0; r < kRounds; ++r) {
                 CStringArray items = Array({std::to_wstring(t), std::to_wstring(r)}), back;
@@ -253,7 +254,6 @@ TEST_F(EnvIniThreads, MixedReadsWritesAndSavesEndWithTheLastValueOfEveryKey)
                     doc.Save();
             }
         });
-    }
     for (auto& thread : threads)
         thread.join();
     doc.Save();
@@ -290,8 +290,9 @@ TEST_F(EnvIniTest, OrderedArraysReadCountAndPatternKeysFromTheFirstIndex)
     // A later read with another pattern changes what Save writes.
     doc.GetOrderArray(L"L", items, L"", L"N%d", 5);
     doc.SetOrderArray(L"P", some, L"100%%_%d", 0);
-    EXPECT_EQ(Saved(), L"[Zero]\r\ncount=0\r\n[Missing]\r\ncount=0\r\n[L]\r\ncount=3\r\nN5=x\r\nN6=y\r\nN7=-\r\n"
-                       L"[P]\r\ncount=2\r\n100%_0=p\r\n100%_1=q\r\n");
+    doc.Save();
+    EXPECT_EQ(Text(), L"[Zero]\r\ncount=0\r\n[Missing]\r\ncount=0\r\n[L]\r\ncount=3\r\nN5=x\r\nN6=y\r\nN7=-\r\n"
+                      L"[P]\r\ncount=2\r\n100%_0=p\r\n100%_1=q\r\n");
 }
 
 // Save splits with the section's first delimiter; of two prefixes the last visited stays.
@@ -307,10 +308,11 @@ TEST_F(EnvIniTest, TreeArraysReadTheSubSectionsTheFileNames)
     doc.SetTreeArray(L"U", first, L"P", L"|");
     doc.SetTreeArray(L"U", second, L"Q", L"|");
     doc.SetTreeArray(L"U", second, L"Q", L","); // the set replaces the delimiter
-    EXPECT_EQ(Saved(), L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n[T]\r\ncount=2\r\n0=Other_0\r\n"
-                       L"1=Other_1\r\n[T_1]\r\ncount=1\r\n0=c\r\n[Other_0]\r\ncount=1\r\n0=a,b\r\n[Other_1]\r\n"
-                       L"count=1\r\n0=c\r\n[U]\r\ncount=1\r\n0=Q_0\r\n1=P_1\r\n[P_0]\r\ncount=1\r\n0=a\r\n[P_1]\r\n"
-                       L"count=1\r\n0=b\r\n[Q_0]\r\ncount=2\r\n0=c\r\n1=d\r\n");
+    doc.Save();
+    EXPECT_EQ(Text(), L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n[T]\r\ncount=2\r\n0=Other_0\r\n"
+                      L"1=Other_1\r\n[T_1]\r\ncount=1\r\n0=c\r\n[Other_0]\r\ncount=1\r\n0=a,b\r\n[Other_1]\r\n"
+                      L"count=1\r\n0=c\r\n[U]\r\ncount=1\r\n0=Q_0\r\n1=P_1\r\n[P_0]\r\ncount=1\r\n0=a\r\n[P_1]\r\n"
+                      L"count=1\r\n0=b\r\n[Q_0]\r\ncount=2\r\n0=c\r\n1=d\r\n");
 }
 
 // Past 65,535 elements arrays are read and saved whole; a read is bounded by the file's size.

@@ -59,11 +59,6 @@ protected:
         const std::string bytes = zvtest::ReadFile(path);
         return zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() < 2 ? 0 : bytes.size() - 2);
     }
-    std::wstring Saved()
-    {
-        doc.Save();
-        return Text();
-    }
     std::unique_ptr<CTqEnvIni> Again() const
     {
         auto other = std::make_unique<CTqEnvIni>();
