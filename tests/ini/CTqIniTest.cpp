@@ -26,10 +26,8 @@ protected:
     CTqIni ini{zvtest::W(path).c_str()};
 };
 
-using IniValues = IniTest;
-
 // The conversion itself is CRuntimeTest's; these are CTqIni's bases, defaults and 32-bit results.
-TEST_F(IniValues, NumbersReadWrittenAndIncrementedInEveryBase)
+TEST_F(IniTest, NumbersReadWrittenAndIncrementedInEveryBase)
 {
     Seed(L"[S]\r\nneg=-5\r\nbig=99999999999\r\nhex=ff\r\nhex0x=0x1F\r\nbin=101\r\noct=17\r\nblank=\r\n"
          L"neghuge=-99999999999\r\n");
@@ -81,7 +79,7 @@ TEST_F(IniValues, NumbersReadWrittenAndIncrementedInEveryBase)
     EXPECT_DOUBLE_EQ(ini.GetDouble(L"S", L"huge", 0), 1e300);
 }
 
-TEST_F(IniValues, StringsBooleansCharactersAndBlocks)
+TEST_F(IniTest, StringsBooleansCharactersAndBlocks)
 {
     Seed(L"[S]\r\na=TRUE\r\nb=Yes\r\nc=2\r\nd=false\r\ne=no\r\nf=abc\r\ng=\r\nch=xyz\r\n");
     const std::pair<const wchar_t*, int> bools[] = {{L"a", 1}, {L"b", 1}, {L"c", 1}, {L"d", 0}, {L"e", 0}, {L"f", 0}};
@@ -137,7 +135,7 @@ TEST_F(IniValues, StringsBooleansCharactersAndBlocks)
     EXPECT_EQ(ini.WriteArray(L"S", L"w", nullptr, -1, L";"), 0);
 }
 
-TEST_F(IniValues, FilesAndBadPlaces)
+TEST_F(IniTest, FilesAndBadPlaces)
 {
     ASSERT_TRUE(ini.WriteString(L"S", L"k", L"v"));
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"[S]\r\nk=v\r\n")) << "the first write creates a UTF-16 file";
@@ -179,9 +177,7 @@ Strings Items(const CStringArray& array)
     return Strings(array.begin(), array.end());
 }
 
-using IniLists = IniTest;
-
-TEST_F(IniLists, KeysAndSections)
+TEST_F(IniTest, KeysAndSections)
 {
     Seed(L"[A]\r\n  spaced key  =1\r\nno equals\r\n=starts with equals\r\nplain=2\r\nempty=\r\n[B]\r\n");
     EXPECT_EQ(ini.IsKeyExist(L"A", L"empty"), 1);
@@ -249,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(Files, IniListForms,
                                            L"[A]\r\n@k=1\r\nj=2\r\n", L"[A@B]\r\nk=1\r\n[B]\r\nj=2\r\n",
                                            L"[@]\r\nk=1\r\n[B]\r\nj=2\r\n"));
 
-TEST_F(IniLists, CopyingMovingAndDeleting)
+TEST_F(IniTest, CopyingMovingAndDeleting)
 {
     Seed(L"[A]\r\nk=1\r\nj=2\r\n[B]\r\nb=3\r\n");
     EXPECT_EQ(ini.CopyKey(L"A", L"k", L"a", L"K", 0), 0) << "onto itself";
