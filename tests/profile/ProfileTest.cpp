@@ -59,10 +59,8 @@ protected:
 // the calls before it wrote.
 struct Step {
     enum Kind { kString, kSection, kRead, kNames, kKeys, kLines } kind;
-    const wchar_t* section;
-    const wchar_t* key;
-    const wchar_t* value; // written by kString
-    std::wstring text;    // the lines kSection writes; what a read gives, with its closing nulls
+    const wchar_t *section, *key, *value; // the value kString writes
+    std::wstring text;                    // the lines kSection writes; what a read gives, with its closing nulls
 };
 
 Step Put(const wchar_t* section, const wchar_t* key, const wchar_t* value)
