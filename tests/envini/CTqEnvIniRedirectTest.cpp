@@ -11,8 +11,7 @@ namespace {
 const std::wstring kSystemText = L"; shipped\r\n[S]\r\nk=system\r\nonly=shipped\r\n";
 const std::wstring kUserText = L"[S]\r\nk=user\r\nmine=1\r\n";
 
-// A reload of app.ini with an unsaved value and array: the files before, what
-// S/k, S/mine and S/only read after ("-" when missing), the file after.
+// Reloading app.ini with unsaved changes: files before; S/k, S/mine, S/only read after ("-": missing); file after.
 struct ReloadCase {
     const char* name;
     bool shipped, userFile, systemDocument, removeUserCopy;

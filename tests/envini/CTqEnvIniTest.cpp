@@ -12,8 +12,7 @@ using namespace envinitest;
 
 namespace {
 
-// A first read right after another may skip the file's check, but never misses
-// what this process changed; in memory, so no sync outlasts that window.
+// A read right after another may skip the file's check yet sees every change (in /dev/shm: no slow sync).
 TEST(EnvIniCache, FirstReadsSeeEveryChange)
 {
     const std::string saved = zvtest::GetEnv("TMPDIR");
@@ -82,8 +81,7 @@ TEST_F(EnvIniTest, ReadsWriteNothingAndNamesDifferingInCaseAreTwoEntries)
     EXPECT_EQ(none.IsDirty(), 0);
 }
 
-// The conversions are CTqIni's; these are the document's: base ten, and the text it caches (of an
-// array, the file's items trimmed, without empties, joined again).
+// CTqIni converts; the document reads base ten and caches text (an array's items trimmed, without empties).
 TEST_F(EnvIniTest, TypedValuesCacheTheirTextForm)
 {
     Seed(L"[N]\r\nhex=0x10\r\ntail=12abc\r\nd=0.1234567\r\nk= a ; b ;;\r\n");
@@ -392,8 +390,7 @@ TEST_F(EnvIniTest, SaveThatCannotWriteLeavesTheFileAndTheDocumentDirty)
     EXPECT_FALSE(zvtest::PathExists(dir / "no"));
 }
 
-// The document reads or sets, another program sets section/key (deletes it for
-// a null value), the document sets S/j and saves.
+// The document reads or sets; another program sets section/key (a null value deletes); the document sets S/j, saves.
 struct Interleaving {
     const char* name;
     std::wstring seed;
