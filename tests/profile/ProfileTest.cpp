@@ -24,9 +24,8 @@
 #include <csignal>
 #endif
 
-// The calls the comparison under wine (tests/wine/scripts) cannot check (where
-// the reference differs from Windows, or the script cannot make the file), the
-// failure paths, and real processes, kills and locks. A child is this
+// The calls the comparison under wine (tests/wine/scripts) cannot check (the reference differs from Windows,
+// or a script cannot make the file), the failure paths, and real processes, kills and locks. A child is this
 // executable again, running the test that started it, on ZVTEST_PATH.
 namespace {
 
@@ -54,9 +53,8 @@ protected:
     std::wstring file = W(path);
 };
 
-// A call: a key written or deleted, a section's lines replaced, or a read (of
-// a value, the section names, a section's keys or lines) that must see what
-// the calls before it wrote.
+// A call: a key written or deleted, a section's lines replaced, or a read (of a value, the section names,
+// a section's keys or lines) that must see what the calls before it wrote.
 struct Step {
     enum Kind { kString, kSection, kRead, kNames, kKeys, kLines } kind;
     const wchar_t *section, *key, *value; // the value kString writes
@@ -167,9 +165,8 @@ const CallCase kCalls[] = {
 
 using ProfileCalls = InFolder<::testing::TestWithParam<CallCase>>;
 
-// Each row runs alone and in a batch, which writes nothing before it closes
-// and then the same bytes; the reads after the last write give the same from
-// a fresh parse.
+// Each row runs alone and in a batch, which writes nothing before it closes and then the same bytes;
+// the reads after the last write give the same from a fresh parse.
 TEST_P(ProfileCalls, AnswerAndLeaveTheBytes)
 {
     const CallCase& c = GetParam();
@@ -245,8 +242,7 @@ TEST_F(ProfileFile, FailsAndChangesNothingWhereItCannotWrite)
 #endif
 }
 
-// Deleting what is not there leaves the file, not even replaced by the same
-// bytes; a file changed by another program is read again.
+// Deleting nothing leaves the file, not even rewritten; a file changed by another program is read again.
 TEST_F(ProfileFile, DeletingNothingLeavesTheFileAndChangesOnDiskAreRead)
 {
     zvtest::WriteFile(path, Utf16(L"[S]\r\nk=old\r\n"));
