@@ -258,10 +258,7 @@ TEST_F(ProfileFile, DeletingNothingLeavesTheFileAndChangesOnDiskAreRead)
     EXPECT_EQ(Get(path, L"k"), L"new_value") << "a replaced file is another file";
 }
 
-std::string ChildPath()
-{
-    return zvtest::GetEnv("ZVTEST_PATH");
-}
+const std::string kChildPath = zvtest::GetEnv("ZVTEST_PATH");
 
 bool AwaitFile(const std::string& path)
 {
@@ -281,13 +278,13 @@ std::wstring Key(int writer, int thread, int k)
 void WriteOwnKeys()
 {
     const int writer = std::stoi(zvtest::GetEnv("ZVTEST_WRITER"));
-    const std::wstring path = W(ChildPath()), value = std::to_wstring(writer);
+    const std::wstring path = W(kChildPath), value = std::to_wstring(writer);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             for (int k = 0; k < kKeysEach; ++k) {
                 EXPECT_TRUE(zv::ProfileWriteString(L"S", Key(writer, t, k).c_str(), value.c_str(), path.c_str()));
-                EXPECT_EQ(Get(ChildPath(), Key(writer, t, k)), value);
+                EXPECT_EQ(Get(kChildPath, Key(writer, t, k)), value);
             }
         });
     for (auto& thread : threads)
@@ -296,7 +293,7 @@ void WriteOwnKeys()
 
 TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
 {
-    if (!ChildPath().empty())
+    if (!kChildPath.empty())
         return WriteOwnKeys();
     zvtest::TempDir dir;
     const std::string path = dir / "shared.ini";
@@ -316,22 +313,20 @@ TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
     EXPECT_EQ(missing, 0);
 }
 
-std::string WholeFile(const std::wstring& value)
-{
-    return Utf16(L"[S]\r\nfill=" + std::wstring(2000, L'f') + L"\r\nk=" + value + L"\r\nlast=end\r\n");
-}
-
 // A writer killed at a random moment leaves the bytes of some complete write.
 TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
 {
-    for (int i = 1; !ChildPath().empty(); ++i)
-        zv::ProfileWriteString(L"S", L"k", std::to_wstring(i).c_str(), W(ChildPath()).c_str());
+    for (int i = 1; !kChildPath.empty(); ++i)
+        zv::ProfileWriteString(L"S", L"k", std::to_wstring(i).c_str(), W(kChildPath).c_str());
     zvtest::TempDir dir;
     const std::string path = dir / "a.ini";
+    const auto whole = [](const std::wstring& k) {
+        return Utf16(L"[S]\r\nfill=" + std::wstring(2000, L'f') + L"\r\nk=" + k + L"\r\nlast=end\r\n");
+    };
     constexpr int kRounds = zvtest::kSeparator == '/' ? 200 : 40; // under wine a process starts in 0.1 s
     std::mt19937 random(12345);
     for (int round = 0; round < kRounds; ++round) {
-        zvtest::WriteFile(path, WholeFile(L"0"));
+        zvtest::WriteFile(path, whole(L"0"));
         zv::ClearProfileCache();
         const zvtest::Process writer = zvtest::StartSelf(zvtest::ThisTest(), {{"ZVTEST_PATH", path}});
         for (int wait = 0; wait < 10000 && Get(path, L"k") == L"0"; ++wait)
@@ -341,7 +336,7 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
         zv::ClearProfileCache();
         const std::wstring value = Get(path, L"k");
         ASSERT_NE(value, L"0") << "round " << round << " was not killed after its first write";
-        ASSERT_EQ(zvtest::ReadFile(path), WholeFile(value)) << "round " << round;
+        ASSERT_EQ(zvtest::ReadFile(path), whole(value)) << "round " << round;
     }
 }
 
@@ -349,7 +344,7 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
 // hold must not wait on itself) until told to let go, or killed.
 void HoldLock()
 {
-    const std::string folder = ChildPath();
+    const std::string folder = kChildPath;
     const std::wstring a = W(folder + "/a.ini"), b = W(folder + "/b.ini");
     zv::ProfileBatch batch(a.c_str());
     EXPECT_TRUE(zv::ProfileWriteString(L"S", L"k", L"1", a.c_str()));
@@ -363,7 +358,7 @@ void HoldLock()
 
 TEST(ProfileConcurrency, FileWriteLockExcludesOtherProcessesWhileTheyLive)
 {
-    if (!ChildPath().empty())
+    if (!kChildPath.empty())
         return HoldLock();
     for (const bool kill : {false, true}) {
         zvtest::TempDir dir;
