@@ -199,10 +199,9 @@ TEST_F(IniTest, KeysAndSections)
 
     EXPECT_EQ(ini.GetKeyLines(L"C", nullptr, 0), 2u) << "an empty list needs 2";
 
-    int (*const CountUntilStop)(const wchar_t*, void*) = [](const wchar_t* item, void* context) {
-        auto* seen = static_cast<Strings*>(context);
-        seen->push_back(item);
-        return static_cast<int>(seen->size() < 2);
+    int (*const CountUntilStop)(const wchar_t*, void*) = [](const wchar_t* item, void* seen) {
+        static_cast<Strings*>(seen)->push_back(item);
+        return static_cast<int>(static_cast<Strings*>(seen)->size() < 2);
     };
     Strings seen;
     EXPECT_EQ(CTqIni::ParseDNTString(L"a\0b\0c\0", CountUntilStop, &seen), 0);

@@ -85,10 +85,9 @@ DWORD ReadInto(const Step& s, const std::wstring& file, wchar_t* buffer, DWORD s
 // The step's answer and nothing after it, nothing into no buffer.
 void CheckRead(const Step& s, const std::wstring& file)
 {
-    wchar_t buffer[1024];
-    wmemset(buffer, L'#', 1024);
-    const DWORD got = ReadInto(s, file, buffer, 1000);
-    EXPECT_TRUE(got + 1 == s.text.size() && std::wstring(buffer, got + 2) == s.text + L'#')
+    std::vector<wchar_t> buffer(1024, L'#');
+    const DWORD got = ReadInto(s, file, buffer.data(), 1000);
+    EXPECT_TRUE(got + 1 == s.text.size() && std::wstring(buffer.data(), got + 2) == s.text + L'#')
         << "read of kind " << s.kind;
     EXPECT_EQ(ReadInto(s, file, nullptr, 5), 0u);
 }
@@ -344,16 +343,15 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
 // hold must not wait on itself) until told to let go, or killed.
 void HoldLock()
 {
-    const std::string folder = kChildPath;
-    const std::wstring a = W(folder + "/a.ini"), b = W(folder + "/b.ini");
+    const std::wstring a = W(kChildPath + "/a.ini"), b = W(kChildPath + "/b.ini");
     zv::ProfileBatch batch(a.c_str());
     EXPECT_TRUE(zv::ProfileWriteString(L"S", L"k", L"1", a.c_str()));
     EXPECT_TRUE(zv::ProfileWriteString(L"S", L"k", L"2", b.c_str()));
     zv::ProfileBatch second(b.c_str());
-    zv::FileWriteLock lock(W(folder + "/doc.json").c_str());
+    zv::FileWriteLock lock(W(kChildPath + "/doc.json").c_str());
     EXPECT_TRUE(zv::ProfileWriteString(L"S", L"k", L"3", b.c_str()));
-    zvtest::WriteFile(folder + "/held", "");
-    EXPECT_TRUE(AwaitFile(folder + "/release"));
+    zvtest::WriteFile(kChildPath + "/held", "");
+    EXPECT_TRUE(AwaitFile(kChildPath + "/release"));
 }
 
 TEST(ProfileConcurrency, FileWriteLockExcludesOtherProcessesWhileTheyLive)
