@@ -64,7 +64,6 @@ TEST_F(EnvIniTest, ReadsWriteNothingAndNamesDifferingInCaseAreTwoEntries)
     doc.Save();
     EXPECT_EQ(Again()->GetString(L"New", L"k", L""), CString(L"v"));
 
-    // Names differing in case are two cache entries over one file key.
     const auto other = Again();
     Seed(L"[A]\r\nk=file\r\n");
     EXPECT_EQ(other->GetString(L"A", L"k", L""), CString(L"file"));
