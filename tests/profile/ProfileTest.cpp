@@ -98,6 +98,7 @@ struct CallCase {
     std::optional<std::string> before;
     std::vector<Step> steps;
     std::optional<std::string> after = {};
+    friend void PrintTo(const CallCase& c, std::ostream* os) { *os << c.name; }
 };
 
 // A value read, then one added: the file keeps its encoding and line ends.
