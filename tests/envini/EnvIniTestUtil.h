@@ -15,13 +15,21 @@
 namespace envinitest {
 
 using Strings = std::vector<std::wstring>;
+using zvtest::W;
+
+// The path setter is the manager's; an explicit instantiation may name it. Once
+// per program: one source file of each includes this header.
+using PathSetter = void (CTqEnvIni::*)(const wchar_t*);
+inline PathSetter setter;
+template <PathSetter Set> struct Take {
+    static inline const bool taken = (setter = Set, true);
+};
+template struct Take<&CTqEnvIni::SetPathName>;
 
 // Points a document at a file, as the manager does when it hands one out.
-void BindPath(CTqEnvIni& doc, const std::string& path);
-
-inline std::wstring W(const std::string& s)
+inline void BindPath(CTqEnvIni& doc, const std::string& path)
 {
-    return std::wstring(s.begin(), s.end());
+    (doc.*setter)(W(path).c_str());
 }
 
 inline Strings Items(const CStringArray& items)
@@ -45,17 +53,11 @@ protected:
         BindPath(doc, path);
     }
     void Seed(const std::wstring& text) { zvtest::WriteFile(path, zvtest::Utf16(text)); }
-    // The file's text after its UTF-16LE mark.
+    // The file's text after its UTF-16LE mark (without the mark the first character is lost).
     std::wstring Text() const
     {
         const std::string bytes = zvtest::ReadFile(path);
-        EXPECT_EQ(bytes.compare(0, 2, "\xFF\xFE"), 0);
         return zv::text::DecodeUtf16le(bytes.data() + 2, bytes.size() < 2 ? 0 : bytes.size() - 2);
-    }
-    std::wstring Saved()
-    {
-        doc.Save();
-        return Text();
     }
     std::unique_ptr<CTqEnvIni> Again() const
     {

@@ -23,13 +23,11 @@ protected:
 
     zvtest::TempDir dir;
     std::string path = dir / "a.ini";
-    CTqIni ini{std::wstring(path.begin(), path.end()).c_str()};
+    CTqIni ini{zvtest::W(path).c_str()};
 };
 
-using IniValues = IniTest;
-
 // The conversion itself is CRuntimeTest's; these are CTqIni's bases, defaults and 32-bit results.
-TEST_F(IniValues, NumbersReadWrittenAndIncrementedInEveryBase)
+TEST_F(IniTest, NumbersReadWrittenAndIncrementedInEveryBase)
 {
     Seed(L"[S]\r\nneg=-5\r\nbig=99999999999\r\nhex=ff\r\nhex0x=0x1F\r\nbin=101\r\noct=17\r\nblank=\r\n"
          L"neghuge=-99999999999\r\n");
@@ -81,7 +79,7 @@ TEST_F(IniValues, NumbersReadWrittenAndIncrementedInEveryBase)
     EXPECT_DOUBLE_EQ(ini.GetDouble(L"S", L"huge", 0), 1e300);
 }
 
-TEST_F(IniValues, StringsBooleansAndCharacters)
+TEST_F(IniTest, StringsBooleansCharactersAndBlocks)
 {
     Seed(L"[S]\r\na=TRUE\r\nb=Yes\r\nc=2\r\nd=false\r\ne=no\r\nf=abc\r\ng=\r\nch=xyz\r\n");
     const std::pair<const wchar_t*, int> bools[] = {{L"a", 1}, {L"b", 1}, {L"c", 1}, {L"d", 0}, {L"e", 0}, {L"f", 0}};
@@ -116,17 +114,35 @@ TEST_F(IniValues, StringsBooleansAndCharacters)
     EXPECT_EQ(ini.AppendString(L"S", L"ab", nullptr), 0);
     ASSERT_TRUE(ini.WriteString(L"S", L"null", nullptr));
     EXPECT_EQ(ini.IsKeyExist(L"S", L"null"), 1);
+
+    // Data blocks and splitting are fuzzed; these are the text forms and the refusals.
+    ASSERT_TRUE(ini.WritePoint(L"S", L"p", POINT{1, -1}));
+    EXPECT_STREQ(ini.GetString(L"S", L"p"), L"01000000FFFFFFFF");
+    EXPECT_EQ(ini.WriteDataBlock(L"S", L"x", nullptr, 3), 0);
+    const unsigned char ff = 255;
+    ASSERT_TRUE(ini.WriteDataBlock(L"S", L"empty", &ff, 0));
+    EXPECT_EQ(ini.IsKeyExist(L"S", L"empty"), 1);
+
+    CStringArray xyz;
+    for (const wchar_t* item : {L"x", L"y", L"z"})
+        xyz.Add(item);
+    EXPECT_STREQ(ini.GetArrayString(&xyz, 2, nullptr), L"x,y");
+    EXPECT_STREQ(ini.GetArrayString(&xyz, -1, L" | "), L"x | y | z");
+    EXPECT_STREQ(ini.GetArrayString(&xyz, 99, L""), L"x,y,z");
+    EXPECT_STREQ(ini.GetArrayString(nullptr, 2, nullptr), L"");
+    ASSERT_TRUE(ini.WriteArray(L"S", L"w", &xyz, -1, L";"));
+    EXPECT_STREQ(ini.GetString(L"S", L"w"), L"x;y;z");
+    EXPECT_EQ(ini.WriteArray(L"S", L"w", nullptr, -1, L";"), 0);
 }
 
-TEST_F(IniValues, FilesAndBadPlaces)
+TEST_F(IniTest, FilesAndBadPlaces)
 {
     ASSERT_TRUE(ini.WriteString(L"S", L"k", L"v"));
     EXPECT_EQ(Bytes(), zvtest::Utf16(L"[S]\r\nk=v\r\n")) << "the first write creates a UTF-16 file";
     const std::string other = dir / "deleted.ini";
-    CTqIni(std::wstring(other.begin(), other.end()).c_str()).DeleteKey(L"S", L"k");
+    CTqIni(zvtest::W(other).c_str()).DeleteKey(L"S", L"k");
     EXPECT_EQ(zvtest::ReadFile(other), "\xFF\xFE") << "even a deletion prepares the file";
-    const std::string folderPath = dir.path();
-    CTqIni folder(std::wstring(folderPath.begin(), folderPath.end()).c_str());
+    CTqIni folder(zvtest::W(dir.path()).c_str());
     EXPECT_EQ(folder.WriteString(L"S", L"k", L"v"), 0);
     EXPECT_EQ(folder.GetInt(L"S", L"k", 4), 4);
 
@@ -158,15 +174,10 @@ Strings Items(const wchar_t* list)
 
 Strings Items(const CStringArray& array)
 {
-    Strings items;
-    for (const CString& item : array)
-        items.push_back(item.str());
-    return items;
+    return Strings(array.begin(), array.end());
 }
 
-using IniLists = IniTest;
-
-TEST_F(IniLists, KeysAndSections)
+TEST_F(IniTest, KeysAndSections)
 {
     Seed(L"[A]\r\n  spaced key  =1\r\nno equals\r\n=starts with equals\r\nplain=2\r\nempty=\r\n[B]\r\n");
     EXPECT_EQ(ini.IsKeyExist(L"A", L"empty"), 1);
@@ -188,10 +199,9 @@ TEST_F(IniLists, KeysAndSections)
 
     EXPECT_EQ(ini.GetKeyLines(L"C", nullptr, 0), 2u) << "an empty list needs 2";
 
-    int (*const CountUntilStop)(const wchar_t*, void*) = [](const wchar_t* item, void* context) {
-        auto* seen = static_cast<Strings*>(context);
-        seen->push_back(item);
-        return static_cast<int>(seen->size() < 2);
+    int (*const CountUntilStop)(const wchar_t*, void*) = [](const wchar_t* item, void* seen) {
+        static_cast<Strings*>(seen)->push_back(item);
+        return static_cast<int>(static_cast<Strings*>(seen)->size() < 2);
     };
     Strings seen;
     EXPECT_EQ(CTqIni::ParseDNTString(L"a\0b\0c\0", CountUntilStop, &seen), 0);
@@ -234,29 +244,7 @@ INSTANTIATE_TEST_SUITE_P(Files, IniListForms,
                                            L"[A]\r\n@k=1\r\nj=2\r\n", L"[A@B]\r\nk=1\r\n[B]\r\nj=2\r\n",
                                            L"[@]\r\nk=1\r\n[B]\r\nj=2\r\n"));
 
-// Data blocks and splitting are fuzzed; these are the text forms and the refusals.
-TEST_F(IniLists, DataBlocksAndJoinedArrays)
-{
-    ASSERT_TRUE(ini.WritePoint(L"S", L"p", POINT{1, -1}));
-    EXPECT_STREQ(ini.GetString(L"S", L"p"), L"01000000FFFFFFFF");
-    EXPECT_EQ(ini.WriteDataBlock(L"S", L"x", nullptr, 3), 0);
-    const unsigned char ff = 255;
-    ASSERT_TRUE(ini.WriteDataBlock(L"S", L"empty", &ff, 0));
-    EXPECT_EQ(ini.IsKeyExist(L"S", L"empty"), 1);
-
-    CStringArray xyz;
-    for (const wchar_t* item : {L"x", L"y", L"z"})
-        xyz.Add(item);
-    EXPECT_STREQ(ini.GetArrayString(&xyz, 2, nullptr), L"x,y");
-    EXPECT_STREQ(ini.GetArrayString(&xyz, -1, L" | "), L"x | y | z");
-    EXPECT_STREQ(ini.GetArrayString(&xyz, 99, L""), L"x,y,z");
-    EXPECT_STREQ(ini.GetArrayString(nullptr, 2, nullptr), L"");
-    ASSERT_TRUE(ini.WriteArray(L"S", L"w", &xyz, -1, L";"));
-    EXPECT_STREQ(ini.GetString(L"S", L"w"), L"x;y;z");
-    EXPECT_EQ(ini.WriteArray(L"S", L"w", nullptr, -1, L";"), 0);
-}
-
-TEST_F(IniLists, CopyingMovingAndDeleting)
+TEST_F(IniTest, CopyingMovingAndDeleting)
 {
     Seed(L"[A]\r\nk=1\r\nj=2\r\n[B]\r\nb=3\r\n");
     EXPECT_EQ(ini.CopyKey(L"A", L"k", L"a", L"K", 0), 0) << "onto itself";

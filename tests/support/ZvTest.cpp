@@ -159,6 +159,11 @@ void MakeFolders(const std::string& path)
     fs::create_directories(fs::u8path(path));
 }
 
+std::wstring W(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
 std::string Utf16(const std::wstring& text, bool bom)
 {
     std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();

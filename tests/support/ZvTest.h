@@ -106,6 +106,7 @@ bool PathExists(const std::string& path);
 void MakeFolders(const std::string& path);
 // UTF-16LE bytes of a text, with the byte-order mark when bom is true.
 std::string Utf16(const std::wstring& text, bool bom = true);
+std::wstring W(const std::string& ascii); // an ASCII path or name, widened
 // The running test program, and its folder (the build's bin folder).
 std::string ExecutablePath();
 std::string ExecutableFolder();

@@ -34,11 +34,6 @@ struct Word {
 // The escapes' letters and the characters they stand for.
 const std::string kLetters("\\\"0rnt"), kChars("\\\"\0\r\n\t", 6);
 
-std::wstring Widen(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
-
 std::string Narrow(const std::wstring& text)
 {
     return std::string(text.begin(), text.end());
@@ -140,7 +135,7 @@ int Run(const std::string& scriptPath, const std::string& filePath)
                                                               {"get", 4},   {"sect", 2},  {"names", 1},
                                                               {"write", 3}, {"wsect", 2}, {"dump", 0}};
     std::ifstream script(scriptPath);
-    const std::wstring file = Widen(filePath);
+    const std::wstring file(filePath.begin(), filePath.end());
     std::string line;
     for (int number = 1; script && std::getline(script, line); ++number) {
         if (!line.empty() && line.back() == '\r')

@@ -10,16 +10,14 @@ function(zv_windows_program name)
     return()
   endif()
   set(exe ${CMAKE_BINARY_DIR}/wine/${name}.exe)
-  if(NOT TARGET zv_${name}_exe)
-    add_custom_command(OUTPUT ${exe}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/wine
-      COMMAND ${ZV_MINGW_CXX} -std=c++17 -O2 -static -I${PROJECT_SOURCE_DIR}/src -I${PROJECT_SOURCE_DIR}/include
-              -o ${exe} ${ARG_UNPARSED_ARGUMENTS}
-      DEPENDS ${ARG_UNPARSED_ARGUMENTS} ${ARG_DEPENDS}
-      COMMENT "Building the Windows program ${name}"
-      VERBATIM)
-    add_custom_target(zv_${name}_exe ALL DEPENDS ${exe})
-  endif()
+  add_custom_command(OUTPUT ${exe}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/wine
+    COMMAND ${ZV_MINGW_CXX} -std=c++17 -O2 -static -I${PROJECT_SOURCE_DIR}/src -I${PROJECT_SOURCE_DIR}/include
+            -o ${exe} ${ARG_UNPARSED_ARGUMENTS}
+    DEPENDS ${ARG_UNPARSED_ARGUMENTS} ${ARG_DEPENDS}
+    COMMENT "Building the Windows program ${name}"
+    VERBATIM)
+  add_custom_target(zv_${name}_exe ALL DEPENDS ${exe})
   set(ZV_${name}_EXE ${exe} PARENT_SCOPE)
   set(ZV_WINDOWS_PROGRAM TRUE PARENT_SCOPE)
 endfunction()
