@@ -49,7 +49,7 @@ AppRoot::AppRoot()
         fs::create_directories(fs::path(path()) / sub);
 }
 
-std::string ExecutablePath()
+static std::string ExecutablePath()
 {
     return zv::os::ExecutablePath().ToUtf8();
 }
@@ -97,7 +97,7 @@ int RunInRoot(const AppRoot& root, bool withValidator)
 
 bool InChild()
 {
-    return !GetEnv("ZVTEST_CHILD_ROOT").empty();
+    return !ChildRoot().empty();
 }
 
 std::string ChildRoot()
@@ -128,7 +128,6 @@ std::string GetEnv(const std::string& name)
 
 void OpenToEveryone(const std::string& folder)
 {
-    namespace fs = std::filesystem;
     for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(folder)))
         fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
     fs::permissions(fs::u8path(folder), fs::perms::all, fs::perm_options::add);

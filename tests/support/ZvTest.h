@@ -65,12 +65,11 @@ Process Start(const std::vector<std::string>& args, const std::vector<std::pair<
 // WaitFor's status of a child that Kill (or a KILL signal) ended.
 constexpr int kKilled = 137;
 
-// RunInRoot runs the current test again in a child, a copy of this program
-// in root.bin() with the project's libraries (the validator module when
-// withValidator), so that the library takes root as its own; it returns the
-// exit status. In the child InChild() is true and ChildRoot() is the root
-// with a separator. PlaceInRoot and StartInRoot are its halves; wrapper runs
-// the child's command line.
+// RunInRoot runs the current test again in a child, a copy of this program in
+// root.bin() with the project's libraries (and the validator module when
+// withValidator), so that the library takes root as its own, and returns the
+// exit status. In the child InChild() holds and ChildRoot() is root.root().
+// PlaceInRoot and StartInRoot are its halves; wrapper runs the command line.
 int RunInRoot(const AppRoot& root, bool withValidator = true);
 bool InChild();
 std::string ChildRoot();
@@ -107,14 +106,7 @@ void MakeFolders(const std::string& path);
 // UTF-16LE bytes of a text, with the byte-order mark when bom is true.
 std::string Utf16(const std::wstring& text, bool bom = true);
 std::wstring W(const std::string& ascii); // an ASCII path or name, widened
-// The running test program, and its folder (the build's bin folder).
-std::string ExecutablePath();
-std::string ExecutableFolder();
-
-#ifdef _WIN32
-// A command-line word quoted so that the C runtime splits it out unchanged.
-std::wstring QuotedArgument(const std::wstring& word);
-#endif
+std::string ExecutableFolder();           // the running test program's (the build's bin folder)
 
 } // namespace zvtest
 

@@ -17,6 +17,24 @@ std::wstring Widen(const std::string& text)
     return fs::u8path(text).wstring();
 }
 
+// A command-line word quoted so that the C runtime splits it out unchanged.
+std::wstring QuotedArgument(const std::wstring& word)
+{
+    std::wstring out = L"\"";
+    std::size_t slashes = 0;
+    for (wchar_t c : word) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+        slashes = 0;
+        out += c;
+    }
+    out.append(slashes * 2, L'\\');
+    return out + L"\"";
+}
+
 } // namespace
 
 // The child gets this process's environment with the variables in front of
@@ -53,23 +71,6 @@ Process Start(const std::vector<std::string>& args, const std::vector<std::pair<
         return 0;
     CloseHandle(info.hThread);
     return reinterpret_cast<Process>(info.hProcess);
-}
-
-std::wstring QuotedArgument(const std::wstring& word)
-{
-    std::wstring out = L"\"";
-    std::size_t slashes = 0;
-    for (wchar_t c : word) {
-        if (c == L'\\') {
-            ++slashes;
-            continue;
-        }
-        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-        slashes = 0;
-        out += c;
-    }
-    out.append(slashes * 2, L'\\');
-    return out + L"\"";
 }
 
 int WaitFor(Process child)
