@@ -2,7 +2,7 @@
 #include <zvenv/platform/CString.h>
 #include <zvenv/platform/Text.h>
 
-#include "WideText.h"
+#include "ZvTest.h"
 
 #include <gtest/gtest.h>
 

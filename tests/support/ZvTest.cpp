@@ -163,6 +163,20 @@ std::wstring W(const std::string& ascii)
     return std::wstring(ascii.begin(), ascii.end());
 }
 
+std::wstring Wide(std::u32string_view codePoints)
+{
+    std::wstring out;
+    for (char32_t cp : codePoints) {
+        if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
+            out += static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(cp);
+        }
+    }
+    return out;
+}
+
 std::string Utf16(const std::wstring& text, bool bom)
 {
     std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();

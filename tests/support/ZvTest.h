@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -90,9 +91,7 @@ void DropToNobody();
 // Every file and folder below folder (and folder) readable, writable and
 // searchable by all, so that such a child meets only the modes a test sets.
 void OpenToEveryone(const std::string& folder);
-#ifndef _WIN32
-bool AsNobody(const std::function<bool()>& body);
-#endif
+bool AsNobody(const std::function<bool()>& body); // Linux
 
 void SetEnv(const std::string& name, const std::string& value);
 void UnsetEnv(const std::string& name);
@@ -106,7 +105,10 @@ void MakeFolders(const std::string& path);
 // UTF-16LE bytes of a text, with the byte-order mark when bom is true.
 std::string Utf16(const std::wstring& text, bool bom = true);
 std::wstring W(const std::string& ascii); // an ASCII path or name, widened
-std::string ExecutableFolder();           // the running test program's (the build's bin folder)
+// The wide text of code points: above U+FFFF one 32-bit wchar_t or a surrogate
+// pair of 16-bit ones; a lone surrogate stays one unit.
+std::wstring Wide(std::u32string_view codePoints);
+std::string ExecutableFolder(); // the running test program's (the build's bin folder)
 
 } // namespace zvtest
 
