@@ -180,18 +180,14 @@ std::wstring Wide(std::u32string_view codePoints)
 std::string Utf16(const std::wstring& text, bool bom)
 {
     std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();
-    const auto put = [&out](unsigned long unit) {
-        out += static_cast<char>(unit & 0xFF);
-        out += static_cast<char>(unit >> 8 & 0xFF);
-    };
     for (wchar_t ch : text) {
-        const auto cp = static_cast<unsigned long>(ch);
-        if (cp >= 0x10000) {
-            put(0xD800 + ((cp - 0x10000) >> 10));
-            put(0xDC00 + (cp & 0x3FF));
-        } else {
-            put(cp);
+        auto unit = static_cast<unsigned long>(ch);
+        if (unit >= 0x10000) {
+            const unsigned long high = 0xD800 + ((unit - 0x10000) >> 10);
+            out += {static_cast<char>(high & 0xFF), static_cast<char>(high >> 8)};
+            unit = 0xDC00 + (unit & 0x3FF);
         }
+        out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8 & 0xFF)};
     }
     return out;
 }
