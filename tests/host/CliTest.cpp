@@ -2,7 +2,7 @@
 #include "Cli.h"
 #include "JsonText.h"
 
-#include "WideText.h"
+#include "ZvTest.h"
 
 #include <gtest/gtest.h>
 

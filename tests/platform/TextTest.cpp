@@ -2,7 +2,7 @@
 #include <zvenv/platform/CString.h>
 #include <zvenv/platform/Text.h>
 
-#include "WideText.h"
+#include "ZvTest.h"
 
 #include <gtest/gtest.h>
 
@@ -76,8 +76,7 @@ TEST(CaseMapping, IsUnicodeInEveryPlane)
         {{0xD801, U'a', 0xDC28}, {0xD801, U'A', 0xDC28}, {0xD801, U'a', 0xDC28}}, // lone halves stay
     };
     for (const Case& c : cases) {
-        std::wstring upper = Wide(c.text);
-        std::wstring lower = Wide(c.text);
+        std::wstring upper = Wide(c.text), lower = upper;
         ToUpper(upper.data(), upper.size());
         ToLower(lower.data(), lower.size());
         EXPECT_EQ(Wide(c.upper), upper);

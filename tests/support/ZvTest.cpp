@@ -49,7 +49,7 @@ AppRoot::AppRoot()
         fs::create_directories(fs::path(path()) / sub);
 }
 
-std::string ExecutablePath()
+static std::string ExecutablePath()
 {
     return zv::os::ExecutablePath().ToUtf8();
 }
@@ -97,7 +97,7 @@ int RunInRoot(const AppRoot& root, bool withValidator)
 
 bool InChild()
 {
-    return !GetEnv("ZVTEST_CHILD_ROOT").empty();
+    return !ChildRoot().empty();
 }
 
 std::string ChildRoot()
@@ -128,7 +128,6 @@ std::string GetEnv(const std::string& name)
 
 void OpenToEveryone(const std::string& folder)
 {
-    namespace fs = std::filesystem;
     for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(folder)))
         fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
     fs::permissions(fs::u8path(folder), fs::perms::all, fs::perm_options::add);
@@ -164,21 +163,31 @@ std::wstring W(const std::string& ascii)
     return std::wstring(ascii.begin(), ascii.end());
 }
 
+std::wstring Wide(std::u32string_view codePoints)
+{
+    std::wstring out;
+    for (char32_t cp : codePoints) {
+        if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
+            out += static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(cp);
+        }
+    }
+    return out;
+}
+
 std::string Utf16(const std::wstring& text, bool bom)
 {
     std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();
-    const auto put = [&out](unsigned long unit) {
-        out += static_cast<char>(unit & 0xFF);
-        out += static_cast<char>(unit >> 8 & 0xFF);
-    };
     for (wchar_t ch : text) {
-        const auto cp = static_cast<unsigned long>(ch);
-        if (cp >= 0x10000) {
-            put(0xD800 + ((cp - 0x10000) >> 10));
-            put(0xDC00 + (cp & 0x3FF));
-        } else {
-            put(cp);
+        auto unit = static_cast<unsigned long>(ch);
+        if (unit >= 0x10000) {
+            const unsigned long high = 0xD800 + ((unit - 0x10000) >> 10);
+            out += {static_cast<char>(high & 0xFF), static_cast<char>(high >> 8)};
+            unit = 0xDC00 + (unit & 0x3FF);
         }
+        out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8 & 0xFF)};
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -65,12 +66,11 @@ Process Start(const std::vector<std::string>& args, const std::vector<std::pair<
 // WaitFor's status of a child that Kill (or a KILL signal) ended.
 constexpr int kKilled = 137;
 
-// RunInRoot runs the current test again in a child, a copy of this program
-// in root.bin() with the project's libraries (the validator module when
-// withValidator), so that the library takes root as its own; it returns the
-// exit status. In the child InChild() is true and ChildRoot() is the root
-// with a separator. PlaceInRoot and StartInRoot are its halves; wrapper runs
-// the child's command line.
+// RunInRoot runs the current test again in a child, a copy of this program in
+// root.bin() with the project's libraries (and the validator module when
+// withValidator), so that the library takes root as its own, and returns the
+// exit status. In the child InChild() holds and ChildRoot() is root.root().
+// PlaceInRoot and StartInRoot are its halves; wrapper runs the command line.
 int RunInRoot(const AppRoot& root, bool withValidator = true);
 bool InChild();
 std::string ChildRoot();
@@ -91,9 +91,7 @@ void DropToNobody();
 // Every file and folder below folder (and folder) readable, writable and
 // searchable by all, so that such a child meets only the modes a test sets.
 void OpenToEveryone(const std::string& folder);
-#ifndef _WIN32
-bool AsNobody(const std::function<bool()>& body);
-#endif
+bool AsNobody(const std::function<bool()>& body); // Linux
 
 void SetEnv(const std::string& name, const std::string& value);
 void UnsetEnv(const std::string& name);
@@ -107,14 +105,10 @@ void MakeFolders(const std::string& path);
 // UTF-16LE bytes of a text, with the byte-order mark when bom is true.
 std::string Utf16(const std::wstring& text, bool bom = true);
 std::wstring W(const std::string& ascii); // an ASCII path or name, widened
-// The running test program, and its folder (the build's bin folder).
-std::string ExecutablePath();
-std::string ExecutableFolder();
-
-#ifdef _WIN32
-// A command-line word quoted so that the C runtime splits it out unchanged.
-std::wstring QuotedArgument(const std::wstring& word);
-#endif
+// The wide text of code points: above U+FFFF one 32-bit wchar_t or a surrogate
+// pair of 16-bit ones; a lone surrogate stays one unit.
+std::wstring Wide(std::u32string_view codePoints);
+std::string ExecutableFolder(); // the running test program's (the build's bin folder)
 
 } // namespace zvtest
 

@@ -4,17 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
-
-// A text with '/' written as the separator CPath makes.
-std::wstring N(std::wstring text)
-{
-    for (wchar_t& c : text)
-        c = c == L'/' ? zv::os::kSeparator : c;
-    return text;
-}
 
 // drive|folder|its names|title|extension|file name|arguments[|relative]
 std::wstring Parts(CPath& path)
@@ -59,7 +52,9 @@ TEST(CPath, SplitsPaths)
     };
     for (const auto& c : cases) {
         CPath path(c.path, c.asFolder, c.withArgs);
-        EXPECT_EQ(Parts(path), N(c.parts)) << (c.path ? c.path : L"(null)");
+        std::wstring parts = c.parts; // '/' stands for the separator CPath makes
+        std::replace(parts.begin(), parts.end(), L'/', zv::os::kSeparator);
+        EXPECT_EQ(Parts(path), parts) << (c.path ? c.path : L"(null)");
     }
 }
 

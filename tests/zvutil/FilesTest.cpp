@@ -12,10 +12,7 @@
 
 namespace {
 
-std::wstring W(const std::string& s)
-{
-    return std::wstring(s.begin(), s.end());
-}
+using zvtest::W;
 
 TEST(UtilFiles, ExistenceAndFolders)
 {

@@ -12,49 +12,7 @@ namespace fs = std::filesystem;
 namespace zvtest {
 namespace {
 
-std::wstring Widen(const std::string& text)
-{
-    return fs::u8path(text).wstring();
-}
-
-} // namespace
-
-// The child gets this process's environment with the variables in front of
-// it (of two entries of a name, programs see the first).
-Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env,
-              const std::string& streams, bool)
-{
-    std::wstring commandLine, block;
-    for (const std::string& arg : args)
-        commandLine += (commandLine.empty() ? L"" : L" ") + QuotedArgument(Widen(arg));
-    for (const auto& [name, value] : env)
-        block += Widen(name + "=" + value) + L'\0';
-    wchar_t* inherited = GetEnvironmentStringsW();
-    for (const wchar_t* entry = inherited; *entry; entry += std::wcslen(entry) + 1)
-        block += std::wstring(entry) + L'\0';
-    FreeEnvironmentStringsW(inherited);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = streams.empty() ? 0 : STARTF_USESTDHANDLES;
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE* handles[] = {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError};
-    const char* const names[] = {".in", ".out", ".err"};
-    for (int i = 0; i < 3 && !streams.empty(); ++i)
-        *handles[i] = CreateFileW(Widen(streams + names[i]).c_str(), i ? GENERIC_WRITE : GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
-                                  i ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    PROCESS_INFORMATION info{};
-    const BOOL started = CreateProcessW(Widen(args[0]).c_str(), commandLine.data(), nullptr, nullptr, !streams.empty(),
-                                        CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &info);
-    for (HANDLE* handle : handles)
-        if (*handle)
-            CloseHandle(*handle);
-    if (!started)
-        return 0;
-    CloseHandle(info.hThread);
-    return reinterpret_cast<Process>(info.hProcess);
-}
-
+// A command-line word quoted so that the C runtime splits it out unchanged.
 std::wstring QuotedArgument(const std::wstring& word)
 {
     std::wstring out = L"\"";
@@ -72,6 +30,45 @@ std::wstring QuotedArgument(const std::wstring& word)
     return out + L"\"";
 }
 
+} // namespace
+
+// The child gets this process's environment with the variables in front of
+// it (of two entries of a name, programs see the first).
+Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env,
+              const std::string& streams, bool)
+{
+    std::wstring commandLine, block;
+    for (const std::string& arg : args)
+        commandLine += (commandLine.empty() ? L"" : L" ") + QuotedArgument(fs::u8path(arg).wstring());
+    for (const auto& [name, value] : env)
+        block += fs::u8path(name + "=" + value).wstring() + L'\0';
+    wchar_t* inherited = GetEnvironmentStringsW();
+    for (const wchar_t* entry = inherited; *entry; entry += std::wcslen(entry) + 1)
+        block += std::wstring(entry) + L'\0';
+    FreeEnvironmentStringsW(inherited);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = streams.empty() ? 0 : STARTF_USESTDHANDLES;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE* handles[] = {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError};
+    const char* const names[] = {".in", ".out", ".err"};
+    for (int i = 0; i < 3 && !streams.empty(); ++i)
+        *handles[i] = CreateFileW(fs::u8path(streams + names[i]).wstring().c_str(), i ? GENERIC_WRITE : GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                                  i ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    PROCESS_INFORMATION info{};
+    const BOOL started =
+        CreateProcessW(fs::u8path(args[0]).wstring().c_str(), commandLine.data(), nullptr, nullptr, !streams.empty(),
+                       CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &info);
+    for (HANDLE* handle : handles)
+        if (*handle)
+            CloseHandle(*handle);
+    if (!started)
+        return 0;
+    CloseHandle(info.hThread);
+    return reinterpret_cast<Process>(info.hProcess);
+}
+
 int WaitFor(Process child)
 {
     const HANDLE process = reinterpret_cast<HANDLE>(child);
@@ -86,12 +83,9 @@ int WaitFor(Process child)
 
 void Kill(Process child)
 {
-    const HANDLE process = reinterpret_cast<HANDLE>(child);
-    if (!process)
-        return;
-    TerminateProcess(process, kKilled);
-    WaitForSingleObject(process, INFINITE);
-    CloseHandle(process);
+    if (child)
+        TerminateProcess(reinterpret_cast<HANDLE>(child), kKilled);
+    WaitFor(child);
 }
 
 void DropToNobody() {}
