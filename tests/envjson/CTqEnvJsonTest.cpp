@@ -177,7 +177,6 @@ TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
         EXPECT_EQ(doc->GetString(L"k", L"").str(), L"shipped");
         EXPECT_EQ(ReadFile(UserFile("layout.json")), shipped);
     }
-    EXPECT_EQ(messages.texts.size(), rejected.size());
     std::sort(rejected.begin(), rejected.end());
     EXPECT_EQ(CopiesOf("layout"), rejected);
 
