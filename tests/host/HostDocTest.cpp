@@ -72,7 +72,6 @@ TEST_F(HostDoc, ExportAndImportRoundTrip)
         EXPECT_EQ(ReadFile(User("copy-" + doc)), ReadFile(User(doc))) << doc;
         EXPECT_EQ(ReadFile(User("piped-" + doc)), ReadFile(User(doc))) << doc << " through standard input";
     }
-    Steps({{"ini get copy-trade Main Title", 0, std::string(kText) + "\n"}});
 }
 
 TEST_F(HostDoc, ImportRefusesWhatALoadWouldRefuse)
