@@ -221,9 +221,7 @@ TEST(HostSave, ASaveThatDidNotReachTheDiskIsReported)
         const HostResult r = RunTool(
             fresh, Words(Contains(doc, ".json") ? "json set layout title X" : "ini set trade Main Title X"), options);
         EXPECT_EQ(r.status, 1) << fault << " " << doc << "\n" << r.err;
-        std::string message = said;
-        message.replace(message.find('%'), 1, file);
-        EXPECT_TRUE(Contains(r.err, "zvenv: " + message)) << fault << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, "zvenv: " + std::regex_replace(said, std::regex("%"), file))) << fault << r.err;
         EXPECT_FALSE(Contains(r.out, "saved")) << fault << " " << doc;
         EXPECT_EQ(Snapshot(fresh.path()), before) << fault << " " << doc;
     }
