@@ -126,6 +126,7 @@ TEST_F(Host, TypedValuesAndListsOfAllThreeKinds)
     Steps({
         {"ini set trade Main Background 255,128,0 --type rgb"},
         {"ini get trade Main Background --type rgb", 0, "255,128,0\n"},
+        {"ini set trade Main Ratio 2.5 --type double"},
         // A double keeps six decimals: the loss is told.
         {"ini set trade Main Ratio 1e-9 --type double", 0, kAny, "warning: [Main] Ratio is stored as 0.000000"},
         {"ini get trade Main Ratio --type double", 0, "0\n"},
