@@ -1,12 +1,8 @@
 # Helpers of InstallAndConsume.cmake (which sets `work`). Output is read with
 # CR LF folded to LF, so that Windows programs' lines compare as Linux ones.
 function(zv_run)
-  cmake_parse_arguments(ARG "" "OUTPUT;WORKING_DIRECTORY" "COMMAND;ENV" ${ARGN})
-  if(NOT ARG_WORKING_DIRECTORY)
-    set(ARG_WORKING_DIRECTORY ${work})
-  endif()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${ARG_ENV} ${ARG_COMMAND}
-                  WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY}
+  cmake_parse_arguments(ARG "" "OUTPUT" "COMMAND;ENV" ${ARGN})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${ARG_ENV} ${ARG_COMMAND} WORKING_DIRECTORY ${work}
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
     string(REPLACE ";" " " shown "${ARG_COMMAND}")
@@ -22,17 +18,6 @@ function(zv_expect_match text regex what)
   if(NOT text MATCHES "${regex}")
     message(FATAL_ERROR "${what}: expected to match '${regex}', got:\n${text}")
   endif()
-endfunction()
-
-# The bytes of a file as hexadecimal text, and the UTF-16LE form of an ASCII text.
-function(zv_hex file var)
-  file(READ ${file} hex HEX)
-  set(${var} "${hex}" PARENT_SCOPE)
-endfunction()
-function(zv_utf16_hex text var)
-  string(HEX "${text}" ascii)
-  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "\\100" wide "${ascii}")
-  set(${var} "${wide}" PARENT_SCOPE)
 endfunction()
 
 # A path as the programs print it (Z: is this machine's root under wine), and

@@ -4,7 +4,6 @@ cmake_minimum_required(VERSION 3.25)
 # CopyFileW). Names used with the platform's own meaning are allowed.
 set(allowed TRUE FALSE RGB GetRValue GetGValue GetBValue INVALID_HANDLE_VALUE _WIN32)
 
-set(macros)
 foreach(unicode "" "-DUNICODE")
   file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/windows-macros.cpp "#include <windows.h>\n")
   execute_process(COMMAND ${CXX} ${unicode} -dM -E ${CMAKE_CURRENT_BINARY_DIR}/windows-macros.cpp
@@ -22,7 +21,6 @@ if(count LESS 1000)
 endif()
 
 file(GLOB_RECURSE headers ${INCLUDE_DIR}/zvenv/*.h)
-set(clashes)
 foreach(header ${headers})
   file(READ ${header} text)
   # Comments and literals hold words, not names.
@@ -31,7 +29,6 @@ foreach(header ${headers})
   string(REGEX REPLACE "L?\"([^\"\\\\]|\\\\.)*\"" "" text "${text}")
   string(REGEX REPLACE "#[ ]*include[^\n]*" "" text "${text}")
   string(REGEX MATCHALL "[A-Za-z_][A-Za-z0-9_]*" names "${text}")
-  list(REMOVE_DUPLICATES names)
   list(REMOVE_ITEM names ${allowed})
   foreach(name ${names})
     if(name IN_LIST macros)
