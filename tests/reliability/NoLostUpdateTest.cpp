@@ -184,14 +184,6 @@ TEST(Seeding, RandomKillsLeaveNoBareFile)
     EXPECT_GE(files, rounds / 3) << "the hosts got to seed";
 }
 
-// The number all values hold; -2 when they differ, -1 when there are none.
-int Generation(const std::vector<int>& values)
-{
-    if (values.empty())
-        return -1;
-    return std::adjacent_find(values.begin(), values.end(), std::not_equal_to<>()) == values.end() ? values[0] : -2;
-}
-
 // A writer saving every key of an INI and a JSON document at the next number
 // in a loop is killed at random: each file holds one number, never older.
 TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
@@ -223,6 +215,10 @@ TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
     zvtest::WriteFile(root.system() + "layout.json", zvtest::Utf16(jsonText + L"\r\n}"));
     zvtest::PlaceInRoot(root);
     int iniLast = 0, jsonLast = 0, progressed = 0, rounds = 0;
+    // The number all values hold; -2 when they differ, -1 when there are none.
+    const auto generation = [](const std::vector<int>& v) {
+        return v.empty() ? -1 : std::adjacent_find(v.begin(), v.end(), std::not_equal_to<>()) == v.end() ? v[0] : -2;
+    };
     KillRepeatedly(root, 40, [&](int round) {
         ++rounds;
         if (!zvtest::PathExists(root.user() + "layout.json"))
@@ -232,9 +228,9 @@ TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
         std::vector<int> iniValues;
         for (const CString& name : names)
             iniValues.push_back(file.GetInt(L"Main", name, -1));
-        const int ini = Generation(iniValues);
+        const int ini = generation(iniValues);
         ASSERT_GE(ini, iniLast) << "round " << round << ": the INI file is torn or went back";
-        const int json = Generation(JsonInts(root.user() + "layout.json", names));
+        const int json = generation(JsonInts(root.user() + "layout.json", names));
         ASSERT_GE(json, jsonLast) << "round " << round << ": the JSON file is torn, empty or went back";
         progressed += ini > iniLast;
         iniLast = ini;
