@@ -10,6 +10,7 @@
 #include <functional>
 #include <pthread.h>
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -23,13 +24,7 @@ void SetA(JsonNode root)
 
 TEST(JsonMerge, TheirChangesJoinOurs)
 {
-    const struct {
-        const char* what;
-        const wchar_t* base;
-        std::function<void(JsonNode)> ours;
-        const wchar_t* theirs;
-        const wchar_t* expected;
-    } cases[] = {
+    const std::tuple<const char*, const wchar_t*, void (*)(JsonNode), const wchar_t*, const wchar_t*> cases[] = {
         {"different members changed on each side", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"a\": 1, \"b\": 3}",
          L"{\"a\": 2, \"b\": 3}"},
         {"a member changed on both sides keeps ours", L"{\"a\": 1}", SetA, L"{\"a\": 3}", L"{\"a\": 2}"},
@@ -64,13 +59,13 @@ TEST(JsonMerge, TheirChangesJoinOurs)
         {"members of one name match in order", L"{\"d\": 1, \"d\": 2, \"a\": 0}", SetA,
          L"{\"d\": 1, \"d\": 5, \"a\": 0}", L"{\"d\": 1, \"d\": 5, \"a\": 2}"},
     };
-    for (const auto& c : cases) {
-        Document mine(c.base);
+    for (const auto& [what, baseText, ours, theirsText, expected] : cases) {
+        Document mine(baseText);
         Document base(JsonKeepCopy(mine));
-        c.ours(mine);
-        Document theirs(c.theirs), detached(JsonNewNode(JsonArray));
+        ours(mine);
+        Document theirs(theirsText), detached(JsonNewNode(JsonArray));
         JsonMergeTheirs(mine, base, theirs, detached);
-        EXPECT_EQ(Write(mine), Write(Document(c.expected))) << c.what;
+        EXPECT_EQ(Write(mine), Write(Document(expected))) << what;
     }
 }
 
@@ -113,24 +108,20 @@ TEST(JsonMerge, AKeptCopyAndItsOriginalChangeApart)
 
 TEST(JsonMerge, SameValueComparesValuesNotText)
 {
-    const struct {
-        const wchar_t* a;
-        const wchar_t* b;
-        bool same;
-    } cases[] = {
+    const std::tuple<const wchar_t*, const wchar_t*, bool> cases[] = {
         {L"{/* note */ \"a\": [1, \"x\", true, null, {}]}", L"{ \"a\" : [ 1 , \"x\" , true , null , { } ] } ", true},
         {L"{\"s\": \"\\u00e9\\n\"}", L"{\"s\": \"\u00e9\\u000a\"}", true},
         {L"{\"n\": 1}", L"{\"n\": 1.0}", false},
         {L"{\"a\": 1, \"b\": 2}", L"{\"b\": 2, \"a\": 1}", false},
         {L"{\"a\": {\"b\": [1, [2]]}}", L"{\"a\": {\"b\": [1, [3]]}}", false},
     };
-    for (const auto& c : cases) {
-        Document a(c.a), b(c.b);
-        EXPECT_EQ(JsonSameValue(a, b), c.same) << Write(a) << " and " << Write(b);
+    for (const auto& [aText, bText, same] : cases) {
+        Document a(aText), b(bText);
+        EXPECT_EQ(JsonSameValue(a, b), same) << Write(a) << " and " << Write(b);
         // Read on one side only, the answer is the same.
         for (int i = 0; i < JsonGetSize(a); ++i)
             Value(JsonBegin(a)[i]);
-        EXPECT_EQ(JsonSameValue(b, a), c.same);
+        EXPECT_EQ(JsonSameValue(b, a), same);
     }
 }
 
@@ -161,11 +152,7 @@ TEST(JsonNullHandle, EveryFunctionAcceptsIt)
 // Each setter in turn on one node: the type it leaves and the value's text.
 TEST(JsonValues, SettersGiveTheirTypesAndTextForms)
 {
-    const struct {
-        void (*set)(JsonNode);
-        JsonNodeType type;
-        const wchar_t* text;
-    } steps[] = {
+    const std::tuple<void (*)(JsonNode), JsonNodeType, const wchar_t*> steps[] = {
         {[](JsonNode n) { JsonSetInt(n, -2147483647 - 1); }, JsonNumber, L"-2147483648"},
         {[](JsonNode n) { JsonSetInt(n, 2147483647); }, JsonNumber, L"2147483647"},
         {[](JsonNode n) { JsonSetBool(n, 5); }, JsonBoolean, L"true"},
@@ -174,10 +161,10 @@ TEST(JsonValues, SettersGiveTheirTypesAndTextForms)
     };
     Document node(JsonNewNode(JsonNumber));
     EXPECT_EQ(L"", Value(node));
-    for (const auto& step : steps) {
-        step.set(node);
-        EXPECT_EQ(step.type, JsonGetType(node)) << step.text;
-        EXPECT_EQ(step.text, Value(node));
+    for (const auto& [set, type, text] : steps) {
+        set(node);
+        EXPECT_EQ(type, JsonGetType(node)) << text;
+        EXPECT_EQ(text, Value(node));
     }
     // A scalar setter on a container drops its children.
     Document object(JsonParse(L"{\"a\":[1,2],\"b\":{}}"));
