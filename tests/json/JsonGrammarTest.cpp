@@ -83,7 +83,7 @@ TEST(JsonGrammar, AcceptedTextsReadAsWritten)
         EXPECT_EQ(1, verdict.result) << EncodeUtf8(verdict.description);
         EXPECT_EQ(L"", verdict.description);
         Document root(text);
-        ASSERT_NE(nullptr, root.get());
+        ASSERT_NE(nullptr, static_cast<JsonNode>(root));
         EXPECT_EQ(tree, Render(root)) << EncodeUtf8(Render(root));
     }
 }
