@@ -17,24 +17,20 @@ namespace {
 using namespace jsontest;
 using zv::json::kMaxDepth;
 
-void SetA(JsonNode root)
-{
-    JsonSetInt(Member(root, L"a"), 2);
-}
-
 TEST(JsonMerge, TheirChangesJoinOurs)
 {
+    const auto setA = [](JsonNode root) { JsonSetInt(Member(root, L"a"), 2); };
     const std::tuple<const char*, const wchar_t*, void (*)(JsonNode), const wchar_t*, const wchar_t*> cases[] = {
-        {"different members changed on each side", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"a\": 1, \"b\": 3}",
+        {"different members changed on each side", L"{\"a\": 1, \"b\": 1}", setA, L"{\"a\": 1, \"b\": 3}",
          L"{\"a\": 2, \"b\": 3}"},
-        {"a member changed on both sides keeps ours", L"{\"a\": 1}", SetA, L"{\"a\": 3}", L"{\"a\": 2}"},
+        {"a member changed on both sides keeps ours", L"{\"a\": 1}", setA, L"{\"a\": 3}", L"{\"a\": 2}"},
         {"members added on both sides, theirs in their place", L"{\"a\": 1, \"b\": 1}",
          [](JsonNode r) { JsonPushBack(r, JsonNewString(L"d", L"4")); }, L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1}",
          L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1, \"d\": \"4\"}"},
         {"the same member added on both sides keeps ours", L"{}",
          [](JsonNode r) { JsonPushBack(r, JsonNewString(L"n", L"1")); }, L"{\"n\": 2}", L"{\"n\": \"1\"}"},
-        {"a member they dropped goes where ours kept it", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"a\": 1}", L"{\"a\": 2}"},
-        {"a member they dropped stays where ours changed it", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"b\": 1}",
+        {"a member they dropped goes where ours kept it", L"{\"a\": 1, \"b\": 1}", setA, L"{\"a\": 1}", L"{\"a\": 2}"},
+        {"a member they dropped stays where ours changed it", L"{\"a\": 1, \"b\": 1}", setA, L"{\"b\": 1}",
          L"{\"a\": 2, \"b\": 1}"},
         {"a member ours dropped stays dropped though they changed it", L"{\"a\": 1, \"b\": 1}",
          [](JsonNode r) { JsonErase(r, JsonFindChild(r, L"b")); }, L"{\"a\": 3, \"b\": 3}", L"{\"a\": 3}"},
@@ -44,7 +40,7 @@ TEST(JsonMerge, TheirChangesJoinOurs)
         {"an array ours changed is ours whole", L"{\"l\": [1, 2], \"a\": 0}",
          [](JsonNode r) { JsonPushBack(Member(r, L"l"), JsonNewString(L"", L"3")); }, L"{\"l\": [0, 1, 2], \"a\": 1}",
          L"{\"l\": [1, 2, \"3\"], \"a\": 1}"},
-        {"an array only they changed is theirs", L"{\"l\": [1, 2], \"a\": 0}", SetA, L"{\"l\": [\"x\"], \"a\": 0}",
+        {"an array only they changed is theirs", L"{\"l\": [1, 2], \"a\": 0}", setA, L"{\"l\": [\"x\"], \"a\": 0}",
          L"{\"l\": [\"x\"], \"a\": 2}"},
         {"a member ours renamed takes their new value", L"{\"a\": {\"x\": 1}, \"c\": 1}",
          [](JsonNode r) { JsonSetName(Member(r, L"a"), L"b"); }, L"{\"a\": {\"x\": 2}, \"c\": 1}",
@@ -55,8 +51,8 @@ TEST(JsonMerge, TheirChangesJoinOurs)
          [](JsonNode r) { JsonSetString(Member(r, L"o"), L"s"); }, L"{\"o\": {\"x\": 2}}", L"{\"o\": \"s\"}"},
         {"a root of another kind is theirs when ours is unchanged", L"{\"a\": 1}", [](JsonNode) {}, L"[1, 2]",
          L"[1, 2]"},
-        {"a root of another kind keeps ours when ours changed", L"{\"a\": 1}", SetA, L"[1]", L"{\"a\": 2}"},
-        {"members of one name match in order", L"{\"d\": 1, \"d\": 2, \"a\": 0}", SetA,
+        {"a root of another kind keeps ours when ours changed", L"{\"a\": 1}", setA, L"[1]", L"{\"a\": 2}"},
+        {"members of one name match in order", L"{\"d\": 1, \"d\": 2, \"a\": 0}", setA,
          L"{\"d\": 1, \"d\": 5, \"a\": 0}", L"{\"d\": 1, \"d\": 5, \"a\": 2}"},
     };
     for (const auto& [what, baseText, ours, theirsText, expected] : cases) {
