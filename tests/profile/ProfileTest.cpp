@@ -203,10 +203,9 @@ TEST_P(ProfileCalls, AnswerAndLeaveTheBytes)
 INSTANTIATE_TEST_SUITE_P(Cases, ProfileCalls, ::testing::ValuesIn(kCalls),
                          [](const ::testing::TestParamInfo<CallCase>& info) { return std::string(info.param.name); });
 
-void MakeHourOld(const std::string& path)
-{
+const auto MakeHourOld = [](const std::string& path) {
     std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
-}
+};
 
 using ProfileFile = InFolder<>;
 
