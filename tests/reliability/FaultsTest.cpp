@@ -19,10 +19,7 @@ using namespace reliability;
 
 namespace {
 
-std::string User(const char* file)
-{
-    return zvtest::ChildRoot() + "user/" + file;
-}
+const auto User = [](const char* file) { return zvtest::ChildRoot() + "user/" + file; };
 
 TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
 {
