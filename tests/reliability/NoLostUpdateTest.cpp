@@ -53,8 +53,7 @@ void ChangeOwnKeys()
             }
         }
         mgr.SaveAll();
-        ASSERT_EQ(ini->IsDirty(), 0);
-        ASSERT_EQ(json ? json->IsDirty() : 0, 0);
+        ASSERT_EQ(ini->IsDirty() + (json ? json->IsDirty() : 0), 0);
     }
 }
 
