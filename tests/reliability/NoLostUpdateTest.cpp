@@ -23,9 +23,8 @@ std::vector<CString> Keys()
     return names;
 }
 
-// A host's rounds on the documents ZVTEST_DOC: change one of its own INI
-// keys (with ZVTEST_JSON all its JSON members) and save. Odd hosts read every
-// key first, so keys only read and keys never read are both in play.
+// A host's rounds on the documents ZVTEST_DOC: change one of its own INI keys (with ZVTEST_JSON all its JSON members)
+// and save. Odd hosts read every key first, so keys only read and keys never read are both in play.
 void ChangeOwnKeys()
 {
     const int me = std::stoi(zvtest::GetEnv("ZVTEST_WRITER")), rounds = std::stoi(zvtest::GetEnv("ZVTEST_ROUNDS"));
@@ -72,8 +71,7 @@ int LostKeys(const zvtest::AppRoot& root, const char* doc, int hosts, int rounds
     return lost;
 }
 
-// Under wine a file number is an inode that a replacement can take over with
-// the same stamp, so there the hosts change the INI document alone.
+// Under wine a file number is an inode a replacement can take with the same stamp: there hosts change the INI alone.
 TEST(NoLostUpdate, ProcessesChangingDifferentKeysLoseNothing)
 {
     if (zvtest::InChild())
@@ -106,9 +104,8 @@ TEST(Seeding, RacedByFourProcessesLosesNoKey)
     EXPECT_EQ(lost, 0) << "of 10 rounds of 4 x " << kKeysEach << " keys and the shipped one";
 }
 
-// Killed at each flush and rename of a new user's first start (three files
-// seeded, two changed and saved), each file is absent, as shipped or as saved;
-// the next start completes them.
+// Killed at each flush and rename of a new user's first start (three files seeded, two changed and saved), each file is
+// absent, as shipped or as saved; the next start completes them.
 TEST(Seeding, KilledAtEveryFlushAndRename)
 {
     if (zvtest::InChild()) {
@@ -183,8 +180,7 @@ TEST(Seeding, RandomKillsLeaveNoBareFile)
     EXPECT_GE(files, rounds / 3) << "the hosts got to seed";
 }
 
-// A writer saving every key of an INI and a JSON document at the next number
-// in a loop is killed at random: each file holds one number, never older.
+// A writer saving all keys of an INI and a JSON document at a rising number, killed at random: one number, never older.
 TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
 {
     if (zvtest::InChild()) {
