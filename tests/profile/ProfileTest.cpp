@@ -333,8 +333,7 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
     }
 }
 
-// Holds its folder's lock through nested batches, writes and locks (a nested
-// hold must not wait on itself) until told to let go, or killed.
+// Holds its folder's lock through nested batches, writes and locks (a nested hold must not wait on itself) until told.
 void HoldLock()
 {
     const std::wstring a = W(kChildPath + "/a.ini"), b = W(kChildPath + "/b.ini");
@@ -385,8 +384,7 @@ std::set<std::string> TempFiles(const std::string& folder)
     return names;
 }
 
-// A profile write to a.ini, or with ZVTEST_PLAIN a replacement of doc.json
-// outside the profile writers' lock (as a seeding makes one).
+// A profile write to a.ini, or with ZVTEST_PLAIN a replacement of doc.json outside the writers' lock (as in seeding).
 void WriteOnce()
 {
     const std::string folder = zvtest::ChildRoot() + "user/", value = zvtest::GetEnv("ZVTEST_VALUE");
@@ -396,8 +394,7 @@ void WriteOnce()
         ASSERT_TRUE(zv::ProfileWriteString(L"S", W(value).c_str(), L"1", W(folder + "a.ini").c_str()));
 }
 
-// The next writer removes the temporary file of one killed before its
-// rename, not that of one still at work (held stopped by strace).
+// The next writer removes the temporary file of one killed before its rename, not one still at work (held by strace).
 TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
 {
     if (zvtest::InChild())
