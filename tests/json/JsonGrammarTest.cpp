@@ -1,5 +1,4 @@
-// The grammar, a row per text: validator and engine agree, and accepted text reads as the
-// tree given; the validator module's contract; the writer's layout and escapes.
+// The grammar row by row (validator and engine agree, accepted text reads as given), the validator module, the writer.
 #include "JsonTestUtil.h"
 #include "json/JsonBody.h"
 
@@ -16,8 +15,7 @@ using namespace jsontest;
 using zv::json::AsHandle;
 using zv::text::EncodeUtf8;
 
-// An accepted text and the tree it reads as (see Render), or a rejected text and the start of
-// the validator's description: where and what the fault is.
+// An accepted text and its tree (see Render), or a rejected one and the start of its description: where and what.
 using Row = std::pair<const wchar_t*, const wchar_t*>;
 
 const Row kAccepted[] = {
