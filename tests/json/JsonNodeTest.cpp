@@ -1,5 +1,4 @@
-// The engine's tree: nodes, views, the name index, kept copies, value comparison, merges
-// and the depth limit.
+// The engine's tree: nodes, views, the name index, kept copies, value comparison, merges and the depth limit.
 #include "JsonTestUtil.h"
 #include "json/JsonGrammar.h"
 #include "json/JsonMerge.h"
