@@ -1,6 +1,5 @@
 #pragma once
-// A tree read whole into one line of text, for the tests, the fuzz targets
-// and the wide comparison (no test framework here).
+// A tree read whole into one line of text, for the tests, the fuzz targets and the wide comparison (no test framework).
 #include "json/Json.h"
 #include "json/JsonBody.h"
 
