@@ -24,9 +24,8 @@
 #include <csignal>
 #endif
 
-// The calls the comparison under wine (tests/wine/scripts) cannot check (the reference differs from Windows,
-// or a script cannot make the file), the failure paths, and real processes, kills and locks. A child is this
-// executable again, running the test that started it, on ZVTEST_PATH.
+// What the comparison under wine (tests/wine/scripts) cannot check (the reference differs from Windows, or no script
+// makes the file), failure paths, real processes, kills and locks; a child is this program in its test on ZVTEST_PATH.
 namespace {
 
 using zvtest::W;
