@@ -171,8 +171,7 @@ TEST(JsonWriter, NamesAndStringsEscapeQuotesBackslashesAndControlCharacters)
     EXPECT_EQ(L"[\n\t\"tab\\there\\u0041\\r\\n\\n\\\"\"\n]", Write(unread));
 }
 
-// Each comment line is a line comment (a block would grow on every save); one ending
-// in CR, which a line comment loses, is a block unless it holds "*/".
+// A comment line is written as a line comment (a block grows each save); one ending in CR as a block unless it has */.
 TEST(JsonWriter, EachCommentLineIsWrittenSoThatItReadsBackUnchanged)
 {
     const std::tuple<const wchar_t*, const wchar_t*, const wchar_t*> cases[] = {
