@@ -222,8 +222,7 @@ TEST(JsonArrayView, SharesTheBodyUntilAChange)
     JsonDeleteNode(inner);
 }
 
-// Lookup by name (indexed from 16 members) finds what a walk finds, through random changes
-// (after copies and merges the merge fuzz target checks it).
+// Lookup by name (indexed from 16 members) finds what a walk finds through random changes (merges: the merge fuzzer).
 TEST(JsonNameIndex, AgreesWithAWalkThroughRandomChanges)
 {
     constexpr int kPool = 60; // m0, M0, m1, ...: names differ by case and length
