@@ -164,8 +164,7 @@ const CallCase kCalls[] = {
 
 using ProfileCalls = InFolder<::testing::TestWithParam<CallCase>>;
 
-// Each row runs alone and in a batch, which writes nothing before it closes and then the same bytes;
-// the reads after the last write give the same from a fresh parse.
+// Each row alone and in a batch (nothing written until it closes, then the same bytes); last reads again reparsed.
 TEST_P(ProfileCalls, AnswerAndLeaveTheBytes)
 {
     const CallCase& c = GetParam();
