@@ -1,5 +1,4 @@
-// The grammar, a row per text: validator and engine agree, and accepted text reads as the
-// tree given; the validator module's contract; the writer's layout and escapes.
+// The grammar row by row (validator and engine agree, accepted text reads as given), the validator module, the writer.
 #include "JsonTestUtil.h"
 #include "json/JsonBody.h"
 
@@ -8,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -15,19 +15,10 @@ using namespace jsontest;
 using zv::json::AsHandle;
 using zv::text::EncodeUtf8;
 
-// An accepted text and the tree it reads as (see Render).
-struct Accepted {
-    const wchar_t* text;
-    const wchar_t* tree;
-};
+// An accepted text and its tree (see Render), or a rejected one and the start of its description: where and what.
+using Row = std::pair<const wchar_t*, const wchar_t*>;
 
-// A rejected text and the start of the validator's description: where and what the fault is.
-struct Rejected {
-    const wchar_t* text;
-    const wchar_t* said;
-};
-
-const Accepted kAccepted[] = {
+const Row kAccepted[] = {
     // Escaped surrogates: pairs join (two units where wchar_t has 16 bits), a lone one stays.
     {L"[\"a\\uDBFF\\uDFFFb\", \"\\ud83d\\u0041\", \"\\ud83dA\", \"\\ud83d\\ud83d\\ude00\", \"\\ude00\\ud83d\"]",
      L"[\"a\U0010FFFFb\",\"\xD83D"
@@ -52,7 +43,7 @@ const Accepted kAccepted[] = {
      L"/* \u00fcber \U0001F600 \xD800*/[\"caf\u00e9\",\"\xD800x\xDFFF\"]"},
 };
 
-const Rejected kRejected[] = {
+const Row kRejected[] = {
     {L"", L"Line 1, Column 1: the end of the text where the document should start"},
     {L"12", L"Line 1, Column 1: '1' where the document should start"},
     {L"{\"a\"}", L"Line 1, Column 5: '}' where ':' should follow the member name"},
@@ -84,25 +75,25 @@ const Rejected kRejected[] = {
 
 TEST(JsonGrammar, AcceptedTextsReadAsWritten)
 {
-    for (const Accepted& row : kAccepted) {
-        SCOPED_TRACE(EncodeUtf8(row.text));
-        const Verdict verdict = Validate(row.text);
+    for (const auto& [text, tree] : kAccepted) {
+        SCOPED_TRACE(EncodeUtf8(text));
+        const Verdict verdict = Validate(text);
         EXPECT_EQ(1, verdict.result) << EncodeUtf8(verdict.description);
         EXPECT_EQ(L"", verdict.description);
-        Document root(row.text);
-        ASSERT_NE(nullptr, root.get());
-        EXPECT_EQ(row.tree, Render(root)) << EncodeUtf8(Render(root));
+        Document root(text);
+        ASSERT_NE(nullptr, static_cast<JsonNode>(root));
+        EXPECT_EQ(tree, Render(root)) << EncodeUtf8(Render(root));
     }
 }
 
 TEST(JsonGrammar, RejectedTextsAreRejectedByBothWithTheirPlace)
 {
-    for (const Rejected& row : kRejected) {
-        SCOPED_TRACE(EncodeUtf8(row.text));
-        const Verdict verdict = Validate(row.text);
+    for (const auto& [text, said] : kRejected) {
+        SCOPED_TRACE(EncodeUtf8(text));
+        const Verdict verdict = Validate(text);
         EXPECT_EQ(0, verdict.result);
-        EXPECT_EQ(0u, verdict.description.find(row.said)) << EncodeUtf8(verdict.description);
-        EXPECT_EQ(nullptr, JsonParse(row.text));
+        EXPECT_EQ(0u, verdict.description.find(said)) << EncodeUtf8(verdict.description);
+        EXPECT_EQ(nullptr, JsonParse(text));
     }
 }
 
@@ -166,15 +157,13 @@ TEST(JsonWriter, NamesAndStringsEscapeQuotesBackslashesAndControlCharacters)
     for (const auto& [value, escaped] : cases) {
         SCOPED_TRACE(EncodeUtf8(escaped));
         Document set(JsonNewNode(JsonObject));
-        JsonNode named = JsonNewString(L"", L"");
-        AsHandle(named)->body->name = value; // may hold a NUL
-        JsonPushBack(set, named);
         JsonNode member = JsonNewNode(JsonString);
+        AsHandle(member)->body->name = value; // may hold a NUL
         AsHandle(member)->body->value = value;
         AsHandle(member)->body->valueEscaped = false;
         JsonPushBack(set, member);
         const std::wstring written = Write(set);
-        EXPECT_EQ(L"{\n\t\"" + escaped + L"\" : \"\",\n\t\"\" : \"" + escaped + L"\"\n}", written);
+        EXPECT_EQ(L"{\n\t\"" + escaped + L"\" : \"" + escaped + L"\"\n}", written);
         EXPECT_EQ(Render(set), Render(Document(written.c_str())));
     }
     // In an unread string raw control characters are escaped, its escapes kept.
@@ -182,15 +171,10 @@ TEST(JsonWriter, NamesAndStringsEscapeQuotesBackslashesAndControlCharacters)
     EXPECT_EQ(L"[\n\t\"tab\\there\\u0041\\r\\n\\n\\\"\"\n]", Write(unread));
 }
 
-// Each comment line is a line comment (a block would grow on every save); one ending
-// in CR, which a line comment loses, is a block unless it holds "*/".
+// A comment line is written as a line comment (a block grows each save); one ending in CR as a block unless it has */.
 TEST(JsonWriter, EachCommentLineIsWrittenSoThatItReadsBackUnchanged)
 {
-    const struct {
-        const wchar_t* comment;
-        const wchar_t* lines;
-        const wchar_t* readBack;
-    } cases[] = {
+    const std::tuple<const wchar_t*, const wchar_t*, const wchar_t*> cases[] = {
         {L" a # b */ c", L"\t// a # b */ c\n", L" a # b */ c"},
         {L"\n\nx\n", L"\t//\n\t//\n\t//x\n\t//\n", L"\n\nx\n"},
         {L"p\r\nq\r", L"\t/*p\r*/\n\t/*q\r*/\n", L"p\r\nq\r"},
@@ -198,14 +182,14 @@ TEST(JsonWriter, EachCommentLineIsWrittenSoThatItReadsBackUnchanged)
         {L"a\r*/b", L"\t//a\r*/b\n", L"a\r*/b"},
         {L"a*/b\r", L"\t//a*/b\n", L"a*/b"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [comment, lines, readBack] : cases) {
         Document root(JsonNewNode(JsonObject));
         JsonNode member = JsonNewString(L"m", L"v");
-        AsHandle(member)->body->comment = c.comment; // as the parser would have set it
+        AsHandle(member)->body->comment = comment; // as the parser would have set it
         JsonPushBack(root, member);
         const std::wstring written = Write(root);
-        EXPECT_EQ(std::wstring(L"{\n\t\n") + c.lines + L"\t\"m\" : \"v\"\n}", written) << EncodeUtf8(written);
-        EXPECT_EQ(L"{/*" + std::wstring(c.readBack) + L"*/m:\"v\"}", Render(Document(written.c_str())));
+        EXPECT_EQ(std::wstring(L"{\n\t\n") + lines + L"\t\"m\" : \"v\"\n}", written) << EncodeUtf8(written);
+        EXPECT_EQ(L"{/*" + std::wstring(readBack) + L"*/m:\"v\"}", Render(Document(written.c_str())));
     }
 }
 

@@ -1,5 +1,4 @@
-// The engine's tree: nodes, views, the name index, kept copies, value comparison, merges
-// and the depth limit.
+// The engine's tree: nodes, views, the name index, kept copies, value comparison, merges and the depth limit.
 #include "JsonTestUtil.h"
 #include "json/JsonGrammar.h"
 #include "json/JsonMerge.h"
@@ -10,36 +9,27 @@
 #include <functional>
 #include <pthread.h>
 #include <random>
+#include <tuple>
 
 namespace {
 
 using namespace jsontest;
 using zv::json::kMaxDepth;
 
-void SetA(JsonNode root)
-{
-    JsonSetInt(Member(root, L"a"), 2);
-}
-
 TEST(JsonMerge, TheirChangesJoinOurs)
 {
-    const struct {
-        const char* what;
-        const wchar_t* base;
-        std::function<void(JsonNode)> ours;
-        const wchar_t* theirs;
-        const wchar_t* expected;
-    } cases[] = {
-        {"different members changed on each side", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"a\": 1, \"b\": 3}",
+    const auto setA = [](JsonNode root) { JsonSetInt(Member(root, L"a"), 2); };
+    const std::tuple<const char*, const wchar_t*, void (*)(JsonNode), const wchar_t*, const wchar_t*> cases[] = {
+        {"different members changed on each side", L"{\"a\": 1, \"b\": 1}", setA, L"{\"a\": 1, \"b\": 3}",
          L"{\"a\": 2, \"b\": 3}"},
-        {"a member changed on both sides keeps ours", L"{\"a\": 1}", SetA, L"{\"a\": 3}", L"{\"a\": 2}"},
+        {"a member changed on both sides keeps ours", L"{\"a\": 1}", setA, L"{\"a\": 3}", L"{\"a\": 2}"},
         {"members added on both sides, theirs in their place", L"{\"a\": 1, \"b\": 1}",
          [](JsonNode r) { JsonPushBack(r, JsonNewString(L"d", L"4")); }, L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1}",
          L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1, \"d\": \"4\"}"},
         {"the same member added on both sides keeps ours", L"{}",
          [](JsonNode r) { JsonPushBack(r, JsonNewString(L"n", L"1")); }, L"{\"n\": 2}", L"{\"n\": \"1\"}"},
-        {"a member they dropped goes where ours kept it", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"a\": 1}", L"{\"a\": 2}"},
-        {"a member they dropped stays where ours changed it", L"{\"a\": 1, \"b\": 1}", SetA, L"{\"b\": 1}",
+        {"a member they dropped goes where ours kept it", L"{\"a\": 1, \"b\": 1}", setA, L"{\"a\": 1}", L"{\"a\": 2}"},
+        {"a member they dropped stays where ours changed it", L"{\"a\": 1, \"b\": 1}", setA, L"{\"b\": 1}",
          L"{\"a\": 2, \"b\": 1}"},
         {"a member ours dropped stays dropped though they changed it", L"{\"a\": 1, \"b\": 1}",
          [](JsonNode r) { JsonErase(r, JsonFindChild(r, L"b")); }, L"{\"a\": 3, \"b\": 3}", L"{\"a\": 3}"},
@@ -49,7 +39,7 @@ TEST(JsonMerge, TheirChangesJoinOurs)
         {"an array ours changed is ours whole", L"{\"l\": [1, 2], \"a\": 0}",
          [](JsonNode r) { JsonPushBack(Member(r, L"l"), JsonNewString(L"", L"3")); }, L"{\"l\": [0, 1, 2], \"a\": 1}",
          L"{\"l\": [1, 2, \"3\"], \"a\": 1}"},
-        {"an array only they changed is theirs", L"{\"l\": [1, 2], \"a\": 0}", SetA, L"{\"l\": [\"x\"], \"a\": 0}",
+        {"an array only they changed is theirs", L"{\"l\": [1, 2], \"a\": 0}", setA, L"{\"l\": [\"x\"], \"a\": 0}",
          L"{\"l\": [\"x\"], \"a\": 2}"},
         {"a member ours renamed takes their new value", L"{\"a\": {\"x\": 1}, \"c\": 1}",
          [](JsonNode r) { JsonSetName(Member(r, L"a"), L"b"); }, L"{\"a\": {\"x\": 2}, \"c\": 1}",
@@ -60,17 +50,17 @@ TEST(JsonMerge, TheirChangesJoinOurs)
          [](JsonNode r) { JsonSetString(Member(r, L"o"), L"s"); }, L"{\"o\": {\"x\": 2}}", L"{\"o\": \"s\"}"},
         {"a root of another kind is theirs when ours is unchanged", L"{\"a\": 1}", [](JsonNode) {}, L"[1, 2]",
          L"[1, 2]"},
-        {"a root of another kind keeps ours when ours changed", L"{\"a\": 1}", SetA, L"[1]", L"{\"a\": 2}"},
-        {"members of one name match in order", L"{\"d\": 1, \"d\": 2, \"a\": 0}", SetA,
+        {"a root of another kind keeps ours when ours changed", L"{\"a\": 1}", setA, L"[1]", L"{\"a\": 2}"},
+        {"members of one name match in order", L"{\"d\": 1, \"d\": 2, \"a\": 0}", setA,
          L"{\"d\": 1, \"d\": 5, \"a\": 0}", L"{\"d\": 1, \"d\": 5, \"a\": 2}"},
     };
-    for (const auto& c : cases) {
-        Document mine(c.base);
+    for (const auto& [what, baseText, ours, theirsText, expected] : cases) {
+        Document mine(baseText);
         Document base(JsonKeepCopy(mine));
-        c.ours(mine);
-        Document theirs(c.theirs), detached(JsonNewNode(JsonArray));
+        ours(mine);
+        Document theirs(theirsText), detached(JsonNewNode(JsonArray));
         JsonMergeTheirs(mine, base, theirs, detached);
-        EXPECT_EQ(Write(mine), Write(Document(c.expected))) << c.what;
+        EXPECT_EQ(Write(mine), Write(Document(expected))) << what;
     }
 }
 
@@ -113,24 +103,20 @@ TEST(JsonMerge, AKeptCopyAndItsOriginalChangeApart)
 
 TEST(JsonMerge, SameValueComparesValuesNotText)
 {
-    const struct {
-        const wchar_t* a;
-        const wchar_t* b;
-        bool same;
-    } cases[] = {
+    const std::tuple<const wchar_t*, const wchar_t*, bool> cases[] = {
         {L"{/* note */ \"a\": [1, \"x\", true, null, {}]}", L"{ \"a\" : [ 1 , \"x\" , true , null , { } ] } ", true},
         {L"{\"s\": \"\\u00e9\\n\"}", L"{\"s\": \"\u00e9\\u000a\"}", true},
         {L"{\"n\": 1}", L"{\"n\": 1.0}", false},
         {L"{\"a\": 1, \"b\": 2}", L"{\"b\": 2, \"a\": 1}", false},
         {L"{\"a\": {\"b\": [1, [2]]}}", L"{\"a\": {\"b\": [1, [3]]}}", false},
     };
-    for (const auto& c : cases) {
-        Document a(c.a), b(c.b);
-        EXPECT_EQ(JsonSameValue(a, b), c.same) << Write(a) << " and " << Write(b);
+    for (const auto& [aText, bText, same] : cases) {
+        Document a(aText), b(bText);
+        EXPECT_EQ(JsonSameValue(a, b), same) << Write(a) << " and " << Write(b);
         // Read on one side only, the answer is the same.
         for (int i = 0; i < JsonGetSize(a); ++i)
             Value(JsonBegin(a)[i]);
-        EXPECT_EQ(JsonSameValue(b, a), c.same);
+        EXPECT_EQ(JsonSameValue(b, a), same);
     }
 }
 
@@ -161,11 +147,7 @@ TEST(JsonNullHandle, EveryFunctionAcceptsIt)
 // Each setter in turn on one node: the type it leaves and the value's text.
 TEST(JsonValues, SettersGiveTheirTypesAndTextForms)
 {
-    const struct {
-        void (*set)(JsonNode);
-        JsonNodeType type;
-        const wchar_t* text;
-    } steps[] = {
+    const std::tuple<void (*)(JsonNode), JsonNodeType, const wchar_t*> steps[] = {
         {[](JsonNode n) { JsonSetInt(n, -2147483647 - 1); }, JsonNumber, L"-2147483648"},
         {[](JsonNode n) { JsonSetInt(n, 2147483647); }, JsonNumber, L"2147483647"},
         {[](JsonNode n) { JsonSetBool(n, 5); }, JsonBoolean, L"true"},
@@ -174,10 +156,10 @@ TEST(JsonValues, SettersGiveTheirTypesAndTextForms)
     };
     Document node(JsonNewNode(JsonNumber));
     EXPECT_EQ(L"", Value(node));
-    for (const auto& step : steps) {
-        step.set(node);
-        EXPECT_EQ(step.type, JsonGetType(node)) << step.text;
-        EXPECT_EQ(step.text, Value(node));
+    for (const auto& [set, type, text] : steps) {
+        set(node);
+        EXPECT_EQ(type, JsonGetType(node)) << text;
+        EXPECT_EQ(text, Value(node));
     }
     // A scalar setter on a container drops its children.
     Document object(JsonParse(L"{\"a\":[1,2],\"b\":{}}"));
@@ -240,8 +222,7 @@ TEST(JsonArrayView, SharesTheBodyUntilAChange)
     JsonDeleteNode(inner);
 }
 
-// Lookup by name (indexed from 16 members) finds what a walk finds, through random changes
-// (after copies and merges the merge fuzz target checks it).
+// Lookup by name (indexed from 16 members) finds what a walk finds through random changes (merges: the merge fuzzer).
 TEST(JsonNameIndex, AgreesWithAWalkThroughRandomChanges)
 {
     constexpr int kPool = 60; // m0, M0, m1, ...: names differ by case and length

@@ -24,7 +24,6 @@ public:
     ~Document() { JsonDeleteNode(m_root); }
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
-    JsonNode get() const { return m_root; }
     operator JsonNode() const { return m_root; }
 
 private:

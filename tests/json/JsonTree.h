@@ -1,6 +1,5 @@
 #pragma once
-// A tree read whole into one line of text, for the tests, the fuzz targets
-// and the wide comparison (no test framework here).
+// A tree read whole into one line of text, for the tests, the fuzz targets and the wide comparison (no test framework).
 #include "json/Json.h"
 #include "json/JsonBody.h"
 
@@ -8,8 +7,8 @@
 
 namespace jsontest {
 
-// An engine string's text (of length, or up to NUL), freed.
-inline std::wstring Take(wchar_t* text, std::size_t length = std::wstring::npos)
+// An engine string's text (of length, read once the text is got, or up to NUL), freed.
+inline std::wstring Take(wchar_t* text, const std::size_t& length = std::wstring::npos)
 {
     std::wstring copy = !text ? L"" : length == std::wstring::npos ? text : std::wstring(text, length);
     JsonFreeString(text);
@@ -20,14 +19,12 @@ inline std::wstring Take(wchar_t* text, std::size_t length = std::wstring::npos)
 inline std::wstring Name(JsonNode node)
 {
     std::size_t length = 0;
-    wchar_t* text = JsonGetName(node, &length);
-    return Take(text, length);
+    return Take(JsonGetName(node, &length), length);
 }
 inline std::wstring Value(JsonNode node)
 {
     std::size_t length = 0;
-    wchar_t* text = JsonGetString(node, &length);
-    return Take(text, length);
+    return Take(JsonGetString(node, &length), length);
 }
 inline std::wstring Write(JsonNode node)
 {

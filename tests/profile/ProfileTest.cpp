@@ -24,9 +24,8 @@
 #include <csignal>
 #endif
 
-// The calls the comparison under wine (tests/wine/scripts) cannot check (the reference differs from Windows,
-// or a script cannot make the file), the failure paths, and real processes, kills and locks. A child is this
-// executable again, running the test that started it, on ZVTEST_PATH.
+// What the comparison under wine (tests/wine/scripts) cannot check (the reference differs from Windows, or no script
+// makes the file), failure paths, real processes, kills and locks; a child is this program in its test on ZVTEST_PATH.
 namespace {
 
 using zvtest::W;
@@ -165,8 +164,7 @@ const CallCase kCalls[] = {
 
 using ProfileCalls = InFolder<::testing::TestWithParam<CallCase>>;
 
-// Each row runs alone and in a batch, which writes nothing before it closes and then the same bytes;
-// the reads after the last write give the same from a fresh parse.
+// Each row alone and in a batch (nothing written until it closes, then the same bytes); last reads again reparsed.
 TEST_P(ProfileCalls, AnswerAndLeaveTheBytes)
 {
     const CallCase& c = GetParam();
@@ -203,10 +201,9 @@ TEST_P(ProfileCalls, AnswerAndLeaveTheBytes)
 INSTANTIATE_TEST_SUITE_P(Cases, ProfileCalls, ::testing::ValuesIn(kCalls),
                          [](const ::testing::TestParamInfo<CallCase>& info) { return std::string(info.param.name); });
 
-void MakeHourOld(const std::string& path)
-{
+const auto MakeHourOld = [](const std::string& path) {
     std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
-}
+};
 
 using ProfileFile = InFolder<>;
 
@@ -269,12 +266,7 @@ bool AwaitFile(const std::string& path)
 
 constexpr int kWriters = 3, kThreads = 2, kKeysEach = 250;
 
-std::wstring Key(int writer, int thread, int k)
-{
-    return L"w" + std::to_wstring(writer) + L"t" + std::to_wstring(thread) + L"k" + std::to_wstring(k);
-}
-
-// A writer process: its threads write their own keys and read each back.
+// A writer process: its threads write their own keys (numbered writer by writer) and read each back.
 void WriteOwnKeys()
 {
     const int writer = std::stoi(zvtest::GetEnv("ZVTEST_WRITER"));
@@ -283,8 +275,9 @@ void WriteOwnKeys()
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             for (int k = 0; k < kKeysEach; ++k) {
-                EXPECT_TRUE(zv::ProfileWriteString(L"S", Key(writer, t, k).c_str(), value.c_str(), path.c_str()));
-                EXPECT_EQ(Get(kChildPath, Key(writer, t, k)), value);
+                const std::wstring key = std::to_wstring((writer * kThreads + t) * kKeysEach + k);
+                EXPECT_TRUE(zv::ProfileWriteString(L"S", key.c_str(), value.c_str(), path.c_str()));
+                EXPECT_EQ(Get(kChildPath, key), value);
             }
         });
     for (auto& thread : threads)
@@ -306,10 +299,8 @@ TEST(ProfileConcurrency, ProcessesAndThreadsLoseNoUpdate)
         EXPECT_EQ(zvtest::WaitFor(child), 0);
     zv::ClearProfileCache();
     int missing = 0;
-    for (int w = 0; w < kWriters; ++w)
-        for (int t = 0; t < kThreads; ++t)
-            for (int k = 0; k < kKeysEach; ++k)
-                missing += Get(path, Key(w, t, k)) != std::to_wstring(w);
+    for (int i = 0; i < kWriters * kThreads * kKeysEach; ++i)
+        missing += Get(path, std::to_wstring(i)) != std::to_wstring(i / (kThreads * kKeysEach));
     EXPECT_EQ(missing, 0);
 }
 
@@ -340,8 +331,7 @@ TEST(ProfileConcurrency, KilledWriterNeverTearsTheFile)
     }
 }
 
-// Holds its folder's lock through nested batches, writes and locks (a nested
-// hold must not wait on itself) until told to let go, or killed.
+// Holds its folder's lock through nested batches, writes and locks (a nested hold must not wait on itself) until told.
 void HoldLock()
 {
     const std::wstring a = W(kChildPath + "/a.ini"), b = W(kChildPath + "/b.ini");
@@ -392,8 +382,7 @@ std::set<std::string> TempFiles(const std::string& folder)
     return names;
 }
 
-// A profile write to a.ini, or with ZVTEST_PLAIN a replacement of doc.json
-// outside the profile writers' lock (as a seeding makes one).
+// A profile write to a.ini, or with ZVTEST_PLAIN a replacement of doc.json outside the writers' lock (as in seeding).
 void WriteOnce()
 {
     const std::string folder = zvtest::ChildRoot() + "user/", value = zvtest::GetEnv("ZVTEST_VALUE");
@@ -403,8 +392,7 @@ void WriteOnce()
         ASSERT_TRUE(zv::ProfileWriteString(L"S", W(value).c_str(), L"1", W(folder + "a.ini").c_str()));
 }
 
-// The next writer removes the temporary file of one killed before its
-// rename, not that of one still at work (held stopped by strace).
+// The next writer removes the temporary file of one killed before its rename, not one still at work (held by strace).
 TEST(ProfileLeftovers, DeadWritersTemporariesGoLiveOnesStay)
 {
     if (zvtest::InChild())

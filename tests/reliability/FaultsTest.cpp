@@ -19,10 +19,7 @@ using namespace reliability;
 
 namespace {
 
-std::string User(const char* file)
-{
-    return zvtest::ChildRoot() + "user/" + file;
-}
+const auto User = [](const char* file) { return zvtest::ChildRoot() + "user/" + file; };
 
 TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
 {
@@ -66,8 +63,7 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
 #endif
 }
 
-// A read-only file, or another user's (as uid 65534): Save fails and keeps
-// the document dirty; ReloadFile(1) neither replaces nor deletes the file.
+// A read-only file, or another user's (as uid 65534): Save fails, the document stays dirty, ReloadFile(1) keeps it.
 void WriteProtectedFilesAreNotReplaced(bool otherUser)
 {
     const std::string iniText = zvtest::Utf16(L"[Main]\r\nqty=6\r\n");
@@ -108,8 +104,7 @@ TEST(Faults, OtherUsersFilesAreNotReplaced)
     WriteProtectedFilesAreNotReplaced(true);
 }
 
-// Folders in the files' places are left alone; documents whose user folder
-// was removed keep what they hold until it is back.
+// Folders in the files' places are left alone; documents whose user folder went keep what they hold until it is back.
 TEST(Faults, FilesReplacedByFoldersOrRemoved)
 {
     if (RanInRoot([](const zvtest::AppRoot& root) {
@@ -119,12 +114,10 @@ TEST(Faults, FilesReplacedByFoldersOrRemoved)
         return;
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
-    ASSERT_NE(ini, nullptr);
     EXPECT_EQ(ini->GetInt(L"Main", L"qty", 9), 9);
     ini->SetInt(L"Main", L"qty", 1, 1);
     ini->Save();
     CTqEnvJson* json = mgr.GetJson(L"layout");
-    ASSERT_NE(json, nullptr);
     EXPECT_EQ(json->GetJson(), nullptr);
     json->SetInt(L"width", 1);
     json->Save();
@@ -164,7 +157,6 @@ TEST(Faults, UnreadableSystemFolder)
     zvtest::DropToNobody();
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
-    ASSERT_NE(ini, nullptr);
     EXPECT_EQ(ini->GetInt(L"Main", L"qty", 7), 7) << "no default could be copied";
     ini->SetInt(L"Main", L"qty", 8);
     ini->Save();
@@ -177,8 +169,7 @@ TEST(Faults, UnreadableSystemFolder)
     EXPECT_NE(json->GetJson(), nullptr);
 }
 
-// Eight threads share one INI and one JSON document and the registry's
-// getters (which the host serialises, as the manager has no lock of its own).
+// Eight threads share one INI and one JSON document and the getters (serialised as the host does: no manager lock).
 TEST(Load, ThreadsShareDocuments)
 {
     if (RanInRoot())

@@ -23,9 +23,8 @@ std::vector<CString> Keys()
     return names;
 }
 
-// A host's rounds on the documents ZVTEST_DOC: change one of its own INI
-// keys (with ZVTEST_JSON all its JSON members) and save. Odd hosts read every
-// key first, so keys only read and keys never read are both in play.
+// A host's rounds on the documents ZVTEST_DOC: change one of its own INI keys (with ZVTEST_JSON all its JSON members)
+// and save. Odd hosts read every key first, so keys only read and keys never read are both in play.
 void ChangeOwnKeys()
 {
     const int me = std::stoi(zvtest::GetEnv("ZVTEST_WRITER")), rounds = std::stoi(zvtest::GetEnv("ZVTEST_ROUNDS"));
@@ -53,8 +52,7 @@ void ChangeOwnKeys()
             }
         }
         mgr.SaveAll();
-        ASSERT_EQ(ini->IsDirty(), 0);
-        ASSERT_EQ(json ? json->IsDirty() : 0, 0);
+        ASSERT_EQ(ini->IsDirty() + (json ? json->IsDirty() : 0), 0);
     }
 }
 
@@ -73,8 +71,7 @@ int LostKeys(const zvtest::AppRoot& root, const char* doc, int hosts, int rounds
     return lost;
 }
 
-// Under wine a file number is an inode that a replacement can take over with
-// the same stamp, so there the hosts change the INI document alone.
+// Under wine a file number is an inode a replacement can take with the same stamp: there hosts change the INI alone.
 TEST(NoLostUpdate, ProcessesChangingDifferentKeysLoseNothing)
 {
     if (zvtest::InChild())
@@ -107,9 +104,8 @@ TEST(Seeding, RacedByFourProcessesLosesNoKey)
     EXPECT_EQ(lost, 0) << "of 10 rounds of 4 x " << kKeysEach << " keys and the shipped one";
 }
 
-// Killed at each flush and rename of a new user's first start (three files
-// seeded, two changed and saved), each file is absent, as shipped or as saved;
-// the next start completes them.
+// Killed at each flush and rename of a new user's first start (three files seeded, two changed and saved), each file is
+// absent, as shipped or as saved; the next start completes them.
 TEST(Seeding, KilledAtEveryFlushAndRename)
 {
     if (zvtest::InChild()) {
@@ -184,16 +180,7 @@ TEST(Seeding, RandomKillsLeaveNoBareFile)
     EXPECT_GE(files, rounds / 3) << "the hosts got to seed";
 }
 
-// The number all values hold; -2 when they differ, -1 when there are none.
-int Generation(const std::vector<int>& values)
-{
-    if (values.empty())
-        return -1;
-    return std::adjacent_find(values.begin(), values.end(), std::not_equal_to<>()) == values.end() ? values[0] : -2;
-}
-
-// A writer saving every key of an INI and a JSON document at the next number
-// in a loop is killed at random: each file holds one number, never older.
+// A writer saving all keys of an INI and a JSON document at a rising number, killed at random: one number, never older.
 TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
 {
     if (zvtest::InChild()) {
@@ -223,6 +210,10 @@ TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
     zvtest::WriteFile(root.system() + "layout.json", zvtest::Utf16(jsonText + L"\r\n}"));
     zvtest::PlaceInRoot(root);
     int iniLast = 0, jsonLast = 0, progressed = 0, rounds = 0;
+    // The number all values hold; -2 when they differ, -1 when there are none.
+    const auto generation = [](const std::vector<int>& v) {
+        return v.empty() ? -1 : std::adjacent_find(v.begin(), v.end(), std::not_equal_to<>()) == v.end() ? v[0] : -2;
+    };
     KillRepeatedly(root, 40, [&](int round) {
         ++rounds;
         if (!zvtest::PathExists(root.user() + "layout.json"))
@@ -232,9 +223,9 @@ TEST(DocumentCrash, KilledSavesLeaveOldOrNewContent)
         std::vector<int> iniValues;
         for (const CString& name : names)
             iniValues.push_back(file.GetInt(L"Main", name, -1));
-        const int ini = Generation(iniValues);
+        const int ini = generation(iniValues);
         ASSERT_GE(ini, iniLast) << "round " << round << ": the INI file is torn or went back";
-        const int json = Generation(JsonInts(root.user() + "layout.json", names));
+        const int json = generation(JsonInts(root.user() + "layout.json", names));
         ASSERT_GE(json, jsonLast) << "round " << round << ": the JSON file is torn, empty or went back";
         progressed += ini > iniLast;
         iniLast = ini;

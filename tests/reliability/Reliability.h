@@ -19,7 +19,6 @@
 
 namespace reliability {
 
-// The shipped defaults of the application roots of these tests.
 const char* const kFiles[] = {"envsetting.ini", "trade.ini", "layout.json"};
 const std::string kShipped[] = {zvtest::Utf16(L"[User]\r\ntheme=dark\r\n"), zvtest::Utf16(L"[Main]\r\nqty=5\r\n"),
                                 zvtest::Utf16(L"{\r\n\t\"width\" : 640\r\n}")};
@@ -30,8 +29,7 @@ inline void Ship(const zvtest::AppRoot& root)
         zvtest::WriteFile(root.system() + kFiles[f], kShipped[f]);
 }
 
-// Runs the rest of the test in a child placed in a fresh application root
-// with the shipped defaults (and what prepare adds); true in the parent.
+// Runs the rest of the test in a child in a fresh root with the shipped defaults and prepare's; true in the parent.
 inline bool RanInRoot(const std::function<void(const zvtest::AppRoot&)>& prepare = {})
 {
     if (zvtest::InChild())
@@ -49,8 +47,7 @@ inline CString Key(int owner, int k)
     return CString(L"w" + std::to_wstring(owner) + L"k" + std::to_wstring(k));
 }
 
-// Runs count children of this test in root (ZVTEST_WRITER their index), which
-// wait for root/go, written when all are started; true when all passed.
+// Runs count children of this test in root (ZVTEST_WRITER their index) waiting for root/go; true when all passed.
 inline bool RunTogether(const zvtest::AppRoot& root, int count)
 {
     std::filesystem::remove(root.root() + "go");
@@ -67,8 +64,7 @@ inline bool RunTogether(const zvtest::AppRoot& root, int count)
     return passed;
 }
 
-// Starts this test's child in root and kills it up to maxDelayMs after it wrote
-// root/ready (after its start every tenth round); check(round) then looks.
+// Kills this test's child in root up to maxDelayMs after root/ready (every tenth round: its start); then check(round).
 template <typename Check> void KillRepeatedly(const zvtest::AppRoot& root, int maxDelayMs, Check check)
 {
     std::mt19937 random(20261206);
@@ -84,8 +80,7 @@ template <typename Check> void KillRepeatedly(const zvtest::AppRoot& root, int m
     }
 }
 
-// The numbers the named members of a JSON file hold (-1 where missing); empty
-// when the file does not parse.
+// The numbers the named members of a JSON file hold (-1 where missing); empty when the file does not parse.
 inline std::vector<int> JsonInts(const std::string& path, const std::vector<CString>& names)
 {
     const std::string bytes = zvtest::ReadFile(path);

@@ -50,7 +50,7 @@ void Check(const std::wstring& text)
 
 int main()
 {
-    const wchar_t* const texts[] = {
+    const std::wstring texts[] = {
         L"[\"\U0001F600\", \"a\\ud83d\\ude00b\", \"\\ud83d\", \"\\ude00\", \"\\ud83d\\u0041\", \"\\uDBFF\\uDFFF\"]",
         L"{\"\\ud83d\\ude00\": 1, \"\U0001F600\": 2} // \U0001F600 note",
         L"[\"\U0001F600\U0001F600\", x]",
@@ -60,15 +60,13 @@ int main()
         L"[08]",
         L"[\"\\x41\"]",
         L"{\"a\" /*x*/ : /*y*/ 1 /*z*/, \"b\":2}",
+        // A comment longer than one 16-bit unit can count; the depth limit at both widths.
+        L"// " + std::wstring(70000, L'c') + L"\n[\"after\"]",
+        std::wstring(zv::json::kMaxDepth, L'[') + std::wstring(zv::json::kMaxDepth, L']'),
+        std::wstring(zv::json::kMaxDepth + 1, L'[') + std::wstring(zv::json::kMaxDepth + 1, L']'),
     };
-    for (const wchar_t* text : texts)
+    for (const std::wstring& text : texts)
         Check(text);
-
-    // A comment longer than one 16-bit unit can count.
-    Check(L"// " + std::wstring(70000, L'c') + L"\n[\"after\"]");
-    // The depth limit at both widths.
-    Check(std::wstring(zv::json::kMaxDepth, L'[') + std::wstring(zv::json::kMaxDepth, L']'));
-    Check(std::wstring(zv::json::kMaxDepth + 1, L'[') + std::wstring(zv::json::kMaxDepth + 1, L']'));
 
     // Built through the interface: beyond 16 bits, a lone surrogate, controls.
     JsonNode root = JsonNewNode(JsonObject);
