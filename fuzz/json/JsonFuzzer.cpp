@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 extern "C" int JSONCPP_Parse(const wchar_t* text, CString* error, int flag);
@@ -113,15 +114,29 @@ void Edit(zvfuzz::FuzzInput& in, JsonNode root)
     }
 }
 
-// Text the grammar takes that RapidJSON refuses: raw controls in strings, lone surrogates, huge exponents.
+// Text the grammar takes that RapidJSON refuses: raw controls in strings (outside them only
+// tabs and line ends are blanks), lone surrogates, huge exponents.
 bool BeyondReference(const std::wstring& t)
 {
+    std::wstring_view close; // what ends the string or comment the scan is in; empty outside
     for (std::size_t i = 0; i < t.size(); ++i) {
+        const bool inString = close == L"\"";
         const bool exponent =
             (t[i] == L'e' || t[i] == L'E') && std::min(t.find_first_not_of(L"+-0123456789", i + 1), t.size()) > i + 3;
-        if ((t[i] < 0x20 && t[i] != L'\n') || (t[i] >= 0xD800 && t[i] <= 0xDFFF) || exponent ||
-            t.compare(i, 3, L"\\ud") == 0 || t.compare(i, 3, L"\\uD") == 0)
+        const bool control = t[i] < 0x20 && (inString || (t[i] != L'\n' && t[i] != L'\r' && t[i] != L'\t'));
+        if (control || (t[i] >= 0xD800 && t[i] <= 0xDFFF) || exponent || t.compare(i, 3, L"\\ud") == 0 ||
+            t.compare(i, 3, L"\\uD") == 0)
             return true;
+        if (close.empty()) {
+            if (t[i] == L'"' || t.compare(i, 2, L"//") == 0 || t.compare(i, 2, L"/*") == 0)
+                close = t[i] == L'"' ? L"\"" : t[i + 1] == L'/' ? L"\n" : L"*/";
+            i += close == L"*/";
+        } else if (inString && t[i] == L'\\') {
+            ++i;
+        } else if (t.compare(i, close.size(), close) == 0) {
+            i += close.size() - 1;
+            close = {};
+        }
     }
     return false;
 }
