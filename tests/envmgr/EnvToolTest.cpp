@@ -17,13 +17,13 @@ TEST(EnvTool, ARootChosenBeforeStartUpIsTakenAndFixedAfterwards)
     for (const wchar_t* refused : {static_cast<const wchar_t*>(nullptr), L"", L"/no/such/folder"})
         EXPECT_FALSE(zv::envtool::UseRootPath(refused));
     // Dots and a missing separator are made canonical.
-    ASSERT_TRUE(zv::envtool::UseRootPath(Wide(Root() + "bin/../other").c_str()));
+    ASSERT_TRUE(zv::envtool::UseRootPath(W(Root() + "bin/../other").c_str()));
 
-    CTqEnvMgr& mgr = Mgr();
+    CTqEnvMgr& mgr = *fnTqEnvMgr();
     EXPECT_EQ(Narrow(mgr.GetRootPath()), other);
     EXPECT_EQ(Narrow(mgr.GetModulePath()), Root() + "bin") << "the executable stays where it is";
     EXPECT_NE(mgr.GetMemIni(L"html.ini"), nullptr) << "start-up read the chosen root's html.ini";
 
-    EXPECT_FALSE(zv::envtool::UseRootPath(Wide(Root()).c_str()));
+    EXPECT_FALSE(zv::envtool::UseRootPath(W(Root()).c_str()));
     EXPECT_EQ(Narrow(mgr.GetRootPath()), other);
 }

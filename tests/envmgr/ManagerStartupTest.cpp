@@ -18,7 +18,7 @@ TEST(ManagerStartup, LoadsHtmlIniOnceKeepsTheHostValuesAndSeedsFilesOfOnlyTheMar
             WriteFile(root.user() + "trade.ini", std::string("\xFF\xFE", 2));
         }))
         return;
-    CTqEnvMgr& mgr = Mgr();
+    CTqEnvMgr& mgr = *fnTqEnvMgr();
     // A user file of only the byte order mark is seeded as a missing one.
     EXPECT_EQ(mgr.GetEnvIni(L"trade")->GetInt(L"Main", L"qty", 0), 5);
     EXPECT_EQ(ReadFile(Root() + "user/trade.ini"), ReadFile(Root() + "system/trade.ini"));
@@ -32,7 +32,7 @@ TEST(ManagerStartup, LoadsHtmlIniOnceKeepsTheHostValuesAndSeedsFilesOfOnlyTheMar
     WriteFile(Root() + "system/html.ini", Utf16(L"[Main]\r\ntitle=Changed\r\n"));
     CTqEnvMgr::GetInstance();
     EXPECT_EQ(title(), "Start");
-    EXPECT_EQ(mgr.ReadMemIni((Wide(Root()) + L"system/html.ini").c_str(), 1), 1);
+    EXPECT_EQ(mgr.ReadMemIni((W(Root()) + L"system/html.ini").c_str(), 1), 1);
     EXPECT_EQ(title(), "Changed");
 
     EXPECT_EQ(std::make_tuple(mgr.GetChildTitleHeight(), mgr.GetDlgTitleHeight(), mgr.GetMockServer()),
@@ -55,17 +55,17 @@ TEST(ManagerStartup, ReleaseBeforeStartCreatesNothing)
         return;
     CTqEnvMgr::ReleaseInstance();
     EXPECT_FALSE(PathExists(Root() + "user/envsetting.ini"));
-    EXPECT_EQ(Narrow(Mgr().GetRootPath()), Root());
+    EXPECT_EQ(Narrow(fnTqEnvMgr()->GetRootPath()), Root());
     EXPECT_EQ(CTqEnvMgr::GetInstance(), fnTqEnvMgr()) << "one instance";
-    EXPECT_EQ(Mgr().GetMemIni(L"html.ini"), nullptr) << "a missing html.ini is no error";
+    EXPECT_EQ(fnTqEnvMgr()->GetMemIni(L"html.ini"), nullptr) << "a missing html.ini is no error";
     EXPECT_NE(g_pfnJsonCppParse, nullptr);
-    CTqEnvIni* ini = Mgr().GetEnvIni(L"after");
+    CTqEnvIni* ini = fnTqEnvMgr()->GetEnvIni(L"after");
     ASSERT_NE(ini, nullptr);
     ini->SetInt(L"S", L"k", 1);
-    ASSERT_NE(Mgr().GetJson(L"clean"), nullptr);
+    ASSERT_NE(fnTqEnvMgr()->GetJson(L"clean"), nullptr);
     CTqEnvMgr::ReleaseInstance();
     EXPECT_EQ(ReadFile(Root() + "user/clean.json"), shipped) << "a document never changed is not written";
-    EXPECT_EQ(Mgr().GetEnvIni(L"after"), ini) << "release saves and keeps the registry";
+    EXPECT_EQ(fnTqEnvMgr()->GetEnvIni(L"after"), ini) << "release saves and keeps the registry";
     EXPECT_EQ(ini->IsDirty(), 0);
     EXPECT_TRUE(PathExists(Root() + "user/after.ini"));
 }

@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
-#include <string>
 
 namespace zvtest {
 
@@ -25,10 +23,6 @@ inline bool RanInRoot(const std::function<void(const AppRoot&)>& prepare = nullp
     return true;
 }
 
-inline std::wstring Wide(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
 // Paths the library gives, with '/' on both systems.
 inline std::string Narrow(const CString& text)
 {
@@ -40,9 +34,4 @@ inline std::string Root()
 {
     return Narrow(CString(ChildRoot().c_str()));
 }
-inline CTqEnvMgr& Mgr()
-{
-    return *CTqEnvMgr::GetInstance();
-}
-
 } // namespace zvtest
