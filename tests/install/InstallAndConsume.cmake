@@ -1,6 +1,4 @@
-# Run with cmake -P: installs the build into a prefix, checks the tree, runs
-# the installed host and builds the README's host against it through the CMake
-# package and pkg-config, in application roots (under wine for Windows).
+# Run with cmake -P (tests/install/CMakeLists.txt says what it checks).
 set(work ${ZV_WORK_DIR})
 set(prefix ${work}/prefix)
 set(lib ${prefix}/${ZV_LIBDIR})
@@ -18,11 +16,23 @@ if(ZV_WINDOWS)
        bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll bin/libwinpthread-1.dll bin/libgcrypt-20.dll
        bin/libgpg-error-0.dll bin/zlib1.dll lib/libZvEnvMgr.dll.a lib/libZvUtil.dll.a lib/libzvplatform.dll.a)
   file(GLOB stray ${prefix}/lib/*.dll ${prefix}/lib/libJSONLint*)
+  zv_exports(${prefix}/bin/JSONLint.dll module_exports)
+  zv_exports(${prefix}/bin/ZvEnvMgr.dll library_exports)
+  set(allowed "^(_ZNK?[0-9]*(CTq(EnvMgr|EnvIni|EnvSetting|EnvJson|Ini)|2zv7envtool)|_Z(TV|TI|TS)[0-9]+CTq|fnTqEnvMgr$|ZvEnvMgrVersion$)")
 else()
   list(APPEND installed ${ZV_LIBDIR}/libJSONLint.so ${ZV_BINDIR}/zvenv share/man/man1/zvenv.1
        share/bash-completion/completions/zvenv share/doc/ZvEnvMgr/LICENSE share/doc/ZvEnvMgr/CHANGELOG.md)
   file(GLOB_RECURSE stray ${prefix}/include/*/*.inc ${prefix}/include/*/IniFile.h ${prefix}/include/*/Json.h
        ${prefix}/include/*/CPath.h)
+  zv_run(COMMAND nm -D --defined-only ${lib}/libJSONLint.so OUTPUT module)
+  string(REGEX REPLACE "[0-9a-f]+ [A-Za-z] ([^\n]*)\n" "\\1;" module_exports "${module}")
+  zv_run(COMMAND nm -D --defined-only -C ${lib}/libZvEnvMgr.so.${ZV_VERSION} OUTPUT symbols)
+  string(REGEX REPLACE "\n$" "" symbols "${symbols}")
+  string(REPLACE "\n" ";" library_exports "${symbols}")
+  set(allowed "^[0-9a-f]+ [A-Za-z] ((vtable for |typeinfo for |typeinfo name for )?CTq(EnvMgr|EnvIni|EnvSetting|EnvJson|Ini)(::|$)|fnTqEnvMgr$|ZvEnvMgrVersion$|zv::envtool::)")
+  foreach(expected " T CTqIni::WriteString" " T fnTqEnvMgr" " T CTqEnvMgr::GetInstance" "vtable for CTqEnvJson")
+    zv_expect_match("${symbols}" "${expected}" "libZvEnvMgr exports")
+  endforeach()
 endif()
 foreach(file ${installed})
   if(NOT EXISTS ${prefix}/${file})
@@ -35,21 +45,6 @@ endif()
 
 # Only the interface is exported: the validator's entry point; ZvEnvMgr's five
 # classes, fnTqEnvMgr, the version function and the tool functions.
-if(ZV_WINDOWS)
-  zv_exports(${prefix}/bin/JSONLint.dll module_exports)
-  zv_exports(${prefix}/bin/ZvEnvMgr.dll library_exports)
-  set(allowed "^(_ZNK?[0-9]*(CTq(EnvMgr|EnvIni|EnvSetting|EnvJson|Ini)|2zv7envtool)|_Z(TV|TI|TS)[0-9]+CTq|fnTqEnvMgr$|ZvEnvMgrVersion$)")
-else()
-  zv_run(COMMAND nm -D --defined-only ${lib}/libJSONLint.so OUTPUT module)
-  string(REGEX REPLACE "[0-9a-f]+ [A-Za-z] ([^\n]*)\n" "\\1;" module_exports "${module}")
-  zv_run(COMMAND nm -D --defined-only -C ${lib}/libZvEnvMgr.so.${ZV_VERSION} OUTPUT symbols)
-  string(REGEX REPLACE "\n$" "" symbols "${symbols}")
-  string(REPLACE "\n" ";" library_exports "${symbols}")
-  set(allowed "^[0-9a-f]+ [A-Za-z] ((vtable for |typeinfo for |typeinfo name for )?CTq(EnvMgr|EnvIni|EnvSetting|EnvJson|Ini)(::|$)|fnTqEnvMgr$|ZvEnvMgrVersion$|zv::envtool::)")
-  foreach(expected " T CTqIni::WriteString" " T fnTqEnvMgr" " T CTqEnvMgr::GetInstance" "vtable for CTqEnvJson")
-    zv_expect_match("${symbols}" "${expected}" "libZvEnvMgr exports")
-  endforeach()
-endif()
 if(NOT module_exports MATCHES "^JSONCPP_Parse;?$")
   message(FATAL_ERROR "the validator should export JSONCPP_Parse only, exports: ${module_exports}")
 endif()
@@ -115,7 +110,8 @@ set(env "ZV_WINEPATH_EXTRA=${prefix_bin}")
 # The installed host takes the prefix as its application root; on another
 # root it seeds the user's copy and loads JSON through the installed validator.
 zv_run(COMMAND ${ZV_EMULATOR} ${prefix}/${ZV_BINDIR}/zvenv${exe} paths ENV ${env} OUTPUT host_paths)
-zv_native_regex(${prefix}/ prefix_regex)
+zv_native_path(${prefix}/ prefix_native)
+string(REGEX REPLACE "([][\\.+*?^$()])" "\\\\\\1" prefix_regex "${prefix_native}")
 zv_expect_match("${host_paths}" "root +${prefix_regex}\n" "zvenv paths")
 set(app ${work}/app)
 file(COPY ${ZV_SOURCE_DIR}/examples/approot/system DESTINATION ${app})
@@ -145,14 +141,11 @@ if(NOT ZV_WINDOWS)
   zv_expect_match("${first_error}" "ZvEnvMgr needs C\\+\\+17 or later" "the first error of a C++14 build")
 endif()
 
-set(package -G ${ZV_GENERATOR} -DCMAKE_CXX_COMPILER=${ZV_CXX} -DZvEnvMgr_DIR=${lib}/cmake/ZvEnvMgr)
-if(ZV_WINDOWS)
-  list(APPEND package -DCMAKE_TOOLCHAIN_FILE=${ZV_TOOLCHAIN})
-endif()
+set(package -G ${ZV_GENERATOR} -DCMAKE_CXX_COMPILER=${ZV_CXX} -DZvEnvMgr_DIR=${lib}/cmake/ZvEnvMgr
+    -DCMAKE_TOOLCHAIN_FILE=${ZV_TOOLCHAIN})
 
-# The README's host through the package by a project that asks for C++14
-# (the target carries C++17), then through pkg-config; run three times in a
-# root of its own, with the DLLs beside it.
+# The README's host through the package by a project asking for C++14 (the target
+# carries C++17), then through pkg-config; run three times in a root of its own.
 zv_run(COMMAND ${CMAKE_COMMAND} -S ${ZV_SOURCE_DIR}/examples/host -B ${work}/example-build ${package}
                -DCMAKE_CXX_STANDARD=14)
 zv_run(COMMAND ${CMAKE_COMMAND} --build ${work}/example-build)

@@ -20,8 +20,7 @@ function(zv_expect_match text regex what)
   endif()
 endfunction()
 
-# A path as the programs print it (Z: is this machine's root under wine), and
-# as a regular expression.
+# A path as the programs print it (Z: is this machine's root under wine).
 if(ZV_WINDOWS)
   set(exe .exe)
 endif()
@@ -30,11 +29,6 @@ function(zv_native_path path var)
     string(REPLACE "/" "\\" path "Z:${path}")
   endif()
   set(${var} "${path}" PARENT_SCOPE)
-endfunction()
-function(zv_native_regex path var)
-  zv_native_path(${path} native)
-  string(REGEX REPLACE "([][\\.+*?^$()])" "\\\\\\1" native "${native}")
-  set(${var} "${native}" PARENT_SCOPE)
 endfunction()
 
 # The names a DLL exports (its table ends at the first empty line).
