@@ -272,9 +272,7 @@ TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
 
     // Text the validator would refuse is never written; the document stays dirty.
     doc = OpenBytes("guarded", Utf16(L"{\"k\": \"v\"}"));
-    static JsonCppParseFn real;
-    real = g_pfnJsonCppParse;
-    ASSERT_NE(real, nullptr);
+    static const JsonCppParseFn real = g_pfnJsonCppParse;
     const std::string before = ReadFile(File("user/guarded.json"));
     g_pfnJsonCppParse = [](const wchar_t* text, CString* error, int flag) {
         return std::wcsstr(text, L"refuse me") ? 0 : real(text, error, flag);
@@ -429,7 +427,34 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     EXPECT_EQ(doc->IsDirty(), 0);
     EXPECT_EQ(doc->GetString(L"z", L"").str() + doc->GetString(L"a", L"").str(), L"null12|2|");
 
-    // Nodes made, renamed and deleted; arrays and tree arrays.
+    // Arrays and tree arrays.
+    const int members = doc->GetNodeSize(nullptr);
+    CStringArray out = Strings({L"x"});
+    doc->GetArray(L"mixed", out);
+    doc->GetArray(L"s", out);
+    EXPECT_EQ(Items(out), (Texts{L"x", L"s", L"t"}));
+    CStringArray values = Strings({L"a", L"b"}), none;
+    doc->SetArray(L"mixed", values);
+    EXPECT_EQ(doc->GetNodeSize(nullptr), members);
+    EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), L"mixed");
+    EXPECT_EQ(doc->GetString(L"mixed", L"").str(), L"a|b|");
+    doc->SetDirty(0);
+    doc->SetArray(L"empty", none);
+    EXPECT_EQ(doc->IsDirty(), 1);
+    EXPECT_EQ(JsonGetType(Member(doc, L"empty")), JsonArray);
+
+    CStringArray rows = Strings({L"a|b", L"c", L"d|e|"}), commas = Strings({L"x,y"});
+    doc->SetTreeArray(L"tree", rows, L"|");
+    CStringArray back = Strings({L"stale"});
+    doc->GetTreeArray(L"tree", back);
+    EXPECT_EQ(Items(back), (Texts{L"a|b|", L"c|", L"d|e|"}));
+    doc->SetTreeArray(L"tree", commas, L",");
+    doc->GetTreeArray(L"tree", back);
+    EXPECT_EQ(Items(back), Texts{L"x|y|"});
+    doc->GetTreeArray(L"mixed", back); // strings, not rows
+    EXPECT_EQ(back.GetSize(), 0);
+
+    // Nodes made, renamed and deleted.
     doc = OpenBytes("nodes", Utf16(L"{\"first\": 1, \"grp\": {\"c\": 2, \"d\": 3}}"));
     void** made = doc->CreateNode(nullptr, L"obj", JsonObject, 0);
     doc->SetInt(L"inside", 1, *made);
@@ -458,33 +483,6 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     doc->ClearNode(nullptr);
     EXPECT_EQ(TreeText(doc), L"{}");
 
-    doc = OpenBytes("arrays", Utf16(kMixed));
-    const int members = doc->GetNodeSize(nullptr);
-    CStringArray out = Strings({L"x"});
-    doc->GetArray(L"mixed", out);
-    doc->GetArray(L"s", out);
-    EXPECT_EQ(Items(out), (Texts{L"x", L"s", L"t"}));
-    CStringArray values = Strings({L"a", L"b"}), none;
-    doc->SetArray(L"mixed", values);
-    EXPECT_EQ(doc->GetNodeSize(nullptr), members);
-    EXPECT_EQ(doc->GetNodeName(*(doc->GetEndIterator(nullptr) - 1)).str(), L"mixed");
-    EXPECT_EQ(doc->GetString(L"mixed", L"").str(), L"a|b|");
-    doc->SetDirty(0);
-    doc->SetArray(L"empty", none);
-    EXPECT_EQ(doc->IsDirty(), 1);
-    EXPECT_EQ(JsonGetType(Member(doc, L"empty")), JsonArray);
-
-    CStringArray rows = Strings({L"a|b", L"c", L"d|e|"}), commas = Strings({L"x,y"});
-    doc->SetTreeArray(L"tree", rows, L"|");
-    CStringArray back = Strings({L"stale"});
-    doc->GetTreeArray(L"tree", back);
-    EXPECT_EQ(Items(back), (Texts{L"a|b|", L"c|", L"d|e|"}));
-    doc->SetTreeArray(L"tree", commas, L",");
-    doc->GetTreeArray(L"tree", back);
-    EXPECT_EQ(Items(back), Texts{L"x|y|"});
-    doc->GetTreeArray(L"mixed", back); // strings, not rows
-    EXPECT_EQ(back.GetSize(), 0);
-
     // Every reader takes a value whole, U+0000 included.
     doc = OpenBytes(
         "zeros", Utf16(L"{\"v\": \"a\\u0000b\", \"l\": [\"x\\u0000y\"], \"r\": [[\"p\\u0000q\"]], \"n\\u0000m\": 1}"));
@@ -509,9 +507,8 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     doc->SetString(L"leaf", L"value", parent);
     EXPECT_EQ(doc->CreateNode(parent, L"leaf", JsonArray, 1), doc->GetEndIterator(parent));
     EXPECT_EQ(doc->CreateNode(parent, L"more", JsonObject, 0), doc->GetEndIterator(parent));
-    CStringArray items = Strings({L"x"});
-    doc->SetArray(L"leaf", items, parent);
-    doc->SetTreeArray(L"rows", items, L"|", parent);
+    doc->SetArray(L"leaf", values, parent);
+    doc->SetTreeArray(L"rows", values, L"|", parent);
     EXPECT_EQ(jsontest::Render(parent), L"{leaf:\"value\"}");
     void** number = doc->CreateNode(parent, L"n", JsonNumber, 0);
     EXPECT_NE(number, doc->GetEndIterator(parent));
@@ -524,8 +521,8 @@ TEST(JsonValues, ReadersWritersNodesAndArrays)
     EXPECT_EQ(chain->GetString(L"k", L"d").str(), L"|bottom");
     EXPECT_EQ(chain->GetStringEx(L"", L"", L"", L"d").str(), L"bottom");
     EXPECT_EQ(chain->GetStringEx(L"k", L"", L"", L"d").str(), L"bottom|");
-    chain->GetTreeArray(L"k", items);
-    EXPECT_EQ(Items(items), Texts{L"bottom"});
+    chain->GetTreeArray(L"k", values);
+    EXPECT_EQ(Items(values), Texts{L"bottom"});
 }
 
 // Double bars; fuzz_envjson_split checks the other texts against a model.
