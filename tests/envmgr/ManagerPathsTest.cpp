@@ -2,6 +2,8 @@
 
 #include <zvenv/ZvUtil.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <random>
 
 using namespace zvtest;
@@ -76,7 +78,6 @@ TEST(ManagerPaths, FoldersUnderTheRootAreNormalisedAndUserIdsThatNameNoFolderRef
     EXPECT_EQ(ReadFile(Root() + "user/carol/envsetting.ini"), std::string("\xFF\xFE", 2)) << "no template: the mark";
     mgr.SetUserID(L"bob", 0);
     EXPECT_EQ(ReadFile(Root() + "user/bob/envsetting.ini"), own);
-    EXPECT_STREQ(mgr.GetUserId(1), L"bob");
     EXPECT_STREQ(mgr.GetEnvSetting()->GetString(L"Main", L"lang", L""), L"fr");
     // An encrypted id keeps its setting file under the id as passed, its documents under the ciphertext.
     mgr.SetUserID(L"ann", 1);
@@ -108,7 +109,6 @@ TEST(ManagerPaths, FoldersUnderTheRootAreNormalisedAndUserIdsThatNameNoFolderRef
     CString expected;
     TQ_UT_EncryptSD(L"", expected);
     ASSERT_FALSE(expected.IsEmpty());
-    EXPECT_STREQ(mgr.GetUserId(1), expected);
     EXPECT_STREQ(mgr.GetUserId(0), L"");
     EXPECT_EQ(Folders(mgr.GetEnvIni(L"trade")->GetPath()), "user/" + Narrow(expected) + "/trade.ini");
     EXPECT_EQ(Folders(mgr.GetEnvSetting()->GetPath()), "user//envsetting.ini") << "the id as passed is empty";
@@ -120,6 +120,62 @@ TEST(ManagerPaths, FoldersUnderTheRootAreNormalisedAndUserIdsThatNameNoFolderRef
     // Nothing outside the user's folders was created, nor for a refused id.
     for (const char* never : {"data/cfg", "user/ignored", "../zv-outside", "user/crew", "escape", "../escape", "out"})
         EXPECT_FALSE(PathExists(Root() + never)) << never;
+}
+
+std::string Encrypted(const wchar_t* id)
+{
+    CString text;
+    TQ_UT_EncryptSD(id, text);
+    return Narrow(text);
+}
+
+// The users GetOtherUserInfo gives for a file name, sorted; "fail" when it fails.
+std::vector<std::string> Others(const wchar_t* file)
+{
+    CStringArray ids, dates;
+    if (!fnTqEnvMgr()->GetOtherUserInfo(ids, dates, file))
+        return {ids.GetSize() || dates.GetSize() ? "filled" : "fail"};
+    std::vector<std::string> names;
+    for (int i = 0; i < ids.GetSize(); ++i)
+        names.push_back(Narrow(ids[i]));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// ann and cid in folders named by their ciphertext, ben by the plain id (as
+// SetUserID without encryption makes it); eva holds "Ärger.ini" only.
+void Users(const AppRoot& root)
+{
+    for (const wchar_t* id : {L"ann", L"ben", L"cid"}) {
+        const std::string folder = root.user() + (id == std::wstring(L"ben") ? "ben" : Encrypted(id));
+        MakeFolders(folder);
+        WriteFile(folder + "/EnvSetting.INI", Utf16(L"[Main]\r\n"));
+    }
+    MakeFolders(root.user() + "plainname");
+    MakeFolders(root.user() + "empty");
+    WriteFile(root.user() + "loose-envsetting.ini", "x");
+    MakeFolders(root.user() + Encrypted(L"eva"));
+    WriteFile(root.user() + Encrypted(L"eva") + "/\xC3\x84rger.ini", "x");
+}
+
+TEST(OtherUsers, ListsUsersHoldingTheFileExceptTheCurrentOne)
+{
+    if (RanInRoot(Users))
+        return;
+    fnTqEnvMgr()->SetUserID(L"ben", 0);
+    CStringArray ids, dates;
+    ids.Add(L"kept");
+    EXPECT_EQ(fnTqEnvMgr()->GetOtherUserInfo(ids, dates, L"envsetting.ini"), 0)
+        << "the arrays were not parallel before the call";
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(Others(L"envsetting.ini"), (Names{"ann", "cid"}));
+    // Folders that are no ciphertext are listed by their own names; plain files never.
+    EXPECT_EQ(Others(L""), (Names{"ann", "cid", "empty", "eva", "plainname"}));
+    EXPECT_EQ(Others(L"nothing.ini"), Names{"fail"});
+    // Without regard to case beyond ASCII, in the C locale.
+    EXPECT_EQ(Others(L"\u00e4rger.ini"), Names{"eva"});
+    std::filesystem::remove_all(Root() + "user");
+    EXPECT_EQ(Others(L"envsetting.ini"), Names{"fail"}) << "no user folder";
 }
 
 } // namespace
