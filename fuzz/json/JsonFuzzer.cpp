@@ -46,18 +46,12 @@ void CheckWrittenReadsBack(JsonNode root)
     }
 }
 
-// Every node, read; answers them in the order they were read.
-std::vector<JsonNode> Nodes(JsonNode root)
+// Every node, read, the last child of each first.
+void Nodes(JsonNode node, std::vector<JsonNode>& out)
 {
-    std::vector<JsonNode> nodes;
-    for (std::vector<JsonNode> pending{root}; !pending.empty();) {
-        JsonNode node = pending.back();
-        pending.pop_back();
-        nodes.push_back(node);
-        for (JsonIterator it = JsonBegin(node), end = JsonEnd(node); it && it != end; ++it)
-            pending.push_back(*it);
-    }
-    return nodes;
+    out.push_back(node);
+    const std::vector<JsonNode> children(JsonBegin(node), JsonEnd(node));
+    std::for_each(children.rbegin(), children.rend(), [&](JsonNode child) { Nodes(child, out); });
 }
 
 const wchar_t* const kTexts[] = {L"",   L"x",  L"\"q\"", L"a\\b", L"\U0001F600", L"\xD800", L"*/",
@@ -65,7 +59,8 @@ const wchar_t* const kTexts[] = {L"",   L"x",  L"\"q\"", L"a\\b", L"\U0001F600",
 
 void Edit(zvfuzz::FuzzInput& in, JsonNode root)
 {
-    const std::vector<JsonNode> nodes = Nodes(root);
+    std::vector<JsonNode> nodes;
+    Nodes(root, nodes);
     JsonNode node = nodes[in.Range(0, static_cast<std::uint32_t>(nodes.size() - 1))];
     const std::uint32_t op = in.Range(0, 9);
     if (op == 0) {
