@@ -47,12 +47,16 @@ std::wstring Canonical(JsonNode node)
     if (type != JsonArray && type != JsonObject)
         return std::to_wstring(type) + L":" + Value(node);
     std::vector<std::pair<std::wstring, std::wstring>> members;
+    std::size_t longest = 0;
     for (JsonIterator it = JsonBegin(node), end = JsonEnd(node); it != end; ++it) {
         members.emplace_back(type == JsonObject ? Name(*it) : std::wstring(), Canonical(*it));
         const std::wstring& name = members.back().first;
+        longest = std::max(longest, name.size());
         const JsonIterator first = name.find(L'\0') == name.npos ? JsonFindChild(node, name.c_str()) : it;
         Check(type == JsonArray || (first <= it && Name(*first) == name), "lookup misses the first of a name", name);
     }
+    const std::wstring absent(longest + 1, L'~'); // longer than every name
+    Check(type == JsonArray || JsonFindChild(node, absent.c_str()) == JsonEnd(node), "lookup finds a missing name");
     if (type == JsonObject)
         std::stable_sort(members.begin(), members.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -109,8 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     FuzzInput in(data, size);
     const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
-    CString error;
-    JsonNode mine = JSONCPP_Parse(text.c_str(), &error, 1) == 1 ? JsonParse(text.c_str()) : nullptr;
+    JsonNode mine = JSONCPP_Parse(text.c_str(), nullptr, 1) == 1 ? JsonParse(text.c_str()) : nullptr;
     if (!mine)
         return 0;
     JsonNode base = JsonKeepCopy(mine);
