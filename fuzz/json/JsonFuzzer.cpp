@@ -31,7 +31,6 @@ bool Accepted(const std::wstring& text)
     return valid == 1;
 }
 
-// The written text is accepted, reads back to the same tree and writes the same.
 void CheckWrittenReadsBack(JsonNode root)
 {
     const std::wstring written = Write(root); // strings unread: written as they stood
@@ -154,7 +153,6 @@ void CheckText(const std::wstring& text, zvfuzz::FuzzInput& in)
     Check(!read || Render(root, false, false) == reference, "the engine reads other values than RapidJSON",
           Render(root, false, false) + L" / " + reference);
 
-    // A second handle on an array shares its body until one of them changes.
     JsonNode shared = JsonAsArray(root);
     const std::wstring sharedBefore = Write(shared);
     for (int edits = in.Range(0, 4); edits > 0; --edits)
@@ -181,9 +179,11 @@ const wchar_t* const kFaults[] = {L"08",        L"-",         L"1.",      L".5",
                                   L"\"\\u12\"", L"\x01",      L"[1 2]",   L"{\"a\"}", L"{a:1}", L"[,]",     L"{,}"};
 
 // The grammar, a fault now and then, and at most one chain of arrays near the depth limit.
-class Generator {
-public:
-    explicit Generator(zvfuzz::FuzzInput& in) : m_in(in) {}
+struct Generator {
+    zvfuzz::FuzzInput& m_in;
+    std::wstring m_out{};
+    int m_budget = 40;
+    bool m_chained = false;
 
     std::wstring Document()
     {
@@ -193,7 +193,6 @@ public:
         return m_out;
     }
 
-private:
     void Blanks()
     {
         for (int n = static_cast<int>(m_in.Range(0, 2)); n > 0; --n)
@@ -252,11 +251,6 @@ private:
             m_out += m_in.Pick(kStringParts);
         m_out += L'"';
     }
-
-    zvfuzz::FuzzInput& m_in;
-    std::wstring m_out;
-    int m_budget = 40;
-    bool m_chained = false;
 };
 
 } // namespace
@@ -265,6 +259,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     zvfuzz::FuzzInput in(data, size);
     CheckText(zvfuzz::DecodeText(in.TakeDocument()), in);
-    CheckText(Generator(in).Document(), in);
+    CheckText(Generator{in}.Document(), in);
     return 0;
 }

@@ -6,7 +6,6 @@
 
 namespace {
 
-// RapidJSON reads the wide text directly, whichever width wchar_t has.
 using Wide = std::conditional_t<sizeof(wchar_t) == 4, rapidjson::UTF32<wchar_t>, rapidjson::UTF16<wchar_t>>;
 
 // Events to text; numbers as spelt in the text (RapidJSON garbles wide ones).
@@ -14,9 +13,9 @@ struct Renderer : rapidjson::BaseReaderHandler<Wide, Renderer> {
     const std::wstring& m_text;
     const rapidjson::GenericStringStream<Wide>& m_stream;
     const std::size_t m_depthLimit;
+    std::wstring& out;
     std::size_t m_depth = 0;
     bool m_named = false;
-    std::wstring out{};
 
     bool Default() { return false; } // numbers are parsed as text, never as values
     bool Null() { return Scalar(L"null"); }
@@ -82,9 +81,6 @@ bool ReadReference(const std::wstring& text, std::size_t depthLimit, std::wstrin
     // A stack that never grows: RapidJSON copies wide numbers within it.
     rapidjson::GenericReader<Wide, Wide> reader(nullptr, 16 * text.size() + 1024);
     rapidjson::GenericStringStream<Wide> stream(text.c_str());
-    Renderer renderer{{}, text, stream, depthLimit};
-    if (reader.Parse<kFlags>(stream, renderer).IsError())
-        return false;
-    rendered = renderer.out;
-    return true;
+    Renderer renderer{{}, text, stream, depthLimit, rendered};
+    return !reader.Parse<kFlags>(stream, renderer).IsError();
 }

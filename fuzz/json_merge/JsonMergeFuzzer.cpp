@@ -25,17 +25,15 @@ namespace {
 std::vector<JsonNode> Walk(JsonNode root, FuzzInput& in)
 {
     std::vector<JsonNode> found{root};
-    JsonNode node = root;
     for (int depth = in.Range(0, 6); depth > 0; --depth) {
-        const int size = JsonGetSize(node);
+        const int size = JsonGetSize(found.back());
         if (size == 0)
             break;
-        JsonNode child = JsonBegin(node)[in.Range(0, static_cast<std::uint32_t>(size - 1))];
+        JsonNode child = JsonBegin(found.back())[in.Range(0, static_cast<std::uint32_t>(size - 1))];
         Value(child);
         if (JsonGetType(child) != JsonArray && JsonGetType(child) != JsonObject)
             break;
         found.push_back(child);
-        node = child;
     }
     return found;
 }
@@ -121,10 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool oursChanged = Change(mine, in);
     // Handles a host holds over the save.
     std::vector<JsonNode> handles;
-    for (int walks = in.Range(0, 3); walks > 0; --walks) {
-        const std::vector<JsonNode> path = Walk(mine, in);
-        handles.insert(handles.end(), path.begin(), path.end());
-    }
+    for (int walks = in.Range(0, 3); walks > 0; --walks)
+        for (JsonNode node : Walk(mine, in))
+            handles.push_back(node);
     JsonNode theirs = JsonParse(text.c_str());
     const FuzzInput theirsInput = in;
     const bool theirsChanged = Change(theirs, in);
@@ -143,7 +140,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!theirsChanged)
         Check(merged == ChangedValue(text, oursInput), "unchanged theirs changed ours", merged);
 
-    // Their tree again, now the base: nothing left to bring in.
     JsonMergeTheirs(mine, theirs, theirs, detached);
     Check(Canonical(mine) == merged, "a second merge of the same version changed the tree");
     for (JsonNode handle : handles) {
