@@ -111,7 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     FuzzInput in(data, size);
     const std::wstring text = zvfuzz::DecodeText(in.TakeDocument());
-    JsonNode mine = JSONCPP_Parse(text.c_str(), nullptr, 1) == 1 ? JsonParse(text.c_str()) : nullptr;
+    CString error;
+    JsonNode mine = JSONCPP_Parse(text.c_str(), &error, 1) == 1 ? JsonParse(text.c_str()) : nullptr;
     if (!mine)
         return 0;
     JsonNode base = JsonKeepCopy(mine);
