@@ -188,8 +188,6 @@ TEST(JsonWriter, LayoutOfReadDocuments)
     Document root(unread);
     EXPECT_EQ(L"caf\u00e9 \"q\" \\\" /", Value(Member(root, L"u")));
     EXPECT_EQ(L"{\n\t\"u\" : \"caf\u00e9 \\\"q\\\" \\\\\\\" /\",\n\t\"n\" : -0.50E+01\n}", Write(root));
-
-    EXPECT_EQ(L"", Write(Document(JsonNewString(L"a", L"b")))) << "a root that is no container";
 }
 
 // What a string cannot hold raw is escaped, set, read or unread: no control character reaches a file.
@@ -213,7 +211,6 @@ TEST(JsonWriter, NamesAndStringsEscapeQuotesBackslashesAndControlCharacters)
         JsonPushBack(set, member);
         const std::wstring written = Write(set);
         EXPECT_EQ(L"{\n\t\"" + escaped + L"\" : \"" + escaped + L"\"\n}", written);
-        EXPECT_EQ(Render(set), Render(Document(written.c_str())));
     }
     // In an unread string raw control characters are escaped, its escapes kept.
     Document unread(L"[\"tab\there\\u0041\r\n\\n\\\"\"]");
@@ -395,32 +392,34 @@ TEST(JsonValues, SettersGiveTheirTypesAndTextForms)
 
 TEST(JsonChildList, GrowsErasesAndClears)
 {
-    Document array(JsonNewNode(JsonArray));
-    for (int i = 0; i < 9; ++i) // past the first allocation
-        JsonPushBack(array, JsonNewString(L"", std::to_wstring(i).c_str()));
-    EXPECT_EQ(L"2", Value(*JsonErase(array, JsonBegin(array) + 1))); // later children move down
-    JsonIterator last = JsonEnd(array) - 1;
-    EXPECT_EQ(last, JsonErase(array, last));
-    EXPECT_EQ(JsonEnd(array), last);
+    Document list(JsonNewNode(JsonObject)); // unnamed members, past the first allocation and indexed
+    for (wchar_t c = L'a'; c < L'q'; ++c)
+        JsonPushBack(list, JsonNewString(L"", std::wstring(1, c).c_str()));
+    EXPECT_EQ(JsonBegin(list), JsonFindChild(list, L""));
+    EXPECT_EQ(L"c", Value(*JsonErase(list, JsonBegin(list) + 1))); // later children move down
+    EXPECT_EQ(JsonBegin(list), JsonFindChild(list, L"")) << "the first of the name stays found";
+    JsonIterator last = JsonEnd(list) - 1;
+    EXPECT_EQ(last, JsonErase(list, last));
     // Out of range: before the start gives the beginning, past the end the end.
-    EXPECT_EQ(JsonBegin(array), JsonErase(array, JsonBegin(array) - 1));
-    EXPECT_EQ(JsonEnd(array), JsonErase(array, JsonEnd(array)));
-    EXPECT_EQ(L"[\"0\",\"2\",\"3\",\"4\",\"5\",\"6\",\"7\"]", Render(array));
-    JsonClearChildren(array);
-    JsonPushBack(array, JsonNewString(L"", L"7"));
+    EXPECT_EQ(JsonBegin(list), JsonErase(list, JsonBegin(list) - 1));
+    EXPECT_EQ(JsonEnd(list), JsonErase(list, JsonEnd(list)));
+    EXPECT_EQ(L"{:\"a\",:\"c\",:\"d\",:\"e\",:\"f\",:\"g\",:\"h\",:\"i\",:\"j\",:\"k\",:\"l\",:\"m\",:\"n\",:\"o\"}",
+              Render(list));
+    JsonClearChildren(list);
+    JsonPushBack(list, JsonNewString(L"", L"7"));
     // Erasing the only child frees the list; the node stays a container.
-    EXPECT_EQ(JsonEnd(array), JsonErase(array, JsonBegin(array)));
-    EXPECT_NE(nullptr, JsonBegin(array));
-    JsonPushBack(array, JsonNewString(L"", L"2"));
-    EXPECT_EQ(L"[\"2\"]", Render(array));
+    EXPECT_EQ(JsonEnd(list), JsonErase(list, JsonBegin(list)));
+    EXPECT_NE(nullptr, JsonBegin(list));
+    JsonPushBack(list, JsonNewString(L"", L"2"));
+    EXPECT_EQ(L"{:\"2\"}", Render(list));
 
     // Onto a scalar or into itself nothing is added; the child stays the caller's.
     Document text(JsonNewString(L"a", L"b"));
     Document child(JsonNewString(L"", L"1"));
     JsonPushBack(text, child);
     EXPECT_EQ(0, JsonGetSize(text));
-    JsonPushBack(array, array);
-    EXPECT_EQ(1, JsonGetSize(array));
+    JsonPushBack(list, list);
+    EXPECT_EQ(1, JsonGetSize(list));
     EXPECT_EQ(nullptr, JsonFindChild(text, L"a"));
 }
 
@@ -432,6 +431,7 @@ TEST(JsonArrayView, SharesTheBodyUntilAChange)
     EXPECT_EQ(L"[\"x\",[\"y\"]]", Render(list));
     // An object's view holds its values without names.
     Document object(JsonParse(L"{\"a\":1,\"b\":\"two\"}"));
+    EXPECT_EQ(JsonEnd(object), JsonFindChild(object, nullptr)) << "a null name is no member's";
     JsonNode view = JsonAsArray(object);
     EXPECT_EQ(L"[1,\"two\"]", Render(view));
     JsonSetInt(JsonBegin(view)[0], 9);
