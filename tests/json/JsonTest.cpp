@@ -209,8 +209,7 @@ TEST(JsonWriter, NamesAndStringsEscapeQuotesBackslashesAndControlCharacters)
         AsHandle(member)->body->value = value;
         AsHandle(member)->body->valueEscaped = false;
         JsonPushBack(set, member);
-        const std::wstring written = Write(set);
-        EXPECT_EQ(L"{\n\t\"" + escaped + L"\" : \"" + escaped + L"\"\n}", written);
+        EXPECT_EQ(L"{\n\t\"" + escaped + L"\" : \"" + escaped + L"\"\n}", Write(set));
     }
     // In an unread string raw control characters are escaped, its escapes kept.
     Document unread(L"[\"tab\there\\u0041\r\n\\n\\\"\"]");
