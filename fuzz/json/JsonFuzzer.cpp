@@ -31,7 +31,6 @@ bool Accepted(const std::wstring& text)
     return valid == 1;
 }
 
-// The written text is accepted, reads back to the same tree and writes the same.
 void CheckWrittenReadsBack(JsonNode root)
 {
     const std::wstring written = Write(root); // strings unread: written as they stood
@@ -46,18 +45,12 @@ void CheckWrittenReadsBack(JsonNode root)
     }
 }
 
-// Every node, read; answers them in the order they were read.
-std::vector<JsonNode> Nodes(JsonNode root)
+// Every node, read, the last child of each first.
+void Nodes(JsonNode node, std::vector<JsonNode>& out)
 {
-    std::vector<JsonNode> nodes;
-    for (std::vector<JsonNode> pending{root}; !pending.empty();) {
-        JsonNode node = pending.back();
-        pending.pop_back();
-        nodes.push_back(node);
-        for (JsonIterator it = JsonBegin(node), end = JsonEnd(node); it && it != end; ++it)
-            pending.push_back(*it);
-    }
-    return nodes;
+    out.push_back(node);
+    const std::vector<JsonNode> children(JsonBegin(node), JsonEnd(node));
+    std::for_each(children.rbegin(), children.rend(), [&](JsonNode child) { Nodes(child, out); });
 }
 
 const wchar_t* const kTexts[] = {L"",   L"x",  L"\"q\"", L"a\\b", L"\U0001F600", L"\xD800", L"*/",
@@ -65,7 +58,8 @@ const wchar_t* const kTexts[] = {L"",   L"x",  L"\"q\"", L"a\\b", L"\U0001F600",
 
 void Edit(zvfuzz::FuzzInput& in, JsonNode root)
 {
-    const std::vector<JsonNode> nodes = Nodes(root);
+    std::vector<JsonNode> nodes;
+    Nodes(root, nodes);
     JsonNode node = nodes[in.Range(0, static_cast<std::uint32_t>(nodes.size() - 1))];
     const std::uint32_t op = in.Range(0, 9);
     if (op == 0) {
@@ -159,7 +153,6 @@ void CheckText(const std::wstring& text, zvfuzz::FuzzInput& in)
     Check(!read || Render(root, false, false) == reference, "the engine reads other values than RapidJSON",
           Render(root, false, false) + L" / " + reference);
 
-    // A second handle on an array shares its body until one of them changes.
     JsonNode shared = JsonAsArray(root);
     const std::wstring sharedBefore = Write(shared);
     for (int edits = in.Range(0, 4); edits > 0; --edits)
@@ -186,9 +179,11 @@ const wchar_t* const kFaults[] = {L"08",        L"-",         L"1.",      L".5",
                                   L"\"\\u12\"", L"\x01",      L"[1 2]",   L"{\"a\"}", L"{a:1}", L"[,]",     L"{,}"};
 
 // The grammar, a fault now and then, and at most one chain of arrays near the depth limit.
-class Generator {
-public:
-    explicit Generator(zvfuzz::FuzzInput& in) : m_in(in) {}
+struct Generator {
+    zvfuzz::FuzzInput& m_in;
+    std::wstring m_out{};
+    int m_budget = 40;
+    bool m_chained = false;
 
     std::wstring Document()
     {
@@ -198,7 +193,6 @@ public:
         return m_out;
     }
 
-private:
     void Blanks()
     {
         for (int n = static_cast<int>(m_in.Range(0, 2)); n > 0; --n)
@@ -257,11 +251,6 @@ private:
             m_out += m_in.Pick(kStringParts);
         m_out += L'"';
     }
-
-    zvfuzz::FuzzInput& m_in;
-    std::wstring m_out;
-    int m_budget = 40;
-    bool m_chained = false;
 };
 
 } // namespace
@@ -270,6 +259,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     zvfuzz::FuzzInput in(data, size);
     CheckText(zvfuzz::DecodeText(in.TakeDocument()), in);
-    CheckText(Generator(in).Document(), in);
+    CheckText(Generator{in}.Document(), in);
     return 0;
 }

@@ -6,17 +6,16 @@
 
 namespace {
 
-// RapidJSON reads the wide text directly, whichever width wchar_t has.
 using Wide = std::conditional_t<sizeof(wchar_t) == 4, rapidjson::UTF32<wchar_t>, rapidjson::UTF16<wchar_t>>;
 
 // Events to text; numbers as spelt in the text (RapidJSON garbles wide ones).
-class Renderer : public rapidjson::BaseReaderHandler<Wide, Renderer> {
-public:
-    Renderer(const std::wstring& text, const rapidjson::GenericStringStream<Wide>& stream, std::size_t depthLimit)
-        : m_text(text), m_stream(stream), m_depthLimit(depthLimit)
-    {
-    }
-    std::wstring out;
+struct Renderer : rapidjson::BaseReaderHandler<Wide, Renderer> {
+    const std::wstring& m_text;
+    const rapidjson::GenericStringStream<Wide>& m_stream;
+    const std::size_t m_depthLimit;
+    std::wstring& out;
+    std::size_t m_depth = 0;
+    bool m_named = false;
 
     bool Default() { return false; } // numbers are parsed as text, never as values
     bool Null() { return Scalar(L"null"); }
@@ -44,7 +43,6 @@ public:
     bool EndObject(rapidjson::SizeType) { return Close(L'}'); }
     bool EndArray(rapidjson::SizeType) { return Close(L']'); }
 
-private:
     void Separate()
     {
         if (!m_named && !out.empty() && out.back() != L'[' && out.back() != L'{')
@@ -70,11 +68,6 @@ private:
         --m_depth;
         return true;
     }
-    const std::wstring& m_text;
-    const rapidjson::GenericStringStream<Wide>& m_stream;
-    const std::size_t m_depthLimit;
-    std::size_t m_depth = 0;
-    bool m_named = false;
 };
 
 } // namespace
@@ -88,9 +81,6 @@ bool ReadReference(const std::wstring& text, std::size_t depthLimit, std::wstrin
     // A stack that never grows: RapidJSON copies wide numbers within it.
     rapidjson::GenericReader<Wide, Wide> reader(nullptr, 16 * text.size() + 1024);
     rapidjson::GenericStringStream<Wide> stream(text.c_str());
-    Renderer renderer(text, stream, depthLimit);
-    if (reader.Parse<kFlags>(stream, renderer).IsError())
-        return false;
-    rendered = renderer.out;
-    return true;
+    Renderer renderer{{}, text, stream, depthLimit, rendered};
+    return !reader.Parse<kFlags>(stream, renderer).IsError();
 }

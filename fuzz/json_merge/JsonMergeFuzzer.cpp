@@ -25,17 +25,15 @@ namespace {
 std::vector<JsonNode> Walk(JsonNode root, FuzzInput& in)
 {
     std::vector<JsonNode> found{root};
-    JsonNode node = root;
     for (int depth = in.Range(0, 6); depth > 0; --depth) {
-        const int size = JsonGetSize(node);
+        const int size = JsonGetSize(found.back());
         if (size == 0)
             break;
-        JsonNode child = JsonBegin(node)[in.Range(0, static_cast<std::uint32_t>(size - 1))];
+        JsonNode child = JsonBegin(found.back())[in.Range(0, static_cast<std::uint32_t>(size - 1))];
         Value(child);
         if (JsonGetType(child) != JsonArray && JsonGetType(child) != JsonObject)
             break;
         found.push_back(child);
-        node = child;
     }
     return found;
 }
@@ -47,12 +45,16 @@ std::wstring Canonical(JsonNode node)
     if (type != JsonArray && type != JsonObject)
         return std::to_wstring(type) + L":" + Value(node);
     std::vector<std::pair<std::wstring, std::wstring>> members;
+    std::size_t longest = 0;
     for (JsonIterator it = JsonBegin(node), end = JsonEnd(node); it != end; ++it) {
         members.emplace_back(type == JsonObject ? Name(*it) : std::wstring(), Canonical(*it));
         const std::wstring& name = members.back().first;
+        longest = std::max(longest, name.size());
         const JsonIterator first = name.find(L'\0') == name.npos ? JsonFindChild(node, name.c_str()) : it;
         Check(type == JsonArray || (first <= it && Name(*first) == name), "lookup misses the first of a name", name);
     }
+    const std::wstring absent(longest + 1, L'~'); // longer than every name
+    Check(type == JsonArray || JsonFindChild(node, absent.c_str()) == JsonEnd(node), "lookup finds a missing name");
     if (type == JsonObject)
         std::stable_sort(members.begin(), members.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -118,10 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool oursChanged = Change(mine, in);
     // Handles a host holds over the save.
     std::vector<JsonNode> handles;
-    for (int walks = in.Range(0, 3); walks > 0; --walks) {
-        const std::vector<JsonNode> path = Walk(mine, in);
-        handles.insert(handles.end(), path.begin(), path.end());
-    }
+    for (int walks = in.Range(0, 3); walks > 0; --walks)
+        for (JsonNode node : Walk(mine, in))
+            handles.push_back(node);
     JsonNode theirs = JsonParse(text.c_str());
     const FuzzInput theirsInput = in;
     const bool theirsChanged = Change(theirs, in);
@@ -140,7 +141,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!theirsChanged)
         Check(merged == ChangedValue(text, oursInput), "unchanged theirs changed ours", merged);
 
-    // Their tree again, now the base: nothing left to bring in.
     JsonMergeTheirs(mine, theirs, theirs, detached);
     Check(Canonical(mine) == merged, "a second merge of the same version changed the tree");
     for (JsonNode handle : handles) {
