@@ -18,7 +18,6 @@ struct ReloadCase {
     int flag;
     const wchar_t* reads;
     const std::wstring* bytes; // null when the file is gone
-    friend void PrintTo(const ReloadCase& c, std::ostream* os) { *os << c.name; }
 };
 
 const ReloadCase kReloads[] = {

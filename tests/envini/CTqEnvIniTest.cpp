@@ -265,10 +265,13 @@ TEST_F(EnvIniThreads, MixedReadsWritesAndSavesEndWithTheLastValueOfEveryKey)
     }
 }
 
-TEST_F(EnvIniTest, OrderedArraysReadCountAndPatternKeysFromTheFirstIndex)
+// Save splits a tree with the section's first delimiter; of two prefixes the last visited stays.
+TEST_F(EnvIniTest, OrderedArraysReadPatternKeysFromTheFirstIndexTreeArraysTheSubSectionsTheFileNames)
 {
-    Seed(L"[L]\r\ncount=3\r\nItem1=x\r\nItem2=y\r\n[Zero]\r\ncount=0\r\n");
-    CStringArray items = Array({L"stale"}), some = Array({L"p", L"q"});
+    Seed(L"[L]\r\ncount=3\r\nItem1=x\r\nItem2=y\r\n[Zero]\r\ncount=0\r\n[T]\r\ncount=2\r\n0=T_0\r\n1=X\r\n"
+         L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n");
+    CStringArray items = Array({L"stale"}), some = Array({L"p", L"q"}), first = Array({L"a", L"b"}),
+                 second = Array({L"c,d"});
     doc.GetOrderArray(L"L", items, L"", L"Item", 1);
     EXPECT_EQ(items.GetSize(), 0) << "no conversion";
     doc.GetOrderArray(L"L", items, L"", L"Item%d", -1);
@@ -278,7 +281,11 @@ TEST_F(EnvIniTest, OrderedArraysReadCountAndPatternKeysFromTheFirstIndex)
         EXPECT_EQ(items.GetSize(), 0) << pattern;
         doc.SetOrderArray(L"Bad", some, pattern, 0);
     }
-    EXPECT_EQ(doc.IsDirty(), 0) << "a refused SetOrderArray changes nothing";
+    doc.GetTreeArray(L"T", items, L"", L"|");
+    EXPECT_EQ(Items(items), Strings({L"a|b", L"c"}));
+    EXPECT_EQ(doc.IsDirty(), 0) << "reads and a refused SetOrderArray change nothing";
+    doc.GetTreeArray(L"T", items, L"Other", L",");
+    EXPECT_EQ(Items(items), Strings({L"a,b", L"c"}));
     doc.GetOrderArray(L"Zero", items, L"", L"I%d", 0);
     doc.GetOrderArray(L"Missing", items, L"", L"I%d", 0);
     EXPECT_EQ(items.GetSize(), 0);
@@ -287,29 +294,17 @@ TEST_F(EnvIniTest, OrderedArraysReadCountAndPatternKeysFromTheFirstIndex)
     // A later read with another pattern changes what Save writes.
     doc.GetOrderArray(L"L", items, L"", L"N%d", 5);
     doc.SetOrderArray(L"P", some, L"100%%_%d", 0);
-    doc.Save();
-    EXPECT_EQ(Text(), L"[Zero]\r\ncount=0\r\n[Missing]\r\ncount=0\r\n[L]\r\ncount=3\r\nN5=x\r\nN6=y\r\nN7=-\r\n"
-                      L"[P]\r\ncount=2\r\n100%_0=p\r\n100%_1=q\r\n");
-}
-
-// Save splits with the section's first delimiter; of two prefixes the last visited stays.
-TEST_F(EnvIniTest, TreeArraysReadTheSubSectionsTheFileNames)
-{
-    Seed(L"[T]\r\ncount=2\r\n0=T_0\r\n1=X\r\n[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n");
-    CStringArray items, first = Array({L"a", L"b"}), second = Array({L"c,d"});
-    doc.GetTreeArray(L"T", items, L"", L"|");
-    EXPECT_EQ(Items(items), Strings({L"a|b", L"c"}));
-    EXPECT_EQ(doc.IsDirty(), 0);
-    doc.GetTreeArray(L"T", items, L"Other", L",");
-    EXPECT_EQ(Items(items), Strings({L"a,b", L"c"}));
     doc.SetTreeArray(L"U", first, L"P", L"|");
     doc.SetTreeArray(L"U", second, L"Q", L"|");
     doc.SetTreeArray(L"U", second, L"Q", L","); // the set replaces the delimiter
     doc.Save();
-    EXPECT_EQ(Text(), L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n[T]\r\ncount=2\r\n0=Other_0\r\n"
-                      L"1=Other_1\r\n[T_1]\r\ncount=1\r\n0=c\r\n[Other_0]\r\ncount=1\r\n0=a,b\r\n[Other_1]\r\n"
-                      L"count=1\r\n0=c\r\n[U]\r\ncount=1\r\n0=Q_0\r\n1=P_1\r\n[P_0]\r\ncount=1\r\n0=a\r\n[P_1]\r\n"
-                      L"count=1\r\n0=b\r\n[Q_0]\r\ncount=2\r\n0=c\r\n1=d\r\n");
+    EXPECT_EQ(
+        Text(),
+        L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n[Zero]\r\ncount=0\r\n[Missing]\r\ncount=0\r\n"
+        L"[L]\r\ncount=3\r\nN5=x\r\nN6=y\r\nN7=-\r\n[P]\r\ncount=2\r\n100%_0=p\r\n100%_1=q\r\n[T]\r\ncount=2\r\n"
+        L"0=Other_0\r\n1=Other_1\r\n[T_1]\r\ncount=1\r\n0=c\r\n[Other_0]\r\ncount=1\r\n0=a,b\r\n[Other_1]\r\n"
+        L"count=1\r\n0=c\r\n[U]\r\ncount=1\r\n0=Q_0\r\n1=P_1\r\n[P_0]\r\ncount=1\r\n0=a\r\n[P_1]\r\ncount=1\r\n"
+        L"0=b\r\n[Q_0]\r\ncount=2\r\n0=c\r\n1=d\r\n");
 }
 
 // Past 65,535 elements arrays are read and saved whole; a read is bounded by the file's size.
