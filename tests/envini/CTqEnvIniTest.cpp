@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <thread>
+#include <tuple>
 #include <typeinfo>
 
 using namespace envinitest;
@@ -384,17 +385,12 @@ TEST_F(EnvIniTest, SaveThatCannotWriteLeavesTheFileAndTheDocumentDirty)
     EXPECT_FALSE(zvtest::PathExists(dir / "no"));
 }
 
-// The document reads or sets; another program sets section/key (a null value deletes); the document sets S/j, saves.
-struct Interleaving {
-    const char* name;
-    std::wstring seed;
-    std::function<void(CTqEnvIni&)> first;
-    const wchar_t *section, *key, *value;
-    std::wstring expected;
-};
-
+// What a row guards, the file, what the document does first; another program sets section/key (a null value
+// deletes); the document sets S/j and saves: the file expected.
 TEST_F(EnvIniTest, SaveWritesOnlyChangesOverAnotherProgramsChanges)
 {
+    using Interleaving = std::tuple<const char*, std::wstring, std::function<void(CTqEnvIni&)>, const wchar_t*,
+                                    const wchar_t*, const wchar_t*, std::wstring>;
     CStringArray items;
     const auto readK = [](CTqEnvIni& d) { d.GetInt(L"S", L"k", 0); };
     const auto readList = [&](CTqEnvIni& d) { d.GetOrderArray(L"L", items, L"", L"I%d", 0); };
@@ -448,18 +444,18 @@ TEST_F(EnvIniTest, SaveWritesOnlyChangesOverAnotherProgramsChanges)
          },
          nullptr, nullptr, nullptr, L"[S]\r\ncount=1\r\nE0=e\r\n"},
     };
-    for (const Interleaving& c : cases) {
+    for (const auto& [name, seed, first, section, key, value, expected] : cases) {
         zv::ClearProfileCache();
-        Seed(c.seed);
+        Seed(seed);
         const auto d = Again();
-        c.first(*d);
+        first(*d);
         const CTqIni other(W(path).c_str());
-        if (c.section)
-            c.value ? other.WriteString(c.section, c.key, c.value) : other.DeleteKey(c.section, c.key);
+        if (section)
+            value ? other.WriteString(section, key, value) : other.DeleteKey(section, key);
         d->SetInt(L"S", L"j", 9);
         d->Save();
-        EXPECT_EQ(Text(), c.expected) << c.name;
-        EXPECT_EQ(d->IsDirty(), 0) << c.name;
+        EXPECT_EQ(Text(), expected) << name;
+        EXPECT_EQ(d->IsDirty(), 0) << name;
     }
 }
 
