@@ -267,7 +267,7 @@ TEST_F(EnvIniThreads, MixedReadsWritesAndSavesEndWithTheLastValueOfEveryKey)
 }
 
 // Save splits a tree with the section's first delimiter; of two prefixes the last visited stays.
-TEST_F(EnvIniTest, OrderedArraysReadPatternKeysFromTheFirstIndexTreeArraysTheSubSectionsTheFileNames)
+TEST_F(EnvIniTest, OrderedAndTreeArraysReadTheKeysAndSubSectionsTheFileNames)
 {
     Seed(L"[L]\r\ncount=3\r\nItem1=x\r\nItem2=y\r\n[Zero]\r\ncount=0\r\n[T]\r\ncount=2\r\n0=T_0\r\n1=X\r\n"
          L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n");
