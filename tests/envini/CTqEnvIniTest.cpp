@@ -273,6 +273,7 @@ TEST_F(EnvIniTest, OrderedAndTreeArraysReadTheKeysAndSubSectionsTheFileNames)
          L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n");
     CStringArray items = Array({L"stale"}), some = Array({L"p", L"q"}), first = Array({L"a", L"b"}),
                  second = Array({L"c,d"});
+    const auto trees = Again(); // a document of tree arrays alone is saved too
     doc.GetOrderArray(L"L", items, L"", L"Item", 1);
     EXPECT_EQ(items.GetSize(), 0) << "no conversion";
     doc.GetOrderArray(L"L", items, L"", L"Item%d", -1);
@@ -282,10 +283,10 @@ TEST_F(EnvIniTest, OrderedAndTreeArraysReadTheKeysAndSubSectionsTheFileNames)
         EXPECT_EQ(items.GetSize(), 0) << pattern;
         doc.SetOrderArray(L"Bad", some, pattern, 0);
     }
-    doc.GetTreeArray(L"T", items, L"", L"|");
+    trees->GetTreeArray(L"T", items, L"", L"|");
     EXPECT_EQ(Items(items), Strings({L"a|b", L"c"}));
-    EXPECT_EQ(doc.IsDirty(), 0) << "reads and a refused SetOrderArray change nothing";
-    doc.GetTreeArray(L"T", items, L"Other", L",");
+    EXPECT_EQ(doc.IsDirty() + trees->IsDirty(), 0) << "reads and a refused SetOrderArray change nothing";
+    trees->GetTreeArray(L"T", items, L"Other", L",");
     EXPECT_EQ(Items(items), Strings({L"a,b", L"c"}));
     doc.GetOrderArray(L"Zero", items, L"", L"I%d", 0);
     doc.GetOrderArray(L"Missing", items, L"", L"I%d", 0);
@@ -295,10 +296,11 @@ TEST_F(EnvIniTest, OrderedAndTreeArraysReadTheKeysAndSubSectionsTheFileNames)
     // A later read with another pattern changes what Save writes.
     doc.GetOrderArray(L"L", items, L"", L"N%d", 5);
     doc.SetOrderArray(L"P", some, L"100%%_%d", 0);
-    doc.SetTreeArray(L"U", first, L"P", L"|");
-    doc.SetTreeArray(L"U", second, L"Q", L"|");
-    doc.SetTreeArray(L"U", second, L"Q", L","); // the set replaces the delimiter
+    trees->SetTreeArray(L"U", first, L"P", L"|");
+    trees->SetTreeArray(L"U", second, L"Q", L"|");
+    trees->SetTreeArray(L"U", second, L"Q", L","); // the set replaces the delimiter
     doc.Save();
+    trees->Save();
     EXPECT_EQ(
         Text(),
         L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n[Zero]\r\ncount=0\r\n[Missing]\r\ncount=0\r\n"
