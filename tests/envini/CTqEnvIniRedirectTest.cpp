@@ -3,6 +3,8 @@
 
 #include "EnvIniTestUtil.h"
 
+#include <tuple>
+
 using namespace envinitest;
 
 namespace {
@@ -11,15 +13,9 @@ namespace {
 const std::wstring kSystemText = L"; shipped\r\n[S]\r\nk=system\r\nonly=shipped\r\n";
 const std::wstring kUserText = L"[S]\r\nk=user\r\nmine=1\r\n";
 
-// Reloading app.ini with unsaved changes: files before; S/k, S/mine, S/only read after ("-": missing); file after.
-struct ReloadCase {
-    const char* name;
-    bool shipped, userFile, systemDocument, removeUserCopy;
-    int flag;
-    const wchar_t* reads;
-    const std::wstring* bytes; // null when the file is gone
-    friend void PrintTo(const ReloadCase& c, std::ostream* os) { *os << c.name; }
-};
+// Reloading app.ini with unsaved changes: name; shipped, user file, system document, user copy removed; the flag;
+// S/k, S/mine, S/only read after ("-": missing); the file after (null when gone).
+using ReloadCase = std::tuple<const char*, bool, bool, bool, bool, int, const wchar_t*, const std::wstring*>;
 
 const ReloadCase kReloads[] = {
     {"FlagOneReplacesTheUserFileByTheSystemCopy", 1, 1, 0, 0, 1, L"system - shipped", &kSystemText},
@@ -33,36 +29,38 @@ class EnvIniReload : public ::testing::TestWithParam<ReloadCase> {};
 
 TEST_P(EnvIniReload, Reloads)
 {
-    const ReloadCase& c = GetParam();
+    const auto& [name, shipped, userFile, systemDocument, removeUserCopy, flag, reads, bytes] = GetParam();
     if (!zvtest::InChild()) {
         zvtest::AppRoot root;
-        if (c.shipped)
+        if (shipped)
             zvtest::WriteFile(root.system() + "app.ini", zvtest::Utf16(kSystemText));
-        if (c.userFile)
+        if (userFile)
             zvtest::WriteFile(root.user() + "app.ini", zvtest::Utf16(kUserText));
         ASSERT_EQ(zvtest::RunInRoot(root, false), 0);
-        const std::string file = (c.systemDocument ? root.system() : root.user()) + "app.ini";
-        EXPECT_EQ(zvtest::ReadFile(file), c.bytes ? zvtest::Utf16(*c.bytes) : "");
-        EXPECT_EQ(zvtest::PathExists(file), c.bytes != nullptr);
+        const std::string file = (systemDocument ? root.system() : root.user()) + "app.ini";
+        EXPECT_EQ(zvtest::ReadFile(file), bytes ? zvtest::Utf16(*bytes) : "");
+        EXPECT_EQ(zvtest::PathExists(file), bytes != nullptr);
         return;
     }
-    CTqEnvIni* doc = fnTqEnvMgr()->GetEnvIni(c.systemDocument ? L"APP.ini" : L"app.ini", c.systemDocument);
+    CTqEnvIni* doc = fnTqEnvMgr()->GetEnvIni(systemDocument ? L"APP.ini" : L"app.ini", systemDocument);
     ASSERT_NE(doc, nullptr);
-    ASSERT_TRUE(!c.removeUserCopy || zv::os::RemoveFile(doc->GetPath())) << "the user copy the parent finds gone";
+    ASSERT_TRUE(!removeUserCopy || zv::os::RemoveFile(doc->GetPath())) << "the user copy the parent finds gone";
     doc->SetString(L"S", L"k", L"unsaved");
     CStringArray items = Array({L"x"});
     doc->SetOrderArray(L"List", items, L"I%d", 0);
-    EXPECT_EQ(doc->ReloadFile(c.flag), 1);
+    EXPECT_EQ(doc->ReloadFile(flag), 1);
     EXPECT_EQ(doc->IsDirty(), 1) << "reloading leaves the flag";
-    const CString reads = doc->GetString(L"S", L"k", L"-") + L" " + doc->GetString(L"S", L"mine", L"-") + L" " +
-                          doc->GetString(L"S", L"only", L"-");
-    EXPECT_EQ(reads, CString(c.reads));
+    const CString read = doc->GetString(L"S", L"k", L"-") + L" " + doc->GetString(L"S", L"mine", L"-") + L" " +
+                         doc->GetString(L"S", L"only", L"-");
+    EXPECT_EQ(read, CString(reads));
     doc->GetOrderArray(L"List", items, L"", L"I%d", 0);
     EXPECT_EQ(items.GetSize(), 0) << "the unsaved array is dropped";
 }
 
 INSTANTIATE_TEST_SUITE_P(Flags, EnvIniReload, ::testing::ValuesIn(kReloads),
-                         [](const ::testing::TestParamInfo<ReloadCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<ReloadCase>& info) {
+                             return std::string(std::get<0>(info.param));
+                         });
 
 // Without a user id the user folder itself is the target.
 TEST(EnvIniRedirect, SaveAfterRedirectWritesANewUtf16FileAndKeepsTheOldOne)

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <thread>
+#include <tuple>
 #include <typeinfo>
 
 using namespace envinitest;
@@ -265,10 +266,14 @@ TEST_F(EnvIniThreads, MixedReadsWritesAndSavesEndWithTheLastValueOfEveryKey)
     }
 }
 
-TEST_F(EnvIniTest, OrderedArraysReadCountAndPatternKeysFromTheFirstIndex)
+// Save splits a tree with the section's first delimiter; of two prefixes the last visited stays.
+TEST_F(EnvIniTest, OrderedAndTreeArraysReadTheKeysAndSubSectionsTheFileNames)
 {
-    Seed(L"[L]\r\ncount=3\r\nItem1=x\r\nItem2=y\r\n[Zero]\r\ncount=0\r\n");
-    CStringArray items = Array({L"stale"}), some = Array({L"p", L"q"});
+    Seed(L"[L]\r\ncount=3\r\nItem1=x\r\nItem2=y\r\n[Zero]\r\ncount=0\r\n[T]\r\ncount=2\r\n0=T_0\r\n1=X\r\n"
+         L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n");
+    CStringArray items = Array({L"stale"}), some = Array({L"p", L"q"}), first = Array({L"a", L"b"}),
+                 second = Array({L"c,d"});
+    const auto trees = Again(); // a document of tree arrays alone is saved too
     doc.GetOrderArray(L"L", items, L"", L"Item", 1);
     EXPECT_EQ(items.GetSize(), 0) << "no conversion";
     doc.GetOrderArray(L"L", items, L"", L"Item%d", -1);
@@ -278,7 +283,11 @@ TEST_F(EnvIniTest, OrderedArraysReadCountAndPatternKeysFromTheFirstIndex)
         EXPECT_EQ(items.GetSize(), 0) << pattern;
         doc.SetOrderArray(L"Bad", some, pattern, 0);
     }
-    EXPECT_EQ(doc.IsDirty(), 0) << "a refused SetOrderArray changes nothing";
+    trees->GetTreeArray(L"T", items, L"", L"|");
+    EXPECT_EQ(Items(items), Strings({L"a|b", L"c"}));
+    EXPECT_EQ(doc.IsDirty() + trees->IsDirty(), 0) << "reads and a refused SetOrderArray change nothing";
+    trees->GetTreeArray(L"T", items, L"Other", L",");
+    EXPECT_EQ(Items(items), Strings({L"a,b", L"c"}));
     doc.GetOrderArray(L"Zero", items, L"", L"I%d", 0);
     doc.GetOrderArray(L"Missing", items, L"", L"I%d", 0);
     EXPECT_EQ(items.GetSize(), 0);
@@ -287,29 +296,18 @@ TEST_F(EnvIniTest, OrderedArraysReadCountAndPatternKeysFromTheFirstIndex)
     // A later read with another pattern changes what Save writes.
     doc.GetOrderArray(L"L", items, L"", L"N%d", 5);
     doc.SetOrderArray(L"P", some, L"100%%_%d", 0);
+    trees->SetTreeArray(L"U", first, L"P", L"|");
+    trees->SetTreeArray(L"U", second, L"Q", L"|");
+    trees->SetTreeArray(L"U", second, L"Q", L","); // the set replaces the delimiter
     doc.Save();
-    EXPECT_EQ(Text(), L"[Zero]\r\ncount=0\r\n[Missing]\r\ncount=0\r\n[L]\r\ncount=3\r\nN5=x\r\nN6=y\r\nN7=-\r\n"
-                      L"[P]\r\ncount=2\r\n100%_0=p\r\n100%_1=q\r\n");
-}
-
-// Save splits with the section's first delimiter; of two prefixes the last visited stays.
-TEST_F(EnvIniTest, TreeArraysReadTheSubSectionsTheFileNames)
-{
-    Seed(L"[T]\r\ncount=2\r\n0=T_0\r\n1=X\r\n[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n");
-    CStringArray items, first = Array({L"a", L"b"}), second = Array({L"c,d"});
-    doc.GetTreeArray(L"T", items, L"", L"|");
-    EXPECT_EQ(Items(items), Strings({L"a|b", L"c"}));
-    EXPECT_EQ(doc.IsDirty(), 0);
-    doc.GetTreeArray(L"T", items, L"Other", L",");
-    EXPECT_EQ(Items(items), Strings({L"a,b", L"c"}));
-    doc.SetTreeArray(L"U", first, L"P", L"|");
-    doc.SetTreeArray(L"U", second, L"Q", L"|");
-    doc.SetTreeArray(L"U", second, L"Q", L","); // the set replaces the delimiter
-    doc.Save();
-    EXPECT_EQ(Text(), L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n[T]\r\ncount=2\r\n0=Other_0\r\n"
-                      L"1=Other_1\r\n[T_1]\r\ncount=1\r\n0=c\r\n[Other_0]\r\ncount=1\r\n0=a,b\r\n[Other_1]\r\n"
-                      L"count=1\r\n0=c\r\n[U]\r\ncount=1\r\n0=Q_0\r\n1=P_1\r\n[P_0]\r\ncount=1\r\n0=a\r\n[P_1]\r\n"
-                      L"count=1\r\n0=b\r\n[Q_0]\r\ncount=2\r\n0=c\r\n1=d\r\n");
+    trees->Save();
+    EXPECT_EQ(
+        Text(),
+        L"[T_0]\r\ncount=2\r\n0=a\r\n1=b\r\n[X]\r\ncount=1\r\n0=c\r\n[Zero]\r\ncount=0\r\n[Missing]\r\ncount=0\r\n"
+        L"[L]\r\ncount=3\r\nN5=x\r\nN6=y\r\nN7=-\r\n[P]\r\ncount=2\r\n100%_0=p\r\n100%_1=q\r\n[T]\r\ncount=2\r\n"
+        L"0=Other_0\r\n1=Other_1\r\n[T_1]\r\ncount=1\r\n0=c\r\n[Other_0]\r\ncount=1\r\n0=a,b\r\n[Other_1]\r\n"
+        L"count=1\r\n0=c\r\n[U]\r\ncount=1\r\n0=Q_0\r\n1=P_1\r\n[P_0]\r\ncount=1\r\n0=a\r\n[P_1]\r\ncount=1\r\n"
+        L"0=b\r\n[Q_0]\r\ncount=2\r\n0=c\r\n1=d\r\n");
 }
 
 // Past 65,535 elements arrays are read and saved whole; a read is bounded by the file's size.
@@ -389,17 +387,12 @@ TEST_F(EnvIniTest, SaveThatCannotWriteLeavesTheFileAndTheDocumentDirty)
     EXPECT_FALSE(zvtest::PathExists(dir / "no"));
 }
 
-// The document reads or sets; another program sets section/key (a null value deletes); the document sets S/j, saves.
-struct Interleaving {
-    const char* name;
-    std::wstring seed;
-    std::function<void(CTqEnvIni&)> first;
-    const wchar_t *section, *key, *value;
-    std::wstring expected;
-};
-
+// What a row guards, the file, what the document does first; another program sets section/key (a null value
+// deletes); the document sets S/j and saves: the file expected.
 TEST_F(EnvIniTest, SaveWritesOnlyChangesOverAnotherProgramsChanges)
 {
+    using Interleaving = std::tuple<const char*, std::wstring, std::function<void(CTqEnvIni&)>, const wchar_t*,
+                                    const wchar_t*, const wchar_t*, std::wstring>;
     CStringArray items;
     const auto readK = [](CTqEnvIni& d) { d.GetInt(L"S", L"k", 0); };
     const auto readList = [&](CTqEnvIni& d) { d.GetOrderArray(L"L", items, L"", L"I%d", 0); };
@@ -453,18 +446,18 @@ TEST_F(EnvIniTest, SaveWritesOnlyChangesOverAnotherProgramsChanges)
          },
          nullptr, nullptr, nullptr, L"[S]\r\ncount=1\r\nE0=e\r\n"},
     };
-    for (const Interleaving& c : cases) {
+    for (const auto& [name, seed, first, section, key, value, expected] : cases) {
         zv::ClearProfileCache();
-        Seed(c.seed);
+        Seed(seed);
         const auto d = Again();
-        c.first(*d);
+        first(*d);
         const CTqIni other(W(path).c_str());
-        if (c.section)
-            c.value ? other.WriteString(c.section, c.key, c.value) : other.DeleteKey(c.section, c.key);
+        if (section)
+            value ? other.WriteString(section, key, value) : other.DeleteKey(section, key);
         d->SetInt(L"S", L"j", 9);
         d->Save();
-        EXPECT_EQ(Text(), c.expected) << c.name;
-        EXPECT_EQ(d->IsDirty(), 0) << c.name;
+        EXPECT_EQ(Text(), expected) << name;
+        EXPECT_EQ(d->IsDirty(), 0) << name;
     }
 }
 

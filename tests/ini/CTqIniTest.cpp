@@ -26,19 +26,16 @@ protected:
     CTqIni ini{zvtest::W(path).c_str()};
 };
 
-// The conversion itself is CRuntimeTest's; these are CTqIni's bases, defaults and 32-bit results.
+// The conversion (signs, overflow, "0x") is CRuntimeTest's; these are CTqIni's bases, defaults and written forms.
 TEST_F(IniTest, NumbersReadWrittenAndIncrementedInEveryBase)
 {
-    Seed(L"[S]\r\nneg=-5\r\nbig=99999999999\r\nhex=ff\r\nhex0x=0x1F\r\nbin=101\r\noct=17\r\nblank=\r\n"
-         L"neghuge=-99999999999\r\n");
+    Seed(L"[S]\r\nneg=-5\r\nhex=ff\r\nbin=101\r\noct=17\r\nblank=\r\n");
     const std::tuple<const wchar_t*, int, int> reads[] = {
-        {L"missing", 10, 7}, {L"blank", 10, 7}, {L"neg", 10, -5}, {L"big", 10, -1}, {L"hex", 16, 255},
-        {L"hex0x", 16, 31},  {L"bin", 2, 5},    {L"oct", 8, 15},  {L"oct", 3, 17},  {L"hex", 0, 0},
+        {L"missing", 10, 7}, {L"blank", 10, 7}, {L"neg", 10, -5}, {L"hex", 16, 255},
+        {L"bin", 2, 5},      {L"oct", 8, 15},   {L"oct", 3, 17},  {L"hex", 0, 0},
     };
     for (const auto& [key, base, expected] : reads)
         EXPECT_EQ(ini.GetInt(L"S", key, 7, base), expected) << key << " in base " << base;
-    EXPECT_EQ(ini.GetUInt(L"S", L"neghuge", 7, 10), 0xFFFFFFFFu);
-    EXPECT_EQ(ini.GetUInt(L"S", L"neg", 0), 0xFFFFFFFBu);
     EXPECT_EQ(ini.GetInt(nullptr, L"neg", 7), 7);
 
     const std::tuple<int, int, bool, const wchar_t*> writes[] = {
@@ -59,8 +56,7 @@ TEST_F(IniTest, NumbersReadWrittenAndIncrementedInEveryBase)
     ini.WriteString(L"S", L"long", (L"\"" + std::wstring(64, L' ') + L"5\"").c_str());
     EXPECT_EQ(ini.GetInt(L"S", L"long", 3), 0);
 
-    ASSERT_TRUE(ini.IncreaseInt(L"S", L"n"));
-    ASSERT_TRUE(ini.IncreaseInt(L"S", L"n", 10));
+    ASSERT_TRUE(ini.IncreaseInt(L"S", L"n") && ini.IncreaseInt(L"S", L"n", 10));
     EXPECT_EQ(ini.GetInt(L"S", L"n", 0), 11);
     ini.WriteInt(L"S", L"h", 0xFE, 16);
     ini.IncreaseUInt(L"S", L"h", 1, 16);
@@ -72,7 +68,6 @@ TEST_F(IniTest, NumbersReadWrittenAndIncrementedInEveryBase)
     EXPECT_STREQ(ini.GetString(L"S", L"d"), L"1.500000");
     ini.IncreaseDouble(L"S", L"d", -1.25, 2);
     EXPECT_STREQ(ini.GetString(L"S", L"d"), L"0.25");
-    EXPECT_DOUBLE_EQ(ini.GetDouble(L"S", L"d", 9), 0.25);
     EXPECT_DOUBLE_EQ(ini.GetDouble(L"S", L"missing", 9.5), 9.5);
     ini.WriteDouble(L"S", L"huge", 1e300, -1);
     EXPECT_LE(ini.GetString(L"S", L"huge").GetLength(), 128) << "a huge value is not written as 300 digits";
@@ -81,7 +76,7 @@ TEST_F(IniTest, NumbersReadWrittenAndIncrementedInEveryBase)
 
 TEST_F(IniTest, StringsBooleansCharactersAndBlocks)
 {
-    Seed(L"[S]\r\na=TRUE\r\nb=Yes\r\nc=2\r\nd=false\r\ne=no\r\nf=abc\r\ng=\r\nch=xyz\r\n");
+    Seed(L"[S]\r\na=TRUE\r\nb=Yes\r\nc=2\r\nd=false\r\ne=no\r\nf=abc\r\ng=\r\nch=xyz\r\nxyz=x,y,z\r\n");
     const std::pair<const wchar_t*, int> bools[] = {{L"a", 1}, {L"b", 1}, {L"c", 1}, {L"d", 0}, {L"e", 0}, {L"f", 0}};
     for (const auto& [key, expected] : bools)
         EXPECT_EQ(ini.GetBool(L"S", key, 1 - expected), expected) << key;
@@ -124,8 +119,7 @@ TEST_F(IniTest, StringsBooleansCharactersAndBlocks)
     EXPECT_EQ(ini.IsKeyExist(L"S", L"empty"), 1);
 
     CStringArray xyz;
-    for (const wchar_t* item : {L"x", L"y", L"z"})
-        xyz.Add(item);
+    ini.GetArray(L"S", L"xyz", &xyz, nullptr, 0);
     EXPECT_STREQ(ini.GetArrayString(&xyz, 2, nullptr), L"x,y");
     EXPECT_STREQ(ini.GetArrayString(&xyz, -1, L" | "), L"x | y | z");
     EXPECT_STREQ(ini.GetArrayString(&xyz, 99, L""), L"x,y,z");
@@ -172,11 +166,6 @@ Strings Items(const wchar_t* list)
     return items;
 }
 
-Strings Items(const CStringArray& array)
-{
-    return Strings(array.begin(), array.end());
-}
-
 TEST_F(IniTest, KeysAndSections)
 {
     Seed(L"[A]\r\n  spaced key  =1\r\nno equals\r\n=starts with equals\r\nplain=2\r\nempty=\r\n[B]\r\n");
@@ -188,14 +177,14 @@ TEST_F(IniTest, KeysAndSections)
 
     CStringArray names;
     ini.GetKeyNames(L"A", &names);
-    EXPECT_EQ(Items(names), (Strings{L"spaced key", L"plain", L"empty"}));
+    EXPECT_EQ(Strings(names.begin(), names.end()), (Strings{L"spaced key", L"plain", L"empty"}));
     EXPECT_EQ(ini.GetKeyNames(L"A", nullptr, 0), 23u);
     wchar_t buffer[64];
     EXPECT_EQ(ini.GetKeyNames(L"A", buffer, 8), 8u) << "a name cut to the room, then no more names";
     EXPECT_EQ(Items(buffer), (Strings{L"spaced "}));
     EXPECT_EQ(ini.GetKeyNames(nullptr, buffer, 8), 0u);
     ini.GetSectionNames(&names);
-    EXPECT_EQ(Items(names), (Strings{L"A", L"B"}));
+    EXPECT_EQ(Strings(names.begin(), names.end()), (Strings{L"A", L"B"}));
 
     EXPECT_EQ(ini.GetKeyLines(L"C", nullptr, 0), 2u) << "an empty list needs 2";
 
@@ -204,11 +193,10 @@ TEST_F(IniTest, KeysAndSections)
         return static_cast<int>(static_cast<Strings*>(seen)->size() < 2);
     };
     Strings seen;
-    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0b\0c\0", CountUntilStop, &seen), 0);
-    EXPECT_EQ(seen, (Strings{L"a", L"b"}));
-    seen.clear();
-    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0", CountUntilStop, &seen), 1);
     EXPECT_EQ(CTqIni::ParseDNTString(L"", CountUntilStop, &seen), 1);
+    EXPECT_EQ(CTqIni::ParseDNTString(L"a\0", CountUntilStop, &seen), 1);
+    EXPECT_EQ(CTqIni::ParseDNTString(L"b\0c\0d\0", CountUntilStop, &seen), 0);
+    EXPECT_EQ(seen, (Strings{L"a", L"b"})) << "the walk stops where the callback says so";
     EXPECT_EQ(CTqIni::ParseDNTString(nullptr, CountUntilStop, &seen), 0);
     EXPECT_EQ(CTqIni::ParseDNTString(L"a\0", nullptr, &seen), 0);
 }
@@ -226,16 +214,16 @@ TEST_P(IniListForms, ArraysListWhatTheBufferFormHolds)
         std::vector<wchar_t> buffer(ini.GetKeyLines(section, nullptr, 0) + 1);
         ini.GetKeyLines(section, buffer.data(), static_cast<unsigned long>(buffer.size() - 1));
         ini.GetKeyLines(section, &array);
-        EXPECT_EQ(Items(array), Items(buffer.data())) << "lines of " << section;
+        EXPECT_EQ(Strings(array.begin(), array.end()), Items(buffer.data())) << "lines of " << section;
         buffer.assign(ini.GetKeyNames(section, nullptr, 0) + 2, L'#');
         ini.GetKeyNames(section, buffer.data(), static_cast<unsigned long>(buffer.size() - 1));
         ini.GetKeyNames(section, &array);
-        EXPECT_EQ(Items(array), Items(buffer.data())) << "names of " << section;
+        EXPECT_EQ(Strings(array.begin(), array.end()), Items(buffer.data())) << "names of " << section;
     }
     std::vector<wchar_t> buffer(ini.GetSectionNames(nullptr, 0) + 1);
     ini.GetSectionNames(buffer.data(), static_cast<unsigned long>(buffer.size() - 1));
     ini.GetSectionNames(&array);
-    EXPECT_EQ(Items(array), Items(buffer.data()));
+    EXPECT_EQ(Strings(array.begin(), array.end()), Items(buffer.data()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, IniListForms,

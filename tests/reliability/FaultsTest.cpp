@@ -31,8 +31,6 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
     CTqEnvMgr& mgr = *CTqEnvMgr::GetInstance();
     CTqEnvIni* ini = mgr.GetEnvIni(L"trade");
     CTqEnvJson* json = mgr.GetJson(L"layout");
-    const std::string iniBefore = zvtest::ReadFile(User("trade.ini"));
-    const std::string jsonBefore = zvtest::ReadFile(User("layout.json"));
     signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
@@ -46,8 +44,8 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
     ini->Save();
     EXPECT_EQ(zv::os::GetLastError(), static_cast<unsigned long>(EFBIG)) << "the reason of the failed save";
     json->Save();
-    EXPECT_EQ(zvtest::ReadFile(User("trade.ini")), iniBefore);
-    EXPECT_EQ(zvtest::ReadFile(User("layout.json")), jsonBefore);
+    EXPECT_EQ(zvtest::ReadFile(User("trade.ini")), kShipped[1]);
+    EXPECT_EQ(zvtest::ReadFile(User("layout.json")), kShipped[2]);
     EXPECT_EQ(ini->IsDirty() + json->IsDirty(), 2) << "documents that could not be saved stay dirty";
     EXPECT_STREQ(ini->GetString(L"Main", L"w0k7", L""), big) << "the changes are still in memory";
     CTqEnvIni* fresh = mgr.GetEnvIni(L"fresh"); // no file and no shipped copy
@@ -59,7 +57,7 @@ TEST(Faults, FullDiskWhileSavingLosesNothingOnDisk)
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     mgr.SaveAll();
     EXPECT_EQ(ini->IsDirty() + json->IsDirty(), 0) << "the next SaveAll tries again";
-    EXPECT_NE(zvtest::ReadFile(User("trade.ini")), iniBefore) << "with room the save goes through";
+    EXPECT_NE(zvtest::ReadFile(User("trade.ini")), kShipped[1]) << "with room the save goes through";
 #endif
 }
 

@@ -56,12 +56,21 @@ void ChangeOwnKeys()
     }
 }
 
-// Runs hosts on the document until done; the keys the INI file lost.
+// Runs hosts (ZVTEST_WRITER their index) on the document, started together by root/go; the keys the INI file lost.
 int LostKeys(const zvtest::AppRoot& root, const char* doc, int hosts, int rounds)
 {
     zvtest::SetEnv("ZVTEST_DOC", doc);
     zvtest::SetEnv("ZVTEST_ROUNDS", std::to_string(rounds));
-    EXPECT_TRUE(RunTogether(root, hosts));
+    fs::remove(root.root() + "go");
+    std::vector<zvtest::Process> children;
+    for (int w = 0; w < hosts; ++w) {
+        zvtest::SetEnv("ZVTEST_WRITER", std::to_string(w));
+        children.push_back(zvtest::StartInRoot(root, zvtest::ThisTest()));
+    }
+    zvtest::UnsetEnv("ZVTEST_WRITER");
+    zvtest::WriteFile(root.root() + "go", "");
+    for (zvtest::Process child : children)
+        EXPECT_EQ(zvtest::WaitFor(child), 0);
     zv::ClearProfileCache();
     CTqIni file(CString((root.user() + doc + ".ini").c_str()));
     int lost = 0;
@@ -93,8 +102,7 @@ TEST(Seeding, RacedByFourProcessesLosesNoKey)
     if (zvtest::InChild())
         return ChangeOwnKeys();
     zvtest::AppRoot root;
-    Ship(root);
-    zvtest::PlaceInRoot(root, false); // INI documents only: hosts without the validator module
+    Ship(root, false); // INI documents only: hosts without the validator module
     int lost = 0;
     for (int round = 0; round < 10; ++round) {
         fs::remove(root.user() + "trade.ini");
@@ -118,7 +126,6 @@ TEST(Seeding, KilledAtEveryFlushAndRename)
     ZVTEST_LINUX_ONLY("strace kills the host at its exact system calls");
     zvtest::AppRoot root;
     Ship(root);
-    zvtest::PlaceInRoot(root);
     const std::string folder = root.user() + "newbie/";
     const auto start = [&](const std::vector<std::string>& wrapper) {
         return zvtest::WaitFor(zvtest::StartInRoot(root, zvtest::ThisTest(), wrapper));
@@ -167,7 +174,6 @@ TEST(Seeding, RandomKillsLeaveNoBareFile)
     }
     zvtest::AppRoot root;
     Ship(root);
-    zvtest::PlaceInRoot(root);
     int rounds = 0, files = 0, broken = 0;
     KillRepeatedly(root, 20, [&](int) { ++rounds; });
     for (const auto& user : fs::directory_iterator(root.user()))

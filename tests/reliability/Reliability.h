@@ -23,10 +23,12 @@ const char* const kFiles[] = {"envsetting.ini", "trade.ini", "layout.json"};
 const std::string kShipped[] = {zvtest::Utf16(L"[User]\r\ntheme=dark\r\n"), zvtest::Utf16(L"[Main]\r\nqty=5\r\n"),
                                 zvtest::Utf16(L"{\r\n\t\"width\" : 640\r\n}")};
 
-inline void Ship(const zvtest::AppRoot& root)
+// The shipped defaults and a copy of this program (with or without the validator module) in root.
+inline void Ship(const zvtest::AppRoot& root, bool withValidator = true)
 {
     for (std::size_t f = 0; f < std::size(kFiles); ++f)
         zvtest::WriteFile(root.system() + kFiles[f], kShipped[f]);
+    zvtest::PlaceInRoot(root, withValidator);
 }
 
 // Runs the rest of the test in a child in a fresh root with the shipped defaults and prepare's; true in the parent.
@@ -38,30 +40,13 @@ inline bool RanInRoot(const std::function<void(const zvtest::AppRoot&)>& prepare
     Ship(root);
     if (prepare)
         prepare(root);
-    EXPECT_EQ(zvtest::RunInRoot(root), 0) << "the test failed in its application root";
+    EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, zvtest::ThisTest())), 0) << "the test failed in its root";
     return true;
 }
 
 inline CString Key(int owner, int k)
 {
     return CString(L"w" + std::to_wstring(owner) + L"k" + std::to_wstring(k));
-}
-
-// Runs count children of this test in root (ZVTEST_WRITER their index) waiting for root/go; true when all passed.
-inline bool RunTogether(const zvtest::AppRoot& root, int count)
-{
-    std::filesystem::remove(root.root() + "go");
-    std::vector<zvtest::Process> children;
-    for (int w = 0; w < count; ++w) {
-        zvtest::SetEnv("ZVTEST_WRITER", std::to_string(w));
-        children.push_back(zvtest::StartInRoot(root, zvtest::ThisTest()));
-    }
-    zvtest::UnsetEnv("ZVTEST_WRITER");
-    zvtest::WriteFile(root.root() + "go", "");
-    bool passed = true;
-    for (zvtest::Process child : children)
-        passed &= zvtest::WaitFor(child) == 0;
-    return passed;
 }
 
 // Kills this test's child in root up to maxDelayMs after root/ready (every tenth round: its start); then check(round).
