@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <regex>
 
-namespace fs = std::filesystem;
 using namespace zvtest;
 
 using HostDoc = HostTest;
