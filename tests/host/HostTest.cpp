@@ -60,7 +60,6 @@ TEST_F(Host, ExitStatusAndMessages)
         {"export trade", 2, "", "expected DOC and FILE"},
         {"reset trade --system", 2, "", "unknown option --system"},
         {"ini get trade Main Missing --type int --default x", 2, "", "--default"},
-        {"ini get trade Main Bounds --type rect", 0, "0,0,800,600\n"},
         {"ini get trade Main Missing", 1, "", "no key [Main] Missing in " + User("trade.ini")},
         {"ini get trade Main Missing --array", 1, "", "no key [Main] Missing"},
         {"ini get trade Main Missing --type int --default 7", 0, "7\n"},
