@@ -124,10 +124,11 @@ protected:
     {
         return RunTool(root, args, options);
     }
-    void Steps(const std::vector<Step>& steps)
+    void Steps(const std::vector<Step>& steps, RunOptions options = {})
     {
         for (const Step& s : steps) {
-            const HostResult r = Run(s.args, {s.input, false, {}});
+            options.input = s.input;
+            const HostResult r = Run(s.args, options);
             const std::string shown = ::testing::PrintToString(s.args) + "\n" + r.out + "\n" + r.err;
             EXPECT_EQ(r.status, s.status) << shown;
             const bool part = s.out.rfind("...", 0) == 0;
