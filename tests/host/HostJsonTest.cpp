@@ -96,12 +96,9 @@ TEST_F(HostJson, InvalidDocumentsAndWhatCheckSays)
     for (const auto& [bytes, valid] : cases) {
         const std::string name = "c" + std::to_string(n++), file = Sys(name + ".json");
         WriteFile(file, bytes);
-        const HostResult r = Run({"json", "check", file}); // valid, or not valid and why
-        const std::string head = file + (valid ? ": valid\n" : ": not valid\n");
-        EXPECT_EQ(r.status, valid ? 0 : 1) << name;
-        EXPECT_TRUE(valid ? r.out == head && r.err.empty() : r.out.rfind(head, 0) == 0 && r.out.size() > head.size())
-            << r.out;
-        Steps({{{"json", "list", name, "--system"}, valid ? 0 : 1, kAny, valid ? "" : "zvenv: "}});
+        Steps(
+            {{{"json", "check", file}, valid ? 0 : 1, valid ? file + ": valid\n" : "..." + file + ": not valid\nLine "},
+             {{"json", "list", name, "--system"}, valid ? 0 : 1, kAny, valid ? "" : "could not load " + file}});
     }
     Steps({
         {{"--format", "json", "json", "check", Sys("c2.json")},
