@@ -1,8 +1,6 @@
 // zvenv's roots, users, exit status and messages, and INI documents.
 #include "HostRun.h"
 
-#include <nlohmann/json.hpp>
-
 #include <regex>
 
 using namespace zvtest;
