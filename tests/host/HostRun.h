@@ -106,7 +106,7 @@ struct Words : std::vector<std::string> { // given one by one, or a line split a
     }
 };
 // A command and what it gives: out is all of standard output, a part after
-// "...", or kAny; err a part of standard error, empty when it is and the
+// "...", a regular expression after "~", or kAny; err a part of standard error, empty when it is and the
 // command succeeds, after "zvenv: " when it fails.
 inline const std::string kAny = "(any)";
 struct Step {
@@ -131,8 +131,11 @@ protected:
             const HostResult r = Run(s.args, options);
             const std::string shown = ::testing::PrintToString(s.args) + "\n" + r.out + "\n" + r.err;
             EXPECT_EQ(r.status, s.status) << shown;
-            const bool part = s.out.rfind("...", 0) == 0;
-            EXPECT_TRUE(s.out == kAny || (part ? Contains(r.out, s.out.substr(3)) : r.out == s.out)) << shown;
+            const bool part = s.out.rfind("...", 0) == 0, pattern = s.out.rfind("~", 0) == 0;
+            EXPECT_TRUE(s.out == kAny || (part      ? Contains(r.out, s.out.substr(3))
+                                          : pattern ? std::regex_match(r.out, std::regex(s.out.substr(1)))
+                                                    : r.out == s.out))
+                << shown;
             EXPECT_TRUE(s.status == 0 && s.err.empty() ? r.err.empty() : Contains(r.err, s.err)) << shown;
             EXPECT_TRUE(s.status == 0 || s.err.empty() || Contains("\n" + r.err, "\nzvenv: ")) << shown;
         }
