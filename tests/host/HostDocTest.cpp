@@ -4,7 +4,6 @@
 #include <nlohmann/json.hpp>
 
 #include <ctime>
-#include <regex>
 
 using namespace zvtest;
 
