@@ -118,21 +118,3 @@ TEST_F(HostJson, InvalidDocumentsAndWhatCheckSays)
     for (const std::string& file : files)
         Steps({{{"json", "check", file}, 1, "", file + notRegular}});
 }
-
-TEST(HostWithoutValidator, JsonIsUnavailableAndSaysSo)
-{
-    AppRoot root;
-    PlaceHost(root, false);
-    WriteFile(root / "in.json", "{}");
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"json", "get", "layout", "title"},
-                                               {"json", "check", root.system() + "layout.json"},
-                                               {"import", "layout", root / "in.json"}}) {
-        const HostResult r = RunHost(root, args);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(Contains(r.err, args[0] == "json" && args[1] == "get" ? "could not load" : "validator module"))
-            << r.err;
-    }
-    // The INI side does not need it.
-    EXPECT_EQ(RunHost(root, {"ini", "get", "trade", "Main", "Title"}).out, "Trade\n");
-}

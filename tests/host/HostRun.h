@@ -55,10 +55,10 @@ inline void CopySamples(const AppRoot& root)
                       fs::copy_options::overwrite_existing);
 }
 
-// zvenv and the project's libraries in bin/ (the validator only when withValidator), the samples in system/.
-inline void PlaceHost(const AppRoot& root, bool withValidator = true)
+// zvenv and the project's libraries in bin/ (without the validator module), the samples in system/.
+inline void PlaceHost(const AppRoot& root)
 {
-    PlaceInRoot(root, withValidator);
+    PlaceInRoot(root, false);
     fs::copy_file(HostExe(), fs::u8path(root.bin()) / HostExe().filename(), fs::copy_options::overwrite_existing);
     CopySamples(root);
 }

@@ -5,7 +5,8 @@ using namespace zvtest;
 
 using Host = HostTest;
 
-TEST(HostRoot, TheRootIsTheFolderAboveBinUnlessNamed)
+// A host in <root>/bin without the validator module: INI documents only.
+TEST(HostInBin, TheRootIsTheFolderAboveBinUnlessNamed)
 {
     AppRoot root;
     PlaceHost(root);
@@ -16,7 +17,6 @@ TEST(HostRoot, TheRootIsTheFolderAboveBinUnlessNamed)
         EXPECT_TRUE(Contains(r.out, root / (folder + "/") + "\n")) << folder;
     EXPECT_TRUE(Contains(r.out, "user-id    (none)\n"));
     EXPECT_EQ(r.err, "");
-
     // Another root, with dots in its name and without system/.
     TempDir other;
     MakeFolders(other / "bin");
@@ -25,6 +25,17 @@ TEST(HostRoot, TheRootIsTheFolderAboveBinUnlessNamed)
     EXPECT_TRUE(Contains(r.err, "warning: " + other.path() + kSeparator + " has no system/ folder")) << r.err;
     EXPECT_TRUE(PathExists(other / "user/alice/envsetting.ini"));
     EXPECT_TRUE(Snapshot(root.user()).empty());
+
+    WriteFile(root / "in.json", "{}");
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"json", "get", "layout", "title"},
+                                               {"json", "check", root.system() + "layout.json"},
+                                               {"import", "layout", root / "in.json"}}) {
+        r = RunHost(root, args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(Contains(r.err, args[1] == "get" ? "could not load" : "validator module")) << r.err;
+    }
+    EXPECT_EQ(RunHost(root, {"ini", "get", "trade", "Main", "Title"}).out, "Trade\n");
 
     r = RunHost(root, {"--root", root / "nosuch", "paths"});
     EXPECT_EQ(r.status, 1);
