@@ -64,20 +64,6 @@ TEST_F(HostDoc, ExportAndImportRoundTrip)
     }
 }
 
-TEST_F(HostDoc, ImportRefusesWhatALoadWouldRefuse)
-{
-    Steps({{"json get layout title"}, {"ini get trade Main Title"}});
-    const auto before = Snapshot(root.path());
-    Steps({
-        {"import layout -", 1, kAny, "is not valid JSON", "{ \"title\" : }"},
-        {"import layout -", 1, kAny, "is not UTF-8 text", "\xFF\xFE{}"},
-        {"import trade -", 1, kAny, "is not UTF-8 text", "[Main]\nTitle=\xE9t\xE9\n"},
-        {"import trade -", 1, kAny, "is not UTF-8 text", std::string("[Main]\nTitle=a\0b\n", 17)},
-        {"import fresh -", 1, kAny, "give its extension", "[Main]\n"},
-    });
-    EXPECT_EQ(Snapshot(root.path()), before);
-}
-
 TEST_F(HostDoc, ResetRestoresTheDefaultAndKeepsTheOldFile)
 {
     Steps({{"reset trade", 0, User("trade.ini") + " is the shipped default already\n"}});

@@ -105,9 +105,8 @@ struct Words : std::vector<std::string> { // given one by one, or a line split a
             push_back(word);
     }
 };
-// A command and what it gives: out is all of standard output, a part after
-// "...", a regular expression after "~", or kAny; err a part of standard error, empty when it is and the
-// command succeeds, after "zvenv: " when it fails.
+// A command and what it gives: out is all of standard output, a part after "...", a regular expression after "~",
+// or kAny; err a part of standard error, empty when it is and the command succeeds, after "zvenv: " when it fails.
 inline const std::string kAny = "(any)";
 struct Step {
     Words args;

@@ -15,7 +15,6 @@ TEST(HostInBin, TheRootIsTheFolderAboveBinUnlessNamed)
     EXPECT_TRUE(Contains(r.out, "root       " + root.root() + "\nmodule     " + root / "bin" + "\n"));
     for (const std::string folder : {"data", "image", "menu", "screen", "sound", "system", "user"})
         EXPECT_TRUE(Contains(r.out, root / (folder + "/") + "\n")) << folder;
-    EXPECT_TRUE(Contains(r.out, "user-id    (none)\n"));
     EXPECT_EQ(r.err, "");
     // Another root, with dots in its name and without system/.
     TempDir other;
@@ -44,7 +43,7 @@ TEST(HostInBin, TheRootIsTheFolderAboveBinUnlessNamed)
 
 TEST_F(Host, ExitStatusAndMessages)
 {
-    Steps({{"ini get trade Main Title", 0, "Trade\n"}});
+    Steps({{"ini get trade Main Title", 0, "Trade\n"}, {"json get layout title"}});
     const auto seeded = Snapshot(root.path());
     Steps({
         {"", 2, "", "no command given"},
@@ -87,6 +86,12 @@ TEST_F(Host, ExitStatusAndMessages)
         {"dump nosuch", 1, "", "no document named nosuch"},
         {"diff nosuch.ini", 1, "", "no shipped default " + Sys("nosuch.ini")},
         {"import trade /no/such/file", 1, "", "cannot read /no/such/file"},
+        // An import refuses what a load would refuse.
+        {"import layout -", 1, kAny, "is not valid JSON", "{ \"title\" : }"},
+        {"import layout -", 1, kAny, "is not UTF-8 text", "\xFF\xFE{}"},
+        {"import trade -", 1, kAny, "is not UTF-8 text", "[Main]\nTitle=\xE9t\xE9\n"},
+        {"import trade -", 1, kAny, "is not UTF-8 text", std::string("[Main]\nTitle=a\0b\n", 17)},
+        {"import fresh -", 1, kAny, "give its extension", "[Main]\n"},
         // Help and version touch nothing.
         {"--help", 0, "...Usage: zvenv [OPTION]... COMMAND"},
         {"--version", 0, "zvenv (ZvEnvMgr) " ZV_VERSION "\n"},
