@@ -26,10 +26,8 @@ TEST(HostInBin, TheRootIsTheFolderAboveBinUnlessNamed)
     EXPECT_TRUE(Snapshot(root.user()).empty());
 
     WriteFile(root / "in.json", "{}");
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"json", "get", "layout", "title"},
-                                               {"json", "check", root.system() + "layout.json"},
-                                               {"import", "layout", root / "in.json"}}) {
+    for (const Words& args : {Words("json get layout title"), Words({"json", "check", root.system() + "layout.json"}),
+                              Words({"import", "layout", root / "in.json"})}) {
         r = RunHost(root, args);
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(Contains(r.err, args[1] == "get" ? "could not load" : "validator module")) << r.err;
