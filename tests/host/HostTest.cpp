@@ -16,6 +16,7 @@ TEST(HostInBin, TheRootIsTheFolderAboveBinUnlessNamed)
     for (const std::string folder : {"data", "image", "menu", "screen", "sound", "system", "user"})
         EXPECT_TRUE(Contains(r.out, root / (folder + "/") + "\n")) << folder;
     EXPECT_EQ(r.err, "");
+
     // Another root, with dots in its name and without system/.
     TempDir other;
     MakeFolders(other / "bin");
