@@ -19,6 +19,9 @@ TEST_F(HostDoc, DumpDiffAndJsonOutput)
         {"dump trade", 0,
          "[Main]\nTitle=Trade\nRefreshSeconds=5\nBackground=240,240,240\nBounds=0,0,800,600\n[Columns]\ncount=3\n"
          "Item1=Symbol\nItem2=Price\nItem3=Volume\n"},
+        {"dump layout", 0,
+         ".title = \"Main screen\"\n.columns = 3\n.panels[0] = \"quotes\"\n.panels[1] = \"orders\"\n"
+         ".panels[2] = \"news\"\n.window.position = \"100,80\"\n.window.size = \"800,600\"\n"},
         {"--format json dump html --system", 0,
          "{\n  \"Html\": {\n    \"StartPage\": \"welcome.html\",\n    \"HelpPage\": \"help/index.html\"\n  },\n"
          "  \"Fonts\": {\n    \"Face\": \"Segoe UI\",\n    \"Size\": \"9\"\n  }\n}\n"},

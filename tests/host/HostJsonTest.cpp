@@ -26,6 +26,7 @@ TEST_F(HostJson, ReadingAndDeleting)
     Steps({
         {"json delete layout columns"},
         {"json delete layout panels 1"},
+        {"json get layout panels", 0, "quotes\nnews\n"},
         {"json delete layout window size"},
         {"json list layout", 0, "title\tMain screen\npanels\t(2 elements)\nwindow\t(1 members)\n"},
         {"json delete layout columns", 1, ""},

@@ -147,6 +147,7 @@ TEST_F(Host, TypedValuesAndListsOfAllThreeKinds)
         {"ini get trade Columns --ordered Col%d --first 0", 0, "Bid\nAsk\n"},
         {"ini list trade Columns", 0, "count=2\nCol0=Bid\nCol1=Ask\n"},
         {{"ini", "set", "trade", "Main", "Tags", "--array", "--delim", ";", "x", "y z"}},
+        {"ini get trade Main Tags", 0, "x;y z\n"},
         {"--format json ini get trade Main Tags --array --delim ;", 0, "[\n  \"x\",\n  \"y z\"\n]\n"},
         {"ini set trade Main Tags --array a;b --delim ;", 2, ""},
         {"ini set trade Panels --tree left|top right"},
