@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 using namespace zvenv;
@@ -15,10 +14,8 @@ TEST(HostArgs, OptionsWordsAndErrors)
 {
     const Args args({"get", "--sub", "cfg/a", "trade", "--system", "Main", "--type=int", "Key"}, {"sub", "type"});
     EXPECT_EQ(args.Value("sub") + "|" + args.Value("type") + "|" + args.Value("system", "x"), "cfg/a|int|");
-    EXPECT_TRUE(args.Has("system"));
-    ASSERT_EQ(args.Count(), 4u);
+    EXPECT_TRUE(args.Has("system") && args.Error().empty() && args.Count() == 4u);
     EXPECT_EQ(args.At(1) + "|" + args.At(3) + "|" + args.At(9), "trade|Key|");
-    EXPECT_TRUE(args.Error().empty());
 
     // A double dash ends the options; a lone "-" or "-x" is a word.
     const Args words({"set", "--", "--system", "-h", "--sub"}, {"sub"});
@@ -47,6 +44,8 @@ TEST(HostValues, SpellingsAreAcceptedOnlyWhenWhole)
         {"int", "0x10", "!"},
         {"double", "2.75", "2.75"},
         {"double", "-1e-3", "-0.001"},
+        {"double", "0.30000000000000004", "0.30000000000000004"}, // as short as reads back exactly
+        {"double", "0.3333333333333333", "0.3333333333333333"},
         {"double", "", "!number"},
         {"double", "2,5", "!"},
         {"double", "1e999", "!"},
@@ -71,12 +70,6 @@ TEST(HostValues, SpellingsAreAcceptedOnlyWhenWhole)
         else
             EXPECT_TRUE(stored[0] == '!' && !reason.empty() && reason.find(stored + 1) != std::string::npos)
                 << name << " " << text << ": " << reason;
-    }
-    // Doubles print short and read back exactly.
-    EXPECT_EQ(Narrow(FormatDouble(-3)), "-3");
-    for (double d : {0.1, 1.0 / 3, 1e-300, 123456789.123456789}) {
-        const std::string text = Narrow(FormatDouble(d));
-        EXPECT_EQ(std::strtod(text.c_str(), nullptr), d) << text;
     }
 }
 

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The bash completion of zvenv asked for the words of command lines; the
-# root it reads must stay as it was.
-#   completion.sh COMPLETION-SCRIPT ZVENV SAMPLE-SYSTEM-FOLDER
+# completion.sh COMPLETION-SCRIPT ZVENV SAMPLE-SYSTEM-FOLDER: the bash completion of zvenv asked
+# for the words of command lines; the root it reads must stay as it was.
 set -u
 # shellcheck disable=SC1090
 source "$1"
