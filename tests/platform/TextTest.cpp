@@ -104,7 +104,6 @@ TEST(CRuntime, IntegersReadAsThePlatformReadsThem)
         {L" \t\v\f\r\n42", 10, 42, 42},
         {L"+5", 10, 5, 5},
         {L"- 5", 10, 0, 0},
-        {L"12abc", 10, 12, 12},
         {L"", 10, 0, 0},
         {L"1\uff12\u0663\u06f4\u096b\u0e56\u1817", 10, 1234567, 1234567}, // fullwidth, Arabic, Indic, Thai, Mongolian
         {L"\u0be7\u0be8", 10, 0, 0},                                      // Tamil
@@ -127,9 +126,7 @@ TEST(CRuntime, IntegersReadAsThePlatformReadsThem)
     for (const auto& c : cases) {
         EXPECT_EQ(zv::crt::wcstoul(c.text, c.base), c.unsignedValue) << "base " << c.base << ", case " << &c - cases;
         EXPECT_EQ(zv::crt::wcstol(c.text, c.base), c.signedValue) << "base " << c.base << ", case " << &c - cases;
-        if (c.base == 10) {
-            EXPECT_EQ(zv::crt::wtoi(c.text), c.signedValue) << "case " << &c - cases;
-        }
+        EXPECT_TRUE(c.base != 10 || zv::crt::wtoi(c.text) == c.signedValue) << "wtoi, case " << &c - cases;
     }
     EXPECT_EQ(zv::crt::wcstoul(nullptr, 10), 0u);
     EXPECT_EQ(zv::crt::wcstoul(L"12", 1), 0u) << "no base below 2";
