@@ -20,10 +20,7 @@ using zvtest::ReadFile;
 using zvtest::TempDir;
 using zvtest::WriteFile;
 
-CString W(const std::string& utf8)
-{
-    return CString(utf8.c_str());
-}
+const auto W = [](const std::string& utf8) { return CString(utf8.c_str()); };
 
 // Where names ignore case (Windows) one name is one file, spelled as on disk;
 // elsewhere the exact spelling wins, then the first match in sorted order.

@@ -72,9 +72,8 @@ void PlaceInRoot(const AppRoot& root, bool withValidator = true);
 Process StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper = {});
 // This program where it is, running one test, with the variables added.
 Process StartSelf(const std::string& testName, const std::vector<std::pair<std::string, std::string>>& env = {});
-// The child's exit code, or 128 + the signal that ended it.
-int WaitFor(Process child);
-void Kill(Process child); // and waits for it
+int WaitFor(Process child); // the child's exit code, or 128 + the signal that ended it
+void Kill(Process child);   // and waits for it
 // A wrapper for StartInRoot (Linux): strace signals the process tree at the n-th call of the syscall.
 std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal = "KILL");
 // Permissions do not stop root: DropToNobody makes this process uid and gid 65534 (Linux); AsNobody
@@ -92,17 +91,15 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path); // empty when missing
 bool PathExists(const std::string& path);
 void MakeFolders(const std::string& path);
-// UTF-16LE bytes of a text, with the byte-order mark when bom is true.
-std::string Utf16(const std::wstring& text, bool bom = true);
-std::wstring W(const std::string& ascii); // an ASCII path or name, widened
+std::string Utf16(const std::wstring& text, bool bom = true); // UTF-16LE bytes, after the byte-order mark when bom
+std::wstring W(const std::string& ascii);                     // an ASCII path or name, widened
 // Code points as wide text: above U+FFFF one 32-bit wchar_t or a pair of 16-bit ones; a lone surrogate stays.
 std::wstring Wide(std::u32string_view codePoints);
 std::string ExecutableFolder(); // the running test program's (the build's bin folder)
 
 } // namespace zvtest
 
-// Skips a test, or the rest of one, that needs what only Linux offers (fork,
-// strace's kill points, user ids, resource limits) on Windows.
+// Skips a test, or the rest of one, that needs what only Linux offers (fork, strace, user ids, limits) on Windows.
 #ifdef _WIN32
 #define ZVTEST_LINUX_ONLY(reason) GTEST_SKIP() << "Linux only: " << reason
 #else
