@@ -51,14 +51,12 @@ public:
     std::string user() const { return *this / "user/"; }
 };
 
-// A child process: its id on POSIX, its handle on Windows.
-using Process = std::intptr_t;
+using Process = std::intptr_t; // a child process: its id on POSIX, its handle on Windows
 // Starts args[0] with its arguments and the variables added to the environment; with streams its
 // standard input, output and error are streams + ".in", ".out", ".err"; nobody: as uid 65534 (Linux).
 Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env = {},
               const std::string& streams = "", bool nobody = false);
-// WaitFor's status of a child that Kill (or a KILL signal) ended.
-constexpr int kKilled = 137;
+constexpr int kKilled = 137; // WaitFor's status of a child that Kill (or a KILL signal) ended
 
 // RunInRoot runs the current test again in a child, a copy of this program and the project's libraries
 // (the validator module too when withValidator) in root.bin(), so that the library takes root as its own,
