@@ -82,9 +82,7 @@ TEST(CaseMapping, IsUnicodeInEveryPlane)
         EXPECT_EQ(Wide(c.lower), lower);
         EXPECT_TRUE(EqualNoCase(Wide(c.upper), Wide(c.lower)));
     }
-    EXPECT_TRUE(EqualNoCase(L"Stra\u00dfe", L"STRA\u00dfE"));
     EXPECT_FALSE(EqualNoCase(L"trade", L"trades"));
-    EXPECT_LT(CompareNoCase(L"abc", L"ABD"), 0);
     EXPECT_LT(CompareNoCase(Wide(U"\uFFFD"), Wide(U"\U00010000")), 0);
     EXPECT_LT(CompareNoCase(Wide(U"\uE000z"), Wide(U"\U00010428a")), 0);
     EXPECT_GT(CompareNoCase(Wide(U"\U00010400b"), Wide(U"\U00010428A")), 0);
