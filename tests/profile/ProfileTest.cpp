@@ -52,8 +52,7 @@ protected:
     std::wstring file = W(path);
 };
 
-// A call: a key written or deleted, a section's lines replaced, or a read (of a value, the section names,
-// a section's keys or lines) that must see what the calls before it wrote.
+// A call: a key written or deleted, a section's lines replaced, or a read that must see what the calls before wrote.
 struct Step {
     enum Kind { kString, kSection, kRead, kNames, kKeys, kLines } kind;
     const wchar_t *section, *key, *value; // the value kString writes
@@ -251,7 +250,6 @@ TEST_F(ProfileFile, DeletingNothingLeavesTheFileAndChangesOnDiskAreRead)
 
 const std::string kChildPath = zvtest::GetEnv("ZVTEST_PATH");
 
-// Waits up to ms milliseconds for done to hold.
 bool AwaitTrue(const std::function<bool()>& done, int ms = 10000)
 {
     for (int wait = 0; wait < ms && !done(); ++wait)
