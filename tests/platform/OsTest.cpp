@@ -41,7 +41,6 @@ TEST(PathResolution, PrefersExactSpellingThenFirstCaseInsensitiveMatch)
     EXPECT_EQ("upper", ReadFile(zv::os::NativePath(W(dir / "SYSTEM/TRADE.ini"))));
 #endif
     EXPECT_TRUE(zv::os::FileExists(W(dir / "system\\TRADE.INI")));
-    EXPECT_EQ(dir / "System/New/file.ini", zv::os::NativePath(W(dir / "system/New/file.ini")));
     EXPECT_EQ(0, zv::os::CreateFolders(W(dir / "system/New/Deeper/")));
     EXPECT_TRUE(zv::os::FolderExists(W(dir / "System/new/deeper")));
     EXPECT_EQ(zvtest::kSeparator == '\\', zvtest::PathExists(dir / "system")) << "no second folder in another case";
@@ -160,7 +159,6 @@ TEST(AtomicFiles, ReplacementKeepsAttributesAndRefusesReadOnlyFiles)
     EXPECT_FALSE(zv::os::WriteFileAtomic(W(dir / "none/x"), "x", 1));
     zvtest::MakeFolders(dir / "folder");
     EXPECT_FALSE(zv::os::WriteFileAtomic(W(dir / "folder"), "x", 1));
-    EXPECT_FALSE(zv::os::WriteFileAtomic(W(dir / "s.ini/x"), "x", 1));
     EXPECT_EQ(2u, zv::os::ListFolder(W(dir.path())).size()); // no temporary file left
 
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
