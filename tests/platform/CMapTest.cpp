@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-// A key whose hash puts every key in one chain, so lookups must tell keys
-// apart by comparing them and not by their hash alone.
+// A key whose hash puts every key in one chain: lookups must tell keys apart by comparing them.
 struct Colliding {
     int id = 0;
     bool operator==(const Colliding& other) const { return id == other.id; }
@@ -33,8 +32,7 @@ std::vector<std::wstring> EntriesInOrder(const CMapStringToString& map)
     return entries;
 }
 
-// Keys come out in the order of insertion through growth, removal while
-// iterating and the compaction after; a key or value is its text up to a null, copied.
+// Insertion order survives growth, removal while iterating and compaction; keys and values are copied up to a null.
 TEST(CMapTest, IterationKeepsTheOrderOfInsertion)
 {
     CMapStringToString map;

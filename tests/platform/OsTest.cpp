@@ -172,8 +172,7 @@ TEST(AtomicFiles, ReplacementKeepsAttributesAndRefusesReadOnlyFiles)
     EXPECT_TRUE(zv::os::WriteFileAtomic(W(path), "other", 5));
 }
 
-// Another user's file is not replaced through the folder's permission; root's
-// replacement keeps owner, group and mode.
+// Another user's file is not replaced through the folder's permission; root's replacement keeps owner, group, mode.
 TEST(AtomicFiles, ReplacementRespectsTheFilesOwner)
 {
 #ifdef _WIN32
@@ -203,8 +202,7 @@ TEST(AtomicFiles, ReplacementRespectsTheFilesOwner)
 #endif
 }
 
-// Killed at every write, flush and rename, a writer that makes one file and
-// replaces another leaves each absent or whole, old or new.
+// Killed at any write, flush or rename, a writer making one file and replacing another leaves each absent or whole.
 TEST(AtomicFiles, KilledAtAnyStepLeavesWholeFilesOrNone)
 {
     const std::string big(256 * 1024, 'n');

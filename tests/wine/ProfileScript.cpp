@@ -112,8 +112,7 @@ std::string Dump(const std::string& path)
     return out;
 }
 
-// Prints the count and what a caller may rely on (the value and its null, or the list and its two nulls, cut to
-// the size); the '#' past the end must stay.
+// Prints the count and what a caller may rely on (value or list with its nulls, cut to the size); '#' past it stays.
 std::string Read(const std::string& op, const std::vector<Word>& w, const std::string& sizeText, const wchar_t* file)
 {
     const auto size = static_cast<DWORD>(std::strtoul(sizeText.c_str(), nullptr, 10));
@@ -181,9 +180,9 @@ int Run(const std::string& scriptPath, const std::string& filePath)
     return script.eof() ? 0 : 2;
 }
 
-// Random sequences over a small vocabulary, so that names, case variants, quotes and comments meet again and again.
-// Odd ones add blanks, blank lines and other line ends, which the reference drops and the platform keeps, so only even
-// ones compare the final bytes.
+// Random sequences over a small vocabulary, so that names, case variants, quotes and comments meet often. Odd ones add
+// blanks, blank lines and other line ends (the reference drops them, the platform keeps them): only even ones compare
+// bytes.
 class Generator {
 public:
     explicit Generator(unsigned long seed) : m_state(seed * 2654435761u + 1) {}
