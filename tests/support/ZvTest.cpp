@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -107,8 +107,7 @@ std::string ChildRoot()
 
 std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal)
 {
-    // The leak checker of a sanitizer build stops the process's threads
-    // with ptrace, which a traced process cannot do.
+    // A sanitizer's leak checker stops the threads with ptrace, which a traced process cannot do.
     const std::string asan = GetEnv("ASAN_OPTIONS");
     const std::string options = "ASAN_OPTIONS=" + (asan.empty() ? std::string() : asan + ":") + "detect_leaks=0";
     const std::string inject = "inject=" + syscall + ":signal=" + signal + ":when=" + std::to_string(n);
@@ -142,9 +141,7 @@ void WriteFile(const std::string& path, const std::string& bytes)
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(fs::u8path(path), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool PathExists(const std::string& path)
@@ -166,14 +163,11 @@ std::wstring W(const std::string& ascii)
 std::wstring Wide(std::u32string_view codePoints)
 {
     std::wstring out;
-    for (char32_t cp : codePoints) {
-        if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
-            out += static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
-            out += static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
+    for (char32_t cp : codePoints)
+        if (sizeof(wchar_t) == 2 && cp >= 0x10000)
+            out += {static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10)), static_cast<wchar_t>(0xDC00 + (cp & 0x3FF))};
+        else
             out += static_cast<wchar_t>(cp);
-        }
-    }
     return out;
 }
 
@@ -181,13 +175,13 @@ std::string Utf16(const std::wstring& text, bool bom)
 {
     std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();
     for (wchar_t ch : text) {
-        auto unit = static_cast<unsigned long>(ch);
-        if (unit >= 0x10000) {
-            const unsigned long high = 0xD800 + ((unit - 0x10000) >> 10);
-            out += {static_cast<char>(high & 0xFF), static_cast<char>(high >> 8)};
-            unit = 0xDC00 + (unit & 0x3FF);
-        }
-        out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8 & 0xFF)};
+        const auto unit = static_cast<unsigned long>(ch), high = 0xD800 + ((unit - 0x10000) >> 10),
+                   low = 0xDC00 + (unit & 0x3FF);
+        if (unit >= 0x10000)
+            out += {static_cast<char>(high), static_cast<char>(high >> 8), static_cast<char>(low),
+                    static_cast<char>(low >> 8)};
+        else
+            out += {static_cast<char>(unit), static_cast<char>(unit >> 8)};
     }
     return out;
 }

@@ -7,14 +7,22 @@
 #include <utility>
 #include <vector>
 
-// Helpers for tests on real files and processes, on POSIX and on Windows.
-// Paths are UTF-8, with the system's separator as in the library's paths.
+// Helpers for tests on real files and processes; paths are UTF-8 with the system's separator.
 namespace zvtest {
 
+// The separator of paths; the system's error codes the library leaves as its last error.
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
+constexpr unsigned long kErrorAccessDenied = 5; // also for a folder in a file's place
+constexpr unsigned long kErrorExists = 80;
+constexpr unsigned long kErrorNoFolder = 3;
+constexpr unsigned long kErrorIsFolder = 5;
 #else
 constexpr char kSeparator = '/';
+constexpr unsigned long kErrorAccessDenied = 13;
+constexpr unsigned long kErrorExists = 17;
+constexpr unsigned long kErrorNoFolder = 2;
+constexpr unsigned long kErrorIsFolder = 21;
 #endif
 
 // A fresh temporary folder, removed with its contents at the end.
@@ -43,34 +51,17 @@ public:
     std::string user() const { return *this / "user/"; }
 };
 
-// The system's error codes the library leaves as its last error.
-#ifdef _WIN32
-constexpr unsigned long kErrorAccessDenied = 5; // also for a folder in a file's place
-constexpr unsigned long kErrorExists = 80;
-constexpr unsigned long kErrorNoFolder = 3;
-constexpr unsigned long kErrorIsFolder = 5;
-#else
-constexpr unsigned long kErrorAccessDenied = 13;
-constexpr unsigned long kErrorExists = 17;
-constexpr unsigned long kErrorNoFolder = 2;
-constexpr unsigned long kErrorIsFolder = 21;
-#endif
-
-// A child process: its id on POSIX, its handle on Windows.
-using Process = std::intptr_t;
-// Starts args[0] with the arguments after it and the variables added to the
-// environment. With streams, the child's standard input, output and error are
-// the files streams + ".in", ".out" and ".err"; nobody runs it as uid 65534 (Linux).
+using Process = std::intptr_t; // a child process: its id on POSIX, its handle on Windows
+// Starts args[0] with its arguments and the variables added to the environment; with streams its
+// standard input, output and error are streams + ".in", ".out", ".err"; nobody: as uid 65534 (Linux).
 Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env = {},
               const std::string& streams = "", bool nobody = false);
-// WaitFor's status of a child that Kill (or a KILL signal) ended.
-constexpr int kKilled = 137;
+constexpr int kKilled = 137; // WaitFor's status of a child that Kill (or a KILL signal) ended
 
-// RunInRoot runs the current test again in a child, a copy of this program in
-// root.bin() with the project's libraries (and the validator module when
-// withValidator), so that the library takes root as its own, and returns the
-// exit status. In the child InChild() holds and ChildRoot() is root.root().
-// PlaceInRoot and StartInRoot are its halves; wrapper runs the command line.
+// RunInRoot runs the current test again in a child, a copy of this program and the project's libraries
+// (the validator module too when withValidator) in root.bin(), so that the library takes root as its own,
+// and returns its exit status; there InChild() holds and ChildRoot() is root.root(). PlaceInRoot and
+// StartInRoot are its halves; wrapper runs the command line.
 int RunInRoot(const AppRoot& root, bool withValidator = true);
 bool InChild();
 std::string ChildRoot();
@@ -79,17 +70,13 @@ void PlaceInRoot(const AppRoot& root, bool withValidator = true);
 Process StartInRoot(const AppRoot& root, const std::string& testName, const std::vector<std::string>& wrapper = {});
 // This program where it is, running one test, with the variables added.
 Process StartSelf(const std::string& testName, const std::vector<std::pair<std::string, std::string>>& env = {});
-// The child's exit code, or 128 + the signal that ended it.
-int WaitFor(Process child);
-void Kill(Process child); // and waits for it
-// A wrapper for StartInRoot (Linux): strace signals the process tree at the
-// n-th call of the syscall.
+int WaitFor(Process child); // the child's exit code, or 128 + the signal that ended it
+void Kill(Process child);   // and waits for it
+// A wrapper for StartInRoot (Linux): strace signals the process tree at the n-th call of the syscall.
 std::vector<std::string> KillAt(const std::string& syscall, int n, const char* signal = "KILL");
-// The tests run as root, which permissions do not stop: DropToNobody makes
-// this process uid and gid 65534 (Linux); AsNobody runs body in such a child.
+// Permissions do not stop root: DropToNobody makes this process uid and gid 65534 (Linux); AsNobody
+// runs body in such a child, OpenToEveryone opens folder and all below it so it meets only the test's modes.
 void DropToNobody();
-// Every file and folder below folder (and folder) readable, writable and
-// searchable by all, so that such a child meets only the modes a test sets.
 void OpenToEveryone(const std::string& folder);
 bool AsNobody(const std::function<bool()>& body); // Linux
 
@@ -102,18 +89,15 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path); // empty when missing
 bool PathExists(const std::string& path);
 void MakeFolders(const std::string& path);
-// UTF-16LE bytes of a text, with the byte-order mark when bom is true.
-std::string Utf16(const std::wstring& text, bool bom = true);
-std::wstring W(const std::string& ascii); // an ASCII path or name, widened
-// The wide text of code points: above U+FFFF one 32-bit wchar_t or a surrogate
-// pair of 16-bit ones; a lone surrogate stays one unit.
+std::string Utf16(const std::wstring& text, bool bom = true); // UTF-16LE bytes, after the byte-order mark when bom
+std::wstring W(const std::string& ascii);                     // an ASCII path or name, widened
+// Code points as wide text: above U+FFFF one 32-bit wchar_t or a pair of 16-bit ones; a lone surrogate stays.
 std::wstring Wide(std::u32string_view codePoints);
 std::string ExecutableFolder(); // the running test program's (the build's bin folder)
 
 } // namespace zvtest
 
-// Skips a test, or the rest of one, that needs what only Linux offers (fork,
-// strace's kill points, user ids, resource limits) on Windows.
+// Skips a test, or the rest of one, that needs what only Linux offers (fork, strace, user ids, limits) on Windows.
 #ifdef _WIN32
 #define ZVTEST_LINUX_ONLY(reason) GTEST_SKIP() << "Linux only: " << reason
 #else

@@ -1,10 +1,8 @@
-// Runs a script of profile operations on one file and prints every result, so
-// that the Windows build (system functions) and the native one (ours) can be
-// compared line by line (compare.sh).
+// Runs a script of profile operations on one file and prints every result, so that the Windows build (system
+// functions) and the native one (ours) can be compared line by line (compare.sh).
 //   profile_script run SCRIPT FILE  |  profile_script generate SEED COUNT
-// Operations: seq NAME (file removed), put utf16|utf8bom|utf8|bytes TEXT, rm,
-// get SEC KEY DEF SIZE..., sect SEC SIZE..., names SIZE..., write SEC KEY VALUE,
-// wsect SEC LINES, dump. Quoted words take \\ \" \0 \r \n \t \xHH \uHHHH; ~ is
+// Operations: seq NAME (file removed), put utf16|utf8bom|utf8|bytes TEXT, get SEC KEY DEF SIZE..., sect SEC SIZE...,
+// names SIZE..., write SEC KEY VALUE, wsect SEC LINES, dump. Quoted words take \\ \" \0 \r \n \t \xHH \uHHHH; ~ is
 // null. '#' starts a comment; a '?' line is a known difference, not compared.
 #ifdef _WIN32
 #include <windows.h>
@@ -114,8 +112,7 @@ std::string Dump(const std::string& path)
     return out;
 }
 
-// Prints the count and what a caller may rely on (the value and its null, or
-// the list and its two nulls, cut to the size); the '#' past the end must stay.
+// Prints the count and what a caller may rely on (value or list with its nulls, cut to the size); '#' past it stays.
 std::string Read(const std::string& op, const std::vector<Word>& w, const std::string& sizeText, const wchar_t* file)
 {
     const auto size = static_cast<DWORD>(std::strtoul(sizeText.c_str(), nullptr, 10));
@@ -131,15 +128,12 @@ std::string Read(const std::string& op, const std::vector<Word>& w, const std::s
 
 int Run(const std::string& scriptPath, const std::string& filePath)
 {
-    static const std::map<std::string, std::size_t> kWords = {{"seq", 1},   {"put", 2},   {"rm", 0},
-                                                              {"get", 4},   {"sect", 2},  {"names", 1},
-                                                              {"write", 3}, {"wsect", 2}, {"dump", 0}};
+    static const std::map<std::string, std::size_t> kWords = {{"seq", 1},   {"put", 2},   {"get", 4},   {"sect", 2},
+                                                              {"names", 1}, {"write", 3}, {"wsect", 2}, {"dump", 0}};
     std::ifstream script(scriptPath);
     const std::wstring file(filePath.begin(), filePath.end());
     std::string line;
     for (int number = 1; script && std::getline(script, line); ++number) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
         if (line.empty() || line[0] == '#')
             continue;
         const std::string marker = line[0] == '?' ? "?" : "";
@@ -158,11 +152,11 @@ int Run(const std::string& scriptPath, const std::string& filePath)
         if (op == "put")
             std::ofstream(filePath, std::ios::binary | std::ios::trunc)
                 .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        else if (op == "seq" || op == "rm")
+        else if (op == "seq")
             std::remove(filePath.c_str());
 #ifndef _WIN32
         // A file rewritten within one clock tick may keep its size and time: the parsed copy goes.
-        if (op == "seq" || op == "rm" || op == "put")
+        if (op == "seq" || op == "put")
             zv::ClearProfileCache();
 #endif
         const std::wstring lines = w.back().text + L'\0' + L'\0';
@@ -186,10 +180,9 @@ int Run(const std::string& scriptPath, const std::string& filePath)
     return script.eof() ? 0 : 2;
 }
 
-// Random sequences over a small vocabulary, so that names, case variants,
-// quotes and comments meet again and again. Odd ones add blanks, blank lines
-// and other line ends, which the reference drops and the platform keeps, so
-// only even ones compare the final bytes.
+// Random sequences over a small vocabulary, so that names, case variants, quotes and comments meet often. Odd ones add
+// blanks, blank lines and other line ends (the reference drops them, the platform keeps them): only even ones compare
+// bytes.
 class Generator {
 public:
     explicit Generator(unsigned long seed) : m_state(seed * 2654435761u + 1) {}
@@ -219,9 +212,8 @@ private:
             return Pick({" padded ", "\\tlead", "trail\\t"});
         return Pick({"1", "", "two words", "\\\"quoted\\\"", "'single'", "\\\"half", "a=b", "x;y", "[not]"});
     }
-    // No duplicate sections or empty files; the reference puts a new key after
-    // any line of its section, so bare lines (and in even sequences comments)
-    // come before the first section only.
+    // No duplicate sections or empty files; the reference puts a new key after any line of its section, so bare
+    // lines (and in even sequences comments) come before the first section only.
     std::string StartText()
     {
         const std::string end = m_free ? Pick({"\\r\\n", "\\n", "\\r"}) : "\\r\\n";

@@ -1,6 +1,5 @@
-# zv_windows_program(NAME SOURCE... [DEPENDS FILE...]): the static program
-# ${CMAKE_BINARY_DIR}/wine/NAME.exe (target zv_NAME_exe, path in ZV_NAME_EXE) and
-# the loader ZV_WINE64; ZV_WINDOWS_PROGRAM is TRUE when both can be had.
+# zv_windows_program(NAME SOURCE... [DEPENDS FILE...]): the static program ${CMAKE_BINARY_DIR}/wine/NAME.exe (target
+# zv_NAME_exe, path in ZV_NAME_EXE) and the loader ZV_WINE64; ZV_WINDOWS_PROGRAM is TRUE when both can be had.
 function(zv_windows_program name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   find_program(ZV_MINGW_CXX x86_64-w64-mingw32-g++)

@@ -10,10 +10,9 @@
 namespace fs = std::filesystem;
 
 namespace zvtest {
-namespace {
 
 // A command-line word quoted so that the C runtime splits it out unchanged.
-std::wstring QuotedArgument(const std::wstring& word)
+static std::wstring QuotedArgument(const std::wstring& word)
 {
     std::wstring out = L"\"";
     std::size_t slashes = 0;
@@ -30,10 +29,7 @@ std::wstring QuotedArgument(const std::wstring& word)
     return out + L"\"";
 }
 
-} // namespace
-
-// The child gets this process's environment with the variables in front of
-// it (of two entries of a name, programs see the first).
+// The child gets this environment with the variables in front (of two entries, programs see the first).
 Process Start(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env,
               const std::string& streams, bool)
 {
