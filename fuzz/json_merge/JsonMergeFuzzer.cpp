@@ -86,9 +86,12 @@ bool Change(JsonNode root, FuzzInput& in)
             continue;
         else if (op == 2)
             JsonErase(node, JsonFindChild(node, Name(child).c_str()));
-        else
-            JsonPushBack(node, JsonNewString(JsonGetType(node) == JsonObject ? in.Text(kNames, 2).c_str() : L"",
-                                             in.Text(kNames, 3).c_str()));
+        else {
+            // The value is read before the name, so every compiler builds the same tree from one input.
+            const std::wstring value = in.Text(kNames, 3);
+            const std::wstring name = JsonGetType(node) == JsonObject ? in.Text(kNames, 2) : L"";
+            JsonPushBack(node, JsonNewString(name.c_str(), value.c_str()));
+        }
         changed = true;
     }
     return changed;
