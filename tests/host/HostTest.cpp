@@ -67,6 +67,8 @@ TEST_F(Host, ExitStatusAndMessages)
         {"ini get trade Main Missing --type int --default x", 2, "", "--default"},
         {"ini get trade Main Missing", 1, "", "no key [Main] Missing in " + User("trade.ini")},
         {"ini get trade Main Missing --array", 1, "", "no key [Main] Missing"},
+        {"ini get trade Main --array", 2, "", "ini get --array takes NAME SECTION KEY"},
+        {"ini get trade Main Title --array --delim=", 2, "", "--delim must not be empty"},
         {"ini get trade Main Missing --type int --default 7", 0, "7\n"},
         {"ini get trade Main Title --type int", 1, "", "'Trade' is not a 32-bit integer"},
         {"ini get trade Nope --ordered Item%d", 1, "", "no section [Nope]"},
