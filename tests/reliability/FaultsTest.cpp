@@ -194,6 +194,10 @@ TEST(Load, ThreadsShareDocuments)
                     EXPECT_EQ(ini->GetInt(L"Load", Key(t, k), -1), last[t][k]);
                     EXPECT_EQ(json->GetInt(Key(t, k), -1), last[t][k]);
                 } else if (what == 2) {
+                    CStringArray list; // an array replaced while other threads read and save the document
+                    list.Add(L"p");
+                    json->SetArray(L"list", list);
+                    EXPECT_STREQ(json->GetString(L"list", L""), L"p|");
                     EXPECT_EQ(ini->GetInt(L"Main", L"qty", 0), 5);
                     EXPECT_EQ(json->GetInt(L"width", 0), 640);
                     EXPECT_STREQ(ini->GetStringEx(L"Main", L"qty", L""), L"5");
