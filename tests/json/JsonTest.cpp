@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <functional>
 #include <pthread.h>
-#include <string>
 #include <tuple>
 
 namespace {
@@ -37,8 +36,6 @@ public:
     explicit Document(const wchar_t* text) : m_root(JsonParse(text)) {}
     explicit Document(JsonNode root) : m_root(root) {}
     ~Document() { JsonDeleteNode(m_root); }
-    Document(const Document&) = delete;
-    Document& operator=(const Document&) = delete;
     operator JsonNode() const { return m_root; }
 
 private:
@@ -46,22 +43,18 @@ private:
 };
 
 // The validator module of the bin folder, loaded once as a host beside it would.
-JsonCppParseFn LoadValidator()
-{
-    static const JsonCppParseFn entry = [] {
-        const CString path =
-            CString(zvtest::ExecutableFolder().c_str()) + zv::os::kSeparator + zv::os::ModuleFileName(L"JSONLint");
-        zv::os::ModuleHandle module = zv::os::LoadModule(path);
-        return module ? reinterpret_cast<JsonCppParseFn>(zv::os::FindEntryPoint(module, "JSONCPP_Parse")) : nullptr;
-    }();
-    return entry;
-}
+const JsonCppParseFn kValidator = [] {
+    const CString path =
+        CString(zvtest::ExecutableFolder().c_str()) + zv::os::kSeparator + zv::os::ModuleFileName(L"JSONLint");
+    zv::os::ModuleHandle module = zv::os::LoadModule(path);
+    return module ? reinterpret_cast<JsonCppParseFn>(zv::os::FindEntryPoint(module, "JSONCPP_Parse")) : nullptr;
+}();
 
 // What the validator answers, then its description: "1 " for accepted text.
 std::wstring Validate(const std::wstring& text)
 {
     CString error;
-    const int result = LoadValidator()(text.c_str(), &error, 1);
+    const int result = kValidator(text.c_str(), &error, 1);
     return std::to_wstring(result) + L" " + error.str();
 }
 
@@ -77,8 +70,6 @@ const Row kAccepted[] = {
     // Control characters may stand raw in a string; the writer escapes them.
     {L"[\"tab\there\", \"line\r\nbreak\"]", L"[\"tab\there\",\"line\r\nbreak\"]"},
     // Comments wherever blanks may stand, each kept with a node.
-    {L"// note\n{}", L"/* note*/{}"},
-    {L"/* a *//* b */\n[]", L"/* a \n b */[]"},
     {L"// before\n[1] /* after */", L"/* before\n after */[1]"},
     {L"{\r\n\t// settings go here\r\n}", L"/* settings go here*/{}"},
     {L"{/*c*/\"a\":1,\n // d\n // e\n \"b\":[ // f\n true]}", L"{/*c*/a:1,/* d\n e*/b:[/* f*/true]}"},
@@ -141,7 +132,7 @@ TEST(JsonGrammar, AcceptedTextsReadAsWrittenRejectedOnesFailInBothWithTheirPlace
 // The validator module as a host loads it.
 TEST(JsonLint, ContractOfTheModule)
 {
-    const JsonCppParseFn validate = LoadValidator();
+    const JsonCppParseFn validate = kValidator;
     ASSERT_NE(nullptr, validate) << "found under the platform's name next to the test executable";
     EXPECT_EQ(1, validate(L"[]", nullptr, 1));
     EXPECT_EQ(0, validate(L"[", nullptr, 1));
@@ -149,7 +140,6 @@ TEST(JsonLint, ContractOfTheModule)
     EXPECT_EQ(0, validate(nullptr, &error, 1));
     EXPECT_FALSE(error.IsEmpty());
 
-    // Codes beyond Unicode exist only where wchar_t holds 32 bits.
     if constexpr (sizeof(wchar_t) == 4) {
         const auto beyond = static_cast<wchar_t>(0x7FFFFFFF);
         EXPECT_EQ(L"1 ", Validate({L'/', L'/', beyond, L'\n', L'[', L'"', beyond, L'"', L']'}));
@@ -180,13 +170,12 @@ TEST(JsonWriter, LayoutOfReadDocuments)
 // What a string cannot hold raw is escaped, set, read or unread: no control character reaches a file.
 TEST(JsonWriter, NamesAndStringsEscapeQuotesBackslashesAndControlCharacters)
 {
-    const std::wstring lone(1, static_cast<wchar_t>(0xD800));
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L"say \"hi\" \\ now", L"say \\\"hi\\\" \\\\ now"},
         {L"line\nnext\r\nlast", L"line\\nnext\\r\\nlast"},
         {L"\t\b\f\x01\x1f", L"\\t\\u0008\\u000c\\u0001\\u001f"},
         {std::wstring(L"a\0b", 3), L"a\\u0000b"},
-        {L"\x7f\u00e9\U0001F600/" + lone, L"\x7f\u00e9\U0001F600/" + lone},
+        {L"\x7f\u00e9\U0001F600/\xD800", L"\x7f\u00e9\U0001F600/\xD800"},
     };
     for (const auto& [value, escaped] : cases) {
         Document set(JsonNewNode(JsonObject));
@@ -227,39 +216,36 @@ TEST(JsonMerge, TheirChangesJoinOurs)
 {
     const auto setA = [](JsonNode root) { JsonSetInt(Member(root, L"a"), 2); };
     const std::tuple<const char*, const wchar_t*, void (*)(JsonNode), const wchar_t*, const wchar_t*> cases[] = {
-        {"different members changed on each side", L"{\"a\": 1, \"b\": 1}", setA, L"{\"a\": 1, \"b\": 3}",
-         L"{\"a\": 2, \"b\": 3}"},
-        {"a member changed on both sides keeps ours", L"{\"a\": 1}", setA, L"{\"a\": 3}", L"{\"a\": 2}"},
-        {"members added on both sides, theirs in their place", L"{\"a\": 1, \"b\": 1}",
-         [](JsonNode r) { JsonPushBack(r, JsonNewString(L"d", L"4")); }, L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1}",
-         L"{\"c\": 0, \"a\": 1, \"e\": 5, \"b\": 1, \"d\": \"4\"}"},
+        {"each side changed another member", L"{\"a\":1,\"b\":1}", setA, L"{\"a\":1,\"b\":3}", L"{\"a\":2,\"b\":3}"},
+        {"a member changed on both sides keeps ours", L"{\"a\":1}", setA, L"{\"a\":3}", L"{\"a\":2}"},
+        {"members added on both sides, theirs in their place", L"{\"a\":1,\"b\":1}",
+         [](JsonNode r) { JsonPushBack(r, JsonNewString(L"d", L"4")); }, L"{\"c\":0,\"a\":1,\"e\":5,\"b\":1}",
+         L"{\"c\":0,\"a\":1,\"e\":5,\"b\":1,\"d\":\"4\"}"},
         {"the same member added on both sides keeps ours", L"{}",
-         [](JsonNode r) { JsonPushBack(r, JsonNewString(L"n", L"1")); }, L"{\"n\": 2}", L"{\"n\": \"1\"}"},
-        {"a member they dropped goes where ours kept it", L"{\"a\": 1, \"b\": 1}", setA, L"{\"a\": 1}", L"{\"a\": 2}"},
-        {"a member they dropped stays where ours changed it", L"{\"a\": 1, \"b\": 1}", setA, L"{\"b\": 1}",
-         L"{\"a\": 2, \"b\": 1}"},
-        {"a member ours dropped stays dropped though they changed it", L"{\"a\": 1, \"b\": 1}",
-         [](JsonNode r) { JsonErase(r, JsonFindChild(r, L"b")); }, L"{\"a\": 3, \"b\": 3}", L"{\"a\": 3}"},
-        {"nested objects merge member by member", L"{\"o\": {\"x\": 1, \"y\": 1, \"z\": 1}}",
-         [](JsonNode r) { JsonSetInt(Member(Member(r, L"o"), L"x"), 2); }, L"{\"o\": {\"x\": 1, \"y\": 3}}",
-         L"{\"o\": {\"x\": 2, \"y\": 3}}"},
-        {"an array ours changed is ours whole", L"{\"l\": [1, 2], \"a\": 0}",
-         [](JsonNode r) { JsonPushBack(Member(r, L"l"), JsonNewString(L"", L"3")); }, L"{\"l\": [0, 1, 2], \"a\": 1}",
-         L"{\"l\": [1, 2, \"3\"], \"a\": 1}"},
-        {"an array only they changed is theirs", L"{\"l\": [1, 2], \"a\": 0}", setA, L"{\"l\": [\"x\"], \"a\": 0}",
-         L"{\"l\": [\"x\"], \"a\": 2}"},
-        {"a member ours renamed takes their new value", L"{\"a\": {\"x\": 1}, \"c\": 1}",
-         [](JsonNode r) { JsonSetName(Member(r, L"a"), L"b"); }, L"{\"a\": {\"x\": 2}, \"c\": 1}",
-         L"{\"b\": {\"x\": 2}, \"c\": 1}"},
-        {"a renamed scalar is not added back under its old name", L"{\"a\": 1, \"c\": 1}",
-         [](JsonNode r) { JsonSetName(Member(r, L"a"), L"b"); }, L"{\"a\": 1, \"c\": 2}", L"{\"b\": 1, \"c\": 2}"},
-        {"an object ours made a string stays a string", L"{\"o\": {\"x\": 1}}",
-         [](JsonNode r) { JsonSetString(Member(r, L"o"), L"s"); }, L"{\"o\": {\"x\": 2}}", L"{\"o\": \"s\"}"},
-        {"a root of another kind is theirs when ours is unchanged", L"{\"a\": 1}", [](JsonNode) {}, L"[1, 2]",
-         L"[1, 2]"},
-        {"a root of another kind keeps ours when ours changed", L"{\"a\": 1}", setA, L"[1]", L"{\"a\": 2}"},
-        {"members of one name match in order", L"{\"d\": 1, \"d\": 2, \"a\": 0}", setA,
-         L"{\"d\": 1, \"d\": 5, \"a\": 0}", L"{\"d\": 1, \"d\": 5, \"a\": 2}"},
+         [](JsonNode r) { JsonPushBack(r, JsonNewString(L"n", L"1")); }, L"{\"n\":2}", L"{\"n\":\"1\"}"},
+        {"a member they dropped goes where ours kept it", L"{\"a\":1,\"b\":1}", setA, L"{\"a\":1}", L"{\"a\":2}"},
+        {"what ours changed and they dropped stays", L"{\"a\":1,\"b\":1}", setA, L"{\"b\":1}", L"{\"a\":2,\"b\":1}"},
+        {"a member ours dropped stays dropped though they changed it", L"{\"a\":1,\"b\":1}",
+         [](JsonNode r) { JsonErase(r, JsonFindChild(r, L"b")); }, L"{\"a\":3,\"b\":3}", L"{\"a\":3}"},
+        {"nested objects merge member by member", L"{\"o\":{\"x\":1,\"y\":1,\"z\":1}}",
+         [](JsonNode r) { JsonSetInt(Member(Member(r, L"o"), L"x"), 2); }, L"{\"o\":{\"x\":1,\"y\":3}}",
+         L"{\"o\":{\"x\":2,\"y\":3}}"},
+        {"an array ours changed is ours whole", L"{\"l\":[1,2],\"a\":0}",
+         [](JsonNode r) { JsonPushBack(Member(r, L"l"), JsonNewString(L"", L"3")); }, L"{\"l\":[0,1,2],\"a\":1}",
+         L"{\"l\":[1,2,\"3\"],\"a\":1}"},
+        {"an array only they changed is theirs", L"{\"l\":[1,2],\"a\":0}", setA, L"{\"l\":[\"x\"],\"a\":0}",
+         L"{\"l\":[\"x\"],\"a\":2}"},
+        {"a member ours renamed takes their new value", L"{\"a\":{\"x\":1},\"c\":1}",
+         [](JsonNode r) { JsonSetName(Member(r, L"a"), L"b"); }, L"{\"a\":{\"x\":2},\"c\":1}",
+         L"{\"b\":{\"x\":2},\"c\":1}"},
+        {"a renamed scalar is not added back under its old name", L"{\"a\":1,\"c\":1}",
+         [](JsonNode r) { JsonSetName(Member(r, L"a"), L"b"); }, L"{\"a\":1,\"c\":2}", L"{\"b\":1,\"c\":2}"},
+        {"an object ours made a string stays a string", L"{\"o\":{\"x\":1}}",
+         [](JsonNode r) { JsonSetString(Member(r, L"o"), L"s"); }, L"{\"o\":{\"x\":2}}", L"{\"o\":\"s\"}"},
+        {"a root of another kind is theirs when ours is unchanged", L"{\"a\":1}", [](JsonNode) {}, L"[1,2]", L"[1,2]"},
+        {"a root of another kind keeps ours when ours changed", L"{\"a\":1}", setA, L"[1]", L"{\"a\":2}"},
+        {"members of one name match in order", L"{\"d\":1,\"d\":2,\"a\":0}", setA, L"{\"d\":1,\"d\":5,\"a\":0}",
+         L"{\"d\":1,\"d\":5,\"a\":2}"},
     };
     for (const auto& [what, baseText, ours, theirsText, expected] : cases) {
         Document mine(baseText);
@@ -336,6 +322,7 @@ TEST(JsonNullHandle, EveryFunctionAcceptsIt)
                                    JsonFindChild(nullptr, L"a"), JsonErase(nullptr, nullptr), JsonAsArray(nullptr)};
     for (const void* const& answer : answers)
         EXPECT_EQ(nullptr, answer) << &answer - answers;
+    JsonPushBack(nullptr, nullptr);
     JsonSetName(nullptr, L"a");
     JsonSetString(nullptr, L"a");
     JsonSetInt(nullptr, 1);
@@ -345,10 +332,6 @@ TEST(JsonNullHandle, EveryFunctionAcceptsIt)
     JsonFreeString(nullptr);
     Document unnamed(JsonNewString(nullptr, nullptr));
     EXPECT_EQ(L"", Name(unnamed) + Value(unnamed));
-    Document array(JsonNewNode(JsonArray));
-    JsonPushBack(array, nullptr);
-    JsonPushBack(nullptr, array);
-    EXPECT_EQ(0, JsonGetSize(array));
 }
 
 // Each setter in turn on one node: the type it leaves and the value's text.
@@ -403,6 +386,8 @@ TEST(JsonChildList, GrowsErasesAndClears)
     JsonPushBack(text, child);
     EXPECT_EQ(0, JsonGetSize(text));
     JsonPushBack(list, list);
+    JsonPushBack(list, nullptr);
+    JsonPushBack(nullptr, list);
     EXPECT_EQ(1, JsonGetSize(list));
     EXPECT_EQ(nullptr, JsonFindChild(text, L"a"));
 }
@@ -426,10 +411,9 @@ TEST(JsonArrayView, SharesTheBodyUntilAChange)
     JsonDeleteNode(view);
     view = JsonAsArray(original);
     JsonDeleteNode(original);
-    JsonNode inner = JsonAsArray(JsonBegin(view)[1]);
+    Document inner(JsonAsArray(JsonBegin(view)[1]));
     JsonDeleteNode(view);
     EXPECT_EQ(L"[2,3]", Render(inner));
-    JsonDeleteNode(inner);
 }
 
 // Runs job on a 64 KiB stack, which recursion along the depth overflows.
