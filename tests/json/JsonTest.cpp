@@ -31,15 +31,12 @@ JsonNode Member(JsonNode parent, const wchar_t* name)
 }
 
 // A parsed document released at the end of the scope.
-class Document {
-public:
-    explicit Document(const wchar_t* text) : m_root(JsonParse(text)) {}
-    explicit Document(JsonNode root) : m_root(root) {}
-    ~Document() { JsonDeleteNode(m_root); }
-    operator JsonNode() const { return m_root; }
-
-private:
-    JsonNode m_root;
+struct Document {
+    explicit Document(const wchar_t* text) : root(JsonParse(text)) {}
+    explicit Document(JsonNode node) : root(node) {}
+    ~Document() { JsonDeleteNode(root); }
+    operator JsonNode() const { return root; }
+    JsonNode root;
 };
 
 // The validator module of the bin folder, loaded once as a host beside it would.
