@@ -201,9 +201,9 @@ TEST_F(EnvIniTest, ClonesAndAssignmentCopyWhatTheSourceHolds)
     target = target;
     EXPECT_EQ(target.IsDirty(), 0);
     EXPECT_EQ(target.GetPath(), CString(L""));
-    EXPECT_EQ(target.GetString(L"Shared", L"a", L""), CString(L"src"));
-    EXPECT_EQ(target.GetString(L"Shared", L"b", L"default"), CString(L"default")) << "the section is replaced whole";
-    EXPECT_EQ(target.GetString(L"Only", L"c", L""), CString(L"kept"));
+    const CString read = target.GetString(L"Shared", L"a", L"") + L" " + target.GetString(L"Shared", L"b", L"-") +
+                         L" " + target.GetString(L"Only", L"c", L"");
+    EXPECT_EQ(read, CString(L"src - kept")) << "the section is replaced whole";
     target.GetTreeArray(L"T", got, L"", L",");
     EXPECT_EQ(Items(got), Items(ordered));
     clone.reset(source.Clone());
@@ -293,15 +293,14 @@ TEST_F(EnvIniTest, OrderedAndTreeArraysReadTheKeysAndSubSectionsTheFileNames)
 TEST_F(EnvIniTest, LongArraysAreReadWholeAndHostileCountsCostNoMoreThanTheFile)
 {
     constexpr int kOrdered = 66000, kTree = 22000;
-    std::wstring text = L"[L]\r\ncount=" + std::to_wstring(kOrdered) + L"\r\n", trees;
-    for (int i = 0; i < kOrdered; ++i)
-        text += L"Item" + std::to_wstring(i) + L"=v" + std::to_wstring(i) + L"\r\n";
-    text += L"[T]\r\ncount=" + std::to_wstring(kTree) + L"\r\n";
-    for (int i = 0; i < kTree; ++i) {
-        text += std::to_wstring(i) + L"=T_" + std::to_wstring(i) + L"\r\n";
-        trees += L"[T_" + std::to_wstring(i) + L"]\r\ncount=2\r\n0=a" + std::to_wstring(i) + L"\r\n1=b\r\n";
+    std::wstring orderedText, treeText, subSections;
+    for (int i = 0; i < kOrdered; ++i) {
+        const std::wstring n = std::to_wstring(i);
+        orderedText += L"Item" + n + L"=v" + n + L"\r\n";
+        treeText += i < kTree ? n + L"=T_" + n + L"\r\n" : L"";
+        subSections += i < kTree ? L"[T_" + n + L"]\r\ncount=2\r\n0=a" + n + L"\r\n1=b\r\n" : L"";
     }
-    Seed(text + trees);
+    Seed(L"[L]\r\ncount=66000\r\n" + orderedText + L"[T]\r\ncount=22000\r\n" + treeText + subSections);
     CStringArray ordered, tree;
     doc.GetOrderArray(L"L", ordered, L"-", L"Item%d", 0);
     doc.GetTreeArray(L"T", tree, L"", L"|");
@@ -385,7 +384,7 @@ TEST_F(EnvIniTest, SaveWritesOnlyChangesOverAnotherProgramsChanges)
 {
     using Interleaving = std::tuple<const char*, std::wstring, std::function<void(CTqEnvIni&)>, const wchar_t*,
                                     const wchar_t*, const wchar_t*, std::wstring>;
-    CStringArray items;
+    CStringArray items, one = Array({L"e"});
     const auto readK = [](CTqEnvIni& d) { d.GetInt(L"S", L"k", 0); };
     const auto readList = [&](CTqEnvIni& d) { d.GetOrderArray(L"L", items, L"", L"I%d", 0); };
     const auto readM = [](CTqEnvIni& d) { d.GetString(L"S", L"m", L"7"); };
@@ -431,12 +430,8 @@ TEST_F(EnvIniTest, SaveWritesOnlyChangesOverAnotherProgramsChanges)
         {"an unchanged ordered array read is written afresh at the end", L"[L]\r\ncount=1\r\nI0=a\r\n[S]\r\n", readList,
          nullptr, nullptr, nullptr, L"[S]\r\nj=9\r\n[L]\r\ncount=1\r\nI0=a\r\n"},
         {"a section of values and an ordered array holds only the array", L"[S]\r\nold=1\r\n",
-         [&](CTqEnvIni& d) {
-             items.RemoveAll();
-             items.Add(L"e");
-             d.SetOrderArray(L"S", items, L"E%d", 0);
-         },
-         nullptr, nullptr, nullptr, L"[S]\r\ncount=1\r\nE0=e\r\n"},
+         [&](CTqEnvIni& d) { d.SetOrderArray(L"S", one, L"E%d", 0); }, nullptr, nullptr, nullptr,
+         L"[S]\r\ncount=1\r\nE0=e\r\n"},
     };
     for (const auto& [name, seed, first, section, key, value, expected] : cases) {
         zv::ClearProfileCache();
