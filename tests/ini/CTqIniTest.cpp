@@ -58,8 +58,8 @@ TEST_F(IniTest, NumbersReadWrittenAndIncrementedInEveryBase)
     // A missing key counts from 0; a sum is read and written in its base.
     ASSERT_TRUE(ini.IncreaseInt(L"S", L"n") && ini.IncreaseInt(L"S", L"n", 10) && ini.IncreaseUInt(L"S", L"u", 5) &&
                 ini.IncreaseUInt(L"S", L"hex", 1, 16));
-    EXPECT_EQ(ini.GetString(L"S", L"n") + L" " + ini.GetString(L"S", L"u") + L" " + ini.GetString(L"S", L"hex"),
-              CString(L"11 5 100"));
+    EXPECT_STREQ(ini.GetString(L"S", L"n") + L" " + ini.GetString(L"S", L"u") + L" " + ini.GetString(L"S", L"hex"),
+                 L"11 5 100");
 
     ini.WriteDouble(L"S", L"d", 1.5, 0);
     EXPECT_STREQ(ini.GetString(L"S", L"d"), L"1.500000");
@@ -81,7 +81,7 @@ TEST_F(IniTest, StringsBooleansCharactersAndBlocks)
     EXPECT_EQ(CTqIni::StringToBool(nullptr, 3), 3);
     EXPECT_EQ(CTqIni::StringToBool(L"-1", 0), 1);
     ASSERT_TRUE(ini.InvertBool(L"S", L"missing") && ini.InvertBool(L"S", L"a"));
-    EXPECT_EQ(ini.GetString(L"S", L"missing") + L" " + ini.GetString(L"S", L"a"), CString(L"1 0"));
+    EXPECT_STREQ(ini.GetString(L"S", L"missing") + L" " + ini.GetString(L"S", L"a"), L"1 0");
     ini.WriteChar(L"S", L"c2", L'\u00e9');
     ini.WriteChar(L"S", L"c0", 0);
     const wchar_t chars[] = {ini.GetChar(L"S", L"ch", L'?'), ini.GetChar(L"S", L"g", L'?'),
@@ -112,9 +112,9 @@ TEST_F(IniTest, StringsBooleansCharactersAndBlocks)
 
     CStringArray xyz;
     ini.GetArray(L"S", L"xyz", &xyz, nullptr, 0);
-    EXPECT_EQ(ini.GetArrayString(&xyz, 2, nullptr) + L"/" + ini.GetArrayString(&xyz, -1, L" | ") + L"/" +
-                  ini.GetArrayString(&xyz, 99, L"") + L"/" + ini.GetArrayString(nullptr, 2, nullptr),
-              CString(L"x,y/x | y | z/x,y,z/"));
+    EXPECT_STREQ(ini.GetArrayString(&xyz, 2, nullptr) + L"/" + ini.GetArrayString(&xyz, -1, L" | ") + L"/" +
+                     ini.GetArrayString(&xyz, 99, L"") + L"/" + ini.GetArrayString(nullptr, 2, nullptr),
+                 L"x,y/x | y | z/x,y,z/");
     ASSERT_TRUE(ini.WriteArray(L"S", L"w", &xyz, -1, L";"));
     EXPECT_STREQ(ini.GetString(L"S", L"w"), L"x;y;z");
     EXPECT_EQ(ini.WriteArray(L"S", L"w", nullptr, -1, L";"), 0);
@@ -138,8 +138,7 @@ TEST_F(IniTest, FilesAndBadPlaces)
     a.SetPathName(nullptr);
     const CTqIni& same = c;
     c = same;
-    EXPECT_EQ(CString(a.GetPathName()) + L"|" + b.GetPathName() + L"|" + c.GetPathName(),
-              CString(L"|/x/a.ini|/x/a.ini"))
+    EXPECT_STREQ(CString(a.GetPathName()) + L"|" + b.GetPathName() + L"|" + c.GetPathName(), L"|/x/a.ini|/x/a.ini")
         << "assignment copies, also to itself";
     wchar_t buffer[4];
     EXPECT_EQ(b.GetPathName(buffer, 3), 3u);
