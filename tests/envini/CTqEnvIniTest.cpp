@@ -50,7 +50,7 @@ TEST(EnvIniCache, FirstReadsSeeEveryChange)
     }
 }
 
-TEST_F(EnvIniTest, ReadsWriteNothingAndNamesDifferingInCaseAreTwoEntries)
+TEST_F(EnvIniTest, ReadsWriteNothingNamesDifferingInCaseAreTwoAndFailedSavesStayDirty)
 {
     EXPECT_EQ(doc.GetInt(L"A", L"n", 7), 7);
     EXPECT_EQ(doc.IsDirty(), 0);
@@ -79,6 +79,21 @@ TEST_F(EnvIniTest, ReadsWriteNothingAndNamesDifferingInCaseAreTwoEntries)
     none.Save();
     EXPECT_EQ(none.GetString(L"S", L"w", L""), CString(L"v"));
     EXPECT_EQ(none.IsDirty(), 0);
+
+    // A save that cannot write keeps the flag, so SaveAll tries again (read-only: Faults.ReadOnlyFilesAreNotReplaced).
+    zvtest::MakeFolders(dir / "folder.ini");
+    const std::pair<std::string, unsigned long> places[] = {{dir / "folder.ini", zvtest::kErrorIsFolder},
+                                                            {dir / "no/such/folder/x.ini", zvtest::kErrorNoFolder}};
+    for (const auto& [at, error] : places) {
+        CTqEnvIni d;
+        BindPath(d, at);
+        d.SetString(L"S", L"k", L"2");
+        d.Save();
+        EXPECT_EQ(d.IsDirty(), 1) << at;
+        EXPECT_EQ(zv::os::GetLastError(), error) << at;
+        EXPECT_EQ(d.GetString(L"S", L"k", L""), CString(L"2")) << "the cache is kept";
+    }
+    EXPECT_FALSE(zvtest::PathExists(dir / "no"));
 }
 
 // CTqIni converts; the document reads base ten and caches text (an array's items trimmed, without empties).
@@ -358,24 +373,6 @@ TEST_F(EnvIniTest, SaveLayoutOfValuesOrderedAndTreeArraysMatchesTheGoldenFiles)
     EXPECT_EQ(again->GetString(L"Main", L"none", L""), CString(L"7,8")) << "a default is cached as text";
     doc.Save();
     EXPECT_EQ(zvtest::ReadFile(path), zvtest::ReadFile(ZV_ENVINI_GOLDEN "/save_layout_again.ini"));
-}
-
-// Dirty still, so the next SaveAll tries again. (A read-only file: Faults.ReadOnlyFilesAreNotReplaced.)
-TEST_F(EnvIniTest, SaveThatCannotWriteLeavesTheFileAndTheDocumentDirty)
-{
-    zvtest::MakeFolders(path); // a folder where the file should be
-    const std::pair<std::string, unsigned long> places[] = {{path, zvtest::kErrorIsFolder},
-                                                            {dir / "no/such/folder/x.ini", zvtest::kErrorNoFolder}};
-    for (const auto& [at, error] : places) {
-        CTqEnvIni d;
-        BindPath(d, at);
-        d.SetString(L"S", L"k", L"2");
-        d.Save();
-        EXPECT_EQ(d.IsDirty(), 1) << at;
-        EXPECT_EQ(zv::os::GetLastError(), error) << at;
-        EXPECT_EQ(d.GetString(L"S", L"k", L""), CString(L"2")) << "the cache is kept";
-    }
-    EXPECT_FALSE(zvtest::PathExists(dir / "no"));
 }
 
 // What a row guards, the file, what the document does first; another program sets section/key (a null value
