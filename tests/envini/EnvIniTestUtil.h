@@ -17,8 +17,7 @@ namespace envinitest {
 using Strings = std::vector<std::wstring>;
 using zvtest::W;
 
-// The path setter is the manager's; an explicit instantiation may name it. Once
-// per program: one source file of each includes this header.
+// The path setter is the manager's; an explicit instantiation may name it. One source per program includes this.
 using PathSetter = void (CTqEnvIni::*)(const wchar_t*);
 inline PathSetter setter;
 template <PathSetter Set> struct Take {
