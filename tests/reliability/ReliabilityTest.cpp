@@ -108,9 +108,8 @@ std::vector<CString> Keys()
     return names;
 }
 
-// A host's rounds on the documents ZVTEST_DOC: change one of its own INI keys (in "shared", but not under
-// wine, all its JSON members too) and save. Odd hosts read every key first, so keys only read and keys never read are
-// both in play.
+// A host's rounds on the documents ZVTEST_DOC: change one of its own INI keys (and in "shared", but not under wine,
+// all its JSON members) and save. Odd hosts read every key first, so keys only read and keys never read are in play.
 void ChangeOwnKeys()
 {
     const int me = std::stoi(zvtest::GetEnv("ZVTEST_WRITER")), rounds = std::stoi(zvtest::GetEnv("ZVTEST_ROUNDS"));
