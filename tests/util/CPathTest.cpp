@@ -38,7 +38,6 @@ TEST(CPath, SplitsPaths)
         // A lone dot is no extension; no name, no extension either.
         {L"/a/name.", 0, 0, L"|/a/|a|name||name|"},
         {L"/a/.ini", 0, 0, L"|/a/|a||||"},
-        {L"", 0, 0, L"||||||"},
         {nullptr, 0, 0, L"||||||"},
         // Quotes go only as a pair around the whole text; a lone quote is both.
         {L"\"/my app/a b.ini\"", 0, 0, L"|/my app/|my app|a b|.ini|a b.ini|"},
