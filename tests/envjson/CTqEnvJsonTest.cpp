@@ -23,16 +23,6 @@ namespace {
 
 using Texts = std::vector<std::wstring>;
 
-// Runs the calling test again in a child in a fresh application root; true only there.
-bool InFreshRoot(bool withValidator = true)
-{
-    if (InChild())
-        return true;
-    AppRoot root;
-    EXPECT_EQ(0, RunInRoot(root, withValidator)) << "the test failed in its application root";
-    return false;
-}
-
 // A file of the child's root, by its path under the root.
 std::string File(const std::string& path)
 {
@@ -118,7 +108,7 @@ std::vector<std::string> CopiesOf(const std::string& name)
 // Missing, empty and bare files, the framing of what a file holds, hand-edited UTF-8, reloads.
 TEST(JsonFile, MissingEmptyFramedHandEditedAndReloadedFiles)
 {
-    if (!InFreshRoot())
+    if (RanInRoot())
         return;
     zv::SetMessageHandler(&Show);
     EXPECT_EQ(Write(fnTqEnvMgr()->GetJson(L"fresh")->GetJson()), L"{}");
@@ -165,7 +155,7 @@ TEST(JsonFile, MissingEmptyFramedHandEditedAndReloadedFiles)
 // and writes nothing unless the default replaces a copied file. Refused text is never saved.
 TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
 {
-    if (!InFreshRoot())
+    if (RanInRoot())
         return;
     const std::vector<std::string> inputs{
         Utf16(L"{\"a\": }"), Utf16(L"{\"a\": [1, 2"), Utf16(L"\u00e9"),
@@ -262,7 +252,7 @@ TEST(JsonFile, BadInputIsRejectedKeptOrCopiedAndNeverSaved)
 // handles stay usable (members they dropped are detached, not freed).
 TEST(JsonSaveMerge, ChangesOfAnotherProgramSurviveASave)
 {
-    if (!InFreshRoot())
+    if (RanInRoot())
         return;
     CTqEnvJson* doc = OpenBytes("shared", Utf16(L"{\"a\":1,\"b\":1,\"o\":{\"x\":1,\"y\":1},\"w\":{\"x\":1},"
                                                 L"\"gone\":{\"l\":[\"a\",\"b\"]}}"));
@@ -300,7 +290,7 @@ TEST(JsonSaveMerge, FilesThatCannotBeReadAreNeverReplaced)
 #ifdef _WIN32
     ZVTEST_LINUX_ONLY("needs a user id that permissions stop and a named pipe in a folder");
 #else
-    if (!InFreshRoot())
+    if (RanInRoot())
         return;
     zv::SetMessageHandler(&Show);
     const std::string path = File("user/odd.json"), theirs = Utf16(L"{\"a\": 3}");
@@ -339,7 +329,7 @@ TEST(JsonSaveMerge, FilesThatCannotBeReadAreNeverReplaced)
 
 TEST(JsonValues, ReadersWritersNodesAndArrays)
 {
-    if (!InFreshRoot())
+    if (RanInRoot())
         return;
     CTqEnvJson* doc = OpenBytes("typed", Utf16(kMixed));
     EXPECT_DOUBLE_EQ(doc->GetDouble(L"missing", 1.23456789), 1.234568);
@@ -502,7 +492,7 @@ TEST(JsonSplit, DoubleBarsKeepOneBarPerPiece)
 // (one message each, with an empty description, and no file is rewritten).
 TEST(JsonWithoutValidator, EveryLoadIsRejectedWithAnEmptyDescription)
 {
-    if (!InFreshRoot(false))
+    if (RanInRoot({}, false))
         return;
     zv::SetMessageHandler(&Show);
     const std::string valid = Utf16(L"{\"k\": \"v\"}");

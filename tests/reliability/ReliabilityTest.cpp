@@ -37,25 +37,27 @@ const char* const kFiles[] = {"envsetting.ini", "trade.ini", "layout.json"};
 const std::string kShipped[] = {zvtest::Utf16(L"[User]\r\ntheme=dark\r\n"), zvtest::Utf16(L"[Main]\r\nqty=5\r\n"),
                                 zvtest::Utf16(L"{\r\n\t\"width\" : 640\r\n}")};
 
-// The shipped defaults and a copy of this program (with or without the validator module) in root.
-void Ship(const zvtest::AppRoot& root, bool withValidator = true)
+void ShipDefaults(const zvtest::AppRoot& root)
 {
     for (std::size_t f = 0; f < std::size(kFiles); ++f)
         zvtest::WriteFile(root.system() + kFiles[f], kShipped[f]);
+}
+
+// The shipped defaults and a copy of this program (with or without the validator module) in root.
+void Ship(const zvtest::AppRoot& root, bool withValidator = true)
+{
+    ShipDefaults(root);
     zvtest::PlaceInRoot(root, withValidator);
 }
 
 // Runs the rest of the test in a child in a fresh root with the shipped defaults and prepare's; true in the parent.
 bool RanInRoot(const std::function<void(const zvtest::AppRoot&)>& prepare = {})
 {
-    if (zvtest::InChild())
-        return false;
-    zvtest::AppRoot root;
-    Ship(root);
-    if (prepare)
-        prepare(root);
-    EXPECT_EQ(zvtest::WaitFor(zvtest::StartInRoot(root, zvtest::ThisTest())), 0) << "the test failed in its root";
-    return true;
+    return zvtest::RanInRoot([&](const zvtest::AppRoot& root) {
+        ShipDefaults(root);
+        if (prepare)
+            prepare(root);
+    });
 }
 
 CString Key(int owner, int k)

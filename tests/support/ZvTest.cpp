@@ -95,6 +95,17 @@ int RunInRoot(const AppRoot& root, bool withValidator)
     return WaitFor(StartInRoot(root, ThisTest()));
 }
 
+bool RanInRoot(const std::function<void(const AppRoot&)>& prepare, bool withValidator)
+{
+    if (InChild())
+        return false;
+    AppRoot root;
+    if (prepare)
+        prepare(root);
+    EXPECT_EQ(RunInRoot(root, withValidator), 0) << "the test failed in its application root";
+    return true;
+}
+
 bool InChild()
 {
     return !ChildRoot().empty();

@@ -63,6 +63,9 @@ constexpr int kKilled = 137; // WaitFor's status of a child that Kill (or a KILL
 // and returns its exit status; there InChild() holds and ChildRoot() is root.root(). PlaceInRoot and
 // StartInRoot are its halves; wrapper runs the command line.
 int RunInRoot(const AppRoot& root, bool withValidator = true);
+// `if (RanInRoot(prepare)) return;` runs the rest of a test in a child in a fresh root that prepare may fill: in the
+// parent RanInRoot expects RunInRoot's status 0 and returns true, in the child it returns false.
+bool RanInRoot(const std::function<void(const AppRoot&)>& prepare = {}, bool withValidator = true);
 bool InChild();
 std::string ChildRoot();
 std::string ThisTest(); // "Suite.Name" of the running test
